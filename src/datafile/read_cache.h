@@ -1,0 +1,29 @@
+// A read-ahead cache: one stretch of whole blocks of one data file.
+#pragma once
+#include <cstdint>
+#include <memory>
+
+namespace bex {
+
+inline constexpr uint32_t kPrimaryCacheDefault = 262144;
+inline constexpr uint32_t kLobCacheSize = 262144;
+inline constexpr uint32_t kThirdCacheSize = 2097152;
+
+struct ReadCache {
+  uint32_t size = 0;     // capacity in bytes
+  uint16_t file = 0;     // rfn of the cached stretch
+  uint32_t first = 0;    // block number of the first cached block
+  uint16_t count = 0;    // whole blocks cached
+  std::unique_ptr<uint8_t[]> buffer;
+
+  bool holds(uint16_t f, uint32_t b) const { return f == file && b >= first && b - first < count; }
+  void empty() { file = 0, first = 0, count = 0; }
+  // Releases the buffer and allocates one of bytes bytes, empty.
+  void allocate(uint32_t bytes) {
+    buffer.reset(new uint8_t[bytes]);
+    size = bytes;
+    empty();
+  }
+};
+
+}  // namespace bex

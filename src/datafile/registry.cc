@@ -1,0 +1,7 @@
+#include "datafile/registry.h"
+
+namespace bex {
+
+void DataFileRegistry::clear() { count = 0; }
+
+}  // namespace bex

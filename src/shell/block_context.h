@@ -1,0 +1,69 @@
+// BlockContext: what every block reader, block decoder and row walker is
+// handed. It carries the settings that block and row code reads, the current
+// block buffer, and references to the registry, block lists, caches and
+// conversions owned by the RunContext. A parallel scan worker or a block
+// walker works on a copy with its own buffer and caches.
+#pragma once
+#include <cstdint>
+
+namespace bex {
+
+struct DataFileRegistry;
+struct BlockList;
+struct ReadCache;
+struct Conversions;
+struct AsmContext;
+struct LobMapContext;
+struct UnloadWork;
+struct LobWork;
+
+inline constexpr uint32_t kTagBufferSize = 128;
+inline constexpr uint64_t kNoRowLimit = 1ull << 63;
+
+enum ByteOrder : uint8_t { kLittleEndian = 0, kBigEndian = 1 };
+enum OutputStyle : uint8_t { kStyleTxt = 0, kStyleDmp = 1 };
+
+struct BlockContext {
+  uint8_t bigfile = 0;
+  uint8_t outputStyle = kStyleTxt;
+  uint8_t byteOrder = kLittleEndian;
+  uint8_t rowAddress = 0;
+  uint8_t unloadFlag = 0;  // set by UNLOAD, cleared before every statement
+  uint8_t guessColsize = 1;
+  uint16_t fieldTagLen = 1;
+  uint16_t recordTagLen = 2;
+  uint16_t longTagLen = 0;
+  char fieldTag[kTagBufferSize] = "|";
+  char recordTag[kTagBufferSize] = "\r\n";
+  char longTag[kTagBufferSize] = "";
+  UnloadWork* unload = nullptr;  // working state of the unload engine
+  DataFileRegistry* registry = nullptr;
+  uint16_t blockSize = 8192;
+  uint8_t* block = nullptr;  // current block buffer, blockSize bytes
+  BlockList* corruptList = nullptr;
+  BlockList* skipList = nullptr;
+  ReadCache* cache = nullptr;     // primary cache (CACHE_SIZE)
+  ReadCache* lobCache = nullptr;  // second cache, LOB reads
+  ReadCache* bigCache = nullptr;  // third cache, 2 MB
+  LobWork* lobWork = nullptr;
+  uint16_t guessSize = 8192;
+  uint16_t guessLimit = 10;
+  uint16_t guessColpct = 30;
+  uint16_t guessScore = 50;
+  uint8_t guess = 0;  // SAMPLE / SCAN TABLE drive the walkers
+  uint8_t verbose = 0;
+  uint8_t unloadFlag2 = 0;
+  uint8_t blockCheck = 0;
+  uint64_t RowCount = 0;
+  uint64_t RowCount2 = 0;
+  uint64_t BadBlockCount = 0;
+  uint64_t rowLimit = kNoRowLimit;
+  uint32_t maxChains = 0;
+  AsmContext* asmContext = nullptr;
+  LobMapContext* lobMaps = nullptr;
+  uint16_t transOffset = 0;
+  uint16_t transCount = 0;
+  Conversions* conversions = nullptr;
+};
+
+}  // namespace bex

@@ -1,0 +1,84 @@
+#include "shell/commands.h"
+
+#include "rowid/rowid.h"
+#include "shell/cmdline.h"
+#include "shell/run_context.h"
+#include "shell/settings.h"
+
+namespace bex {
+
+static void cmdRem(RunContext&) {}
+
+// EXIT is recognised by the loop before the handler would run.
+static void cmdExit(RunContext&) {}
+
+const CommandEntry kCommandTable[] = {
+    {"SET", cmdSet},
+    {"OPEN", nullptr},
+    {"OSDUMP", nullptr},
+    {"BCHECK", nullptr},
+    {"CORRUPT", nullptr},
+    {"SKIP", nullptr},
+    {"ORADUMP", nullptr},
+    {"LIST", cmdList},
+    {"LOAD", nullptr},
+    {"LOG", cmdLog},
+    {"SAMPLE", nullptr},
+    {"UNLOAD", nullptr},
+    {"CHECK", nullptr},
+    {"REM", cmdRem},
+    {"DESC", nullptr},
+    {"DESCRIBE", nullptr},
+    {"ROWID", cmdRowid},
+    {"RMAN", nullptr},
+    {"SCAN", nullptr},
+    {"EXIT", cmdExit},
+    {"HELP", cmdHelp},
+    {"ASM", nullptr},
+    {nullptr, nullptr},
+};
+
+const CommandEntry* findCommand(std::string_view token) {
+  for (const CommandEntry* e = kCommandTable; e->keyword; e++)
+    if (keywordMatch(token, e->keyword)) return e;
+  return nullptr;
+}
+
+void cmdHelp(RunContext& rc) {
+  static const char* const kLines[] = {
+      "  SET     -- Change setting\n",
+      "  CHECK   -- Check data file header\n",
+      "  OPEN    -- Open configuration file\n",
+      "  OSDUMP  -- OS dump (HEX display)\n",
+      "  ORADUMP -- Oracle dump (block information)\n",
+      "  LOAD    -- Load table definition for column mapping\n",
+      "  UNLOAD  -- Unload data to text file\n",
+      "  SCAN    -- Scan segment header or object\n",
+      "  DESC    -- Describe table structure\n",
+      "  ROWID   -- Inteprete or construct ROWID\n",
+      "  BCHECK  -- Check whether the block tail matchs\n",
+      "  CORRUPT -- Mark data block as corrupted\n",
+      "  SKIP    -- Mark data block as skipped\n",
+      "  EXIT    -- Exit application\n",
+  };
+  for (const char* l : kLines) rc.out.write(l);
+}
+
+void cmdLog(RunContext& rc) {
+  CommandLine& cl = rc.cmd;
+  if (!cl.nextToken()) return;
+  char name[kFileNameMax + 1];
+  copyToken(cl.token(), name, kFileNameMax);
+  if (rc.unloadLog) fclose(rc.unloadLog);
+  rc.unloadLog = name[0] == '+' ? fopen(name + 1, "a+") : fopen(name, "w+");
+}
+
+void cmdList(RunContext& rc) {
+  CommandLine& cl = rc.cmd;
+  if (cl.nextToken() && keywordMatch(cl.token(), "CHARSET")) listCharsets(rc.out);
+  // The dictionary kinds (TABLE, USER, ...) are answered by the dictionary.
+}
+
+void cmdRowid(RunContext& rc) { rowidCommand(rc.cmd, rc.out); }
+
+}  // namespace bex

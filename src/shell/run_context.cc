@@ -1,0 +1,53 @@
+#include "shell/run_context.h"
+
+#include <cstring>
+
+namespace bex {
+
+RunContext::RunContext(FILE* consoleIn, Sink& output) : console(consoleIn), out(output) {
+  bc.registry = &registry;
+  bc.corruptList = &corruptList;
+  bc.skipList = &skipList;
+  caches[0].allocate(kPrimaryCacheDefault);
+  caches[1].allocate(kLobCacheSize);
+  caches[2].allocate(kThirdCacheSize);
+  bc.cache = &caches[0];
+  bc.lobCache = &caches[1];
+  bc.bigCache = &caches[2];
+  blockBuffer.reset(new uint8_t[bc.blockSize]());
+  bc.block = blockBuffer.get();
+  conversions.openDefaults();
+  bc.conversions = &conversions;
+}
+
+RunContext::~RunContext() {
+  registry.clear();
+  if (script) fclose(script);
+  if (unloadLog) fclose(unloadLog);
+  conversions.closeAll();
+}
+
+void RunContext::setBlockSize(uint16_t size) {
+  blockBuffer.reset(new uint8_t[size]());
+  bc.block = blockBuffer.get();
+  bc.blockSize = size;
+  caches[0].empty();
+}
+
+void RunContext::copyTagsToBlockContext() {
+  memcpy(bc.fieldTag, settings.fieldTag, kTagBufferSize);
+  memcpy(bc.recordTag, settings.recordTag, kTagBufferSize);
+  memcpy(bc.longTag, settings.longTag, kTagBufferSize);
+  bc.fieldTagLen = settings.fieldTagLen;
+  bc.recordTagLen = settings.recordTagLen;
+  bc.longTagLen = settings.longTagLen;
+}
+
+void RunContext::resetStatement() {
+  statement = StatementState{};
+  bc.unloadFlag = 0;
+  bc.rowLimit = kNoRowLimit;
+  cmd.rewind();
+}
+
+}  // namespace bex

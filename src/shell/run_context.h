@@ -1,0 +1,77 @@
+// RunContext: the single state of one run, owned by the command loop.
+// Everything long-lived lives here; handlers get it by reference and read
+// the settings they need directly.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "datafile/block_list.h"
+#include "datafile/read_cache.h"
+#include "datafile/registry.h"
+#include "shell/block_context.h"
+#include "shell/cmdline.h"
+#include "shell/sink.h"
+#include "value/charset.h"
+
+namespace bex {
+
+// Settings that belong to the loop itself; the rest live in the BlockContext.
+struct Settings {
+  uint16_t charset = 852;
+  uint16_t nlsCharset = 2000;
+  uint16_t tablespace = 0;
+  uint8_t deletedRow = 0;
+  uint8_t commitedOnly = 0;
+  uint8_t uniqueTname = 0;
+  uint8_t emptyFiles = 0;
+  uint8_t ignoreNotnull = 0;
+  // Master copies of the tags; copied into the BlockContext when SAMPLE or
+  // UNLOAD starts.
+  uint16_t fieldTagLen = 1;
+  uint16_t recordTagLen = 2;
+  uint16_t longTagLen = 0;
+  char fieldTag[kTagBufferSize] = "|";
+  char recordTag[kTagBufferSize] = "\r\n";
+  char longTag[kTagBufferSize] = "";
+};
+
+// Per-statement state of the unload engine, reset before every statement.
+struct StatementState {
+  uint8_t unloadFlag = 0;
+};
+
+struct RunContext {
+  RunContext(FILE* console, Sink& out);
+  ~RunContext();
+  RunContext(const RunContext&) = delete;
+  RunContext& operator=(const RunContext&) = delete;
+
+  FILE* console;
+  FILE* script = nullptr;  // the one open script (init.sql or an @ file)
+  CommandLine cmd;
+  Sink& out;  // standard output
+
+  Settings settings;
+  BlockContext bc;
+
+  DataFileRegistry registry;
+  BlockList corruptList;
+  BlockList skipList;
+  ReadCache caches[3];
+  std::unique_ptr<uint8_t[]> blockBuffer;
+  Conversions conversions;
+
+  FILE* unloadLog = nullptr;
+  StatementState statement;
+
+  // Releases the block buffer and allocates one of the new size; empties
+  // the primary cache.
+  void setBlockSize(uint16_t size);
+  // Copies the master tags into the BlockContext (UNLOAD and SAMPLE).
+  void copyTagsToBlockContext();
+  // Before every statement.
+  void resetStatement();
+};
+
+}  // namespace bex

@@ -1,0 +1,100 @@
+// Buffered byte sinks for everything the tool writes: console text, unloaded
+// data files, control files. Values are decoded straight into a Sink; the hot
+// path is an inline bounds test and a memcpy, with no allocation.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+namespace bex {
+
+class Sink {
+ public:
+  Sink(const Sink&) = delete;
+  Sink& operator=(const Sink&) = delete;
+  virtual ~Sink() = default;
+
+  void write(const void* p, size_t n) {
+    if (n <= cap_ - len_) {
+      memcpy(buf_ + len_, p, n);
+      len_ += n;
+    } else {
+      writeSlow(static_cast<const char*>(p), n);
+    }
+  }
+  void write(std::string_view s) { write(s.data(), s.size()); }
+  void put(char c) {
+    if (len_ == cap_) drain();
+    buf_[len_++] = c;
+  }
+  // Room for n bytes to be filled in place; commit() with what was used.
+  // n must not exceed the buffer capacity.
+  char* reserve(size_t n) {
+    if (n > cap_ - len_) drain();
+    return buf_ + len_;
+  }
+  void commit(size_t n) { len_ += n; }
+  // printf into the sink (console-style messages; not for hot paths).
+  void printf(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+
+  // Hands buffered bytes on; false when the destination reported an error.
+  bool flush();
+  bool failed() const { return failed_; }
+  uint64_t bytesWritten() const { return total_ + len_; }
+
+ protected:
+  Sink(char* buf, size_t cap) : buf_(buf), cap_(cap) {}
+  char* buffer() const { return buf_; }
+  // Writes n bytes to the destination; false on error.
+  virtual bool emit(const char* p, size_t n) = 0;
+
+ private:
+  void drain();
+  void writeSlow(const char* p, size_t n);
+
+  char* buf_;
+  size_t cap_;
+  size_t len_ = 0;
+  uint64_t total_ = 0;
+  bool failed_ = false;
+};
+
+// A sink over a stdio stream (which it does not own).
+class FileSink : public Sink {
+ public:
+  explicit FileSink(FILE* f, size_t bufSize = 65536);
+  ~FileSink() override;
+  FILE* file() const { return f_; }
+
+ protected:
+  bool emit(const char* p, size_t n) override;
+
+ private:
+  FILE* f_;
+};
+
+// A sink that collects everything in memory (tests, small texts).
+class StringSink : public Sink {
+ public:
+  StringSink() : Sink(small_, sizeof small_) {}
+  ~StringSink() override = default;
+  const std::string& str() {
+    flush();
+    return out_;
+  }
+
+ protected:
+  bool emit(const char* p, size_t n) override {
+    out_.append(p, n);
+    return true;
+  }
+
+ private:
+  char small_[256];
+  std::string out_;
+};
+
+}  // namespace bex

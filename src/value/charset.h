@@ -1,0 +1,59 @@
+// Oracle character-set names and ids, and the three iconv conversions that
+// national-character, NCLOB and CLOB data pass through on the way out.
+#pragma once
+#include <iconv.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "shell/sink.h"
+
+namespace bex {
+
+struct OracleCharset {
+  const char* name;
+  uint64_t id;
+};
+
+// 247 rows in Oracle's order, then an end row {nullptr, 0}.
+extern const OracleCharset OracleCharsetTable[];
+inline constexpr size_t kOracleCharsetCount = 247;
+
+// Id of the first row whose name equals name ignoring case; otherwise name
+// read as an unsigned decimal number (0 without leading digits).
+uint16_t findCharsetId(std::string_view name);
+// Name of the row with this id, or nullptr.
+const char* charsetName(uint16_t id);
+
+// LIST CHARSET.
+void listCharsets(Sink& out);
+
+inline const iconv_t kInvalidIconv = reinterpret_cast<iconv_t>(-1);
+
+// One conversion descriptor; invalid ("OFF") when it could not be opened.
+struct Conversion {
+  iconv_t cd = kInvalidIconv;
+  bool valid() const { return cd != kInvalidIconv; }
+  // Closes the current descriptor and opens one from `from` to `to`.
+  void open(const char* from, const char* to);
+  void close();
+};
+
+struct Conversions {
+  Conversion nchar;  // NCHAR, NVARCHAR2, form-2 VARCHAR2/CHAR
+  Conversion nclob;  // NCLOB, form-2 CLOB
+  Conversion clob;   // CLOB
+  void openDefaults();  // "UTF-16"/"UCS-2BE"/"UCS-2BE" to "GBK"
+  void closeAll();
+};
+
+inline constexpr size_t kConvertOutMax = 65536;
+
+// Writes one value through the descriptor; on any conversion failure, or
+// with an invalid descriptor, writes the stored bytes unchanged.
+void convertValue(Sink& out, Conversion& conv, const uint8_t* value, size_t length);
+// The same step for one piece of a LOB value.
+void convertLobPiece(Sink& out, Conversion& conv, const uint8_t* piece, size_t length);
+
+}  // namespace bex

@@ -1,0 +1,7 @@
+@other.sql
+SET BYTE_ORDER BIG
+LOG +app.log
+LOG
+LOG fresh.log
+SET MAXCHAINS
+exit

@@ -1,0 +1,102 @@
+#include "value/charset.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+
+using namespace bex;
+
+TEST(CharsetTable, NamesAndIdsAreUniqueAndEndWithZero) {
+  std::set<std::string> names;
+  std::set<uint64_t> ids;
+  size_t n = 0;
+  for (const OracleCharset* r = OracleCharsetTable; r->name; r++, n++) {
+    names.insert(r->name);
+    ids.insert(r->id);
+  }
+  EXPECT_EQ(n, kOracleCharsetCount);
+  EXPECT_EQ(names.size(), n);
+  EXPECT_EQ(ids.size(), n);
+  EXPECT_EQ(OracleCharsetTable[n].id, 0u);
+}
+
+TEST(FindCharsetId, ByNameAnyCaseElseNumber) {
+  EXPECT_EQ(findCharsetId("ZHS16GBK"), 852);
+  EXPECT_EQ(findCharsetId("al32utf8"), 873);
+  EXPECT_EQ(findCharsetId("AL16UTF16"), 2000);
+  EXPECT_EQ(findCharsetId("US7ASCII"), 1);
+  EXPECT_EQ(findCharsetId("UTF8"), 871);
+  EXPECT_EQ(findCharsetId("UTF"), 0);  // no prefix matching
+  EXPECT_EQ(findCharsetId("9999"), 9999);
+  EXPECT_EQ(findCharsetId("12abc"), 12);
+  EXPECT_EQ(findCharsetId(""), 0);
+  EXPECT_STREQ(charsetName(178), "WE8MSWIN1252");
+  EXPECT_EQ(charsetName(9999), nullptr);
+}
+
+TEST(ListCharsets, SixtyOneLinesOfFourAndOneOfThree) {
+  StringSink out;
+  listCharsets(out);
+  const std::string& s = out.str();
+  ASSERT_GE(s.size(), 2u);
+  EXPECT_EQ(s.front(), '\n');
+  EXPECT_EQ(s.substr(s.size() - 2), "\n\n");
+  std::string body = s.substr(1, s.size() - 2);
+  int fours = 0, threes = 0;
+  size_t pos = 0;
+  while (pos < body.size()) {
+    size_t nl = body.find('\n', pos);
+    std::string line = body.substr(pos, nl - pos);
+    int entries = static_cast<int>(std::count(line.begin(), line.end(), '=')) ;
+    if (entries == 4) fours++;
+    if (entries == 3) threes++;
+    pos = nl + 1;
+  }
+  EXPECT_EQ(fours, 61);
+  EXPECT_EQ(threes, 1);
+  EXPECT_EQ(s.substr(0, 52), "\n US7ASCII            =    1 | WE8DEC              =");
+  EXPECT_NE(s.find(" ZHT16BIG5FIXED      = 1865 | AL16UTF16           = 2000\n\n"), std::string::npos);
+}
+
+namespace {
+std::string convert(Conversion& c, const std::string& bytes) {
+  StringSink out;
+  convertValue(out, c, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  return out.str();
+}
+}  // namespace
+
+TEST(ConvertValue, NationalCharactersToGbkByDefault) {
+  Conversions cv;
+  cv.openDefaults();
+  ASSERT_TRUE(cv.nchar.valid()) << "this C library lacks UTF-16 to GBK";
+  // U+4E2D U+6587 stored big-endian become their four GBK bytes.
+  EXPECT_EQ(convert(cv.nchar, std::string("\x4e\x2d\x65\x87", 4)), "\xd6\xd0\xce\xc4");
+  // Odd length cannot be UTF-16: written as stored.
+  EXPECT_EQ(convert(cv.nchar, std::string("\x4e\x2d\x65", 3)), std::string("\x4e\x2d\x65", 3));
+  // A failed value leaves no state behind for the next one.
+  EXPECT_EQ(convert(cv.nchar, std::string("\x00\x41", 2)), "A");
+  cv.closeAll();
+}
+
+TEST(ConvertValue, ReplacedAndInvalidDescriptors) {
+  Conversion c;
+  c.open("UTF-16", "UTF-8");
+  ASSERT_TRUE(c.valid());
+  EXPECT_EQ(convert(c, std::string("\x00\xe9", 2)), "\xc3\xa9");
+  c.open("NO-SUCH-CHARSET", "UTF-8");
+  EXPECT_FALSE(c.valid());
+  EXPECT_EQ(convert(c, std::string("\x00\xe9", 2)), std::string("\x00\xe9", 2));
+  c.close();
+}
+
+TEST(ConvertValue, UnmappableCharacterWritesStoredBytes) {
+  Conversion c;
+  c.open("UCS-2BE", "ASCII");
+  ASSERT_TRUE(c.valid());
+  EXPECT_EQ(convert(c, std::string("\x00\x41\x4e\x2d", 4)), std::string("\x00\x41\x4e\x2d", 4));
+  EXPECT_EQ(convert(c, std::string("\x00\x41\x00\x42", 4)), "AB");
+  c.close();
+}
