@@ -1,0 +1,38 @@
+// The block reader: every Oracle block the tool looks at comes through here.
+// Each read delivers exactly one block into bc.block and returns the number
+// of bytes delivered (bc.blockSize), or 0 when the block cannot be read.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "shell/block_context.h"
+
+namespace bex {
+
+// Relative data block address: file in the top 10 bits, block in the low 22.
+inline uint32_t makeRdba(uint32_t file, uint32_t block) { return (file << 22) | (block & 0x3FFFFF); }
+inline uint32_t rdbaFile(uint32_t rdba) { return rdba >> 22; }
+inline uint32_t rdbaBlock(uint32_t rdba) { return rdba & 0x3FFFFF; }
+inline constexpr uint32_t kBigfileBlocksPerFile = 4194304;
+
+// Through the primary cache, refilled by read-ahead from the requested block.
+uint32_t ReadBlock(BlockContext& bc, uint32_t rfn, uint32_t block);
+uint32_t ReadBlockByRdba(BlockContext& bc, uint32_t rdba);
+// Through the second (LOB) cache.
+uint32_t ReadBlockLob(BlockContext& bc, uint32_t rfn, uint32_t block);
+// Primary cache on a hit; otherwise one direct read that leaves the cache.
+uint32_t ReadBlockDirect(BlockContext& bc, uint32_t rfn, uint32_t block);
+// One block of a registry slot, no cache, no lookup (the file probe).
+uint32_t ReadBlockBySlot(BlockContext& bc, uint32_t slot, uint32_t block);
+
+// XOR of all 16-bit words of the block; 0 means consistent.
+uint16_t BlockChecksumTest(const uint8_t* block, size_t length);
+// True when the current block is in the CORRUPT list or, with BLOCK_CHECK
+// on, fails the checksum test; each verdict "bad" counts one bad block.
+bool IsBadBlock(BlockContext& bc);
+// True when the current block's own rdba is in the SKIP list.
+bool IsSkippedBlock(const BlockContext& bc);
+// Registry slot holding rfn, or -1.
+int LookupFile(BlockContext& bc, uint32_t rfn);
+
+}  // namespace bex
