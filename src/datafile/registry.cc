@@ -1,7 +1,185 @@
 #include "datafile/registry.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "asm/asm_file.h"
+#include "datafile/block_reader.h"
+#include "datafile/byte_order.h"
+#include "shell/block_context.h"
+#include "shell/cmdline.h"
+
 namespace bex {
 
-void DataFileRegistry::clear() { count = 0; }
+namespace {
+
+constexpr uint8_t kTypeFileHeader = 0x0b;
+constexpr uint8_t kTypeData = 0x06;
+// Probe steps used to find the last whole block without reading the file.
+constexpr uint32_t kSizeSteps[] = {1000000, 100000, 10000, 1000, 100, 10, 1};
+
+void resetSlot(DataFile& f, uint32_t position) {
+  f.ts = 0;
+  f.rfn = static_cast<uint16_t>(position);
+  f.ver = 0;
+  f.bsize = 0;
+  f.blocks = 0;
+  f.sizemb = 0;
+}
+
+uint32_t tablespaceOffset(uint8_t format) {
+  if (format == 0x02) return 244;
+  if (format == 0xa2 || format == 0xc2) return 332;
+  return 336;
+}
+
+bool readsWhole(BlockContext& bc, uint32_t slot, uint32_t block) {
+  return ReadBlockBySlot(bc, slot, block) == bc.blockSize;
+}
+
+bool acceptable(BlockContext& bc, uint32_t n) {
+  const uint8_t* b = bc.block;
+  uint32_t rdba = get32(b + 4, bc.byteOrder);
+  if (!(b[0] == kTypeFileHeader || b[0] == kTypeData || rdbaBlock(rdba) == n)) return false;
+  if ((b[1] & 0x0f) != 2) return false;
+  if (!bc.bigfile && rdbaFile(rdba) == 0) return false;
+  if (BlockChecksumTest(b, bc.blockSize) != 0) {
+    bc.BadBlockCount++;
+    return false;
+  }
+  return true;
+}
+
+void takeProbedValues(BlockContext& bc, DataFile& f) {
+  const uint8_t* b = bc.block;
+  uint8_t order = bc.byteOrder;
+  uint32_t rdba = get32(b + 4, order);
+  f.ver = b[1];
+  f.rfn = static_cast<uint16_t>(rdbaFile(rdba));
+  // Offsets 332/336 lie inside the smallest block (2048), so no bound check.
+  // The header's own file size (offset 44) is not used: the size probe below
+  // finds what can really be read.
+  if (b[0] == kTypeFileHeader && get32(b + 48, order) == bc.blockSize) {
+    f.bsize = bc.blockSize;
+    f.ts = get32(b + tablespaceOffset(f.ver), order);
+  } else {
+    f.bsize = bc.blockSize;
+    f.ts = 0;
+  }
+}
+
+uint32_t lastWholeBlock(BlockContext& bc, uint32_t slot) {
+  uint32_t a = 0;
+  for (uint32_t s : kSizeSteps)
+    while (a <= UINT32_MAX - s && readsWhole(bc, slot, a + s)) a += s;
+  return a;
+}
+
+}  // namespace
+
+DataFileRegistry::DataFileRegistry() {
+  for (uint32_t& b : buckets) b = kNoNode;
+  for (DataFile& f : slots) {
+    memset(&f, 0, sizeof f);
+    f.fd = -1;
+  }
+}
+
+DataFileRegistry::~DataFileRegistry() { clear(); }
+
+void DataFileRegistry::clear() {
+  for (uint32_t i = 0; i < count; i++) {
+    DataFile& f = slots[i];
+    if (f.fd >= 0) ::close(f.fd);
+    if (f.asmMap) releaseAsmFile(f.asmMap);
+    memset(&f, 0, sizeof f);
+    f.fd = -1;
+  }
+  count = 0;
+  memo = kNoNode;
+  for (uint32_t& b : buckets) b = kNoNode;
+}
+
+int DataFileRegistry::lookup(uint32_t rfn) {
+  if (memo != kNoNode && nodes[memo].rfn == rfn) return nodes[memo].slot;
+  for (uint32_t n = buckets[rfn % kRegistryBuckets]; n != kNoNode; n = nodes[n].next) {
+    if (nodes[n].rfn == rfn) {
+      memo = n;
+      return nodes[n].slot;
+    }
+  }
+  memo = kNoNode;
+  return -1;
+}
+
+void DataFileRegistry::rebuildHash() {
+  memo = kNoNode;
+  for (uint32_t& b : buckets) b = kNoNode;
+  for (uint32_t i = 0; i < count; i++) {
+    uint32_t bucket = slots[i].rfn % kRegistryBuckets;
+    nodes[i] = {slots[i].rfn, slots[i].ts, static_cast<uint16_t>(i), buckets[bucket]};
+    buckets[bucket] = i;
+  }
+}
+
+bool parseConfigLine(DataFileRegistry& reg, const char* line) {
+  if (reg.count >= kMaxDataFiles) return false;
+  const char* p = line;
+  while (*p && isBlank(*p)) p++;
+  if (*p == 0 || *p == '#') return false;
+  DataFile& f = reg.slots[reg.count];
+  memset(&f, 0, sizeof f);
+  f.fd = -1;
+  f.rfn = static_cast<uint16_t>(reg.count + 1);
+  const char* end = p;
+  while (*end && !isBlank(*end)) end++;
+  copyToken({p, static_cast<size_t>(end - p)}, f.path, kDataFilePathMax);
+  while (*end && isBlank(*end)) end++;
+  const char* sizeEnd = end;
+  while (*sizeEnd && !isBlank(*sizeEnd)) sizeEnd++;
+  f.headerSize = static_cast<uint32_t>(tokenNumber({end, static_cast<size_t>(sizeEnd - end)}));
+  reg.count++;
+  return true;
+}
+
+void openSlots(DataFileRegistry& reg, AsmContext* asmContext, Sink& out) {
+  for (uint32_t i = 0; i < reg.count; i++) {
+    DataFile& f = reg.slots[i];
+    if (f.path[0] == '+') {
+      f.asmMap = mapAsmFile(asmContext, static_cast<uint32_t>(tokenNumber(f.path + 1)));
+      continue;
+    }
+    f.fd = ::open(f.path, O_RDONLY | O_CLOEXEC);
+    if (f.fd < 0) out.printf("Cannot open file : %s \n", f.path);
+  }
+}
+
+void FileProbe(BlockContext& bc, uint32_t slot) {
+  DataFile& f = bc.registry->slots[slot];
+  resetSlot(f, slot + 1);
+  for (uint32_t n = 1;; n++) {
+    if (!readsWhole(bc, slot, n)) return;
+    if (acceptable(bc, n)) break;
+    if (n == UINT32_MAX) return;
+  }
+  takeProbedValues(bc, f);
+  f.blocks = lastWholeBlock(bc, slot);
+  f.sizemb = (f.blocks + 1) / (1048576 / bc.blockSize);
+}
+
+void listDataFiles(BlockContext& bc, Sink& out) {
+  DataFileRegistry& reg = *bc.registry;
+  out.write("*  ts#  rfn ver bsize     blocks   sizemb hsize filename\n");
+  out.write("- ---- ---- --- ----- ---------- -------- ----- -----------------------------------\n");
+  for (uint32_t i = 0; i < reg.count; i++) {
+    FileProbe(bc, i);
+    const DataFile& f = reg.slots[i];
+    out.printf("%c %4d %4d %02x  %5d %10u %8d %5d %s\n", (f.ver & 0x0f) == 2 ? 'Y' : 'N', static_cast<int>(f.ts),
+               f.rfn, f.ver, f.bsize, f.blocks, static_cast<int>(f.sizemb), static_cast<int>(f.headerSize), f.path);
+  }
+  reg.rebuildHash();
+}
 
 }  // namespace bex

@@ -1,18 +1,72 @@
-// The data files of the run, loaded by OPEN.
+// DataFileRegistry: the data files of the run, loaded by OPEN from a
+// configuration file, probed for their relative file number, tablespace,
+// block size and length, and hashed by relative file number for the reader.
 #pragma once
 #include <cstdint>
 #include <cstdio>
 
+#include "shell/sink.h"
+
 namespace bex {
+
+struct AsmContext;
+struct AsmFileMap;
+struct BlockContext;
 
 inline constexpr uint32_t kMaxDataFiles = 1023;
 inline constexpr uint32_t kRegistryBuckets = 1024;
 inline constexpr uint32_t kDataFilePathMax = 512;
+inline constexpr uint32_t kNoNode = 0xFFFFFFFF;
+
+struct DataFile {
+  char path[kDataFilePathMax + 1];
+  uint32_t headerSize;  // bytes before block 0, added to every offset
+  int fd;               // open read-only, or -1
+  AsmFileMap* asmMap;   // the file's extent map inside the disk group
+  uint32_t ts;          // tablespace number from the file header
+  uint16_t rfn;         // relative file number; line position until probed
+  uint8_t ver;          // format byte of the block the probe accepted
+  uint16_t bsize;
+  uint32_t blocks;      // highest block number that can be read whole
+  uint32_t sizemb;
+  bool usable() const { return fd >= 0 || asmMap != nullptr; }
+};
+
+struct FileNode {
+  uint16_t rfn;
+  uint32_t ts;
+  uint16_t slot;
+  uint32_t next;  // index of the next node in the bucket chain, or kNoNode
+};
 
 struct DataFileRegistry {
+  DataFileRegistry();
+  ~DataFileRegistry();
+  DataFileRegistry(const DataFileRegistry&) = delete;
+  DataFileRegistry& operator=(const DataFileRegistry&) = delete;
+
   uint32_t count = 0;
-  // Closes every handle and forgets every slot.
+  uint32_t memo = kNoNode;  // the node found by the last lookup
+  uint32_t buckets[kRegistryBuckets];
+  FileNode nodes[kMaxDataFiles];  // node i belongs to slot i
+  DataFile slots[kMaxDataFiles];
+
+  // Closes every handle, releases every ASM map, forgets every slot and node.
   void clear();
+  // Slot holding rfn (later slots win), or -1. Remembers the node found.
+  int lookup(uint32_t rfn);
+  // Frees every node, then hashes every slot by its (probed) rfn.
+  void rebuildHash();
 };
+
+// Parses one configuration line into the next slot; false when the line is
+// ignored (blank or comment) or the registry is full.
+bool parseConfigLine(DataFileRegistry& reg, const char* line);
+// Opens every slot: "+n" through the ASM context, other paths read-only.
+void openSlots(DataFileRegistry& reg, AsmContext* asmContext, Sink& out);
+// Probes one slot with the current BLOCK_SIZE, BYTE_ORDER and BIGFILE.
+void FileProbe(BlockContext& bc, uint32_t slot);
+// Probes every slot, prints the file list and rebuilds the hash.
+void listDataFiles(BlockContext& bc, Sink& out);
 
 }  // namespace bex

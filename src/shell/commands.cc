@@ -1,5 +1,6 @@
 #include "shell/commands.h"
 
+#include "datafile/commands.h"
 #include "rowid/rowid.h"
 #include "shell/cmdline.h"
 #include "shell/run_context.h"
@@ -14,18 +15,18 @@ static void cmdExit(RunContext&) {}
 
 const CommandEntry kCommandTable[] = {
     {"SET", cmdSet},
-    {"OPEN", nullptr},
+    {"OPEN", cmdOpen},
     {"OSDUMP", nullptr},
     {"BCHECK", nullptr},
-    {"CORRUPT", nullptr},
-    {"SKIP", nullptr},
+    {"CORRUPT", cmdCorrupt},
+    {"SKIP", cmdSkip},
     {"ORADUMP", nullptr},
     {"LIST", cmdList},
     {"LOAD", nullptr},
     {"LOG", cmdLog},
     {"SAMPLE", nullptr},
     {"UNLOAD", nullptr},
-    {"CHECK", nullptr},
+    {"CHECK", cmdCheck},
     {"REM", cmdRem},
     {"DESC", nullptr},
     {"DESCRIBE", nullptr},

@@ -1,0 +1,174 @@
+#include "datafile/block_reader.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "asm/asm_file.h"
+#include "datafile/block_list.h"
+#include "datafile/byte_order.h"
+#include "datafile/read_cache.h"
+#include "datafile/registry.h"
+
+namespace bex {
+
+namespace {
+
+// Reads up to n bytes at offset; returns the bytes read (short at end of file).
+size_t preadFull(int fd, uint8_t* buf, size_t n, uint64_t offset) {
+  size_t done = 0;
+  while (done < n) {
+    if (offset + done > static_cast<uint64_t>(INT64_MAX)) break;
+    ssize_t r = ::pread(fd, buf + done, n - done, static_cast<off_t>(offset + done));
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) break;
+    done += static_cast<size_t>(r);
+  }
+  return done;
+}
+
+uint64_t blockOffset(const DataFile& f, uint32_t block, uint32_t blockSize) {
+  return static_cast<uint64_t>(block) * blockSize + f.headerSize;
+}
+
+void foldBigfile(const BlockContext& bc, uint32_t& rfn, uint32_t& block) {
+  if (!bc.bigfile) return;
+  block = block + rfn * kBigfileBlocksPerFile;
+  rfn = 0;
+}
+
+void copyFromCache(BlockContext& bc, const ReadCache& c, uint32_t block) {
+  memcpy(bc.block, c.buffer.get() + static_cast<size_t>(block - c.first) * bc.blockSize, bc.blockSize);
+}
+
+// Reads one stretch of the slot's file from block on into the cache.
+size_t fillStretch(BlockContext& bc, ReadCache& c, const DataFile& f, uint32_t block) {
+  if (f.fd >= 0) return preadFull(f.fd, c.buffer.get(), c.size, blockOffset(f, block, bc.blockSize));
+  if (f.asmMap)
+    return readAsmBlocks(bc.asmContext, f.asmMap, block, c.size / bc.blockSize, bc.blockSize, c.buffer.get());
+  return 0;
+}
+
+// Cache lookup and read-ahead refill shared by ReadBlock and ReadBlockLob.
+uint32_t readThroughCache(BlockContext& bc, ReadCache& c, uint32_t rfn, uint32_t block, bool countMissingFile) {
+  foldBigfile(bc, rfn, block);
+  DataFileRegistry& reg = *bc.registry;
+  int slot = reg.lookup(rfn);
+  if (slot < 0) {
+    if (countMissingFile) bc.BadBlockCount++;
+    return 0;
+  }
+  if (c.holds(static_cast<uint16_t>(rfn), block)) {
+    copyFromCache(bc, c, block);
+    return bc.blockSize;
+  }
+  size_t n = static_cast<uint32_t>(slot) < reg.count ? fillStretch(bc, c, reg.slots[slot], block) : 0;
+  if (n == 0) {
+    c.empty();
+    bc.BadBlockCount++;
+    return 0;
+  }
+  c.file = static_cast<uint16_t>(rfn);
+  c.first = block;
+  c.count = static_cast<uint16_t>(n / bc.blockSize);
+  if (c.count == 0) {
+    bc.BadBlockCount++;
+    return 0;
+  }
+  copyFromCache(bc, c, block);
+  return bc.blockSize;
+}
+
+// One block of a slot straight into the block buffer; bytes read.
+size_t readOne(BlockContext& bc, const DataFile& f, uint32_t block) {
+  if (f.fd >= 0) return preadFull(f.fd, bc.block, bc.blockSize, blockOffset(f, block, bc.blockSize));
+  if (f.asmMap) return readAsmBlocks(bc.asmContext, f.asmMap, block, 1, bc.blockSize, bc.block);
+  return 0;
+}
+
+bool listHolds(const BlockList* list, uint32_t rdba) {
+  if (!list) return false;
+  uint32_t lo = 0, hi = list->count;
+  while (lo < hi) {
+    uint32_t mid = (lo + hi) / 2;
+    if (list->rdba[mid] < rdba)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return lo < list->count && list->rdba[lo] == rdba;
+}
+
+}  // namespace
+
+uint32_t ReadBlock(BlockContext& bc, uint32_t rfn, uint32_t block) {
+  return readThroughCache(bc, *bc.cache, rfn, block, false);
+}
+
+uint32_t ReadBlockByRdba(BlockContext& bc, uint32_t rdba) { return ReadBlock(bc, rdbaFile(rdba), rdbaBlock(rdba)); }
+
+uint32_t ReadBlockLob(BlockContext& bc, uint32_t rfn, uint32_t block) {
+  return readThroughCache(bc, *bc.lobCache, rfn, block, true);
+}
+
+uint32_t ReadBlockDirect(BlockContext& bc, uint32_t rfn, uint32_t block) {
+  foldBigfile(bc, rfn, block);
+  DataFileRegistry& reg = *bc.registry;
+  int slot = reg.lookup(rfn);
+  if (slot < 0) {
+    bc.BadBlockCount++;
+    return 0;
+  }
+  if (bc.cache->holds(static_cast<uint16_t>(rfn), block)) {
+    copyFromCache(bc, *bc.cache, block);
+    return bc.blockSize;
+  }
+  if (readOne(bc, reg.slots[slot], block) < bc.blockSize) {
+    bc.BadBlockCount++;
+    return 0;
+  }
+  return bc.blockSize;
+}
+
+uint32_t ReadBlockBySlot(BlockContext& bc, uint32_t slot, uint32_t block) {
+  DataFileRegistry& reg = *bc.registry;
+  if (slot >= reg.count || !reg.slots[slot].usable()) return 0;
+  size_t n = readOne(bc, reg.slots[slot], block);
+  if (n < bc.blockSize) bc.BadBlockCount++;
+  return static_cast<uint32_t>(n);
+}
+
+uint16_t BlockChecksumTest(const uint8_t* block, size_t length) {
+  uint64_t acc = 0;
+  size_t i = 0;
+  for (; i + 8 <= length; i += 8) {
+    uint64_t w;
+    memcpy(&w, block + i, 8);
+    acc ^= w;
+  }
+  for (; i + 2 <= length; i += 2) {
+    uint16_t w;
+    memcpy(&w, block + i, 2);
+    acc ^= w;
+  }
+  acc ^= acc >> 32;
+  acc ^= acc >> 16;
+  return static_cast<uint16_t>(acc);
+}
+
+bool IsBadBlock(BlockContext& bc) {
+  uint32_t rdba = get32(bc.block + 4, bc.byteOrder);
+  if (listHolds(bc.corruptList, rdba) ||
+      (bc.blockCheck && BlockChecksumTest(bc.block, bc.blockSize) != 0)) {
+    bc.BadBlockCount++;
+    return true;
+  }
+  return false;
+}
+
+bool IsSkippedBlock(const BlockContext& bc) { return listHolds(bc.skipList, get32(bc.block + 4, bc.byteOrder)); }
+
+int LookupFile(BlockContext& bc, uint32_t rfn) { return bc.registry->lookup(rfn); }
+
+}  // namespace bex
