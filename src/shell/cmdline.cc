@@ -16,7 +16,7 @@ void CommandLine::clear() {
 
 void CommandLine::set(std::string_view s) {
   size_t n = s.size() < kStatementMax ? s.size() : kStatementMax;
-  memcpy(text, s.data(), n);
+  if (n) memcpy(text, s.data(), n);
   text[n] = 0;
   length = static_cast<uint32_t>(n);
   rewind();
@@ -48,7 +48,7 @@ bool keywordMatch(std::string_view token, std::string_view keyword) {
 
 size_t copyToken(std::string_view tok, char* out, size_t max) {
   size_t n = tok.size() < max ? tok.size() : max;
-  memcpy(out, tok.data(), n);
+  if (n) memcpy(out, tok.data(), n);
   out[n] = 0;
   return n;
 }

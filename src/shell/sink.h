@@ -19,7 +19,7 @@ class Sink {
 
   void write(const void* p, size_t n) {
     if (n <= cap_ - len_) {
-      memcpy(buf_ + len_, p, n);
+      if (n) memcpy(buf_ + len_, p, n);  // p may be null when n is 0
       len_ += n;
     } else {
       writeSlow(static_cast<const char*>(p), n);

@@ -63,7 +63,7 @@ class ScratchDir {
                     size_t tail = 0) const {
     std::string p = file(name);
     FILE* f = fopen(p.c_str(), "wb");
-    std::vector<uint8_t> pad(headerSize + tail, 0xEE);
+    std::vector<uint8_t> pad(headerSize + tail + 1, 0xEE);
     fwrite(pad.data(), 1, headerSize, f);
     for (const auto& b : blocks) fwrite(b.data(), 1, b.size(), f);
     fwrite(pad.data(), 1, tail, f);
