@@ -13,7 +13,7 @@ struct BlockList;
 struct ReadCache;
 struct Conversions;
 struct AsmContext;
-struct LobMapContext;
+struct LobMap;
 struct UnloadWork;
 struct LobWork;
 
@@ -60,7 +60,7 @@ struct BlockContext {
   uint64_t rowLimit = kNoRowLimit;
   uint32_t maxChains = 0;
   AsmContext* asmContext = nullptr;
-  LobMapContext* lobMaps = nullptr;
+  LobMap* lobMap = nullptr;
   uint16_t transOffset = 0;
   uint16_t transCount = 0;
   Conversions* conversions = nullptr;

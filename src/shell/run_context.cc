@@ -18,9 +18,12 @@ RunContext::RunContext(FILE* consoleIn, Sink& output) : console(consoleIn), out(
   bc.block = blockBuffer.get();
   conversions.openDefaults();
   bc.conversions = &conversions;
+  lobMap = std::make_unique<LobMap>();
+  bc.lobMap = lobMap.get();
 }
 
 RunContext::~RunContext() {
+  CloseLobMap(*lobMap);
   registry.clear();
   if (script) fclose(script);
   if (unloadLog) fclose(unloadLog);

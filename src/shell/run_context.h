@@ -9,6 +9,7 @@
 #include "datafile/block_list.h"
 #include "datafile/read_cache.h"
 #include "datafile/registry.h"
+#include "lob/lob_map.h"
 #include "shell/block_context.h"
 #include "shell/cmdline.h"
 #include "shell/sink.h"
@@ -61,6 +62,7 @@ struct RunContext {
   ReadCache caches[3];
   std::unique_ptr<uint8_t[]> blockBuffer;
   Conversions conversions;
+  std::unique_ptr<LobMap> lobMap;  // opened lazily by UNLOAD, closed at the end
 
   FILE* unloadLog = nullptr;
   StatementState statement;
