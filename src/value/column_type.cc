@@ -1,0 +1,94 @@
+#include "value/column_type.h"
+
+#include <array>
+
+#include "shell/block_context.h"
+#include "value/charset.h"
+#include "value/collection.h"
+#include "value/datetime.h"
+#include "value/float.h"
+#include "value/hex.h"
+#include "value/number.h"
+
+namespace bex {
+namespace {
+
+using D = ValueDecoder;
+
+constexpr std::array<ValueDecoder, 256> makeDecoderTable() {
+  std::array<ValueDecoder, 256> t{};
+  for (auto& d : t) d = D::kHex;  // ROWID, INTERVAL, UROWID, RAW, unknown...
+  t[kTypeSkip] = D::kNone;
+  t[kTypeVarchar2] = D::kStoredBytes;
+  t[kTypeVarchar] = D::kStoredBytes;
+  t[kTypeLong] = D::kStoredBytes;
+  t[kTypeChar] = D::kChar;
+  t[kTypeNchar] = D::kNational;
+  t[kTypeNumber] = D::kNumber;
+  t[kTypeDate] = D::kDate;
+  t[kTypeTimestamp] = D::kTimestamp;
+  t[kTypeTimestampTz] = D::kTimestamp;
+  t[kTypeTimestampLtz] = D::kTimestamp;
+  t[kTypeBinaryFloat] = D::kFloat;
+  t[kTypeBinaryDouble] = D::kFloat;
+  t[kTypeNarray] = D::kNumberCollection;
+  t[kTypeVarray] = D::kStringCollection;
+  t[kTypeClob] = D::kLob;
+  t[kTypeBlob] = D::kLob;
+  t[kTypeNclob] = D::kLob;
+  return t;
+}
+
+constexpr std::array<ValueDecoder, 256> kDecoderTable = makeDecoderTable();
+
+// National-character text through the context's conversion; stored bytes
+// when the run has no conversions.
+void writeNational(Sink& out, const uint8_t* v, size_t length, const BlockContext& bc) {
+  if (bc.conversions == nullptr) return out.write(v, length);
+  convertValue(out, bc.conversions->nchar, v, length);
+}
+
+// CHAR values are blank-padded to their declared length.
+void writeCharText(Sink& out, const uint8_t* v, size_t length) {
+  while (length > 0 && v[length - 1] == ' ') length--;
+  out.write(v, length);
+}
+
+}  // namespace
+
+ValueDecoder decoderFor(uint8_t type) { return kDecoderTable[type]; }
+
+void writeColumnValue(Sink& out, const uint8_t* v, size_t length, const ColumnSpec& col,
+                      const BlockContext& bc) {
+  const bool national = col.charsetForm == kCharsetFormNational;
+  switch (decoderFor(col.type)) {
+    case D::kNone:
+    case D::kLob:
+      return;
+    case D::kStoredBytes:
+      // LONG has no national form; only VARCHAR2 and VARCHAR are converted.
+      if (national && col.type != kTypeLong) return writeNational(out, v, length, bc);
+      return out.write(v, length);
+    case D::kChar:
+      if (national) return writeNational(out, v, length, bc);
+      return writeCharText(out, v, length);
+    case D::kNational:
+      return writeNational(out, v, length, bc);
+    case D::kNumber:
+      return writeNumberText(out, v, length);
+    case D::kDate:
+      return writeDateText(out, v, length);
+    case D::kTimestamp:
+      return writeTimestampText(out, v, length);
+    case D::kFloat:
+      return writeFloatText(out, v, length);
+    case D::kNumberCollection:
+      return writeNumberCollectionText(out, v, length, bc.byteOrder);
+    case D::kStringCollection:
+      return writeStringCollectionText(out, v, length, bc.byteOrder);
+    case D::kHex:
+      return writeHexText(out, v, length);
+  }
+}
+
+}  // namespace bex
