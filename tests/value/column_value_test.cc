@@ -1,0 +1,104 @@
+#include "value/column_type.h"
+
+#include <gtest/gtest.h>
+
+#include "shell/block_context.h"
+#include "value/charset.h"
+#include "value_test_util.h"
+
+using namespace bex;
+using bex::test::bytesOf;
+
+namespace {
+
+class ColumnValue : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    conversions.openDefaults();
+    bc.conversions = &conversions;
+  }
+  void TearDown() override { conversions.closeAll(); }
+
+  std::string text(uint8_t type, const std::string& bytes, uint16_t form = 1) {
+    ColumnSpec col;
+    col.type = type;
+    col.charsetForm = form;
+    StringSink out;
+    writeColumnValue(out, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), col, bc);
+    return out.str();
+  }
+  std::string hexText(uint8_t type, const std::string& hex) {
+    auto v = bytesOf(hex);
+    return text(type, std::string(v.begin(), v.end()));
+  }
+
+  Conversions conversions;
+  BlockContext bc;
+};
+
+const std::string kChineseUtf16("\x4e\x2d\x65\x87", 4);  // U+4E2D U+6587
+const std::string kChineseGbk("\xd6\xd0\xce\xc4", 4);
+
+}  // namespace
+
+TEST_F(ColumnValue, StoredByteTypes) {
+  EXPECT_EQ(text(kTypeVarchar2, "a|b\r\n"), "a|b\r\n");
+  EXPECT_EQ(text(kTypeVarchar, "x "), "x ");
+  EXPECT_EQ(text(kTypeLong, std::string("\x00\xff", 2)), std::string("\x00\xff", 2));
+  EXPECT_EQ(text(kTypeChar, "ab  "), "ab");
+  EXPECT_EQ(text(kTypeChar, " a \t"), " a \t");
+  EXPECT_EQ(text(kTypeChar, "    "), "");
+}
+
+TEST_F(ColumnValue, NationalCharacterValuesAreConverted) {
+  ASSERT_TRUE(conversions.nchar.valid()) << "this C library lacks UTF-16 to GBK";
+  EXPECT_EQ(text(kTypeVarchar2, kChineseUtf16, kCharsetFormNational), kChineseGbk);
+  EXPECT_EQ(text(kTypeVarchar, kChineseUtf16, kCharsetFormNational), kChineseGbk);
+  EXPECT_EQ(text(kTypeNchar, kChineseUtf16), kChineseGbk);  // whatever the form
+  // Converted CHAR values keep their blanks.
+  EXPECT_EQ(text(kTypeChar, std::string("\x00\x61\x00\x20", 4), kCharsetFormNational), "a ");
+  EXPECT_EQ(text(kTypeChar, kChineseUtf16), kChineseUtf16);  // form 1: as stored
+  EXPECT_EQ(text(kTypeLong, kChineseUtf16, kCharsetFormNational), kChineseUtf16);
+  // Odd length cannot be converted: the stored bytes.
+  EXPECT_EQ(text(kTypeNchar, std::string("\x4e\x2d\x65", 3)), std::string("\x4e\x2d\x65", 3));
+  // A run without conversions writes national values as stored.
+  bc.conversions = nullptr;
+  EXPECT_EQ(text(kTypeNchar, kChineseUtf16), kChineseUtf16);
+}
+
+TEST_F(ColumnValue, DecodedTypes) {
+  EXPECT_EQ(hexText(kTypeNumber, "C1 02 33"), "1.5");
+  EXPECT_EQ(hexText(kTypeDate, "78 7C 0C 1F 18 3C 3C"), "2024-12-31 23:59:59");
+  for (uint8_t t : std::initializer_list<uint8_t>{kTypeTimestamp, kTypeTimestampTz, kTypeTimestampLtz})
+    EXPECT_EQ(hexText(t, "78 7C 0C 1F 18 3C 3C 07 5B CD 15"), "2024-12-31 23:59:59.123456");
+  EXPECT_EQ(hexText(kTypeTimestampTz, "78 7C 0C 1F 18 3C 3C 07 5B CD 15 14 3C"),
+            "2024-12-31 23:59:59.123456");
+  // The length, not the declared type, picks float or double.
+  EXPECT_EQ(hexText(kTypeBinaryFloat, "BF F0 00 00 00 00 00 00"), "1.000000");
+  EXPECT_EQ(hexText(kTypeBinaryDouble, "BF 80 00 00"), "1.000000");
+  EXPECT_EQ(hexText(kTypeNarray, "02 C1 02 FF"), ",1,NULL");
+  EXPECT_EQ(hexText(kTypeVarray, "01 61 FF"), ",a,NULL");
+  bc.byteOrder = kBigEndian;
+  EXPECT_EQ(hexText(kTypeNarray, "FE 00 02 C1 02"), ",1");
+}
+
+TEST_F(ColumnValue, TypesWithoutTextFormAreHex) {
+  EXPECT_EQ(hexText(kTypeRaw, "0A FF"), "0AFF");
+  for (uint8_t t : std::initializer_list<uint8_t>{kTypeLongRaw, kTypeRowid, kTypeIntervalYm, kTypeIntervalDs, kTypeUrowid,
+                    kTypeUnknown, uint8_t{58}, uint8_t{3}, uint8_t{252}})
+    EXPECT_EQ(hexText(t, "00 01 7F 80 FE"), "00017F80FE") << int(t);
+  std::string big(1000, '\xab');
+  EXPECT_EQ(text(kTypeRaw, big), [] {
+    std::string s;
+    for (int i = 0; i < 1000; i++) s += "AB";
+    return s;
+  }());
+}
+
+TEST_F(ColumnValue, SkipAndLobColumnsWriteNothing) {
+  for (uint8_t t : std::initializer_list<uint8_t>{kTypeSkip, kTypeClob, kTypeBlob, kTypeNclob}) {
+    EXPECT_EQ(text(t, "abc"), "") << int(t);
+  }
+  EXPECT_TRUE(isLobType(kTypeClob) && isLobType(kTypeBlob) && isLobType(kTypeNclob));
+  EXPECT_FALSE(isLobType(kTypeRaw) || isLobType(kTypeLong) || isLobType(kTypeSkip));
+}
