@@ -1,0 +1,142 @@
+#include "forge/forge_file.h"
+
+#include <cstdio>
+#include <memory>
+
+namespace bex::forge {
+
+ForgeFile::ForgeFile(FileSpec spec) : spec_(std::move(spec)) {}
+
+uint32_t ForgeFile::rdba(uint32_t block) const {
+  return spec_.bigfile ? block : makeRdba(spec_.rfn, block);
+}
+
+uint32_t ForgeFile::lastBlock() const {
+  uint32_t last = spec_.blocks;
+  if (!blocks_.empty()) last = std::max(last, blocks_.rbegin()->first);
+  if (spec_.withHeader) last = std::max<uint32_t>(last, 1);
+  return last;
+}
+
+BlockHeader ForgeFile::fixAddress(BlockHeader h, uint32_t block) const {
+  if (h.rdba == 0) h.rdba = rdba(block);
+  return h;
+}
+
+void ForgeFile::addTableBlock(uint32_t block, TableBlockSpec s) {
+  s.hdr = fixAddress(s.hdr, block);
+  Facts facts;
+  ForgeBlock b = buildTableBlock(s, spec_.blockSize, spec_.order, facts);
+  addBlock(block, std::move(b), std::move(facts));
+}
+
+void ForgeFile::addSegment(uint32_t block, SegmentSpec s) {
+  s.hdr = fixAddress(s.hdr, block);
+  Facts facts;
+  SegmentBlocks sb = buildSegment(s, spec_.blockSize, spec_.order, facts);
+  addBlock(block, std::move(sb.header), std::move(facts));
+  for (size_t i = 0; i < sb.maps.size(); ++i) {
+    uint32_t at = spec_.bigfile ? s.mapRdbas[i] : (s.mapRdbas[i] & 0x3fffff);
+    addBlock(at, std::move(sb.maps[i]), std::move(sb.mapFacts[i]));
+  }
+}
+
+void ForgeFile::addBlock(uint32_t block, ForgeBlock b, Facts facts) {
+  blocks_[block] = Entry{std::move(b), std::move(facts)};
+}
+
+const ForgeBlock* ForgeFile::block(uint32_t n) const {
+  auto it = blocks_.find(n);
+  return it == blocks_.end() ? nullptr : &it->second.block;
+}
+
+std::string ForgeFile::problems() const {
+  std::string s;
+  for (const auto& [n, e] : blocks_) {
+    if (e.block.overflowed()) s += format("%sblock %u does not fit", s.empty() ? "" : ", ", n);
+    if (e.block.size() != spec_.blockSize) s += format("%sblock %u has the wrong size", s.empty() ? "" : ", ", n);
+  }
+  return s;
+}
+
+uint32_t readField32(const ForgeBlock& b, uint32_t off) {
+  if (off + 4 > b.size()) return 0;
+  const uint8_t* p = b.data() + off;
+  if (b.order() == ByteOrder::Big)
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+  return (uint32_t{p[3]} << 24) | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+}
+
+uint32_t blockObjd(const ForgeBlock& b) {
+  switch (b.at(0)) {
+    case 0x06: return readField32(b, 24);
+    case 0x10: case 0x11: return readField32(b, 100);
+    case 0x12: return readField32(b, 28);
+    case 0x1b: case 0x28: return readField32(b, 20);
+    case 0x23: return readField32(b, 272);
+    default: return 0;
+  }
+}
+
+std::string ForgeFile::blockLine(uint32_t n, const ForgeBlock& b) const {
+  const char* sum = xorFoldBytes(b.data(), b.size()) == 0 ? "good"
+                    : (b.at(15) & kFlagChecksum)          ? "bad"
+                                                          : "none";
+  return format("block %u/%u rdba=0x%08x type=0x%02x objd=%u checksum=%s\n", spec_.rfn, n,
+                readField32(b, 4), b.at(0), blockObjd(b), sum);
+}
+
+void ForgeFile::ensureHeaderBlocks() {
+  if (!spec_.withHeader) return;
+  const uint32_t last = lastBlock();
+  if (!has(0))
+    addBlock(0, buildOsHeader(spec_.blockSize, spec_.order, last),
+             {{"osblk", format("bsize=%u blocks=%u", spec_.blockSize, last)}});
+  if (!has(1)) {
+    Facts facts;
+    ForgeBlock b = buildFileHeader(spec_.header, rdba(1), spec_.rfn, spec_.blockSize, spec_.order,
+                                   last, facts);
+    addBlock(1, std::move(b), std::move(facts));
+  }
+}
+
+bool ForgeFile::write(const std::string& path, std::string& expect, std::string& error) {
+  if (!validBlockSize(spec_.blockSize)) {
+    error = format("block size %u is not a power of two from 2048 to 32768", spec_.blockSize);
+    return false;
+  }
+  ensureHeaderBlocks();
+  if (std::string p = problems(); !p.empty()) {
+    error = spec_.name + ": " + p;
+    return false;
+  }
+  std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "wb"), &std::fclose);
+  if (!f) {
+    error = "cannot create " + path;
+    return false;
+  }
+  const uint32_t last = lastBlock();
+  Bytes zeros(std::max(spec_.blockSize, spec_.headerSize), 0);
+  bool ok = std::fwrite(zeros.data(), 1, spec_.headerSize, f.get()) == spec_.headerSize;
+  for (uint32_t n = 0; ok && n <= last; ++n) {
+    const ForgeBlock* b = block(n);
+    ok = std::fwrite(b ? b->data() : zeros.data(), 1, spec_.blockSize, f.get()) == spec_.blockSize;
+  }
+  if (!ok) {
+    error = "cannot write " + path;
+    return false;
+  }
+  const uint64_t bytes = spec_.headerSize + (uint64_t{last} + 1) * spec_.blockSize;
+  expect += format("file name=%s rfn=%u bsize=%u order=%s hsize=%u blocks=%u bytes=%llu\n",
+                   spec_.name.c_str(), spec_.rfn, spec_.blockSize,
+                   spec_.order == ByteOrder::Big ? "BIG" : "LITTLE", spec_.headerSize, last,
+                   static_cast<unsigned long long>(bytes));
+  for (const auto& [n, e] : blocks_) {
+    expect += blockLine(n, e.block);
+    for (const Fact& fact : e.facts)
+      expect += format("%s %u/%u %s\n", fact.kind.c_str(), spec_.rfn, n, fact.rest.c_str());
+  }
+  return true;
+}
+
+}  // namespace bex::forge

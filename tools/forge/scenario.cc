@@ -1,0 +1,75 @@
+#include "forge/scenario.h"
+
+#include <cstdio>
+#include <memory>
+
+namespace bex::forge {
+
+bool buildSmallScenario(ScenarioOut& out, std::string& error);
+bool buildOpenScenario(ScenarioOut& out, std::string& error);
+
+ScenarioOut::ScenarioOut(std::string outdir, std::string name, const ScenarioOptions& opts)
+    : outdir_(std::move(outdir)), name_(std::move(name)), opts_(opts) {}
+
+std::string ScenarioOut::path(const std::string& file) const {
+  if (outdir_.empty() || outdir_ == ".") return file;
+  return outdir_ + "/" + file;
+}
+
+FileSpec ScenarioOut::fileSpec(const std::string& file, uint16_t rfn) const {
+  FileSpec s;
+  s.name = path(file);
+  s.rfn = rfn;
+  s.blockSize = opts_.blockSize;
+  s.order = opts_.order;
+  s.headerSize = opts_.headerSize;
+  return s;
+}
+
+bool ScenarioOut::add(ForgeFile& f, std::string& error) {
+  if (!f.write(f.spec().name, expect_, error)) return false;
+  configLine(f.spec().headerSize ? format("%s %u", f.spec().name.c_str(), f.spec().headerSize)
+                                 : f.spec().name);
+  return true;
+}
+
+static bool writeText(const std::string& path, const std::string& text, std::string& error) {
+  std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "wb"), &std::fclose);
+  if (!f || std::fwrite(text.data(), 1, text.size(), f.get()) != text.size()) {
+    error = "cannot write " + path;
+    return false;
+  }
+  return true;
+}
+
+bool ScenarioOut::finish(std::string& error) {
+  std::string expect = std::string(kExpectFormat) + "#\n# scenario " + name_ + "\n" + expect_;
+  return writeText(path(name_ + ".cfg"), config_, error) &&
+         writeText(path(name_ + ".expect"), expect, error);
+}
+
+const std::vector<Scenario>& scenarios() {
+  static const std::vector<Scenario> kScenarios = {
+      {"small", "one file with every block kind the dumps decode", buildSmallScenario},
+      {"open", "several files for OPEN: same rfn twice, header size, missing file",
+       buildOpenScenario},
+  };
+  return kScenarios;
+}
+
+bool runScenario(const std::string& name, const std::string& outdir, const ScenarioOptions& opts,
+                 std::string& error) {
+  if (!validBlockSize(opts.blockSize)) {
+    error = format("block size %u is not a power of two from 2048 to 32768", opts.blockSize);
+    return false;
+  }
+  for (const Scenario& s : scenarios()) {
+    if (name != s.name) continue;
+    ScenarioOut out(outdir, name, opts);
+    return s.build(out, error) && out.finish(error);
+  }
+  error = "unknown scenario " + name;
+  return false;
+}
+
+}  // namespace bex::forge

@@ -1,0 +1,54 @@
+// Named built-in scenarios: each writes its data files, an OPEN configuration
+// file <name>.cfg and an expectations file <name>.expect (format in expect.h)
+// into an output directory.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "forge/forge_file.h"
+
+namespace bex::forge {
+
+struct ScenarioOptions {
+  ByteOrder order = ByteOrder::Little;
+  uint32_t blockSize = 8192;
+  uint32_t headerSize = 0;  // bytes before block 0 (scenarios may pick their own)
+  bool headerSizeGiven = false;
+};
+
+// Collects a scenario's files, configuration lines and expectations.
+class ScenarioOut {
+ public:
+  ScenarioOut(std::string outdir, std::string name, const ScenarioOptions& opts);
+
+  const ScenarioOptions& options() const { return opts_; }
+  // The path a file has for BEX started in the output directory's parent
+  // ("." keeps bare names).
+  std::string path(const std::string& file) const;
+  // A FileSpec carrying the scenario's block size, byte order and header size.
+  FileSpec fileSpec(const std::string& file, uint16_t rfn) const;
+
+  // Writes the data file and adds its line to the configuration.
+  bool add(ForgeFile& f, std::string& error);
+  void configLine(const std::string& line) { config_ += line + "\n"; }
+  void note(const std::string& line) { expect_ += "# " + line + "\n"; }
+  bool finish(std::string& error);
+
+ private:
+  std::string outdir_, name_;
+  ScenarioOptions opts_;
+  std::string config_, expect_;
+};
+
+struct Scenario {
+  const char* name;
+  const char* summary;
+  bool (*build)(ScenarioOut& out, std::string& error);
+};
+
+const std::vector<Scenario>& scenarios();
+bool runScenario(const std::string& name, const std::string& outdir, const ScenarioOptions& opts,
+                 std::string& error);
+
+}  // namespace bex::forge

@@ -1,0 +1,22 @@
+// Tiny helpers for stored column bytes in scenarios: NUMBER integers and
+// character text. (Full value encoders live with the value decoders.)
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "forge/byte_put.h"
+
+namespace bex::forge {
+
+// Oracle NUMBER form of an integer: exponent byte, base-100 digits.
+Bytes numberInt(int64_t v);
+
+// VARCHAR2/CHAR text is stored as its bytes.
+inline Bytes text(std::string_view s) { return bytesOf(s); }
+
+// Lower-case hexadecimal, two digits per byte, no separators.
+std::string hex(const Bytes& b);
+std::string hex(const uint8_t* p, size_t n);
+
+}  // namespace bex::forge
