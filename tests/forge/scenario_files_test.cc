@@ -134,8 +134,14 @@ TEST(ScenarioFiles, ByteOrdersSwapFieldsAndKeepSingleBytes) {
       EXPECT_EQ(rd32(l + 24, false), rd32(b + 24, true));
       EXPECT_EQ(rd16(l + 36, false), rd16(b + 36, true));
       uint32_t hdsz = 44 + 24 * l[36] + (l[38] == 0x32 ? 8 : 0);
-      for (uint32_t f = 2; f < 14; f += 2) EXPECT_EQ(rd16(l + hdsz + f, false), rd16(b + hdsz + f, true));
-      EXPECT_NE(rd16(l + hdsz + 2, false), rd16(b + hdsz + 2, false)) << "nrow not swapped";
+      if (l[20] == 1) {  // data header: nrow .. tosp
+        for (uint32_t f = 2; f < 14; f += 2) EXPECT_EQ(rd16(l + hdsz + f, false), rd16(b + hdsz + f, true));
+        EXPECT_NE(rd16(l + hdsz + 2, false), rd16(b + hdsz + 2, false)) << "nrow not swapped";
+      } else {  // index header: kdxconro .. kdxcoavs, kdxlenxt
+        for (int i = 0; i < 4; ++i) EXPECT_EQ(l[hdsz + i], b[hdsz + i]);
+        for (uint32_t f = 8; f < 16; f += 2) EXPECT_EQ(rd16(l + hdsz + f, false), rd16(b + hdsz + f, true));
+        EXPECT_EQ(rd32(l + hdsz + 20, false), rd32(b + hdsz + 20, true));
+      }
     }
     if (l[0] == 0x10) {
       for (int off : {36, 40, 60, 92, 96, 100, 108, 112}) EXPECT_EQ(rd32(l + off, false), rd32(b + off, true));
@@ -170,7 +176,8 @@ TEST(ScenarioFiles, RowDirectoryPointsAtTheRecordedPieces) {
       if (e.kind != "row" && e.kind != "free") continue;
       const uint8_t* blk = fileFor(files, ex, i)->block(e.block());
       const uint32_t hdsz = 44 + 24 * blk[big ? 37 : 36] + (blk[38] == 0x32 ? 8 : 0);
-      const uint32_t comp = 0;  // no compressed blocks have rows listed as "row" here
+      // Compressed blocks: 8 bytes, n 16-bit lengths and m bytes, even-sized.
+      const uint32_t comp = blk[hdsz] & 0x40 ? (8 + 2 * blk[hdsz + 19] + blk[hdsz + 20] + 1) & ~1u : 0;
       const uint32_t tabdir = hdsz + 14 + comp;
       const uint32_t ntab = blk[hdsz + 1];
       const uint32_t t = e.num("tab");

@@ -30,6 +30,34 @@ void ForgeFile::addTableBlock(uint32_t block, TableBlockSpec s) {
   addBlock(block, std::move(b), std::move(facts));
 }
 
+void ForgeFile::addCompressedBlock(uint32_t block, CompressedBlockSpec s) {
+  s.hdr = fixAddress(s.hdr, block);
+  Facts facts;
+  ForgeBlock b = buildCompressedBlock(s, spec_.blockSize, spec_.order, facts);
+  addBlock(block, std::move(b), std::move(facts));
+}
+
+void ForgeFile::addIndexLeaf(uint32_t block, IndexLeafSpec s) {
+  s.hdr = fixAddress(s.hdr, block);
+  Facts facts;
+  ForgeBlock b = buildIndexLeaf(s, spec_.blockSize, spec_.order, facts);
+  addBlock(block, std::move(b), std::move(facts));
+}
+
+void ForgeFile::addUndoBlock(uint32_t block, UndoBlockSpec s) {
+  s.hdr = fixAddress(s.hdr, block);
+  Facts facts;
+  ForgeBlock b = buildUndoBlock(s, spec_.blockSize, spec_.order, facts);
+  addBlock(block, std::move(b), std::move(facts));
+}
+
+void ForgeFile::addUndoSegment(uint32_t block, UndoSegmentSpec s) {
+  s.hdr = fixAddress(s.hdr, block);
+  Facts facts;
+  ForgeBlock b = buildUndoSegment(s, spec_.blockSize, spec_.order, facts);
+  addBlock(block, std::move(b), std::move(facts));
+}
+
 void ForgeFile::addSegment(uint32_t block, SegmentSpec s) {
   s.hdr = fixAddress(s.hdr, block);
   Facts facts;

@@ -14,11 +14,14 @@
 #include <string>
 
 #include "forge/block_header.h"
+#include "forge/compressed_block.h"
 #include "forge/expect.h"
 #include "forge/file_header.h"
 #include "forge/forge_block.h"
+#include "forge/index_block.h"
 #include "forge/segment_header.h"
 #include "forge/table_block.h"
+#include "forge/undo_block.h"
 
 namespace bex::forge {
 
@@ -44,6 +47,10 @@ class ForgeFile {
   uint32_t lastBlock() const;
 
   void addTableBlock(uint32_t block, TableBlockSpec s);
+  void addCompressedBlock(uint32_t block, CompressedBlockSpec s);
+  void addIndexLeaf(uint32_t block, IndexLeafSpec s);
+  void addUndoBlock(uint32_t block, UndoBlockSpec s);
+  void addUndoSegment(uint32_t block, UndoSegmentSpec s);
   // Places the header at `block` and each map block at the block its rdba
   // names (map rdbas must lie in this file).
   void addSegment(uint32_t block, SegmentSpec s);

@@ -8,6 +8,11 @@
 //     chained and migrated heads, a long column, a free slot, an empty value
 //   5 table block (FLG 0x32): chained and migrated continuation pieces
 //   6 cluster block (object 70002): key rows and members of two tables
+//   7 compressed block (object 70003): symbol table, references, runs
+//   8 index leaf (object 70004): unique index on table 70001's first column
+//   9 IOT leaf (object 70005), one row continuing in block 12
+//  10 undo block   11 undo segment header (type 0x26)
+//  12 IOT overflow block (object 70006)
 //  16 table block of 70001 with a deliberately broken checksum
 #include "forge/scenario.h"
 #include "forge/values.h"
@@ -17,7 +22,8 @@ namespace bex::forge {
 namespace {
 
 constexpr uint16_t kRfn = 5;
-constexpr uint32_t kTableObj = 70001, kClusterObj = 70002;
+constexpr uint32_t kTableObj = 70001, kClusterObj = 70002, kCompressedObj = 70003;
+constexpr uint32_t kIndexObj = 70004, kIotObj = 70005, kOverflowObj = 70006;
 
 TableRow row(std::vector<Column> cols, uint8_t flag = kRowHeadFirstLast, uint8_t lock = 0) {
   TableRow r;
@@ -113,6 +119,124 @@ void addClusterBlock(ForgeFile& f) {
   f.addTableBlock(6, s);
 }
 
+void addCompressedBlock(ForgeFile& f) {
+  CompressedBlockSpec s;
+  s.trans.objd = kCompressedObj;
+  s.fullHeaders = 2;
+  s.symbols = {
+      {kRowHeadFirstLast, 0, {cval("EUROPE"), cval("ACTIVE")}},
+      {kRowHeadFirstLast, 0, {symRef(0), cval("GOLD")}},
+      {kRowHeadFirstLast, 0, {cval("ASIA")}},
+      {kRowHeadFirstLast, 0, {cval("CLOSED")}},
+  };
+  // Leading runs: "ZZ", NULL, then a two-byte number.
+  s.lengths = lengthArrayFor({col("ZZ"), nullCol(), col(numberInt(6))});
+  s.trailing = {0x01, 0x02, 0x03};
+  auto data = [](std::vector<CEntry> entries, uint8_t flag = kRowHeadFirstLast, uint8_t leading = 0) {
+    CompressedRow r;
+    r.flag = flag;
+    r.leading = leading;
+    r.entries = std::move(entries);
+    return r;
+  };
+  s.rows = {
+      data({symRef(0), cval(numberInt(1)), cval("plain")}),
+      data({symRef(1), cval(numberInt(2))}),
+      data({symRef(2), symRef(3), cval(numberInt(3)), cnull()}),
+      data({symLongRef(2), cval("ACTIVE"), cval(numberInt(4)), cval(std::string(60, 'n'))}),
+      data({symRef(0), cval(numberInt(5))}, kRowH | kRowD | kRowF | kRowL),
+      data({crun({col("ZZ"), nullCol(), col(numberInt(6))}), cval("run")}, kRowHeadFirstLast, 3),
+      data({cval("ZZ"), cnull(), crun({col(numberInt(7))}), cval("after null")}, kRowHeadFirstLast, 3),
+  };
+  f.addCompressedBlock(7, s);
+}
+
+IndexEntry indexEntry(ForgeFile& f, int64_t id, uint16_t slot, uint8_t flag = 0, uint8_t lock = 0) {
+  IndexEntry e;
+  e.flag = flag;
+  e.lock = lock;
+  e.data = rowidData(f.rdba(4), slot);
+  e.keys = {col(numberInt(id))};
+  return e;
+}
+
+void addIndexLeaf(ForgeFile& f) {
+  IndexLeafSpec s;
+  s.trans.objd = kIndexObj;
+  s.trans.itl = {committedItl(5, 0x00011e90), activeItl(8, 1)};
+  s.kdxledsz = 6;
+  s.entries = {indexEntry(f, 1, 0),
+               indexEntry(f, 2, 1),
+               indexEntry(f, 3, 2),
+               indexEntry(f, 4, 3, kEntryDeleted),
+               indexEntry(f, 5, 4, 0, 2),
+               indexEntry(f, 6, 5)};
+  f.addIndexLeaf(8, s);
+}
+
+IndexEntry iotEntry(std::string_view code, std::vector<Column> cols, uint8_t rowFlag = kRowHeadFirstLast) {
+  IndexEntry e;
+  e.iot = true;
+  e.keys = {col(code)};
+  e.row.flag = rowFlag;
+  e.row.cols = std::move(cols);
+  return e;
+}
+
+void addIotLeaf(ForgeFile& f) {
+  IndexLeafSpec s;
+  s.trans.objd = kIotObj;
+  IndexEntry chained = iotEntry("A03", {col("nut")}, kRowH | kRowF);
+  chained.row.next = {f.rdba(12), 0};
+  s.entries = {iotEntry("A01", {col("bolt"), col(numberInt(100))}),
+               iotEntry("A02", {col("screw")}),  // trailing NULL not stored
+               chained,
+               iotEntry("A04", {nullCol(), col(numberInt(7))})};
+  s.entries[3].flag = kEntryDeleted;
+  s.next = f.rdba(13);
+  f.addIndexLeaf(9, s);
+
+  TableBlockSpec overflow;
+  overflow.trans.objd = kOverflowObj;
+  overflow.tables[0] = {row({col(numberInt(250))}, kRowL)};
+  f.addTableBlock(12, overflow);
+}
+
+void addUndo(ForgeFile& f) {
+  UndoBlockSpec u;
+  u.usn = 8;
+  u.slot = 6;
+  u.wrap = 0x279;
+  u.seq = 0x278;
+  u.irb = 3;
+  u.records = {Bytes(40, 0x11), Bytes(60, 0x22), Bytes(24, 0x33)};
+  u.records[1][0] = 0x2c;
+  f.addUndoBlock(10, u);
+
+  UndoSegmentSpec h;
+  h.extents = {{f.rdba(10), 1}, {f.rdba(14), 2}};
+  h.timestamps = {0x5f000001, 0x5f000101};
+  h.hwmExt = 1;
+  h.hwmBlk = 1;
+  h.hwmBlocks = 2;
+  h.hwmRdba = f.rdba(15);
+  h.object = 8;
+  h.scnBase = 0x00012010;
+  h.ubaRdba = f.rdba(10);
+  h.ubaSeq = 0x278;
+  h.ubaRec = 3;
+  UndoTxSlot active;
+  active.wrap = 0x279;
+  active.state = 10;
+  active.rdba = f.rdba(10);
+  active.scnBase = 0x00012011;
+  active.blocks = 1;
+  active.timestamp = 0x5f000102;
+  h.slots.resize(undoDefaultSlots(kUndoHeaderSmu, f.spec().blockSize));
+  h.slots[6] = active;
+  f.addUndoSegment(11, h);
+}
+
 void addBrokenBlock(ForgeFile& f) {
   TableBlockSpec s;
   s.hdr.checksum = Checksum::Broken;
@@ -133,6 +257,10 @@ bool buildSmallScenario(ScenarioOut& out, std::string& error) {
   addFirstTableBlock(f);
   addSecondTableBlock(f);
   addClusterBlock(f);
+  addCompressedBlock(f);
+  addIndexLeaf(f);
+  addIotLeaf(f);
+  addUndo(f);
   addBrokenBlock(f);
   return out.add(f, error);
 }
