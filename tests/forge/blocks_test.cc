@@ -89,33 +89,56 @@ TEST(Blocks, DescriptionsThatDoNotFitAreRefusedNotWrittenPastTheBlock) {
   EXPECT_FALSE(h.write("/tmp/never-written.dbf", expect, error));
 }
 
+// Walks header and map blocks as a reader would, for both header kinds:
+// 0x10 (here 92, next 96, objd 100, list 108) continued by 0x12 (here 20,
+// next 24, objd 28, list 36); 0x23 (264, 268, 272, 280) continued by 0x24.
 TEST(Blocks, ExtentListContinuesThroughMapBlocksInOrder) {
-  FileSpec fs = spec("seg.dbf", 2048, ByteOrder::Big);
-  fs.rfn = 2;
-  ForgeFile f(fs);
-  SegmentSpec seg;
-  seg.objd = 900;
-  for (uint32_t i = 0; i < 500; ++i) seg.extents.push_back({makeRdba(2, 100 + 8 * i), 8});
-  seg.mapRdbas = {makeRdba(2, 3), makeRdba(2, 4)};
-  f.addSegment(2, seg);
-  ASSERT_EQ(f.problems(), "");
-  // Walk the chain as a reader would: header, then each map block.
-  std::vector<uint32_t> firsts;
-  uint32_t block = 2;
-  for (int hops = 0; block && hops < 4; ++hops) {
-    const uint8_t* p = f.block(block)->data();
-    const bool header = p[0] == 0x10;
-    const uint32_t here = forge_test::rd32(p + (header ? 92 : 20), true);
-    const uint32_t list = header ? 108 : 36;
-    for (uint32_t i = 0; i < here; ++i) firsts.push_back(forge_test::rd32(p + list + 8 * i, true));
-    if (!header) {
-      EXPECT_EQ(forge_test::rd32(p + 28, true), 900u);
+  for (uint8_t type : {uint8_t{0x10}, uint8_t{0x23}}) {
+    FileSpec fs = spec("seg.dbf", 2048, ByteOrder::Big);
+    fs.rfn = 2;
+    ForgeFile f(fs);
+    SegmentSpec seg;
+    seg.hdr.type = type;
+    seg.objd = 900;
+    for (uint32_t i = 0; i < 500; ++i) seg.extents.push_back({makeRdba(2, 100 + 8 * i), 8});
+    seg.mapRdbas = {makeRdba(2, 3), makeRdba(2, 4)};
+    f.addSegment(2, seg);
+    ASSERT_EQ(f.problems(), "");
+    const bool paged = type == 0x23;
+    std::vector<uint32_t> firsts;
+    uint32_t block = 2;
+    for (int hops = 0; block && hops < 4; ++hops) {
+      const uint8_t* p = f.block(block)->data();
+      const bool header = p[0] == type;
+      if (!header) {
+        EXPECT_EQ(p[0], paged ? 0x24 : 0x12);
+      }
+      const uint32_t here = forge_test::rd32(p + (header ? (paged ? 264 : 92) : 20), true);
+      const uint32_t list = header ? (paged ? 280 : 108) : 36;
+      for (uint32_t i = 0; i < here; ++i) firsts.push_back(forge_test::rd32(p + list + 8 * i, true));
+      const uint32_t objdAt = header ? (paged ? 272 : 100) : (paged ? 0 : 28);
+      if (objdAt) {
+        EXPECT_EQ(forge_test::rd32(p + objdAt, true), 900u);
+      }
+      block = forge_test::rd32(p + (header ? (paged ? 268 : 96) : 24), true) & 0x3fffff;
     }
-    block = forge_test::rd32(p + (header ? 96 : 24), true) & 0x3fffff;
+    ASSERT_EQ(firsts.size(), 500u) << int(type);
+    for (uint32_t i = 0; i < 500; ++i) EXPECT_EQ(firsts[i], makeRdba(2, 100 + 8 * i));
+    EXPECT_EQ(forge_test::rd32(f.block(2)->data() + 36, true), 500u);
+    EXPECT_EQ(forge_test::rd32(f.block(2)->data() + 40, true), 4000u);
   }
-  ASSERT_EQ(firsts.size(), 500u);
-  for (uint32_t i = 0; i < 500; ++i) EXPECT_EQ(firsts[i], makeRdba(2, 100 + 8 * i));
-  EXPECT_EQ(forge_test::rd32(f.block(2)->data() + 36, true), 500u);
+}
+
+TEST(Blocks, BigfileAddressesCarryTheWholeBlockNumber) {
+  FileSpec fs = spec("big.dbf", 2048);
+  fs.rfn = 0;
+  fs.bigfile = true;
+  ForgeFile f(fs);
+  EXPECT_EQ(f.rdba(5000000), 5000000u);
+  TableBlockSpec s = oneRow(Checksum::Valid);
+  s.hdr.rdba = 0;
+  f.addTableBlock(9, s);
+  EXPECT_EQ(forge_test::rd32(f.block(9)->data() + 4, false), 9u);
 }
 
 TEST(Values, NumberIntegersMatchOracleBytes) {

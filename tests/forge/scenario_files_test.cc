@@ -146,6 +146,13 @@ TEST(ScenarioFiles, ByteOrdersSwapFieldsAndKeepSingleBytes) {
     if (l[0] == 0x10) {
       for (int off : {36, 40, 60, 92, 96, 100, 108, 112}) EXPECT_EQ(rd32(l + off, false), rd32(b + off, true));
     }
+    if (l[0] == 0x23) {
+      for (int off : {36, 40, 60, 264, 268, 272, 280, 284}) EXPECT_EQ(rd32(l + off, false), rd32(b + off, true));
+    }
+    if (l[0] == 0x02) {
+      EXPECT_EQ(l[30], b[30]);  // cnt
+      for (int off : {20, 22, 28, 34, 36}) EXPECT_EQ(rd16(l + off, false), rd16(b + off, true));
+    }
   }
   // Row pieces: identical bytes, except the 16-bit length after 0xFE.
   ASSERT_EQ(exLe.size(), exBe.size());

@@ -13,6 +13,9 @@
 //   9 IOT leaf (object 70005), one row continuing in block 12
 //  10 undo block   11 undo segment header (type 0x26)
 //  12 IOT overflow block (object 70006)
+//  13 paged segment header (type 0x23) of the compressed table 70003, its
+//     extent list continuing in block 15 (type 0x24)
+//  14 undo segment header of the older kind (type 0x0e)
 //  16 table block of 70001 with a deliberately broken checksum
 #include "forge/scenario.h"
 #include "forge/values.h"
@@ -193,7 +196,6 @@ void addIotLeaf(ForgeFile& f) {
                chained,
                iotEntry("A04", {nullCol(), col(numberInt(7))})};
   s.entries[3].flag = kEntryDeleted;
-  s.next = f.rdba(13);
   f.addIndexLeaf(9, s);
 
   TableBlockSpec overflow;
@@ -214,7 +216,7 @@ void addUndo(ForgeFile& f) {
   f.addUndoBlock(10, u);
 
   UndoSegmentSpec h;
-  h.extents = {{f.rdba(10), 1}, {f.rdba(14), 2}};
+  h.extents = {{f.rdba(10), 1}, {f.rdba(17), 2}};
   h.timestamps = {0x5f000001, 0x5f000101};
   h.hwmExt = 1;
   h.hwmBlk = 1;
@@ -235,6 +237,31 @@ void addUndo(ForgeFile& f) {
   h.slots.resize(undoDefaultSlots(kUndoHeaderSmu, f.spec().blockSize));
   h.slots[6] = active;
   f.addUndoSegment(11, h);
+
+  UndoSegmentSpec old;
+  old.hdr.type = kUndoHeader;
+  old.extents = {{f.rdba(10), 1}};
+  old.object = 2;
+  old.scnBase = 0x00011f80;
+  old.ubaRdba = f.rdba(10);
+  old.ubaSeq = 0x277;
+  old.ubaRec = 1;
+  old.slots.resize(undoDefaultSlots(kUndoHeader, f.spec().blockSize));
+  old.slots[0].wrap = 0x12;
+  old.slots[0].rdba = f.rdba(10);
+  old.slots[0].scnBase = 0x00011f81;
+  f.addUndoSegment(14, old);
+}
+
+void addPagedSegment(ForgeFile& f) {
+  SegmentSpec s;
+  s.hdr.type = kSegHeaderPaged;
+  s.objd = kCompressedObj;
+  s.extents = {{f.rdba(7), 1}, {f.rdba(13), 1}, {f.rdba(18), 2}};
+  s.hwmRdba = f.rdba(8);
+  s.perHeader = 1;
+  s.mapRdbas = {f.rdba(15)};
+  f.addSegment(13, s);
 }
 
 void addBrokenBlock(ForgeFile& f) {
@@ -261,6 +288,7 @@ bool buildSmallScenario(ScenarioOut& out, std::string& error) {
   addIndexLeaf(f);
   addIotLeaf(f);
   addUndo(f);
+  addPagedSegment(f);
   addBrokenBlock(f);
   return out.add(f, error);
 }

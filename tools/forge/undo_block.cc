@@ -118,7 +118,9 @@ ForgeBlock buildUndoSegment(const UndoSegmentSpec& s, uint32_t blockSize, ByteOr
       b.put32(off + 20 + 4 * static_cast<uint32_t>(i), s.timestamps[i]);
 
   const uint32_t t = undoTransOffset(s, blockSize);
-  if (t < off + 20 + 4 * s.extents.size()) b.markOverflow();  // area would overlap the lists
+  // The area must not overlap the extent list (nor the timestamps of 0x26).
+  const size_t stamps = hdr.type == kUndoHeaderSmu ? 4 * s.extents.size() : 0;
+  if (t < off + 20 + stamps) b.markOverflow();
   b.put32(t + 0, s.scnBase);
   b.put16(t + 4, s.scnWrap);
   b.put32(t + 8, s.ubaRdba);
