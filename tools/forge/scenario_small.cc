@@ -204,7 +204,7 @@ void addIotLeaf(ForgeFile& f) {
   f.addTableBlock(12, overflow);
 }
 
-void addUndo(ForgeFile& f) {
+void addUndoBlock(ForgeFile& f) {
   UndoBlockSpec u;
   u.usn = 8;
   u.slot = 6;
@@ -214,7 +214,9 @@ void addUndo(ForgeFile& f) {
   u.records = {Bytes(40, 0x11), Bytes(60, 0x22), Bytes(24, 0x33)};
   u.records[1][0] = 0x2c;
   f.addUndoBlock(10, u);
+}
 
+void addUndoHeaders(ForgeFile& f) {
   UndoSegmentSpec h;
   h.extents = {{f.rdba(10), 1}, {f.rdba(17), 2}};
   h.timestamps = {0x5f000001, 0x5f000101};
@@ -287,7 +289,8 @@ bool buildSmallScenario(ScenarioOut& out, std::string& error) {
   addCompressedBlock(f);
   addIndexLeaf(f);
   addIotLeaf(f);
-  addUndo(f);
+  addUndoBlock(f);
+  addUndoHeaders(f);
   addPagedSegment(f);
   addBrokenBlock(f);
   return out.add(f, error);
