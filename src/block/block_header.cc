@@ -1,0 +1,62 @@
+#include "block/block_header.h"
+
+#include "shell/block_context.h"
+
+namespace bex {
+
+const BlockTypeEntry kBlockTypeTable[] = {
+    {0x02, "KTU UNDO BLOCK"},
+    {0x06, "trans data"},
+    {0x0E, "KTU UNDO HEADER W/UNLIMITED EXTENTS"},
+    {0x10, "DATA SEGMENT HEADER - UNLIMITED"},
+    {0x17, "BITMAPPED DATA SEGMENT HEADER"},
+    {0x19, "BITMAP INDEX BLOCK"},
+    {0x1A, "BITMAP BLOCK"},
+    {0x1B, "LOB BLOCK BLOB"},
+    {0x1D, "KTFB Bitmapped File Space Header"},
+    {0x1E, "KTFB Bitmapped File Space Bitmap"},
+    {0x20, "FIRST LEVEL BITMAP BLOCK"},
+    {0x21, "SECOND LEVEL BITMAP BLOCK"},
+    {0x23, "PAGETABLE SEGMENT HEADER"},
+    {0x26, "KTU SMU HEADER BLOCK"},
+    {0x28, "LOB BLOCK CLOB"},
+    {0x3D, "NGLOB: Hash Bucket"},
+    {0x3E, "NGLOB: Committed Free Space"},
+    {0x3F, "NGLOB: Segment Header"},
+    {0x40, "NGLOB: Persistent Undo"},
+    {0x45, "NGLOB: Lob Extent Header"},
+    {0x50, "KTFBN File Space Property Map"},
+    {0x51, "Stats Segment Header"},
+    {0x52, "Stats Map"},
+    {0x53, "Stats Map Summary"},
+    {0x54, "Stats bitmap"},
+    {0x00, "Unknown Block"},
+};
+
+const char* blockTypeName(uint8_t type) {
+  const BlockTypeEntry* e = kBlockTypeTable;
+  while (e->code != 0 && static_cast<uint8_t>(e->code) != type) e++;
+  return e->name;
+}
+
+uint32_t dataObjectOffset(uint8_t type) {
+  switch (type) {
+    case kTypeTransData: return 24;
+    case kTypeSegmentHeader:
+    case kTypeSegmentHeader11: return 100;
+    case kTypeExtentMap: return 28;
+    case kTypeLobBlob:
+    case kTypeLobClob: return 20;
+    case kTypePagetableHeader: return 272;
+    default: return 0;
+  }
+}
+
+uint32_t dataObjectNumber(const BlockView& v) {
+  uint32_t off = dataObjectOffset(blockType(v));
+  return off ? v.u32(off) : 0;
+}
+
+BlockView viewOf(const BlockContext& bc) { return BlockView{bc.block, bc.block ? bc.blockSize : 0u, bc.byteOrder}; }
+
+}  // namespace bex

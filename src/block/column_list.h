@@ -1,0 +1,66 @@
+// The column list: what the row-piece parsers produce. Each entry is the
+// offset of a value inside the block buffer and its length (0 = NULL);
+// values are never copied.
+#pragma once
+#include <cstdint>
+
+#include "block/block_view.h"
+
+namespace bex {
+
+inline constexpr uint32_t kMaxColumns = 256;
+
+// Row-piece flag bits, printed in this order as K C H D F L P N.
+inline constexpr uint8_t kRowK = 0x80;  // cluster key row
+inline constexpr uint8_t kRowC = 0x40;  // cluster member row
+inline constexpr uint8_t kRowH = 0x20;  // head piece
+inline constexpr uint8_t kRowD = 0x10;  // deleted
+inline constexpr uint8_t kRowF = 0x08;  // first data piece
+inline constexpr uint8_t kRowL = 0x04;  // last data piece
+inline constexpr uint8_t kRowP = 0x02;  // first column continues the previous piece
+inline constexpr uint8_t kRowN = 0x01;  // last column continues in the next piece
+
+struct ColumnRef {
+  uint16_t offset;
+  uint16_t length;
+};
+
+// A row address inside a row header: 4-byte rdba and 2-byte slot, always
+// most significant byte first.
+struct RowAddress {
+  uint32_t rdba = 0;
+  uint16_t slot = 0;
+  bool empty() const { return rdba == 0 && slot == 0; }
+};
+inline constexpr uint32_t kRowAddressSize = 6;
+
+struct ColumnList {
+  uint16_t count = 0;  // up to kMaxColumns (256 does not fit a byte)
+  uint8_t flag = 0;    // the piece's flag byte
+  RowAddress head;     // 0 when absent
+  RowAddress next;     // next piece, 0 when absent
+  ColumnRef col[kMaxColumns];
+
+  void clear() { count = 0; }
+  bool full() const { return count >= kMaxColumns; }
+  // Appends {offset, length}; false (and nothing added) when full.
+  bool add(uint32_t offset, uint32_t length) {
+    if (full()) return false;
+    col[count++] = ColumnRef{static_cast<uint16_t>(offset), static_cast<uint16_t>(length)};
+    return true;
+  }
+};
+
+// Writes the eight flag letters K C H D F L P N ('-' for a clear bit).
+void rowFlagLetters(uint8_t flag, char out[8]);
+
+// Shared by the parsers (block size B = v.size):
+RowAddress readRowAddress(const BlockView& v, uint32_t p);
+// cc columns in the column-length encoding from p (0x00-0xFD: that many
+// bytes follow; 0xFE: a 16-bit length in BYTE_ORDER follows; 0xFF: NULL).
+// Advances p; false when a bound check stopped the parse.
+bool readColumns(const BlockView& v, uint32_t& p, uint32_t cc, ColumnList& out);
+// Every entry that would run past B - 2 becomes {B - 2, 0}.
+void clampColumns(const BlockView& v, ColumnList& out);
+
+}  // namespace bex

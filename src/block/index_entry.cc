@@ -1,0 +1,33 @@
+#include "block/index_block.h"
+#include "block/row_piece.h"
+
+namespace bex {
+
+void parseIndexEntry(const BlockView& v, uint32_t entry, ColumnList& out) {
+  const uint32_t b = v.size;
+  out.flag = 0, out.head = {}, out.next = {};
+  const IndexHeader ih = readIndexHeader(v);
+  if (entry >= ih.kdxconro) return;
+  uint16_t e = indexRowDirEntry(v, ih, entry);
+  uint32_t p = ih.hdsz + e;
+  if (e == kFreeDirEntry || p >= b) return;
+  const uint8_t flag = v.data[p];
+  out.flag = flag;
+  p += 2 + ih.kdxledsz;  // flag, lock, entry data
+  if (p < b && readColumns(v, p, ih.kdxconco, out) && (flag & kRowL) && p + 2 < b) {
+    const uint8_t rowFlag = v.data[p];
+    const uint8_t cc = v.data[p + 2];
+    out.flag = rowFlag;
+    p += 3;
+    if (p + kRowAddressSize < b) {
+      if (!(rowFlag & kRowL)) {
+        out.next = readRowAddress(v, p);
+        p += kRowAddressSize;
+      }
+      readColumns(v, p, cc, out);
+    }
+  }
+  clampColumns(v, out);
+}
+
+}  // namespace bex
