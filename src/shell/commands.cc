@@ -1,5 +1,6 @@
 #include "shell/commands.h"
 
+#include "block/dump_commands.h"
 #include "datafile/commands.h"
 #include "rowid/rowid.h"
 #include "shell/cmdline.h"
@@ -16,11 +17,11 @@ static void cmdExit(RunContext&) {}
 const CommandEntry kCommandTable[] = {
     {"SET", cmdSet},
     {"OPEN", cmdOpen},
-    {"OSDUMP", nullptr},
-    {"BCHECK", nullptr},
+    {"OSDUMP", cmdOsdump},
+    {"BCHECK", cmdBcheck},
     {"CORRUPT", cmdCorrupt},
     {"SKIP", cmdSkip},
-    {"ORADUMP", nullptr},
+    {"ORADUMP", cmdOradump},
     {"LIST", cmdList},
     {"LOAD", nullptr},
     {"LOG", cmdLog},
