@@ -3,6 +3,7 @@
 // from the end of the block the way the database does.
 #pragma once
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -85,7 +86,7 @@ struct TransBlock {
   void u8(uint32_t off, uint8_t v) { b[off] = v; }
   void u16(uint32_t off, uint16_t v) { put16(&b[off], v, order); }
   void u32(uint32_t off, uint32_t v) { put32(&b[off], v, order); }
-  void bytes(uint32_t off, const Bytes& v) { memcpy(&b[off], v.data(), v.size()); }
+  void bytes(uint32_t off, const Bytes& v) { std::copy(v.begin(), v.end(), b.begin() + off); }
   BlockView view() const { return viewOf(b, order); }
 };
 
