@@ -284,3 +284,47 @@ TEST(DecodeUndo, RecordsStackDownwardAndTransactionTableSitsWhereExpected) {
     }
   }
 }
+
+// Segment headers and map blocks read field by field per block type.
+TEST(DecodeSegments, HeaderAndMapFieldsMatchTheirFacts) {
+  for (ByteOrder order : {ByteOrder::Little, ByteOrder::Big}) {
+    ScenarioOptions o;
+    o.order = order;
+    o.blockSize = 4096;
+    ScenarioDir d("small", o, order == ByteOrder::Big ? "segb" : "segl");
+    ASSERT_TRUE(d.ok) << d.error;
+    const bool big = order == ByteOrder::Big;
+    std::vector<ExpectLine> ex = d.expect("small");
+    Bytes file = readFile(ex[0].kv.at("name"));
+    int segs = 0, extents = 0;
+    const uint8_t* p = nullptr;
+    uint32_t list = 0, k = 0;
+    for (const ExpectLine& e : ex) {
+      if (e.kind == "file") continue;
+      const uint8_t* blk = file.data() + static_cast<size_t>(e.block()) * 4096;
+      if (e.kind == "seg") {
+        p = blk;
+        k = 0;
+        const uint8_t t = p[0];
+        const bool map = t == 0x12 || t == 0x24;
+        const uint32_t here = t == 0x23 ? 264 : map ? 20 : 92;
+        list = t == 0x23 ? 280 : map ? 36 : 108;
+        EXPECT_EQ(rd32(p + (map ? 20 : 36), big), e.num("exts")) << e.addr;
+        EXPECT_EQ(map ? 0 : rd32(p + 40, big), e.num("blks")) << e.addr;
+        EXPECT_EQ(rd32(p + here, big), e.num("here")) << e.addr;
+        EXPECT_EQ(rd32(p + here + 4, big), e.num("map")) << e.addr;
+        const uint32_t objdAt = t == 0x23 ? 272 : t == 0x10 ? 100 : t == 0x12 ? 28 : 0;
+        EXPECT_EQ(objdAt ? rd32(p + objdAt, big) : 0, e.num("objd")) << e.addr;
+        ++segs;
+      }
+      if (e.kind == "extent" && blk == p) {  // this block's entries, in list order
+        EXPECT_EQ(rd32(p + list + 8 * k, big), e.num("rdba")) << e.addr << " extent " << k;
+        EXPECT_EQ(rd32(p + list + 8 * k + 4, big), e.num("len")) << e.addr << " extent " << k;
+        ++k;
+        ++extents;
+      }
+    }
+    EXPECT_EQ(segs, 4);
+    EXPECT_EQ(extents, 6);
+  }
+}

@@ -89,10 +89,11 @@ SegmentBlocks buildSegment(const SegmentSpec& s, uint32_t blockSize, ByteOrder o
     Facts mf;
     size_t before = done;
     done += writeExtents(mb, mapType, s.extents, done, mapCap, next, mf);
-    mf.insert(mf.begin(), {"seg", format("type=0x%02x objd=%u exts=0 blks=0 hwm=0x00000000 "
+    // A map block's extent count is its own "extents here" word.
+    mf.insert(mf.begin(), {"seg", format("type=0x%02x objd=%u exts=%zu blks=0 hwm=0x00000000 "
                                          "map=0x%08x here=%zu",
-                                         mapType, mapType == kExtentMap ? s.objd : 0, next,
-                                         done - before)});
+                                         mapType, mapType == kExtentMap ? s.objd : 0,
+                                         done - before, next, done - before)});
     sealBlock(mb, mh);
     out.maps.push_back(std::move(mb));
     out.mapFacts.push_back(std::move(mf));
