@@ -1,0 +1,228 @@
+#include "scan/scan_commands.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <thread>
+#include <vector>
+
+#include "block/block_dump.h"
+#include "block/block_header.h"
+#include "datafile/block_reader.h"
+#include "datafile/registry.h"
+#include "datafile/slot_reader.h"
+#include "dict/column_split.h"
+#include "lob/lob_map.h"
+#include "scan/scan_file.h"
+#include "shell/clock.h"
+#include "shell/run_context.h"
+
+namespace bex {
+
+namespace {
+
+constexpr uint32_t kCensusAddresses = 10;
+
+struct ScanOptions {
+  uint32_t objd = 0;
+  uint32_t file = 0;
+  uint32_t blocks = 1;
+  char to[kFileNameMax + 1] = "";
+};
+
+void printUsage(Sink& out) {
+  out.write("  SCAN HEADER [OBJECT objd] [FILE rfn] [TO filename]\n");
+  out.write("  SCAN TABLE  [OBJECT objd] [FILE rfn] [TO filename]\n");
+  out.write("  SCAN DATA   [OBJECT objd] [BLOCKS blks] [FILE rfn] [TO filename]\n");
+  out.write("  SCAN LOB    [OBJECT objd] [FILE rfn] \n");
+  out.write("  SCAN DATABASE \n");
+  out.write("  SCAN PARALLELDB \n");
+  out.write("  SCAN MAP \n");
+}
+
+ScanOptions readOptions(CommandLine& cl) {
+  ScanOptions o;
+  while (cl.nextToken()) {
+    std::string_view key = cl.token();
+    if (!cl.nextToken()) break;
+    std::string_view value = cl.token();
+    if (keywordMatch(key, "OBJECT")) o.objd = static_cast<uint32_t>(tokenNumber(value));
+    else if (keywordMatch(key, "FILE")) o.file = static_cast<uint32_t>(tokenNumber(value));
+    else if (keywordMatch(key, "BLOCKS")) o.blocks = static_cast<uint32_t>(tokenNumber(value));
+    else if (keywordMatch(key, "TO")) copyToken(value, o.to, kFileNameMax);
+  }
+  return o;
+}
+
+bool inScope(const BlockContext& bc, const DataFile& f, const ScanOptions& o) {
+  return f.usable() && (o.file == 0 || bc.bigfile || f.rfn == o.file);
+}
+
+std::string listingName(const std::string& dir, const char* kind, int worker) {
+  char name[48];
+  if (worker < 0)
+    snprintf(name, sizeof name, "/%s.TXT", kind);
+  else
+    snprintf(name, sizeof name, "/%s.%02d.TXT", kind, worker);
+  return dir + name;
+}
+
+// Scans the slots given to one worker (or all slots) into two listings.
+uint64_t scanSlots(BlockContext& bc, const std::string& lobName, const std::string& extName, unsigned stride,
+                   unsigned first) {
+  FILE* lob = fopen(lobName.c_str(), "wb+");
+  FILE* ext = fopen(extName.c_str(), "wb+");
+  uint64_t errors = 0;
+  if (lob && ext) {
+    FileSink lobSink(lob, kOutputBufferSize);
+    FileSink extSink(ext, kOutputBufferSize);
+    SlotReader reader(bc);
+    for (uint32_t slot = first; slot < bc.registry->count; slot += stride)
+      ScanFile(bc, reader, slot, lobSink, extSink, errors);
+  }
+  if (lob) fclose(lob);
+  if (ext) fclose(ext);
+  return errors;
+}
+
+void appendFile(FILE* to, const std::string& from) {
+  FILE* f = fopen(from.c_str(), "rb");
+  if (!f) return;
+  char buf[65536];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, f)) > 0) fwrite(buf, 1, n, to);
+  fclose(f);
+}
+
+// Walks blocks 2 .. count of every slot in scope; visit returns false to stop.
+template <typename Visit>
+void walkScope(RunContext& rc, const ScanOptions& o, Visit visit) {
+  SlotReader reader(rc.bc);
+  for (uint32_t slot = 0; slot < rc.registry.count; slot++) {
+    const DataFile& f = rc.registry.slots[slot];
+    if (!inScope(rc.bc, f, o) || f.blocks < 2) continue;
+    reader.start(slot, 2, f.blocks);
+    uint32_t n;
+    while (const uint8_t* b = reader.next(n))
+      if (!visit(BlockView{b, rc.bc.blockSize, rc.bc.byteOrder}, f, n)) return;
+  }
+}
+
+void scanHeader(RunContext& rc, Sink& out, const ScanOptions& o) {
+  walkScope(rc, o, [&](const BlockView& v, const DataFile&, uint32_t) {
+    uint8_t t = blockType(v);
+    if (t != kTypeSegmentHeader && t != kTypeSegmentHeader11 && t != kTypePagetableHeader) return true;
+    if (o.objd && dataObjectNumber(v) != o.objd) return true;
+    blockSummary(out, v, rc.bc.transOffset, rc.bc.transCount);
+    return o.objd == 0;
+  });
+}
+
+// Table blocks in groups of consecutive blocks of one object (a new file
+// starts a new group); the first `blocks` of each group are dumped.
+void scanData(RunContext& rc, Sink& out, const ScanOptions& o) {
+  const DataFile* groupFile = nullptr;
+  uint32_t groupObjd = 0, dumped = 0;
+  walkScope(rc, o, [&](const BlockView& v, const DataFile& f, uint32_t) {
+    if (blockType(v) != kTypeTransData) return true;
+    uint32_t objd = dataObjectNumber(v);
+    if (o.objd && objd != o.objd) return true;
+    if (&f != groupFile || objd != groupObjd) {
+      groupFile = &f;
+      groupObjd = objd;
+      dumped = 0;
+    }
+    if (o.blocks != 0 && dumped >= o.blocks) return true;
+    blockSummary(out, v, rc.bc.transOffset, rc.bc.transCount);
+    dumped++;
+    return !(o.objd && o.blocks == 0);
+  });
+}
+
+void scanBlockCensus(RunContext& rc, Sink& out, const ScanOptions& o) {
+  std::map<uint8_t, std::vector<uint32_t>> seen;
+  walkScope(rc, o, [&](const BlockView& v, const DataFile& f, uint32_t n) {
+    std::vector<uint32_t>& list = seen[blockType(v)];
+    uint32_t address = (static_cast<uint32_t>(f.rfn) << 22) + (rc.bc.bigfile ? n : (n & 0x3FFFFF));
+    if (list.size() < kCensusAddresses && std::find(list.begin(), list.end(), address) == list.end())
+      list.push_back(address);
+    return true;
+  });
+  for (const auto& [type, list] : seen) {
+    out.printf("type=0x%02x (%s) \n  rdba=", type, blockTypeName(type));
+    for (size_t i = 0; i < list.size(); i++) out.printf(i ? ", 0x%08x" : "0x%08x", list[i]);
+    out.write("\n");
+  }
+}
+
+void rebuildMaps(RunContext& rc) {
+  rc.lobMap->dir = "BEXDICT";
+  BuildLobMap(*rc.lobMap);
+}
+
+}  // namespace
+
+uint64_t scanDatabase(BlockContext& bc, const std::string& dir) {
+  return scanSlots(bc, listingName(dir, "BEXLOB", -1), listingName(dir, "BEXEXT", -1), 1, 0);
+}
+
+void scanParallel(BlockContext& bc, const std::string& dir) {
+  std::vector<std::thread> workers;
+  for (unsigned w = 0; w < kScanWorkers; w++) {
+    workers.emplace_back([&bc, &dir, w] {
+      BlockContext own = bc;  // settings and registry shared read-only; own window
+      scanSlots(own, listingName(dir, "BEXLOB", static_cast<int>(w)), listingName(dir, "BEXEXT", static_cast<int>(w)),
+                kScanWorkers, w);
+    });
+  }
+  for (std::thread& t : workers) t.join();
+  FILE* lob = fopen(listingName(dir, "BEXLOB", -1).c_str(), "wb+");
+  FILE* ext = fopen(listingName(dir, "BEXEXT", -1).c_str(), "wb+");
+  for (unsigned w = 0; w < kScanWorkers; w++) {
+    if (lob) appendFile(lob, listingName(dir, "BEXLOB", static_cast<int>(w)));
+    if (ext) appendFile(ext, listingName(dir, "BEXEXT", static_cast<int>(w)));
+  }
+  if (lob) fclose(lob);
+  if (ext) fclose(ext);
+}
+
+void cmdScan(RunContext& rc) {
+  CommandLine& cl = rc.cmd;
+  Sink& out = rc.out;
+  enum { kHeader, kTable, kData, kBlock, kDatabase, kParallel, kMap, kNone } sub = kNone;
+  static const char* const kSubs[] = {"HEADER", "TABLE", "DATA", "BLOCK", "DATABASE", "PARALLELDB", "MAP"};
+  if (cl.nextToken())
+    for (int i = 0; i < kNone; i++)
+      if (keywordMatch(cl.token(), kSubs[i])) sub = static_cast<decltype(sub)>(i);
+  if (sub == kNone) return printUsage(out);
+  if (sub == kTable) {
+    out.write("  SCAN TABLE is not available in this build.\n");
+    return;
+  }
+  ScanOptions o = readOptions(cl);
+  printDateLine(out);
+  if (sub == kDatabase) {
+    uint64_t errors = scanDatabase(rc.bc, "BEXDICT");
+    rebuildMaps(rc);
+    out.printf("Scan Done With %llu Errors.\n", static_cast<unsigned long long>(errors));
+  } else if (sub == kParallel) {
+    out.flush();
+    scanParallel(rc.bc, "BEXDICT");
+    rebuildMaps(rc);
+  } else if (sub == kMap) {
+    rebuildMaps(rc);
+    splitColumnFile("BEXDICT");
+  } else {
+    FILE* to = o.to[0] ? fopen(o.to, "wb+") : nullptr;
+    FileSink toSink(to, kOutputBufferSize);
+    Sink& dest = to ? static_cast<Sink&>(toSink) : out;
+    if (sub == kHeader) scanHeader(rc, dest, o);
+    if (sub == kData) scanData(rc, dest, o);
+    if (sub == kBlock) scanBlockCensus(rc, dest, o);
+    dest.flush();
+    if (to) fclose(to);
+  }
+  printDateLine(out);
+}
+
+}  // namespace bex

@@ -1,0 +1,136 @@
+#include "scan/scan_file.h"
+
+#include <cstring>
+
+#include "block/block_header.h"
+#include "block/data_block.h"
+#include "block/index_block.h"
+#include "datafile/block_reader.h"
+#include "datafile/registry.h"
+
+namespace bex {
+
+namespace {
+
+constexpr uint32_t kLobIdOffset = 24;
+constexpr uint32_t kLobIdBytes = 10;
+constexpr uint32_t kLobVersionOffset = 40;
+constexpr uint32_t kLobPageOffset = 44;
+
+struct DataRun {
+  uint32_t objd = 0, first = 0, count = 0;
+  uint64_t rows = 0;
+};
+
+struct LobRun {
+  bool open = false;
+  uint32_t objd = 0, page = 0, version = 0, first = 0, count = 0;
+  uint8_t lobId[kLobIdBytes] = {0};
+};
+
+class RunWriter {
+ public:
+  RunWriter(Sink& lob, Sink& ext, uint16_t rfn) : lob_(lob), ext_(ext), rfn_(rfn) {}
+
+  void closeData() {
+    if (data_.objd && data_.first && data_.count) {
+      char* p = ext_.reserve(80);
+      int n = snprintf(p, 80, "%u,%u,%u,%u,%llu,\r\n", data_.objd, rfn_, data_.first, data_.count,
+                       static_cast<unsigned long long>(data_.rows));
+      ext_.commit(static_cast<size_t>(n));
+    }
+    data_ = DataRun{};
+  }
+  void closeLob() {
+    if (!lob_open()) return;
+    char* p = lob_.reserve(128);
+    int n = snprintf(p, 128, "%u,", lobRun_.objd);
+    static const char kHex[] = "0123456789ABCDEF";
+    for (uint8_t byte : lobRun_.lobId) {
+      p[n++] = kHex[byte >> 4];
+      p[n++] = kHex[byte & 15];
+    }
+    n += snprintf(p + n, 128 - static_cast<size_t>(n), ",%u,%u,%u,%u,%u,\n", lobRun_.page, lobRun_.version, rfn_,
+                  lobRun_.first, lobRun_.count);
+    lob_.commit(static_cast<size_t>(n));
+    lobRun_ = LobRun{};
+  }
+  void tableBlock(uint32_t objd, uint32_t block, uint64_t rows, bool bad) {
+    closeLob();
+    if (bad || objd != data_.objd || data_.count == 0) {
+      closeData();
+      if (bad) return;
+      data_ = {objd, block, 1, rows};
+      return;
+    }
+    data_.count++;
+    data_.rows += rows;
+  }
+  void lobBlock(const uint8_t* b, uint32_t objd, uint32_t block, uint8_t order) {
+    uint32_t page = get32(b + kLobPageOffset, order);
+    uint32_t version = get32(b + kLobVersionOffset, order);
+    if (lobRun_.open && lobRun_.objd == objd && lobRun_.page == page && lobRun_.version == version &&
+        memcmp(lobRun_.lobId, b + kLobIdOffset, kLobIdBytes) == 0) {
+      lobRun_.count++;
+    } else {
+      closeLob();
+      lobRun_.open = true;
+      lobRun_.objd = objd;
+      lobRun_.page = page;
+      lobRun_.version = version;
+      lobRun_.first = block;
+      lobRun_.count = 1;
+      memcpy(lobRun_.lobId, b + kLobIdOffset, kLobIdBytes);
+    }
+    closeData();
+  }
+  void otherBlock() {
+    closeLob();
+    closeData();
+  }
+
+ private:
+  bool lob_open() const { return lobRun_.open; }
+  Sink& lob_;
+  Sink& ext_;
+  uint16_t rfn_;
+  DataRun data_;
+  LobRun lobRun_;
+};
+
+}  // namespace
+
+uint64_t blockRowCount(const uint8_t* block, uint32_t blockSize, uint8_t order) {
+  BlockView v{block, blockSize, order};
+  if (blockType(v) != kTypeTransData) return 0;
+  if (txnTyp(v) == kTypIndex) return readIndexHeader(v).kdxconro;
+  if (txnTyp(v) != kTypData) return 0;
+  DataHeader h = readDataHeader(v);
+  return tableRowCount(v, h, (h.flag & kDataFlagCompressed) ? 1 : 0);
+}
+
+void ScanFile(BlockContext& bc, SlotReader& reader, uint32_t slot, Sink& lobListing, Sink& extentListing,
+              uint64_t& errors) {
+  const DataFile& f = bc.registry->slots[slot];
+  if (f.blocks < 2) return;
+  RunWriter runs(lobListing, extentListing, f.rfn);
+  const uint32_t bs = bc.blockSize;
+  const uint8_t order = bc.byteOrder;
+  reader.start(slot, 2, f.blocks);
+  uint32_t number;
+  while (const uint8_t* b = reader.next(number)) {
+    bool bad = BlockChecksumTest(b, bs) != 0;
+    if (bad) errors++;
+    uint8_t type = b[0];
+    if (type == kTypeTransData) {
+      runs.tableBlock(get32(b + 24, order), number, bad ? 0 : blockRowCount(b, bs, order), bad);
+    } else if (type == kTypeLobBlob || type == kTypeLobClob) {
+      runs.lobBlock(b, get32(b + 20, order), number, order);
+    } else {
+      runs.otherBlock();
+    }
+  }
+  runs.otherBlock();
+}
+
+}  // namespace bex
