@@ -3,6 +3,7 @@
 #include "block/dump_commands.h"
 #include "datafile/commands.h"
 #include "rowid/rowid.h"
+#include "scan/scan_commands.h"
 #include "shell/cmdline.h"
 #include "shell/run_context.h"
 #include "shell/settings.h"
@@ -33,7 +34,7 @@ const CommandEntry kCommandTable[] = {
     {"DESCRIBE", nullptr},
     {"ROWID", cmdRowid},
     {"RMAN", nullptr},
-    {"SCAN", nullptr},
+    {"SCAN", cmdScan},
     {"EXIT", cmdExit},
     {"HELP", cmdHelp},
     {"ASM", nullptr},
