@@ -6,25 +6,13 @@
 #include "datafile/commands.h"
 #include "shell/run_context.h"
 #include "test_files.h"
+#include "test_shell.h"
 
 using namespace bex;
 
 namespace {
 
-struct Shell {
-  StringSink out;
-  RunContext rc{stdin, out};
-  size_t mark = 0;
-  std::string run(void (*cmd)(RunContext&), const std::string& statement) {
-    rc.cmd.set(statement);
-    rc.cmd.nextToken();
-    cmd(rc);
-    std::string all = out.str();
-    std::string fresh = all.substr(mark);
-    mark = all.size();
-    return fresh;
-  }
-};
+using Shell = bex::testing::TestShell;
 
 }  // namespace
 

@@ -6,26 +6,15 @@
 #include "datafile/commands.h"
 #include "shell/run_context.h"
 #include "test_files.h"
+#include "test_shell.h"
 
 using namespace bex;
 using namespace bex::testing;
 
 namespace {
 
-struct Shell {
-  StringSink out;
-  RunContext rc{stdin, out};
+struct Shell : bex::testing::TestShell {
   ScratchDir dir;
-  size_t mark = 0;
-  std::string run(void (*cmd)(RunContext&), const std::string& statement) {
-    rc.cmd.set(statement);
-    rc.cmd.nextToken();
-    cmd(rc);
-    std::string all = out.str();
-    std::string fresh = all.substr(mark);
-    mark = all.size();
-    return fresh;
-  }
   std::string config(const std::string& text, const std::string& name = "files.txt") {
     std::string p = dir.file(name);
     FILE* f = fopen(p.c_str(), "w");

@@ -5,14 +5,15 @@
 #include <string>
 
 #include "shell/run_context.h"
+#include "test_shell.h"
 
 using namespace bex;
 
 namespace {
 
-struct Shell {
-  StringSink out;
-  RunContext rc{stdin, out};
+struct Shell : bex::testing::TestShell {
+  std::string set(const std::string& statement) { return run(cmdSet, statement); }
+};
   size_t mark = 0;
   std::string set(const std::string& statement) {
     rc.cmd.set(statement);

@@ -1,0 +1,32 @@
+// A RunContext with its console captured in memory, for tests that run
+// command handlers and look at what they print.
+#pragma once
+#include <string>
+
+#include "shell/run_context.h"
+
+namespace bex::testing {
+
+struct TestShell {
+  StringSink out;
+  RunContext rc{stdin, out};
+  size_t mark = 0;
+
+  // Runs handler on statement (its first word is the keyword) and returns
+  // what it printed.
+  std::string run(void (*handler)(RunContext&), const std::string& statement) {
+    rc.cmd.set(statement);
+    rc.cmd.nextToken();
+    handler(rc);
+    return fresh();
+  }
+  // Output printed since the last call.
+  std::string fresh() {
+    const std::string& all = out.str();
+    std::string s = all.substr(mark);
+    mark = all.size();
+    return s;
+  }
+};
+
+}  // namespace bex::testing
