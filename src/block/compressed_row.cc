@@ -39,6 +39,7 @@ struct Parse {
     return p + 2 < v.size ? v.data[p + 2] : 1;
   }
   void appendSymbolRow(uint32_t r, uint32_t depth);
+  bool readValue(uint32_t& p);
   bool readRun(uint32_t& p, uint32_t n);
   void parseDataRow(uint32_t table, uint32_t row);
 };
@@ -63,27 +64,36 @@ void Parse::appendSymbolRow(uint32_t r, uint32_t depth) {
       appendSymbolRow(e, depth + 1);
       counted += referenceWidth(e);
       p += 1;
-    } else if (e <= kMaxInline) {
-      if (p + 1 >= b) return;
-      out.add(p + 1, e - kInlineBias);
-      counted++;
-      p += 1 + e - kInlineBias;
-    } else if (e == kLongInline) {
-      if (p + 3 >= b) return;
-      out.add(p + 3, v.be16(p + 1));
-      counted++;
-      p += 3 + v.be16(p + 1);
     } else if (e == kLongRef) {
       if (p + 3 > b) return;
       appendSymbolRow(v.be16(p + 1), depth + 1);
       counted++;
       p += 3;
     } else {
-      out.add(p, 0);
+      if (!readValue(p)) return;
       counted++;
-      p += 1;
     }
   }
+}
+
+// An entry that holds a value: inline, long inline or NULL. Adds it and
+// advances p; false when a bound check ends the parse.
+bool Parse::readValue(uint32_t& p) {
+  const uint32_t b = v.size;
+  const uint8_t e = v.data[p];
+  if (e <= kMaxInline) {
+    if (p + 1 >= b) return false;
+    out.add(p + 1, e - kInlineBias);
+    p += 1 + e - kInlineBias;
+  } else if (e == kLongInline) {
+    if (p + 3 >= b) return false;
+    out.add(p + 3, v.be16(p + 1));
+    p += 3 + v.be16(p + 1);
+  } else {
+    out.add(p, 0);
+    p += 1;
+  }
+  return true;
 }
 
 // n columns back to back from p, their lengths from the column-length
@@ -141,27 +151,15 @@ void Parse::parseDataRow(uint32_t table, uint32_t row) {
     if (x <= kMaxRef) {
       appendSymbolRow(x, 1);
       p += 1;
-    } else if (x <= kMaxInline) {
-      uint32_t n = x - kInlineBias;
-      if (out.count < runColumns) {
-        p += 1;
-        if (!readRun(p, n)) return;
-      } else {
-        if (p + 1 >= b) return;
-        out.add(p + 1, n);
-        p += 1 + n;
-      }
-    } else if (x == kLongInline) {
-      if (p + 3 >= b) return;
-      out.add(p + 3, v.be16(p + 1));
-      p += 3 + v.be16(p + 1);
     } else if (x == kLongRef) {
       if (p + 3 > b) return;
       appendSymbolRow(v.be16(p + 1), 1);
       p += 3;
-    } else {
-      out.add(p, 0);
+    } else if (x <= kMaxInline && out.count < runColumns) {
       p += 1;
+      if (!readRun(p, x - kInlineBias)) return;
+    } else if (!readValue(p)) {
+      return;
     }
   }
 }
