@@ -24,7 +24,8 @@ void dumpTypeLine(Sink& out, const BlockView& v) {
 
 namespace {
 
-// Checked byte range of the block: a column never runs past it.
+// One line per column; parsed columns never run past the block, and the
+// range is checked once more before its bytes are printed.
 void dumpColumns(Sink& out, const BlockView& v, const ColumnList& cols) {
   for (uint32_t i = 0; i < cols.count; i++) {
     const ColumnRef& c = cols.col[i];
@@ -42,8 +43,8 @@ void dumpSegObjLine(Sink& out, const BlockView& v) {
   uint8_t typ = txnTyp(v);
   bool iot = typ == kTypIndex && (v.u8(hdsz(v) + 2) & kIndexOpcodeIot);
   uint32_t objd = txnSegObj(v);
-  out.printf("seg/obj=0x%08x=%u,csc=0x%04x.%08x,itc=%u,typ=%u - %s %s\n", objd, objd, txnCscWrap(v), txnCscBase(v), txnItc(v), typ, typ == kTypData ? "DATA" : "INDEX",
-             iot ? "IOT" : " ");
+  out.printf("seg/obj=0x%08x=%u,csc=0x%04x.%08x,itc=%u,typ=%u - %s %s\n", objd, objd, txnCscWrap(v), txnCscBase(v),
+             txnItc(v), typ, typ == kTypData ? "DATA" : "INDEX", iot ? "IOT" : " ");
 }
 
 void dumpItlList(Sink& out, const BlockView& v) {

@@ -38,7 +38,7 @@ uint32_t fileHeaderTsOffset(uint8_t format);
 uint32_t fileHeaderTsNameOffset(uint8_t format);
 FileHeader readFileHeader(const BlockView& v);
 
-// The one-line description: DBID, db, ts#, ts, file#, blksiz, blks, ver, fzy, bs.
+// The one-line summary: DBID, db, ts#, ts, file#, blksiz, blks, ver, fzy, bs.
 void dumpFileHeader(Sink& out, const BlockView& v);
 
 }  // namespace bex
