@@ -14,17 +14,6 @@ namespace {
 struct Shell : bex::testing::TestShell {
   std::string set(const std::string& statement) { return run(cmdSet, statement); }
 };
-  size_t mark = 0;
-  std::string set(const std::string& statement) {
-    rc.cmd.set(statement);
-    rc.cmd.nextToken();
-    cmdSet(rc);
-    std::string all = out.str();
-    std::string fresh = all.substr(mark);
-    mark = all.size();
-    return fresh;
-  }
-};
 
 int lineCount(const std::string& s) { return static_cast<int>(std::count(s.begin(), s.end(), '\n')); }
 
