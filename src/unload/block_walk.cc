@@ -1,0 +1,206 @@
+#include "unload/block_walk.h"
+
+#include <cstring>
+#include <memory>
+
+#include "block/block_header.h"
+#include "block/data_block.h"
+#include "block/segment_header.h"
+#include "datafile/block_reader.h"
+#include "datafile/registry.h"
+#include "unload/chain_guard.h"
+
+namespace bex {
+
+namespace {
+
+constexpr size_t kListingLineMax = 255;
+
+BlockView currentView(const BlockContext& bc) { return BlockView{bc.block, bc.blockSize, bc.byteOrder}; }
+
+bool readWhole(BlockContext& bc, uint32_t rfn, uint32_t block) { return ReadBlock(bc, rfn, block) == bc.blockSize; }
+
+// The rdba a block of file rfn carries: with BIGFILE the block number alone.
+uint32_t composeRdba(const BlockContext& bc, uint32_t rfn, uint32_t block) {
+  return bc.bigfile ? block : makeRdba(rfn, block);
+}
+
+bool passesFileFilter(const BlockContext& bc, const DataFile& f, uint32_t file) {
+  return f.usable() && (file == 0 || bc.bigfile || f.rfn == file);
+}
+
+bool isHeaderType(uint8_t t) {
+  return t == kTypeSegmentHeader || t == kTypeSegmentHeader11 || t == kTypePagetableHeader;
+}
+
+bool isSegmentHeaderOf(BlockContext& bc, uint32_t objd) {
+  const BlockView v = currentView(bc);
+  return !IsBadBlock(bc) && isHeaderType(blockType(v)) && dataObjectNumber(v) == objd;
+}
+
+// A table or index block of objd in the buffer.
+bool isDataBlockOf(const BlockView& v, uint32_t objd) {
+  return blockType(v) == kTypeTransData && txnSegObj(v) == objd;
+}
+
+// Hands the block in the buffer to the walker its typ names.
+void unloadBlock(RowWalk& w, uint32_t clusterTable) {
+  const uint8_t typ = txnTyp(currentView(w.bc));
+  if (typ == kTypData)
+    unloadTableBlock(w, clusterTable);
+  else if (typ == kTypIndex)
+    unloadIndexBlock(w);
+}
+
+bool belowLimit(const BlockContext& bc) { return bc.RowCount < bc.rowLimit; }
+
+// Where the extent list of a header or map block lies.
+struct MapLayout {
+  uint32_t count, first, next;
+};
+
+bool mapLayout(uint8_t type, MapLayout& m) {
+  switch (type) {
+    case kTypeSegmentHeader:
+    case kTypeSegmentHeader11: m = {92, 108, 96}; return true;
+    case kTypePagetableHeader: m = {264, 280, 268}; return true;
+    case kTypeExtentMap:
+    case kTypePagetableMap: m = {20, 36, 24}; return true;
+    default: return false;
+  }
+}
+
+// Highest readable block of the file an rdba points into (0 if none).
+uint32_t fileBlocks(BlockContext& bc, uint32_t rfn) {
+  if (bc.bigfile) rfn = 0;
+  int slot = LookupFile(bc, rfn);
+  return slot < 0 ? 0 : bc.registry->slots[slot].blocks;
+}
+
+// Unloads the blocks of one extent entry; stops at the end of its file, so
+// a damaged length cannot make the walk read billions of missing blocks.
+void walkExtent(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t rdba, uint32_t length) {
+  BlockContext& bc = w.bc;
+  const uint32_t rfn = bc.bigfile ? 0 : rdbaFile(rdba);
+  const uint32_t last = fileBlocks(bc, rfn);
+  for (uint32_t k = 0; k < length && belowLimit(bc); k++) {
+    const uint32_t addr = rdba + k;
+    const uint32_t block = bc.bigfile ? addr : rdbaBlock(addr);
+    if (block > last || (!bc.bigfile && rdbaFile(addr) != rfn)) break;
+    if (!readWhole(bc, rfn, block)) continue;
+    const BlockView v = currentView(bc);
+    if (blockRdba(v) == addr && isDataBlockOf(v, objd)) unloadBlock(w, clusterTable);
+  }
+}
+
+}  // namespace
+
+bool parseExtentRecord(const char* line, ExtentRecord& out) {
+  uint64_t field[5];
+  const char* p = line;
+  for (uint64_t& f : field) {
+    if (*p < '0' || *p > '9') return false;
+    f = 0;
+    while (*p >= '0' && *p <= '9') {
+      if (f > (UINT64_MAX - 9) / 10) return false;
+      f = f * 10 + static_cast<uint64_t>(*p++ - '0');
+    }
+    if (*p++ != ',') return false;
+  }
+  for (int i = 0; i < 4; i++)
+    if (field[i] > UINT32_MAX) return false;
+  out = ExtentRecord{static_cast<uint32_t>(field[0]), static_cast<uint32_t>(field[1]),
+                     static_cast<uint32_t>(field[2]), static_cast<uint32_t>(field[3]), field[4]};
+  return true;
+}
+
+uint64_t openBlockCount(const BlockContext& bc) {
+  uint64_t n = 0;
+  const DataFileRegistry& reg = *bc.registry;
+  for (uint32_t s = 0; s < reg.count; s++)
+    if (reg.slots[s].usable()) n += reg.slots[s].blocks;
+  return n;
+}
+
+bool findSegmentHeader(RowWalk& w, uint32_t objd, uint32_t file, uint32_t block) {
+  BlockContext& bc = w.bc;
+  DataFileRegistry& reg = *bc.registry;
+  const bool single = block != 0 && (file != 0 || bc.bigfile);
+  for (uint32_t s = 0; s < reg.count; s++) {
+    const DataFile& f = reg.slots[s];
+    if (!passesFileFilter(bc, f, file)) continue;
+    if (single) return readWhole(bc, f.rfn, block) && isSegmentHeaderOf(bc, objd);
+    for (uint32_t b = 2; b <= f.blocks; b++)
+      if (readWhole(bc, f.rfn, b) && isSegmentHeaderOf(bc, objd)) return true;
+  }
+  return false;
+}
+
+void walkExtentMap(RowWalk& w, uint32_t objd, uint32_t clusterTable) {
+  BlockContext& bc = w.bc;
+  std::unique_ptr<uint8_t[]> map(new uint8_t[bc.blockSize]);
+  memcpy(map.get(), bc.block, bc.blockSize);
+  const BlockView v{map.get(), bc.blockSize, bc.byteOrder};
+  ChainGuard guard(openBlockCount(bc));
+  MapLayout m;
+  for (uint64_t maps = 1; mapLayout(blockType(v), m); maps++) {
+    const uint32_t count = v.u32(m.count);
+    for (uint32_t i = 0; i < count && v.has(m.first + kExtentEntrySize * i, kExtentEntrySize) && belowLimit(bc); i++)
+      walkExtent(w, objd, clusterTable, v.u32(m.first + 8 * i), v.u32(m.first + 8 * i + 4));
+    const uint32_t next = v.u32(m.next);
+    if (next == 0 || !belowLimit(bc)) return;
+    // A map chain that comes back to a map already walked would walk forever.
+    if (guard.loops(RowAddress{next, 0}) || guard.tooLong(maps)) return;
+    if (ReadBlockByRdba(bc, next) != bc.blockSize) return;
+    memcpy(map.get(), bc.block, bc.blockSize);
+  }
+}
+
+void scanObjectBlocks(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t file, uint32_t block) {
+  BlockContext& bc = w.bc;
+  DataFileRegistry& reg = *bc.registry;
+  const bool single = block != 0 && (file != 0 || bc.bigfile);
+  for (uint32_t s = 0; s < reg.count && belowLimit(bc); s++) {
+    const DataFile& f = reg.slots[s];
+    if (!passesFileFilter(bc, f, file)) continue;
+    if (single) {
+      if (readWhole(bc, f.rfn, block) && !IsBadBlock(bc) && isDataBlockOf(currentView(bc), objd))
+        unloadBlock(w, clusterTable);
+      continue;
+    }
+    for (uint32_t b = 2; b <= f.blocks && belowLimit(bc); b++) {
+      if (!readWhole(bc, f.rfn, b) || IsBadBlock(bc)) continue;
+      const BlockView v = currentView(bc);
+      if (isDataBlockOf(v, objd) && txnTyp(v) == kTypData) unloadTableBlock(w, clusterTable);
+    }
+  }
+}
+
+void walkListedExtent(RowWalk& w, uint32_t objd, uint32_t clusterTable, const ExtentRecord& r) {
+  BlockContext& bc = w.bc;
+  if (r.objd == 0 || (r.file == 0 && !bc.bigfile) || r.first == 0 || r.count == 0) return;
+  if (r.first > UINT32_MAX - r.count) return;
+  const uint32_t last = fileBlocks(bc, r.file);
+  for (uint32_t b = r.first; b < r.first + r.count && b <= last && belowLimit(bc); b++) {
+    if (!readWhole(bc, r.file, b) || IsBadBlock(bc)) continue;
+    const BlockView v = currentView(bc);
+    if (blockRdba(v) == composeRdba(bc, r.file, b) && isDataBlockOf(v, objd)) unloadBlock(w, clusterTable);
+  }
+}
+
+void walkExtentListing(RowWalk& w, FILE* listing, uint32_t objd, uint32_t clusterTable) {
+  char line[kListingLineMax + 1];
+  while (belowLimit(w.bc) && fgets(line, sizeof line, listing)) {
+    const size_t n = strlen(line);
+    // The rest of an over-long line is not a record of its own.
+    if (n == kListingLineMax && line[n - 1] != '\n') {
+      int c;
+      while ((c = fgetc(listing)) != EOF && c != '\n') {
+      }
+    }
+    ExtentRecord r;
+    if (parseExtentRecord(line, r) && r.objd == objd) walkListedExtent(w, objd, clusterTable, r);
+  }
+}
+
+}  // namespace bex

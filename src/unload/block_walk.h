@@ -1,0 +1,44 @@
+// Finding the blocks of the object being unloaded: through its segment
+// header and extent maps, through the extent listing of the database scan,
+// or by reading every block. Each accepted block goes to the table or index
+// walker.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+
+#include "unload/row_walk.h"
+
+namespace bex {
+
+// One line of the extent listing: "%u,%u,%u,%u,%llu,".
+struct ExtentRecord {
+  uint32_t objd = 0;
+  uint32_t file = 0;
+  uint32_t first = 0;
+  uint32_t count = 0;
+  uint64_t rows = 0;
+};
+
+// False when the line does not hold five comma-ended numbers.
+bool parseExtentRecord(const char* line, ExtentRecord& out);
+
+// Finds the segment header of objd: block `block` of the first file passing
+// the file filter when a block is given with a file (or BIGFILE is on),
+// else the first header of objd from block 2 on of every file. It stays in
+// the block buffer.
+bool findSegmentHeader(RowWalk& w, uint32_t objd, uint32_t file, uint32_t block);
+// Unloads the extents listed by the header in the block buffer and by the
+// extent map blocks it leads to.
+void walkExtentMap(RowWalk& w, uint32_t objd, uint32_t clusterTable);
+// Unloads by reading every block of the files passing the filter (or the
+// one block given with a file).
+void scanObjectBlocks(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t file, uint32_t block);
+// Unloads one run of the extent listing.
+void walkListedExtent(RowWalk& w, uint32_t objd, uint32_t clusterTable, const ExtentRecord& r);
+// Every record of the open listing whose object is objd.
+void walkExtentListing(RowWalk& w, FILE* listing, uint32_t objd, uint32_t clusterTable);
+
+// Blocks in the open files: the bound of one row chain.
+uint64_t openBlockCount(const BlockContext& bc);
+
+}  // namespace bex

@@ -1,0 +1,39 @@
+// The files a text-style UNLOAD TABLE writes before its first row: the
+// SQL*Plus script that creates the table and the SQL*Loader control file
+// that loads the data file. Both are text files.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "dict/dictionary.h"
+
+namespace bex {
+
+// "%s_%s_%u_syntax.sql" (owner, target, objd), every "$" made "_".
+void syntaxScriptName(const char* owner, const char* target, uint32_t objd, char* out, size_t outSize);
+// "%s_%s_%u_sqlldr.ctl", or "%s_%s_%s_%u_sqlldr.ctl" with a partition; "$"
+// made "_".
+void controlFileName(const char* owner, const char* target, const char* partition, uint32_t objd, char* out,
+                     size_t outSize);
+
+// "%s;\nexit;\n" around the CREATE TABLE text. False when the file cannot be
+// created (nothing is written then).
+bool writeSyntaxScript(const char* path, const char* createTable);
+
+struct ControlFileSpec {
+  const char* tableArg;  // owner.table as typed
+  const char* dataName;  // INFILE
+  const char* target;    // table name to load into
+  uint32_t objd;
+  bool uniqueName;  // UNIQUE_TNAME: the table is target_objd
+  bool rowAddress;  // ROW_ADDRESS: the first field is the row address
+  const char* fieldTag;
+  uint32_t fieldTagLen;
+  const char* recordTag;
+  uint32_t recordTagLen;
+  const TableColumns* columns;
+};
+
+bool writeControlFile(const char* path, const ControlFileSpec& s);
+
+}  // namespace bex

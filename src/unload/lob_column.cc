@@ -1,0 +1,22 @@
+#include "unload/lob_column.h"
+
+#include <cinttypes>
+#include <cstring>
+
+namespace bex {
+
+void lobFileName(const char* dataName, char* out, size_t outSize) {
+  const char* dot = strrchr(dataName, '.');
+  if (dot)
+    snprintf(out, outSize, "%.*sLOB", static_cast<int>(dot - dataName + 1), dataName);
+  else
+    snprintf(out, outSize, "%s.LOB", dataName);
+}
+
+void writeNullLobReference(Sink& data, LobFile& lob, const BlockContext& bc) {
+  if (!lob.sink) return;
+  data.printf("%s.%" PRId64 ".-1/", lob.name, static_cast<int64_t>(lob.sink->bytesWritten() + 1));
+  lob.sink->write(bc.recordTag, bc.recordTagLen);
+}
+
+}  // namespace bex

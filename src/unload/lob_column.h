@@ -1,0 +1,33 @@
+// LOB columns in text output: the value goes to the LOB file and the data
+// file gets a SQL*Loader LOB location reference "%s.%ld.%ld/" (LOB file
+// name, offset of the value's first byte plus one, bytes written or -1).
+#pragma once
+#include <cstdint>
+
+#include "shell/block_context.h"
+#include "shell/limits.h"
+#include "shell/sink.h"
+#include "value/column_type.h"
+
+namespace bex {
+
+struct LobFile {
+  Sink* sink = nullptr;                  // nullptr: no LOB file is open
+  char name[kFileNameMax + 5] = "";      // as written into every reference
+};
+
+// LOB file name of a data file: up to and including the last "." followed by
+// "LOB", or the whole name followed by ".LOB" when it has no ".".
+void lobFileName(const char* dataName, char* out, size_t outSize);
+
+// The reference of a NULL (or unreadable) LOB: length -1, and the record
+// tag in the LOB file.
+void writeNullLobReference(Sink& data, LobFile& lob, const BlockContext& bc);
+
+// The LOB value whose locator is the column value at block[pos], len bytes:
+// written to the LOB file, its reference to the data file, then the record
+// tag to the LOB file. Called only with a LOB file open.
+void RecoverLobToText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t* block, uint16_t pos, uint16_t len,
+                      const ColumnSpec& col);
+
+}  // namespace bex

@@ -1,0 +1,244 @@
+#include "unload/row_walk.h"
+
+#include "block/block_header.h"
+#include "block/index_block.h"
+#include "block/row_piece.h"
+#include "datafile/block_reader.h"
+#include "unload/chain_guard.h"
+
+namespace bex {
+
+namespace {
+
+constexpr uint16_t kItlCommitted = kItlFlagC | kItlFlagU;
+constexpr uint32_t kItlFlagOffset = 16;
+constexpr uint8_t kIndexEntryDeleted = 0x01;
+
+BlockView viewOf(const BlockContext& bc, const uint8_t* block) { return BlockView{block, bc.blockSize, bc.byteOrder}; }
+
+// The block check and the SKIP list, with their messages.
+bool blockAccepted(RowWalk& w, uint32_t rdba) {
+  if (IsBadBlock(w.bc)) {
+    w.console.printf("Block check failured at RDBA=0x%08x=%u\n", rdba, rdba);
+    return false;
+  }
+  if (IsSkippedBlock(w.bc)) {
+    w.console.printf("Block skipped at RDBA=0x%08x=%u\n", rdba, rdba);
+    return false;
+  }
+  return true;
+}
+
+// COMMITED_ONLY: a row locked by an ITL entry counts when that entry's flag
+// word says committed (C) or upper bound committed (U).
+bool committed(const BlockView& v, uint8_t lock) {
+  if (lock == 0) return true;
+  uint16_t flags = v.u16(kItlOffset + kItlEntrySize * (lock - 1u) + kItlFlagOffset);
+  return (flags & kItlCommitted) != 0;
+}
+
+bool rowWanted(const RowWalk& w, const BlockView& v, uint8_t flagDeleted, uint8_t lock) {
+  if (w.filters.commitedOnly && !committed(v, lock)) return false;
+  return !flagDeleted || w.filters.deletedRow;
+}
+
+// The row piece offset of a row-directory entry, or 0 when the walk does not
+// take it: free, inside the directories, before the free space ends, or past
+// the block.
+uint32_t usablePiece(const BlockView& v, const DataHeader& h, uint16_t o) {
+  if (o == kFreeDirEntry || o < h.nrow || o < h.fseo) return 0;
+  if (h.hdsz >= v.size || o >= v.size - h.hdsz) return 0;
+  return h.hdsz + o;
+}
+
+void parsePieceOf(const BlockView& v, const DataHeader& h, uint32_t table, uint32_t slot, ColumnList& cols) {
+  cols.clear();
+  if (h.flag & kDataFlagCompressed)
+    parseCompressedRow(v, h, table, slot, cols);
+  else
+    parseRowPiece(v, h, table, slot, cols);
+}
+
+uint32_t rowTable(const DataHeader& h, uint32_t clusterTable) {
+  return (h.flag & kDataFlagCompressed) ? 1 : clusterTable;
+}
+
+void carryCounters(BlockContext& to, const BlockContext& from) {
+  to.BadBlockCount = from.BadBlockCount;
+  to.RowCount2 = from.RowCount2;
+}
+
+// Reads the block of a chained piece into the cursor; false when it cannot
+// be read whole.
+bool readChained(BlockCursor& cur, RowAddress at) {
+  return ReadBlockDirect(cur.bc, rdbaFile(at.rdba), rdbaBlock(at.rdba)) == cur.bc.blockSize;
+}
+
+// The guards every chain passes before each hop; false ends the row.
+bool chainMayGoOn(RowWalk& w, ChainGuard& guard, RowAddress next, uint64_t hops, uint32_t walkedRdba) {
+  if (guard.loops(next)) {
+    w.console.printf("Chained row loops back on itself, RDBA=%u ...\n", walkedRdba);
+    return false;
+  }
+  if (guard.tooLong(hops)) {
+    w.console.printf("Chained row longer than %llu blocks, RDBA=%u ...\n",
+                     static_cast<unsigned long long>(w.chainBound), walkedRdba);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+RowWalk::RowWalk(BlockContext& context, Sink& out, RowWriter& rowWriter, RowFilters rowFilters, uint64_t bound)
+    : bc(context),
+      console(out),
+      writer(rowWriter),
+      filters(rowFilters),
+      chainBound(bound ? bound : 1),
+      cursorBlock(new uint8_t[context.blockSize]()) {}
+
+PieceResult writeRowPiece(RowWalk& w, const BlockView& v, const DataHeader& h, uint32_t table, uint32_t slot,
+                          uint32_t start) {
+  ColumnList& cols = w.cols;
+  parsePieceOf(v, h, table, slot, cols);
+  const bool continues = (cols.flag & kRowP) && start != 0;
+  PieceRef ref;
+  ref.v = &v;
+  ref.cols = &cols;
+  ref.start = continues ? start - 1 : start;
+  ref.continues = continues;
+  ref.last = (cols.flag & kRowL) != 0;
+  ref.lastContinues = (cols.flag & kRowN) != 0;
+  ref.rdba = blockRdba(v);
+  ref.table = table;
+  ref.slot = slot;
+  w.writer.piece(ref);
+  return PieceResult{ref.start + cols.count, cols.next, ref.last};
+}
+
+void followRowChain(RowWalk& w, const BlockView& walked, RowAddress next, uint32_t reached, uint32_t clusterTable) {
+  BlockCursor cur(w.bc, w.cursorBlock.get());
+  ChainGuard guard(w.chainBound);
+  const uint32_t walkedRdba = blockRdba(walked);
+  const uint32_t objd = dataObjectNumber(walked);
+  const BlockView cv = viewOf(cur.bc, cur.bc.block);
+  for (uint64_t hops = 1;; hops++) {
+    if (!chainMayGoOn(w, guard, next, hops, walkedRdba) || !readChained(cur, next)) break;
+    if (w.bc.maxChains != 0 && hops > w.bc.maxChains) {
+      w.console.printf("Max chained block reached, RDBA=%u ...\n", walkedRdba);
+      break;
+    }
+    if (w.bc.verbose >= 1) w.console.printf("Recover rows from chained block RDBA=%u ...\n", blockRdba(cv));
+    if (IsBadBlock(cur.bc) || dataObjectNumber(cv) != objd) break;
+    const DataHeader h = readDataHeader(cv);
+    PieceResult r = writeRowPiece(w, cv, h, rowTable(h, clusterTable), next.slot, reached);
+    carryCounters(w.bc, cur.bc);
+    reached = r.reached;
+    if (r.next.empty()) {
+      if (!r.last) w.writer.endRowEarly(reached);
+      return;
+    }
+    next = r.next;
+  }
+  carryCounters(w.bc, cur.bc);
+  w.writer.endRowEarly(reached);
+}
+
+void unloadTableBlock(RowWalk& w, uint32_t clusterTable) {
+  BlockContext& bc = w.bc;
+  const BlockView v = viewOf(bc, bc.block);
+  const uint32_t rdba = blockRdba(v);
+  if (bc.verbose >= 1) w.console.printf("Recover rows from RDBA=%u ...\n", rdba);
+  if (!blockAccepted(w, rdba) || blockType(v) != kTypeTransData) return;
+  const DataHeader h = readDataHeader(v);
+  if (h.ntab == 0 || clusterTable >= h.ntab) return;
+  const uint32_t table = rowTable(h, clusterTable);
+  const uint32_t rows = table < h.ntab ? tableRowCount(v, h, table) : 0;
+  for (uint32_t slot = 0; slot < rows && bc.RowCount < bc.rowLimit; slot++) {
+    const uint32_t p = usablePiece(v, h, rowDirEntry(v, h, table, slot));
+    if (p == 0) continue;
+    const uint8_t flag = v.u8(p);
+    if (!(flag & kRowH) || !rowWanted(w, v, flag & kRowD, v.u8(p + 1))) continue;
+    if (bc.rowAddress) w.writer.rowAddress(rdba, table, slot);
+    PieceResult r{0, {}, false};
+    if (flag & kRowF)
+      r = writeRowPiece(w, v, h, table, slot, 0);
+    else if (!(flag & kRowL))
+      r.next = readRowAddress(v, p + ((flag & kRowC) ? 4 : 3));
+    bc.RowCount++;
+    if (!r.next.empty())
+      followRowChain(w, v, r.next, r.reached, clusterTable);
+    else if (!r.last)
+      w.writer.endRowEarly(r.reached);  // a damaged row still ends its record
+  }
+}
+
+namespace {
+
+// The overflow pieces of an index-organised row: no MAXCHAINS and no data
+// object test, but a bad block ends the row with its message.
+void followOverflow(RowWalk& w, uint32_t walkedRdba, RowAddress next, uint32_t reached) {
+  BlockCursor cur(w.bc, w.cursorBlock.get());
+  ChainGuard guard(w.chainBound);
+  const BlockView cv = viewOf(cur.bc, cur.bc.block);
+  for (uint64_t hops = 1;; hops++) {
+    if (!chainMayGoOn(w, guard, next, hops, walkedRdba) || !readChained(cur, next)) break;
+    const uint32_t rdba = blockRdba(cv);
+    if (w.bc.verbose >= 1) w.console.printf("Recover rows from chained block RDBA=%u ...\n", rdba);
+    if (IsBadBlock(cur.bc)) {
+      w.console.printf("Block check failured at RDBA=0x%08x=%u\n", rdba, rdba);
+      break;
+    }
+    const DataHeader h = readDataHeader(cv);
+    PieceResult r = writeRowPiece(w, cv, h, rowTable(h, 0), next.slot, reached);
+    carryCounters(w.bc, cur.bc);
+    reached = r.reached;
+    if (r.next.empty()) {
+      if (!r.last) w.writer.endRowEarly(reached);
+      return;
+    }
+    next = r.next;
+  }
+  carryCounters(w.bc, cur.bc);
+  w.writer.endRowEarly(reached);
+}
+
+}  // namespace
+
+void unloadIndexBlock(RowWalk& w) {
+  BlockContext& bc = w.bc;
+  const BlockView v = viewOf(bc, bc.block);
+  const IndexHeader ih = readIndexHeader(v);
+  if (!ih.leaf()) return;
+  const uint32_t rdba = blockRdba(v);
+  if (bc.verbose >= 1) w.console.printf("Recover rows from RDBA=%u ...\n", rdba);
+  if (!blockAccepted(w, rdba)) return;
+  for (uint32_t e = 0; e < ih.kdxconro && bc.RowCount < bc.rowLimit; e++) {
+    const uint16_t off = indexRowDirEntry(v, ih, e);
+    const uint32_t p = ih.hdsz + off;
+    if (off == kFreeDirEntry || p + 1 >= v.size) continue;
+    if (!rowWanted(w, v, v.u8(p) & kIndexEntryDeleted, v.u8(p + 1))) continue;
+    if (bc.rowAddress) w.writer.rowAddress(rdba, 0, e);
+    ColumnList& cols = w.cols;
+    cols.clear();
+    parseIndexEntry(v, e, cols);
+    bc.RowCount++;
+    const RowAddress overflow = cols.next;
+    PieceRef ref;
+    ref.v = &v;
+    ref.cols = &cols;
+    ref.start = 0;
+    ref.continues = false;
+    ref.last = overflow.empty();
+    ref.lastContinues = !overflow.empty() && (cols.flag & kRowN);
+    ref.rdba = rdba;
+    ref.table = 0;
+    ref.slot = e;
+    const uint32_t reached = cols.count;
+    w.writer.piece(ref);
+    if (!overflow.empty()) followOverflow(w, rdba, overflow, reached);
+  }
+}
+
+}  // namespace bex

@@ -1,0 +1,61 @@
+// The block walkers: the rows of one table block (or the entries of one
+// index leaf block) in the block buffer, with their filters, row pieces and
+// chains, handed to a RowWriter.
+#pragma once
+#include <cstdint>
+#include <memory>
+
+#include "block/column_list.h"
+#include "block/data_block.h"
+#include "shell/block_context.h"
+#include "shell/sink.h"
+#include "unload/row_writer.h"
+
+namespace bex {
+
+struct RowFilters {
+  bool deletedRow = false;    // DELETED_ROW: deleted rows are written too
+  bool commitedOnly = false;  // COMMITED_ONLY: rows of open transactions are not
+};
+
+// What the walkers of one command share.
+struct RowWalk {
+  RowWalk(BlockContext& bc, Sink& console, RowWriter& writer, RowFilters filters, uint64_t chainBound);
+
+  BlockContext& bc;  // the walked block is bc.block; counters, settings
+  Sink& console;
+  RowWriter& writer;
+  RowFilters filters;
+  uint64_t chainBound;  // most blocks one chain may visit
+  std::unique_ptr<uint8_t[]> cursorBlock;  // the BlockCursor's buffer for chained pieces
+  ColumnList cols;
+};
+
+// BlockCursor: a private copy of the block context reading into a buffer of
+// its own, so that following a chain leaves the walked block alone.
+struct BlockCursor {
+  BlockCursor(const BlockContext& from, uint8_t* buffer) : bc(from) { bc.block = buffer; }
+  BlockContext bc;
+};
+
+// Rows of table clusterTable (table 1 of a compressed block) of the table
+// block in w.bc.block.
+void unloadTableBlock(RowWalk& w, uint32_t clusterTable);
+// Index-organised rows of the index leaf block in w.bc.block.
+void unloadIndexBlock(RowWalk& w);
+
+struct PieceResult {
+  uint32_t reached;  // column position after the piece's last column
+  RowAddress next;   // next piece, empty at the end of the row
+  bool last;         // the piece ended the row
+};
+
+// Writes one row piece of block v (data header h) from column position
+// start; a compressed block's rows are read through its symbol table.
+PieceResult writeRowPiece(RowWalk& w, const BlockView& v, const DataHeader& h, uint32_t table, uint32_t slot,
+                          uint32_t start);
+// Writes the rest of a row from the piece at next on; walked is the block
+// holding the row's head.
+void followRowChain(RowWalk& w, const BlockView& walked, RowAddress next, uint32_t reached, uint32_t clusterTable);
+
+}  // namespace bex

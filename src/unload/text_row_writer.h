@@ -1,0 +1,52 @@
+// Rows as delimited text: values separated by the field tag, rows ended by
+// the record tag, LOB values in the LOB file.
+//
+// The tag placement follows the row pieces: a field tag after every column
+// of a piece but its last (SKIP columns write nothing at all), one after the
+// piece when the row goes on in another piece (unless its last column does),
+// and the record tag after the last piece. With a LOB file open, the
+// positions a row does not store up to the column count are written as
+// empty fields (null LOB references for LOB columns), so every row has the
+// fields of the control file. A field tag is never written twice for one
+// field: a row that breaks off after a tag, or that starts with missing
+// positions, still gets exactly one tag between fields.
+#pragma once
+#include <cstdint>
+
+#include "shell/block_context.h"
+#include "shell/sink.h"
+#include "unload/lob_column.h"
+#include "unload/row_writer.h"
+#include "unload/unload_job.h"
+
+namespace bex {
+
+class TextRowWriter : public RowWriter {
+ public:
+  // columnCount: the positions a row has (the table's column count).
+  TextRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, LobFile& lob, Sink& console, uint32_t columnCount);
+
+  void rowAddress(uint32_t rdba, uint32_t table, uint32_t slot) override;
+  void piece(const PieceRef& p) override;
+  void endRowEarly(uint32_t reached) override;
+
+ private:
+  void fieldTag();
+  void endRow(uint32_t reached);
+  void warnUnknown(const PieceRef& p, uint32_t pos, const ColumnRef& c);
+  void prefix(uint32_t pos);
+
+  BlockContext& bc_;
+  UnloadJob& job_;
+  Sink& data_;
+  LobFile& lob_;
+  Sink& console_;
+  uint32_t columnCount_;
+  bool fieldsWritten_ = false;  // something of this row is written
+  bool tagOwed_ = false;        // the last thing written is a field tag
+};
+
+// Appends the decimal digits of v.
+void writeDecimal(Sink& out, uint64_t v);
+
+}  // namespace bex

@@ -1,0 +1,50 @@
+// UnloadJob: what one UNLOAD command is asked to do, built from its options
+// (and, for a table, from the dictionary). Cleared at the start of every
+// UNLOAD (a fresh one is made); lives only for the command.
+#pragma once
+#include <cstdint>
+
+#include "dict/dictionary.h"
+#include "shell/limits.h"
+
+namespace bex {
+
+inline constexpr uint32_t kExtentNameMax = 127;
+inline constexpr uint32_t kMaxUnknownWarnings = 5;  // per column position and command
+inline constexpr const char* kDefaultExtentListing = "BEXDICT/BEXEXT.TXT";
+
+struct UnloadJob {
+  char tableArg[kFileNameMax + 1] = "";  // TABLE as typed (owner.table)
+  char owner[kNameTokenMax + 1] = "";
+  char table[kNameTokenMax + 1] = "";
+  char partition[kNameTokenMax + 1] = "";
+  char target[kFileNameMax + 1] = "";  // AS, upper-cased
+  uint32_t objectOverride = 0;        // OBJECT
+  uint32_t clusterTable = 0;          // CLUSTER
+  uint32_t fileFilter = 0;            // FILE
+  uint32_t blockFilter = 0;           // BLOCK
+  uint32_t typeListLength = 0;        // COLUMN words given
+  char outputName[kFileNameMax + 1] = "";  // TO; empty: the console
+  char extentListing[kExtentNameMax + 1] = "";
+  uint32_t chunkCount = 1;   // CHUNK, for the LOB readers
+  uint32_t indexPrefix = 0;  // INDEX: "C%d=" before every value
+  // Code of positions beyond the column list: UNKNOWN for an object unload
+  // (every column after the COLUMN words is shown in hexadecimal), SKIP for
+  // a table.
+  uint8_t fillCode = 0;
+  TableColumns columns;  // column types, LOB index addresses and names
+  uint8_t unknownWarnings[kMaxSegmentColumns] = {0};
+
+  // The spec of column position pos (0-based).
+  const ColumnSpec& spec(uint32_t pos) const { return pos < kMaxSegmentColumns ? columns.spec[pos] : fill_; }
+  uint8_t code(uint32_t pos) const { return pos < kMaxSegmentColumns ? columns.spec[pos].type : fillCode; }
+  void setFill(uint8_t code) {
+    fillCode = code;
+    fill_.type = code;
+  }
+
+ private:
+  ColumnSpec fill_;
+};
+
+}  // namespace bex

@@ -1,0 +1,40 @@
+// The words of an UNLOAD statement: options read left to right, each
+// followed by one word; a later option overwrites an earlier one of the same
+// kind, except COLUMN, which appends.
+#pragma once
+#include <cstdint>
+#include <string_view>
+
+#include "shell/cmdline.h"
+#include "shell/sink.h"
+#include "unload/unload_job.h"
+
+namespace bex {
+
+inline constexpr uint64_t kMinRowLimit = 10;
+
+struct UnloadOptions {
+  uint64_t rowLimit = 0;  // 0: LIMIT not given
+};
+
+// Type code of a COLUMN word: keywords match by their beginning, ignoring
+// case, longer keywords first; any other word is UNKNOWN (253).
+uint8_t columnTypeCode(std::string_view word);
+
+// Reads the options after the UNLOAD keyword into job. Returns false, after a
+// one-line message, when a value is longer than its field (nothing has been
+// read from the data files then).
+bool parseUnloadOptions(CommandLine& cl, UnloadJob& job, UnloadOptions& opts, Sink& out);
+
+// True when the TO name selects an export dump: longer than 4 characters
+// and ending in ".DMP" in any case.
+bool isDumpName(std::string_view name);
+
+// "owner.table" split at the first "."; false when a part is longer than
+// kNameTokenMax (the parts are then left empty).
+bool splitTableName(const char* arg, UnloadJob& job);
+
+// The usage text of UNLOAD.
+void printUnloadUsage(Sink& out);
+
+}  // namespace bex
