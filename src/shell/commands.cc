@@ -7,6 +7,8 @@
 #include "shell/cmdline.h"
 #include "shell/run_context.h"
 #include "shell/settings.h"
+#include "unload/load_script.h"
+#include "unload/unload_command.h"
 
 namespace bex {
 
@@ -24,10 +26,10 @@ const CommandEntry kCommandTable[] = {
     {"SKIP", cmdSkip},
     {"ORADUMP", cmdOradump},
     {"LIST", cmdList},
-    {"LOAD", nullptr},
+    {"LOAD", cmdLoad},
     {"LOG", cmdLog},
     {"SAMPLE", nullptr},
-    {"UNLOAD", nullptr},
+    {"UNLOAD", cmdUnload},
     {"CHECK", cmdCheck},
     {"REM", cmdRem},
     {"DESC", nullptr},

@@ -9,7 +9,7 @@ namespace {
 
 // __DATE__ is "Mmm dd yyyy"; the control file shows the ISO form.
 struct BuildDate {
-  char text[20];
+  char text[32];
   BuildDate() {
     static const char kMonths[] = "JanFebMarAprMayJunJulAugSepOctNovDec";
     const char* d = __DATE__;

@@ -7,6 +7,7 @@ namespace bex::forge {
 
 bool buildSmallScenario(ScenarioOut& out, std::string& error);
 bool buildOpenScenario(ScenarioOut& out, std::string& error);
+bool buildUnloadScenario(ScenarioOut& out, std::string& error);
 
 ScenarioOut::ScenarioOut(std::string outdir, std::string name, const ScenarioOptions& opts)
     : outdir_(std::move(outdir)), name_(std::move(name)), opts_(opts) {}
@@ -53,6 +54,7 @@ const std::vector<Scenario>& scenarios() {
       {"small", "one file with every block kind the dumps decode", buildSmallScenario},
       {"open", "several files for OPEN: same rfn twice, header size, missing file",
        buildOpenScenario},
+      {"unload", "tables for UNLOAD: extents, chains, filters, clusters, IOT", buildUnloadScenario},
   };
   return kScenarios;
 }

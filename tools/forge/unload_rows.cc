@@ -1,0 +1,109 @@
+#include "forge/unload_rows.h"
+
+#include <cctype>
+#include <cstdio>
+#include <memory>
+
+#include "forge/values.h"
+
+namespace bex::forge {
+
+Val vnum(int64_t v) { return Val{col(numberInt(v)), std::to_string(v)}; }
+Val vstr(const std::string& s) { return Val{col(s), s}; }
+
+Val vdate(int year, int month, int day, int hour, int minute, int second) {
+  Bytes b = {static_cast<uint8_t>(100 + year / 100), static_cast<uint8_t>(100 + year % 100),
+             static_cast<uint8_t>(month), static_cast<uint8_t>(day), static_cast<uint8_t>(hour + 1),
+             static_cast<uint8_t>(minute + 1), static_cast<uint8_t>(second + 1)};
+  return Val{col(b), format("%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour, minute, second)};
+}
+
+Val vnull() { return Val{nullCol(), ""}; }
+
+std::vector<Column> columnsOf(const std::vector<Val>& vals) {
+  std::vector<Column> cols;
+  for (const Val& v : vals) cols.push_back(v.col);
+  return cols;
+}
+
+Fields fieldsOf(const std::vector<Val>& vals, size_t count) {
+  Fields f;
+  for (const Val& v : vals) f.push_back(v.text);
+  while (f.size() < count) f.emplace_back();
+  return f;
+}
+
+Fields unknownFields(const std::vector<Val>& vals) {
+  Fields f;
+  f.push_back(vals.size() > 0 ? vals[0].text : "");
+  f.push_back(vals.size() > 2 ? vals[2].text : "");
+  for (size_t i = 3; i < vals.size(); ++i) {
+    if (vals[i].col.null || vals[i].col.bytes.empty()) {
+      f.emplace_back();
+      continue;
+    }
+    std::string h = hex(vals[i].col.bytes);
+    for (char& c : h) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    f.push_back(format("C%zu=%s", i + 1, h.c_str()));
+  }
+  return f;
+}
+
+std::string renderRows(const ExpectedRows& e, const std::string& fieldTag, const std::string& recordTag) {
+  std::string out;
+  for (const Fields& row : e.rows) {
+    for (size_t i = 0; i < row.size(); ++i) {
+      if (i) out += fieldTag;
+      out += row[i];
+    }
+    out += recordTag;
+  }
+  return out;
+}
+
+bool writeTextFile(const std::string& path, const std::string& text, std::string& error) {
+  std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "wb"), &std::fclose);
+  if (!f || std::fwrite(text.data(), 1, text.size(), f.get()) != text.size()) {
+    error = "cannot write " + path;
+    return false;
+  }
+  return true;
+}
+
+bool writeExpectedRows(const std::string& dir, const std::vector<ExpectedRows>& all, std::string& error) {
+  const std::string prefix = dir.empty() || dir == "." ? "" : dir + "/";
+  for (const ExpectedRows& e : all) {
+    if (!writeTextFile(prefix + "unload." + e.name + ".txt", renderRows(e, "|", "\r\n"), error) ||
+        !writeTextFile(prefix + "unload." + e.name + ".tab.txt", renderRows(e, "\t|", "\n"), error))
+      return false;
+  }
+  return true;
+}
+
+std::string extentListing(const ForgeFile& f) {
+  std::string out;
+  uint32_t runObjd = 0, runFirst = 0, runCount = 0;
+  auto close = [&]() {
+    if (runObjd && runCount)
+      out += format("%u,%u,%u,%u,%llu,\r\n", runObjd, f.spec().rfn, runFirst, runCount, 0ull);
+    runObjd = runCount = 0;
+  };
+  for (uint32_t n = 0; n <= f.lastBlock(); ++n) {
+    const ForgeBlock* b = f.block(n);
+    const uint32_t objd = b && b->at(0) == 0x06 ? blockObjd(*b) : 0;
+    if (objd == 0) {
+      close();
+      continue;
+    }
+    if (objd != runObjd) {
+      close();
+      runObjd = objd;
+      runFirst = n;
+    }
+    ++runCount;
+  }
+  close();
+  return out;
+}
+
+}  // namespace bex::forge
