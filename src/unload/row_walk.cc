@@ -124,11 +124,12 @@ void followRowChain(RowWalk& w, const BlockView& walked, RowAddress next, uint32
   const uint32_t objd = dataObjectNumber(walked);
   const BlockView cv = viewOf(cur.bc, cur.bc.block);
   for (uint64_t hops = 1;; hops++) {
-    if (!chainMayGoOn(w, guard, next, hops, walkedRdba) || !readChained(cur, next)) break;
+    if (!readChained(cur, next)) break;
     if (w.bc.maxChains != 0 && hops > w.bc.maxChains) {
       w.console.printf("Max chained block reached, RDBA=%u ...\n", walkedRdba);
       break;
     }
+    if (!chainMayGoOn(w, guard, next, hops, walkedRdba)) break;
     if (w.bc.verbose >= 1) w.console.printf("Recover rows from chained block RDBA=%u ...\n", blockRdba(cv));
     if (IsBadBlock(cur.bc) || dataObjectNumber(cv) != objd) break;
     const DataHeader h = readDataHeader(cv);
@@ -183,7 +184,7 @@ void followOverflow(RowWalk& w, uint32_t walkedRdba, RowAddress next, uint32_t r
   ChainGuard guard(w.chainBound);
   const BlockView cv = viewOf(cur.bc, cur.bc.block);
   for (uint64_t hops = 1;; hops++) {
-    if (!chainMayGoOn(w, guard, next, hops, walkedRdba) || !readChained(cur, next)) break;
+    if (!readChained(cur, next) || !chainMayGoOn(w, guard, next, hops, walkedRdba)) break;
     const uint32_t rdba = blockRdba(cv);
     if (w.bc.verbose >= 1) w.console.printf("Recover rows from chained block RDBA=%u ...\n", rdba);
     if (IsBadBlock(cur.bc)) {
