@@ -30,6 +30,7 @@ struct ObjectRecord {
   uint32_t segmentObjNo = 0;
   char name[kDictNameMax + 1] = "";
   char subname[kDictNameMax + 1] = "";
+  char oid[kDictNameMax + 1] = "";  // OID$ in hexadecimal, empty when NULL
 };
 
 // A row of TAB$ (and the partition tables): where a segment lives.

@@ -2,6 +2,7 @@
 
 #include "block/dump_commands.h"
 #include "datafile/commands.h"
+#include "dict/dict_commands.h"
 #include "rowid/rowid.h"
 #include "scan/scan_commands.h"
 #include "shell/cmdline.h"
@@ -32,8 +33,8 @@ const CommandEntry kCommandTable[] = {
     {"UNLOAD", cmdUnload},
     {"CHECK", cmdCheck},
     {"REM", cmdRem},
-    {"DESC", nullptr},
-    {"DESCRIBE", nullptr},
+    {"DESC", cmdDesc},
+    {"DESCRIBE", cmdDesc},
     {"ROWID", cmdRowid},
     {"RMAN", nullptr},
     {"SCAN", cmdScan},
@@ -78,11 +79,7 @@ void cmdLog(RunContext& rc) {
   rc.unloadLog = name[0] == '+' ? fopen(name + 1, "a+") : fopen(name, "w+");
 }
 
-void cmdList(RunContext& rc) {
-  CommandLine& cl = rc.cmd;
-  if (cl.nextToken() && keywordMatch(cl.token(), "CHARSET")) listCharsets(rc.out);
-  // The dictionary kinds (TABLE, USER, ...) are answered by the dictionary.
-}
+void cmdList(RunContext& rc) { cmdListDictionary(rc); }
 
 void cmdRowid(RunContext& rc) { rowidCommand(rc.cmd, rc.out); }
 

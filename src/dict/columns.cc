@@ -1,0 +1,58 @@
+// loadColumns: the column list of one table for the unload engine.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+
+#include "dict/dictionary.h"
+#include "dict/queries.h"
+
+namespace bex {
+
+namespace {
+
+// The segment header of a LOB column's index, found as the object
+// SYS_IL<table OBJ#>C<INTCOL#>$$ of the table's owner.
+void findLobIndex(const ObjectRecord& table, const char* partition, const ColumnRecord& c, ColumnSpec& spec) {
+  if (spec.lobIndexFile != 0 || spec.lobIndexBlock != 0) return;  // given by the LOB option
+  char name[kDictNameMax + 1];
+  snprintf(name, sizeof name, "SYS_IL%010uC%05u$$", table.objNo, c.intColNo);
+  ObjectRecord index;
+  index.segmentObjNo = 0;
+  if (!findTableObject(table.ownerNo, name, partition, index) && !findIndexObject(table.ownerNo, name, partition, index))
+    return;
+  StorageRecord st;
+  if (!findStorage(index.segmentObjNo, st)) return;
+  spec.lobIndexFile = static_cast<uint16_t>(st.file);
+  spec.lobIndexBlock = st.block;
+}
+
+uint8_t typeCodeOf(uint32_t type) { return type <= 0xff ? static_cast<uint8_t>(type) : static_cast<uint8_t>(kTypeUnknown); }
+
+void enterColumn(const ObjectRecord& table, const char* partition, const ColumnRecord& c, TableColumns& cols) {
+  const uint32_t i = c.segColNo - 1;
+  ColumnSpec& spec = cols.spec[i];
+  spec.type = typeCodeOf(c.type);
+  spec.charsetId = static_cast<uint16_t>(c.charsetId);
+  spec.charsetForm = static_cast<uint16_t>(c.charsetForm);
+  ColumnDescription& d = cols.desc[i];
+  memcpy(d.name, c.name, sizeof d.name);
+  d.length = c.length;
+  d.typeKind = c.typeKind;
+  memcpy(d.typeOwner, c.typeOwner, sizeof d.typeOwner);
+  memcpy(d.typeName, c.typeName, sizeof d.typeName);
+  if (c.type == kTypeClob || c.type == kTypeBlob) findLobIndex(table, partition, c, spec);
+}
+
+}  // namespace
+
+void loadColumns(const ObjectRecord& table, const char* partition, TableColumns& cols) {
+  if (!partition) partition = "";
+  uint32_t count = 0;
+  forEachSegmentColumn(table.objNo, [&](const ColumnRecord& c) {
+    enterColumn(table, partition, c, cols);
+    count = std::max(count, c.segColNo);
+  });
+  cols.count = static_cast<uint16_t>(count);
+}
+
+}  // namespace bex

@@ -1,0 +1,164 @@
+// LIST: users, the objects of one user, ready-to-run UNLOAD lines for its
+// tables, and their CREATE TABLE statements.
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "dict/dict_commands.h"
+#include "dict/queries.h"
+#include "shell/cmdline.h"
+#include "shell/run_context.h"
+#include "value/charset.h"
+
+namespace bex {
+
+namespace {
+
+enum class ListKind { kNone, kTable, kView, kProcedure, kFunction, kIndex, kPackage, kDdl };
+
+struct KindWord {
+  const char* word;
+  ListKind kind;
+  uint32_t objectType;  // the TYPE# listed by name
+};
+
+constexpr KindWord kKindWords[] = {
+    {"TABLE", ListKind::kTable, kObjTable},         {"VIEW", ListKind::kView, kObjView},
+    {"PROCEDURE", ListKind::kProcedure, kObjProcedure}, {"FUNCTION", ListKind::kFunction, kObjFunction},
+    {"INDEX", ListKind::kIndex, kObjIndex},         {"PACKAGE", ListKind::kPackage, kObjPackage},
+    {"DDL", ListKind::kDdl, kObjTable},
+};
+
+const KindWord* kindWord(std::string_view tok) {
+  for (const KindWord& k : kKindWords)
+    if (keywordMatch(tok, k.word)) return &k;
+  return nullptr;
+}
+
+struct ListRequest {
+  const KindWord* kind = nullptr;
+  char user[kNameTokenMax + 1] = "";
+  char toFile[kFileNameMax + 1] = "";
+  bool ranAtOnce = false;  // LIST USER or LIST CHARSET has answered
+};
+
+void printUsage(Sink& out) {
+  out.write("  LIST { TABLE | VIEW | PROCEDURE | FUNCTION |INDEX | PACKAGE | DDL } username\n");
+  out.write("  LIST { USER | CHARSET } \n");
+}
+
+void listUsers(Sink& out) {
+  unsigned n = 0;
+  forEachRecord(kUserFile, readUserRecord, [&](const UserRecord& u) {
+    out.printf(" %-31s", u.name);
+    if (++n % 3 == 0) out.put('\n');
+    return false;
+  });
+  if (n % 3 != 0) out.put('\n');
+  if (n) out.put('\n');
+}
+
+// Every object of the user of that TYPE#, recycle-bin names passed over
+// when asked to.
+template <class Visit>
+void forEachUserObject(uint32_t userNo, uint32_t type, bool skipRecycleBin, Visit&& visit) {
+  forEachRecord(kObjectFile, readObjectRecord, [&](const ObjectRecord& o) {
+    if (o.ownerNo == userNo && o.type == type && !(skipRecycleBin && isRecycleBinName(o.name))) visit(o);
+    return false;
+  });
+}
+
+void listUnloadLines(Sink& out, const RunContext& rc, const char* user, uint32_t userNo) {
+  const char* ext = rc.bc.outputStyle == kStyleDmp ? "dmp" : "txt";
+  for (uint32_t type : {kObjTable, kObjTablePartition, kObjTableSubpartition}) {
+    forEachUserObject(userNo, type, true, [&](const ObjectRecord& o) {
+      StorageRecord st;
+      if (findStorage(o.objNo, st) && st.cluster != 0)
+        out.printf(" UNLOAD TABLE %s.%s OBJECT %u CLUSTER %u TO %s_%s_%u.%s;\n", user, o.name, st.dataObjNo,
+                   st.cluster, user, o.name, st.dataObjNo, ext);
+      else if (st.dataObjNo != 0)
+        out.printf(" UNLOAD TABLE %s.%s OBJECT %u TO %s_%s_%u.%s;\n", user, o.name, st.dataObjNo, user, o.name,
+                   st.dataObjNo, ext);
+      else
+        out.printf(" UNLOAD TABLE %s.%s OBJECT %u TO %s_%s_%u_NODICT.%s;\n", user, o.name, o.objNo, user, o.name,
+                   o.objNo, ext);
+    });
+  }
+}
+
+void listNames(Sink& out, uint32_t userNo, uint32_t type) {
+  forEachUserObject(userNo, type, false, [&](const ObjectRecord& o) { out.printf("   %s \n", o.name); });
+}
+
+void listDdl(Sink& out, const RunContext& rc, const char* user, uint32_t userNo) {
+  std::string text;
+  forEachUserObject(userNo, kObjTable, true, [&](const ObjectRecord& o) {
+    const bool valid = buildCreateTable(o, "", true, false, 0, rc.settings.ignoreNotnull != 0, text);
+    out.write(text);
+    out.write(";\n");
+    if (!valid) out.printf("-- Invalid table %s.%s\n", user, o.name);
+    out.flush();
+  });
+}
+
+void runList(RunContext& rc, const ListRequest& req, Sink& out) {
+  UserRecord user;
+  if (!findUser(req.user, user)) {
+    rc.out.printf("User (%s) does not exists.\n", req.user);
+    return;
+  }
+  switch (req.kind->kind) {
+    case ListKind::kTable: listUnloadLines(out, rc, req.user, user.userNo); break;
+    case ListKind::kDdl: listDdl(out, rc, req.user, user.userNo); break;
+    default: listNames(out, user.userNo, req.kind->objectType); break;
+  }
+}
+
+// Reads the words after LIST. USER and CHARSET answer at once; a kind word
+// waits for the user name that follows it.
+void readRequest(RunContext& rc, ListRequest& req) {
+  CommandLine& cl = rc.cmd;
+  const KindWord* pending = nullptr;
+  while (cl.nextToken()) {
+    const std::string_view tok = cl.token();
+    if (keywordMatch(tok, "CHARSET")) {
+      listCharsets(rc.out);
+      req.ranAtOnce = true;
+    } else if (keywordMatch(tok, "USER")) {
+      listUsers(rc.out);
+      req.ranAtOnce = true;
+    } else if (const KindWord* k = kindWord(tok)) {
+      pending = k;
+    } else if (keywordMatch(tok, "TO")) {
+      if (cl.nextToken()) copyToken(cl.token(), req.toFile, kFileNameMax);
+    } else {
+      copyToken(tok, req.user, kNameTokenMax);
+      req.kind = pending;
+    }
+  }
+}
+
+}  // namespace
+
+void cmdListDictionary(RunContext& rc) {
+  ListRequest req;
+  readRequest(rc, req);
+  if (!req.kind || !req.user[0]) {
+    if (!req.ranAtOnce) printUsage(rc.out);
+    return;
+  }
+  FILE* f = req.toFile[0] ? fopen(req.toFile, "wb") : nullptr;
+  if (!f) {
+    runList(rc, req, rc.out);
+    return;
+  }
+  {
+    FileSink file(f);
+    runList(rc, req, file);
+    file.flush();
+  }
+  fclose(f);
+}
+
+}  // namespace bex
