@@ -1,0 +1,159 @@
+#include "unload/unload_options.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+using namespace bex;
+
+namespace {
+
+struct Parsed {
+  std::unique_ptr<UnloadJob> job = std::make_unique<UnloadJob>();
+  UnloadOptions opts;
+  bool ok = false;
+  std::string messages;
+};
+
+Parsed parse(const std::string& words) {
+  Parsed p;
+  CommandLine cl;
+  cl.set(words);
+  StringSink out;
+  p.ok = parseUnloadOptions(cl, *p.job, p.opts, out);
+  p.messages = out.str();
+  return p;
+}
+
+}  // namespace
+
+TEST(ColumnWords, MatchByBeginningWithLongerKeywordsFirst) {
+  EXPECT_EQ(columnTypeCode("LONGRAW"), kTypeLongRaw);
+  EXPECT_EQ(columnTypeCode("LONG"), kTypeLong);
+  EXPECT_EQ(columnTypeCode("long_text"), kTypeLong);
+  EXPECT_EQ(columnTypeCode("TIMESTAMP_LTZ"), kTypeTimestampLtz);
+  EXPECT_EQ(columnTypeCode("timestamp_tz(6)"), kTypeTimestampTz);
+  EXPECT_EQ(columnTypeCode("TIMESTAMP(9)"), kTypeTimestamp);
+  // The usage text spells these without "_": they are plain TIMESTAMPs.
+  EXPECT_EQ(columnTypeCode("TIMESTAMPTZ"), kTypeTimestamp);
+  EXPECT_EQ(columnTypeCode("VARCHAR2(30)"), kTypeVarchar2);
+  EXPECT_EQ(columnTypeCode("VARCHAR"), kTypeVarchar);
+  EXPECT_EQ(columnTypeCode("NUMBER(10)"), kTypeNumber);
+  EXPECT_EQ(columnTypeCode("nchar"), kTypeNchar);
+  EXPECT_EQ(columnTypeCode("NCHA"), kTypeNchar);
+  EXPECT_EQ(columnTypeCode("NCLOB"), kTypeNclob);
+  EXPECT_EQ(columnTypeCode("CHARACTER"), kTypeChar);
+  EXPECT_EQ(columnTypeCode("BINARY_FLOAT"), kTypeBinaryFloat);
+  EXPECT_EQ(columnTypeCode("BINARY_DOUBLE"), kTypeBinaryDouble);
+  EXPECT_EQ(columnTypeCode("skip"), kTypeSkip);
+  EXPECT_EQ(columnTypeCode("BLOB"), kTypeBlob);
+  EXPECT_EQ(columnTypeCode("CLOB"), kTypeClob);
+  EXPECT_EQ(columnTypeCode("VARRAY"), kTypeVarray);
+  EXPECT_EQ(columnTypeCode("NARRAY"), kTypeNarray);
+  EXPECT_EQ(columnTypeCode("DATE"), kTypeDate);
+  EXPECT_EQ(columnTypeCode("RAW"), kTypeRaw);
+  EXPECT_EQ(columnTypeCode("UNKNOWN"), kTypeUnknown);
+  EXPECT_EQ(columnTypeCode("INTEGER"), kTypeUnknown);
+  EXPECT_EQ(columnTypeCode("NUM"), kTypeUnknown);
+}
+
+TEST(UnloadOptions, LaterOptionsWinAndColumnAppends) {
+  Parsed p = parse("OBJECT 5 OBJECT 7 COLUMN NUMBER CLUSTER 2 COLUMN skip COLUMN varchar2 FILE 4 BLOCK 9 TO a.txt "
+                   "TO b.txt INDEX 1 AS emp_copy CHUNK 0 EXTENT my.ext TABLE scott.emp PARTITION P1");
+  ASSERT_TRUE(p.ok);
+  const UnloadJob& j = *p.job;
+  EXPECT_EQ(j.objectOverride, 7u);
+  EXPECT_EQ(j.clusterTable, 2u);
+  EXPECT_EQ(j.fileFilter, 4u);
+  EXPECT_EQ(j.blockFilter, 9u);
+  EXPECT_STREQ(j.outputName, "b.txt");
+  EXPECT_EQ(j.indexPrefix, 1u);
+  EXPECT_STREQ(j.target, "EMP_COPY");
+  EXPECT_EQ(j.chunkCount, 1u);
+  EXPECT_STREQ(j.extentListing, "my.ext");
+  EXPECT_STREQ(j.tableArg, "scott.emp");
+  EXPECT_STREQ(j.partition, "P1");
+  ASSERT_EQ(j.typeListLength, 3u);
+  EXPECT_EQ(j.columns.spec[0].type, kTypeNumber);
+  EXPECT_EQ(j.columns.spec[1].type, kTypeSkip);
+  EXPECT_EQ(j.columns.spec[2].type, kTypeVarchar2);
+  EXPECT_TRUE(p.messages.empty());
+}
+
+TEST(UnloadOptions, LimitHasAFloorOfTen) {
+  EXPECT_EQ(parse("LIMIT 3").opts.rowLimit, 10u);
+  EXPECT_EQ(parse("LIMIT -4").opts.rowLimit, 10u);
+  EXPECT_EQ(parse("LIMIT 25").opts.rowLimit, 25u);
+  EXPECT_EQ(parse("OBJECT 1").opts.rowLimit, 0u);  // not given
+}
+
+TEST(UnloadOptions, LobAddressNeedsThreeNonZeroParts) {
+  Parsed p = parse("LOB 3.4.100 LOB 5.0.7 LOB 6.1 LOB 1023.2.3 LOB 1024.2.3 LOB 7.x.1");
+  const UnloadJob& j = *p.job;
+  EXPECT_EQ(j.columns.spec[2].lobIndexFile, 4u);
+  EXPECT_EQ(j.columns.spec[2].lobIndexBlock, 100u);
+  EXPECT_EQ(j.columns.spec[4].lobIndexFile, 0u);
+  EXPECT_EQ(j.columns.spec[5].lobIndexFile, 0u);
+  EXPECT_EQ(j.columns.spec[1022].lobIndexBlock, 3u);
+  EXPECT_EQ(j.columns.spec[6].lobIndexFile, 0u);
+}
+
+TEST(UnloadOptions, OverlongValuesAreRefusedWithOneLine) {
+  const std::string p63(63, 'P'), p64(64, 'P'), e127(127, 'e'), e128(128, 'e'), t1024(1024, 't');
+  EXPECT_TRUE(parse("PARTITION " + p63).ok);
+  Parsed bad = parse("OBJECT 5 PARTITION " + p64);
+  EXPECT_FALSE(bad.ok);
+  EXPECT_EQ(bad.messages, "  Value of PARTITION is too long (at most 63 characters)!\n");
+  EXPECT_TRUE(parse("EXTENT " + e127).ok);
+  EXPECT_FALSE(parse("EXTENT " + e128).ok);
+  EXPECT_FALSE(parse("TO " + t1024).ok);
+  EXPECT_TRUE(parse("TO " + t1024.substr(1)).ok);
+}
+
+TEST(UnloadOptions, UnknownWordsAreReportedAndAMissingValueIgnored) {
+  Parsed p = parse("OBJECTS 5 OBJECT 6 COLUMN");
+  EXPECT_TRUE(p.ok);
+  EXPECT_EQ(p.job->objectOverride, 6u);
+  EXPECT_EQ(p.job->typeListLength, 0u);
+  EXPECT_EQ(p.messages, "  Unknown UNLOAD option OBJECTS ignored.\n  Unknown UNLOAD option 5 ignored.\n");
+}
+
+TEST(UnloadOptions, ColumnListStopsAt1024Words) {
+  // One statement holds at most 8192 characters, so the words come in parts.
+  UnloadJob job;
+  UnloadOptions opts;
+  StringSink out;
+  std::string words;
+  for (int i = 0; i < 300; i++) words += "COLUMN DATE ";
+  for (int part = 0; part < 4; part++) {
+    CommandLine cl;
+    cl.set(words);
+    ASSERT_TRUE(parseUnloadOptions(cl, job, opts, out));
+  }
+  EXPECT_EQ(job.typeListLength, 1024u);
+  EXPECT_EQ(job.columns.spec[1023].type, kTypeDate);
+}
+
+TEST(UnloadOptions, DumpNamesNeedMoreThanTheExtension) {
+  EXPECT_TRUE(isDumpName("x.dmp"));
+  EXPECT_TRUE(isDumpName("DIR/T.DmP"));
+  EXPECT_FALSE(isDumpName(".DMP"));
+  EXPECT_FALSE(isDumpName("x.dmpx"));
+  EXPECT_FALSE(isDumpName("x.txt"));
+}
+
+TEST(UnloadOptions, TableNameSplitsAtTheFirstDot) {
+  UnloadJob j;
+  ASSERT_TRUE(splitTableName("scott.emp", j));
+  EXPECT_STREQ(j.owner, "scott");
+  EXPECT_STREQ(j.table, "emp");
+  ASSERT_TRUE(splitTableName("a.b.c", j));
+  EXPECT_STREQ(j.table, "b.c");
+  ASSERT_TRUE(splitTableName("nodot", j));
+  EXPECT_STREQ(j.owner, "nodot");
+  EXPECT_STREQ(j.table, "");
+  EXPECT_FALSE(splitTableName((std::string(64, 'o') + ".t").c_str(), j));
+  EXPECT_FALSE(splitTableName(("o." + std::string(64, 't')).c_str(), j));
+  EXPECT_TRUE(splitTableName((std::string(63, 'o') + "." + std::string(63, 't')).c_str(), j));
+}

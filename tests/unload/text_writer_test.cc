@@ -1,0 +1,207 @@
+// The text form of rows: tag placement over pieces, SKIP columns, split
+// values, UNKNOWN columns, LOB padding and references, early ends.
+#include "unload/text_row_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "unload/column_text.h"
+
+using namespace bex;
+
+namespace {
+
+constexpr uint32_t kBlock = 8192;
+
+// A block buffer with values placed from offset 100 on, and pieces over it.
+struct Rows {
+  std::vector<uint8_t> block = std::vector<uint8_t>(kBlock, 0);
+  uint32_t next = 100;
+  BlockView view{block.data(), kBlock, 0};
+  BlockContext bc;
+  std::unique_ptr<UnloadJob> job = std::make_unique<UnloadJob>();
+  StringSink data, console, lobData;
+  LobFile lob;
+  std::unique_ptr<TextRowWriter> writer;
+
+  Rows() { bc.blockSize = kBlock; }
+  void types(std::initializer_list<uint8_t> codes, uint8_t fill = kTypeSkip) {
+    uint32_t i = 0;
+    for (uint8_t c : codes) job->columns.spec[i++].type = c;
+    for (; i < kMaxSegmentColumns; i++) job->columns.spec[i].type = fill;
+    job->setFill(fill);
+    job->columns.count = static_cast<uint16_t>(codes.size());
+  }
+  void open(bool withLob) {
+    if (withLob) {
+      lob.sink = &lobData;
+      strcpy(lob.name, "t.LOB");
+    }
+    writer = std::make_unique<TextRowWriter>(bc, *job, data, lob, console, job->columns.count);
+  }
+  ColumnRef value(const std::string& s) {
+    ColumnRef c{static_cast<uint16_t>(next), static_cast<uint16_t>(s.size())};
+    memcpy(block.data() + next, s.data(), s.size());
+    next += static_cast<uint32_t>(s.size()) + 1;
+    return c;
+  }
+  ColumnRef bytes(std::initializer_list<uint8_t> b) { return value(std::string(b.begin(), b.end())); }
+  ColumnRef null() { return ColumnRef{static_cast<uint16_t>(next), 0}; }
+  void piece(std::vector<ColumnRef> cols, uint32_t start, bool last, bool lastContinues = false,
+             bool continues = false) {
+    ColumnList list;
+    for (const ColumnRef& c : cols) list.add(c.offset, c.length);
+    PieceRef p{&view, &list, start, continues, last, lastContinues, 0x01c00014, 0, 3};
+    writer->piece(p);
+  }
+  std::string out() { return data.str(); }
+};
+
+}  // namespace
+
+TEST(TextRows, SkipColumnsWriteNothingNotEvenATag) {
+  Rows r;
+  r.types({kTypeNumber, kTypeSkip, kTypeVarchar2});
+  r.open(false);
+  r.piece({r.bytes({0xC1, 0x02}), r.value("hidden"), r.value("text")}, 0, true);
+  EXPECT_EQ(r.out(), "1|text\r\n");
+}
+
+TEST(TextRows, NullsKeepTheirFieldsAndShortRowsEndAfterTheLastStoredColumn) {
+  Rows r;
+  r.types({kTypeVarchar2, kTypeVarchar2, kTypeVarchar2, kTypeVarchar2});
+  r.open(false);
+  r.piece({r.value("a"), r.null(), r.value("c")}, 0, true);
+  r.piece({}, 0, true);
+  EXPECT_EQ(r.out(), "a||c\r\n\r\n");
+}
+
+TEST(TextRows, PiecesJoinWithOneTagAndSplitValuesWithNone) {
+  Rows r;
+  r.types({kTypeNumber, kTypeVarchar2, kTypeVarchar2, kTypeDate});
+  r.job->indexPrefix = 1;
+  r.open(false);
+  // 1 | "abc" + "def" (split) | "x" | NULL date, over three pieces.
+  r.piece({r.bytes({0xC1, 0x02}), r.value("abc")}, 0, false, true);
+  r.piece({r.value("def"), r.value("x")}, 1, false, false, true);
+  r.piece({r.null()}, 3, true);
+  EXPECT_EQ(r.out(), "C1=1|C2=abcdef|C3=x|\r\n");
+}
+
+TEST(TextRows, APieceEndingInSkipColumnsDoesNotDoubleTheTag) {
+  Rows r;
+  r.types({kTypeVarchar2, kTypeSkip, kTypeVarchar2});
+  r.open(false);
+  r.piece({r.value("a"), r.value("skipped")}, 0, false);
+  r.piece({r.value("b")}, 2, true);
+  // A first piece of SKIP columns only writes nothing before the value.
+  r.types({kTypeSkip, kTypeVarchar2});
+  r.piece({r.value("hidden")}, 0, false);
+  r.piece({r.value("c")}, 1, true);
+  EXPECT_EQ(r.out(), "a|b\r\nc\r\n");
+}
+
+TEST(TextRows, UnknownColumnsArePrefixedAndWarnFiveTimesPerPosition) {
+  Rows r;
+  r.types({kTypeVarchar2}, kTypeUnknown);
+  r.open(false);
+  for (int i = 0; i < 7; i++) r.piece({r.value("v"), r.bytes({0x0A, 0xFF}), r.null(), r.bytes({0x01})}, 0, true);
+  const std::string row = "v|C2=0AFF||C4=01\r\n";
+  std::string all;
+  for (int i = 0; i < 7; i++) all += row;
+  EXPECT_EQ(r.out(), all);
+  const std::string warn2 = "Warnings : UNKNOWN column type 2 at 29360148.0.3 value 0x0AFF\n";
+  const std::string warn4 = "Warnings : UNKNOWN column type 4 at 29360148.0.3 value 0x01\n";
+  std::string warnings;
+  for (int i = 0; i < 5; i++) warnings += warn2 + warn4;
+  EXPECT_EQ(r.console.str(), warnings);
+}
+
+TEST(TextRows, WithALobFileMissingPositionsBecomeEmptyFieldsAndNullLobReferences) {
+  Rows r;
+  r.types({kTypeNumber, kTypeClob, kTypeSkip, kTypeVarchar2, kTypeBlob});
+  r.open(true);
+  r.piece({r.bytes({0xC1, 0x02})}, 0, true);
+  r.piece({r.bytes({0xC1, 0x03}), r.null()}, 0, true);
+  EXPECT_EQ(r.out(), "1|t.LOB.1.-1/||t.LOB.3.-1/\r\n2|t.LOB.5.-1/||t.LOB.7.-1/\r\n");
+  EXPECT_EQ(r.lobData.str(), "\r\n\r\n\r\n\r\n");
+}
+
+TEST(TextRows, EarlyEndsPadFromThePositionReachedWithoutALeadingTag) {
+  Rows r;
+  r.types({kTypeVarchar2, kTypeVarchar2, kTypeVarchar2});
+  r.open(true);
+  r.piece({r.value("a")}, 0, false);  // the next piece never comes
+  r.writer->endRowEarly(1);
+  r.writer->endRowEarly(0);  // nothing of the row written
+  r.piece({r.value("a"), r.value("b")}, 0, false, true);  // split value cut short
+  r.writer->endRowEarly(2);
+  EXPECT_EQ(r.out(), "a||\r\n||\r\na|b|\r\n");
+}
+
+TEST(TextRows, RowAddressStartsTheRowWithItsOwnField) {
+  Rows r;
+  r.types({kTypeVarchar2, kTypeVarchar2});
+  r.open(true);
+  r.writer->rowAddress(2516582403u, 0, 7);
+  r.piece({}, 0, true);
+  r.writer->rowAddress(5, 1, 2);
+  r.piece({r.value("x")}, 0, true);
+  EXPECT_EQ(r.out(), "2516582403.0.7||\r\n5.1.2|x|\r\n");
+}
+
+TEST(TextRows, OtherTagsAreWrittenByteForByte) {
+  Rows r;
+  r.types({kTypeVarchar2, kTypeVarchar2});
+  memcpy(r.bc.fieldTag, "<|>", 3);
+  r.bc.fieldTagLen = 3;
+  memcpy(r.bc.recordTag, "\0\n", 2);
+  r.bc.recordTagLen = 2;
+  r.open(false);
+  r.piece({r.value("a"), r.value("b")}, 0, true);
+  EXPECT_EQ(r.out(), std::string("a<|>b\0\n", 7));
+}
+
+TEST(ColumnText, ValuesReachingIntoTheBlockTailAreNull) {
+  Rows r;
+  BlockContext& bc = r.bc;
+  ColumnSpec raw;
+  raw.type = kTypeRaw;
+  memset(r.block.data() + kBlock - 8, 0xAB, 8);
+  writeColumnText(r.data, r.lob, bc, r.block.data(), kBlock - 8, 4, raw);
+  writeColumnText(r.data, r.lob, bc, r.block.data(), kBlock - 8, 5, raw);
+  writeColumnText(r.data, r.lob, bc, r.block.data(), kBlock - 8, 0, raw);
+  EXPECT_EQ(r.out(), "ABABABAB");
+}
+
+TEST(ColumnText, LobColumnsNeedALobFile) {
+  Rows r;
+  ColumnSpec clob;
+  clob.type = kTypeClob;
+  writeColumnText(r.data, r.lob, r.bc, r.block.data(), 100, 20, clob);
+  EXPECT_EQ(r.out(), "");
+  r.lob.sink = &r.lobData;
+  strcpy(r.lob.name, "dir.x/t.LOB");
+  r.lobData.write("12345");
+  writeColumnText(r.data, r.lob, r.bc, r.block.data(), 100, 0, clob);
+  EXPECT_EQ(r.out(), "dir.x/t.LOB.6.-1/");
+  EXPECT_EQ(r.lobData.str(), "12345\r\n");
+}
+
+TEST(LobFileName, LastDotOfTheWholeName) {
+  char name[64];
+  lobFileName("t.txt", name, sizeof name);
+  EXPECT_STREQ(name, "t.LOB");
+  lobFileName("t", name, sizeof name);
+  EXPECT_STREQ(name, "t.LOB");
+  lobFileName("dir.x/t", name, sizeof name);
+  EXPECT_STREQ(name, "dir.LOB");
+  lobFileName("", name, sizeof name);
+  EXPECT_STREQ(name, ".LOB");
+  lobFileName("a.b.c", name, sizeof name);
+  EXPECT_STREQ(name, "a.b.LOB");
+}

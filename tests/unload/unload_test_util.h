@@ -1,0 +1,55 @@
+// Scratch directories with forged data files, and a console-capturing
+// shell that runs statements on them.
+#pragma once
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "forge/scenario.h"
+#include "shell/command_loop.h"
+#include "test_shell.h"
+
+namespace bex::testing {
+
+inline std::string readWhole(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+struct ScratchDir {
+  std::string path;
+  ScratchDir() {
+    char t[] = "/tmp/bex-unload-test.XXXXXX";
+    path = mkdtemp(t);
+  }
+  ~ScratchDir() { [[maybe_unused]] int rc = system(("rm -rf " + path).c_str()); }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  std::string file(const std::string& name) const { return path + "/" + name; }
+};
+
+// Runs whole statements (first word dispatched as at the prompt).
+struct UnloadShell : TestShell {
+  std::string statement(const std::string& text) {
+    rc.resetStatement();
+    rc.cmd.set(text);
+    runStatement(rc);
+    return fresh();
+  }
+};
+
+inline bool forgeScenario(const std::string& name, const std::string& dir, bool big = false,
+                          uint32_t blockSize = 8192) {
+  forge::ScenarioOptions opts;
+  opts.order = big ? forge::ByteOrder::Big : forge::ByteOrder::Little;
+  opts.blockSize = blockSize;
+  std::string error;
+  return forge::runScenario(name, dir, opts, error);
+}
+
+}  // namespace bex::testing
