@@ -8,6 +8,7 @@
 #include "block/segment_header.h"
 #include "datafile/block_reader.h"
 #include "datafile/registry.h"
+#include "datafile/slot_reader.h"
 #include "unload/chain_guard.h"
 
 namespace bex {
@@ -156,10 +157,47 @@ void walkExtentMap(RowWalk& w, uint32_t objd, uint32_t clusterTable) {
   }
 }
 
+namespace {
+
+// Walks from a block inside the slot reader's window: the walkers only read
+// the block, and a chain is followed in the cursor's own buffer, so the
+// window stands in for the block buffer while the block is walked.
+class WindowBlock {
+ public:
+  WindowBlock(BlockContext& bc, const uint8_t* block) : bc_(bc), saved_(bc.block) {
+    bc.block = const_cast<uint8_t*>(block);
+  }
+  ~WindowBlock() { bc_.block = saved_; }
+  WindowBlock(const WindowBlock&) = delete;
+  WindowBlock& operator=(const WindowBlock&) = delete;
+
+ private:
+  BlockContext& bc_;
+  uint8_t* saved_;
+};
+
+// Every table block of objd from block 2 on, read in one sequential pass.
+void scanSlot(RowWalk& w, SlotReader& reader, uint32_t slot, uint32_t objd, uint32_t clusterTable) {
+  BlockContext& bc = w.bc;
+  reader.start(slot, 2, bc.registry->slots[slot].blocks);
+  uint32_t number;
+  while (belowLimit(bc)) {
+    const uint8_t* block = reader.next(number);
+    if (!block) return;
+    WindowBlock in(bc, block);
+    if (IsBadBlock(bc)) continue;
+    const BlockView v = currentView(bc);
+    if (isDataBlockOf(v, objd) && txnTyp(v) == kTypData) unloadTableBlock(w, clusterTable);
+  }
+}
+
+}  // namespace
+
 void scanObjectBlocks(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t file, uint32_t block) {
   BlockContext& bc = w.bc;
   DataFileRegistry& reg = *bc.registry;
   const bool single = block != 0 && (file != 0 || bc.bigfile);
+  std::unique_ptr<SlotReader> reader;
   for (uint32_t s = 0; s < reg.count && belowLimit(bc); s++) {
     const DataFile& f = reg.slots[s];
     if (!passesFileFilter(bc, f, file)) continue;
@@ -168,11 +206,8 @@ void scanObjectBlocks(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t
         unloadBlock(w, clusterTable);
       continue;
     }
-    for (uint32_t b = 2; b <= f.blocks && belowLimit(bc); b++) {
-      if (!readWhole(bc, f.rfn, b) || IsBadBlock(bc)) continue;
-      const BlockView v = currentView(bc);
-      if (isDataBlockOf(v, objd) && txnTyp(v) == kTypData) unloadTableBlock(w, clusterTable);
-    }
+    if (!reader) reader = std::make_unique<SlotReader>(bc);
+    scanSlot(w, *reader, s, objd, clusterTable);
   }
 }
 
