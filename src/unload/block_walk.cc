@@ -16,6 +16,7 @@ namespace bex {
 namespace {
 
 constexpr size_t kListingLineMax = 255;
+constexpr uint32_t kMaxBlockInFile = 0x3FFFFF;  // 22 bits of an rdba
 
 BlockView currentView(const BlockContext& bc) { return BlockView{bc.block, bc.blockSize, bc.byteOrder}; }
 
@@ -71,27 +72,56 @@ bool mapLayout(uint8_t type, MapLayout& m) {
   }
 }
 
-// Highest readable block of the file an rdba points into (0 if none).
-uint32_t fileBlocks(BlockContext& bc, uint32_t rfn) {
-  if (bc.bigfile) rfn = 0;
-  int slot = LookupFile(bc, rfn);
-  return slot < 0 ? 0 : bc.registry->slots[slot].blocks;
+// Walks from a block inside the slot reader's window: the walkers only read
+// the block, and a chain is followed in the cursor's own buffer, so the
+// window stands in for the block buffer while the block is walked.
+class WindowBlock {
+ public:
+  WindowBlock(BlockContext& bc, const uint8_t* block) : bc_(bc), saved_(bc.block) {
+    bc.block = const_cast<uint8_t*>(block);
+  }
+  ~WindowBlock() { bc_.block = saved_; }
+  WindowBlock(const WindowBlock&) = delete;
+  WindowBlock& operator=(const WindowBlock&) = delete;
+
+ private:
+  BlockContext& bc_;
+  uint8_t* saved_;
+};
+
+// Unloads the blocks first to first + count - 1 of file rfn that carry their
+// own address and belong to objd, in one sequential pass. The run stops at
+// the end of the file, so a damaged length cannot make the walk try
+// billions of missing blocks. With checkFirst a block failing the block
+// check is passed over without the walker's message.
+void walkRun(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t rfn, uint32_t first, uint64_t count,
+             bool checkFirst) {
+  BlockContext& bc = w.bc;
+  const int slot = LookupFile(bc, bc.bigfile ? 0 : rfn);
+  if (slot < 0 || count == 0) return;
+  uint64_t last = first + count - 1;
+  if (last > bc.registry->slots[slot].blocks) last = bc.registry->slots[slot].blocks;
+  if (!bc.bigfile && last > kMaxBlockInFile) last = kMaxBlockInFile;
+  if (first > last) return;
+  SlotReader& reader = w.slotReader();
+  reader.start(static_cast<uint32_t>(slot), first, static_cast<uint32_t>(last));
+  uint32_t number;
+  while (belowLimit(bc)) {
+    const uint8_t* block = reader.next(number);
+    if (!block) return;
+    WindowBlock in(bc, block);
+    if (checkFirst && IsBadBlock(bc)) continue;
+    const BlockView v = currentView(bc);
+    if (blockRdba(v) == composeRdba(bc, rfn, number) && isDataBlockOf(v, objd)) unloadBlock(w, clusterTable);
+  }
 }
 
-// Unloads the blocks of one extent entry; stops at the end of its file, so
-// a damaged length cannot make the walk read billions of missing blocks.
+// One extent entry: its first rdba and length.
 void walkExtent(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t rdba, uint32_t length) {
-  BlockContext& bc = w.bc;
-  const uint32_t rfn = bc.bigfile ? 0 : rdbaFile(rdba);
-  const uint32_t last = fileBlocks(bc, rfn);
-  for (uint32_t k = 0; k < length && belowLimit(bc); k++) {
-    const uint32_t addr = rdba + k;
-    const uint32_t block = bc.bigfile ? addr : rdbaBlock(addr);
-    if (block > last || (!bc.bigfile && rdbaFile(addr) != rfn)) break;
-    if (!readWhole(bc, rfn, block)) continue;
-    const BlockView v = currentView(bc);
-    if (blockRdba(v) == addr && isDataBlockOf(v, objd)) unloadBlock(w, clusterTable);
-  }
+  if (w.bc.bigfile)
+    walkRun(w, objd, clusterTable, 0, rdba, length, false);
+  else
+    walkRun(w, objd, clusterTable, rdbaFile(rdba), rdbaBlock(rdba), length, false);
 }
 
 }  // namespace
@@ -159,26 +189,10 @@ void walkExtentMap(RowWalk& w, uint32_t objd, uint32_t clusterTable) {
 
 namespace {
 
-// Walks from a block inside the slot reader's window: the walkers only read
-// the block, and a chain is followed in the cursor's own buffer, so the
-// window stands in for the block buffer while the block is walked.
-class WindowBlock {
- public:
-  WindowBlock(BlockContext& bc, const uint8_t* block) : bc_(bc), saved_(bc.block) {
-    bc.block = const_cast<uint8_t*>(block);
-  }
-  ~WindowBlock() { bc_.block = saved_; }
-  WindowBlock(const WindowBlock&) = delete;
-  WindowBlock& operator=(const WindowBlock&) = delete;
-
- private:
-  BlockContext& bc_;
-  uint8_t* saved_;
-};
-
 // Every table block of objd from block 2 on, read in one sequential pass.
-void scanSlot(RowWalk& w, SlotReader& reader, uint32_t slot, uint32_t objd, uint32_t clusterTable) {
+void scanSlot(RowWalk& w, uint32_t slot, uint32_t objd, uint32_t clusterTable) {
   BlockContext& bc = w.bc;
+  SlotReader& reader = w.slotReader();
   reader.start(slot, 2, bc.registry->slots[slot].blocks);
   uint32_t number;
   while (belowLimit(bc)) {
@@ -197,7 +211,6 @@ void scanObjectBlocks(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t
   BlockContext& bc = w.bc;
   DataFileRegistry& reg = *bc.registry;
   const bool single = block != 0 && (file != 0 || bc.bigfile);
-  std::unique_ptr<SlotReader> reader;
   for (uint32_t s = 0; s < reg.count && belowLimit(bc); s++) {
     const DataFile& f = reg.slots[s];
     if (!passesFileFilter(bc, f, file)) continue;
@@ -206,8 +219,7 @@ void scanObjectBlocks(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t
         unloadBlock(w, clusterTable);
       continue;
     }
-    if (!reader) reader = std::make_unique<SlotReader>(bc);
-    scanSlot(w, *reader, s, objd, clusterTable);
+    scanSlot(w, s, objd, clusterTable);
   }
 }
 
@@ -215,12 +227,7 @@ void walkListedExtent(RowWalk& w, uint32_t objd, uint32_t clusterTable, const Ex
   BlockContext& bc = w.bc;
   if (r.objd == 0 || (r.file == 0 && !bc.bigfile) || r.first == 0 || r.count == 0) return;
   if (r.first > UINT32_MAX - r.count) return;
-  const uint32_t last = fileBlocks(bc, r.file);
-  for (uint32_t b = r.first; b < r.first + r.count && b <= last && belowLimit(bc); b++) {
-    if (!readWhole(bc, r.file, b) || IsBadBlock(bc)) continue;
-    const BlockView v = currentView(bc);
-    if (blockRdba(v) == composeRdba(bc, r.file, b) && isDataBlockOf(v, objd)) unloadBlock(w, clusterTable);
-  }
+  walkRun(w, objd, clusterTable, r.file, r.first, r.count, true);
 }
 
 void walkExtentListing(RowWalk& w, FILE* listing, uint32_t objd, uint32_t clusterTable) {

@@ -7,6 +7,7 @@
 
 #include "block/column_list.h"
 #include "block/data_block.h"
+#include "datafile/slot_reader.h"
 #include "shell/block_context.h"
 #include "shell/sink.h"
 #include "unload/row_writer.h"
@@ -29,6 +30,15 @@ struct RowWalk {
   uint64_t chainBound;  // most blocks one chain may visit
   std::unique_ptr<uint8_t[]> cursorBlock;  // the BlockCursor's buffer for chained pieces
   ColumnList cols;
+
+  // The sequential reader of extents and whole files (made when first used).
+  SlotReader& slotReader() {
+    if (!reader) reader = std::make_unique<SlotReader>(bc);
+    return *reader;
+  }
+
+ private:
+  std::unique_ptr<SlotReader> reader;
 };
 
 // BlockCursor: a private copy of the block context reading into a buffer of

@@ -20,7 +20,10 @@ TextRowWriter::TextRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, LobFi
     : bc_(bc), job_(job), data_(data), lob_(lob), console_(console), columnCount_(columnCount) {}
 
 void TextRowWriter::fieldTag() {
-  data_.write(bc_.fieldTag, bc_.fieldTagLen);
+  if (bc_.fieldTagLen == 1)
+    data_.put(bc_.fieldTag[0]);
+  else
+    data_.write(bc_.fieldTag, bc_.fieldTagLen);
   tagOwed_ = true;
 }
 
@@ -57,12 +60,16 @@ void TextRowWriter::piece(const PieceRef& p) {
     const ColumnSpec& spec = job_.spec(pos);
     if (spec.type == kTypeSkip) continue;
     const ColumnRef c = cols.col[i];
+    const bool present = valueInBlock(c.offset, c.length, p.v->size);
     // The second part of a split value is written on without a prefix.
-    if (!(i == 0 && p.continues) && valueInBlock(c.offset, c.length, p.v->size)) {
-      if (job_.indexPrefix || spec.type == kTypeUnknown) prefix(pos);
+    if (present && !(i == 0 && p.continues) && (job_.indexPrefix || spec.type == kTypeUnknown)) {
+      prefix(pos);
       if (spec.type == kTypeUnknown) warnUnknown(p, pos, c);
     }
-    writeColumnText(data_, lob_, bc_, p.v->data, c.offset, c.length, spec);
+    if (isLobType(spec.type))
+      writeColumnText(data_, lob_, bc_, p.v->data, c.offset, c.length, spec);
+    else if (present)
+      writeColumnValue(data_, p.v->data + c.offset, c.length, spec, bc_);
     fieldsWritten_ = true;
     tagOwed_ = false;
     if (i + 1 < n) fieldTag();

@@ -1,0 +1,63 @@
+#!/bin/sh
+# Benchmark of UNLOAD OBJECT: forges a heap table (object 90001 in one 8 KB
+# block file: NUMBER, VARCHAR2, VARCHAR2 of 100-200 bytes, DATE, NUMBER;
+# 10,750,000 rows by default, about 2 GiB of blocks), then in one run times
+# `cat` of the data file to /dev/null (page cached) and UNLOAD OBJECT of the
+# table to a text file, through the segment header's extent map and again
+# through the full scan (segment header marked corrupt). Reports rows/s,
+# MB/s of data file, the ratio to cat and the peak RSS of bex.
+#
+#   bench/run_unload.sh [rows]
+#
+# BEX_BENCH_BUILD (default build-bench) and BEX_BENCH_DIR (default
+# /tmp/bex-unload-bench) choose where to build and where the files go. The
+# forged file is kept and reused while the row count stays the same. Not
+# run by the tests.
+set -eu
+src=$(cd "$(dirname "$0")/.." && pwd)
+build=${BEX_BENCH_BUILD:-$src/build-bench}
+work=${BEX_BENCH_DIR:-/tmp/bex-unload-bench}
+rows=${1:-10750000}
+
+cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBEX_BENCH=ON -DBEX_TESTS=OFF >/dev/null
+ninja -C "$build" -j2 bex forge_big_table >/dev/null
+mkdir -p "$work"
+cd "$work"
+if [ ! -f big.dbf ] || [ "$(cat big.rows 2>/dev/null)" != "$rows" ]; then
+  echo "forging $rows rows ..."
+  "$build/forge_big_table" big.dbf "$rows"
+  echo "$rows" > big.rows
+fi
+echo big.dbf > big.cfg
+bytes=$(stat -c %s big.dbf)
+columns="COLUMN NUMBER COLUMN VARCHAR2 COLUMN VARCHAR2 COLUMN DATE COLUMN NUMBER"
+
+now() { date +%s.%N; }
+
+cat big.dbf > /dev/null  # bring the file into the page cache
+t0=$(now)
+cat big.dbf > /dev/null
+t1=$(now)
+cat_s=$(echo "$t1 - $t0" | bc -l)
+
+# run NAME STATEMENTS: one bex run, timed, with its peak RSS.
+run() {
+  name=$1
+  shift
+  printf '%s\n' "$@" > "$name.sql"
+  rm -f big.txt
+  t0=$(now)
+  /usr/bin/time -v "$build/bex" < "$name.sql" > "$name.out" 2> "$name.time"
+  t1=$(now)
+  secs=$(echo "$t1 - $t0" | bc -l)
+  got=$(sed -n 's/^Sucessfully unload \([0-9]*\) rows.*/\1/p' "$name.out")
+  rss=$(sed -n 's/.*Maximum resident set size (kbytes): *//p' "$name.time")
+  out=$(stat -c %s big.txt)
+  awk -v n="$name" -v rows="$got" -v s="$secs" -v b="$bytes" -v c="$cat_s" -v rss="$rss" -v out="$out" 'BEGIN {
+    printf "%-12s %10d rows in %7.3f s: %6.2f M rows/s, %7.1f MB/s of data file (cat: %7.1f MB/s, %5.1f times as long), text %6.1f MB, peak RSS %d KB\n",
+      n, rows, s, rows / s / 1e6, b / s / 1e6, b / c / 1e6, s / c, out / 1e6, rss }'
+}
+
+echo "data file: $bytes bytes, cat $(printf '%.3f' "$cat_s") s"
+run extent-map "OPEN big.cfg" "UNLOAD OBJECT 90001 $columns TO big.txt;"
+run full-scan "OPEN big.cfg" "CORRUPT FILE 9 BLOCK 2" "UNLOAD OBJECT 90001 $columns TO big.txt;"
