@@ -52,12 +52,17 @@ run() {
   secs=$(echo "$t1 - $t0" | bc -l)
   got=$(sed -n 's/^Sucessfully unload \([0-9]*\) rows.*/\1/p' "$name.out")
   rss=$(sed -n 's/.*Maximum resident set size (kbytes): *//p' "$name.time")
+  user=$(sed -n 's/.*User time (seconds): *//p' "$name.time")
+  sys=$(sed -n 's/.*System time (seconds): *//p' "$name.time")
   out=$(stat -c %s big.txt)
-  awk -v n="$name" -v rows="$got" -v s="$secs" -v b="$bytes" -v c="$cat_s" -v rss="$rss" -v out="$out" 'BEGIN {
-    printf "%-12s %10d rows in %7.3f s: %6.2f M rows/s, %7.1f MB/s of data file (cat: %7.1f MB/s, %5.1f times as long), text %6.1f MB, peak RSS %d KB\n",
-      n, rows, s, rows / s / 1e6, b / s / 1e6, b / c / 1e6, s / c, out / 1e6, rss }'
+  awk -v n="$name" -v rows="$got" -v s="$secs" -v b="$bytes" -v c="$cat_s" -v rss="$rss" -v out="$out" \
+      -v u="$user" -v k="$sys" 'BEGIN {
+    printf "%-10s %9d rows in %6.2f s: %5.2f M rows/s, %6.1f MB/s of data file; %4.1f times as long as cat\n",
+      n, rows, s, rows / s / 1e6, b / s / 1e6, s / c
+    printf "%-10s cpu %5.2f s user + %5.2f s system (%5.2f M rows per user second), text %6.1f MB, peak RSS %d KB\n",
+      "", u, k, rows / u / 1e6, out / 1e6, rss }'
 }
 
-echo "data file: $bytes bytes, cat $(printf '%.3f' "$cat_s") s"
+echo "data file: $bytes bytes; cat to /dev/null: $(printf '%.3f' "$cat_s") s ($(echo "$bytes / $cat_s / 1000000" | bc) MB/s)"
 run extent-map "OPEN big.cfg" "UNLOAD OBJECT 90001 $columns TO big.txt;"
 run full-scan "OPEN big.cfg" "CORRUPT FILE 9 BLOCK 2" "UNLOAD OBJECT 90001 $columns TO big.txt;"

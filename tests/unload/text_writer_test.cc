@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "unload/column_text.h"
+#include "unload/guess_row_writer.h"
 
 using namespace bex;
 
@@ -204,4 +205,29 @@ TEST(LobFileName, LastDotOfTheWholeName) {
   EXPECT_STREQ(name, ".LOB");
   lobFileName("a.b.c", name, sizeof name);
   EXPECT_STREQ(name, "a.b.LOB");
+}
+
+TEST(GuessRows, ColumnsGoToTheGuesserAndNothingIsWritten) {
+  Rows r;
+  r.types({kTypeNumber, kTypeSkip}, kTypeUnknown);
+  struct Seen {
+    std::vector<std::string> values;
+    std::vector<uint32_t> positions;
+  } seen;
+  auto hook = [](void* g, const uint8_t* block, uint16_t offset, uint16_t length, uint32_t position) {
+    Seen& s = *static_cast<Seen*>(g);
+    s.values.emplace_back(reinterpret_cast<const char*>(block) + offset, length);
+    s.positions.push_back(position);
+  };
+  GuessRowWriter guess(*r.job, hook, &seen);
+  ColumnList list;
+  const ColumnRef a = r.value("a"), b = r.value("b"), c = r.value("c");
+  list.add(a.offset, a.length), list.add(b.offset, b.length), list.add(c.offset, c.length);
+  PieceRef p{&r.view, &list, 0, false, false, false, 1, 0, 0};
+  guess.rowAddress(1, 0, 0);
+  guess.piece(p);
+  guess.endRowEarly(3);
+  EXPECT_EQ(seen.values, (std::vector<std::string>{"a", "c"}));
+  EXPECT_EQ(seen.positions, (std::vector<uint32_t>{0, 2}));
+  EXPECT_EQ(r.console.str(), "");
 }

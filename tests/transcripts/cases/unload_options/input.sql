@@ -29,3 +29,9 @@ UNLOAD TABLE DICT$;
 LOG unload.log
 UNLOAD OBJECT 81060 COLUMN NUMBER COLUMN VARCHAR2 TO far.txt;
 ! cut -d, -f2- unload.log
+REM A data file that cannot be created: the rows come to the console.
+UNLOAD OBJECT 81060 COLUMN NUMBER COLUMN VARCHAR2 TO missing_dir/far.txt;
+REM A data file that cannot be written is not reported as a success.
+! ln -s /dev/full full.txt
+UNLOAD OBJECT 81060 COLUMN NUMBER COLUMN VARCHAR2 TO full.txt;
+UNLOAD TABLE dict$ OBJECT 18;
