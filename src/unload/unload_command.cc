@@ -33,10 +33,9 @@ bool beginsWithDict(const char* arg) {
   return strlen(arg) >= 5 && keywordMatch(std::string_view(arg, 5), "DICT$");
 }
 
-// Where the blocks of the object come from: the extent listing when it is
-// open, else the segment header (and its extent maps) or a scan.
+// Where the blocks of the object come from when the extent listing is not
+// used: the segment header (and its extent maps), else a scan.
 struct BlockSource {
-  FILE* listing;
   uint32_t objd, cluster;
   uint32_t headerFile, headerBlock;  // where to look for the segment header
   uint32_t file, block;              // FILE and BLOCK options for the scan
@@ -84,7 +83,7 @@ void unloadObject(RunContext& rc, UnloadJob& job) {
   {
     TextRowWriter writer(bc, job, out.data(), out.lob(), rc.out, job.columns.count);
     RowWalk w(bc, rc.out, writer, filtersOf(rc), openBlockCount(bc));
-    const BlockSource s{listing, job.objectOverride, job.clusterTable, job.fileFilter, job.blockFilter,
+    const BlockSource s{job.objectOverride, job.clusterTable, job.fileFilter, job.blockFilter,
                         job.fileFilter, job.blockFilter};
     if (!listing || (job.blockFilter && job.fileFilter))
       walkByHeaderOrScan(w, s);
@@ -107,7 +106,7 @@ struct TableLookup {
   StorageRecord storage;
 };
 
-// Steps 3 to 5: user, object, storage. False ends the command.
+// The user, the object and its storage row. False ends the command.
 bool lookUpTable(RunContext& rc, UnloadJob& job, TableLookup& t) {
   if (!findUser(job.owner, t.user)) {
     rc.out.printf("  USER %s does not exists!\n", job.owner);
@@ -172,7 +171,7 @@ void unloadTableRows(RunContext& rc, UnloadJob& job, const TableLookup& t) {
       writer = std::make_unique<TextRowWriter>(bc, job, out.data(), out.lob(), rc.out, job.columns.count);
     }
     RowWalk w(bc, rc.out, *writer, filtersOf(rc), openBlockCount(bc));
-    const BlockSource s{listing, objd, cluster, t.storage.file, t.storage.block, job.fileFilter, job.blockFilter};
+    const BlockSource s{objd, cluster, t.storage.file, t.storage.block, job.fileFilter, job.blockFilter};
     if (listing)
       walkExtentListing(w, listing, objd, cluster);
     else if (t.storage.file != 0)
