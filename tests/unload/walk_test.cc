@@ -27,10 +27,12 @@ std::string hexUpper(const bex::testing::Bytes& b) {
 
 // Writes block into file rfn at block 5 (behind a file header) and opens it.
 void openBlockFile(UnloadShell& sh, const ScratchDir& dir, const bex::testing::Bytes& block, uint16_t rfn,
-                   bool big) {
+                   bool big, bool bigfile = false) {
   forge::FileSpec spec;
   spec.name = dir.file("real.dbf");
   spec.rfn = rfn;
+  spec.bigfile = bigfile;
+  if (bigfile) sh.statement("SET BIGFILE YES");
   spec.order = big ? forge::ByteOrder::Big : forge::ByteOrder::Little;
   spec.blocks = 8;
   forge::ForgeFile f(spec);
@@ -115,6 +117,31 @@ TEST(RealBlocks, ScottDeletedGivesAllFourteenRowsWithDeletedRowOn) {
   std::string all = sh.statement("UNLOAD OBJECT 77707 FILE 4 BLOCK 5" + cols);
   EXPECT_NE(all.find("Sucessfully unload 14 rows"), std::string::npos) << all;
   EXPECT_NE(all.find("7839|KING|PRESIDENT||1981-11-17 00:00:00|5000||10\r\n"), std::string::npos) << all;
+}
+
+// Bigfile blocks carry the whole block number in their rdba; an encrypted
+// column comes out as its stored bytes.
+TEST(RealBlocks, BigfileTablespaceRows) {
+  const std::string dirName = bex::testing::blockDumpDir();
+  bex::testing::Bytes clear, encrypted;
+  if (!bex::testing::readFile(dirName + "23ai_free_f7b790_capdata_clear.blk", clear) ||
+      !bex::testing::readFile(dirName + "23ai_free_f7b781_tde_encrypted_cols.blk", encrypted))
+    GTEST_SKIP() << "real data not found in " << dirName;
+  {
+    ScratchDir dir;
+    UnloadShell sh;
+    openBlockFile(sh, dir, clear, 7, false, true);
+    const std::string objd = std::to_string(txnSegObj(BlockView{clear.data(), 8192, 0}));
+    const std::string out =
+        sh.statement("UNLOAD OBJECT " + objd + " BLOCK 5 COLUMN VARCHAR2 COLUMN VARCHAR2 COLUMN VARCHAR2 COLUMN NUMBER");
+    EXPECT_EQ(rowsOf(out), "Capdata|SA|9 rue de la porte de Buc Versailles|78000\r\n");
+  }
+  ScratchDir dir;
+  UnloadShell sh;
+  openBlockFile(sh, dir, encrypted, 7, false, true);
+  const std::string objd = std::to_string(txnSegObj(BlockView{encrypted.data(), 8192, 0}));
+  const std::string out = sh.statement("UNLOAD OBJECT " + objd + " BLOCK 5 COLUMN VARCHAR2 COLUMN RAW COLUMN RAW");
+  EXPECT_NE(out.find("Sucessfully unload 1 rows"), std::string::npos) << out;
 }
 
 TEST(ChainGuard, FindsEveryLoopAndNeverAChainWithoutOne) {
