@@ -1,0 +1,7 @@
+CREATE TABLE "CHAINS$COPY_81010" (
+ "ID"  NUMBER,
+ "LABEL$"  VARCHAR2(30),
+ "DAY"  DATE,
+ "N"  NUMBER
+);
+exit;
