@@ -8,6 +8,7 @@ namespace bex::forge {
 bool buildSmallScenario(ScenarioOut& out, std::string& error);
 bool buildOpenScenario(ScenarioOut& out, std::string& error);
 bool buildUnloadScenario(ScenarioOut& out, std::string& error);
+bool buildDictScenario(ScenarioOut& out, std::string& error);
 
 ScenarioOut::ScenarioOut(std::string outdir, std::string name, const ScenarioOptions& opts)
     : outdir_(std::move(outdir)), name_(std::move(name)), opts_(opts) {}
@@ -55,6 +56,7 @@ const std::vector<Scenario>& scenarios() {
       {"open", "several files for OPEN: same rfn twice, header size, missing file",
        buildOpenScenario},
       {"unload", "tables for UNLOAD: extents, chains, filters, clusters, IOT", buildUnloadScenario},
+      {"dict", "a SYSTEM file with the bootstrap dictionary and the tables it describes", buildDictScenario},
   };
   return kScenarios;
 }

@@ -1,0 +1,163 @@
+#include "dict/bootstrap.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "datafile/registry.h"
+#include "dict/column_split.h"
+#include "dict/dict_files.h"
+#include "dict/dictionary.h"
+#include "shell/clock.h"
+#include "shell/run_context.h"
+#include "unload/block_walk.h"
+#include "unload/text_row_writer.h"
+
+namespace bex {
+
+namespace {
+
+// Column type codes of each dictionary table by stored column position;
+// clustered tables start with their cluster key.
+constexpr uint8_t kUserTypes[] = {2, 1};
+constexpr uint8_t kObjectTypes[] = {2, 0, 2, 1, 0, 1, 2, 0, 0, 0, 0, 0, 0, 0, 23};
+constexpr uint8_t kTabTypes[] = {2, 2, 2, 2, 2, 0, 2};
+constexpr uint8_t kIndTypes[] = {0, 2, 2, 2, 2, 2};
+constexpr uint8_t kTabPartTypes[] = {2, 2, 0, 0, 0, 0, 2, 2, 2};
+constexpr uint8_t kIndPartTypes[] = {2, 2, 0, 0, 0, 0, 0, 2, 2, 2};
+constexpr uint8_t kSubPartTypes[] = {2, 2, 0, 0, 0, 2, 2, 2};
+constexpr uint8_t kColTypes[] = {2, 2, 2, 0, 0, 1, 2, 2, 0, 2, 2, 2, 0, 0, 2, 2, 2, 2};
+constexpr uint8_t kColTypeTypes[] = {2, 2, 2, 23, 2, 2, 0, 0, 0, 0, 2};
+
+// Where the bootstrap finds the tables it cannot look up: the fixed data
+// objects of the user cluster, OBJ$ and the object cluster.
+constexpr uint32_t kUserClusterObjd = 10, kObjObjd = 18, kObjectClusterObjd = 2;
+constexpr uint32_t kUserTable = 1, kObjTable = 0, kTabTable = 1, kColTable = 5;
+
+struct DictTable {
+  const char* name;
+  const uint8_t* types;
+  size_t count;
+};
+
+// Tables found through the fresh BEXOBJ.TXT and BEXTAB.TXT, in order.
+constexpr DictTable kFoundTables[] = {
+    {"IND$", kIndTypes, sizeof kIndTypes},
+    {"TABPART$", kTabPartTypes, sizeof kTabPartTypes},
+    {"INDPART$", kIndPartTypes, sizeof kIndPartTypes},
+    {"TABSUBPART$", kSubPartTypes, sizeof kSubPartTypes},
+    {"INDSUBPART$", kSubPartTypes, sizeof kSubPartTypes},
+};
+constexpr DictTable kColTypeTable = {"COLTYPE$", kColTypeTypes, sizeof kColTypeTypes};
+
+// One dictionary file being written; rows go to the console when it
+// cannot be opened.
+class DictOutput {
+ public:
+  DictOutput(RunContext& rc, const char* path, const char* mode) : file_(fopen(path, mode)) {
+    if (file_) sink_ = std::make_unique<FileSink>(file_, kOutputBufferSize);
+    out_ = sink_ ? sink_.get() : &rc.out;
+  }
+  ~DictOutput() {
+    sink_.reset();  // flushes
+    if (file_) fclose(file_);
+  }
+  DictOutput(const DictOutput&) = delete;
+  DictOutput& operator=(const DictOutput&) = delete;
+
+  Sink& sink() { return *out_; }
+  bool toFile() const { return file_ != nullptr; }
+
+ private:
+  FILE* file_;
+  std::unique_ptr<FileSink> sink_;
+  Sink* out_;
+};
+
+struct Overrides {
+  uint32_t object, cluster;
+  uint32_t objd(uint32_t fixed) const { return object ? object : fixed; }
+  uint32_t table(uint32_t fixed) const { return cluster ? cluster : fixed; }
+};
+
+void resetCounters(BlockContext& bc) { bc.RowCount = bc.RowCount2 = 0; }
+
+// Unloads one table into its file (written anew, or appended to); true
+// when the rows went to the file.
+bool unloadInto(RunContext& rc, const char* path, const char* mode, const char* name, uint32_t objd,
+                uint32_t table, const uint8_t* types, size_t count) {
+  DictOutput out(rc, path, mode);
+  rc.out.printf("Unload Dict Table %s ...\n", name);
+  unloadDictTable(rc, out.sink(), objd, table, types, count);
+  return out.toFile();
+}
+
+// A SYS table located through the dictionary files just written: its data
+// object and table number.
+bool locateSysTable(const char* name, StorageRecord& st) {
+  ObjectRecord o;
+  o.segmentObjNo = 0;
+  if (!findTableObject(0, name, "", o) && !findIndexObject(0, name, "", o)) return false;
+  return findStorage(o.objNo, st);
+}
+
+// False when the table is not in the dictionary files.
+bool unloadFoundTable(RunContext& rc, const DictTable& t, const char* path, const char* mode) {
+  StorageRecord st;
+  if (!locateSysTable(t.name, st)) return false;
+  unloadInto(rc, path, mode, t.name, st.dataObjNo, st.cluster, t.types, t.count);
+  return true;
+}
+
+}  // namespace
+
+void unloadDictTable(RunContext& rc, Sink& out, uint32_t objd, uint32_t table, const uint8_t* types, size_t count) {
+  BlockContext& bc = rc.bc;
+  const uint8_t savedStyle = bc.outputStyle;
+  bc.outputStyle = kStyleTxt;
+  auto job = std::make_unique<UnloadJob>();
+  job->setFill(kTypeSkip);
+  for (size_t i = 0; i < count && i < kMaxSegmentColumns; i++) job->columns.spec[i].type = types[i];
+  job->columns.count = static_cast<uint16_t>(count);
+  LobFile noLob;
+  TextRowWriter writer(bc, *job, out, noLob, rc.out, static_cast<uint32_t>(count));
+  const RowFilters filters{rc.settings.deletedRow != 0, rc.settings.commitedOnly != 0};
+  RowWalk w(bc, rc.out, writer, filters, openBlockCount(bc));
+  scanObjectBlocks(w, objd, table, 0, 0);
+  bc.outputStyle = savedStyle;
+}
+
+void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clusterOverride) {
+  BlockContext& bc = rc.bc;
+  const Overrides ov{objectOverride, clusterOverride};
+  bc.rowLimit = kNoRowLimit;
+  bc.BadBlockCount = 0;
+  printDateLine(rc.out);
+  const uint8_t savedStyle = bc.outputStyle, savedRowAddress = bc.rowAddress;
+  bc.outputStyle = kStyleTxt;
+  bc.rowAddress = 0;  // a row address column would shift every field
+
+  resetCounters(bc);
+  unloadInto(rc, kUserFile, "wb", "USER$", ov.objd(kUserClusterObjd), ov.table(kUserTable), kUserTypes,
+             sizeof kUserTypes);
+  resetCounters(bc);
+  unloadInto(rc, kObjectFile, "wb", "OBJ$", ov.objd(kObjObjd), ov.table(kObjTable), kObjectTypes,
+             sizeof kObjectTypes);
+  resetCounters(bc);
+  unloadInto(rc, kStorageFile, "wb", "TAB$", ov.objd(kObjectClusterObjd), ov.table(kTabTable), kTabTypes,
+             sizeof kTabTypes);
+  for (const DictTable& t : kFoundTables) unloadFoundTable(rc, t, kStorageFile, "ab");
+  resetCounters(bc);
+  if (unloadInto(rc, kColumnFile, "wb", "COL$", ov.objd(kObjectClusterObjd), ov.table(kColTable), kColTypes,
+                 sizeof kColTypes))
+    splitColumnFile(kDictDir);
+  // Without COLTYPE$ an older BEXTYP.TXT would name the types of another
+  // database's columns: it is emptied.
+  if (!unloadFoundTable(rc, kColTypeTable, kColumnTypeFile, "wb")) DictOutput(rc, kColumnTypeFile, "wb");
+
+  bc.outputStyle = savedStyle;
+  bc.rowAddress = savedRowAddress;
+  rc.out.printf("Unload Dict Table With %llu Errors.\n", static_cast<unsigned long long>(bc.BadBlockCount));
+  printDateLine(rc.out);
+}
+
+}  // namespace bex

@@ -1,0 +1,19 @@
+// UNLOAD TABLE DICT$: the rows of the core dictionary tables, read straight
+// from the blocks of every open data file, written as the dictionary files
+// under BEXDICT (bootstrapDictionary is declared in dictionary.h).
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "shell/sink.h"
+
+namespace bex {
+
+struct RunContext;
+
+// Writes the rows of table `table` of every table block of data object
+// objd in every open file to out: the columns whose code is not 0 (SKIP),
+// separated by "," and ended by "\n".
+void unloadDictTable(RunContext& rc, Sink& out, uint32_t objd, uint32_t table, const uint8_t* types, size_t count);
+
+}  // namespace bex
