@@ -102,17 +102,30 @@ void listDdl(Sink& out, const RunContext& rc, const char* user, uint32_t userNo)
   });
 }
 
-void runList(RunContext& rc, const ListRequest& req, Sink& out) {
-  UserRecord user;
-  if (!findUser(req.user, user)) {
-    rc.out.printf("User (%s) does not exists.\n", req.user);
-    return;
-  }
+void listKind(const RunContext& rc, const ListRequest& req, const UserRecord& user, Sink& out) {
   switch (req.kind->kind) {
     case ListKind::kTable: listUnloadLines(out, rc, req.user, user.userNo); break;
     case ListKind::kDdl: listDdl(out, rc, req.user, user.userNo); break;
     default: listNames(out, user.userNo, req.kind->objectType); break;
   }
+}
+
+// The TO file is created only once the user is known; when it cannot be
+// created the console gets the lines.
+void runList(RunContext& rc, const ListRequest& req) {
+  UserRecord user;
+  if (!findUser(req.user, user)) {
+    rc.out.printf("User (%s) does not exists.\n", req.user);
+    return;
+  }
+  FILE* f = req.toFile[0] ? fopen(req.toFile, "wb") : nullptr;
+  if (!f) return listKind(rc, req, user, rc.out);
+  {
+    FileSink file(f);
+    listKind(rc, req, user, file);
+    file.flush();
+  }
+  fclose(f);
 }
 
 // Reads the words after LIST. USER and CHARSET answer at once; a kind word
@@ -148,17 +161,7 @@ void cmdListDictionary(RunContext& rc) {
     if (!req.ranAtOnce) printUsage(rc.out);
     return;
   }
-  FILE* f = req.toFile[0] ? fopen(req.toFile, "wb") : nullptr;
-  if (!f) {
-    runList(rc, req, rc.out);
-    return;
-  }
-  {
-    FileSink file(f);
-    runList(rc, req, file);
-    file.flush();
-  }
-  fclose(f);
+  runList(rc, req);
 }
 
 }  // namespace bex

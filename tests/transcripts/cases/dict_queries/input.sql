@@ -1,0 +1,49 @@
+OPEN dict.cfg
+UNLOAD TABLE DICT$;
+REM Objects by kind; user names match ignoring case.
+LIST VIEW hr
+LIST PROCEDURE HR
+LIST FUNCTION HR
+LIST INDEX HR
+LIST INDEX SCOTT
+LIST PACKAGE HR
+LIST TABLE SALES
+LIST TABLE scott
+REM Export-dump style names the files .dmp.
+SET OUTPUT_STYLE DMP
+LIST TABLE SCOTT
+SET OUTPUT_STYLE TXT
+REM CREATE TABLE statements: NOT NULL, then commented out.
+LIST DDL SCOTT
+SET IGNORE_NOTNULL YES
+LIST DDL SCOTT TO ddl.sql
+! grep -c "NOT NULL \*/" ddl.sql
+! grep -c "NOT NULL ," ddl.sql
+SET IGNORE_NOTNULL NO
+REM HR.WIDE: its middle column's line is too long to be read, so it has a gap.
+LIST DDL HR
+DESC SCOTT.EMP
+DESC scott.sales_pt P2024
+DESCRIBE SCOTT.SALES_PT
+DESC SCOTT.DOCS
+DESC SCOTT.ALLTYPES
+DESC SCOTT.BONUS_C
+DESC HR.WIDE
+DESC SYS.IND$
+DESC SCOTT.PK_EMP
+REM Unknown users and objects.
+DESC NOBODY.EMP
+DESC SCOTT.NOPE
+DESC SCOTT.SALES_PT P2099
+DESC
+DESC SCOTT
+LIST TABLE NOBODY
+LIST DDL NOBODY TO never.sql
+! ls never.sql 2>&1 | sed 's/.*No such file.*/no file for an unknown user/'
+LIST
+LIST DDL
+LIST SCOTT
+LOG unload.log
+UNLOAD TABLE SCOTT.NOPE TO nope.txt;
+UNLOAD TABLE NOBODY.EMP TO nobody.txt;
+UNLOAD TABLE SCOTT.EMP PARTITION P1 TO p1.txt;

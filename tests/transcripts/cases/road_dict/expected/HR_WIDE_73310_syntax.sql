@@ -1,0 +1,6 @@
+CREATE TABLE "WIDE" (
+ "ID"  NUMBER,
+,
+ "NOTE"  VARCHAR2(10)
+);
+exit;

@@ -1,0 +1,8 @@
+CREATE TABLE "DOCS" (
+ "ID"  NUMBER NOT NULL ,
+ "DOC"  SYS.XMLTYPE,
+ "NOTE"  CLOB,
+ "NNOTE"  NCLOB,
+ "BIN"  BLOB
+);
+exit;

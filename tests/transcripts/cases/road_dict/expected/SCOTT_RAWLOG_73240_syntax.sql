@@ -1,0 +1,5 @@
+CREATE TABLE "RAWLOG" (
+ "ID"  NUMBER NOT NULL ,
+ "DATA"  LONG RAW
+);
+exit;
