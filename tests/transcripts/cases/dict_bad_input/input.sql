@@ -1,0 +1,12 @@
+REM Lines the readers cannot take are passed over.
+LIST USER
+LIST TABLE SCOTT
+LIST TABLE HR
+LIST DDL SCOTT
+DESC SCOTT.EMP
+DESC SCOTT.GAPS
+REM No column map file for NOCOLS: no columns, an invalid table.
+DESC SCOTT.NOCOLS
+DESC SCOTT.DEPT
+DESC SCOTT.TAIL
+DESC BAD.EMP
