@@ -40,11 +40,14 @@ void parseAll(const bex::BlockView& v) {
     return;
   }
   DataHeader h = readDataHeader(v);
-  for (uint32_t t = 0; t < h.ntab && t < 16; t++) {
-    // A directory cannot hold more entries than fit in the block; past
-    // that every parse ends at once, so the fuzzer need not repeat it.
+  // Every row takes a directory entry and a header of three bytes at least,
+  // so a block holds fewer than size / 4 rows in all tables together; past
+  // that every parse ends at once and the fuzzer need not repeat it.
+  uint32_t budget = v.size / 4;
+  for (uint32_t t = 0; t < h.ntab && budget > 0; t++) {
     uint32_t n = tableRowCount(v, h, t);
-    if (n > v.size / 2) n = v.size / 2;
+    if (n > budget) n = budget;
+    budget -= n;
     for (uint32_t r = 0; r < n; r++) {
       cols.clear();
       parseRowPiece(v, h, t, r, cols);
