@@ -95,8 +95,11 @@ TEST(RealBlocks, RowsAndColumnBytesAsOraclesTraceShowsThem) {
         const std::vector<std::string> got = lines(rowsOf(sh.statement(cmd)));
         const std::vector<std::string> want = traceRows(trace, deleted);
         ASSERT_EQ(got.size(), want.size()) << rb.name << (big ? " big-endian" : "") << (deleted ? " deleted" : "");
-        for (size_t i = 0; i < got.size(); i++)
-          if (want[i] != "*") EXPECT_EQ(got[i], want[i]) << rb.name << " row " << i;
+        for (size_t i = 0; i < got.size(); i++) {
+          if (want[i] != "*") {
+            EXPECT_EQ(got[i], want[i]) << rb.name << " row " << i;
+          }
+        }
       }
     }
   }
