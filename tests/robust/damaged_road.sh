@@ -18,6 +18,7 @@ trap 'rm -rf "$work"' EXIT
 bs=8192
 cd "$work" || exit 2
 mkdir pristine && (cd pristine && "$forge" unload . >/dev/null) || { echo "forge failed"; exit 2; }
+mkdir pristine-dict && (cd pristine-dict && "$forge" dict . >/dev/null) || { echo "forge failed"; exit 2; }
 
 unloads() {
   cat <<'SQL'
@@ -34,9 +35,34 @@ UNLOAD OBJECT 81060 COLUMN NUMBER COLUMN VARCHAR2 TO o81060.txt;
 SQL
 }
 
+# The dictionary road: bootstrap, LIST, DESC, and the UNLOAD TABLE lines
+# that LIST wrote.
+dict_road_sql() {
+  cat <<'SQL'
+OPEN dict.cfg
+UNLOAD TABLE DICT$;
+LIST USER
+LIST TABLE SCOTT
+LIST DDL SCOTT
+DESC SCOTT.EMP
+DESC SCOTT.SALES_PT
+LIST TABLE SCOTT TO unload_scott.sql
+SQL
+  echo "@unload_scott.sql"
+  for f in 1 4; do for b in $(seq 0 100); do echo "ORADUMP FILE $f BLOCK $b"; done; done
+  echo "SCAN DATABASE"
+  echo "! mkdir -p rows && mv SCOTT_*.txt rows/ 2>/dev/null; true"
+  echo "EXIT"
+}
+
 # road DIR [CORRUPT-LIST-FILE]: the whole road in DIR; rows land in DIR/rows.
 road() {
   local dir=$1 corrupt=${2:-}
+  if [ -f "$dir/dict.cfg" ]; then
+    { echo "SET BLOCK_CHECK 1"; echo "SET EMPTY_FILES YES"; [ -n "$corrupt" ] && echo "CORRUPT LOAD $corrupt"; dict_road_sql; } > "$dir/road.sql"
+    (cd "$dir" && timeout 300 "$bex" < road.sql > road.out 2>&1)
+    return
+  fi
   {
     echo "SET BLOCK_CHECK 1"
     echo "SET EMPTY_FILES YES"
@@ -67,21 +93,23 @@ contains() {
 fail=0
 report=""
 run_kind() {
+  local source=pristine
+  if [ "$1" = "--dict" ]; then source=pristine-dict; shift; fi
   local kind=$1; shift
   local dir=$work/$kind
-  cp -r pristine "$dir"
+  cp -r $source "$dir"
   rm -rf "$dir/BEXDICT"
   : > "$dir/damaged.rdba"
   (cd "$dir" && "$@") || { echo "$kind: damaging failed"; fail=1; return; }
   road "$dir"; local status=$?
   if [ $status -ne 0 ]; then echo "$kind: bex ended with status $status (124 = time bound)"; tail -5 "$dir/road.out"; fail=1; return; fi
   local oracle=$work/$kind.oracle
-  cp -r pristine "$oracle"
+  cp -r $source "$oracle"
   rm -rf "$oracle/BEXDICT"
   cp "$dir/damaged.rdba" "$oracle/damaged.rdba"
   road "$oracle" damaged.rdba || { echo "$kind: oracle run failed"; fail=1; return; }
   local expected=0 recovered=0
-  for f in "$oracle"/rows/o8*.txt; do
+  for f in "$oracle"/rows/*.txt; do
     local name=$(basename "$f")
     local got=$dir/rows/$name
     [ -f "$got" ] || got=/dev/null
@@ -91,7 +119,7 @@ run_kind() {
     if ! contains "$f" "$got"; then echo "$kind: rows of sound blocks missing from $name"; comm -23 <(sort "$f") <(sort "$got") | head -3; fail=1; fi
   done
   local bad=$(grep -c "Block check failured" "$dir/road.out")
-  report+=$(printf '%-9s damaged blocks %3d  sound-block rows %4d  recovered %4d  block-check messages %d\n' \
+  report+=$(printf '%-16s damaged blocks %3d  sound-block rows %4d  recovered %4d  block-check messages %d\n' \
             "$kind" "$(grep -c '' "$dir/damaged.rdba")" "$expected" "$recovered" "$bad")$'\n'
 }
 
@@ -106,6 +134,22 @@ run_kind random sh -c "'$damage' random u600.dbf $bs 11 | while read b; do echo 
 run_kind swap sh -c "'$damage' swap u07.dbf $bs 22 u600.dbf 3 | while read b; do echo \$(( (7 << 22) | b )); done >> damaged.rdba; echo \$(( (600 << 22) | 3 )) >> damaged.rdba"
 run_kind rowdir sh -c "'$damage' rowdir u07.dbf $bs 23 | while read b; do echo \$(( (7 << 22) | b )); done >> damaged.rdba"
 run_kind extent sh -c "'$damage' extent u07.dbf $bs 10 | while read b; do echo \$(( (7 << 22) | b )); done >> damaged.rdba"
+
+# The dictionary road. Damage to the SYSTEM file may cost tables (their
+# dictionary rows are gone); damage to USERS blocks costs only their rows.
+run_kind --dict dict-none true
+run_kind --dict dict-users-flip sh -c "'$damage' flip dict_users04.dbf $bs 5 15 | while read b; do echo \$(( (4 << 22) | b )); done >> damaged.rdba"
+run_kind --dict dict-users-cut sh -c "'$damage' truncate dict_users04.dbf $bs 30 | while read b; do echo \$(( (4 << 22) | b )); done >> damaged.rdba"
+for kind in "flip dict_system01.dbf $bs 3 20" "random dict_system01.dbf $bs 5" "truncate dict_system01.dbf $bs 40" "zero dict_system01.dbf $bs 2 3 4 5 6 7 8 9 10"; do
+  name=dict-system-${kind%% *}
+  dir=$work/$name
+  cp -r pristine-dict "$dir"
+  (cd "$dir" && "$damage" $kind >/dev/null) || { echo "$name: damaging failed"; fail=1; continue; }
+  road "$dir"; status=$?
+  if [ $status -ne 0 ]; then echo "$name: bex ended with status $status (124 = time bound)"; tail -5 "$dir/road.out"; fail=1; continue; fi
+  report+=$(printf '%-16s SYSTEM damaged: road ended cleanly, %d table rows unloaded\n' "$name" \
+            "$(cat "$dir"/rows/*.txt 2>/dev/null | grep -c '')")$'\n'
+done
 
 # An absurd LOB listing: pages and numbers far out of range.
 mkdir -p "$work/lob/BEXDICT"

@@ -8,7 +8,7 @@ bex=$1 forge=$2
 work=$(mktemp -d "${TMPDIR:-/tmp}/bex-readonly.XXXXXX")
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 cd "$work" || exit 2
-"$forge" small . >/dev/null && "$forge" open . >/dev/null || { echo "forge failed"; exit 2; }
+"$forge" small . >/dev/null && "$forge" open . >/dev/null && "$forge" dict . >/dev/null || { echo "forge failed"; exit 2; }
 [ -x "$(dirname "$forge")/bexforge" ] || exit 2
 files=$(ls *.dbf)
 chmod 0444 $files
@@ -26,6 +26,13 @@ sha256sum $files > before.sha
   echo "SCAN DATA BLOCKS 0"
   echo "UNLOAD OBJECT 70001 COLUMN NUMBER VARCHAR2 TO t1.txt;"
   echo "UNLOAD OBJECT 70002 CLUSTER 1 TO t2.txt;"
+  echo "OPEN dict.cfg"
+  echo "UNLOAD TABLE DICT\$;"
+  echo "LIST USER"
+  echo "LIST TABLE SCOTT TO unload_scott.sql"
+  echo "DESC SCOTT.EMP"
+  echo "@unload_scott.sql"
+  echo "LOAD SCRIPT loadall.bat"
   echo "OPEN open.cfg"
   echo "SCAN DATABASE"
   echo "SET BYTE_ORDER BIG"
