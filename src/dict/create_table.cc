@@ -1,6 +1,8 @@
 // buildCreateTable and the CREATE TABLE type texts.
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "dict/ddl_text.h"
@@ -43,16 +45,29 @@ void appendNumber(std::string& out, const ColumnRecord& c, const char* nn) {
     appendf(out, " FLOAT%s", nn);
 }
 
-// The text of a column position; empty positions stay empty strings.
+// The entry texts of the column positions, kept back to back in one pool
+// so that reading the column records allocates nothing per record.
 struct CreateEntries {
-  std::vector<std::string> text = std::vector<std::string>(kMaxSegmentColumns);
-  std::vector<bool> present = std::vector<bool>(kMaxSegmentColumns);
+  struct Span {
+    uint32_t offset = 0, length = 0;
+    bool present = false;
+  };
+  std::string pool;
+  std::vector<Span> spans = std::vector<Span>(kMaxSegmentColumns);
   uint32_t count = 0;
 
+  void add(const ColumnRecord& c, bool commentNotNull) {
+    const size_t start = pool.size();
+    appendf(pool, " \"%s\" ", c.name);
+    appendCreateType(pool, c, commentNotNull);
+    spans[c.segColNo - 1] = {static_cast<uint32_t>(start), static_cast<uint32_t>(pool.size() - start), true};
+    if (c.segColNo > count) count = c.segColNo;
+  }
+  std::string_view text(uint32_t i) const { return std::string_view(pool).substr(spans[i].offset, spans[i].length); }
   bool valid() const {
     if (count == 0) return false;
     for (uint32_t i = 0; i < count; i++)
-      if (!present[i]) return false;
+      if (!spans[i].present) return false;
     return true;
   }
 };
@@ -106,24 +121,20 @@ void appendCreateType(std::string& out, const ColumnRecord& c, bool commentNotNu
 
 bool buildCreateTable(const ObjectRecord& table, const char* targetName, bool multiLine, bool uniqueName,
                       uint32_t dataObjNo, bool commentNotNull, std::string& text) {
+  constexpr size_t kPoolReserve = 64 * 1024;
   CreateEntries e;
-  forEachSegmentColumn(table.objNo, [&](const ColumnRecord& c) {
-    std::string& entry = e.text[c.segColNo - 1];
-    entry.clear();
-    appendf(entry, " \"%s\" ", c.name);
-    appendCreateType(entry, c, commentNotNull);
-    e.present[c.segColNo - 1] = true;
-    if (c.segColNo > e.count) e.count = c.segColNo;
-  });
+  e.pool.reserve(kPoolReserve);
+  forEachSegmentColumn(table.objNo, [&](const ColumnRecord& c) { e.add(c, commentNotNull); });
   const char* name = targetName && targetName[0] ? targetName : table.name;
   // The target name may be as long as a file name: no fixed buffer here.
+  text.reserve(e.pool.size() + 2 * e.count + strlen(name) + 32);
   text = "CREATE TABLE \"";
   text += name;
   if (uniqueName) appendf(text, "_%u", dataObjNo);
   text += "\" (";
   if (multiLine) text += '\n';
   for (uint32_t i = 0; i < e.count; i++) {
-    text += e.text[i];
+    text += e.text(i);
     if (i + 1 < e.count) text += ',';
     if (multiLine) text += '\n';
   }

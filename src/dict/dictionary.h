@@ -24,7 +24,6 @@ struct UserRecord {
 // the table's own number.
 struct ObjectRecord {
   uint32_t objNo = 0;
-  uint32_t dataObjNo = 0;
   uint32_t ownerNo = 0;
   uint32_t type = 0;
   uint32_t segmentObjNo = 0;

@@ -58,7 +58,8 @@ bool findUser(const char* name, UserRecord& out) {
   forEachRecord(kUserFile, readUserRecord, [&](const UserRecord& r) {
     if (!sameName(r.name, name)) return false;
     out = r;
-    return found = true;
+    found = true;
+    return true;
   });
   return found;
 }
@@ -68,7 +69,8 @@ bool findUserByNumber(uint32_t userNo, UserRecord& out) {
   forEachRecord(kUserFile, readUserRecord, [&](const UserRecord& r) {
     if (r.userNo != userNo) return false;
     out = r;
-    return found = true;
+    found = true;
+    return true;
   });
   return found;
 }
@@ -86,7 +88,8 @@ bool findObjectByNumber(uint32_t objNo, ObjectRecord& out) {
   forEachRecord(kObjectFile, readObjectRecord, [&](const ObjectRecord& r) {
     if (r.objNo != objNo) return false;
     out = r;
-    return found = true;
+    found = true;
+    return true;
   });
   return found;
 }
@@ -97,7 +100,8 @@ bool findObjectByOid(std::string_view oid, ObjectRecord& out) {
   forEachRecord(kObjectFile, readObjectRecord, [&](const ObjectRecord& r) {
     if (!sameName(r.oid, oid)) return false;
     out = r;
-    return found = true;
+    found = true;
+    return true;
   });
   return found;
 }
@@ -108,7 +112,8 @@ bool findStorage(uint32_t objNo, StorageRecord& out) {
   forEachRecord(kStorageFile, readStorageRecord, [&](const StorageRecord& r) {
     if (r.objNo != objNo || r.dataObjNo == 0) return false;
     out = r;
-    return found = true;
+    found = true;
+    return true;
   });
   return found;
 }
@@ -118,7 +123,8 @@ bool findColumnType(uint32_t objNo, uint32_t colNo, uint32_t intColNo, ColumnTyp
   forEachRecord(kColumnTypeFile, readColumnTypeRecord, [&](const ColumnTypeRecord& r) {
     if (r.objNo != objNo || r.colNo != colNo || r.intColNo != intColNo) return false;
     out = r;
-    return found = true;
+    found = true;
+    return true;
   });
   return found;
 }
