@@ -28,13 +28,15 @@ class DictCommands : public bex::testing::DictDir {
         "73189,54,GAPS,,2,\n"
         "73190,54,RAISE,,7,\n"
         "73191,54,BONUS,,8,\n"
-        "73192,54,PAYROLL,,9,\n");
+        "73192,54,PAYROLL,,9,\n"
+        "73193,54,PT,P2_S1,34,\n");
     storage(
         "73181,73181,4,4,130,0\n"
         "73182,,4,0,0,0\n"
         "73183,73183,4,4,140,0\n"
         "73184,73199,4,4,150,0\n"
-        "73188,73100,4,4,160,2\n");
+        "73188,73100,4,4,160,2\n"
+        "73193,73193,4,4,170,\n");
     columns(
         "73181,1,1,EMPNO,2,22,4,0,1,1,0,0,0,\n"
         "73181,2,2,ENAME,1,10,,,0,2,0,852,1,\n"
@@ -54,7 +56,8 @@ TEST_F(DictCommands, ListTableWithPartitionsClustersAndNoDict) {
             " UNLOAD TABLE scott.DEPT OBJECT 73100 CLUSTER 2 TO scott_DEPT_73100.txt;\n"
             " UNLOAD TABLE scott.GAPS OBJECT 73189 TO scott_GAPS_73189_NODICT.txt;\n"
             " UNLOAD TABLE scott.PT OBJECT 73183 TO scott_PT_73183.txt;\n"
-            " UNLOAD TABLE scott.PT OBJECT 73199 TO scott_PT_73199.txt;\n");
+            " UNLOAD TABLE scott.PT OBJECT 73199 TO scott_PT_73199.txt;\n"
+            " UNLOAD TABLE scott.PT OBJECT 73193 TO scott_PT_73193.txt;\n");
   sh.rc.bc.outputStyle = kStyleDmp;
   EXPECT_EQ(sh.run(cmdListDictionary, "LIST TABLE SCOTT").substr(0, 62),
             " UNLOAD TABLE SCOTT.EMP OBJECT 73181 TO SCOTT_EMP_73181.dmp;\n ");
@@ -120,6 +123,7 @@ TEST_F(DictCommands, DescTableAndPartition) {
   EXPECT_EQ(part.substr(0, 64), "\nStorage(OBJ#=73184 OBJD=73199 TS=4 FILE=4 BLOCK=150 CLUSTER=0)\n");
   EXPECT_NE(part.find("  1   1   1 ID                            NUMBER NOT NULL\n"), std::string::npos);
   EXPECT_EQ(sh.run(cmdDesc, "DESC SCOTT.PT").substr(0, 50), "\nStorage(OBJ#=0 OBJD=0 TS=0 FILE=0 BLOCK=0 CLUSTER");
+  EXPECT_EQ(sh.run(cmdDesc, "DESC SCOTT.PT p2_s1").substr(0, 64), "\nStorage(OBJ#=73193 OBJD=73193 TS=4 FILE=4 BLOCK=170 CLUSTER=0)\n");
 }
 
 TEST_F(DictCommands, DescMessages) {
