@@ -116,7 +116,7 @@ void unloadDictTable(RunContext& rc, Sink& out, uint32_t objd, uint32_t table, c
   bc.outputStyle = kStyleTxt;
   auto job = std::make_unique<UnloadJob>();
   job->setFill(kTypeSkip);
-  for (size_t i = 0; i < count && i < kMaxSegmentColumns; i++) job->columns.spec[i].type = types[i];
+  for (size_t i = 0; i < count && i < kMaxSegmentColumns; i++) job->columns.column[i].type = types[i];
   job->columns.count = static_cast<uint16_t>(count);
   LobFile noLob;
   TextRowWriter writer(bc, *job, out, noLob, rc.out, static_cast<uint32_t>(count));

@@ -12,8 +12,8 @@ namespace {
 
 // The segment header of a LOB column's index, found as the object
 // SYS_IL<table OBJ#>C<INTCOL#>$$ of the table's owner.
-void findLobIndex(const ObjectRecord& table, const char* partition, const ColumnRecord& c, ColumnSpec& spec) {
-  if (spec.lobIndexFile != 0 || spec.lobIndexBlock != 0) return;  // given by the LOB option
+void findLobIndex(const ObjectRecord& table, const char* partition, const ColumnRecord& c, ColumnSpec& cs) {
+  if (cs.lobIndexFile != 0 || cs.lobIndexBlock != 0) return;  // given by the LOB option
   char name[kDictNameMax + 1];
   snprintf(name, sizeof name, "SYS_IL%010uC%05u$$", table.objNo, c.intColNo);
   ObjectRecord index;
@@ -22,25 +22,25 @@ void findLobIndex(const ObjectRecord& table, const char* partition, const Column
     return;
   StorageRecord st;
   if (!findStorage(index.segmentObjNo, st)) return;
-  spec.lobIndexFile = static_cast<uint16_t>(st.file);
-  spec.lobIndexBlock = st.block;
+  cs.lobIndexFile = static_cast<uint16_t>(st.file);
+  cs.lobIndexBlock = st.block;
 }
 
 uint8_t typeCodeOf(uint32_t type) { return type <= 0xff ? static_cast<uint8_t>(type) : static_cast<uint8_t>(kTypeUnknown); }
 
 void enterColumn(const ObjectRecord& table, const char* partition, const ColumnRecord& c, TableColumns& cols) {
   const uint32_t i = c.segColNo - 1;
-  ColumnSpec& spec = cols.spec[i];
-  spec.type = typeCodeOf(c.type);
-  spec.charsetId = static_cast<uint16_t>(c.charsetId);
-  spec.charsetForm = static_cast<uint16_t>(c.charsetForm);
+  ColumnSpec& cs = cols.column[i];
+  cs.type = typeCodeOf(c.type);
+  cs.charsetId = static_cast<uint16_t>(c.charsetId);
+  cs.charsetForm = static_cast<uint16_t>(c.charsetForm);
   ColumnDescription& d = cols.desc[i];
   memcpy(d.name, c.name, sizeof d.name);
   d.length = c.length;
   d.typeKind = c.typeKind;
   memcpy(d.typeOwner, c.typeOwner, sizeof d.typeOwner);
   memcpy(d.typeName, c.typeName, sizeof d.typeName);
-  if (c.type == kTypeClob || c.type == kTypeBlob) findLobIndex(table, partition, c, spec);
+  if (c.type == kTypeClob || c.type == kTypeBlob) findLobIndex(table, partition, c, cs);
 }
 
 }  // namespace

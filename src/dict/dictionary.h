@@ -59,7 +59,7 @@ struct ColumnDescription {
 // 1. count is the highest position with a column.
 struct TableColumns {
   uint16_t count = 0;
-  ColumnSpec spec[kMaxSegmentColumns];
+  ColumnSpec column[kMaxSegmentColumns];
   ColumnDescription desc[kMaxSegmentColumns];
 };
 

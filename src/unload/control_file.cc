@@ -107,10 +107,10 @@ bool writeControlFile(const char* path, const ControlFileSpec& s) {
   const uint32_t count = cols.count < kMaxSegmentColumns ? cols.count : kMaxSegmentColumns;
   uint32_t last = count;
   for (uint32_t i = 0; i < count; i++)
-    if (cols.spec[i].type != kTypeSkip) last = i;
+    if (cols.column[i].type != kTypeSkip) last = i;
   for (uint32_t i = 0; i < count; i++) {
-    if (cols.spec[i].type == kTypeSkip) continue;
-    writeFieldLine(f, cols.spec[i], cols.desc[i]);
+    if (cols.column[i].type == kTypeSkip) continue;
+    writeFieldLine(f, cols.column[i], cols.desc[i]);
     fprintf(f, i < last ? ",\n" : "\n");
   }
   fprintf(f, ")\n");

@@ -57,19 +57,19 @@ void TextRowWriter::piece(const PieceRef& p) {
   const uint32_t n = cols.count;
   for (uint32_t i = 0; i < n; i++) {
     const uint32_t pos = p.start + i;
-    const ColumnSpec& spec = job_.spec(pos);
-    if (spec.type == kTypeSkip) continue;
+    const ColumnSpec& cs = job_.column(pos);
+    if (cs.type == kTypeSkip) continue;
     const ColumnRef c = cols.col[i];
     const bool present = valueInBlock(c.offset, c.length, p.v->size);
     // The second part of a split value is written on without a prefix.
-    if (present && !(i == 0 && p.continues) && (job_.indexPrefix || spec.type == kTypeUnknown)) {
+    if (present && !(i == 0 && p.continues) && (job_.indexPrefix || cs.type == kTypeUnknown)) {
       prefix(pos);
-      if (spec.type == kTypeUnknown) warnUnknown(p, pos, c);
+      if (cs.type == kTypeUnknown) warnUnknown(p, pos, c);
     }
-    if (isLobType(spec.type))
-      writeColumnText(data_, lob_, bc_, p.v->data, c.offset, c.length, spec);
+    if (isLobType(cs.type))
+      writeColumnText(data_, lob_, bc_, p.v->data, c.offset, c.length, cs);
     else if (present)
-      writeColumnValue(data_, p.v->data + c.offset, c.length, spec, bc_);
+      writeColumnValue(data_, p.v->data + c.offset, c.length, cs, bc_);
     fieldsWritten_ = true;
     tagOwed_ = false;
     if (i + 1 < n) fieldTag();
@@ -83,10 +83,10 @@ void TextRowWriter::endRowEarly(uint32_t reached) { endRow(reached); }
 void TextRowWriter::endRow(uint32_t reached) {
   if (lob_.sink) {
     for (uint32_t pos = reached; pos < columnCount_; pos++) {
-      const ColumnSpec& spec = job_.spec(pos);
-      if (spec.type == kTypeSkip) continue;
+      const ColumnSpec& cs = job_.column(pos);
+      if (cs.type == kTypeSkip) continue;
       if (fieldsWritten_ && !tagOwed_) fieldTag();
-      if (isLobType(spec.type)) writeNullLobReference(data_, lob_, bc_);
+      if (isLobType(cs.type)) writeNullLobReference(data_, lob_, bc_);
       fieldsWritten_ = true;
       tagOwed_ = false;
     }

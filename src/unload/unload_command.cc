@@ -72,7 +72,7 @@ void unloadObject(RunContext& rc, UnloadJob& job) {
   const uint8_t savedStyle = bc.outputStyle;
   bc.outputStyle = kStyleTxt;
   // Every column after the COLUMN words is shown in hexadecimal.
-  for (uint32_t i = job.typeListLength; i < kMaxSegmentColumns; i++) job.columns.spec[i].type = kTypeUnknown;
+  for (uint32_t i = job.typeListLength; i < kMaxSegmentColumns; i++) job.columns.column[i].type = kTypeUnknown;
   job.setFill(kTypeUnknown);
   job.columns.count = static_cast<uint16_t>(job.typeListLength);
 

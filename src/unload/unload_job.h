@@ -35,9 +35,9 @@ struct UnloadJob {
   TableColumns columns;  // column types, LOB index addresses and names
   uint8_t unknownWarnings[kMaxSegmentColumns] = {0};
 
-  // The spec of column position pos (0-based).
-  const ColumnSpec& spec(uint32_t pos) const { return pos < kMaxSegmentColumns ? columns.spec[pos] : fill_; }
-  uint8_t code(uint32_t pos) const { return pos < kMaxSegmentColumns ? columns.spec[pos].type : fillCode; }
+  // The type and character-set data of column position pos (0-based).
+  const ColumnSpec& column(uint32_t pos) const { return pos < kMaxSegmentColumns ? columns.column[pos] : fill_; }
+  uint8_t code(uint32_t pos) const { return pos < kMaxSegmentColumns ? columns.column[pos].type : fillCode; }
   void setFill(uint8_t code) {
     fillCode = code;
     fill_.type = code;

@@ -87,7 +87,7 @@ void setLobAddress(std::string_view v, UnloadJob& job) {
   }
   if (part[0] == 0 || part[1] == 0 || part[2] == 0) return;
   if (part[0] >= kMaxSegmentColumns || part[1] > 0xFFFF) return;
-  ColumnSpec& c = job.columns.spec[part[0] - 1];
+  ColumnSpec& c = job.columns.column[part[0] - 1];
   c.lobIndexFile = static_cast<uint16_t>(part[1]);
   c.lobIndexBlock = part[2];
 }
@@ -104,7 +104,7 @@ void applyOption(Opt opt, std::string_view v, UnloadJob& job, UnloadOptions& opt
     case Opt::kObject: job.objectOverride = numberValue(v); break;
     case Opt::kCluster: job.clusterTable = numberValue(v); break;
     case Opt::kColumn:
-      if (job.typeListLength < kMaxSegmentColumns) job.columns.spec[job.typeListLength++].type = columnTypeCode(v);
+      if (job.typeListLength < kMaxSegmentColumns) job.columns.column[job.typeListLength++].type = columnTypeCode(v);
       break;
     case Opt::kTo: copyToken(v, job.outputName, kFileNameMax); break;
     case Opt::kFile: job.fileFilter = numberValue(v); break;

@@ -200,16 +200,16 @@ TEST_F(Columns, ObjectColumnNamesItsStoredColumn) {
   auto cols = std::make_unique<TableColumns>();
   loadColumns(t, "", *cols);
   EXPECT_EQ(cols->count, 5);  // the highest SEGCOL#, with position 4 empty
-  EXPECT_EQ(cols->spec[0].type, kTypeNumber);
+  EXPECT_EQ(cols->column[0].type, kTypeNumber);
   EXPECT_STREQ(cols->desc[1].name, "DOC");
-  EXPECT_EQ(cols->spec[1].type, kTypeBlob);
+  EXPECT_EQ(cols->column[1].type, kTypeBlob);
   EXPECT_EQ(cols->desc[1].typeKind, kKindXmlType);
   EXPECT_STREQ(cols->desc[1].typeName, "XMLTYPE");
   EXPECT_STREQ(cols->desc[2].name, "NOTE");  // the held name went to one column only
   EXPECT_EQ(cols->desc[2].typeKind, kKindNone);
-  EXPECT_EQ(cols->spec[3].type, kTypeSkip);
-  EXPECT_EQ(cols->spec[4].charsetForm, 2);
-  EXPECT_EQ(cols->spec[4].charsetId, 2000);
+  EXPECT_EQ(cols->column[3].type, kTypeSkip);
+  EXPECT_EQ(cols->column[4].charsetForm, 2);
+  EXPECT_EQ(cols->column[4].charsetId, 2000);
   EXPECT_EQ(cols->desc[4].length, 4000u);
 }
 
@@ -217,15 +217,15 @@ TEST_F(Columns, LobIndexFromTheDictionaryUnlessGiven) {
   ObjectRecord t;
   ASSERT_TRUE(findTableObject(54, "DOCS", "", t));
   auto cols = std::make_unique<TableColumns>();
-  cols->spec[4].lobIndexFile = 9;  // LOB 5.9.999 on the command line
-  cols->spec[4].lobIndexBlock = 999;
+  cols->column[4].lobIndexFile = 9;  // LOB 5.9.999 on the command line
+  cols->column[4].lobIndexBlock = 999;
   loadColumns(t, "", *cols);
-  EXPECT_EQ(cols->spec[1].lobIndexFile, 4);  // SYS_IL0000073400C00004$$
-  EXPECT_EQ(cols->spec[1].lobIndexBlock, 210u);
-  EXPECT_EQ(cols->spec[2].lobIndexFile, 6);  // SYS_IL0000073400C00005$$
-  EXPECT_EQ(cols->spec[2].lobIndexBlock, 220u);
-  EXPECT_EQ(cols->spec[4].lobIndexFile, 9);
-  EXPECT_EQ(cols->spec[4].lobIndexBlock, 999u);
+  EXPECT_EQ(cols->column[1].lobIndexFile, 4);  // SYS_IL0000073400C00004$$
+  EXPECT_EQ(cols->column[1].lobIndexBlock, 210u);
+  EXPECT_EQ(cols->column[2].lobIndexFile, 6);  // SYS_IL0000073400C00005$$
+  EXPECT_EQ(cols->column[2].lobIndexBlock, 220u);
+  EXPECT_EQ(cols->column[4].lobIndexFile, 9);
+  EXPECT_EQ(cols->column[4].lobIndexBlock, 999u);
 }
 
 TEST_F(Columns, MissingColumnMapFileLeavesTheListEmpty) {

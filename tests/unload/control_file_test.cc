@@ -23,7 +23,7 @@ using bex::testing::ScratchDir;
 const auto readFile = bex::testing::readWhole;
 
 void column(TableColumns& c, uint32_t pos, uint8_t type, const char* name, uint32_t length) {
-  c.spec[pos - 1].type = type;
+  c.column[pos - 1].type = type;
   snprintf(c.desc[pos - 1].name, sizeof c.desc[pos - 1].name, "%s", name);
   c.desc[pos - 1].length = length;
   if (pos > c.count) c.count = static_cast<uint16_t>(pos);

@@ -75,9 +75,9 @@ TEST(UnloadOptions, LaterOptionsWinAndColumnAppends) {
   EXPECT_STREQ(j.tableArg, "scott.emp");
   EXPECT_STREQ(j.partition, "P1");
   ASSERT_EQ(j.typeListLength, 3u);
-  EXPECT_EQ(j.columns.spec[0].type, kTypeNumber);
-  EXPECT_EQ(j.columns.spec[1].type, kTypeSkip);
-  EXPECT_EQ(j.columns.spec[2].type, kTypeVarchar2);
+  EXPECT_EQ(j.columns.column[0].type, kTypeNumber);
+  EXPECT_EQ(j.columns.column[1].type, kTypeSkip);
+  EXPECT_EQ(j.columns.column[2].type, kTypeVarchar2);
   EXPECT_TRUE(p.messages.empty());
 }
 
@@ -91,12 +91,12 @@ TEST(UnloadOptions, LimitHasAFloorOfTen) {
 TEST(UnloadOptions, LobAddressNeedsThreeNonZeroParts) {
   Parsed p = parse("LOB 3.4.100 LOB 5.0.7 LOB 6.1 LOB 1023.2.3 LOB 1024.2.3 LOB 7.x.1");
   const UnloadJob& j = *p.job;
-  EXPECT_EQ(j.columns.spec[2].lobIndexFile, 4u);
-  EXPECT_EQ(j.columns.spec[2].lobIndexBlock, 100u);
-  EXPECT_EQ(j.columns.spec[4].lobIndexFile, 0u);
-  EXPECT_EQ(j.columns.spec[5].lobIndexFile, 0u);
-  EXPECT_EQ(j.columns.spec[1022].lobIndexBlock, 3u);
-  EXPECT_EQ(j.columns.spec[6].lobIndexFile, 0u);
+  EXPECT_EQ(j.columns.column[2].lobIndexFile, 4u);
+  EXPECT_EQ(j.columns.column[2].lobIndexBlock, 100u);
+  EXPECT_EQ(j.columns.column[4].lobIndexFile, 0u);
+  EXPECT_EQ(j.columns.column[5].lobIndexFile, 0u);
+  EXPECT_EQ(j.columns.column[1022].lobIndexBlock, 3u);
+  EXPECT_EQ(j.columns.column[6].lobIndexFile, 0u);
 }
 
 TEST(UnloadOptions, OverlongValuesAreRefusedWithOneLine) {
@@ -132,7 +132,7 @@ TEST(UnloadOptions, ColumnListStopsAt1024Words) {
     ASSERT_TRUE(parseUnloadOptions(cl, job, opts, out));
   }
   EXPECT_EQ(job.typeListLength, 1024u);
-  EXPECT_EQ(job.columns.spec[1023].type, kTypeDate);
+  EXPECT_EQ(job.columns.column[1023].type, kTypeDate);
 }
 
 TEST(UnloadOptions, DumpNamesNeedMoreThanTheExtension) {

@@ -32,8 +32,8 @@ struct Rows {
   Rows() { bc.blockSize = kBlock; }
   void types(std::initializer_list<uint8_t> codes, uint8_t fill = kTypeSkip) {
     uint32_t i = 0;
-    for (uint8_t c : codes) job->columns.spec[i++].type = c;
-    for (; i < kMaxSegmentColumns; i++) job->columns.spec[i].type = fill;
+    for (uint8_t c : codes) job->columns.column[i++].type = c;
+    for (; i < kMaxSegmentColumns; i++) job->columns.column[i].type = fill;
     job->setFill(fill);
     job->columns.count = static_cast<uint16_t>(codes.size());
   }

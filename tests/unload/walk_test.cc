@@ -28,20 +28,20 @@ std::string hexUpper(const bex::testing::Bytes& b) {
 // Writes block into file rfn at block 5 (behind a file header) and opens it.
 void openBlockFile(UnloadShell& sh, const ScratchDir& dir, const bex::testing::Bytes& block, uint16_t rfn,
                    bool big, bool bigfile = false) {
-  forge::FileSpec spec;
-  spec.name = dir.file("real.dbf");
-  spec.rfn = rfn;
-  spec.bigfile = bigfile;
+  forge::FileSpec cs;
+  cs.name = dir.file("real.dbf");
+  cs.rfn = rfn;
+  cs.bigfile = bigfile;
   if (bigfile) sh.statement("SET BIGFILE YES");
-  spec.order = big ? forge::ByteOrder::Big : forge::ByteOrder::Little;
-  spec.blocks = 8;
-  forge::ForgeFile f(spec);
-  forge::ForgeBlock b(8192, spec.order);
+  cs.order = big ? forge::ByteOrder::Big : forge::ByteOrder::Little;
+  cs.blocks = 8;
+  forge::ForgeFile f(cs);
+  forge::ForgeBlock b(8192, cs.order);
   b.putBytes(0, block);
   f.addBlock(5, b);
   std::string expect, error;
-  ASSERT_TRUE(f.write(spec.name, expect, error)) << error;
-  std::ofstream(dir.file("real.cfg")) << spec.name << "\n";
+  ASSERT_TRUE(f.write(cs.name, expect, error)) << error;
+  std::ofstream(dir.file("real.cfg")) << cs.name << "\n";
   if (big) sh.statement("SET BYTE_ORDER BIG");
   sh.statement("OPEN " + dir.file("real.cfg"));
 }
