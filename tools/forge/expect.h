@@ -43,7 +43,9 @@ inline constexpr const char* kExpectFormat =
     "# urec   R/B idx=N offs=N len=N bytes=H\n"
     "# useg   R/B type=0x.. extents=N blocks=N trans=N tcount=N\n"
     "#          trans = transaction area offset, tcount = transaction entries\n"
-    "# tslot  R/B idx=N wrap=N state=N rdba=0x.. scn=0x..\n";
+    "# tslot  R/B idx=N wrap=N state=N rdba=0x.. scn=0x..\n"
+    "# lob    R/B objd=N lobid=H page=N version=N   (LOB id: its 10 bytes)\n"
+    "# bitmap R/B level=1|2\n";
 
 // One fact about a block, without its address; ForgeFile adds "kind R/B".
 struct Fact {

@@ -58,6 +58,20 @@ void ForgeFile::addUndoSegment(uint32_t block, UndoSegmentSpec s) {
   addBlock(block, std::move(b), std::move(facts));
 }
 
+void ForgeFile::addLobBlock(uint32_t block, LobBlockSpec s) {
+  s.hdr = fixAddress(s.hdr, block);
+  Facts facts;
+  ForgeBlock b = buildLobBlock(s, spec_.blockSize, spec_.order, facts);
+  addBlock(block, std::move(b), std::move(facts));
+}
+
+void ForgeFile::addBitmapBlock(uint32_t block, BitmapBlockSpec s) {
+  s.hdr = fixAddress(s.hdr, block);
+  Facts facts;
+  ForgeBlock b = buildBitmapBlock(s, spec_.blockSize, spec_.order, facts);
+  addBlock(block, std::move(b), std::move(facts));
+}
+
 void ForgeFile::addSegment(uint32_t block, SegmentSpec s) {
   s.hdr = fixAddress(s.hdr, block);
   Facts facts;

@@ -13,12 +13,14 @@
 #include <map>
 #include <string>
 
+#include "forge/bitmap_block.h"
 #include "forge/block_header.h"
 #include "forge/compressed_block.h"
 #include "forge/expect.h"
 #include "forge/file_header.h"
 #include "forge/forge_block.h"
 #include "forge/index_block.h"
+#include "forge/lob_block.h"
 #include "forge/segment_header.h"
 #include "forge/table_block.h"
 #include "forge/undo_block.h"
@@ -51,6 +53,8 @@ class ForgeFile {
   void addIndexLeaf(uint32_t block, IndexLeafSpec s);
   void addUndoBlock(uint32_t block, UndoBlockSpec s);
   void addUndoSegment(uint32_t block, UndoSegmentSpec s);
+  void addLobBlock(uint32_t block, LobBlockSpec s);
+  void addBitmapBlock(uint32_t block, BitmapBlockSpec s);
   // Places the header at `block` and each map block at the block its rdba
   // names (map rdbas must lie in this file).
   void addSegment(uint32_t block, SegmentSpec s);

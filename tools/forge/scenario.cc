@@ -9,6 +9,8 @@ bool buildSmallScenario(ScenarioOut& out, std::string& error);
 bool buildOpenScenario(ScenarioOut& out, std::string& error);
 bool buildUnloadScenario(ScenarioOut& out, std::string& error);
 bool buildDictScenario(ScenarioOut& out, std::string& error);
+bool buildScanScenario(ScenarioOut& out, std::string& error);
+bool buildScanWideScenario(ScenarioOut& out, std::string& error);
 
 ScenarioOut::ScenarioOut(std::string outdir, std::string name, const ScenarioOptions& opts)
     : outdir_(std::move(outdir)), name_(std::move(name)), opts_(opts) {}
@@ -57,6 +59,8 @@ const std::vector<Scenario>& scenarios() {
        buildOpenScenario},
       {"unload", "tables for UNLOAD: extents, chains, filters, clusters, IOT", buildUnloadScenario},
       {"dict", "a SYSTEM file with the bootstrap dictionary and the tables it describes", buildDictScenario},
+      {"scan", "four files of table, index, LOB, bitmap and header runs for SCAN", buildScanScenario},
+      {"scanwide", "six files for SCAN PARALLELDB's worker order", buildScanWideScenario},
   };
   return kScenarios;
 }
