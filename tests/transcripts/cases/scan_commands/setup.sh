@@ -1,0 +1,2 @@
+#!/bin/sh
+"$BEX_BUILD/bexforge" scan . > /dev/null
