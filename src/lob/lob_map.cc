@@ -1,17 +1,13 @@
 #include "lob/lob_map.h"
 
 #include <cstdlib>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
 namespace bex {
 
 namespace {
-
-// A bucket distributed in memory when its first-level file is at most this
-// large; larger ones go through the 512 second-level files on disk. Either
-// way the map file gets the same bytes.
-constexpr size_t kInMemoryBucketMax = 64u << 20;
 
 std::string path(const LobMap& m, const char* name) { return m.dir + "/" + name; }
 
@@ -37,11 +33,34 @@ bool usable(std::string_view line) { return !field(line, 0).empty() && field(lin
 
 uint32_t bucketOf(std::string_view line) { return lobBucket(field(line, 1).substr(0, kLobIdDigits)); }
 
-// Reads one listing line; false at end of file or at a line too short.
-bool readListingLine(FILE* f, char (&buf)[kLobListingLineMax + 1], std::string_view& line) {
-  if (!fgets(buf, sizeof buf, f)) return false;
+// A listing line is read with at most kLobListingLineMax characters; one
+// that lacks its line feed (the last line of an edited listing, or a line
+// cut at that length) gets one, or it would run into whatever line follows
+// it in the temporary and map files. Those files therefore hold lines of at
+// most kLobListingLineMax + 1 characters, all ended.
+using LineBuffer = char[kLobListingLineMax + 2];
+
+// Reads one line of at most `max` characters; false at end of file or at a
+// line too short.
+bool readLine(FILE* f, LineBuffer& buf, size_t max, std::string_view& line) {
+  if (!fgets(buf, static_cast<int>(max + 1), f)) return false;
   line = buf;
   return line.size() >= kLobListingLineMin;
+}
+
+bool readListingLine(FILE* f, LineBuffer& buf, std::string_view& line) {
+  if (!readLine(f, buf, kLobListingLineMax, line)) return false;
+  if (line.back() != '\n') {
+    buf[line.size()] = '\n';
+    buf[line.size() + 1] = 0;
+    line = std::string_view(buf, line.size() + 1);
+  }
+  return true;
+}
+
+// A line of a temporary or map file.
+bool readMapLine(FILE* f, LineBuffer& buf, std::string_view& line) {
+  return readLine(f, buf, kLobListingLineMax + 1, line);
 }
 
 bool parseNumber(std::string_view s, uint64_t& v) {
@@ -67,10 +86,10 @@ void writeOffset(FILE* pos, uint64_t offset) { fprintf(pos, "%llu,\n", static_ca
 void distributeOnDisk(LobMap& m, FILE* l1, FILE* out, FILE* pos, uint64_t& written) {
   FILE* l2[kLobMapFanout];
   for (uint32_t i = 0; i < kLobMapFanout; i++) l2[i] = fopen(tempName(m, "L2T", i).c_str(), "wb+");
-  char buf[kLobListingLineMax + 1];
+  LineBuffer buf;
   std::string_view line;
   rewind(l1);
-  while (readListingLine(l1, buf, line))
+  while (readMapLine(l1, buf, line))
     if (usable(line) && l2[bucketOf(line) & 0x1FF]) fwrite(line.data(), 1, line.size(), l2[bucketOf(line) & 0x1FF]);
   for (uint32_t i = 0; i < kLobMapFanout; i++) {
     writeOffset(pos, written);
@@ -92,7 +111,7 @@ void distributeInMemory(FILE* l1, long size, FILE* out, FILE* pos, uint64_t& wri
   std::vector<uint32_t> firstOf(kLobMapFanout + 1, 0);
   for (size_t p = 0; p < got;) {
     size_t e = p;
-    while (e < got && text[e] != '\n' && e - p < kLobListingLineMax) e++;
+    while (e < got && text[e] != '\n' && e - p < kLobListingLineMax + 1) e++;
     if (e < got && text[e] == '\n') e++;
     std::string_view line(text.data() + p, e - p);
     p = e;
@@ -164,7 +183,7 @@ void BuildLobMap(LobMap& m) {
   FILE* l1[kLobMapFanout];
   for (uint32_t i = 0; i < kLobMapFanout; i++) l1[i] = fopen(tempName(m, "L1T", i).c_str(), "wb+");
   if (FILE* listing = fopen(path(m, "BEXLOB.TXT").c_str(), "rb")) {
-    char buf[kLobListingLineMax + 1];
+    LineBuffer buf;
     std::string_view line;
     while (readListingLine(listing, buf, line)) {
       if (!usable(line)) continue;
@@ -181,7 +200,7 @@ void BuildLobMap(LobMap& m) {
     if (l1[i] && fseek(l1[i], 0, SEEK_END) == 0) size = ftell(l1[i]);
     if (!l1[i] || !out || !pos) {
       for (uint32_t k = 0; pos && k < kLobMapFanout; k++) writeOffset(pos, written);
-    } else if (static_cast<size_t>(size) <= kInMemoryBucketMax) {
+    } else if (static_cast<size_t>(size) <= m.inMemoryMax) {
       distributeInMemory(l1[i], size, out, pos, written);
     } else {
       distributeOnDisk(m, l1[i], out, pos, written);
@@ -206,6 +225,9 @@ void OpenLobMap(LobMap& m) {
     CloseLobMap(m);
     return;
   }
+  // Buckets past a short position file start at 0, not at a former map's
+  // offsets.
+  std::fill(m.offsets.get(), m.offsets.get() + kLobMapBuckets, 0);
   char line[64];
   for (uint32_t b = 0; b < kLobMapBuckets && fgets(line, sizeof line, m.pos); b++)
     m.offsets[b] = strtoull(line, nullptr, 10);
@@ -219,9 +241,9 @@ void LookupLobMap(LobMap& m, std::string_view lobId) {
   lobId = lobId.substr(0, kLobIdDigits);
   uint32_t bucket = lobBucket(lobId);
   if (fseeko(m.map, static_cast<off_t>(m.offsets[bucket]), SEEK_SET) != 0) return;
-  char buf[kLobListingLineMax + 1];
+  LineBuffer buf;
   std::string_view line;
-  while (readListingLine(m.map, buf, line)) {
+  while (readMapLine(m.map, buf, line)) {
     if (!usable(line)) continue;
     if (bucketOf(line) != bucket) break;
     if (field(line, 1).substr(0, kLobIdDigits) != lobId) continue;

@@ -17,6 +17,10 @@ inline constexpr uint32_t kLobMaxPages = 524288;
 inline constexpr size_t kLobIdDigits = 20;
 inline constexpr size_t kLobListingLineMax = 511;
 inline constexpr size_t kLobListingLineMin = 10;
+// A first-level file at most this large is distributed in memory; larger
+// ones go through the 512 second-level files on disk. Either way the map
+// file gets the same bytes.
+inline constexpr size_t kLobMapInMemoryMax = 64u << 20;
 
 // One run of blocks holding one page; absent while file and block are all ones.
 struct LobPage {
@@ -39,6 +43,7 @@ struct LobMap {
   std::unique_ptr<uint64_t[]> offsets;  // kLobMapBuckets bucket starts
   std::unique_ptr<LobPage[]> pages;     // page table of the last lookup
   uint32_t pagecount = 0;
+  size_t inMemoryMax = kLobMapInMemoryMax;
 
   bool available() const { return map && pos; }
 };

@@ -67,22 +67,25 @@ std::string listingName(const std::string& dir, const char* kind, int worker) {
   return dir + name;
 }
 
-// Scans the slots given to one worker (or all slots) into two listings.
-uint64_t scanSlots(BlockContext& bc, const std::string& lobName, const std::string& extName, unsigned stride,
-                   unsigned first) {
+// Scans the slots given to one worker (or all slots) into two listings;
+// nothing is scanned unless both listings could be created.
+ScanResult scanSlots(BlockContext& bc, const std::string& lobName, const std::string& extName, unsigned stride,
+                     unsigned first) {
+  ScanResult r;
   FILE* lob = fopen(lobName.c_str(), "wb+");
   FILE* ext = fopen(extName.c_str(), "wb+");
-  uint64_t errors = 0;
   if (lob && ext) {
     FileSink lobSink(lob, kOutputBufferSize);
     FileSink extSink(ext, kOutputBufferSize);
     SlotReader reader(bc);
     for (uint32_t slot = first; slot < bc.registry->count; slot += stride)
-      ScanFile(bc, reader, slot, lobSink, extSink, errors);
+      ScanFile(bc, reader, slot, lobSink, extSink, r.errors);
+  } else {
+    r.failed = lob ? extName : lobName;
   }
   if (lob) fclose(lob);
   if (ext) fclose(ext);
-  return errors;
+  return r;
 }
 
 void appendFile(FILE* to, const std::string& from) {
@@ -162,26 +165,32 @@ void rebuildMaps(RunContext& rc) {
 
 }  // namespace
 
-uint64_t scanDatabase(BlockContext& bc, const std::string& dir) {
+ScanResult scanDatabase(BlockContext& bc, const std::string& dir) {
   return scanSlots(bc, listingName(dir, "BEXLOB", -1), listingName(dir, "BEXEXT", -1), 1, 0);
 }
 
-void scanParallel(BlockContext& bc, const std::string& dir) {
+void scanParallel(BlockContext& bc, const std::string& dir, Sink& out) {
   std::vector<std::thread> workers;
+  ScanResult results[kScanWorkers];
   for (unsigned w = 0; w < kScanWorkers; w++) {
-    workers.emplace_back([&bc, &dir, w] {
+    workers.emplace_back([&bc, &dir, &results, w] {
       BlockContext own = bc;  // settings and registry shared read-only; own window
-      scanSlots(own, listingName(dir, "BEXLOB", static_cast<int>(w)), listingName(dir, "BEXEXT", static_cast<int>(w)),
-                kScanWorkers, w);
+      results[w] = scanSlots(own, listingName(dir, "BEXLOB", static_cast<int>(w)),
+                             listingName(dir, "BEXEXT", static_cast<int>(w)), kScanWorkers, w);
     });
   }
   for (std::thread& t : workers) t.join();
-  FILE* lob = fopen(listingName(dir, "BEXLOB", -1).c_str(), "wb+");
-  FILE* ext = fopen(listingName(dir, "BEXEXT", -1).c_str(), "wb+");
+  for (const ScanResult& r : results)
+    if (!r.failed.empty()) out.printf("  Cannot create %s, its files were not scanned.\n", r.failed.c_str());
+  std::string lobName = listingName(dir, "BEXLOB", -1), extName = listingName(dir, "BEXEXT", -1);
+  FILE* lob = fopen(lobName.c_str(), "wb+");
+  FILE* ext = fopen(extName.c_str(), "wb+");
   for (unsigned w = 0; w < kScanWorkers; w++) {
     if (lob) appendFile(lob, listingName(dir, "BEXLOB", static_cast<int>(w)));
     if (ext) appendFile(ext, listingName(dir, "BEXEXT", static_cast<int>(w)));
   }
+  if (!lob) out.printf("  Cannot create %s\n", lobName.c_str());
+  if (!ext) out.printf("  Cannot create %s\n", extName.c_str());
   if (lob) fclose(lob);
   if (ext) fclose(ext);
 }
@@ -202,12 +211,17 @@ void cmdScan(RunContext& rc) {
   ScanOptions o = readOptions(cl);
   printDateLine(out);
   if (sub == kDatabase) {
-    uint64_t errors = scanDatabase(rc.bc, "BEXDICT");
+    ScanResult r = scanDatabase(rc.bc, "BEXDICT");
     rebuildMaps(rc);
-    out.printf("Scan Done With %llu Errors.\n", static_cast<unsigned long long>(errors));
+    // A scan that could not write its listings did not run: say so instead
+    // of reporting a clean scan.
+    if (!r.failed.empty())
+      out.printf("  Cannot create %s, no block was scanned.\n", r.failed.c_str());
+    else
+      out.printf("Scan Done With %llu Errors.\n", static_cast<unsigned long long>(r.errors));
   } else if (sub == kParallel) {
     out.flush();
-    scanParallel(rc.bc, "BEXDICT");
+    scanParallel(rc.bc, "BEXDICT", out);
     rebuildMaps(rc);
   } else if (sub == kMap) {
     rebuildMaps(rc);

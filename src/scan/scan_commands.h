@@ -9,15 +9,22 @@ namespace bex {
 
 struct RunContext;
 struct BlockContext;
+class Sink;
 
 void cmdScan(RunContext& rc);
 
 inline constexpr unsigned kScanWorkers = 4;
 
-// SCAN DATABASE into dir/BEXLOB.TXT and dir/BEXEXT.TXT; returns the number
-// of blocks that failed the checksum.
-uint64_t scanDatabase(BlockContext& bc, const std::string& dir);
+// What one scan of a set of slots into a pair of listings gave.
+struct ScanResult {
+  uint64_t errors = 0;  // blocks that failed the checksum
+  std::string failed;   // a listing that could not be created (nothing scanned)
+};
+
+// SCAN DATABASE into dir/BEXLOB.TXT and dir/BEXEXT.TXT.
+ScanResult scanDatabase(BlockContext& bc, const std::string& dir);
 // SCAN PARALLELDB: four workers, per-worker listings merged in worker order.
-void scanParallel(BlockContext& bc, const std::string& dir);
+// Listings that could not be created are named on out after the workers end.
+void scanParallel(BlockContext& bc, const std::string& dir, Sink& out);
 
 }  // namespace bex
