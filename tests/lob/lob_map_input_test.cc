@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -203,15 +202,12 @@ TEST(LobMapBuild, RandomBytesAsListing) {
   LookupLobMap(d.map, lobId(1));
 }
 
-// A million listing lines: the build stays quick and a lookup reads only
-// the wanted bucket (the reader stops at the first line of the next one).
+// A million listing lines: a lookup reads only the wanted bucket (the
+// reader stops at the first line of the next one).
 TEST(LobMapLookup, MillionLinesOneBucketRead) {
   MapDir d;
   d.write("BEXLOB.TXT", bigListing(1000000));
-  auto start = std::chrono::steady_clock::now();
-  d.build();
-  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_LT(seconds, 10.0);
+  d.build();  // its time is measured by bench/run_scan.sh
   std::vector<unsigned long long> pos;
   {
     std::istringstream in(d.read("BEXLOBPOS.TXT"));
