@@ -80,7 +80,18 @@ void copyFile(FILE* from, FILE* to, uint64_t& written) {
   while ((n = fread(buf, 1, sizeof buf, from)) > 0) written += fwrite(buf, 1, n, to);
 }
 
-void writeOffset(FILE* pos, uint64_t offset) { fprintf(pos, "%llu,\n", static_cast<unsigned long long>(offset)); }
+// "%llu,\n" without printf: every build writes 262144 of these lines.
+void writeOffset(FILE* pos, uint64_t offset) {
+  char text[24];
+  char* p = text + sizeof text;
+  *--p = '\n';
+  *--p = ',';
+  do {
+    *--p = static_cast<char>('0' + offset % 10);
+    offset /= 10;
+  } while (offset);
+  fwrite(p, 1, static_cast<size_t>(text + sizeof text - p), pos);
+}
 
 // Distributes one first-level file into its 512 buckets through files.
 void distributeOnDisk(LobMap& m, FILE* l1, FILE* out, FILE* pos, uint64_t& written) {
@@ -100,34 +111,84 @@ void distributeOnDisk(LobMap& m, FILE* l1, FILE* out, FILE* pos, uint64_t& writt
   }
 }
 
-// The same, for a first-level file small enough to sort in memory: a
-// stable counting sort by the second-level part of the bucket.
-void distributeInMemory(FILE* l1, long size, FILE* out, FILE* pos, uint64_t& written) {
-  std::vector<char> text(static_cast<size_t>(size) + 1);
-  rewind(l1);
-  size_t got = fread(text.data(), 1, static_cast<size_t>(size), l1);
-  text[got] = 0;
+// A stable counting sort in memory of the usable lines of `text` (lines
+// ended as the first-level files hold them) over the `count` buckets from
+// `first` on: writes the lines to out in bucket order and each bucket's
+// start offset to pos. Gives the bytes the distribution through files gives.
+void sortInMemory(std::string_view text, uint32_t first, uint32_t count, FILE* out, FILE* pos, uint64_t& written) {
   std::vector<std::string_view> lines;
-  std::vector<uint32_t> firstOf(kLobMapFanout + 1, 0);
-  for (size_t p = 0; p < got;) {
+  std::vector<uint32_t> firstOf(count + 1, 0);
+  for (size_t p = 0; p < text.size();) {
     size_t e = p;
-    while (e < got && text[e] != '\n' && e - p < kLobListingLineMax + 1) e++;
-    if (e < got && text[e] == '\n') e++;
-    std::string_view line(text.data() + p, e - p);
+    while (e < text.size() && text[e] != '\n' && e - p < kLobListingLineMax + 1) e++;
+    if (e < text.size() && text[e] == '\n') e++;
+    std::string_view line = text.substr(p, e - p);
     p = e;
     if (line.size() < kLobListingLineMin) break;
-    if (!usable(line)) continue;
+    if (!usable(line) || bucketOf(line) - first >= count) continue;
     lines.push_back(line);
-    firstOf[(bucketOf(line) & 0x1FF) + 1]++;
+    firstOf[bucketOf(line) - first + 1]++;
   }
-  for (uint32_t i = 0; i < kLobMapFanout; i++) firstOf[i + 1] += firstOf[i];
+  for (uint32_t i = 0; i < count; i++) firstOf[i + 1] += firstOf[i];
   std::vector<std::string_view> sorted(lines.size());
   std::vector<uint32_t> next(firstOf.begin(), firstOf.end() - 1);
-  for (std::string_view line : lines) sorted[next[bucketOf(line) & 0x1FF]++] = line;
+  for (std::string_view line : lines) sorted[next[bucketOf(line) - first]++] = line;
   size_t k = 0;
-  for (uint32_t i = 0; i < kLobMapFanout; i++) {
+  for (uint32_t i = 0; i < count; i++) {
     writeOffset(pos, written);
     for (; k < firstOf[i + 1]; k++) written += fwrite(sorted[k].data(), 1, sorted[k].size(), out);
+  }
+}
+
+// A first-level file small enough to sort in memory.
+void distributeInMemory(FILE* l1, uint32_t firstBucket, long size, FILE* out, FILE* pos, uint64_t& written) {
+  std::string text(static_cast<size_t>(size), '\0');
+  rewind(l1);
+  text.resize(fread(text.data(), 1, text.size(), l1));
+  sortInMemory(text, firstBucket, kLobMapFanout, out, pos, written);
+}
+
+// The usable lines of a listing no larger than max, as the first pass hands
+// them on; false for a larger listing.
+bool readSmallListing(FILE* listing, size_t max, std::string& text) {
+  if (fseeko(listing, 0, SEEK_END) != 0) return false;
+  off_t size = ftello(listing);
+  if (size < 0 || static_cast<uint64_t>(size) > max) return false;
+  rewind(listing);
+  text.reserve(static_cast<size_t>(size) + 1);
+  LineBuffer buf;
+  std::string_view line;
+  while (readListingLine(listing, buf, line))
+    if (usable(line)) text.append(line);
+  return true;
+}
+
+// The two passes through the 512 first-level and, for first-level files
+// too large to sort in memory, the 512 second-level temporary files.
+void distributeThroughFiles(LobMap& m, FILE* listing, FILE* out, FILE* pos, uint64_t& written) {
+  FILE* l1[kLobMapFanout];
+  for (uint32_t i = 0; i < kLobMapFanout; i++) l1[i] = fopen(tempName(m, "L1T", i).c_str(), "wb+");
+  rewind(listing);
+  LineBuffer buf;
+  std::string_view line;
+  while (readListingLine(listing, buf, line)) {
+    if (!usable(line)) continue;
+    FILE* to = l1[bucketOf(line) >> 9];
+    if (to) fwrite(line.data(), 1, line.size(), to);
+  }
+  for (uint32_t i = 0; i < kLobMapFanout; i++) {
+    long size = 0;
+    if (l1[i] && fseek(l1[i], 0, SEEK_END) == 0) size = ftell(l1[i]);
+    if (!l1[i] || !out) {
+      for (uint32_t k = 0; k < kLobMapFanout; k++) writeOffset(pos, written);
+    } else if (static_cast<size_t>(size) <= m.inMemoryMax) {
+      distributeInMemory(l1[i], i * kLobMapFanout, size, out, pos, written);
+    } else {
+      distributeOnDisk(m, l1[i], out, pos, written);
+    }
+    if (out) fflush(out);
+    fflush(pos);
+    if (l1[i]) fclose(l1[i]);
   }
 }
 
@@ -178,38 +239,25 @@ uint32_t lobBucket(std::string_view lobId) {
   return h & (kLobMapBuckets - 1);
 }
 
+// A listing no larger than the in-memory limit is sorted in memory at once;
+// a larger one is distributed through the temporary files, so that memory
+// stays bounded whatever the size of the listing. Both give the same map.
 void BuildLobMap(LobMap& m) {
   CloseLobMap(m);
-  FILE* l1[kLobMapFanout];
-  for (uint32_t i = 0; i < kLobMapFanout; i++) l1[i] = fopen(tempName(m, "L1T", i).c_str(), "wb+");
-  if (FILE* listing = fopen(path(m, "BEXLOB.TXT").c_str(), "rb")) {
-    LineBuffer buf;
-    std::string_view line;
-    while (readListingLine(listing, buf, line)) {
-      if (!usable(line)) continue;
-      FILE* to = l1[bucketOf(line) >> 9];
-      if (to) fwrite(line.data(), 1, line.size(), to);
-    }
-    fclose(listing);
-  }
+  FILE* listing = fopen(path(m, "BEXLOB.TXT").c_str(), "rb");
+  std::string text;
+  bool small = !listing || readSmallListing(listing, m.inMemoryMax, text);
   FILE* out = fopen(path(m, "BEXLOBMAP.TXT").c_str(), "wb+");
   FILE* pos = fopen(path(m, "BEXLOBPOS.TXT").c_str(), "wb+");
   uint64_t written = 0;
+  if (pos && !out)
+    sortInMemory({}, 0, kLobMapBuckets, out, pos, written);  // no map: every bucket starts at 0
+  else if (pos && small)
+    sortInMemory(text, 0, kLobMapBuckets, out, pos, written);
+  else if (pos)
+    distributeThroughFiles(m, listing, out, pos, written);
+  if (listing) fclose(listing);
   for (uint32_t i = 0; i < kLobMapFanout; i++) {
-    long size = 0;
-    if (l1[i] && fseek(l1[i], 0, SEEK_END) == 0) size = ftell(l1[i]);
-    if (!l1[i] || !out || !pos) {
-      for (uint32_t k = 0; pos && k < kLobMapFanout; k++) writeOffset(pos, written);
-    } else if (static_cast<size_t>(size) <= m.inMemoryMax) {
-      distributeInMemory(l1[i], size, out, pos, written);
-    } else {
-      distributeOnDisk(m, l1[i], out, pos, written);
-    }
-    if (out) fflush(out);
-    if (pos) fflush(pos);
-  }
-  for (uint32_t i = 0; i < kLobMapFanout; i++) {
-    if (l1[i]) fclose(l1[i]);
     remove(tempName(m, "L1T", i).c_str());
     remove(tempName(m, "L2T", i).c_str());
   }

@@ -77,22 +77,27 @@ TEST(LobBucket, FixedValues) {
   EXPECT_EQ(lobBucket(std::string("0123456789") + "\x80\xff\x7f\xc3\xa9" "abcde"), 91970u);
 }
 
+// Three ways to the same map: the whole listing sorted in memory, the
+// first-level files sorted in memory, and both levels through files.
 TEST(LobMapBuild, OnDiskAndInMemoryDistributionWriteTheSameMap) {
   std::string listing = bigListing(90) + line(lobId(5), 9, 2, 7) + "9,\n" + line(lobId(6), 0, 1, 8);
-  MapDir memory, disk;
-  memory.write("BEXLOB.TXT", listing);
-  disk.write("BEXLOB.TXT", listing);
+  MapDir memory, firstLevel, disk;
+  for (MapDir* d : {&memory, &firstLevel, &disk}) d->write("BEXLOB.TXT", listing);
+  firstLevel.map.inMemoryMax = listing.size() / 2;
   disk.map.inMemoryMax = 1;  // every first-level file with a line goes through the disk
-  memory.build();
-  disk.build();
-  EXPECT_EQ(memory.read("BEXLOBMAP.TXT"), disk.read("BEXLOBMAP.TXT"));
-  EXPECT_EQ(memory.read("BEXLOBPOS.TXT"), disk.read("BEXLOBPOS.TXT"));
+  for (MapDir* d : {&memory, &firstLevel, &disk}) d->build();
+  for (MapDir* d : {&firstLevel, &disk}) {
+    EXPECT_EQ(memory.read("BEXLOBMAP.TXT"), d->read("BEXLOBMAP.TXT"));
+    EXPECT_EQ(memory.read("BEXLOBPOS.TXT"), d->read("BEXLOBPOS.TXT"));
+  }
   EXPECT_EQ(memory.read("BEXLOBMAP.TXT").size(), listing.size() - 3 - line(lobId(6), 0, 1, 8).size());
-  LookupLobMap(disk.map, lobId(5));
-  ASSERT_EQ(disk.map.pagecount, 10u);
-  EXPECT_EQ(disk.map.pages[9].block, 7u);
-  EXPECT_EQ(disk.map.pages[2].block, 117u);
-  EXPECT_TRUE(disk.map.pages[3].absent());
+  for (MapDir* d : {&memory, &disk}) {
+    LookupLobMap(d->map, lobId(5));
+    ASSERT_EQ(d->map.pagecount, 10u);
+    EXPECT_EQ(d->map.pages[9].block, 7u);
+    EXPECT_EQ(d->map.pages[2].block, 117u);
+    EXPECT_TRUE(d->map.pages[3].absent());
+  }
 }
 
 TEST(LobMapBuild, UnendedAndOverlongLinesDoNotRunIntoTheirNeighbours) {
@@ -105,7 +110,7 @@ TEST(LobMapBuild, UnendedAndOverlongLinesDoNotRunIntoTheirNeighbours) {
   text += line(lobId(7), 1, 1, 70);
   text.pop_back();
   d.write("BEXLOB.TXT", text);
-  for (size_t inMemoryMax : {kLobMapInMemoryMax, size_t{1}}) {
+  for (size_t inMemoryMax : {kLobMapInMemoryMax, text.size() / 2, size_t{1}}) {
     d.map.inMemoryMax = inMemoryMax;
     d.build();
     std::string map = d.read("BEXLOBMAP.TXT");
