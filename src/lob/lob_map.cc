@@ -194,9 +194,7 @@ void distributeThroughFiles(LobMap& m, FILE* listing, FILE* out, FILE* pos, uint
 
 }  // namespace
 
-LobMap::LobMap() : offsets(new uint64_t[kLobMapBuckets]()), pages(new LobPage[kLobMaxPages]) {
-  memset(pages.get(), 0xFF, sizeof(LobPage) * kLobMaxPages);
-}
+LobMap::LobMap() = default;
 
 LobMap::~LobMap() { CloseLobMap(*this); }
 
@@ -275,6 +273,7 @@ void OpenLobMap(LobMap& m) {
   }
   // Buckets past a short position file start at 0, not at a former map's
   // offsets.
+  if (!m.offsets) m.offsets.reset(new uint64_t[kLobMapBuckets]);
   std::fill(m.offsets.get(), m.offsets.get() + kLobMapBuckets, 0);
   char line[64];
   for (uint32_t b = 0; b < kLobMapBuckets && fgets(line, sizeof line, m.pos); b++)
@@ -283,6 +282,10 @@ void OpenLobMap(LobMap& m) {
 
 void LookupLobMap(LobMap& m, std::string_view lobId) {
   // Only pages below the last pagecount can have been filled.
+  if (!m.pages) {
+    m.pages.reset(new LobPage[kLobMaxPages]);
+    m.pagecount = kLobMaxPages;
+  }
   memset(m.pages.get(), 0xFF, sizeof(LobPage) * m.pagecount);
   m.pagecount = 0;
   if (!m.available() || lobId.size() < kLobIdDigits) return;

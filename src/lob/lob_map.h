@@ -40,6 +40,8 @@ struct LobMap {
   std::string dir = "BEXDICT";  // where the listing and the map files live
   FILE* map = nullptr;          // BEXLOBMAP.TXT
   FILE* pos = nullptr;          // BEXLOBPOS.TXT
+  // Both tables are allocated when first needed (most runs never read a
+  // LOB): offsets by OpenLobMap, pages by LookupLobMap.
   std::unique_ptr<uint64_t[]> offsets;  // kLobMapBuckets bucket starts
   std::unique_ptr<LobPage[]> pages;     // page table of the last lookup
   uint32_t pagecount = 0;
