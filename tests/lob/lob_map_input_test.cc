@@ -91,6 +91,19 @@ TEST(LobMapBuild, OnDiskAndInMemoryDistributionWriteTheSameMap) {
     EXPECT_EQ(memory.read("BEXLOBPOS.TXT"), d->read("BEXLOBPOS.TXT"));
   }
   EXPECT_EQ(memory.read("BEXLOBMAP.TXT").size(), listing.size() - 3 - line(lobId(6), 0, 1, 8).size());
+  for (MapDir* d : {&memory, &firstLevel, &disk}) {
+    std::string left;
+    for (const char* ext : {"L1T", "L2T"})
+      for (unsigned i = 0; i < kLobMapFanout; i++) {
+        char name[32];
+        snprintf(name, sizeof name, "/BEXLOBMAP%03u.%s", i, ext);
+        if (FILE* f = fopen((d->dir + name).c_str(), "rb")) {
+          fclose(f);
+          left += name;
+        }
+      }
+    EXPECT_EQ(left, "") << "temporary files left";
+  }
   for (MapDir* d : {&memory, &disk}) {
     LookupLobMap(d->map, lobId(5));
     ASSERT_EQ(d->map.pagecount, 10u);
