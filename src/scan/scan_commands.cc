@@ -121,17 +121,18 @@ void scanHeader(RunContext& rc, Sink& out, const ScanOptions& o) {
   });
 }
 
-// Table blocks in groups of consecutive blocks of one object (a new file
-// starts a new group); the first `blocks` of each group are dumped.
+// Table blocks in groups: a group runs until a qualifying block of another
+// object comes (blocks of other kinds, or of other objects when OBJECT is
+// given, do not end it); the first `blocks` of each group are dumped.
 void scanData(RunContext& rc, Sink& out, const ScanOptions& o) {
-  const DataFile* groupFile = nullptr;
+  bool any = false;
   uint32_t groupObjd = 0, dumped = 0;
-  walkScope(rc, o, [&](const BlockView& v, const DataFile& f, uint32_t) {
+  walkScope(rc, o, [&](const BlockView& v, const DataFile&, uint32_t) {
     if (blockType(v) != kTypeTransData) return true;
     uint32_t objd = dataObjectNumber(v);
     if (o.objd && objd != o.objd) return true;
-    if (&f != groupFile || objd != groupObjd) {
-      groupFile = &f;
+    if (!any || objd != groupObjd) {
+      any = true;
       groupObjd = objd;
       dumped = 0;
     }
