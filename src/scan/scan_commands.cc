@@ -74,27 +74,53 @@ ScanResult scanSlots(BlockContext& bc, const std::string& lobName, const std::st
   ScanResult r;
   FILE* lob = fopen(lobName.c_str(), "wb+");
   FILE* ext = fopen(extName.c_str(), "wb+");
+  bool lobOk = true, extOk = true;
   if (lob && ext) {
     FileSink lobSink(lob, kOutputBufferSize);
     FileSink extSink(ext, kOutputBufferSize);
     SlotReader reader(bc);
     for (uint32_t slot = first; slot < bc.registry->count; slot += stride)
       ScanFile(bc, reader, slot, lobSink, extSink, r.errors);
+    lobOk = lobSink.flush() && !lobSink.failed();
+    extOk = extSink.flush() && !extSink.failed();
   } else {
     r.failed = lob ? extName : lobName;
   }
-  if (lob) fclose(lob);
-  if (ext) fclose(ext);
+  // A full disk shows at the latest when the stream is closed.
+  if (lob && fclose(lob) != 0) lobOk = false;
+  if (ext && fclose(ext) != 0) extOk = false;
+  if (r.failed.empty() && !(lobOk && extOk)) r.unwritten = lobOk ? extName : lobName;
   return r;
 }
 
-void appendFile(FILE* to, const std::string& from) {
+void reportUnwritten(Sink& out, const ScanResult& r) {
+  if (!r.unwritten.empty()) out.printf("  Cannot write %s, the listing is incomplete.\n", r.unwritten.c_str());
+}
+
+// Appends one worker's listing; false when writing failed. A worker file
+// that cannot be opened is passed over.
+bool appendFile(FILE* to, const std::string& from) {
   FILE* f = fopen(from.c_str(), "rb");
-  if (!f) return;
+  if (!f) return true;
   char buf[65536];
   size_t n;
-  while ((n = fread(buf, 1, sizeof buf, f)) > 0) fwrite(buf, 1, n, to);
+  bool ok = true;
+  while (ok && (n = fread(buf, 1, sizeof buf, f)) > 0) ok = fwrite(buf, 1, n, to) == n;
   fclose(f);
+  return ok;
+}
+
+// Creates one merged listing from the four worker listings of its kind.
+void mergeListing(const std::string& dir, const char* kind, Sink& out) {
+  std::string name = listingName(dir, kind, -1);
+  FILE* to = fopen(name.c_str(), "wb+");
+  if (!to) {
+    out.printf("  Cannot create %s\n", name.c_str());
+    return;
+  }
+  bool ok = true;
+  for (unsigned w = 0; w < kScanWorkers; w++) ok = appendFile(to, listingName(dir, kind, static_cast<int>(w))) && ok;
+  if (fclose(to) != 0 || !ok) out.printf("  Cannot write %s, the listing is incomplete.\n", name.c_str());
 }
 
 // Walks blocks 2 .. count of every slot in scope; visit returns false to stop.
@@ -181,19 +207,12 @@ void scanParallel(BlockContext& bc, const std::string& dir, Sink& out) {
     });
   }
   for (std::thread& t : workers) t.join();
-  for (const ScanResult& r : results)
+  for (const ScanResult& r : results) {
     if (!r.failed.empty()) out.printf("  Cannot create %s, its files were not scanned.\n", r.failed.c_str());
-  std::string lobName = listingName(dir, "BEXLOB", -1), extName = listingName(dir, "BEXEXT", -1);
-  FILE* lob = fopen(lobName.c_str(), "wb+");
-  FILE* ext = fopen(extName.c_str(), "wb+");
-  for (unsigned w = 0; w < kScanWorkers; w++) {
-    if (lob) appendFile(lob, listingName(dir, "BEXLOB", static_cast<int>(w)));
-    if (ext) appendFile(ext, listingName(dir, "BEXEXT", static_cast<int>(w)));
+    reportUnwritten(out, r);
   }
-  if (!lob) out.printf("  Cannot create %s\n", lobName.c_str());
-  if (!ext) out.printf("  Cannot create %s\n", extName.c_str());
-  if (lob) fclose(lob);
-  if (ext) fclose(ext);
+  mergeListing(dir, "BEXLOB", out);
+  mergeListing(dir, "BEXEXT", out);
 }
 
 void cmdScan(RunContext& rc) {
@@ -216,6 +235,7 @@ void cmdScan(RunContext& rc) {
     rebuildMaps(rc);
     // A scan that could not write its listings did not run: say so instead
     // of reporting a clean scan.
+    reportUnwritten(out, r);
     if (!r.failed.empty())
       out.printf("  Cannot create %s, no block was scanned.\n", r.failed.c_str());
     else

@@ -19,6 +19,7 @@ inline constexpr unsigned kScanWorkers = 4;
 struct ScanResult {
   uint64_t errors = 0;  // blocks that failed the checksum
   std::string failed;   // a listing that could not be created (nothing scanned)
+  std::string unwritten;  // a listing whose writing failed (disk full)
 };
 
 // SCAN DATABASE into dir/BEXLOB.TXT and dir/BEXEXT.TXT.
