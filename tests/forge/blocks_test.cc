@@ -22,7 +22,7 @@ TableBlockSpec oneRow(Checksum c) {
   return s;
 }
 
-FileSpec cs(const char* name, uint32_t bsize, ByteOrder order = ByteOrder::Little) {
+FileSpec fileLayout(const char* name, uint32_t bsize, ByteOrder order = ByteOrder::Little) {
   FileSpec s;
   s.name = name;
   s.rfn = 3;
@@ -68,7 +68,7 @@ TEST(Blocks, TailCarriesScnTypeAndSeq) {
 }
 
 TEST(Blocks, DescriptionsThatDoNotFitAreRefusedNotWrittenPastTheBlock) {
-  ForgeFile f(cs("/nonexistent-dir/x.dbf", 2048));
+  ForgeFile f(fileLayout("/nonexistent-dir/x.dbf", 2048));
   TableBlockSpec s = oneRow(Checksum::Valid);
   TableRow big;
   big.piece.cols = {col(Bytes(3000, 0x41))};
@@ -79,13 +79,13 @@ TEST(Blocks, DescriptionsThatDoNotFitAreRefusedNotWrittenPastTheBlock) {
   EXPECT_NE(error.find("block 9 does not fit"), std::string::npos) << error;
 
   // Too many extents for the header and no map block to continue in.
-  ForgeFile g(cs("g.dbf", 2048));
+  ForgeFile g(fileLayout("g.dbf", 2048));
   SegmentSpec seg;
   seg.extents.assign(300, Extent{makeRdba(3, 10), 8});
   g.addSegment(2, seg);
   EXPECT_NE(g.problems().find("block 2 does not fit"), std::string::npos);
 
-  ForgeFile h(cs("h.dbf", 3000));
+  ForgeFile h(fileLayout("h.dbf", 3000));
   EXPECT_FALSE(h.write("/tmp/never-written.dbf", expect, error));
 }
 
@@ -94,7 +94,7 @@ TEST(Blocks, DescriptionsThatDoNotFitAreRefusedNotWrittenPastTheBlock) {
 // next 24, objd 28, list 36); 0x23 (264, 268, 272, 280) continued by 0x24.
 TEST(Blocks, ExtentListContinuesThroughMapBlocksInOrder) {
   for (uint8_t type : {uint8_t{0x10}, uint8_t{0x23}}) {
-    FileSpec fs = cs("seg.dbf", 2048, ByteOrder::Big);
+    FileSpec fs = fileLayout("seg.dbf", 2048, ByteOrder::Big);
     fs.rfn = 2;
     ForgeFile f(fs);
     SegmentSpec seg;
@@ -130,7 +130,7 @@ TEST(Blocks, ExtentListContinuesThroughMapBlocksInOrder) {
 }
 
 TEST(Blocks, BigfileAddressesCarryTheWholeBlockNumber) {
-  FileSpec fs = cs("big.dbf", 2048);
+  FileSpec fs = fileLayout("big.dbf", 2048);
   fs.rfn = 0;
   fs.bigfile = true;
   ForgeFile f(fs);

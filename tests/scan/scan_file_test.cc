@@ -35,17 +35,17 @@ fg::LobBlockSpec lobSpec(uint32_t objd, uint64_t id, uint32_t page, uint32_t ver
 }
 
 fg::FileSpec fileSpec(const char* name, uint16_t rfn, uint32_t blockSize = 8192) {
-  fg::FileSpec spec;
-  spec.name = name;
-  spec.rfn = rfn;
-  spec.blockSize = blockSize;
-  return spec;
+  fg::FileSpec fs;
+  fs.name = name;
+  fs.rfn = rfn;
+  fs.blockSize = blockSize;
+  return fs;
 }
 
 std::string writeForged(ScanFixture& fx, fg::ForgeFile& f) {
   std::string expect, error;
-  EXPECT_TRUE(f.write(fx.dir.file(f.spec().name), expect, error)) << error;
-  return f.spec().name;
+  EXPECT_TRUE(f.write(fx.dir.file(f.layout().name), expect, error)) << error;
+  return f.layout().name;
 }
 
 }  // namespace

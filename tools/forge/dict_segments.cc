@@ -42,8 +42,8 @@ bool tooMany(uint32_t used, uint32_t maxBlocks, uint32_t objd, std::string& erro
 
 bool placeHeap(ForgeFile& f, uint32_t objd, uint32_t header, uint32_t maxBlocks, const std::vector<Row>& rows,
                SegmentPlace& out, std::string& error) {
-  const FileSpec& spec = f.spec();
-  const uint32_t budget = spec.blockSize - kBlockOverhead - kTableEntry;
+  const FileSpec& fs = f.layout();
+  const uint32_t budget = fs.blockSize - kBlockOverhead - kTableEntry;
   TableBlockSpec block;
   uint32_t used = 0, blocks = 0;
   auto flush = [&]() {
@@ -55,7 +55,7 @@ bool placeHeap(ForgeFile& f, uint32_t objd, uint32_t header, uint32_t maxBlocks,
   };
   for (const Row& r : rows) {
     TableRow tr = tableRow(columnsOf(r));
-    const uint32_t n = pieceBytes(tr.piece, spec.order);
+    const uint32_t n = pieceBytes(tr.piece, fs.order);
     if (used + n > budget) flush();
     block.tables[0].push_back(tr);
     used += n;
@@ -115,8 +115,8 @@ TableRow memberRow(const Row& r, size_t keyColumns, uint8_t keySlot) {
 bool placeCluster(ForgeFile& f, uint32_t objd, uint32_t header, uint32_t maxBlocks, size_t keyColumns,
                   const std::vector<std::vector<Row>>& tables, std::vector<std::vector<Row>>& ordered,
                   SegmentPlace& out, std::string& error) {
-  const FileSpec& spec = f.spec();
-  const uint32_t budget = spec.blockSize - kBlockOverhead - kTableEntry * static_cast<uint32_t>(tables.size() + 1);
+  const FileSpec& fs = f.layout();
+  const uint32_t budget = fs.blockSize - kBlockOverhead - kTableEntry * static_cast<uint32_t>(tables.size() + 1);
   ordered.assign(tables.size(), {});
   TableBlockSpec block;
   block.tables.resize(tables.size() + 1);
@@ -130,9 +130,9 @@ bool placeCluster(ForgeFile& f, uint32_t objd, uint32_t header, uint32_t maxBloc
     used = 0;
   };
   for (const KeyGroup& g : groupByKey(keyColumns, tables)) {
-    uint32_t need = pieceBytes(keyRow(g).piece, spec.order);
+    uint32_t need = pieceBytes(keyRow(g).piece, fs.order);
     for (const auto& rows : g.members)
-      for (const Row& r : rows) need += pieceBytes(memberRow(r, keyColumns, 0).piece, spec.order);
+      for (const Row& r : rows) need += pieceBytes(memberRow(r, keyColumns, 0).piece, fs.order);
     if (used + need > budget) flush();
     const uint8_t slot = static_cast<uint8_t>(block.tables[0].size());
     block.tables[0].push_back(keyRow(g));

@@ -5,16 +5,16 @@
 
 namespace bex::forge {
 
-ForgeFile::ForgeFile(FileSpec spec) : spec_(std::move(spec)) {}
+ForgeFile::ForgeFile(FileSpec fs) : layout_(std::move(fs)) {}
 
 uint32_t ForgeFile::rdba(uint32_t block) const {
-  return spec_.bigfile ? block : makeRdba(spec_.rfn, block);
+  return layout_.bigfile ? block : makeRdba(layout_.rfn, block);
 }
 
 uint32_t ForgeFile::lastBlock() const {
-  uint32_t last = spec_.blocks;
+  uint32_t last = layout_.blocks;
   if (!blocks_.empty()) last = std::max(last, blocks_.rbegin()->first);
-  if (spec_.withHeader) last = std::max<uint32_t>(last, 1);
+  if (layout_.withHeader) last = std::max<uint32_t>(last, 1);
   return last;
 }
 
@@ -26,59 +26,59 @@ BlockHeader ForgeFile::fixAddress(BlockHeader h, uint32_t block) const {
 void ForgeFile::addTableBlock(uint32_t block, TableBlockSpec s) {
   s.hdr = fixAddress(s.hdr, block);
   Facts facts;
-  ForgeBlock b = buildTableBlock(s, spec_.blockSize, spec_.order, facts);
+  ForgeBlock b = buildTableBlock(s, layout_.blockSize, layout_.order, facts);
   addBlock(block, std::move(b), std::move(facts));
 }
 
 void ForgeFile::addCompressedBlock(uint32_t block, CompressedBlockSpec s) {
   s.hdr = fixAddress(s.hdr, block);
   Facts facts;
-  ForgeBlock b = buildCompressedBlock(s, spec_.blockSize, spec_.order, facts);
+  ForgeBlock b = buildCompressedBlock(s, layout_.blockSize, layout_.order, facts);
   addBlock(block, std::move(b), std::move(facts));
 }
 
 void ForgeFile::addIndexLeaf(uint32_t block, IndexLeafSpec s) {
   s.hdr = fixAddress(s.hdr, block);
   Facts facts;
-  ForgeBlock b = buildIndexLeaf(s, spec_.blockSize, spec_.order, facts);
+  ForgeBlock b = buildIndexLeaf(s, layout_.blockSize, layout_.order, facts);
   addBlock(block, std::move(b), std::move(facts));
 }
 
 void ForgeFile::addUndoBlock(uint32_t block, UndoBlockSpec s) {
   s.hdr = fixAddress(s.hdr, block);
   Facts facts;
-  ForgeBlock b = buildUndoBlock(s, spec_.blockSize, spec_.order, facts);
+  ForgeBlock b = buildUndoBlock(s, layout_.blockSize, layout_.order, facts);
   addBlock(block, std::move(b), std::move(facts));
 }
 
 void ForgeFile::addUndoSegment(uint32_t block, UndoSegmentSpec s) {
   s.hdr = fixAddress(s.hdr, block);
   Facts facts;
-  ForgeBlock b = buildUndoSegment(s, spec_.blockSize, spec_.order, facts);
+  ForgeBlock b = buildUndoSegment(s, layout_.blockSize, layout_.order, facts);
   addBlock(block, std::move(b), std::move(facts));
 }
 
 void ForgeFile::addLobBlock(uint32_t block, LobBlockSpec s) {
   s.hdr = fixAddress(s.hdr, block);
   Facts facts;
-  ForgeBlock b = buildLobBlock(s, spec_.blockSize, spec_.order, facts);
+  ForgeBlock b = buildLobBlock(s, layout_.blockSize, layout_.order, facts);
   addBlock(block, std::move(b), std::move(facts));
 }
 
 void ForgeFile::addBitmapBlock(uint32_t block, BitmapBlockSpec s) {
   s.hdr = fixAddress(s.hdr, block);
   Facts facts;
-  ForgeBlock b = buildBitmapBlock(s, spec_.blockSize, spec_.order, facts);
+  ForgeBlock b = buildBitmapBlock(s, layout_.blockSize, layout_.order, facts);
   addBlock(block, std::move(b), std::move(facts));
 }
 
 void ForgeFile::addSegment(uint32_t block, SegmentSpec s) {
   s.hdr = fixAddress(s.hdr, block);
   Facts facts;
-  SegmentBlocks sb = buildSegment(s, spec_.blockSize, spec_.order, facts);
+  SegmentBlocks sb = buildSegment(s, layout_.blockSize, layout_.order, facts);
   addBlock(block, std::move(sb.header), std::move(facts));
   for (size_t i = 0; i < sb.maps.size(); ++i) {
-    uint32_t at = spec_.bigfile ? s.mapRdbas[i] : (s.mapRdbas[i] & 0x3fffff);
+    uint32_t at = layout_.bigfile ? s.mapRdbas[i] : (s.mapRdbas[i] & 0x3fffff);
     addBlock(at, std::move(sb.maps[i]), std::move(sb.mapFacts[i]));
   }
 }
@@ -96,7 +96,7 @@ std::string ForgeFile::problems() const {
   std::string s;
   for (const auto& [n, e] : blocks_) {
     if (e.block.overflowed()) s += format("%sblock %u does not fit", s.empty() ? "" : ", ", n);
-    if (e.block.size() != spec_.blockSize) s += format("%sblock %u has the wrong size", s.empty() ? "" : ", ", n);
+    if (e.block.size() != layout_.blockSize) s += format("%sblock %u has the wrong size", s.empty() ? "" : ", ", n);
   }
   return s;
 }
@@ -124,32 +124,32 @@ std::string ForgeFile::blockLine(uint32_t n, const ForgeBlock& b) const {
   const char* sum = xorFoldBytes(b.data(), b.size()) == 0 ? "good"
                     : (b.at(15) & kFlagChecksum)          ? "bad"
                                                           : "none";
-  return format("block %u/%u rdba=0x%08x type=0x%02x objd=%u checksum=%s\n", spec_.rfn, n,
+  return format("block %u/%u rdba=0x%08x type=0x%02x objd=%u checksum=%s\n", layout_.rfn, n,
                 readField32(b, 4), b.at(0), blockObjd(b), sum);
 }
 
 void ForgeFile::ensureHeaderBlocks() {
-  if (!spec_.withHeader) return;
+  if (!layout_.withHeader) return;
   const uint32_t last = lastBlock();
   if (!has(0))
-    addBlock(0, buildOsHeader(spec_.blockSize, spec_.order, last),
-             {{"osblk", format("bsize=%u blocks=%u", spec_.blockSize, last)}});
+    addBlock(0, buildOsHeader(layout_.blockSize, layout_.order, last),
+             {{"osblk", format("bsize=%u blocks=%u", layout_.blockSize, last)}});
   if (!has(1)) {
     Facts facts;
-    ForgeBlock b = buildFileHeader(spec_.header, rdba(1), spec_.rfn, spec_.blockSize, spec_.order,
+    ForgeBlock b = buildFileHeader(layout_.header, rdba(1), layout_.rfn, layout_.blockSize, layout_.order,
                                    last, facts);
     addBlock(1, std::move(b), std::move(facts));
   }
 }
 
 bool ForgeFile::write(const std::string& path, std::string& expect, std::string& error) {
-  if (!validBlockSize(spec_.blockSize)) {
-    error = format("block size %u is not a power of two from 2048 to 32768", spec_.blockSize);
+  if (!validBlockSize(layout_.blockSize)) {
+    error = format("block size %u is not a power of two from 2048 to 32768", layout_.blockSize);
     return false;
   }
   ensureHeaderBlocks();
   if (std::string p = problems(); !p.empty()) {
-    error = spec_.name + ": " + p;
+    error = layout_.name + ": " + p;
     return false;
   }
   std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "wb"), &std::fclose);
@@ -158,25 +158,25 @@ bool ForgeFile::write(const std::string& path, std::string& expect, std::string&
     return false;
   }
   const uint32_t last = lastBlock();
-  Bytes zeros(std::max(spec_.blockSize, spec_.headerSize), 0);
-  bool ok = std::fwrite(zeros.data(), 1, spec_.headerSize, f.get()) == spec_.headerSize;
+  Bytes zeros(std::max(layout_.blockSize, layout_.headerSize), 0);
+  bool ok = std::fwrite(zeros.data(), 1, layout_.headerSize, f.get()) == layout_.headerSize;
   for (uint32_t n = 0; ok && n <= last; ++n) {
     const ForgeBlock* b = block(n);
-    ok = std::fwrite(b ? b->data() : zeros.data(), 1, spec_.blockSize, f.get()) == spec_.blockSize;
+    ok = std::fwrite(b ? b->data() : zeros.data(), 1, layout_.blockSize, f.get()) == layout_.blockSize;
   }
   if (!ok) {
     error = "cannot write " + path;
     return false;
   }
-  const uint64_t bytes = spec_.headerSize + (uint64_t{last} + 1) * spec_.blockSize;
+  const uint64_t bytes = layout_.headerSize + (uint64_t{last} + 1) * layout_.blockSize;
   expect += format("file name=%s rfn=%u bsize=%u order=%s hsize=%u blocks=%u bytes=%llu\n",
-                   spec_.name.c_str(), spec_.rfn, spec_.blockSize,
-                   spec_.order == ByteOrder::Big ? "BIG" : "LITTLE", spec_.headerSize, last,
+                   layout_.name.c_str(), layout_.rfn, layout_.blockSize,
+                   layout_.order == ByteOrder::Big ? "BIG" : "LITTLE", layout_.headerSize, last,
                    static_cast<unsigned long long>(bytes));
   for (const auto& [n, e] : blocks_) {
     expect += blockLine(n, e.block);
     for (const Fact& fact : e.facts)
-      expect += format("%s %u/%u %s\n", fact.kind.c_str(), spec_.rfn, n, fact.rest.c_str());
+      expect += format("%s %u/%u %s\n", fact.kind.c_str(), layout_.rfn, n, fact.rest.c_str());
   }
   return true;
 }

@@ -2,7 +2,7 @@
 // its expectation lines.
 //
 //   ForgeFile f({.name = "users01.dbf", .rfn = 4});
-//   f.addTableBlock(10, spec);          // the rdba is filled in when 0
+//   f.addTableBlock(10, rows);          // the rdba is filled in when 0
 //   f.addSegment(2, segSpec);           // also places its extent map blocks
 //   f.write("out/users01.dbf", expect, error);
 //
@@ -41,9 +41,9 @@ struct FileSpec {
 
 class ForgeFile {
  public:
-  explicit ForgeFile(FileSpec spec);
+  explicit ForgeFile(FileSpec fs);
 
-  const FileSpec& spec() const { return spec_; }
+  const FileSpec& layout() const { return layout_; }
   uint32_t rdba(uint32_t block) const;
   // The highest block number the file will have.
   uint32_t lastBlock() const;
@@ -79,7 +79,7 @@ class ForgeFile {
   BlockHeader fixAddress(BlockHeader h, uint32_t block) const;
   std::string blockLine(uint32_t n, const ForgeBlock& b) const;
 
-  FileSpec spec_;
+  FileSpec layout_;
   std::map<uint32_t, Entry> blocks_;
 };
 

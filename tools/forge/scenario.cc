@@ -31,9 +31,9 @@ FileSpec ScenarioOut::fileSpec(const std::string& file, uint16_t rfn) const {
 }
 
 bool ScenarioOut::add(ForgeFile& f, std::string& error) {
-  if (!f.write(f.spec().name, expect_, error)) return false;
-  configLine(f.spec().headerSize ? format("%s %u", f.spec().name.c_str(), f.spec().headerSize)
-                                 : f.spec().name);
+  if (!f.write(f.layout().name, expect_, error)) return false;
+  configLine(f.layout().headerSize ? format("%s %u", f.layout().name.c_str(), f.layout().headerSize)
+                                 : f.layout().name);
   return true;
 }
 

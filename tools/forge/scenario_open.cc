@@ -10,10 +10,10 @@ namespace bex::forge {
 namespace {
 
 // A file with one table block (block 3) of the given object and one row.
-bool addFile(ScenarioOut& out, FileSpec spec, uint32_t objd, std::string_view label,
+bool addFile(ScenarioOut& out, FileSpec fs, uint32_t objd, std::string_view label,
              std::string& error) {
-  spec.blocks = 7;
-  ForgeFile f(spec);
+  fs.blocks = 7;
+  ForgeFile f(fs);
   TableBlockSpec t;
   t.trans.objd = objd;
   TableRow r;

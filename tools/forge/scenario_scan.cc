@@ -49,7 +49,7 @@ class ScanBuilder {
  public:
   ScanBuilder(ForgeFile& f, ScanListing& want) : f_(f), want_(want) {}
 
-  uint16_t rfn() const { return f_.spec().rfn; }
+  uint16_t rfn() const { return f_.layout().rfn; }
   ScanListing& want() { return want_; }
 
   // A table block of objd with rowsFor(block) rows; returns that count.
@@ -185,10 +185,10 @@ void scanLobRuns(ScanBuilder& b) {
 }
 
 bool addMixedFile(ScenarioOut& out, ScanListing& want, std::string& error) {
-  FileSpec spec = out.fileSpec("scan04.dbf", 4);
-  spec.header.tsNumber = 4;
-  spec.header.tsName = "USERS";
-  ForgeFile f(spec);
+  FileSpec fs = out.fileSpec("scan04.dbf", 4);
+  fs.header.tsNumber = 4;
+  fs.header.tsName = "USERS";
+  ForgeFile f(fs);
   ScanBuilder b(f, want);
   scanTableRuns(b);
   scanLobRuns(b);
@@ -197,17 +197,17 @@ bool addMixedFile(ScenarioOut& out, ScanListing& want, std::string& error) {
 
 // A file whose highest block is 1: nothing of it is scanned.
 bool addOneBlockFile(ScenarioOut& out, ScanListing& want, std::string& error) {
-  FileSpec spec = out.fileSpec("scan05.dbf", 5);
-  spec.withHeader = false;
-  ForgeFile f(spec);
+  FileSpec fs = out.fileSpec("scan05.dbf", 5);
+  fs.withHeader = false;
+  ForgeFile f(fs);
   ScanBuilder b(f, want);
   b.table(1, 20);
   return out.add(f, error);
 }
 
 bool addLongFile(ScenarioOut& out, ScanListing& want, std::string& error) {
-  FileSpec spec = out.fileSpec("scan06.dbf", 6);
-  ForgeFile f(spec);
+  FileSpec fs = out.fileSpec("scan06.dbf", 6);
+  ForgeFile f(fs);
   ScanBuilder b(f, want);
   b.segmentHeader(2, 5, kSegHeader, 3, 380);
   b.tableRun(5, 3, 380);
@@ -217,9 +217,9 @@ bool addLongFile(ScenarioOut& out, ScanListing& want, std::string& error) {
 }
 
 bool addHeaderSizeFile(ScenarioOut& out, ScanListing& want, std::string& error) {
-  FileSpec spec = out.fileSpec("scan07.dbf", 7);
-  if (!out.options().headerSizeGiven) spec.headerSize = 8192;
-  ForgeFile f(spec);
+  FileSpec fs = out.fileSpec("scan07.dbf", 7);
+  if (!out.options().headerSizeGiven) fs.headerSize = 8192;
+  ForgeFile f(fs);
   ScanBuilder b(f, want);
   b.tableRun(14, 2, 3);
   b.lobRun(15, kLobE, 0, 1, 5, 1);

@@ -236,7 +236,7 @@ void addUndoHeaders(ForgeFile& f) {
   active.scnBase = 0x00012011;
   active.blocks = 1;
   active.timestamp = 0x5f000102;
-  h.slots.resize(undoDefaultSlots(kUndoHeaderSmu, f.spec().blockSize));
+  h.slots.resize(undoDefaultSlots(kUndoHeaderSmu, f.layout().blockSize));
   h.slots[6] = active;
   f.addUndoSegment(11, h);
 
@@ -248,7 +248,7 @@ void addUndoHeaders(ForgeFile& f) {
   old.ubaRdba = f.rdba(10);
   old.ubaSeq = 0x277;
   old.ubaRec = 1;
-  old.slots.resize(undoDefaultSlots(kUndoHeader, f.spec().blockSize));
+  old.slots.resize(undoDefaultSlots(kUndoHeader, f.layout().blockSize));
   old.slots[0].wrap = 0x12;
   old.slots[0].rdba = f.rdba(10);
   old.slots[0].scnBase = 0x00011f81;
@@ -277,11 +277,11 @@ void addBrokenBlock(ForgeFile& f) {
 }  // namespace
 
 bool buildSmallScenario(ScenarioOut& out, std::string& error) {
-  FileSpec spec = out.fileSpec("small05.dbf", kRfn);
-  spec.blocks = 23;
-  spec.header.tsNumber = 4;
-  spec.header.tsName = "USERS";
-  ForgeFile f(spec);
+  FileSpec fs = out.fileSpec("small05.dbf", kRfn);
+  fs.blocks = 23;
+  fs.header.tsNumber = 4;
+  fs.header.tsName = "USERS";
+  ForgeFile f(fs);
   addSegment(f);
   addFirstTableBlock(f);
   addSecondTableBlock(f);

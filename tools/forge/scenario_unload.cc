@@ -229,11 +229,11 @@ void buildFilters(Builder& b) {
   TableRow broken = plain({vnum(10), vstr("ten"), vstr("xx")});
   d.tables[0] = {broken, plain(row(90)), plain(row(91)), plain(row(11))};
   Facts facts;
-  ForgeBlock blk = buildTableBlock(d, f.spec().blockSize, f.spec().order, facts);
+  ForgeBlock blk = buildTableBlock(d, f.layout().blockSize, f.layout().order, facts);
   patchRowDirectory(blk, d, 1, 2);
   patchRowDirectory(blk, d, 2, 0x7ff0);
-  const uint32_t len = static_cast<uint32_t>(encodeRowPiece(broken.piece, f.spec().order).size());
-  const uint32_t third = f.spec().blockSize - kBlockTailSize - len + 3 + 3 + 4;
+  const uint32_t len = static_cast<uint32_t>(encodeRowPiece(broken.piece, f.layout().order).size());
+  const uint32_t third = f.layout().blockSize - kBlockTailSize - len + 3 + 3 + 4;
   blk.put8(third, 0xfe);
   blk.put16(third + 1, 0x7000);
   sealBlock(blk, d.hdr);
@@ -359,9 +359,9 @@ void buildIot(Builder& b) {
 }
 
 bool build600(ScenarioOut& out, std::vector<ExpectedRows>& expected, std::string& listing, std::string& error) {
-  FileSpec spec = out.fileSpec("u600.dbf", kRfn600);
-  spec.blocks = 7;
-  ForgeFile f(spec);
+  FileSpec fs = out.fileSpec("u600.dbf", kRfn600);
+  fs.blocks = 7;
+  ForgeFile f(fs);
   TableBlockSpec s = tableSpec(81060);
   ExpectedRows rows{"81060.rowaddr", {}};
   for (int i = 0; i < 3; ++i) {
@@ -380,11 +380,11 @@ bool build600(ScenarioOut& out, std::vector<ExpectedRows>& expected, std::string
 }  // namespace
 
 bool buildUnloadScenario(ScenarioOut& out, std::string& error) {
-  FileSpec spec = out.fileSpec("u07.dbf", kRfn);
-  spec.blocks = 90;
-  spec.header.tsNumber = 4;
-  spec.header.tsName = "USERS";
-  ForgeFile f(spec);
+  FileSpec fs = out.fileSpec("u07.dbf", kRfn);
+  fs.blocks = 90;
+  fs.header.tsNumber = 4;
+  fs.header.tsName = "USERS";
+  ForgeFile f(fs);
   std::vector<ExpectedRows> expected;
   Builder b{f, expected};
   buildHeap(b);

@@ -85,7 +85,7 @@ std::string extentListing(const ForgeFile& f) {
   uint32_t runObjd = 0, runFirst = 0, runCount = 0;
   auto close = [&]() {
     if (runObjd && runCount)
-      out += format("%u,%u,%u,%u,%llu,\r\n", runObjd, f.spec().rfn, runFirst, runCount, 0ull);
+      out += format("%u,%u,%u,%u,%llu,\r\n", runObjd, f.layout().rfn, runFirst, runCount, 0ull);
     runObjd = runCount = 0;
   };
   for (uint32_t n = 0; n <= f.lastBlock(); ++n) {
