@@ -1,7 +1,9 @@
 // Statements as a user could type them: the statement reader over the whole
-// input, then each statement through the handlers that only parse and print
-// (SET, ROWID, CORRUPT, SKIP, LIST CHARSET, HELP, REM). Handlers that start
-// programs or touch files are kept out.
+// input, then each statement through the handlers whose options are parsed
+// without writing anything: SET, ROWID, CORRUPT, SKIP, LIST, DESC, HELP,
+// REM, and the dump commands (OSDUMP, ORADUMP, BCHECK) on an empty file
+// list. Statements that start programs, name files to write (TO) or load
+// files (LOAD) are kept out.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -26,7 +28,8 @@ class NullSink : public bex::Sink {
 };
 
 bool safeCommand(std::string_view word) {
-  for (const char* k : {"SET", "ROWID", "CORRUPT", "SKIP", "LIST", "HELP", "REM"})
+  for (const char* k : {"SET", "ROWID", "CORRUPT", "SKIP", "LIST", "HELP", "REM", "DESC", "DESCRIBE", "OSDUMP",
+                        "ORADUMP", "BCHECK"})
     if (bex::keywordMatch(word, k)) return true;
   return false;
 }
@@ -45,8 +48,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (r < 0 && feof(in)) break;
     rc.resetStatement();
     if (!rc.cmd.nextToken() || !safeCommand(rc.cmd.token())) continue;
-    // LOAD names a file: keep the fuzzer away from the file system.
-    if (strstr(rc.cmd.text, "LOAD") || strstr(rc.cmd.text, "load")) continue;
+    // Keep the fuzzer away from writing or loading files.
+    bool namesFile = false;
+    while (rc.cmd.nextToken())
+      namesFile = namesFile || bex::keywordMatch(rc.cmd.token(), "TO") || bex::keywordMatch(rc.cmd.token(), "LOAD");
+    if (namesFile) continue;
     rc.cmd.rewind();
     bex::runStatement(rc);
     if (feof(in)) break;
