@@ -62,8 +62,9 @@ void parseAll(const bex::BlockView& v) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 2) return 0;
   static const uint32_t kSizes[] = {2048, 4096, 8192, 16384, 32768};
-  uint32_t bs = kSizes[data[0] % 5];
-  uint8_t order = data[1] & 1;
+  const uint8_t selector = data[0];
+  const uint8_t order = data[1] & 1;
+  const uint32_t bs = kSizes[selector % 5];
   data += 2;
   size -= 2;
   std::unique_ptr<uint8_t[]> block(new uint8_t[bs]());
@@ -71,8 +72,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bex::BlockView v{block.get(), bs, order};
   static NullSink out;
   parseAll(v);
-  bex::blockDump(out, v, static_cast<uint16_t>(data[0] * 16), data[1]);
+  // TRANS_OFFSET / TRANS_COUNT for undo segment headers, from the block.
+  bex::blockDump(out, v, static_cast<uint16_t>(block[0] * 16), block[1]);
   bex::blockSummary(out, v, 0, 0);
-  if (data[0] & 0x80) bex::hexDump(out, block.get(), bs);
+  if (selector & 0x80) bex::hexDump(out, block.get(), bs);
   return 0;
 }
