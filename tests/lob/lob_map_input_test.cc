@@ -12,34 +12,13 @@
 #include <vector>
 
 #include "lob/lob_map.h"
+#include "map_dir.h"
 
 using namespace bex;
 
 namespace {
 
-struct MapDir {
-  std::string dir;
-  LobMap map;
-  MapDir() {
-    char tmpl[] = "/tmp/bex-lobinput.XXXXXX";
-    dir = mkdtemp(tmpl);
-    map.dir = dir;
-  }
-  ~MapDir() { (void)system(("rm -rf " + dir).c_str()); }
-  void write(const std::string& name, const std::string& text) {
-    std::ofstream(dir + "/" + name, std::ios::binary) << text;
-  }
-  std::string read(const std::string& name) {
-    std::ifstream f(dir + "/" + name, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-  }
-  void build() {
-    BuildLobMap(map);
-    OpenLobMap(map);
-  }
-};
+using bex::testing::MapDir;
 
 std::string lobId(unsigned n) {
   char id[32];

@@ -1,4 +1,5 @@
 #include "lob/lob_map.h"
+#include "map_dir.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -13,29 +14,7 @@ using namespace bex;
 
 namespace {
 
-struct MapDir {
-  std::string dir;
-  LobMap map;
-  MapDir() {
-    char tmpl[] = "/tmp/bex-lobmap.XXXXXX";
-    dir = mkdtemp(tmpl);
-    map.dir = dir;
-  }
-  ~MapDir() { (void)system(("rm -rf " + dir).c_str()); }
-  void listing(const std::string& text) {
-    std::ofstream(dir + "/BEXLOB.TXT", std::ios::binary) << text;
-  }
-  std::string read(const std::string& name) {
-    std::ifstream f(dir + "/" + name, std::ios::binary);
-    std::stringstream s;
-    s << f.rdbuf();
-    return s.str();
-  }
-  void build() {
-    BuildLobMap(map);
-    OpenLobMap(map);
-  }
-};
+using bex::testing::MapDir;
 
 std::string lobId(unsigned n) {
   char id[32];

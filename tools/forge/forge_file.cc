@@ -23,54 +23,29 @@ BlockHeader ForgeFile::fixAddress(BlockHeader h, uint32_t block) const {
   return h;
 }
 
-void ForgeFile::addTableBlock(uint32_t block, TableBlockSpec s) {
+// Every single-block kind: the block's own address goes into its header,
+// then the builder lays it out for this file's size and byte order.
+template <typename Description, typename Builder>
+void ForgeFile::addBuilt(uint32_t block, Description s, Builder build) {
   s.hdr = fixAddress(s.hdr, block);
   Facts facts;
-  ForgeBlock b = buildTableBlock(s, layout_.blockSize, layout_.order, facts);
+  ForgeBlock b = build(s, layout_.blockSize, layout_.order, facts);
   addBlock(block, std::move(b), std::move(facts));
 }
 
-void ForgeFile::addCompressedBlock(uint32_t block, CompressedBlockSpec s) {
-  s.hdr = fixAddress(s.hdr, block);
-  Facts facts;
-  ForgeBlock b = buildCompressedBlock(s, layout_.blockSize, layout_.order, facts);
-  addBlock(block, std::move(b), std::move(facts));
-}
+void ForgeFile::addTableBlock(uint32_t block, TableBlockSpec s) { addBuilt(block, std::move(s), buildTableBlock); }
 
-void ForgeFile::addIndexLeaf(uint32_t block, IndexLeafSpec s) {
-  s.hdr = fixAddress(s.hdr, block);
-  Facts facts;
-  ForgeBlock b = buildIndexLeaf(s, layout_.blockSize, layout_.order, facts);
-  addBlock(block, std::move(b), std::move(facts));
-}
+void ForgeFile::addCompressedBlock(uint32_t block, CompressedBlockSpec s) { addBuilt(block, std::move(s), buildCompressedBlock); }
 
-void ForgeFile::addUndoBlock(uint32_t block, UndoBlockSpec s) {
-  s.hdr = fixAddress(s.hdr, block);
-  Facts facts;
-  ForgeBlock b = buildUndoBlock(s, layout_.blockSize, layout_.order, facts);
-  addBlock(block, std::move(b), std::move(facts));
-}
+void ForgeFile::addIndexLeaf(uint32_t block, IndexLeafSpec s) { addBuilt(block, std::move(s), buildIndexLeaf); }
 
-void ForgeFile::addUndoSegment(uint32_t block, UndoSegmentSpec s) {
-  s.hdr = fixAddress(s.hdr, block);
-  Facts facts;
-  ForgeBlock b = buildUndoSegment(s, layout_.blockSize, layout_.order, facts);
-  addBlock(block, std::move(b), std::move(facts));
-}
+void ForgeFile::addUndoBlock(uint32_t block, UndoBlockSpec s) { addBuilt(block, std::move(s), buildUndoBlock); }
 
-void ForgeFile::addLobBlock(uint32_t block, LobBlockSpec s) {
-  s.hdr = fixAddress(s.hdr, block);
-  Facts facts;
-  ForgeBlock b = buildLobBlock(s, layout_.blockSize, layout_.order, facts);
-  addBlock(block, std::move(b), std::move(facts));
-}
+void ForgeFile::addUndoSegment(uint32_t block, UndoSegmentSpec s) { addBuilt(block, std::move(s), buildUndoSegment); }
 
-void ForgeFile::addBitmapBlock(uint32_t block, BitmapBlockSpec s) {
-  s.hdr = fixAddress(s.hdr, block);
-  Facts facts;
-  ForgeBlock b = buildBitmapBlock(s, layout_.blockSize, layout_.order, facts);
-  addBlock(block, std::move(b), std::move(facts));
-}
+void ForgeFile::addLobBlock(uint32_t block, LobBlockSpec s) { addBuilt(block, std::move(s), buildLobBlock); }
+
+void ForgeFile::addBitmapBlock(uint32_t block, BitmapBlockSpec s) { addBuilt(block, std::move(s), buildBitmapBlock); }
 
 void ForgeFile::addSegment(uint32_t block, SegmentSpec s) {
   s.hdr = fixAddress(s.hdr, block);

@@ -71,6 +71,8 @@ class ForgeFile {
   bool write(const std::string& path, std::string& expect, std::string& error);
 
  private:
+  template <typename Description, typename Builder>
+  void addBuilt(uint32_t block, Description s, Builder build);
   struct Entry {
     ForgeBlock block;
     Facts facts;

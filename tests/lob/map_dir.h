@@ -1,0 +1,38 @@
+// A scratch BEXDICT-like directory with a LOB map working in it, for the
+// LOB map tests.
+#pragma once
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "lob/lob_map.h"
+
+namespace bex::testing {
+
+struct MapDir {
+  std::string dir;
+  LobMap map;
+  MapDir() {
+    char tmpl[] = "/tmp/bex-lobmap.XXXXXX";
+    dir = mkdtemp(tmpl);
+    map.dir = dir;
+  }
+  ~MapDir() { (void)system(("rm -rf " + dir).c_str()); }
+  void write(const std::string& name, const std::string& text) {
+    std::ofstream(dir + "/" + name, std::ios::binary) << text;
+  }
+  void listing(const std::string& text) { write("BEXLOB.TXT", text); }
+  std::string read(const std::string& name) {
+    std::ifstream f(dir + "/" + name, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+  }
+  void build() {
+    BuildLobMap(map);
+    OpenLobMap(map);
+  }
+};
+
+}  // namespace bex::testing
