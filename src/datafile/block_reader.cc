@@ -59,7 +59,7 @@ uint32_t readThroughCache(BlockContext& bc, ReadCache& c, uint32_t rfn, uint32_t
     if (countMissingFile) bc.BadBlockCount++;
     return 0;
   }
-  if (c.holds(static_cast<uint16_t>(rfn), block)) {
+  if (c.holds(static_cast<uint16_t>(rfn), block, bc.blockSize)) {
     copyFromCache(bc, c, block);
     return bc.blockSize;
   }
@@ -72,6 +72,7 @@ uint32_t readThroughCache(BlockContext& bc, ReadCache& c, uint32_t rfn, uint32_t
   c.file = static_cast<uint16_t>(rfn);
   c.first = block;
   c.count = static_cast<uint16_t>(n / bc.blockSize);
+  c.blockSize = bc.blockSize;
   if (c.count == 0) {
     bc.BadBlockCount++;
     return 0;
@@ -120,7 +121,7 @@ uint32_t ReadBlockDirect(BlockContext& bc, uint32_t rfn, uint32_t block) {
     bc.BadBlockCount++;
     return 0;
   }
-  if (bc.cache->holds(static_cast<uint16_t>(rfn), block)) {
+  if (bc.cache->holds(static_cast<uint16_t>(rfn), block, bc.blockSize)) {
     copyFromCache(bc, *bc.cache, block);
     return bc.blockSize;
   }

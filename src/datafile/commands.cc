@@ -96,10 +96,13 @@ void cmdOpen(RunContext& rc) {
   if (!config) return;
   loadConfiguration(rc, config);
   fclose(config);
-  rc.caches[0].empty();
+  rc.emptyReadCaches();
 }
 
-void cmdCheck(RunContext& rc) { listDataFiles(rc.bc, rc.out); }
+void cmdCheck(RunContext& rc) {
+  listDataFiles(rc.bc, rc.out);
+  rc.emptyReadCaches();
+}
 
 void cmdCorrupt(RunContext& rc) { blockListCommand(rc, rc.corruptList, kCorruptTexts); }
 

@@ -14,10 +14,13 @@ struct ReadCache {
   uint16_t file = 0;     // rfn of the cached stretch
   uint32_t first = 0;    // block number of the first cached block
   uint16_t count = 0;    // whole blocks cached
+  uint32_t blockSize = 0;  // size of the cached blocks: a stretch never serves another size
   std::unique_ptr<uint8_t[]> buffer;
 
-  bool holds(uint16_t f, uint32_t b) const { return f == file && b >= first && b - first < count; }
-  void empty() { file = 0, first = 0, count = 0; }
+  bool holds(uint16_t f, uint32_t b, uint32_t bsize) const {
+    return bsize == blockSize && f == file && b >= first && b - first < count;
+  }
+  void empty() { file = 0, first = 0, count = 0, blockSize = 0; }
   // Releases the buffer and allocates one of bytes bytes, empty.
   void allocate(uint32_t bytes) {
     buffer.reset(new uint8_t[bytes]);

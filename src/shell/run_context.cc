@@ -34,7 +34,11 @@ void RunContext::setBlockSize(uint16_t size) {
   blockBuffer.reset(new uint8_t[size]());
   bc.block = blockBuffer.get();
   bc.blockSize = size;
-  caches[0].empty();
+  emptyReadCaches();
+}
+
+void RunContext::emptyReadCaches() {
+  for (ReadCache& c : caches) c.empty();
 }
 
 void RunContext::copyTagsToBlockContext() {

@@ -68,8 +68,12 @@ struct RunContext {
   StatementState statement;
 
   // Releases the block buffer and allocates one of the new size; empties
-  // the primary cache.
+  // the read caches.
   void setBlockSize(uint16_t size);
+  // Every change to what a relative file number names (OPEN, CHECK, and the
+  // settings the probe reads) or to the cache geometry empties all caches:
+  // they are keyed by rfn and count whole blocks of the current size.
+  void emptyReadCaches();
   // Copies the master tags into the BlockContext (UNLOAD and SAMPLE).
   void copyTagsToBlockContext();
   // Before every statement.

@@ -205,6 +205,7 @@ void cmdSet(RunContext& rc) {
   bool has = cl.nextToken() != 0;
   std::string_view v = cl.token();
   int64_t num = has ? tokenNumber(v) : 0;
+  if (key == kBLOCK_SIZE || key == kBYTE_ORDER || key == kBIGFILE || key == kCACHE_SIZE) rc.emptyReadCaches();
   switch (key) {
     case kBLOCK_SIZE: return setBlockSize(rc, v, has);
     case kBYTE_ORDER: return setFlag(out, name, v, has, bc.byteOrder, "BIG", "LITTLE", "BIG, LITTLE");

@@ -4,6 +4,7 @@
 #include "datafile/byte_order.h"
 #include "datafile/commands.h"
 #include "shell/run_context.h"
+#include "shell/settings.h"
 #include "test_files.h"
 
 using namespace bex;
@@ -123,6 +124,58 @@ TEST(ReadCache, BigfileFoldsFileIntoBlockNumber) {
   r.open(p + "\n");
   ASSERT_EQ(ReadBlock(r.rc.bc, 1, 5), bs);
   EXPECT_EQ(r.blockRdba(), 4194309u);
+}
+
+// Every change to what an rfn names or to the block size empties the caches:
+// a stale stretch would hand out another file's blocks, or blocks of the old
+// size copied past the end of the cache buffer.
+TEST(ReadCache, EmptiedWhenTheRegistryMappingOrBlockSizeChanges) {
+  Reader r;
+  // a.dbf says rfn 9 in little-endian order, b.dbf in big-endian order.
+  std::vector<std::vector<uint8_t>> a = numberedBlocks(8, 8192, 9), b;
+  b.push_back(std::vector<uint8_t>(8192, 0));
+  b.push_back(makeFileHeader(8192, 9, 4, 8192, true));
+  for (uint32_t n = 2; n < 8; n++) b.push_back(makeBlock(8192, 0x06, makeRdba(9, n) ^ 0x55, true));
+  r.open(r.dir.write("a.dbf", a) + "\n" + r.dir.write("b.dbf", b) + "\n");
+  BlockContext& bc = r.rc.bc;
+  ASSERT_EQ(ReadBlock(bc, 9, 3), 8192u);
+  ASSERT_EQ(ReadBlockLob(bc, 9, 3), 8192u);
+  ASSERT_EQ(r.blockRdba(), makeRdba(9, 3));
+  bc.byteOrder = kBigEndian;  // as SET BYTE_ORDER BIG leaves it
+  auto check = [&] {
+    r.rc.cmd.set("CHECK");
+    r.rc.cmd.nextToken();
+    cmdCheck(r.rc);
+  };
+  check();
+  for (auto read : {ReadBlock, ReadBlockLob, ReadBlockDirect}) {
+    ASSERT_EQ(read(bc, 9, 3), 8192u);
+    EXPECT_EQ(r.blockRdba(), makeRdba(9, 3) ^ 0x55);  // b.dbf's block now
+  }
+  // Blocks of 2 KB cached, then 8 KB blocks asked for: each cache re-reads.
+  for (auto read : {ReadBlock, ReadBlockLob}) {
+    r.rc.setBlockSize(2048);
+    bc.byteOrder = kLittleEndian;
+    check();
+    ASSERT_EQ(read(bc, 9, 5), 2048u);  // 2 KB block 5 of a.dbf
+    r.rc.setBlockSize(8192);
+    ASSERT_EQ(read(bc, 9, 5), 8192u);
+    EXPECT_EQ(r.blockRdba(), makeRdba(9, 5));
+  }
+}
+
+TEST(ReadCache, SettingsThatChangeTheMappingEmptyEveryCache) {
+  for (const char* statement : {"SET BYTE_ORDER BIG", "SET BIGFILE YES", "SET CACHE_SIZE 512", "SET BLOCK_SIZE 4096"}) {
+    Reader r;
+    r.dir.write("a.dbf", numberedBlocks(10, 8192));
+    r.open(r.dir.file("a.dbf") + "\n");
+    ASSERT_EQ(ReadBlock(r.rc.bc, 1, 2), 8192u);
+    ASSERT_EQ(ReadBlockLob(r.rc.bc, 1, 2), 8192u);
+    r.rc.cmd.set(statement);
+    r.rc.cmd.nextToken();
+    cmdSet(r.rc);
+    EXPECT_EQ(r.rc.caches[0].count + r.rc.caches[1].count, 0) << statement;
+  }
 }
 
 TEST(Checksum, XorOfAllWordsInEitherByteOrder) {
