@@ -1,5 +1,7 @@
 #include "shell/command_loop.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -9,6 +11,8 @@
 namespace bex {
 
 namespace {
+
+constexpr const char* kInitScript = "init.sql";
 
 // Appends a line to the statement, cut to the statement's capacity.
 void appendText(CommandLine& cl, const char* s, size_t n) {
@@ -69,6 +73,14 @@ bool startsWithIgnoreCase(std::string_view tok, const char* prefix) {
   return tok.size() >= n && keywordMatch(tok.substr(0, n), prefix);
 }
 
+// Scripts are only read: one on a read-only mount or owned by another user
+// runs like any other. A script that cannot be opened says so.
+FILE* openScript(const char* path, Sink& out) {
+  FILE* f = fopen(path, "r");
+  if (!f) out.printf("  Cannot open script file : %s\n", path);
+  return f;
+}
+
 // "@file": open the file named by the rest of the statement as the script.
 void startScript(RunContext& rc) {
   if (rc.script) {
@@ -79,7 +91,7 @@ void startScript(RunContext& rc) {
   while (!name.empty() && isBlank(name.front())) name.remove_prefix(1);
   char path[kFileNameMax + 1];
   copyToken(name, path, kFileNameMax);
-  rc.script = fopen(path, "r+");
+  rc.script = openScript(path, rc.out);
 }
 
 }  // namespace
@@ -96,7 +108,8 @@ int readStatement(FILE* in, InputForm form, CommandLine& cl, Sink& out) {
     }
     out.flush();
     line[0] = 0;
-    bool got = fgets(line, sizeof line, in) != nullptr && line[0] != 0;
+    bool got = fgets(line, sizeof line, in) != nullptr;
+    if (got && line[0] == 0) strcpy(line, "\n");  // a line starting with NUL reads as an empty line
     if (form == InputForm::kConsole) {
       if (!got) return -1;  // end of input ends the run as EXIT does
     } else {
@@ -159,7 +172,7 @@ static void printBanner(Sink& out) {
 int commandLoop(FILE* console, Sink& out) {
   RunContext rc(console, out);
   printBanner(out);
-  rc.script = fopen("init.sql", "r+");
+  if (access(kInitScript, F_OK) == 0) rc.script = openScript(kInitScript, out);
   for (;;) {
     int r = -1;
     if (rc.script) r = readStatement(rc.script, InputForm::kScript, rc.cmd, out);

@@ -72,6 +72,20 @@ TEST(StatementReader, ConsoleBlankLineIsAnEmptyStatement) {
   EXPECT_EQ(r.text(), "");
 }
 
+// A stray NUL typed or piped at the start of a line must not end the run:
+// the line reads as empty, in either form, and the next line still comes.
+TEST(StatementReader, LineStartingWithNulIsEmpty) {
+  for (InputForm form : {InputForm::kConsole, InputForm::kScript}) {
+    Reader r(std::string("\0junk\nHELP\n", 11));
+    ASSERT_EQ(r.read(form), 0);
+    if (form == InputForm::kConsole) {
+      EXPECT_EQ(r.text(), "");
+      ASSERT_EQ(r.read(form), 0);
+    }
+    EXPECT_EQ(r.text(), "HELP");
+  }
+}
+
 TEST(StatementReader, ScriptEchoesLinesAndSkipsBlankOnes) {
   Reader r("\n  \nHELP\n");
   ASSERT_EQ(r.read(InputForm::kScript), 0);
