@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "shell/limits.h"
-#include "shell/sink.h"
+#include "base/limits.h"
+#include "base/sink.h"
 #include "value/datetime.h"
 #include "value/number.h"
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "shell/command_loop.h"
-#include "shell/sink.h"
+#include "base/sink.h"
 
 namespace {
 

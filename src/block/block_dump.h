@@ -4,8 +4,8 @@
 // bc.byteOrder; undo segment headers also use TRANS_OFFSET / TRANS_COUNT.
 #pragma once
 #include "block/block_view.h"
-#include "shell/block_context.h"
-#include "shell/sink.h"
+#include "base/block_context.h"
+#include "base/sink.h"
 
 namespace bex {
 

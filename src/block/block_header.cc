@@ -1,6 +1,6 @@
 #include "block/block_header.h"
 
-#include "shell/block_context.h"
+#include "base/block_context.h"
 
 namespace bex {
 

@@ -5,7 +5,7 @@
 #pragma once
 #include <cstdint>
 
-#include "datafile/byte_order.h"
+#include "base/byte_order.h"
 
 namespace bex {
 

@@ -5,9 +5,9 @@
 #include "block/block_dump.h"
 #include "block/hex_dump.h"
 #include "datafile/block_reader.h"
-#include "shell/cmdline.h"
-#include "shell/limits.h"
-#include "shell/run_context.h"
+#include "base/cmdline.h"
+#include "base/limits.h"
+#include "run/run_context.h"
 
 namespace bex {
 

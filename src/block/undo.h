@@ -14,7 +14,7 @@
 #include <cstdint>
 
 #include "block/block_view.h"
-#include "shell/sink.h"
+#include "base/sink.h"
 
 namespace bex {
 

@@ -7,7 +7,7 @@
 
 #include "asm/asm_file.h"
 #include "datafile/block_list.h"
-#include "datafile/byte_order.h"
+#include "base/byte_order.h"
 #include "datafile/read_cache.h"
 #include "datafile/registry.h"
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "shell/block_context.h"
+#include "base/block_context.h"
 
 namespace bex {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "datafile/block_reader.h"
-#include "shell/run_context.h"
+#include "run/run_context.h"
 
 namespace bex {
 

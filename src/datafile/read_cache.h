@@ -7,7 +7,6 @@ namespace bex {
 
 inline constexpr uint32_t kPrimaryCacheDefault = 262144;
 inline constexpr uint32_t kLobCacheSize = 262144;
-inline constexpr uint32_t kThirdCacheSize = 2097152;
 
 struct ReadCache {
   uint32_t size = 0;     // capacity in bytes

@@ -7,9 +7,9 @@
 
 #include "asm/asm_file.h"
 #include "datafile/block_reader.h"
-#include "datafile/byte_order.h"
-#include "shell/block_context.h"
-#include "shell/cmdline.h"
+#include "base/byte_order.h"
+#include "base/block_context.h"
+#include "base/cmdline.h"
 
 namespace bex {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "shell/sink.h"
+#include "base/sink.h"
 
 namespace bex {
 

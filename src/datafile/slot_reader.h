@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "shell/block_context.h"
+#include "base/block_context.h"
 
 namespace bex {
 

@@ -7,8 +7,8 @@
 #include "dict/column_split.h"
 #include "dict/dict_files.h"
 #include "dict/dictionary.h"
-#include "shell/clock.h"
-#include "shell/run_context.h"
+#include "base/clock.h"
+#include "run/run_context.h"
 #include "unload/block_walk.h"
 #include "unload/text_row_writer.h"
 
@@ -79,7 +79,7 @@ struct Overrides {
   uint32_t table(uint32_t fixed) const { return cluster ? cluster : fixed; }
 };
 
-void resetCounters(BlockContext& bc) { bc.RowCount = bc.RowCount2 = 0; }
+void resetCounters(BlockContext& bc) { bc.RowCount = bc.LobCount = 0; }
 
 // Unloads one table into its file (written anew, or appended to); true
 // when the rows went to the file.

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "dict/dict_records.h"
-#include "shell/sink.h"
+#include "base/sink.h"
 
 namespace bex {
 

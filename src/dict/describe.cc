@@ -4,8 +4,8 @@
 #include "dict/ddl_text.h"
 #include "dict/dict_commands.h"
 #include "dict/queries.h"
-#include "shell/cmdline.h"
-#include "shell/run_context.h"
+#include "base/cmdline.h"
+#include "run/run_context.h"
 
 namespace bex {
 

@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstring>
 
-#include "shell/cmdline.h"
+#include "base/cmdline.h"
 
 namespace bex {
 

@@ -7,8 +7,8 @@
 
 #include "dict/dict_commands.h"
 #include "dict/queries.h"
-#include "shell/cmdline.h"
-#include "shell/run_context.h"
+#include "base/cmdline.h"
+#include "run/run_context.h"
 #include "value/charset.h"
 
 namespace bex {

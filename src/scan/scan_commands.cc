@@ -14,8 +14,8 @@
 #include "dict/column_split.h"
 #include "lob/lob_map.h"
 #include "scan/scan_file.h"
-#include "shell/clock.h"
-#include "shell/run_context.h"
+#include "base/clock.h"
+#include "run/run_context.h"
 
 namespace bex {
 

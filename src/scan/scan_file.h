@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "datafile/slot_reader.h"
-#include "shell/block_context.h"
-#include "shell/sink.h"
+#include "base/block_context.h"
+#include "base/sink.h"
 
 namespace bex {
 

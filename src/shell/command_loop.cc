@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "shell/commands.h"
-#include "shell/run_context.h"
+#include "run/run_context.h"
 
 namespace bex {
 

@@ -4,8 +4,8 @@
 #pragma once
 #include <cstdio>
 
-#include "shell/cmdline.h"
-#include "shell/sink.h"
+#include "base/cmdline.h"
+#include "base/sink.h"
 
 namespace bex {
 

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "shell/run_context.h"
+#include "run/run_context.h"
 
 namespace bex {
 

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <string_view>
 
-#include "shell/block_context.h"
-#include "shell/sink.h"
+#include "base/block_context.h"
+#include "base/sink.h"
 
 namespace bex {
 

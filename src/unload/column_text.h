@@ -3,8 +3,8 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/block_context.h"
-#include "shell/sink.h"
+#include "base/block_context.h"
+#include "base/sink.h"
 #include "unload/lob_column.h"
 #include "value/column_type.h"
 

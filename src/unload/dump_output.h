@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "dict/dictionary.h"
-#include "shell/sink.h"
+#include "base/sink.h"
 #include "unload/row_writer.h"
 #include "unload/unload_job.h"
 

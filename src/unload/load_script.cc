@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "shell/cmdline.h"
-#include "shell/run_context.h"
+#include "base/cmdline.h"
+#include "run/run_context.h"
 
 namespace bex {
 

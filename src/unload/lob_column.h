@@ -4,9 +4,9 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/block_context.h"
-#include "shell/limits.h"
-#include "shell/sink.h"
+#include "base/block_context.h"
+#include "base/limits.h"
+#include "base/sink.h"
 #include "value/column_type.h"
 
 namespace bex {

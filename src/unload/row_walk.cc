@@ -65,7 +65,7 @@ uint32_t rowTable(const DataHeader& h, uint32_t clusterTable) {
 
 void carryCounters(BlockContext& to, const BlockContext& from) {
   to.BadBlockCount = from.BadBlockCount;
-  to.RowCount2 = from.RowCount2;
+  to.LobCount = from.LobCount;
 }
 
 // Reads the block of a chained piece into the cursor; false when it cannot

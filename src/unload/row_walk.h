@@ -8,8 +8,8 @@
 #include "block/column_list.h"
 #include "block/data_block.h"
 #include "datafile/slot_reader.h"
-#include "shell/block_context.h"
-#include "shell/sink.h"
+#include "base/block_context.h"
+#include "base/sink.h"
 #include "unload/row_writer.h"
 
 namespace bex {

@@ -13,8 +13,8 @@
 #pragma once
 #include <cstdint>
 
-#include "shell/block_context.h"
-#include "shell/sink.h"
+#include "base/block_context.h"
+#include "base/sink.h"
 #include "unload/lob_column.h"
 #include "unload/row_writer.h"
 #include "unload/unload_job.h"

@@ -3,9 +3,9 @@
 #include <cstring>
 #include <memory>
 
-#include "shell/clock.h"
-#include "shell/run_context.h"
-#include "shell/unload_log.h"
+#include "base/clock.h"
+#include "run/run_context.h"
+#include "base/unload_log.h"
 #include "unload/block_walk.h"
 #include "unload/control_file.h"
 #include "unload/dump_output.h"
@@ -55,7 +55,7 @@ void reportUnload(RunContext& rc, UnloadOutput& out, bool writtenOk) {
     rc.out.printf("Sucessfully unload %llu rows ...\n", rows);
   else
     rc.out.printf("  Write error on %s: %llu rows unloaded, the file is incomplete!\n", out.dataName(), rows);
-  writeUnloadLogRecord(rc.unloadLog, rc.bc.RowCount, rc.bc.RowCount2, rc.bc.BadBlockCount, out.dataName());
+  writeUnloadLogRecord(rc.unloadLog, rc.bc.RowCount, rc.bc.LobCount, rc.bc.BadBlockCount, out.dataName());
   printDateLine(rc.out);
 }
 
@@ -207,7 +207,7 @@ void cmdUnload(RunContext& rc) {
   BlockContext& bc = rc.bc;
   auto job = std::make_unique<UnloadJob>();
   snprintf(job->extentListing, sizeof job->extentListing, "%s", kDefaultExtentListing);
-  bc.RowCount = bc.RowCount2 = bc.BadBlockCount = 0;
+  bc.RowCount = bc.LobCount = bc.BadBlockCount = 0;
   bc.rowLimit = kNoRowLimit;
   bc.unloadFlag = 1;
   setDictionaryTags(bc);

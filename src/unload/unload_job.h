@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "dict/dictionary.h"
-#include "shell/limits.h"
+#include "base/limits.h"
 
 namespace bex {
 

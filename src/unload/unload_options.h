@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
-#include "shell/cmdline.h"
-#include "shell/sink.h"
+#include "base/cmdline.h"
+#include "base/sink.h"
 #include "unload/unload_job.h"
 
 namespace bex {

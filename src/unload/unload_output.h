@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "shell/limits.h"
-#include "shell/sink.h"
+#include "base/limits.h"
+#include "base/sink.h"
 #include "unload/lob_column.h"
 
 namespace bex {

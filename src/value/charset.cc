@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "shell/cmdline.h"
+#include "base/cmdline.h"
 
 namespace bex {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "shell/sink.h"
+#include "base/sink.h"
 
 namespace bex {
 

@@ -1,6 +1,6 @@
 #include "value/collection.h"
 
-#include "datafile/byte_order.h"
+#include "base/byte_order.h"
 #include "value/number.h"
 
 namespace bex {

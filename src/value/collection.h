@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "shell/sink.h"
+#include "base/sink.h"
 
 namespace bex {
 

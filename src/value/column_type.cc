@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "shell/block_context.h"
+#include "base/block_context.h"
 #include "value/charset.h"
 #include "value/collection.h"
 #include "value/datetime.h"

@@ -1,6 +1,6 @@
 #include "value/datetime.h"
 
-#include "datafile/byte_order.h"
+#include "base/byte_order.h"
 
 namespace bex {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "datafile/byte_order.h"
+#include "base/byte_order.h"
 
 namespace bex {
 namespace {

@@ -4,7 +4,7 @@
 
 #include "datafile/block_list.h"
 #include "datafile/commands.h"
-#include "shell/run_context.h"
+#include "run/run_context.h"
 #include "test_files.h"
 #include "test_shell.h"
 

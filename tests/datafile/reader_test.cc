@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "datafile/block_reader.h"
-#include "datafile/byte_order.h"
+#include "base/byte_order.h"
 #include "datafile/commands.h"
-#include "shell/run_context.h"
-#include "shell/settings.h"
+#include "run/run_context.h"
 #include "test_files.h"
 
 using namespace bex;
@@ -161,20 +160,6 @@ TEST(ReadCache, EmptiedWhenTheRegistryMappingOrBlockSizeChanges) {
     r.rc.setBlockSize(8192);
     ASSERT_EQ(read(bc, 9, 5), 8192u);
     EXPECT_EQ(r.blockRdba(), makeRdba(9, 5));
-  }
-}
-
-TEST(ReadCache, SettingsThatChangeTheMappingEmptyEveryCache) {
-  for (const char* statement : {"SET BYTE_ORDER BIG", "SET BIGFILE YES", "SET CACHE_SIZE 512", "SET BLOCK_SIZE 4096"}) {
-    Reader r;
-    r.dir.write("a.dbf", numberedBlocks(10, 8192));
-    r.open(r.dir.file("a.dbf") + "\n");
-    ASSERT_EQ(ReadBlock(r.rc.bc, 1, 2), 8192u);
-    ASSERT_EQ(ReadBlockLob(r.rc.bc, 1, 2), 8192u);
-    r.rc.cmd.set(statement);
-    r.rc.cmd.nextToken();
-    cmdSet(r.rc);
-    EXPECT_EQ(r.rc.caches[0].count + r.rc.caches[1].count, 0) << statement;
   }
 }
 

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "datafile/block_reader.h"
-#include "datafile/byte_order.h"
+#include "base/byte_order.h"
 #include "datafile/commands.h"
-#include "shell/run_context.h"
+#include "run/run_context.h"
 #include "test_files.h"
 
 using namespace bex;

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "datafile/registry.h"
-#include "shell/limits.h"
+#include "base/limits.h"
 #include "shell/settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -11,7 +11,7 @@
 #include "datafile/commands.h"
 #include "shell/command_loop.h"
 #include "shell/commands.h"
-#include "shell/run_context.h"
+#include "run/run_context.h"
 #include "shell/settings.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "shell/cmdline.h"
+#include "base/cmdline.h"
 #include "unload/unload_options.h"
 
 namespace {

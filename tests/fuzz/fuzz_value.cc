@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "shell/block_context.h"
+#include "base/block_context.h"
 #include "value/charset.h"
 #include "value/column_type.h"
 

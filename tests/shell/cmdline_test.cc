@@ -1,4 +1,4 @@
-#include "shell/cmdline.h"
+#include "base/cmdline.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "shell/run_context.h"
+#include "run/run_context.h"
 #include "test_shell.h"
 
 using namespace bex;
@@ -45,6 +45,17 @@ TEST(Set, BlockSizeRulesAndBufferReallocation) {
   EXPECT_EQ(sh.rc.caches[0].count, 0);  // emptied with the change
   ASSERT_NE(sh.rc.bc.block, nullptr);
   sh.rc.bc.block[32767] = 1;  // the whole new size is addressable (ASan build)
+}
+
+// The caches are keyed by rfn and count blocks of the current size: every
+// setting that changes what an rfn names or the block geometry empties both.
+TEST(Set, SettingsThatChangeTheMappingEmptyEveryCache) {
+  for (const char* statement : {"SET BYTE_ORDER BIG", "SET BIGFILE YES", "SET CACHE_SIZE 512", "SET BLOCK_SIZE 4096"}) {
+    Shell sh;
+    for (ReadCache& c : sh.rc.caches) c.file = 3, c.count = 5, c.blockSize = 8192;
+    sh.set(statement);
+    for (ReadCache& c : sh.rc.caches) EXPECT_EQ(c.count, 0) << statement;
+  }
 }
 
 TEST(Set, KeywordValuesAnyCaseAndTheirMessages) {

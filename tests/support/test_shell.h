@@ -3,7 +3,7 @@
 #pragma once
 #include <string>
 
-#include "shell/run_context.h"
+#include "run/run_context.h"
 
 namespace bex::testing {
 

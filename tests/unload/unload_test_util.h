@@ -9,7 +9,9 @@
 #include <string>
 
 #include "forge/scenario.h"
-#include "shell/command_loop.h"
+#include "datafile/commands.h"
+#include "shell/settings.h"
+#include "unload/unload_command.h"
 #include "test_shell.h"
 
 namespace bex::testing {
@@ -33,12 +35,17 @@ struct ScratchDir {
   std::string file(const std::string& name) const { return path + "/" + name; }
 };
 
-// Runs whole statements (first word dispatched as at the prompt).
+// Runs whole SET, OPEN and UNLOAD statements, dispatched on the first word
+// as at the prompt.
 struct UnloadShell : TestShell {
   std::string statement(const std::string& text) {
     rc.resetStatement();
     rc.cmd.set(text);
-    runStatement(rc);
+    rc.cmd.nextToken();
+    std::string_view word = rc.cmd.token();
+    if (keywordMatch(word, "SET")) cmdSet(rc);
+    if (keywordMatch(word, "OPEN")) cmdOpen(rc);
+    if (keywordMatch(word, "UNLOAD")) cmdUnload(rc);
     return fresh();
   }
 };

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/block_context.h"
+#include "base/block_context.h"
 #include "value/charset.h"
 #include "value_test_util.h"
 

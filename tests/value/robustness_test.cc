@@ -7,7 +7,7 @@
 #include <memory>
 #include <random>
 
-#include "shell/block_context.h"
+#include "base/block_context.h"
 #include "value/charset.h"
 #include "value/collection.h"
 #include "value/column_type.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/sink.h"
+#include "base/sink.h"
 
 namespace bex::test {
 

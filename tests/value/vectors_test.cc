@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/block_context.h"
+#include "base/block_context.h"
 #include "value/collection.h"
 #include "value/column_type.h"
 #include "value/datetime.h"

@@ -10,9 +10,9 @@
 #include "datafile/read_cache.h"
 #include "datafile/registry.h"
 #include "lob/lob_map.h"
-#include "shell/block_context.h"
-#include "shell/cmdline.h"
-#include "shell/sink.h"
+#include "base/block_context.h"
+#include "base/cmdline.h"
+#include "base/sink.h"
 #include "value/charset.h"
 
 namespace bex {
@@ -59,7 +59,7 @@ struct RunContext {
   DataFileRegistry registry;
   BlockList corruptList;
   BlockList skipList;
-  ReadCache caches[3];
+  ReadCache caches[2];  // primary (CACHE_SIZE) and LOB reads
   std::unique_ptr<uint8_t[]> blockBuffer;
   Conversions conversions;
   std::unique_ptr<LobMap> lobMap;  // opened lazily by UNLOAD, closed at the end

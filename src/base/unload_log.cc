@@ -1,6 +1,6 @@
-#include "shell/unload_log.h"
+#include "base/unload_log.h"
 
-#include "shell/clock.h"
+#include "base/clock.h"
 
 namespace bex {
 

@@ -1,4 +1,4 @@
-#include "shell/run_context.h"
+#include "run/run_context.h"
 
 #include <cstring>
 
@@ -10,10 +10,8 @@ RunContext::RunContext(FILE* consoleIn, Sink& output) : console(consoleIn), out(
   bc.skipList = &skipList;
   caches[0].allocate(kPrimaryCacheDefault);
   caches[1].allocate(kLobCacheSize);
-  caches[2].allocate(kThirdCacheSize);
   bc.cache = &caches[0];
   bc.lobCache = &caches[1];
-  bc.bigCache = &caches[2];
   blockBuffer.reset(new uint8_t[bc.blockSize]());
   bc.block = blockBuffer.get();
   conversions.openDefaults();

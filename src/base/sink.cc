@@ -1,4 +1,4 @@
-#include "shell/sink.h"
+#include "base/sink.h"
 
 #include <cstdarg>
 #include <cstdlib>

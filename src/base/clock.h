@@ -1,7 +1,7 @@
 // Local date and time lines printed before and after long-running commands
 // and in unload-log records.
 #pragma once
-#include "shell/sink.h"
+#include "base/sink.h"
 
 namespace bex {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "shell/limits.h"
+#include "base/limits.h"
 
 namespace bex {
 

@@ -14,8 +14,6 @@ struct ReadCache;
 struct Conversions;
 struct AsmContext;
 struct LobMap;
-struct UnloadWork;
-struct LobWork;
 
 inline constexpr uint32_t kTagBufferSize = 128;
 inline constexpr uint64_t kNoRowLimit = 1ull << 63;
@@ -36,7 +34,6 @@ struct BlockContext {
   char fieldTag[kTagBufferSize] = "|";
   char recordTag[kTagBufferSize] = "\r\n";
   char longTag[kTagBufferSize] = "";
-  UnloadWork* unload = nullptr;  // working state of the unload engine
   DataFileRegistry* registry = nullptr;
   uint16_t blockSize = 8192;
   uint8_t* block = nullptr;  // current block buffer, blockSize bytes
@@ -44,18 +41,15 @@ struct BlockContext {
   BlockList* skipList = nullptr;
   ReadCache* cache = nullptr;     // primary cache (CACHE_SIZE)
   ReadCache* lobCache = nullptr;  // second cache, LOB reads
-  ReadCache* bigCache = nullptr;  // third cache, 2 MB
-  LobWork* lobWork = nullptr;
   uint16_t guessSize = 8192;
   uint16_t guessLimit = 10;
   uint16_t guessColpct = 30;
   uint16_t guessScore = 50;
-  uint8_t guess = 0;  // SAMPLE / SCAN TABLE drive the walkers
+  uint8_t guess = 0;  // reserved for table guessing: set while SAMPLE or SCAN TABLE drive the walkers
   uint8_t verbose = 0;
-  uint8_t unloadFlag2 = 0;
   uint8_t blockCheck = 0;
   uint64_t RowCount = 0;
-  uint64_t RowCount2 = 0;
+  uint64_t LobCount = 0;  // non-empty LOB values written (the LOB readers count them)
   uint64_t BadBlockCount = 0;
   uint64_t rowLimit = kNoRowLimit;
   uint32_t maxChains = 0;
