@@ -19,11 +19,13 @@ void parseIndexEntry(const BlockView& v, uint32_t entry, ColumnList& out) {
     const uint8_t cc = v.data[p + 2];
     out.flag = rowFlag;
     p += 3;
-    if (p + kRowAddressSize < b) {
-      if (!(rowFlag & kRowL)) {
-        out.next = readRowAddress(v, p);
-        p += kRowAddressSize;
-      }
+    // Only a piece that goes on carries the next-piece address; the last
+    // piece may end right before the block tail.
+    if (rowFlag & kRowL) {
+      readColumns(v, p, cc, out);
+    } else if (p + kRowAddressSize < b) {
+      out.next = readRowAddress(v, p);
+      p += kRowAddressSize;
       readColumns(v, p, cc, out);
     }
   }

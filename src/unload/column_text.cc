@@ -2,15 +2,19 @@
 
 namespace bex {
 
-void writeColumnText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t* block, uint32_t offset,
+bool writeColumnText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t* block, uint32_t offset,
                      uint32_t length, const ColumnSpec& col) {
   const bool present = valueInBlock(offset, length, bc.blockSize);
   if (isLobType(col.type)) {
-    if (!lob.sink) return;
-    if (!present) return writeNullLobReference(data, lob, bc);
+    if (!lob.sink) return !present;
+    if (!present) {
+      writeNullLobReference(data, lob, bc);
+      return true;
+    }
     return RecoverLobToText(data, lob, bc, block, static_cast<uint16_t>(offset), static_cast<uint16_t>(length), col);
   }
   if (present) writeColumnValue(data, block + offset, length, col, bc);
+  return true;
 }
 
 }  // namespace bex

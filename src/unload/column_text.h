@@ -19,7 +19,9 @@ inline bool valueInBlock(uint32_t offset, uint32_t length, uint32_t blockSize) {
 // Writes the value at block[offset], length bytes. A NULL or out-of-block
 // value writes nothing, except that a LOB column with a LOB file open gets
 // the reference of a NULL LOB. LOB columns without a LOB file write nothing.
-void writeColumnText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t* block, uint32_t offset,
+// False when a non-NULL LOB value did not reach the output whole (no LOB
+// file, or it could not be recovered).
+bool writeColumnText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t* block, uint32_t offset,
                      uint32_t length, const ColumnSpec& col);
 
 }  // namespace bex

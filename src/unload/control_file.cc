@@ -35,15 +35,15 @@ void writeFieldLine(FILE* f, const ColumnSpec& c, const ColumnDescription& d) {
     case kTypeTimestamp:
       fprintf(f, "   \"%s\"    TIMESTAMP \"YYYY-MM-DD HH24:MI:SS.FF\"    NULLIF \"%s\"=BLANKS ", n, n);
       break;
-    case kTypeTimestampTz:
+    case kTypeTimestampTz:  // the text carries the offset
       fprintf(f,
               "   \"%s\"    TIMESTAMP WITH TIME ZONE \"YYYY-MM-DD HH24:MI:SS.FF TZH:TZM\"    NULLIF \"%s\"=BLANKS ",
               n, n);
       break;
     case kTypeTimestampLtz:
-      fprintf(f,
-              "   \"%s\"    TIMESTAMP WITH LOCAL TIME ZONE \"YYYY-MM-DD HH24:MI:SS.FF TZH:TZM\"    NULLIF "
-              "\"%s\"=BLANKS ",
+      // Stored as the time in the database's zone, with no offset: the text
+      // has none either and is read in the time zone of the loading session.
+      fprintf(f, "   \"%s\"    TIMESTAMP WITH LOCAL TIME ZONE \"YYYY-MM-DD HH24:MI:SS.FF\"    NULLIF \"%s\"=BLANKS ",
               n, n);
       break;
     case kTypeLong:

@@ -7,6 +7,7 @@
 #include "base/block_context.h"
 #include "base/limits.h"
 #include "base/sink.h"
+#include "dict/dictionary.h"
 #include "value/column_type.h"
 
 namespace bex {
@@ -26,8 +27,22 @@ void writeNullLobReference(Sink& data, LobFile& lob, const BlockContext& bc);
 
 // The LOB value whose locator is the column value at block[pos], len bytes:
 // written to the LOB file, its reference to the data file, then the record
-// tag to the LOB file. Called only with a LOB file open.
-void RecoverLobToText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t* block, uint16_t pos, uint16_t len,
+// tag to the LOB file. Called only with a LOB file open. False when the
+// value could not be recovered whole.
+bool RecoverLobToText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t* block, uint16_t pos, uint16_t len,
                       const ColumnSpec& col);
+
+// Non-NULL LOB values of one unload that did not reach the output whole,
+// per column position, for the warnings printed after the unload.
+struct LobLossCounts {
+  uint64_t count[kMaxSegmentColumns] = {0};
+
+  void note(uint32_t pos) {
+    if (pos < kMaxSegmentColumns) count[pos]++;
+  }
+  // One line for each column with losses, naming the column (its position
+  // when it has no name).
+  void warn(Sink& console, const TableColumns& cols) const;
+};
 
 }  // namespace bex

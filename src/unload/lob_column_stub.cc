@@ -4,9 +4,10 @@
 
 namespace bex {
 
-void RecoverLobToText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t*, uint16_t, uint16_t,
+bool RecoverLobToText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t*, uint16_t, uint16_t,
                       const ColumnSpec&) {
   writeNullLobReference(data, lob, bc);
+  return false;
 }
 
 }  // namespace bex

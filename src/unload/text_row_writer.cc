@@ -66,10 +66,13 @@ void TextRowWriter::piece(const PieceRef& p) {
       prefix(pos);
       if (cs.type == kTypeUnknown) warnUnknown(p, pos, c);
     }
-    if (isLobType(cs.type))
-      writeColumnText(data_, lob_, bc_, p.v->data, c.offset, c.length, cs);
-    else if (present)
+    if (isLobType(cs.type)) {
+      // A value split over pieces counts once, at its first part.
+      if (!writeColumnText(data_, lob_, bc_, p.v->data, c.offset, c.length, cs) && !(i == 0 && p.continues))
+        job_.lobLosses.note(pos);
+    } else if (present) {
       writeColumnValue(data_, p.v->data + c.offset, c.length, cs, bc_);
+    }
     fieldsWritten_ = true;
     tagOwed_ = false;
     if (i + 1 < n) fieldTag();

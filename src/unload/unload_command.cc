@@ -49,12 +49,13 @@ void walkByHeaderOrScan(RowWalk& w, const BlockSource& s) {
 }
 
 // The closing lines every table or object unload prints.
-void reportUnload(RunContext& rc, UnloadOutput& out, bool writtenOk) {
+void reportUnload(RunContext& rc, const UnloadJob& job, UnloadOutput& out, bool writtenOk) {
   const unsigned long long rows = rc.bc.RowCount;
   if (writtenOk)
     rc.out.printf("Sucessfully unload %llu rows ...\n", rows);
   else
     rc.out.printf("  Write error on %s: %llu rows unloaded, the file is incomplete!\n", out.dataName(), rows);
+  job.lobLosses.warn(rc.out, job.columns);
   writeUnloadLogRecord(rc.unloadLog, rc.bc.RowCount, rc.bc.LobCount, rc.bc.BadBlockCount, out.dataName());
   printDateLine(rc.out);
 }
@@ -93,7 +94,7 @@ void unloadObject(RunContext& rc, UnloadJob& job) {
   if (listing) fclose(listing);
   const bool opened = out.opened();
   const bool ok = out.close();
-  reportUnload(rc, out, ok);
+  reportUnload(rc, job, out, ok);
   const char* names[] = {opened ? out.dataName() : nullptr};
   removeIfEmpty(rc, names, 1);
   bc.outputStyle = savedStyle;
@@ -181,7 +182,7 @@ void unloadTableRows(RunContext& rc, UnloadJob& job, const TableLookup& t) {
   if (listing) fclose(listing);
   const bool opened = out.opened();
   const bool ok = out.close();
-  reportUnload(rc, out, ok);
+  reportUnload(rc, job, out, ok);
   const char* files[] = {opened ? out.dataName() : nullptr, names.syntax, names.control};
   removeIfEmpty(rc, files, 3);
 }

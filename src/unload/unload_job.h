@@ -6,6 +6,7 @@
 
 #include "dict/dictionary.h"
 #include "base/limits.h"
+#include "unload/lob_column.h"
 
 namespace bex {
 
@@ -34,6 +35,7 @@ struct UnloadJob {
   uint8_t fillCode = 0;
   TableColumns columns;  // column types, LOB index addresses and names
   uint8_t unknownWarnings[kMaxSegmentColumns] = {0};
+  LobLossCounts lobLosses;  // warned about after the unload
 
   // The type and character-set data of column position pos (0-based).
   const ColumnSpec& column(uint32_t pos) const { return pos < kMaxSegmentColumns ? columns.column[pos] : fill_; }

@@ -27,7 +27,7 @@ constexpr std::array<ValueDecoder, 256> makeDecoderTable() {
   t[kTypeNumber] = D::kNumber;
   t[kTypeDate] = D::kDate;
   t[kTypeTimestamp] = D::kTimestamp;
-  t[kTypeTimestampTz] = D::kTimestamp;
+  t[kTypeTimestampTz] = D::kTimestampTz;
   t[kTypeTimestampLtz] = D::kTimestamp;
   t[kTypeBinaryFloat] = D::kFloat;
   t[kTypeBinaryDouble] = D::kFloat;
@@ -80,6 +80,8 @@ void writeColumnValue(Sink& out, const uint8_t* v, size_t length, const ColumnSp
       return writeDateText(out, v, length);
     case D::kTimestamp:
       return writeTimestampText(out, v, length);
+    case D::kTimestampTz:
+      return writeTimestampTzText(out, v, length);
     case D::kFloat:
       return writeFloatText(out, v, length);
     case D::kNumberCollection:

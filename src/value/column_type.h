@@ -62,7 +62,8 @@ enum class ValueDecoder : uint8_t {
   kNational,          // NCHAR: always converted
   kNumber,
   kDate,
-  kTimestamp,         // TIMESTAMP, WITH TIME ZONE, WITH LOCAL TIME ZONE
+  kTimestamp,         // TIMESTAMP, WITH LOCAL TIME ZONE
+  kTimestampTz,       // WITH TIME ZONE: local time and offset
   kFloat,             // BINARY_FLOAT, BINARY_DOUBLE (by length)
   kNumberCollection,  // NARRAY
   kStringCollection,  // VARRAY

@@ -44,6 +44,69 @@ char* putDate(char* p, const uint8_t* v) {
   return putDigits(p, timeField(v[6]), 2);
 }
 
+// Oracle's calendar: Julian up to 1582-10-04, Gregorian from 1582-10-15.
+bool isLeapYear(int year) {
+  if (year > 1582) return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+  return year % 4 == 0;
+}
+
+unsigned daysInMonth(int year, unsigned month) {
+  static constexpr uint8_t kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  return month == 2 && isLeapYear(year) ? 29u : kDays[month - 1];
+}
+
+bool inCalendarGap(int year, unsigned month, unsigned day) {
+  return year == 1582 && month == 10 && day > 4 && day < 15;
+}
+
+constexpr int kMinutesPerDay = 24 * 60;
+// The offsets a TZH:TZM field takes: -12:59 to +14:59.
+constexpr int kWestmostOffset = -(12 * 60 + 59);
+constexpr int kEastmostOffset = 14 * 60 + 59;
+
+// Moves the seven date bytes d by `minutes` (less than a day either way).
+// False, with d unchanged, when they are no date of years 1 to 9999 or the
+// move would leave that range.
+bool moveDate(uint8_t* d, int minutes) {
+  int year = (d[0] - 100) * 100 + (d[1] - 100);
+  unsigned month = d[2], day = d[3];
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month) ||
+      inCalendarGap(year, month, day) || d[4] < 1 || d[4] > 24 || d[5] < 1 || d[5] > 60 || d[6] < 1 || d[6] > 60)
+    return false;
+  int t = (d[4] - 1) * 60 + (d[5] - 1) + minutes;
+  if (t < 0) {
+    t += kMinutesPerDay;
+    if (--day == 0) {
+      if (--month == 0) month = 12, year--;
+      day = daysInMonth(year, month);
+    }
+    if (inCalendarGap(year, month, day)) day = 4;
+  } else if (t >= kMinutesPerDay) {
+    t -= kMinutesPerDay;
+    if (++day > daysInMonth(year, month)) {
+      day = 1;
+      if (++month == 13) month = 1, year++;
+    }
+    if (inCalendarGap(year, month, day)) day = 15;
+  }
+  if (year < 1 || year > 9999) return false;
+  d[0] = static_cast<uint8_t>(year / 100 + 100);
+  d[1] = static_cast<uint8_t>(year % 100 + 100);
+  d[2] = static_cast<uint8_t>(month);
+  d[3] = static_cast<uint8_t>(day);
+  d[4] = static_cast<uint8_t>(t / 60 + 1);
+  d[5] = static_cast<uint8_t>(t % 60 + 1);
+  return true;
+}
+
+// The zone offset in minutes east of UTC, or false for a region id or bytes
+// that give no offset in range.
+bool zoneOffset(const uint8_t* zone, int& minutes) {
+  if (zone[0] & 0x80) return false;
+  minutes = (zone[0] - 20) * 60 + (zone[1] - 60);
+  return minutes >= kWestmostOffset && minutes <= kEastmostOffset;
+}
+
 }  // namespace
 
 void writeDateText(Sink& out, const uint8_t* v, size_t length) {
@@ -60,6 +123,26 @@ void writeTimestampText(Sink& out, const uint8_t* v, size_t length) {
     *p++ = '.';
     p = putDigits(p, getBE32(v + kDateBytes) / 1000, 6);
   }
+  out.write(text, static_cast<size_t>(p - text));
+}
+
+void writeTimestampTzText(Sink& out, const uint8_t* v, size_t length) {
+  if (length != kDateBytes && length != kTimestampBytes && length != kTimestampTzBytes) return;
+  uint8_t date[kDateBytes];
+  for (size_t i = 0; i < kDateBytes; i++) date[i] = v[i];
+  int offset = 0;
+  if (length != kTimestampTzBytes || !zoneOffset(v + kTimestampBytes, offset) || !moveDate(date, offset))
+    offset = 0;
+  char text[kDateTextMax + 7];
+  char* p = putDate(text, date);
+  *p++ = '.';
+  p = putDigits(p, length == kDateBytes ? 0u : getBE32(v + kDateBytes) / 1000, 6);
+  *p++ = ' ';
+  *p++ = offset < 0 ? '-' : '+';
+  const unsigned east = static_cast<unsigned>(offset < 0 ? -offset : offset);
+  p = putDigits(p, east / 60, 2);
+  *p++ = ':';
+  p = putDigits(p, east % 60, 2);
   out.write(text, static_cast<size_t>(p - text));
 }
 

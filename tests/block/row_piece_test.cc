@@ -432,9 +432,11 @@ TEST_P(RowPieces, IndexLeafEntriesAndIotRows) {
   Bytes iot = row().byte(0x04).byte(0).raw({1, 2, 3, 4, 5, 6}).col("id").null()
                   .header(0x20, 0, 2).addr(0x01800005, 2).col("v1").col("v2").b;
   Bytes iotLast = row().byte(0x04).byte(0).raw({0, 0, 0, 0, 0, 0}).col("i").col("j").header(0x2C, 0, 1).col("w").b;
+  // Laid out last entry first: the last piece, whose non-key part is two
+  // bytes, ends right at the block tail.
   uint32_t pos = 8192 - 4;
   const Bytes* entries[] = {&plain, &iot, &iotLast};
-  for (uint32_t i = 0; i < 3; i++) {
+  for (uint32_t i = 3; i-- > 0;) {
     pos -= static_cast<uint32_t>(entries[i]->size());
     blk.bytes(pos, *entries[i]);
     blk.u16(ih + 36 + 2 * i, static_cast<uint16_t>(pos - ih));

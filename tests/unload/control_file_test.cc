@@ -64,7 +64,7 @@ TEST(ControlFile, EveryLineByteForByte) {
       "   \"TAG\"    CHAR(8)    NULLIF \"TAG\"=BLANKS ,\n"
       "   \"TS\"    TIMESTAMP \"YYYY-MM-DD HH24:MI:SS.FF\"    NULLIF \"TS\"=BLANKS ,\n"
       "   \"TSZ\"    TIMESTAMP WITH TIME ZONE \"YYYY-MM-DD HH24:MI:SS.FF TZH:TZM\"    NULLIF \"TSZ\"=BLANKS ,\n"
-      "   \"TSL\"    TIMESTAMP WITH LOCAL TIME ZONE \"YYYY-MM-DD HH24:MI:SS.FF TZH:TZM\"    NULLIF \"TSL\"=BLANKS ,\n"
+      "   \"TSL\"    TIMESTAMP WITH LOCAL TIME ZONE \"YYYY-MM-DD HH24:MI:SS.FF\"    NULLIF \"TSL\"=BLANKS ,\n"
       "   \"NOTES\"    CHAR(32768)    NULLIF \"NOTES\"=BLANKS ,\n"
       "   \"DOC\"    NULLIF \"DOC\"=BLANKS    LLS,\n"
       "   \"CODE\"    CHAR(3)    NULLIF \"CODE\"=BLANKS \n"

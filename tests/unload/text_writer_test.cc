@@ -132,6 +132,26 @@ TEST(TextRows, WithALobFileMissingPositionsBecomeEmptyFieldsAndNullLobReferences
   EXPECT_EQ(r.lobData.str(), "\r\n\r\n\r\n\r\n");
 }
 
+// With or without a LOB file, a non-NULL LOB value that is not recovered
+// counts once for its column; NULLs and padded positions do not count.
+TEST(TextRows, LobValuesNotRecoveredAreCountedOncePerValueAndColumn) {
+  for (bool withLob : {true, false}) {
+    SCOPED_TRACE(withLob ? "LOB file" : "no LOB file");
+    Rows r;
+    r.types({kTypeNumber, kTypeBlob, kTypeClob, kTypeBlob});
+    snprintf(r.job->columns.desc[1].name, sizeof r.job->columns.desc[1].name, "DOC");
+    r.open(withLob);
+    r.piece({r.bytes({0xC1, 0x02}), r.value("locator"), r.null()}, 0, true);
+    r.piece({r.bytes({0xC1, 0x03}), r.value("loc")}, 0, false, true);  // goes on in the next piece
+    r.piece({r.value("ator"), r.value("locator")}, 1, true, false, true);
+    StringSink warnings;
+    r.job->lobLosses.warn(warnings, r.job->columns);
+    EXPECT_EQ(warnings.str(),
+              "  Warning: 2 LOB values not recovered in column DOC\n"
+              "  Warning: 1 LOB values not recovered in column 3\n");
+  }
+}
+
 TEST(TextRows, EarlyEndsPadFromThePositionReachedWithoutALeadingTag) {
   Rows r;
   r.types({kTypeVarchar2, kTypeVarchar2, kTypeVarchar2});

@@ -79,6 +79,7 @@ TEST(DecoderRobustness, RandomBytesThroughEveryDecoder) {
     writeNumberText(out, p, n);
     writeDateText(out, p, n);
     writeTimestampText(out, p, n);
+    writeTimestampTzText(out, p, n);
     writeFloatText(out, p, n);
     writeHexText(out, p, n);
     writeNumberCollectionText(out, p, n, kLittleEndian);

@@ -1,6 +1,8 @@
 #include "forge/dict_values.h"
 
 #include <cctype>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 
 #include "forge/values.h"
@@ -104,9 +106,22 @@ Val vtimestamp(int year, int month, int day, int hour, int minute, int second, u
 
 Val vtimestampTz(int year, int month, int day, int hour, int minute, int second, uint32_t nanos, int tzHour,
                  int tzMinute) {
+  namespace c = std::chrono;
   Val v = vtimestamp(year, month, day, hour, minute, second, nanos);
   v.col.bytes.push_back(static_cast<uint8_t>(tzHour + 20));
   v.col.bytes.push_back(static_cast<uint8_t>(tzMinute + 60));
+  // Written as the time in the stored zone, then the zone's offset.
+  const int offset = tzHour * 60 + tzMinute;
+  const c::year_month_day utc{c::year{year}, c::month{static_cast<unsigned>(month)},
+                              c::day{static_cast<unsigned>(day)}};
+  const c::sys_time<c::minutes> local = c::sys_days{utc} + c::hours{hour} + c::minutes{minute + offset};
+  const c::sys_days localDay = c::floor<c::days>(local);
+  const c::year_month_day ymd{localDay};
+  const c::hh_mm_ss<c::minutes> hm{local - localDay};
+  v.text = timestampText(static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
+                         static_cast<int>(static_cast<unsigned>(ymd.day())), static_cast<int>(hm.hours().count()),
+                         static_cast<int>(hm.minutes().count()), second, nanos) +
+           format(" %c%02d:%02d", offset < 0 ? '-' : '+', std::abs(offset) / 60, std::abs(offset) % 60);
   return v;
 }
 

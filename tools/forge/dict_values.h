@@ -21,7 +21,9 @@ Val vnvarchar(const std::string& ascii);
 Val vnchar(const std::string& ascii, size_t width);
 Val vfloat(float f);    // positive values: the sign bit set, big-endian
 Val vdouble(double d);
-// TIMESTAMP (11 bytes), WITH TIME ZONE (13 bytes: zone hour + 20, minute + 60).
+// TIMESTAMP (11 bytes), WITH TIME ZONE (13 bytes: the date and time as
+// given, in UTC, then zone hour + 20, minute + 60; written as the time in
+// that zone followed by the offset, "+01:30").
 Val vtimestamp(int year, int month, int day, int hour, int minute, int second, uint32_t nanos);
 Val vtimestampTz(int year, int month, int day, int hour, int minute, int second, uint32_t nanos, int tzHour,
                  int tzMinute);
