@@ -1,5 +1,6 @@
 #include "value/charset.h"
 
+#include <cerrno>
 #include <cstring>
 
 #include "base/cmdline.h"
@@ -337,8 +338,58 @@ void convertValue(Sink& out, Conversion& conv, const uint8_t* value, size_t leng
   out.write(converted, sizeof converted - outLeft);
 }
 
-void convertLobPiece(Sink& out, Conversion& conv, const uint8_t* piece, size_t length) {
-  convertValue(out, conv, piece, length);
+void LobConverter::begin() {
+  carryLen_ = 0;
+  if (conv_.valid()) iconv(conv_.cd, nullptr, nullptr, nullptr, nullptr);
+}
+
+void LobConverter::end() {
+  out_.write(carry_, carryLen_);
+  carryLen_ = 0;
+}
+
+void LobConverter::piece(const uint8_t* p, size_t length) {
+  if (!conv_.valid()) return out_.write(p, length);
+  // Complete the carried character with the first bytes of this piece.
+  while (carryLen_ > 0 && length > 0) {
+    carry_[carryLen_++] = *p++;
+    length--;
+    size_t had = carryLen_;
+    carryLen_ = 0;
+    uint8_t joined[kCarryMax];
+    memcpy(joined, carry_, had);
+    convertRun(joined, had);
+    if (carryLen_ == 0 || carryLen_ == kCarryMax) break;  // converted, or no character is this long
+  }
+  if (carryLen_ == kCarryMax) {
+    out_.write(carry_, carryLen_);
+    carryLen_ = 0;
+  }
+  if (length > 0) convertRun(p, length);
+}
+
+// Converts through a fixed buffer; an incomplete character at the end is
+// kept in the carry, rejected input is written as stored.
+void LobConverter::convertRun(const uint8_t* p, size_t length) {
+  char converted[kConvertOutMax];
+  char* in = reinterpret_cast<char*>(const_cast<uint8_t*>(p));  // iconv never writes its input
+  size_t inLeft = length;
+  while (inLeft > 0) {
+    char* o = converted;
+    size_t outLeft = sizeof converted;
+    size_t r = iconv(conv_.cd, &in, &inLeft, &o, &outLeft);
+    out_.write(converted, sizeof converted - outLeft);
+    if (r != static_cast<size_t>(-1)) break;
+    if (errno == E2BIG) continue;
+    if (errno == EINVAL && inLeft < kCarryMax) {
+      memcpy(carry_, in, inLeft);
+      carryLen_ = inLeft;
+      return;
+    }
+    out_.write(in, inLeft);  // rejected: the rest of the piece as stored
+    iconv(conv_.cd, nullptr, nullptr, nullptr, nullptr);
+    return;
+  }
 }
 
 }  // namespace bex

@@ -53,7 +53,27 @@ inline constexpr size_t kConvertOutMax = 65536;
 // Writes one value through the descriptor; on any conversion failure, or
 // with an invalid descriptor, writes the stored bytes unchanged.
 void convertValue(Sink& out, Conversion& conv, const uint8_t* value, size_t length);
-// The same step for one piece of a LOB value.
-void convertLobPiece(Sink& out, Conversion& conv, const uint8_t* piece, size_t length);
+// Converts a LOB value that arrives in pieces (one block payload at a
+// time). A character cut by a piece's end is carried into the next piece
+// instead of being written half converted; input the conversion rejects is
+// written as stored from that point to the piece's end; bytes still carried
+// at the end of the value are written as stored. Without a valid
+// descriptor every piece is written unchanged.
+class LobConverter {
+ public:
+  LobConverter(Sink& out, Conversion& conv) : out_(out), conv_(conv) {}
+  void begin();
+  void piece(const uint8_t* p, size_t length);
+  void end();
+
+ private:
+  static constexpr size_t kCarryMax = 8;  // longer than any character of any conversion
+  void convertRun(const uint8_t* p, size_t length);
+
+  Sink& out_;
+  Conversion& conv_;
+  uint8_t carry_[kCarryMax];
+  size_t carryLen_ = 0;
+};
 
 }  // namespace bex

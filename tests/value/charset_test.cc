@@ -100,3 +100,60 @@ TEST(ConvertValue, UnmappableCharacterWritesStoredBytes) {
   EXPECT_EQ(convert(c, std::string("\x00\x41\x00\x42", 4)), "AB");
   c.close();
 }
+
+// A LOB value converted block payload by block payload: wherever the pieces
+// are cut, the output equals the value converted whole; rejected input is
+// written as stored and the conversion goes on with the next piece.
+TEST(LobConverter, PiecesCutAnywhereConvertAsTheWholeValue) {
+  // "aé€" then U+1F600 as a surrogate pair, UTF-16BE.
+  const std::string utf16("\x00\x61\x00\xE9\x20\xAC\xD8\x3D\xDE\x00\x00\x62", 12);
+  const std::string utf8 = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80" "b";
+  Conversion conv;
+  conv.open("UTF-16BE", "UTF-8");
+  ASSERT_TRUE(conv.valid());
+  const auto* bytes = reinterpret_cast<const uint8_t*>(utf16.data());
+  for (size_t cut1 = 0; cut1 <= utf16.size(); cut1++) {
+    for (size_t cut2 = cut1; cut2 <= utf16.size(); cut2++) {
+      StringSink out;
+      LobConverter c(out, conv);
+      c.begin();
+      c.piece(bytes, cut1);
+      c.piece(bytes + cut1, cut2 - cut1);
+      c.piece(bytes + cut2, utf16.size() - cut2);
+      c.end();
+      out.flush();
+      ASSERT_EQ(out.str(), utf8) << cut1 << "," << cut2;
+    }
+  }
+  StringSink out;
+  LobConverter c(out, conv);
+  c.begin();
+  c.piece(bytes, 7);  // ends inside a character and stays there
+  c.end();
+  out.flush();
+  EXPECT_EQ(out.str(), "a\xC3\xA9\xE2\x82\xAC\xD8");  // the cut byte as stored
+  conv.close();
+}
+
+TEST(LobConverter, RejectedInputAndOffConversionWriteStoredBytes) {
+  Conversion conv;
+  conv.open("UTF-16BE", "UTF-8");
+  const std::string bad("\x00\x61\xDC\x00\x00\x62", 6);  // a lone low surrogate
+  const std::string next("\x00\x63", 2);
+  StringSink out;
+  LobConverter c(out, conv);
+  c.begin();
+  c.piece(reinterpret_cast<const uint8_t*>(bad.data()), bad.size());
+  c.piece(reinterpret_cast<const uint8_t*>(next.data()), next.size());
+  c.end();
+  out.flush();
+  EXPECT_EQ(out.str(), "a" + bad.substr(2) + "c");
+  conv.close();
+  StringSink raw;
+  LobConverter off(raw, conv);
+  off.begin();
+  off.piece(reinterpret_cast<const uint8_t*>(bad.data()), bad.size());
+  off.end();
+  raw.flush();
+  EXPECT_EQ(raw.str(), bad);
+}
