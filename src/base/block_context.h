@@ -14,6 +14,7 @@ struct ReadCache;
 struct Conversions;
 struct AsmContext;
 struct LobMap;
+class LobReader;
 
 inline constexpr uint32_t kTagBufferSize = 128;
 inline constexpr uint64_t kNoRowLimit = 1ull << 63;
@@ -55,6 +56,7 @@ struct BlockContext {
   uint32_t maxChains = 0;
   AsmContext* asmContext = nullptr;
   LobMap* lobMap = nullptr;
+  LobReader* lobReader = nullptr;  // the run's LOB value reader (its own block buffer)
   uint16_t transOffset = 0;
   uint16_t transCount = 0;
   Conversions* conversions = nullptr;

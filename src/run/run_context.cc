@@ -18,6 +18,8 @@ RunContext::RunContext(FILE* consoleIn, Sink& output) : console(consoleIn), out(
   bc.conversions = &conversions;
   lobMap = std::make_unique<LobMap>();
   bc.lobMap = lobMap.get();
+  lobReader = std::make_unique<LobReader>(bc, out);
+  bc.lobReader = lobReader.get();
 }
 
 RunContext::~RunContext() {

@@ -10,6 +10,7 @@
 #include "datafile/read_cache.h"
 #include "datafile/registry.h"
 #include "lob/lob_map.h"
+#include "lob/lob_reader.h"
 #include "base/block_context.h"
 #include "base/cmdline.h"
 #include "base/sink.h"
@@ -63,6 +64,7 @@ struct RunContext {
   std::unique_ptr<uint8_t[]> blockBuffer;
   Conversions conversions;
   std::unique_ptr<LobMap> lobMap;  // opened lazily by UNLOAD, closed at the end
+  std::unique_ptr<LobReader> lobReader;
 
   FILE* unloadLog = nullptr;
   StatementState statement;

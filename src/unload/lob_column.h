@@ -8,14 +8,10 @@
 #include "base/limits.h"
 #include "base/sink.h"
 #include "dict/dictionary.h"
+#include "lob/lob_sinks.h"
 #include "value/column_type.h"
 
 namespace bex {
-
-struct LobFile {
-  Sink* sink = nullptr;                  // nullptr: no LOB file is open
-  char name[kFileNameMax + 5] = "";      // as written into every reference
-};
 
 // LOB file name of a data file: up to and including the last "." followed by
 // "LOB", or the whole name followed by ".LOB" when it has no ".".
@@ -24,13 +20,6 @@ void lobFileName(const char* dataName, char* out, size_t outSize);
 // The reference of a NULL (or unreadable) LOB: length -1, and the record
 // tag in the LOB file.
 void writeNullLobReference(Sink& data, LobFile& lob, const BlockContext& bc);
-
-// The LOB value whose locator is the column value at block[pos], len bytes:
-// written to the LOB file, its reference to the data file, then the record
-// tag to the LOB file. Called only with a LOB file open. False when the
-// value could not be recovered whole.
-bool RecoverLobToText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t* block, uint16_t pos, uint16_t len,
-                      const ColumnSpec& col);
 
 // Non-NULL LOB values of one unload that did not reach the output whole,
 // per column position, for the warnings printed after the unload.

@@ -1,0 +1,159 @@
+#include "lob/lob_reader.h"
+
+#include <cstring>
+
+#include "base/byte_order.h"
+#include "datafile/block_reader.h"
+#include "lob/lob_map.h"
+
+namespace bex {
+
+namespace {
+
+constexpr uint8_t kLobBlockBlob = 0x1B, kLobBlockClob = 0x28;
+constexpr uint32_t kLobPayloadAt = 56;        // LOB blocks: payload to 4 bytes before the end
+constexpr uint32_t kChunkPayloadAt = 128;     // blocks of a chunk list
+constexpr uint32_t kBlockTail = 4;
+constexpr uint32_t kMaxChunkBytes = 32768;    // a page (chunk) spans at most this many bytes
+constexpr uint32_t kMaxChunkEntries = 1024;   // entries checked for repeats
+
+uint32_t lobPayload(uint32_t bs) { return bs - kLobPayloadAt - kBlockTail; }
+uint32_t chunkPayload(uint32_t bs) { return bs - kChunkPayloadAt - kBlockTail; }
+
+}  // namespace
+
+LobReader::LobReader(BlockContext& bc, Sink& console) : bc_(bc), console_(console), lobBc_(bc) {}
+
+bool LobReader::readLobBlock(uint32_t rfn, uint32_t block) { return ReadBlockLob(lobBc_, rfn, block) == lobBc_.blockSize; }
+
+void LobReader::lost(uint64_t& errors, const char* what, uint32_t rfn, uint32_t block) {
+  errors++;
+  if (bc_.verbose) console_.printf("  LOB: %s at RDBA=0x%08x(%u/%u)\n", what, makeRdba(rfn, block), rfn, block);
+}
+
+LobPath LobReader::read(const uint8_t* v, size_t len, LobKind kind, LobPieceSink& sink, uint64_t& errors) {
+  const LobLocator loc = parseLobLocator(v, len);
+  if (!loc.valid) {
+    errors++;
+    return LobPath::kInvalid;
+  }
+  if (loc.isInline()) {
+    if (loc.lastlen > 0) bc_.LobCount++;
+    sink.inlineValue(v + loc.dataoff, loc.lastlen);
+    return LobPath::kInline;
+  }
+  if (bc_.blockSize > bufferSize_) {
+    buffer_.reset(new uint8_t[bc_.blockSize]);
+    bufferSize_ = bc_.blockSize;
+  }
+  lobBc_ = bc_;
+  lobBc_.block = buffer_.get();
+  LobPath path = loc.chunkList() ? LobPath::kChunkList : loc.offline ? LobPath::kOffline : LobPath::kMapWalk;
+  if (loc.chunkList()) {
+    chunkListWalk(loc, v, len, sink, errors);
+  } else {
+    char id[kLobIdTextSize + 1];
+    loc.lobIdText(id);
+    LookupLobMap(*bc_.lobMap, std::string_view(id, kLobIdTextSize));
+    if (bc_.lobMap->pagecount == 0) {
+      // No chunk of this LOB id was found: lost unless the locator says empty.
+      if (!loc.pagesGiven || loc.pages > 0 || loc.lastlen > 0) lost(errors, "no chunk in the LOB map", 0, 0);
+      path = LobPath::kNoChunks;
+    } else {
+      mapWalk(loc, kind, sink, errors);
+    }
+  }
+  bc_.BadBlockCount = lobBc_.BadBlockCount;
+  return path;
+}
+
+// The blocks of each entry in turn, payload from byte 128, until the value's
+// length is reached.
+void LobReader::chunkListWalk(const LobLocator& loc, const uint8_t* v, size_t len, LobPieceSink& sink,
+                              uint64_t& errors) {
+  const uint32_t bs = lobBc_.blockSize;
+  int64_t remaining = static_cast<int64_t>(loc.totalLength);
+  LobChunk seen[kMaxChunkEntries];
+  uint32_t seenCount = 0;
+  LobChunkList list(loc, v, len);
+  LobChunk c;
+  bool any = false;
+  sink.beginBlocks();
+  while (remaining > 0 && list.next(c)) {
+    const uint32_t rfn = rdbaFile(c.rdba), first = rdbaBlock(c.rdba);
+    if (LookupFile(lobBc_, lobBc_.bigfile ? 0 : rfn) < 0) {
+      console_.printf("  LOB chunk list points outside the open files: RDBA=0x%08x\n", c.rdba);
+      lost(errors, "chunk list cut", rfn, first);
+      remaining = 0;
+      break;
+    }
+    for (uint32_t i = 0; i < seenCount; i++) {
+      if (seen[i].rdba <= c.rdba ? c.rdba - seen[i].rdba < seen[i].blocks : seen[i].rdba - c.rdba < c.blocks) {
+        console_.printf("  LOB chunk list names a block run twice: RDBA=0x%08x\n", c.rdba);
+        lost(errors, "chunk list cut", rfn, first);
+        remaining = 0;
+        break;
+      }
+    }
+    if (remaining <= 0) break;
+    if (seenCount < kMaxChunkEntries) seen[seenCount++] = c;
+    for (uint32_t j = 0; j < c.blocks && remaining > 0; j++) {
+      const int64_t share = remaining < chunkPayload(bs) ? remaining : chunkPayload(bs);
+      if (readLobBlock(rfn, first + j)) {
+        sink.blockPiece(lobBc_.block + kChunkPayloadAt, static_cast<size_t>(share),
+                        get32(lobBc_.block + 4, lobBc_.byteOrder));
+        any = true;
+      } else {
+        lost(errors, "LOB block not read", rfn, first + j);
+      }
+      remaining -= chunkPayload(bs);
+    }
+  }
+  if (remaining > 0) lost(errors, "chunk list ends before the value's length", 0, 0);
+  if (any && loc.totalLength > 0) bc_.LobCount++;
+  sink.endBlocks();
+}
+
+// Pages in page order, blocks of each page in block order; full payloads
+// until the last block the locator counts, which holds lastlen bytes.
+void LobReader::mapWalk(const LobLocator& loc, LobKind kind, LobPieceSink& sink, uint64_t& errors) {
+  (void)kind;  // every kind advances over an absent page alike: the last block keeps its place
+  const uint32_t bs = lobBc_.blockSize;
+  const LobMap& m = *bc_.lobMap;
+  const uint32_t maxBlocks = kMaxChunkBytes / bs > 0 ? kMaxChunkBytes / bs : 1;
+  const bool full = loc.offline || !loc.pagesGiven;
+  uint64_t k = 0;
+  bool any = false;
+  sink.beginBlocks();
+  for (uint32_t p = 0; p < m.pagecount; p++) {
+    const LobPage& page = m.pages[p];
+    if (page.absent()) {
+      lost(errors, "LOB page absent", 0, p);
+      k++;
+      continue;
+    }
+    const uint32_t count = page.count < maxBlocks ? page.count : maxBlocks;
+    if (page.count > maxBlocks) lost(errors, "LOB page longer than a chunk", page.file, page.block);
+    for (uint32_t j = 0; j < count; j++, k++) {
+      if (!full && k > loc.pages) {
+        console_.printf("  LOB value longer than its locator says: cut after %llu blocks\n",
+                        static_cast<unsigned long long>(k));
+        lost(errors, "LOB walk cut", page.file, page.block + j);
+        p = m.pagecount;
+        break;
+      }
+      if (!readLobBlock(page.file, page.block + j) ||
+          (lobBc_.block[0] != kLobBlockBlob && lobBc_.block[0] != kLobBlockClob)) {
+        lost(errors, "LOB block not read", page.file, page.block + j);
+        continue;
+      }
+      uint32_t n = full || k < loc.pages ? lobPayload(bs) : (loc.lastlen < lobPayload(bs) ? loc.lastlen : lobPayload(bs));
+      sink.blockPiece(lobBc_.block + kLobPayloadAt, n, get32(lobBc_.block + 4, lobBc_.byteOrder));
+      any = true;
+    }
+  }
+  if (any) bc_.LobCount++;
+  sink.endBlocks();
+}
+
+}  // namespace bex

@@ -1,0 +1,44 @@
+// The two places a LOB value goes.
+//
+// Text: the value's bytes are appended to the unload's LOB file and the
+// data file gets the SQL*Loader LOB location reference "%s.%ld.%ld/" (LOB
+// file name, offset of the value's first byte plus one, bytes written);
+// the RECORD_TAG follows every value in the LOB file. Character LOBs are
+// converted through ICONV_CLOB or ICONV_NCLOB.
+//
+// Export dump: the value is written into the row stream as pieces, each a
+// 16-bit little-endian length and that many bytes (a piece of length 0 is
+// the NULL marker 0xFFFE instead). An inline value is one piece (0xFFFE
+// when it is empty or longer than 4000 bytes); a value in blocks is 0xFFFD,
+// one piece per block written, then 0x0000, or a single blank piece when no
+// block could be written; a value with no chunks at all, an empty column and
+// an invalid locator are 0xFFFE.
+#pragma once
+#include <cstdint>
+
+#include "base/block_context.h"
+#include "base/limits.h"
+#include "base/sink.h"
+#include "value/column_type.h"
+
+namespace bex {
+
+struct LobFile {
+  Sink* sink = nullptr;              // nullptr: no LOB file is open
+  char name[kFileNameMax + 5] = "";  // as written into every reference
+};
+
+// The value whose locator is the column value at block[pos], len bytes (in
+// its block, len > 0): its bytes to the LOB file, its reference to the data
+// file, then the record tag to the LOB file. False when something of the
+// value was lost.
+bool RecoverLobToText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t* block, uint16_t pos, uint16_t len,
+                      const ColumnSpec& col);
+
+// The value whose locator is v, len bytes (0: empty), into the dump's row
+// stream. type 112 is character data, anything else binary; charsetForm 2
+// selects the NCLOB conversion. False when something of the value was lost.
+bool RecoverLobToDump(Sink& dump, BlockContext& bc, const uint8_t* v, uint16_t len, uint8_t type,
+                      uint16_t charsetForm);
+
+}  // namespace bex
