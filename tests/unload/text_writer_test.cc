@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "lob/lob_reader.h"
 #include "unload/column_text.h"
 #include "unload/guess_row_writer.h"
 
@@ -28,8 +29,14 @@ struct Rows {
   StringSink data, console, lobData;
   LobFile lob;
   std::unique_ptr<TextRowWriter> writer;
+  std::unique_ptr<LobReader> reader;
 
-  Rows() { bc.blockSize = kBlock; }
+  Rows() {
+    bc.blockSize = kBlock;
+    bc.block = block.data();
+    reader = std::make_unique<LobReader>(bc, console);
+    bc.lobReader = reader.get();
+  }
   void types(std::initializer_list<uint8_t> codes, uint8_t fill = kTypeSkip) {
     uint32_t i = 0;
     for (uint8_t c : codes) job->columns.column[i++].type = c;
