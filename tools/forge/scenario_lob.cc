@@ -53,6 +53,7 @@
 //   road.sql, check.sh   the statements of the whole road, and the
 //                        comparison of what BEX wrote with the above
 #include <array>
+#include <deque>
 #include <cctype>
 #include <map>
 
@@ -133,7 +134,7 @@ struct Build {
   std::array<uint32_t, 3> lobHeaders{};          // LOB segment header blocks in file 4
   // The current runs of each page of each LOB id an out-of-line or offline
   // locator names, in the order the locators name them.
-  std::vector<std::pair<LobId, std::map<uint32_t, LobRun>>> pageTables;
+  std::deque<std::pair<LobId, std::map<uint32_t, LobRun>>> pageTables;
   std::string error;
 
   Build(ScenarioOut& o, FileSpec sys, FileSpec f4, FileSpec f5)
@@ -208,8 +209,8 @@ void pages(Build& b, LobSegment& s, const LobId& id, const Bytes& v, uint32_t pe
 void clobColumn(Build& b, LobSegment& s) {
   const uint32_t p = s.payload(), q = s.chunkPayload();
   auto& c = b.cells;
-  c[0][kC] = cell("A-inline", inlined(LocatorCase::A, idOf(1, kC), ucs2be("Hello, wörld – 你好 (case A, inline)")),
-                  ucs2be("Hello, wörld – 你好 (case A, inline)"));
+  const Bytes hello = ucs2be("Hello, wörld – 你好 (case A, inline)");
+  c[0][kC] = cell("A-inline", inlined(LocatorCase::A, idOf(1, kC), hello), hello);
 
   const Bytes one = clobText(p, 2);
   LocatorSpec a = outOfLine(LocatorCase::A, idOf(2, kC), one.size(), p);
