@@ -45,6 +45,8 @@ inline constexpr const char* kExpectFormat =
     "#          trans = transaction area offset, tcount = transaction entries\n"
     "# tslot  R/B idx=N wrap=N state=N rdba=0x.. scn=0x..\n"
     "# lob    R/B objd=N lobid=H page=N version=N   (LOB id: its 10 bytes)\n"
+    "# chunk  R/B bytes=N   (a block named by a chunk-list locator: payload\n"
+    "#          bytes from offset 128)\n"
     "# bitmap R/B level=1|2\n";
 
 // One fact about a block, without its address; ForgeFile adds "kind R/B".

@@ -45,6 +45,8 @@ void ForgeFile::addUndoSegment(uint32_t block, UndoSegmentSpec s) { addBuilt(blo
 
 void ForgeFile::addLobBlock(uint32_t block, LobBlockSpec s) { addBuilt(block, std::move(s), buildLobBlock); }
 
+void ForgeFile::addLobChunkBlock(uint32_t block, LobChunkSpec s) { addBuilt(block, std::move(s), buildLobChunkBlock); }
+
 void ForgeFile::addBitmapBlock(uint32_t block, BitmapBlockSpec s) { addBuilt(block, std::move(s), buildBitmapBlock); }
 
 void ForgeFile::addSegment(uint32_t block, SegmentSpec s) {
@@ -65,6 +67,12 @@ void ForgeFile::addBlock(uint32_t block, ForgeBlock b, Facts facts) {
 const ForgeBlock* ForgeFile::block(uint32_t n) const {
   auto it = blocks_.find(n);
   return it == blocks_.end() ? nullptr : &it->second.block;
+}
+
+const Facts& ForgeFile::facts(uint32_t n) const {
+  static const Facts kNone;
+  auto it = blocks_.find(n);
+  return it == blocks_.end() ? kNone : it->second.facts;
 }
 
 std::string ForgeFile::problems() const {

@@ -54,6 +54,7 @@ class ForgeFile {
   void addUndoBlock(uint32_t block, UndoBlockSpec s);
   void addUndoSegment(uint32_t block, UndoSegmentSpec s);
   void addLobBlock(uint32_t block, LobBlockSpec s);
+  void addLobChunkBlock(uint32_t block, LobChunkSpec s);
   void addBitmapBlock(uint32_t block, BitmapBlockSpec s);
   // Places the header at `block` and each map block at the block its rdba
   // names (map rdbas must lie in this file).
@@ -62,6 +63,8 @@ class ForgeFile {
   void addBlock(uint32_t block, ForgeBlock b, Facts facts = {});
 
   const ForgeBlock* block(uint32_t n) const;
+  // The facts recorded for block n (none for a block never added).
+  const Facts& facts(uint32_t n) const;
   bool has(uint32_t n) const { return blocks_.count(n) != 0; }
 
   // Blocks whose description did not fit, as "block N" texts.

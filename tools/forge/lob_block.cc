@@ -27,12 +27,22 @@ ForgeBlock buildLobBlock(const LobBlockSpec& s, uint32_t blockSize, ByteOrder or
   b.putBytes(kLobIdOffset, Bytes(s.lobId.begin(), s.lobId.end()));
   b.put32(kLobVersionOffset, s.version);
   b.put32(kLobPageOffset, s.page);
-  const uint32_t room = blockSize - kLobPayloadOffset - kBlockTailSize;
+  const uint32_t room = lobPayloadSize(blockSize);
   if (!s.payload.empty())
     b.putBytes(kLobPayloadOffset, Bytes(s.payload.begin(), s.payload.begin() + std::min<size_t>(room, s.payload.size())));
   sealBlock(b, h);
   facts.push_back({"lob", format("objd=%u lobid=%s page=%u version=%u", s.objd, hex(s.lobId.data(), kLobIdSize).c_str(),
                                  s.page, s.version)});
+  return b;
+}
+
+ForgeBlock buildLobChunkBlock(const LobChunkSpec& s, uint32_t blockSize, ByteOrder order, Facts& facts) {
+  ForgeBlock b(blockSize, order);
+  writeBlockHeader(b, s.hdr);
+  const size_t n = std::min<size_t>(lobChunkPayloadSize(blockSize), s.payload.size());
+  if (n) b.putBytes(kLobChunkPayloadOffset, Bytes(s.payload.begin(), s.payload.begin() + static_cast<long>(n)));
+  sealBlock(b, s.hdr);
+  facts.push_back({"chunk", format("bytes=%zu", n)});
   return b;
 }
 

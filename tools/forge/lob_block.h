@@ -8,6 +8,12 @@
 // again by a later change keeps its page number and gets a higher version;
 // a page longer than one block is held by consecutive blocks that all carry
 // the same page number and version.
+//
+// Chunk blocks, the blocks a chunk-list locator names by address, carry
+// their payload from byte 128 to the tail; the reader does not look at
+// their type or at bytes 20 to 127, which the forge leaves zero. Their
+// type byte is 0x00 unless given, so that a database scan takes them for
+// neither table nor LOB blocks.
 #pragma once
 #include <array>
 #include <cstdint>
@@ -20,6 +26,11 @@ namespace bex::forge {
 inline constexpr uint8_t kLobBlob = 0x1b, kLobClob = 0x28;
 inline constexpr uint32_t kLobObjdOffset = 20, kLobIdOffset = 24, kLobIdSize = 10;
 inline constexpr uint32_t kLobVersionOffset = 40, kLobPageOffset = 44, kLobPayloadOffset = 56;
+inline constexpr uint32_t kLobChunkPayloadOffset = 128;
+
+// Payload bytes of one LOB block and of one chunk block.
+inline uint32_t lobPayloadSize(uint32_t blockSize) { return blockSize - kLobPayloadOffset - kBlockTailSize; }
+inline uint32_t lobChunkPayloadSize(uint32_t blockSize) { return blockSize - kLobChunkPayloadOffset - kBlockTailSize; }
 
 using LobId = std::array<uint8_t, kLobIdSize>;
 
@@ -40,5 +51,13 @@ struct LobBlockSpec {
 
 // Adds the fact "lob R/B objd=N lobid=HEX page=N version=N".
 ForgeBlock buildLobBlock(const LobBlockSpec& s, uint32_t blockSize, ByteOrder order, Facts& facts);
+
+struct LobChunkSpec {
+  BlockHeader hdr;  // type 0x00 unless set
+  Bytes payload;    // cut to the block
+};
+
+// Adds the fact "chunk R/B bytes=N" (payload bytes written).
+ForgeBlock buildLobChunkBlock(const LobChunkSpec& s, uint32_t blockSize, ByteOrder order, Facts& facts);
 
 }  // namespace bex::forge

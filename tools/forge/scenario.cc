@@ -11,6 +11,7 @@ bool buildUnloadScenario(ScenarioOut& out, std::string& error);
 bool buildDictScenario(ScenarioOut& out, std::string& error);
 bool buildScanScenario(ScenarioOut& out, std::string& error);
 bool buildScanWideScenario(ScenarioOut& out, std::string& error);
+bool buildLobScenario(ScenarioOut& out, std::string& error);
 
 ScenarioOut::ScenarioOut(std::string outdir, std::string name, const ScenarioOptions& opts)
     : outdir_(std::move(outdir)), name_(std::move(name)), opts_(opts) {}
@@ -61,6 +62,8 @@ const std::vector<Scenario>& scenarios() {
       {"dict", "a SYSTEM file with the bootstrap dictionary and the tables it describes", buildDictScenario},
       {"scan", "four files of table, index, LOB, bitmap and header runs for SCAN", buildScanScenario},
       {"scanwide", "six files for SCAN PARALLELDB's worker order", buildScanWideScenario},
+      {"lob", "a table with LOB locators of every kind, its LOB segments and dictionary; the LOB files UNLOAD writes",
+       buildLobScenario},
   };
   return kScenarios;
 }

@@ -26,120 +26,22 @@
 // (expect/list_<USER>.txt), the data and LOB files of each of those UNLOAD
 // lines (expect/rows/), and expect/check.sh, which compares them with the
 // files in the working directory and prints one line per file.
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <map>
 
-#include "forge/dict_catalog.h"
+#include "forge/dict_system.h"
 #include "forge/dict_values.h"
-#include "forge/scenario.h"
 
 namespace bex::forge {
 
 namespace {
 
-constexpr uint16_t kSystemRfn = 1, kUsersRfn = 4;
-constexpr uint32_t kSystemTs = 0, kUsersTs = 4;
-constexpr uint32_t kSys = 0, kScott = 54, kHr = 55;
-constexpr uint32_t kCsDb = 852, kCsNational = 2000;  // ZHS16GBK, AL16UTF16
+using namespace coldef;
+
+constexpr uint16_t kUsersRfn = 4;
+constexpr uint32_t kUsersTs = 4;
+constexpr uint32_t kSys = kSysUser, kScott = 54, kHr = 55;
 constexpr const char* kXmlTypeOid = "00000000000000000000000000020100";
-
-// Dictionary segments in the SYSTEM file: fixed headers, room after them.
-struct DictSegment {
-  uint32_t objd, header, maxBlocks;
-};
-constexpr DictSegment kUserCluster{10, 10, 3}, kObjSeg{18, 20, 9}, kObjCluster{2, 40, 39}, kTabPartSeg{230, 90, 4};
-constexpr uint32_t kSystemBlocks = 99;
-
-// Column type codes of the dictionary files, by stored column position.
-const std::vector<uint8_t> kUserCodes = {2, 1};
-const std::vector<uint8_t> kObjCodes = {2, 0, 2, 1, 0, 1, 2, 0, 0, 0, 0, 0, 0, 0, 23};
-const std::vector<uint8_t> kTabCodes = {2, 2, 2, 2, 2, 0, 2};
-const std::vector<uint8_t> kIndCodes = {0, 2, 2, 2, 2, 2};
-const std::vector<uint8_t> kTabPartCodes = {2, 2, 0, 0, 0, 0, 2, 2, 2};
-const std::vector<uint8_t> kColCodes = {2, 2, 2, 0, 0, 1, 2, 2, 0, 2, 2, 2, 0, 0, 2, 2, 2, 2};
-const std::vector<uint8_t> kColTypeCodes = {2, 2, 2, 23, 2, 2, 0, 0, 0, 0, 2};
-
-ColDef num(const std::string& name, std::optional<int32_t> precision = {}, std::optional<int32_t> scale = {},
-           bool notNull = false) {
-  ColDef c;
-  c.name = name, c.type = 2, c.length = 22, c.precision = precision, c.scale = scale, c.notNull = notNull;
-  return c;
-}
-ColDef nn(ColDef c) {
-  c.notNull = true;
-  return c;
-}
-ColDef typed(const std::string& name, uint32_t type, uint32_t length, std::optional<int32_t> precision = {},
-             std::optional<int32_t> scale = {}) {
-  ColDef c;
-  c.name = name, c.type = type, c.length = length, c.precision = precision, c.scale = scale;
-  return c;
-}
-ColDef text(const std::string& name, uint32_t type, uint32_t length, uint32_t form = 1) {
-  ColDef c = typed(name, type, length);
-  c.form = form;
-  c.charsetId = form == 2 ? kCsNational : kCsDb;
-  return c;
-}
-ColDef vc(const std::string& name, uint32_t length) { return text(name, 1, length); }
-ColDef at(ColDef c, uint32_t colNo, uint32_t segColNo, uint32_t intColNo = 0) {
-  c.colNo = colNo, c.segColNo = segColNo, c.intColNo = intColNo ? intColNo : colNo;
-  return c;
-}
-
-// ---- the dictionary's own tables -------------------------------------
-
-TableDef sysTable(const std::string& name, uint32_t objNo, const DictSegment& seg, uint32_t tab,
-                  std::vector<ColDef> cols) {
-  TableDef t;
-  t.owner = kSys, t.name = name, t.objNo = objNo, t.dataObjNo = seg.objd, t.ts = kSystemTs, t.rfn = kSystemRfn;
-  t.header = seg.header;
-  if (tab) t.clusterObjNo = seg.objd, t.tab = tab;
-  t.cols = std::move(cols);
-  return t;
-}
-
-std::vector<TableDef> dictionaryTables() {
-  const ColDef date = nn(typed("", 12, 7));
-  auto d = [&](const std::string& n) {
-    ColDef c = date;
-    c.name = n;
-    return c;
-  };
-  return {
-      sysTable("USER$", 22, kUserCluster, 1,
-               {nn(num("USER#")), nn(vc("NAME", 128)), nn(num("TYPE#")), vc("PASSWORD", 4000)}),
-      sysTable("OBJ$", 18, kObjSeg, 0,
-               {nn(num("OBJ#")), num("DATAOBJ#"), nn(num("OWNER#")), nn(vc("NAME", 128)), nn(num("NAMESPACE")),
-                vc("SUBNAME", 128), nn(num("TYPE#")), d("CTIME"), d("MTIME"), d("STIME"), nn(num("STATUS")),
-                vc("REMOTEOWNER", 128), vc("LINKNAME", 128), num("FLAGS"), typed("OID$", 23, 16), num("SPARE1")}),
-      sysTable("TAB$", 4, kObjCluster, 1,
-               {nn(num("OBJ#")), num("DATAOBJ#"), nn(num("TS#")), nn(num("FILE#")), nn(num("BLOCK#")),
-                num("BOBJ#"), num("TAB#"), nn(num("COLS")), num("CLUCOLS"), nn(num("PCTFREE$"))}),
-      // IND$ is clustered by BO#, its sixth column: the key comes first in
-      // the segment.
-      sysTable("IND$", 19, kObjCluster, 3,
-               {at(nn(num("OBJ#")), 1, 2), at(num("DATAOBJ#"), 2, 3), at(nn(num("TS#")), 3, 4),
-                at(nn(num("FILE#")), 4, 5), at(nn(num("BLOCK#")), 5, 6), at(nn(num("BO#")), 6, 1),
-                at(nn(num("TYPE#")), 7, 7)}),
-      sysTable("COL$", 21, kObjCluster, 5,
-               {nn(num("OBJ#")), nn(num("COL#")), nn(num("SEGCOL#")), nn(num("SEGCOLLENGTH")), nn(num("OFFSET")),
-                nn(vc("NAME", 128)), nn(num("TYPE#")), nn(num("LENGTH")), nn(num("FIXEDSTORAGE")),
-                num("PRECISION#"), num("SCALE"), nn(num("NULL$")), num("DEFLENGTH"), typed("DEFAULT$", 8, 0),
-                nn(num("INTCOL#")), nn(num("PROPERTY")), num("CHARSETID"), num("CHARSETFORM"), num("SPARE1")}),
-      sysTable("COLTYPE$", 84, kObjCluster, 6,
-               {nn(num("OBJ#")), nn(num("COL#")), nn(num("INTCOL#")), nn(typed("TOID", 23, 16)),
-                nn(num("VERSION#")), nn(num("PACKED")), num("INTCOLS"), typed("INTCOL#S", 23, 2000), num("FLAGS"),
-                num("TYPIDCOL#"), num("SYNOBJ#")}),
-      sysTable("TABPART$", 230, kTabPartSeg, 0,
-               {nn(num("OBJ#")), num("DATAOBJ#"), nn(num("BO#")), nn(num("PART#")), nn(num("HIBOUNDLEN")),
-                typed("HIBOUNDVAL", 8, 0), nn(num("TS#")), nn(num("FILE#")), nn(num("BLOCK#")),
-                nn(num("PCTFREE$"))}),
-  };
-}
 
 // ---- the application schema -----------------------------------------
 
@@ -314,12 +216,6 @@ TableDef wide() {
   return t;
 }
 
-ObjectDef object(uint32_t owner, const std::string& name, uint32_t objNo, uint32_t type) {
-  ObjectDef o;
-  o.owner = owner, o.name = name, o.objNo = objNo, o.type = type;
-  return o;
-}
-
 std::vector<UserDef> users() {
   return {{0, "SYS", 1, "8A8F025737A9097A"},     {1, "PUBLIC", 0, ""},
           {5, "SYSTEM", 1, "2D594E86F93B17A1"},  {kScott, "SCOTT", 1, "F894844C34402B67"},
@@ -377,7 +273,7 @@ bool placeAppCluster(Build& b, std::vector<TableDef>& tables, ObjectDef& cluster
 
 // An index segment: its header block only.
 ObjectDef index(Build& b, uint32_t owner, const std::string& name, uint32_t objNo, uint32_t base) {
-  ObjectDef o = object(owner, name, objNo, 1);
+  ObjectDef o = objectDef(owner, name, objNo, 1);
   o.dataObjNo = objNo, o.baseObjNo = base, o.ts = kUsersTs, o.rfn = kUsersRfn, o.header = b.nextUsersBlock;
   SegmentSpec s;
   s.objd = objNo;
@@ -389,7 +285,7 @@ ObjectDef index(Build& b, uint32_t owner, const std::string& name, uint32_t objN
 
 bool buildApplication(Build& b) {
   Catalog& c = b.cat;
-  ObjectDef cluster = object(kScott, "EMP_DEPT", 73150, 3);
+  ObjectDef cluster = objectDef(kScott, "EMP_DEPT", 73150, 3);
   cluster.dataObjNo = 73150;
   std::vector<TableDef> clustered = clusterTables(cluster.dataObjNo);
   std::vector<TableDef> heaps = {emp(), acctHist(), recycled(), allTypes(), rawLog(), docs(), employees(), wide()};
@@ -406,46 +302,21 @@ bool buildApplication(Build& b) {
   for (uint32_t intCol = 3; intCol <= 6; ++intCol)
     c.objects.push_back(index(b, kScott, format("SYS_IL0000073210C%05u$$", intCol), 73208 + intCol, 73210));
   c.objects.push_back(index(b, kHr, "EMP_EMP_ID_PK", 73301, 73300));
-  c.objects.push_back(object(kHr, "EMP_DETAILS_VIEW", 73302, 4));
-  c.objects.push_back(object(kHr, "ADD_JOB_HISTORY", 73303, 7));
-  c.objects.push_back(object(kHr, "GET_BONUS", 73304, 8));
-  c.objects.push_back(object(kHr, "EMP_PKG", 73305, 9));
-  c.objects.push_back(object(kHr, "EMP_PKG", 73306, 11));
+  c.objects.push_back(objectDef(kHr, "EMP_DETAILS_VIEW", 73302, 4));
+  c.objects.push_back(objectDef(kHr, "ADD_JOB_HISTORY", 73303, 7));
+  c.objects.push_back(objectDef(kHr, "GET_BONUS", 73304, 8));
+  c.objects.push_back(objectDef(kHr, "EMP_PKG", 73305, 9));
+  c.objects.push_back(objectDef(kHr, "EMP_PKG", 73306, 11));
   return true;
 }
 
 // The dictionary rows, placed in the SYSTEM file in the segments the
-// bootstrap reads; what each dictionary table holds in scan order.
-struct DictScan {
-  std::vector<Row> user, obj, tab, ind, col, coltype, tabpart;
-};
-
+// bootstrap reads.
 bool buildDictionary(Build& b, DictScan& s) {
-  Catalog& c = b.cat;
-  std::vector<TableDef> dict = dictionaryTables();
-  c.tables.insert(c.tables.begin(), dict.begin(), dict.end());
-  ObjectDef cObj = object(kSys, "C_OBJ#", 2, 3), cUser = object(kSys, "C_USER#", 10, 3);
-  cObj.dataObjNo = 2, cObj.header = kObjCluster.header, cUser.dataObjNo = 10, cUser.header = kUserCluster.header;
-  ObjectDef xml = object(kSys, "XMLTYPE", 3500, 13);
+  ObjectDef xml = objectDef(kSys, "XMLTYPE", 3500, 13);
   xml.oid = kXmlTypeOid;
-  c.objects.insert(c.objects.end(), {cObj, cUser, xml});
-  const DictRows rows = dictionaryRows(c);
-  std::vector<std::vector<Row>> ordered;
-  SegmentPlace p;
-  if (!placeCluster(b.system, kUserCluster.objd, kUserCluster.header, kUserCluster.maxBlocks, 1, {rows.user}, ordered,
-                    p, b.error))
-    return false;
-  s.user = ordered[0];
-  if (!placeHeap(b.system, kObjSeg.objd, kObjSeg.header, kObjSeg.maxBlocks, rows.obj, p, b.error)) return false;
-  s.obj = rows.obj;
-  // Tables 1 to 6 of C_OBJ#: TAB$, CLU$, IND$, ICOL$, COL$, COLTYPE$.
-  if (!placeCluster(b.system, kObjCluster.objd, kObjCluster.header, kObjCluster.maxBlocks, 1,
-                    {rows.tab, {}, rows.ind, {}, rows.col, rows.coltype}, ordered, p, b.error))
-    return false;
-  s.tab = ordered[0], s.ind = ordered[2], s.col = ordered[4], s.coltype = ordered[5];
-  if (!placeHeap(b.system, kTabPartSeg.objd, kTabPartSeg.header, kTabPartSeg.maxBlocks, rows.tabpart, p, b.error))
-    return false;
-  s.tabpart = rows.tabpart;
+  b.cat.objects.push_back(xml);
+  if (!placeDictionary(b.system, b.cat, s, b.error)) return false;
   b.scanned["0.USER$"] = s.user, b.scanned["0.OBJ$"] = s.obj, b.scanned["0.TAB$"] = s.tab;
   b.scanned["0.IND$"] = s.ind, b.scanned["0.COL$"] = s.col, b.scanned["0.COLTYPE$"] = s.coltype;
   b.scanned["0.TABPART$"] = s.tabpart;
@@ -453,34 +324,6 @@ bool buildDictionary(Build& b, DictScan& s) {
 }
 
 // ---- what a correct BEX writes --------------------------------------
-
-std::string lines(const std::vector<Row>& rows, const std::vector<uint8_t>& codes) {
-  std::string s;
-  for (const Row& r : rows) s += dictLine(r, codes);
-  return s;
-}
-
-bool makeDir(const std::string& path, std::string& error) {
-  if (mkdir(path.c_str(), 0755) == 0 || errno == EEXIST) return true;
-  error = "cannot create " + path;
-  return false;
-}
-
-bool writeDictionaryFiles(Build& b, const DictScan& s) {
-  const std::string dir = b.out.path("expect/BEXDICT/");
-  const std::string col = lines(s.col, kColCodes);
-  const std::string tab = lines(s.tab, kTabCodes) + lines(s.ind, kIndCodes) + lines(s.tabpart, kTabPartCodes);
-  if (!writeTextFile(dir + "BEXUSR.TXT", lines(s.user, kUserCodes), b.error) ||
-      !writeTextFile(dir + "BEXOBJ.TXT", lines(s.obj, kObjCodes), b.error) ||
-      !writeTextFile(dir + "BEXTAB.TXT", tab, b.error) || !writeTextFile(dir + "BEXCOL.TXT", col, b.error) ||
-      !writeTextFile(dir + "BEXTYP.TXT", lines(s.coltype, kColTypeCodes), b.error))
-    return false;
-  std::vector<std::string> maps(64);
-  for (const Row& r : s.col) maps[std::stoul(r[0].text) % 64] += dictLine(r, kColCodes);
-  for (size_t i = 0; i < maps.size(); ++i)
-    if (!writeTextFile(dir + format("BEXCOLMAP%03zu.TXT", i), maps[i], b.error)) return false;
-  return true;
-}
 
 // The data file of one UNLOAD TABLE with TO: default tags, a LOB file open,
 // so every row has a field for each position up to the column count, LOB
@@ -557,7 +400,7 @@ bool expectUnload(Build& b, const ListLine& l, std::string& check) {
     return true;
   }
   const std::string rowsDir = b.out.path("expect/rows/");
-  const Unloaded un = renderUnload(b.scanned[l.scanKey], segmentColumns(*l.table, kColCodes), lobNameOf(l.dataFile));
+  const Unloaded un = renderUnload(b.scanned[l.scanKey], segmentColumns(*l.table, colFileCodes()), lobNameOf(l.dataFile));
   if (!writeTextFile(rowsDir + l.dataFile, un.data, b.error)) return false;
   check += "  same 'expect/rows/" + l.dataFile + "' '" + l.dataFile + "'\n";
   if (un.lob.empty()) return true;
@@ -595,10 +438,7 @@ bool writeUnloadExpectations(Build& b) {
 }  // namespace
 
 bool buildDictScenario(ScenarioOut& out, std::string& error) {
-  FileSpec sys = out.fileSpec("dict_system01.dbf", kSystemRfn);
-  sys.blocks = kSystemBlocks;
-  sys.header.tsNumber = kSystemTs;
-  sys.header.tsName = "SYSTEM";
+  FileSpec sys = systemFileSpec(out, "dict_system01.dbf");
   FileSpec usr = out.fileSpec("dict_users04.dbf", kUsersRfn);
   usr.header.tsNumber = kUsersTs;
   usr.header.tsName = "USERS";
@@ -607,7 +447,7 @@ bool buildDictScenario(ScenarioOut& out, std::string& error) {
   DictScan scan;
   const bool ok = buildApplication(b) && buildDictionary(b, scan) && makeDir(out.path("expect"), b.error) &&
                   makeDir(out.path("expect/BEXDICT"), b.error) && makeDir(out.path("expect/rows"), b.error) &&
-                  writeDictionaryFiles(b, scan) && writeUnloadExpectations(b) && out.add(b.system, b.error) &&
+                  writeDictionaryFiles(out.path("expect/BEXDICT/"), scan, b.error) && writeUnloadExpectations(b) && out.add(b.system, b.error) &&
                   out.add(b.usersFile, b.error);
   if (!ok) error = b.error;
   return ok;

@@ -37,6 +37,38 @@ std::string hex(const uint8_t* p, size_t n) {
   return s;
 }
 
+Bytes ucs2be(std::string_view utf8) {
+  Bytes out;
+  for (size_t i = 0; i < utf8.size();) {
+    const auto c = static_cast<uint8_t>(utf8[i]);
+    const size_t n = c < 0x80 ? 1 : c < 0xe0 ? 2 : 3;
+    uint32_t u = n == 1 ? c : n == 2 ? c & 0x1f : c & 0x0f;
+    for (size_t k = 1; k < n && i + k < utf8.size(); ++k) u = (u << 6) | (static_cast<uint8_t>(utf8[i + k]) & 0x3f);
+    out.push_back(static_cast<uint8_t>(u >> 8));
+    out.push_back(static_cast<uint8_t>(u));
+    i += n;
+  }
+  return out;
+}
+
+std::string utf8OfUcs2be(const Bytes& ucs2) {
+  std::string s;
+  for (size_t i = 0; i + 1 < ucs2.size(); i += 2) {
+    const uint32_t u = static_cast<uint32_t>(ucs2[i] << 8 | ucs2[i + 1]);
+    if (u < 0x80) {
+      s += static_cast<char>(u);
+    } else if (u < 0x800) {
+      s += static_cast<char>(0xc0 | u >> 6);
+      s += static_cast<char>(0x80 | (u & 0x3f));
+    } else {
+      s += static_cast<char>(0xe0 | u >> 12);
+      s += static_cast<char>(0x80 | ((u >> 6) & 0x3f));
+      s += static_cast<char>(0x80 | (u & 0x3f));
+    }
+  }
+  return s;
+}
+
 std::string hex(const Bytes& b) { return hex(b.data(), b.size()); }
 
 }  // namespace bex::forge

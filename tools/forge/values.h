@@ -15,6 +15,12 @@ Bytes numberInt(int64_t v);
 // VARCHAR2/CHAR text is stored as its bytes.
 inline Bytes text(std::string_view s) { return bytesOf(s); }
 
+// Character LOB data as stored: UCS-2, most significant byte first, from
+// UTF-8 text of the Basic Multilingual Plane; and back, each 16-bit unit
+// (0x0000 included) as its UTF-8 form.
+Bytes ucs2be(std::string_view utf8);
+std::string utf8OfUcs2be(const Bytes& ucs2);
+
 // Lower-case hexadecimal, two digits per byte, no separators.
 std::string hex(const Bytes& b);
 std::string hex(const uint8_t* p, size_t n);
