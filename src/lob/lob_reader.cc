@@ -14,7 +14,7 @@ constexpr uint8_t kLobBlockBlob = 0x1B, kLobBlockClob = 0x28;
 constexpr uint32_t kLobPayloadAt = 56;        // LOB blocks: payload to 4 bytes before the end
 constexpr uint32_t kChunkPayloadAt = 128;     // blocks of a chunk list
 constexpr uint32_t kBlockTail = 4;
-constexpr uint32_t kMaxChunkBytes = 32768;    // a page (chunk) spans at most this many bytes
+constexpr uint32_t kMaxPageBlocks = 1024;     // blocks of one page a listing may claim
 constexpr uint32_t kMaxChunkEntries = 1024;   // entries checked for repeats
 
 uint32_t lobPayload(uint32_t bs) { return bs - kLobPayloadAt - kBlockTail; }
@@ -120,7 +120,7 @@ void LobReader::mapWalk(const LobLocator& loc, LobKind kind, LobPieceSink& sink,
   (void)kind;  // every kind advances over an absent page alike: the last block keeps its place
   const uint32_t bs = lobBc_.blockSize;
   const LobMap& m = *bc_.lobMap;
-  const uint32_t maxBlocks = kMaxChunkBytes / bs > 0 ? kMaxChunkBytes / bs : 1;
+  const uint32_t maxBlocks = kMaxPageBlocks;
   const bool full = loc.offline || !loc.pagesGiven;
   uint64_t k = 0;
   bool any = false;
@@ -133,7 +133,7 @@ void LobReader::mapWalk(const LobLocator& loc, LobKind kind, LobPieceSink& sink,
       continue;
     }
     const uint32_t count = page.count < maxBlocks ? page.count : maxBlocks;
-    if (page.count > maxBlocks) lost(errors, "LOB page longer than a chunk", page.file, page.block);
+    if (page.count > maxBlocks) lost(errors, "LOB page run cut to 1024 blocks", page.file, page.block);
     for (uint32_t j = 0; j < count; j++, k++) {
       if (!full && k > loc.pages) {
         console_.printf("  LOB value longer than its locator says: cut after %llu blocks\n",

@@ -29,8 +29,8 @@
 //                                   in files 4 and 5          beyond the text
 //   6   A, page 0 in versions 1     B n 1, page 0 in versions offline: every block
 //       then 2                      3 then 1                  full
-//   7   A, page 1 absent (CLOB      A, page 1 absent (BLOB    D, LOB id without
-//       keeps full payloads)        skips its share)          blocks: 0 bytes
+//   7   A, page 1 absent (its       A, page 1 absent (its     D, LOB id without
+//       block still counts)         block still counts)       blocks: 0 bytes lost
 //   8   D, page 1 in file 5         invalid (B with n 3)      B n 0, one block
 //   9   A, 5 blocks in pages of 2   A, 3 MiB + 777 bytes in   E, 4-byte length,
 //                                   pages of 4 blocks         one wide entry
@@ -234,15 +234,15 @@ void clobColumn(Build& b, LobSegment& s) {
   twiceTable[0] = s.page(twiceId, 0, 2, slice(twice, 0, p));
   c[5][kC] = cell("A-two-versions", outOfLine(LocatorCase::A, twiceId, twice.size(), p), twice);
 
-  // Page 1 lost: a CLOB does not count the missing page's block, so the
-  // block of page 2 still counts as a full one and comes out whole.
+  // Page 1 lost: the missing page's block still counts, so page 2's block
+  // is the last one and gives its 600 bytes only (as for a BLOB).
   const Bytes gap = clobText(2 * p + 600, 7);
   const LobId gapId = idOf(7, kC);
   auto& gapTable = b.pagesOf(gapId);
   gapTable[0] = s.page(gapId, 0, 1, slice(gap, 0, p));
   gapTable[2] = s.page(gapId, 2, 1, slice(gap, 2 * p, p));
   c[6][kC] = cell("A-absent-page", outOfLine(LocatorCase::A, gapId, gap.size(), p),
-                  joined({slice(gap, 0, p), slice(gap, 2 * p, p), zeros(p - 600)}), 1);
+                  joined({slice(gap, 0, p), slice(gap, 2 * p, 600)}), 1);
 
   const Bytes split = clobText(p + 800, 8);
   const LobId splitId = idOf(8, kC);
@@ -333,7 +333,8 @@ void nclobColumn(Build& b, LobSegment& s) {
   c[5][kN] = cell("offline", off, joined({offline, zeros(p - 300)}));
 
   b.pagesOf(idOf(7, kN));
-  c[6][kN] = cell("D-no-blocks", outOfLine(LocatorCase::D, idOf(7, kN), 100, p), {});
+  // 100 bytes that no block holds: lost, and counted.
+  c[6][kN] = cell("D-no-blocks", outOfLine(LocatorCase::D, idOf(7, kN), 100, p), {}, 1);
 
   const Bytes small = clobText(1000, 8);
   pages(b, s, idOf(8, kN), small);
