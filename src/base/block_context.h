@@ -12,7 +12,6 @@ struct DataFileRegistry;
 struct BlockList;
 struct ReadCache;
 struct Conversions;
-struct AsmContext;
 struct LobMap;
 
 inline constexpr uint32_t kTagBufferSize = 128;
@@ -53,7 +52,6 @@ struct BlockContext {
   uint64_t BadBlockCount = 0;
   uint64_t rowLimit = kNoRowLimit;
   uint32_t maxChains = 0;
-  AsmContext* asmContext = nullptr;
   LobMap* lobMap = nullptr;
   uint16_t transOffset = 0;
   uint16_t transCount = 0;

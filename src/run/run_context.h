@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "asm/asm_file.h"
 #include "datafile/block_list.h"
 #include "datafile/read_cache.h"
 #include "datafile/registry.h"
@@ -56,7 +57,8 @@ struct RunContext {
   Settings settings;
   BlockContext bc;
 
-  DataFileRegistry registry;
+  AsmContext asmContext;  // the ASM disk group "+n" data files are read from
+  DataFileRegistry registry;  // after asmContext: its sources may read through it
   BlockList corruptList;
   BlockList skipList;
   ReadCache caches[2];  // primary (CACHE_SIZE) and LOB reads
