@@ -126,6 +126,13 @@ bool lookUpTable(RunContext& rc, UnloadJob& job, TableLookup& t) {
   return rc.settings.tablespace == 0 || rc.settings.tablespace == t.storage.ts;
 }
 
+// A syntax script or control file that cannot be created is passed over in
+// silence; one that could not be written whole is said to be incomplete,
+// like the data file.
+void reportScript(RunContext& rc, ScriptFile result, const char* name) {
+  if (result == ScriptFile::kWriteFailed) rc.out.printf("  Write error on %s, the file is incomplete!\n", name);
+}
+
 // The syntax script and control file of a text-style unload with a TO name.
 struct ScriptNames {
   char syntax[kGeneratedNameMax + 1] = "";
@@ -136,13 +143,14 @@ void writeTableScripts(RunContext& rc, const UnloadJob& job, const TableLookup& 
                        ScriptNames& names) {
   syntaxScriptName(job.owner, target, objd, names.syntax, sizeof names.syntax);
   std::string create;
-  buildCreateTable(rc.dictDir, t.object, target, true, rc.settings.uniqueTname, objd, rc.settings.ignoreNotnull, create);
-  writeSyntaxScript(names.syntax, create.c_str());
+  buildCreateTable(rc.dictDir, t.object, target, true, rc.settings.uniqueTname, objd, rc.settings.ignoreNotnull,
+                   create);
+  reportScript(rc, writeSyntaxScript(names.syntax, create.c_str()), names.syntax);
   controlFileName(job.owner, target, job.partition, objd, names.control, sizeof names.control);
   const BlockContext& bc = rc.bc;
   ControlFileSpec cs{job.tableArg, job.outputName, target, objd, rc.settings.uniqueTname != 0, bc.rowAddress != 0,
                      bc.fieldTag, bc.fieldTagLen, bc.recordTag, bc.recordTagLen, &job.columns};
-  writeControlFile(names.control, cs);
+  reportScript(rc, writeControlFile(names.control, cs), names.control);
 }
 
 void unloadTableRows(RunContext& rc, UnloadJob& job, const TableLookup& t) {
