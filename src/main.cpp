@@ -4,8 +4,9 @@
 
 #include <cstdio>
 
-#include "shell/command_loop.h"
+#include "base/dict_directory.h"
 #include "base/sink.h"
+#include "shell/command_loop.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ int main() {
   setvbuf(stdout, nullptr, _IONBF, 0);
   bex::FileSink out(stdout);
   raiseOpenFileLimit(out);
-  mkdir("BEXDICT", 0777);
+  mkdir(bex::DictDirectory::kDefault, 0777);
   bex::commandLoop(stdin, out);
   out.flush();
   return 0;

@@ -1,21 +1,20 @@
-// What the block reader needs of an ASM disk group: the extent map of one
-// ASM file and a read of whole blocks through it. Until disk groups can be
-// loaded, no ASM file can be mapped.
+// What the data file registry needs of an ASM disk group: a byte source for
+// one ASM file, read through the file's extent map. Until disk groups can be
+// loaded, the group holds no disks and no ASM file can be opened.
 #pragma once
 #include <cstdint>
+#include <memory>
+
+#include "base/byte_source.h"
 
 namespace bex {
 
-struct AsmContext;
-struct AsmFileMap;
+// The disk group of the run, owned by the RunContext; the sources opened on
+// it read through its disks.
+struct AsmContext {};
 
-// The extent map of ASM file fileNumber, or nullptr when the disk group
-// does not hold it (or no disk group is loaded).
-AsmFileMap* mapAsmFile(AsmContext* asmContext, uint32_t fileNumber);
-void releaseAsmFile(AsmFileMap* map);
-// Reads up to count blocks of blockSize bytes from block firstBlock of the
-// mapped file into out; returns the bytes delivered (whole blocks only).
-uint32_t readAsmBlocks(AsmContext* asmContext, AsmFileMap* map, uint32_t firstBlock, uint32_t count,
-                       uint32_t blockSize, uint8_t* out);
+// ASM file fileNumber as a byte source, or nullptr when the disk group does
+// not hold it (or no disk group is loaded).
+std::unique_ptr<ByteSource> openAsmFile(AsmContext& group, uint32_t fileNumber);
 
 }  // namespace bex

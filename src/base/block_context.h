@@ -12,7 +12,6 @@ struct DataFileRegistry;
 struct BlockList;
 struct ReadCache;
 struct Conversions;
-struct AsmContext;
 struct LobMap;
 class LobReader;
 
@@ -54,7 +53,6 @@ struct BlockContext {
   uint64_t BadBlockCount = 0;
   uint64_t rowLimit = kNoRowLimit;
   uint32_t maxChains = 0;
-  AsmContext* asmContext = nullptr;
   LobMap* lobMap = nullptr;
   LobReader* lobReader = nullptr;  // the run's LOB value reader (its own block buffer)
   uint16_t transOffset = 0;

@@ -1,11 +1,7 @@
 #include "datafile/block_reader.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
 
-#include "asm/asm_file.h"
 #include "datafile/block_list.h"
 #include "base/byte_order.h"
 #include "datafile/read_cache.h"
@@ -14,19 +10,6 @@
 namespace bex {
 
 namespace {
-
-// Reads up to n bytes at offset; returns the bytes read (short at end of file).
-size_t preadFull(int fd, uint8_t* buf, size_t n, uint64_t offset) {
-  size_t done = 0;
-  while (done < n) {
-    if (offset + done > static_cast<uint64_t>(INT64_MAX)) break;
-    ssize_t r = ::pread(fd, buf + done, n - done, static_cast<off_t>(offset + done));
-    if (r < 0 && errno == EINTR) continue;
-    if (r <= 0) break;
-    done += static_cast<size_t>(r);
-  }
-  return done;
-}
 
 uint64_t blockOffset(const DataFile& f, uint32_t block, uint32_t blockSize) {
   return static_cast<uint64_t>(block) * blockSize + f.headerSize;
@@ -42,12 +25,11 @@ void copyFromCache(BlockContext& bc, const ReadCache& c, uint32_t block) {
   memcpy(bc.block, c.buffer.get() + static_cast<size_t>(block - c.first) * bc.blockSize, bc.blockSize);
 }
 
-// Reads one stretch of the slot's file from block on into the cache.
-size_t fillStretch(BlockContext& bc, ReadCache& c, const DataFile& f, uint32_t block) {
-  if (f.fd >= 0) return preadFull(f.fd, c.buffer.get(), c.size, blockOffset(f, block, bc.blockSize));
-  if (f.asmMap)
-    return readAsmBlocks(bc.asmContext, f.asmMap, block, c.size / bc.blockSize, bc.blockSize, c.buffer.get());
-  return 0;
+// Reads n bytes of the slot's file from block on; the bytes read (short at
+// the end of the file or at a read error, 0 for a slot without a source).
+size_t readFrom(const DataFile& f, uint32_t block, uint32_t blockSize, uint8_t* buf, size_t n) {
+  if (!f.source) return 0;
+  return f.source->read(blockOffset(f, block, blockSize), buf, n).bytes;
 }
 
 // Cache lookup and read-ahead refill shared by ReadBlock and ReadBlockLob.
@@ -63,7 +45,9 @@ uint32_t readThroughCache(BlockContext& bc, ReadCache& c, uint32_t rfn, uint32_t
     copyFromCache(bc, c, block);
     return bc.blockSize;
   }
-  size_t n = static_cast<uint32_t>(slot) < reg.count ? fillStretch(bc, c, reg.slots[slot], block) : 0;
+  size_t n = static_cast<uint32_t>(slot) < reg.count
+                 ? readFrom(reg.slots[slot], block, bc.blockSize, c.buffer.get(), c.size)
+                 : 0;
   if (n == 0) {
     c.empty();
     bc.BadBlockCount++;
@@ -83,9 +67,7 @@ uint32_t readThroughCache(BlockContext& bc, ReadCache& c, uint32_t rfn, uint32_t
 
 // One block of a slot straight into the block buffer; bytes read.
 size_t readOne(BlockContext& bc, const DataFile& f, uint32_t block) {
-  if (f.fd >= 0) return preadFull(f.fd, bc.block, bc.blockSize, blockOffset(f, block, bc.blockSize));
-  if (f.asmMap) return readAsmBlocks(bc.asmContext, f.asmMap, block, 1, bc.blockSize, bc.block);
-  return 0;
+  return readFrom(f, block, bc.blockSize, bc.block, bc.blockSize);
 }
 
 bool listHolds(const BlockList* list, uint32_t rdba) {

@@ -1,8 +1,5 @@
 #include "datafile/registry.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstring>
 
 #include "asm/asm_file.h"
@@ -81,22 +78,13 @@ uint32_t lastWholeBlock(BlockContext& bc, uint32_t slot) {
 
 DataFileRegistry::DataFileRegistry() {
   for (uint32_t& b : buckets) b = kNoNode;
-  for (DataFile& f : slots) {
-    memset(&f, 0, sizeof f);
-    f.fd = -1;
-  }
+  for (DataFile& f : slots) f = DataFile{};
 }
 
 DataFileRegistry::~DataFileRegistry() { clear(); }
 
 void DataFileRegistry::clear() {
-  for (uint32_t i = 0; i < count; i++) {
-    DataFile& f = slots[i];
-    if (f.fd >= 0) ::close(f.fd);
-    if (f.asmMap) releaseAsmFile(f.asmMap);
-    memset(&f, 0, sizeof f);
-    f.fd = -1;
-  }
+  for (uint32_t i = 0; i < count; i++) slots[i] = DataFile{};
   count = 0;
   memo = kNoNode;
   for (uint32_t& b : buckets) b = kNoNode;
@@ -130,8 +118,7 @@ bool parseConfigLine(DataFileRegistry& reg, const char* line) {
   while (*p && isBlank(*p)) p++;
   if (*p == 0 || *p == '#') return false;
   DataFile& f = reg.slots[reg.count];
-  memset(&f, 0, sizeof f);
-  f.fd = -1;
+  f = DataFile{};
   f.rfn = static_cast<uint16_t>(reg.count + 1);
   const char* end = p;
   while (*end && !isBlank(*end)) end++;
@@ -144,15 +131,17 @@ bool parseConfigLine(DataFileRegistry& reg, const char* line) {
   return true;
 }
 
-void openSlots(DataFileRegistry& reg, AsmContext* asmContext, Sink& out) {
+void openSlots(DataFileRegistry& reg, AsmContext& asmGroup, Sink& out) {
   for (uint32_t i = 0; i < reg.count; i++) {
     DataFile& f = reg.slots[i];
     if (f.path[0] == '+') {
-      f.asmMap = mapAsmFile(asmContext, static_cast<uint32_t>(tokenNumber(f.path + 1)));
+      // An ASM file the group cannot map is listed like an unopenable file,
+      // without the message.
+      f.source = openAsmFile(asmGroup, static_cast<uint32_t>(tokenNumber(f.path + 1)));
       continue;
     }
-    f.fd = ::open(f.path, O_RDONLY | O_CLOEXEC);
-    if (f.fd < 0) out.printf("Cannot open file : %s \n", f.path);
+    f.source = FileSource::open(f.path);
+    if (!f.source) out.printf("Cannot open file : %s \n", f.path);
   }
 }
 

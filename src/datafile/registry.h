@@ -4,13 +4,14 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
+#include "base/byte_source.h"
 #include "base/sink.h"
 
 namespace bex {
 
 struct AsmContext;
-struct AsmFileMap;
 struct BlockContext;
 
 inline constexpr uint32_t kMaxDataFiles = 1023;
@@ -18,18 +19,19 @@ inline constexpr uint32_t kRegistryBuckets = 1024;
 inline constexpr uint32_t kDataFilePathMax = 512;
 inline constexpr uint32_t kNoNode = 0xFFFFFFFF;
 
+// One configuration line. A value-initialised DataFile (DataFile{}) is an
+// empty slot.
 struct DataFile {
   char path[kDataFilePathMax + 1];
   uint32_t headerSize;  // bytes before block 0, added to every offset
-  int fd;               // open read-only, or -1
-  AsmFileMap* asmMap;   // the file's extent map inside the disk group
+  std::unique_ptr<ByteSource> source;  // the file's bytes, or none when it could not be opened
   uint32_t ts;          // tablespace number from the file header
   uint16_t rfn;         // relative file number; line position until probed
   uint8_t ver;          // format byte of the block the probe accepted
   uint16_t bsize;
   uint32_t blocks;      // highest block number that can be read whole
   uint32_t sizemb;
-  bool usable() const { return fd >= 0 || asmMap != nullptr; }
+  bool usable() const { return source != nullptr; }
 };
 
 struct FileNode {
@@ -51,7 +53,7 @@ struct DataFileRegistry {
   FileNode nodes[kMaxDataFiles];  // node i belongs to slot i
   DataFile slots[kMaxDataFiles];
 
-  // Closes every handle, releases every ASM map, forgets every slot and node.
+  // Closes every source, forgets every slot and node.
   void clear();
   // Slot holding rfn (later slots win), or -1. Remembers the node found.
   int lookup(uint32_t rfn);
@@ -62,8 +64,9 @@ struct DataFileRegistry {
 // Parses one configuration line into the next slot; false when the line is
 // ignored (blank or comment) or the registry is full.
 bool parseConfigLine(DataFileRegistry& reg, const char* line);
-// Opens every slot: "+n" through the ASM context, other paths read-only.
-void openSlots(DataFileRegistry& reg, AsmContext* asmContext, Sink& out);
+// Opens every slot: "+n" as ASM file n of the disk group, other paths as
+// operating-system files, read-only.
+void openSlots(DataFileRegistry& reg, AsmContext& asmGroup, Sink& out);
 // Probes one slot with the current BLOCK_SIZE, BYTE_ORDER and BIGFILE.
 void FileProbe(BlockContext& bc, uint32_t slot);
 // Probes every slot, prints the file list and rebuilds the hash.

@@ -1,10 +1,5 @@
 #include "datafile/slot_reader.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-
-#include "asm/asm_file.h"
 #include "datafile/registry.h"
 
 namespace bex {
@@ -30,24 +25,12 @@ bool SlotReader::refill() {
   for (;;) {
     uint64_t want = static_cast<uint64_t>(last_ - nextBlock_ + 1) * bs;
     size_t n = want < windowSize_ ? static_cast<size_t>(want) : windowSize_ / bs * bs;
-    size_t got = 0;
-    bool error = false;
-    if (f.fd >= 0) {
-      uint64_t offset = static_cast<uint64_t>(nextBlock_) * bs + f.headerSize;
-      while (got < n) {
-        ssize_t r = ::pread(f.fd, window_.get() + got, n - got, static_cast<off_t>(offset + got));
-        if (r < 0 && errno == EINTR) continue;
-        error = r < 0;
-        if (r <= 0) break;
-        got += static_cast<size_t>(r);
-      }
-    } else if (f.asmMap) {
-      got = readAsmBlocks(bc_.asmContext, f.asmMap, nextBlock_, static_cast<uint32_t>(n / bs), bs, window_.get());
-    }
+    const ReadResult got =
+        f.source->read(static_cast<uint64_t>(nextBlock_) * bs + f.headerSize, window_.get(), n);
     windowFirst_ = nextBlock_;
-    windowCount_ = static_cast<uint32_t>(got / bs);
+    windowCount_ = static_cast<uint32_t>(got.bytes / bs);
     if (windowCount_ > 0) return true;
-    if (!error || nextBlock_ == last_) return false;
+    if (!got.error || nextBlock_ == last_) return false;
     nextBlock_++;
   }
 }

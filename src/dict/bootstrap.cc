@@ -49,11 +49,11 @@ constexpr DictTable kFoundTables[] = {
 };
 constexpr DictTable kColTypeTable = {"COLTYPE$", kColTypeTypes, sizeof kColTypeTypes};
 
-// One dictionary file being written; rows go to the console when it
-// cannot be opened.
+// One dictionary file (by its name in the run's dictionary directory) being
+// written; rows go to the console when it cannot be opened.
 class DictOutput {
  public:
-  DictOutput(RunContext& rc, const char* path, const char* mode) : file_(fopen(path, mode)) {
+  DictOutput(RunContext& rc, const char* name, const char* mode) : file_(fopen(rc.dictDir.file(name).c_str(), mode)) {
     if (file_) sink_ = std::make_unique<FileSink>(file_, kOutputBufferSize);
     out_ = sink_ ? sink_.get() : &rc.out;
   }
@@ -83,9 +83,9 @@ void resetCounters(BlockContext& bc) { bc.RowCount = bc.LobCount = 0; }
 
 // Unloads one table into its file (written anew, or appended to); true
 // when the rows went to the file.
-bool unloadInto(RunContext& rc, const char* path, const char* mode, const char* name, uint32_t objd,
+bool unloadInto(RunContext& rc, const char* file, const char* mode, const char* name, uint32_t objd,
                 uint32_t table, const uint8_t* types, size_t count) {
-  DictOutput out(rc, path, mode);
+  DictOutput out(rc, file, mode);
   rc.out.printf("Unload Dict Table %s ...\n", name);
   unloadDictTable(rc, out.sink(), objd, table, types, count);
   return out.toFile();
@@ -93,18 +93,18 @@ bool unloadInto(RunContext& rc, const char* path, const char* mode, const char* 
 
 // A SYS table located through the dictionary files just written: its data
 // object and table number.
-bool locateSysTable(const char* name, StorageRecord& st) {
+bool locateSysTable(const DictDirectory& dir, const char* name, StorageRecord& st) {
   ObjectRecord o;
   o.segmentObjNo = 0;
-  if (!findTableObject(0, name, "", o) && !findIndexObject(0, name, "", o)) return false;
-  return findStorage(o.objNo, st);
+  if (!findTableObject(dir, 0, name, "", o) && !findIndexObject(dir, 0, name, "", o)) return false;
+  return findStorage(dir, o.objNo, st);
 }
 
 // False when the table is not in the dictionary files.
-bool unloadFoundTable(RunContext& rc, const DictTable& t, const char* path, const char* mode) {
+bool unloadFoundTable(RunContext& rc, const DictTable& t, const char* file, const char* mode) {
   StorageRecord st;
-  if (!locateSysTable(t.name, st)) return false;
-  unloadInto(rc, path, mode, t.name, st.dataObjNo, st.cluster, t.types, t.count);
+  if (!locateSysTable(rc.dictDir, t.name, st)) return false;
+  unloadInto(rc, file, mode, t.name, st.dataObjNo, st.cluster, t.types, t.count);
   return true;
 }
 
@@ -149,7 +149,7 @@ void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clust
   resetCounters(bc);
   if (unloadInto(rc, kColumnFile, "wb", "COL$", ov.objd(kObjectClusterObjd), ov.table(kColTable), kColTypes,
                  sizeof kColTypes))
-    splitColumnFile(kDictDir);
+    splitColumnFile(rc.dictDir);
   // Without COLTYPE$ an older BEXTYP.TXT would name the types of another
   // database's columns: it is emptied.
   if (!unloadFoundTable(rc, kColTypeTable, kColumnTypeFile, "wb")) DictOutput(rc, kColumnTypeFile, "wb");

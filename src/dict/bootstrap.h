@@ -1,6 +1,7 @@
 // UNLOAD TABLE DICT$: the rows of the core dictionary tables, read straight
 // from the blocks of every open data file, written as the dictionary files
-// under BEXDICT (bootstrapDictionary is declared in dictionary.h).
+// in the run's dictionary directory (bootstrapDictionary is declared in
+// dictionary.h).
 #pragma once
 #include <cstddef>
 #include <cstdint>

@@ -11,15 +11,15 @@ constexpr size_t kLineMax = 511;
 constexpr size_t kLineMin = 10;
 }  // namespace
 
-void splitColumnFile(const std::string& dir) {
-  FILE* in = fopen((dir + "/BEXCOL.TXT").c_str(), "rb");
+void splitColumnFile(const DictDirectory& dir) {
+  FILE* in = fopen(dir.file("BEXCOL.TXT").c_str(), "rb");
   if (!in) return;
   FILE* maps[kColumnMapFiles];
   bool allOpen = true;
   for (unsigned i = 0; i < kColumnMapFiles; i++) {
     char name[32];
-    snprintf(name, sizeof name, "/BEXCOLMAP%03u.TXT", i);
-    maps[i] = fopen((dir + name).c_str(), "wb");
+    snprintf(name, sizeof name, "BEXCOLMAP%03u.TXT", i);
+    maps[i] = fopen(dir.file(name).c_str(), "wb");
     allOpen = allOpen && maps[i];
   }
   char line[kLineMax + 1];

@@ -1,7 +1,7 @@
 // The column dictionary (BEXCOL.TXT) split into 64 column map files by OBJ#
 // modulo 64, so that looking up one table's columns reads a 64th of it.
 #pragma once
-#include <string>
+#include "base/dict_directory.h"
 
 namespace bex {
 
@@ -9,6 +9,6 @@ inline constexpr unsigned kColumnMapFiles = 64;
 
 // Builds dir/BEXCOLMAP000.TXT .. BEXCOLMAP063.TXT from dir/BEXCOL.TXT;
 // nothing happens when BEXCOL.TXT cannot be opened.
-void splitColumnFile(const std::string& dir = "BEXDICT");
+void splitColumnFile(const DictDirectory& dir);
 
 }  // namespace bex

@@ -12,23 +12,26 @@ namespace {
 
 // The segment header of a LOB column's index, found as the object
 // SYS_IL<table OBJ#>C<INTCOL#>$$ of the table's owner.
-void findLobIndex(const ObjectRecord& table, const char* partition, const ColumnRecord& c, ColumnSpec& cs) {
+void findLobIndex(const DictDirectory& dir, const ObjectRecord& table, const char* partition, const ColumnRecord& c,
+                  ColumnSpec& cs) {
   if (cs.lobIndexFile != 0 || cs.lobIndexBlock != 0) return;  // given by the LOB option
   char name[kDictNameMax + 1];
   snprintf(name, sizeof name, "SYS_IL%010uC%05u$$", table.objNo, c.intColNo);
   ObjectRecord index;
   index.segmentObjNo = 0;
-  if (!findTableObject(table.ownerNo, name, partition, index) && !findIndexObject(table.ownerNo, name, partition, index))
+  if (!findTableObject(dir, table.ownerNo, name, partition, index) &&
+      !findIndexObject(dir, table.ownerNo, name, partition, index))
     return;
   StorageRecord st;
-  if (!findStorage(index.segmentObjNo, st)) return;
+  if (!findStorage(dir, index.segmentObjNo, st)) return;
   cs.lobIndexFile = static_cast<uint16_t>(st.file);
   cs.lobIndexBlock = st.block;
 }
 
 uint8_t typeCodeOf(uint32_t type) { return type <= 0xff ? static_cast<uint8_t>(type) : static_cast<uint8_t>(kTypeUnknown); }
 
-void enterColumn(const ObjectRecord& table, const char* partition, const ColumnRecord& c, TableColumns& cols) {
+void enterColumn(const DictDirectory& dir, const ObjectRecord& table, const char* partition, const ColumnRecord& c,
+                 TableColumns& cols) {
   const uint32_t i = c.segColNo - 1;
   ColumnSpec& cs = cols.column[i];
   cs.type = typeCodeOf(c.type);
@@ -40,16 +43,16 @@ void enterColumn(const ObjectRecord& table, const char* partition, const ColumnR
   d.typeKind = c.typeKind;
   memcpy(d.typeOwner, c.typeOwner, sizeof d.typeOwner);
   memcpy(d.typeName, c.typeName, sizeof d.typeName);
-  if (c.type == kTypeClob || c.type == kTypeBlob) findLobIndex(table, partition, c, cs);
+  if (c.type == kTypeClob || c.type == kTypeBlob) findLobIndex(dir, table, partition, c, cs);
 }
 
 }  // namespace
 
-void loadColumns(const ObjectRecord& table, const char* partition, TableColumns& cols) {
+void loadColumns(const DictDirectory& dir, const ObjectRecord& table, const char* partition, TableColumns& cols) {
   if (!partition) partition = "";
   uint32_t count = 0;
-  forEachSegmentColumn(table.objNo, [&](const ColumnRecord& c) {
-    enterColumn(table, partition, c, cols);
+  forEachSegmentColumn(dir, table.objNo, [&](const ColumnRecord& c) {
+    enterColumn(dir, table, partition, c, cols);
     count = std::max(count, c.segColNo);
   });
   cols.count = static_cast<uint16_t>(count);

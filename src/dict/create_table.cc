@@ -119,12 +119,12 @@ void appendCreateType(std::string& out, const ColumnRecord& c, bool commentNotNu
   }
 }
 
-bool buildCreateTable(const ObjectRecord& table, const char* targetName, bool multiLine, bool uniqueName,
-                      uint32_t dataObjNo, bool commentNotNull, std::string& text) {
+bool buildCreateTable(const DictDirectory& dir, const ObjectRecord& table, const char* targetName, bool multiLine,
+                      bool uniqueName, uint32_t dataObjNo, bool commentNotNull, std::string& text) {
   constexpr size_t kPoolReserve = 64 * 1024;
   CreateEntries e;
   e.pool.reserve(kPoolReserve);
-  forEachSegmentColumn(table.objNo, [&](const ColumnRecord& c) { e.add(c, commentNotNull); });
+  forEachSegmentColumn(dir, table.objNo, [&](const ColumnRecord& c) { e.add(c, commentNotNull); });
   const char* name = targetName && targetName[0] ? targetName : table.name;
   // The target name may be as long as a file name: no fixed buffer here.
   text.reserve(e.pool.size() + 2 * e.count + strlen(name) + 32);

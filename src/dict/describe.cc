@@ -33,12 +33,12 @@ void printNumber(Sink& out, const ColumnRecord& c) {
     out.printf("FLOAT %s\n", notNull(c));
 }
 
-void printColumns(Sink& out, uint32_t objNo) {
+void printColumns(const DictDirectory& dir, Sink& out, uint32_t objNo) {
   out.write("No. SEQ INT Column Name                   Type            \n");
   out.write("--- --- --- ----------------------------- ----------------\n");
-  forEachColumn(objNo, [&](const ColumnRecord& record) {
+  forEachColumn(dir, objNo, [&](const ColumnRecord& record) {
     ColumnRecord c = record;
-    resolveObjectType(c);
+    resolveObjectType(dir, c);
     out.printf("%3d %3d %3d %-30s", asInt(c.colNo), asInt(c.segColNo), asInt(c.intColNo), c.name);
     printDescType(out, c, objNo);
     return false;
@@ -118,22 +118,24 @@ void cmdDesc(RunContext& rc) {
   if (!splitOwnerTable(cl.token(), owner, table)) return;
   if (cl.nextToken()) copyToken(cl.token(), partition, kDictNameMax);
   UserRecord user;
-  if (!findUser(owner, user)) {
+  const DictDirectory& dir = rc.dictDir;
+  if (!findUser(dir, owner, user)) {
     out.printf("  USER %s does not exists!\n", owner);
     return;
   }
   ObjectRecord obj;
   obj.segmentObjNo = 0;
-  if (!findTableObject(user.userNo, table, partition, obj) && !findIndexObject(user.userNo, table, partition, obj)) {
+  if (!findTableObject(dir, user.userNo, table, partition, obj) &&
+      !findIndexObject(dir, user.userNo, table, partition, obj)) {
     out.printf("  TABLE %s.%s does not exists!\n", owner, table);
     return;
   }
   out.write("\n");
   StorageRecord st;
-  findStorage(obj.segmentObjNo, st);
+  findStorage(dir, obj.segmentObjNo, st);
   out.printf("Storage(OBJ#=%u OBJD=%u TS=%u FILE=%u BLOCK=%u CLUSTER=%u)\n", st.objNo, st.dataObjNo, st.ts, st.file,
              st.block, st.cluster);
-  printColumns(out, obj.objNo);
+  printColumns(dir, out, obj.objNo);
   out.write("\n");
 }
 

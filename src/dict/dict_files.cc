@@ -4,8 +4,10 @@
 
 namespace bex {
 
-void columnMapName(uint32_t objNo, char (&out)[kColumnMapNameSize]) {
-  snprintf(out, sizeof out, "%s/BEXCOLMAP%03u.TXT", kDictDir, objNo % 64);
+std::string columnMapName(const DictDirectory& dir, uint32_t objNo) {
+  char name[32];
+  snprintf(name, sizeof name, "BEXCOLMAP%03u.TXT", objNo % 64);
+  return dir.file(name);
 }
 
 // Read-only: a query never needs to write the files it reads.

@@ -5,23 +5,25 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <string_view>
+
+#include "base/dict_directory.h"
 
 namespace bex {
 
-inline constexpr const char* kDictDir = "BEXDICT";
-inline constexpr const char* kUserFile = "BEXDICT/BEXUSR.TXT";
-inline constexpr const char* kObjectFile = "BEXDICT/BEXOBJ.TXT";
-inline constexpr const char* kStorageFile = "BEXDICT/BEXTAB.TXT";
-inline constexpr const char* kColumnFile = "BEXDICT/BEXCOL.TXT";
-inline constexpr const char* kColumnTypeFile = "BEXDICT/BEXTYP.TXT";
+// The files in the run's dictionary directory.
+inline constexpr const char* kUserFile = "BEXUSR.TXT";
+inline constexpr const char* kObjectFile = "BEXOBJ.TXT";
+inline constexpr const char* kStorageFile = "BEXTAB.TXT";
+inline constexpr const char* kColumnFile = "BEXCOL.TXT";
+inline constexpr const char* kColumnTypeFile = "BEXTYP.TXT";
 
 // A line is read into this many bytes; a longer line is passed over whole.
 inline constexpr size_t kDictLineBuffer = 1024;
-inline constexpr size_t kColumnMapNameSize = 32;
 
-// "BEXDICT/BEXCOLMAP%03u.TXT" of the map file holding objNo's columns.
-void columnMapName(uint32_t objNo, char (&out)[kColumnMapNameSize]);
+// dir/BEXCOLMAP%03u.TXT: the map file holding objNo's columns.
+std::string columnMapName(const DictDirectory& dir, uint32_t objNo);
 
 // Streams the lines of one dictionary file. Lines that are empty or begin
 // with a NUL, line feed or carriage return are passed over, and so is every

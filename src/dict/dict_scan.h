@@ -10,8 +10,8 @@ namespace bex {
 
 // False when the file cannot be opened.
 template <class Record, class Visit>
-bool forEachRecord(const char* path, bool (*read)(std::string_view, Record&), Visit&& visit) {
-  DictLineReader in(path);
+bool forEachRecord(const std::string& path, bool (*read)(std::string_view, Record&), Visit&& visit) {
+  DictLineReader in(path.c_str());
   if (!in.opened()) return false;
   std::string_view line;
   while (in.next(line)) {

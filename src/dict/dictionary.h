@@ -1,10 +1,12 @@
 // The dictionary queries the unload engine and the commands built on the
-// dictionary files (BEXDICT/BEX*.TXT) answer through. Each query opens its
-// file, reads it from the start and closes it; nothing is cached.
+// dictionary files (BEX*.TXT in the run's dictionary directory) answer
+// through. Each query opens its file, reads it from the start and closes it;
+// nothing is cached.
 #pragma once
 #include <cstdint>
 #include <string>
 
+#include "base/dict_directory.h"
 #include "value/column_type.h"
 
 namespace bex {
@@ -64,24 +66,27 @@ struct TableColumns {
 };
 
 // BEXUSR.TXT: the user of that name (same length, ASCII case ignored).
-bool findUser(const char* name, UserRecord& out);
+bool findUser(const DictDirectory& dir, const char* name, UserRecord& out);
 // BEXOBJ.TXT: a table (TYPE# 2, 19, 34) or an index (1, 20, 35) of the owner
 // with that name and subname (empty matches empty). The caller clears
 // out.segmentObjNo first.
-bool findTableObject(uint32_t ownerNo, const char* name, const char* subname, ObjectRecord& out);
-bool findIndexObject(uint32_t ownerNo, const char* name, const char* subname, ObjectRecord& out);
+bool findTableObject(const DictDirectory& dir, uint32_t ownerNo, const char* name, const char* subname,
+                     ObjectRecord& out);
+bool findIndexObject(const DictDirectory& dir, uint32_t ownerNo, const char* name, const char* subname,
+                     ObjectRecord& out);
 // BEXTAB.TXT: the first row of objNo with a non-zero DATAOBJ#; all zero when none.
-bool findStorage(uint32_t objNo, StorageRecord& out);
+bool findStorage(const DictDirectory& dir, uint32_t objNo, StorageRecord& out);
 // Fills names, types, lengths, character-set data and LOB index addresses
 // of the table's columns. A LOB index address already set in cols (by the
 // LOB option) is kept.
-void loadColumns(const ObjectRecord& table, const char* partition, TableColumns& cols);
+void loadColumns(const DictDirectory& dir, const ObjectRecord& table, const char* partition, TableColumns& cols);
 // The CREATE TABLE text of the table under targetName (the table's own
 // NAME when empty); false when the table has no usable column list.
-bool buildCreateTable(const ObjectRecord& table, const char* targetName, bool multiLine, bool uniqueName,
-                      uint32_t dataObjNo, bool commentNotNull, std::string& text);
+bool buildCreateTable(const DictDirectory& dir, const ObjectRecord& table, const char* targetName, bool multiLine,
+                      bool uniqueName, uint32_t dataObjNo, bool commentNotNull, std::string& text);
 
-// UNLOAD TABLE DICT$: unloads the core dictionary tables into BEXDICT.
+// UNLOAD TABLE DICT$: unloads the core dictionary tables into the run's
+// dictionary directory.
 // The overrides are the OBJECT and CLUSTER options (0 when absent).
 void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clusterOverride);
 

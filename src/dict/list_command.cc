@@ -48,9 +48,9 @@ void printUsage(Sink& out) {
   out.write("  LIST { USER | CHARSET } \n");
 }
 
-void listUsers(Sink& out) {
+void listUsers(const DictDirectory& dir, Sink& out) {
   unsigned n = 0;
-  forEachRecord(kUserFile, readUserRecord, [&](const UserRecord& u) {
+  forEachRecord(dir.file(kUserFile), readUserRecord, [&](const UserRecord& u) {
     out.printf(" %-31s", u.name);
     if (++n % 3 == 0) out.put('\n');
     return false;
@@ -62,8 +62,9 @@ void listUsers(Sink& out) {
 // Every object of the user of that TYPE#, recycle-bin names passed over
 // when asked to.
 template <class Visit>
-void forEachUserObject(uint32_t userNo, uint32_t type, bool skipRecycleBin, Visit&& visit) {
-  forEachRecord(kObjectFile, readObjectRecord, [&](const ObjectRecord& o) {
+void forEachUserObject(const DictDirectory& dir, uint32_t userNo, uint32_t type, bool skipRecycleBin,
+                       Visit&& visit) {
+  forEachRecord(dir.file(kObjectFile), readObjectRecord, [&](const ObjectRecord& o) {
     if (o.ownerNo == userNo && o.type == type && !(skipRecycleBin && isRecycleBinName(o.name))) visit(o);
     return false;
   });
@@ -72,9 +73,9 @@ void forEachUserObject(uint32_t userNo, uint32_t type, bool skipRecycleBin, Visi
 void listUnloadLines(Sink& out, const RunContext& rc, const char* user, uint32_t userNo) {
   const char* ext = rc.bc.outputStyle == kStyleDmp ? "dmp" : "txt";
   for (uint32_t type : {kObjTable, kObjTablePartition, kObjTableSubpartition}) {
-    forEachUserObject(userNo, type, true, [&](const ObjectRecord& o) {
+    forEachUserObject(rc.dictDir, userNo, type, true, [&](const ObjectRecord& o) {
       StorageRecord st;
-      if (findStorage(o.objNo, st) && st.cluster != 0)
+      if (findStorage(rc.dictDir, o.objNo, st) && st.cluster != 0)
         out.printf(" UNLOAD TABLE %s.%s OBJECT %u CLUSTER %u TO %s_%s_%u.%s;\n", user, o.name, st.dataObjNo,
                    st.cluster, user, o.name, st.dataObjNo, ext);
       else if (st.dataObjNo != 0)
@@ -87,14 +88,14 @@ void listUnloadLines(Sink& out, const RunContext& rc, const char* user, uint32_t
   }
 }
 
-void listNames(Sink& out, uint32_t userNo, uint32_t type) {
-  forEachUserObject(userNo, type, false, [&](const ObjectRecord& o) { out.printf("   %s \n", o.name); });
+void listNames(const DictDirectory& dir, Sink& out, uint32_t userNo, uint32_t type) {
+  forEachUserObject(dir, userNo, type, false, [&](const ObjectRecord& o) { out.printf("   %s \n", o.name); });
 }
 
 void listDdl(Sink& out, const RunContext& rc, const char* user, uint32_t userNo) {
   std::string text;
-  forEachUserObject(userNo, kObjTable, true, [&](const ObjectRecord& o) {
-    const bool valid = buildCreateTable(o, "", true, false, 0, rc.settings.ignoreNotnull != 0, text);
+  forEachUserObject(rc.dictDir, userNo, kObjTable, true, [&](const ObjectRecord& o) {
+    const bool valid = buildCreateTable(rc.dictDir, o, "", true, false, 0, rc.settings.ignoreNotnull != 0, text);
     out.write(text);
     out.write(";\n");
     if (!valid) out.printf("-- Invalid table %s.%s\n", user, o.name);
@@ -106,7 +107,7 @@ void listKind(const RunContext& rc, const ListRequest& req, const UserRecord& us
   switch (req.kind->kind) {
     case ListKind::kTable: listUnloadLines(out, rc, req.user, user.userNo); break;
     case ListKind::kDdl: listDdl(out, rc, req.user, user.userNo); break;
-    default: listNames(out, user.userNo, req.kind->objectType); break;
+    default: listNames(rc.dictDir, out, user.userNo, req.kind->objectType); break;
   }
 }
 
@@ -114,7 +115,7 @@ void listKind(const RunContext& rc, const ListRequest& req, const UserRecord& us
 // created the console gets the lines.
 void runList(RunContext& rc, const ListRequest& req) {
   UserRecord user;
-  if (!findUser(req.user, user)) {
+  if (!findUser(rc.dictDir, req.user, user)) {
     rc.out.printf("User (%s) does not exists.\n", req.user);
     return;
   }
@@ -139,7 +140,7 @@ void readRequest(RunContext& rc, ListRequest& req) {
       listCharsets(rc.out);
       req.ranAtOnce = true;
     } else if (keywordMatch(tok, "USER")) {
-      listUsers(rc.out);
+      listUsers(rc.dictDir, rc.out);
       req.ranAtOnce = true;
     } else if (const KindWord* k = kindWord(tok)) {
       pending = k;

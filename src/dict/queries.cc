@@ -15,12 +15,12 @@ bool typeIn(uint32_t type, const uint32_t (&types)[3]) {
   return type == types[0] || type == types[1] || type == types[2];
 }
 
-bool findObjectOfTypes(uint32_t ownerNo, const char* name, const char* subname, const uint32_t (&types)[3],
-                       ObjectRecord& out) {
+bool findObjectOfTypes(const DictDirectory& dir, uint32_t ownerNo, const char* name, const char* subname,
+                       const uint32_t (&types)[3], ObjectRecord& out) {
   if (!name) return false;
   if (!subname) subname = "";
   bool found = false;
-  forEachRecord(kObjectFile, readObjectRecord, [&](const ObjectRecord& r) {
+  forEachRecord(dir.file(kObjectFile), readObjectRecord, [&](const ObjectRecord& r) {
     if (r.ownerNo != ownerNo || !typeIn(r.type, types) || !sameName(r.name, name) || !sameName(r.subname, subname))
       return false;
     const uint32_t segment = out.segmentObjNo;
@@ -35,7 +35,8 @@ bool findObjectOfTypes(uint32_t ownerNo, const char* name, const char* subname, 
     // columns belong to the table, so the record becomes the table's row.
     out.segmentObjNo = out.objNo;
     ObjectRecord table = out;
-    if (findTableObject(ownerNo, name, "", table) || findIndexObject(ownerNo, name, "", table)) out = table;
+    if (findTableObject(dir, ownerNo, name, "", table) || findIndexObject(dir, ownerNo, name, "", table))
+      out = table;
   } else if (out.segmentObjNo == 0) {
     out.segmentObjNo = out.objNo;
   }
@@ -52,10 +53,10 @@ uint8_t typeKindOf(const char* typeName) {
 
 }  // namespace
 
-bool findUser(const char* name, UserRecord& out) {
+bool findUser(const DictDirectory& dir, const char* name, UserRecord& out) {
   bool found = false;
   if (!name) return false;
-  forEachRecord(kUserFile, readUserRecord, [&](const UserRecord& r) {
+  forEachRecord(dir.file(kUserFile), readUserRecord, [&](const UserRecord& r) {
     if (!sameName(r.name, name)) return false;
     out = r;
     found = true;
@@ -64,9 +65,9 @@ bool findUser(const char* name, UserRecord& out) {
   return found;
 }
 
-bool findUserByNumber(uint32_t userNo, UserRecord& out) {
+bool findUserByNumber(const DictDirectory& dir, uint32_t userNo, UserRecord& out) {
   bool found = false;
-  forEachRecord(kUserFile, readUserRecord, [&](const UserRecord& r) {
+  forEachRecord(dir.file(kUserFile), readUserRecord, [&](const UserRecord& r) {
     if (r.userNo != userNo) return false;
     out = r;
     found = true;
@@ -75,17 +76,19 @@ bool findUserByNumber(uint32_t userNo, UserRecord& out) {
   return found;
 }
 
-bool findTableObject(uint32_t ownerNo, const char* name, const char* subname, ObjectRecord& out) {
-  return findObjectOfTypes(ownerNo, name, subname, kTableTypes, out);
+bool findTableObject(const DictDirectory& dir, uint32_t ownerNo, const char* name, const char* subname,
+                     ObjectRecord& out) {
+  return findObjectOfTypes(dir, ownerNo, name, subname, kTableTypes, out);
 }
 
-bool findIndexObject(uint32_t ownerNo, const char* name, const char* subname, ObjectRecord& out) {
-  return findObjectOfTypes(ownerNo, name, subname, kIndexTypes, out);
+bool findIndexObject(const DictDirectory& dir, uint32_t ownerNo, const char* name, const char* subname,
+                     ObjectRecord& out) {
+  return findObjectOfTypes(dir, ownerNo, name, subname, kIndexTypes, out);
 }
 
-bool findObjectByNumber(uint32_t objNo, ObjectRecord& out) {
+bool findObjectByNumber(const DictDirectory& dir, uint32_t objNo, ObjectRecord& out) {
   bool found = false;
-  forEachRecord(kObjectFile, readObjectRecord, [&](const ObjectRecord& r) {
+  forEachRecord(dir.file(kObjectFile), readObjectRecord, [&](const ObjectRecord& r) {
     if (r.objNo != objNo) return false;
     out = r;
     found = true;
@@ -94,10 +97,10 @@ bool findObjectByNumber(uint32_t objNo, ObjectRecord& out) {
   return found;
 }
 
-bool findObjectByOid(std::string_view oid, ObjectRecord& out) {
+bool findObjectByOid(const DictDirectory& dir, std::string_view oid, ObjectRecord& out) {
   bool found = false;
   if (oid.empty()) return false;
-  forEachRecord(kObjectFile, readObjectRecord, [&](const ObjectRecord& r) {
+  forEachRecord(dir.file(kObjectFile), readObjectRecord, [&](const ObjectRecord& r) {
     if (!sameName(r.oid, oid)) return false;
     out = r;
     found = true;
@@ -106,10 +109,10 @@ bool findObjectByOid(std::string_view oid, ObjectRecord& out) {
   return found;
 }
 
-bool findStorage(uint32_t objNo, StorageRecord& out) {
+bool findStorage(const DictDirectory& dir, uint32_t objNo, StorageRecord& out) {
   bool found = false;
   out = StorageRecord{};
-  forEachRecord(kStorageFile, readStorageRecord, [&](const StorageRecord& r) {
+  forEachRecord(dir.file(kStorageFile), readStorageRecord, [&](const StorageRecord& r) {
     if (r.objNo != objNo || r.dataObjNo == 0) return false;
     out = r;
     found = true;
@@ -118,9 +121,10 @@ bool findStorage(uint32_t objNo, StorageRecord& out) {
   return found;
 }
 
-bool findColumnType(uint32_t objNo, uint32_t colNo, uint32_t intColNo, ColumnTypeRecord& out) {
+bool findColumnType(const DictDirectory& dir, uint32_t objNo, uint32_t colNo, uint32_t intColNo,
+                    ColumnTypeRecord& out) {
   bool found = false;
-  forEachRecord(kColumnTypeFile, readColumnTypeRecord, [&](const ColumnTypeRecord& r) {
+  forEachRecord(dir.file(kColumnTypeFile), readColumnTypeRecord, [&](const ColumnTypeRecord& r) {
     if (r.objNo != objNo || r.colNo != colNo || r.intColNo != intColNo) return false;
     out = r;
     found = true;
@@ -131,15 +135,15 @@ bool findColumnType(uint32_t objNo, uint32_t colNo, uint32_t intColNo, ColumnTyp
 
 bool isObjectType(uint32_t type) { return type == 58 || type == 111 || (type >= 121 && type <= 123); }
 
-void resolveObjectType(ColumnRecord& col) {
+void resolveObjectType(const DictDirectory& dir, ColumnRecord& col) {
   if (!isObjectType(col.type)) return;
   ColumnTypeRecord ct;
-  if (!findColumnType(col.objNo, col.colNo, col.intColNo, ct)) return;
+  if (!findColumnType(dir, col.objNo, col.colNo, col.intColNo, ct)) return;
   ObjectRecord type;
   UserRecord owner;
-  const bool bySynonym =
-      ct.synObjNo != 0 && findObjectByNumber(ct.synObjNo, type) && findUserByNumber(type.ownerNo, owner);
-  if (!bySynonym && !(findObjectByOid(ct.toid, type) && findUserByNumber(type.ownerNo, owner))) return;
+  const bool bySynonym = ct.synObjNo != 0 && findObjectByNumber(dir, ct.synObjNo, type) &&
+                         findUserByNumber(dir, type.ownerNo, owner);
+  if (!bySynonym && !(findObjectByOid(dir, ct.toid, type) && findUserByNumber(dir, type.ownerNo, owner))) return;
   memcpy(col.typeOwner, owner.name, sizeof col.typeOwner);
   memcpy(col.typeName, type.name, sizeof col.typeName);
   col.typeKind = typeKindOf(type.name);

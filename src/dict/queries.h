@@ -11,27 +11,27 @@
 namespace bex {
 
 // BEXOBJ.TXT by OBJ#, or by OID$ text (same length, case ignored).
-bool findObjectByNumber(uint32_t objNo, ObjectRecord& out);
-bool findObjectByOid(std::string_view oid, ObjectRecord& out);
+bool findObjectByNumber(const DictDirectory& dir, uint32_t objNo, ObjectRecord& out);
+bool findObjectByOid(const DictDirectory& dir, std::string_view oid, ObjectRecord& out);
 // BEXUSR.TXT by USER#.
-bool findUserByNumber(uint32_t userNo, UserRecord& out);
+bool findUserByNumber(const DictDirectory& dir, uint32_t userNo, UserRecord& out);
 // BEXTYP.TXT: the row of that column.
-bool findColumnType(uint32_t objNo, uint32_t colNo, uint32_t intColNo, ColumnTypeRecord& out);
+bool findColumnType(const DictDirectory& dir, uint32_t objNo, uint32_t colNo, uint32_t intColNo,
+                    ColumnTypeRecord& out);
 
 // For a column of TYPE# 58, 111, 121, 122 or 123: its type owner, type name
 // and kind (XMLTYPE, ANYDATA or another named type), through COLTYPE$ and the
 // type's OBJ$ row (by SYNOBJ# when set, else by TOID). Unchanged when the
 // type cannot be found.
-void resolveObjectType(ColumnRecord& col);
+void resolveObjectType(const DictDirectory& dir, ColumnRecord& col);
 bool isObjectType(uint32_t type);
 
 // Every column record of the table, in file order, from its column map
 // file; false when that file cannot be opened.
 template <class Visit>
-bool forEachColumn(uint32_t objNo, Visit&& visit) {
-  char path[kColumnMapNameSize];
-  columnMapName(objNo, path);
-  return forEachRecord(path, readColumnRecord, [&](const ColumnRecord& c) { return c.objNo == objNo && visit(c); });
+bool forEachColumn(const DictDirectory& dir, uint32_t objNo, Visit&& visit) {
+  return forEachRecord(columnMapName(dir, objNo), readColumnRecord,
+                       [&](const ColumnRecord& c) { return c.objNo == objNo && visit(c); });
 }
 
 // What a SEGCOL# 0 record (an object column without a stored column of its
@@ -51,11 +51,11 @@ struct HeldObjectColumn {
 // 1023), in file order, with object types resolved and the SEGCOL# 0 rule
 // applied. False when the column map file cannot be opened.
 template <class Visit>
-bool forEachSegmentColumn(uint32_t objNo, Visit&& visit) {
+bool forEachSegmentColumn(const DictDirectory& dir, uint32_t objNo, Visit&& visit) {
   HeldObjectColumn held;
-  return forEachColumn(objNo, [&](const ColumnRecord& record) {
+  return forEachColumn(dir, objNo, [&](const ColumnRecord& record) {
     ColumnRecord c = record;
-    resolveObjectType(c);
+    resolveObjectType(dir, c);
     if (c.segColNo == 0) {
       held.keep(c);
       return false;

@@ -9,7 +9,7 @@ namespace bex {
 
 namespace {
 
-std::string path(const LobMap& m, const char* name) { return m.dir + "/" + name; }
+std::string path(const LobMap& m, const char* name) { return m.dir.file(name); }
 
 std::string tempName(const LobMap& m, const char* ext, uint32_t n) {
   char name[32];
@@ -194,7 +194,7 @@ void distributeThroughFiles(LobMap& m, FILE* listing, FILE* out, FILE* pos, uint
 
 }  // namespace
 
-LobMap::LobMap() = default;
+LobMap::LobMap(const DictDirectory& d) : dir(d) {}
 
 LobMap::~LobMap() { CloseLobMap(*this); }
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/dict_directory.h"
+
 namespace bex {
 
 inline constexpr uint32_t kLobMapBuckets = 262144;  // 18 bits: L1 (9) * 512 + L2 (9)
@@ -32,14 +34,14 @@ struct LobPage {
 };
 
 struct LobMap {
-  LobMap();
+  explicit LobMap(const DictDirectory& dir);
   ~LobMap();
   LobMap(const LobMap&) = delete;
   LobMap& operator=(const LobMap&) = delete;
 
-  std::string dir = "BEXDICT";  // where the listing and the map files live
-  FILE* map = nullptr;          // BEXLOBMAP.TXT
-  FILE* pos = nullptr;          // BEXLOBPOS.TXT
+  const DictDirectory& dir;  // where the listing and the map files live
+  FILE* map = nullptr;       // BEXLOBMAP.TXT
+  FILE* pos = nullptr;       // BEXLOBPOS.TXT
   // Both tables are allocated when first needed (most runs never read a
   // LOB): offsets by OpenLobMap, pages by LookupLobMap.
   std::unique_ptr<uint64_t[]> offsets;  // kLobMapBuckets bucket starts

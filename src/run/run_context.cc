@@ -4,7 +4,8 @@
 
 namespace bex {
 
-RunContext::RunContext(FILE* consoleIn, Sink& output) : console(consoleIn), out(output) {
+RunContext::RunContext(FILE* consoleIn, Sink& output, std::string dictDirectory)
+    : console(consoleIn), out(output), dictDir(std::move(dictDirectory)) {
   bc.registry = &registry;
   bc.corruptList = &corruptList;
   bc.skipList = &skipList;
@@ -16,7 +17,7 @@ RunContext::RunContext(FILE* consoleIn, Sink& output) : console(consoleIn), out(
   bc.block = blockBuffer.get();
   conversions.openDefaults();
   bc.conversions = &conversions;
-  lobMap = std::make_unique<LobMap>();
+  lobMap = std::make_unique<LobMap>(dictDir);
   bc.lobMap = lobMap.get();
   lobReader = std::make_unique<LobReader>(bc, out);
   bc.lobReader = lobReader.get();

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "asm/asm_file.h"
+#include "base/dict_directory.h"
 #include "datafile/block_list.h"
 #include "datafile/read_cache.h"
 #include "datafile/registry.h"
@@ -44,7 +46,9 @@ struct StatementState {
 };
 
 struct RunContext {
-  RunContext(FILE* console, Sink& out);
+  // dictDir: where the dictionary files, scan listings and LOB maps are
+  // read and written (the program creates the default at start).
+  RunContext(FILE* console, Sink& out, std::string dictDir = DictDirectory::kDefault);
   ~RunContext();
   RunContext(const RunContext&) = delete;
   RunContext& operator=(const RunContext&) = delete;
@@ -56,14 +60,16 @@ struct RunContext {
 
   Settings settings;
   BlockContext bc;
+  const DictDirectory dictDir;
 
-  DataFileRegistry registry;
+  AsmContext asmContext;  // the ASM disk group "+n" data files are read from
+  DataFileRegistry registry;  // after asmContext: its sources may read through it
   BlockList corruptList;
   BlockList skipList;
   ReadCache caches[2];  // primary (CACHE_SIZE) and LOB reads
   std::unique_ptr<uint8_t[]> blockBuffer;
   Conversions conversions;
-  std::unique_ptr<LobMap> lobMap;  // opened lazily by UNLOAD, closed at the end
+  std::unique_ptr<LobMap> lobMap;  // in dictDir; opened lazily by UNLOAD, closed at the end
   std::unique_ptr<LobReader> lobReader;
 
   FILE* unloadLog = nullptr;

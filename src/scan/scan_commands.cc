@@ -58,13 +58,13 @@ bool inScope(const BlockContext& bc, const DataFile& f, const ScanOptions& o) {
   return f.usable() && (o.file == 0 || bc.bigfile || f.rfn == o.file);
 }
 
-std::string listingName(const std::string& dir, const char* kind, int worker) {
+std::string listingName(const DictDirectory& dir, const char* kind, int worker) {
   char name[48];
   if (worker < 0)
-    snprintf(name, sizeof name, "/%s.TXT", kind);
+    snprintf(name, sizeof name, "%s.TXT", kind);
   else
-    snprintf(name, sizeof name, "/%s.%02d.TXT", kind, worker);
-  return dir + name;
+    snprintf(name, sizeof name, "%s.%02d.TXT", kind, worker);
+  return dir.file(name);
 }
 
 // Scans the slots given to one worker (or all slots) into two listings;
@@ -111,7 +111,7 @@ bool appendFile(FILE* to, const std::string& from) {
 }
 
 // Creates one merged listing from the four worker listings of its kind.
-void mergeListing(const std::string& dir, const char* kind, Sink& out) {
+void mergeListing(const DictDirectory& dir, const char* kind, Sink& out) {
   std::string name = listingName(dir, kind, -1);
   FILE* to = fopen(name.c_str(), "wb+");
   if (!to) {
@@ -185,18 +185,15 @@ void scanBlockCensus(RunContext& rc, Sink& out, const ScanOptions& o) {
   }
 }
 
-void rebuildMaps(RunContext& rc) {
-  rc.lobMap->dir = "BEXDICT";
-  BuildLobMap(*rc.lobMap);
-}
+void rebuildMaps(RunContext& rc) { BuildLobMap(*rc.lobMap); }
 
 }  // namespace
 
-ScanResult scanDatabase(BlockContext& bc, const std::string& dir) {
+ScanResult scanDatabase(BlockContext& bc, const DictDirectory& dir) {
   return scanSlots(bc, listingName(dir, "BEXLOB", -1), listingName(dir, "BEXEXT", -1), 1, 0);
 }
 
-void scanParallel(BlockContext& bc, const std::string& dir, Sink& out) {
+void scanParallel(BlockContext& bc, const DictDirectory& dir, Sink& out) {
   std::vector<std::thread> workers;
   ScanResult results[kScanWorkers];
   for (unsigned w = 0; w < kScanWorkers; w++) {
@@ -231,7 +228,7 @@ void cmdScan(RunContext& rc) {
   ScanOptions o = readOptions(cl);
   printDateLine(out);
   if (sub == kDatabase) {
-    ScanResult r = scanDatabase(rc.bc, "BEXDICT");
+    ScanResult r = scanDatabase(rc.bc, rc.dictDir);
     rebuildMaps(rc);
     // A scan that could not write its listings did not run: say so instead
     // of reporting a clean scan.
@@ -242,11 +239,11 @@ void cmdScan(RunContext& rc) {
       out.printf("Scan Done With %llu Errors.\n", static_cast<unsigned long long>(r.errors));
   } else if (sub == kParallel) {
     out.flush();
-    scanParallel(rc.bc, "BEXDICT", out);
+    scanParallel(rc.bc, rc.dictDir, out);
     rebuildMaps(rc);
   } else if (sub == kMap) {
     rebuildMaps(rc);
-    splitColumnFile("BEXDICT");
+    splitColumnFile(rc.dictDir);
   } else {
     FILE* to = o.to[0] ? fopen(o.to, "wb+") : nullptr;
     FileSink toSink(to, kOutputBufferSize);

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/dict_directory.h"
+
 namespace bex {
 
 struct RunContext;
@@ -23,9 +25,9 @@ struct ScanResult {
 };
 
 // SCAN DATABASE into dir/BEXLOB.TXT and dir/BEXEXT.TXT.
-ScanResult scanDatabase(BlockContext& bc, const std::string& dir);
+ScanResult scanDatabase(BlockContext& bc, const DictDirectory& dir);
 // SCAN PARALLELDB: four workers, per-worker listings merged in worker order.
 // Listings that could not be created are named on out after the workers end.
-void scanParallel(BlockContext& bc, const std::string& dir, Sink& out);
+void scanParallel(BlockContext& bc, const DictDirectory& dir, Sink& out);
 
 }  // namespace bex

@@ -16,9 +16,13 @@ void syntaxScriptName(const char* owner, const char* target, uint32_t objd, char
 void controlFileName(const char* owner, const char* target, const char* partition, uint32_t objd, char* out,
                      size_t outSize);
 
-// "%s;\nexit;\n" around the CREATE TABLE text. False when the file cannot be
-// created (nothing is written then).
-bool writeSyntaxScript(const char* path, const char* createTable);
+// What became of a syntax script or control file. One that cannot be
+// created is passed over; one that could not be written whole (a full disk)
+// is incomplete.
+enum class ScriptFile { kWritten, kNotCreated, kWriteFailed };
+
+// "%s;\nexit;\n" around the CREATE TABLE text.
+ScriptFile writeSyntaxScript(const char* path, const char* createTable);
 
 struct ControlFileSpec {
   const char* tableArg;  // owner.table as typed
@@ -34,6 +38,6 @@ struct ControlFileSpec {
   const TableColumns* columns;
 };
 
-bool writeControlFile(const char* path, const ControlFileSpec& s);
+ScriptFile writeControlFile(const char* path, const ControlFileSpec& s);
 
 }  // namespace bex

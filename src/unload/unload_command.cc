@@ -109,21 +109,29 @@ struct TableLookup {
 
 // The user, the object and its storage row. False ends the command.
 bool lookUpTable(RunContext& rc, UnloadJob& job, TableLookup& t) {
-  if (!findUser(job.owner, t.user)) {
+  const DictDirectory& dir = rc.dictDir;
+  if (!findUser(dir, job.owner, t.user)) {
     rc.out.printf("  USER %s does not exists!\n", job.owner);
     return false;
   }
   t.object.segmentObjNo = 0;
-  if (!findTableObject(t.user.userNo, job.table, job.partition, t.object) &&
-      !findIndexObject(t.user.userNo, job.table, job.partition, t.object)) {
+  if (!findTableObject(dir, t.user.userNo, job.table, job.partition, t.object) &&
+      !findIndexObject(dir, t.user.userNo, job.table, job.partition, t.object)) {
     rc.out.printf("  TABLE %s.%s does not exists!\n", job.owner, job.table);
     writeUnloadLogRecord(rc.unloadLog, 0, 0, kUnknownTableBadCount, job.outputName);
     return false;
   }
   const bool found =
-      findStorage(t.object.segmentObjNo, t.storage) || findStorage(t.object.segmentObjNo + 1, t.storage);
+      findStorage(dir, t.object.segmentObjNo, t.storage) || findStorage(dir, t.object.segmentObjNo + 1, t.storage);
   if (!found && job.objectOverride == 0) return false;
   return rc.settings.tablespace == 0 || rc.settings.tablespace == t.storage.ts;
+}
+
+// A syntax script or control file that cannot be created is passed over in
+// silence; one that could not be written whole is said to be incomplete,
+// like the data file.
+void reportScript(RunContext& rc, ScriptFile result, const char* name) {
+  if (result == ScriptFile::kWriteFailed) rc.out.printf("  Write error on %s, the file is incomplete!\n", name);
 }
 
 // The syntax script and control file of a text-style unload with a TO name.
@@ -136,13 +144,14 @@ void writeTableScripts(RunContext& rc, const UnloadJob& job, const TableLookup& 
                        ScriptNames& names) {
   syntaxScriptName(job.owner, target, objd, names.syntax, sizeof names.syntax);
   std::string create;
-  buildCreateTable(t.object, target, true, rc.settings.uniqueTname, objd, rc.settings.ignoreNotnull, create);
-  writeSyntaxScript(names.syntax, create.c_str());
+  buildCreateTable(rc.dictDir, t.object, target, true, rc.settings.uniqueTname, objd, rc.settings.ignoreNotnull,
+                   create);
+  reportScript(rc, writeSyntaxScript(names.syntax, create.c_str()), names.syntax);
   controlFileName(job.owner, target, job.partition, objd, names.control, sizeof names.control);
   const BlockContext& bc = rc.bc;
   ControlFileSpec cs{job.tableArg, job.outputName, target, objd, rc.settings.uniqueTname != 0, bc.rowAddress != 0,
                      bc.fieldTag, bc.fieldTagLen, bc.recordTag, bc.recordTagLen, &job.columns};
-  writeControlFile(names.control, cs);
+  reportScript(rc, writeControlFile(names.control, cs), names.control);
 }
 
 void unloadTableRows(RunContext& rc, UnloadJob& job, const TableLookup& t) {
@@ -195,7 +204,7 @@ void unloadTable(RunContext& rc, UnloadJob& job) {
   job.setFill(kTypeSkip);
   TableLookup t;
   if (job.owner[0] && job.table[0] && lookUpTable(rc, job, t)) {
-    loadColumns(t.object, job.partition, job.columns);
+    loadColumns(rc.dictDir, t.object, job.partition, job.columns);
     printDateLine(rc.out);
     unloadTableRows(rc, job, t);
   }
@@ -207,7 +216,7 @@ void unloadTable(RunContext& rc, UnloadJob& job) {
 void cmdUnload(RunContext& rc) {
   BlockContext& bc = rc.bc;
   auto job = std::make_unique<UnloadJob>();
-  snprintf(job->extentListing, sizeof job->extentListing, "%s", kDefaultExtentListing);
+  snprintf(job->extentListing, sizeof job->extentListing, "%s", rc.dictDir.file(kExtentListingFile).c_str());
   bc.RowCount = bc.LobCount = bc.BadBlockCount = 0;
   bc.rowLimit = kNoRowLimit;
   bc.unloadFlag = 1;

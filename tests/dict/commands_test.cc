@@ -44,7 +44,7 @@ class DictCommands : public bex::testing::DictDir {
         "73188,1,1,DEPTNO,2,22,2,0,0,1,0,0,0\n"
         "73189,2,2,B,1,10\n");
   }
-  TestShell sh;
+  TestShell sh{dict().path()};
 };
 
 }  // namespace
@@ -78,7 +78,7 @@ TEST_F(DictCommands, ListUsersThreeToALine) {
             " HR                             \n\n");
   users("0,SYS,\n5,SYSTEM,\n54,SCOTT,\n");
   EXPECT_EQ(sh.run(cmdListDictionary, "LIST USER").size(), 3 * 32 + 2);
-  remove("BEXDICT/BEXUSR.TXT");
+  remove(path("BEXDICT/BEXUSR.TXT").c_str());
   EXPECT_EQ(sh.run(cmdListDictionary, "LIST USER"), "");
 }
 
@@ -94,10 +94,10 @@ TEST_F(DictCommands, ListUsageAndUnknownUser) {
 }
 
 TEST_F(DictCommands, ListToAFile) {
-  EXPECT_EQ(sh.run(cmdListDictionary, "LIST TO out.txt VIEW SCOTT"), "");
+  EXPECT_EQ(sh.run(cmdListDictionary, "LIST TO " + path("out.txt") + " VIEW SCOTT"), "");
   EXPECT_EQ(read("out.txt"), "   EMP_V \n");
   // A file that cannot be created: the console gets the lines.
-  EXPECT_EQ(sh.run(cmdListDictionary, "LIST VIEW SCOTT TO no/such/dir.txt"), "   EMP_V \n");
+  EXPECT_EQ(sh.run(cmdListDictionary, "LIST VIEW SCOTT TO " + path("no/such/dir.txt")), "   EMP_V \n");
 }
 
 TEST_F(DictCommands, ListDdlMarksInvalidTables) {

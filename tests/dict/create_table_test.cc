@@ -166,7 +166,7 @@ class CreateTable : public bex::testing::DictDir {
   }
   ObjectRecord table(const char* name) {
     ObjectRecord o;
-    EXPECT_TRUE(findTableObject(54, name, "", o));
+    EXPECT_TRUE(findTableObject(dict(), 54, name, "", o));
     return o;
   }
 };
@@ -175,34 +175,34 @@ class CreateTable : public bex::testing::DictDir {
 
 TEST_F(CreateTable, MultiLineAndOneLineForms) {
   std::string text;
-  ASSERT_TRUE(buildCreateTable(table("EMP"), "", true, false, 0, false, text));
+  ASSERT_TRUE(buildCreateTable(dict(), table("EMP"), "", true, false, 0, false, text));
   EXPECT_EQ(text,
             "CREATE TABLE \"EMP\" (\n"
             " \"EMPNO\"  NUMBER(4) NOT NULL ,\n"
             " \"ENAME\"  VARCHAR2(10),\n"
             " \"HIRED\"  DATE\n"
             ")");
-  ASSERT_TRUE(buildCreateTable(table("EMP"), "EMP_COPY", false, false, 0, true, text));
+  ASSERT_TRUE(buildCreateTable(dict(), table("EMP"), "EMP_COPY", false, false, 0, true, text));
   EXPECT_EQ(text, "CREATE TABLE \"EMP_COPY\" ( \"EMPNO\"  NUMBER(4) /* NOT NULL */, \"ENAME\"  VARCHAR2(10), \"HIRED\"  DATE)");
-  ASSERT_TRUE(buildCreateTable(table("EMP"), "T", false, true, 73999, false, text));
+  ASSERT_TRUE(buildCreateTable(dict(), table("EMP"), "T", false, true, 73999, false, text));
   EXPECT_EQ(text.substr(0, 27), "CREATE TABLE \"T_73999\" ( \"E");
 }
 
 TEST_F(CreateTable, GapsMakeTheTableInvalid) {
   std::string text;
-  EXPECT_FALSE(buildCreateTable(table("GAPS"), "", true, false, 0, false, text));
+  EXPECT_FALSE(buildCreateTable(dict(), table("GAPS"), "", true, false, 0, false, text));
   EXPECT_EQ(text, "CREATE TABLE \"GAPS\" (\n \"A\"  VARCHAR2(10),\n,\n \"C\"  VARCHAR2(10)\n)");
 }
 
 TEST_F(CreateTable, ObjectColumnGivesItsNameAndTypeToItsStoredColumn) {
   std::string text;
-  ASSERT_TRUE(buildCreateTable(table("ADDR"), "", false, false, 0, false, text));
+  ASSERT_TRUE(buildCreateTable(dict(), table("ADDR"), "", false, false, 0, false, text));
   EXPECT_EQ(text, "CREATE TABLE \"ADDR\" ( \"ID\"  NUMBER, \"DOC\"  SYS.XMLTYPE, \"NOTE\"  VARCHAR2(40))");
 }
 
 TEST_F(CreateTable, LongTargetNameIsNotCut) {
   std::string text;
   const std::string target(600, 'T');
-  buildCreateTable(table("EMP"), target.c_str(), false, false, 0, false, text);
+  buildCreateTable(dict(), table("EMP"), target.c_str(), false, false, 0, false, text);
   EXPECT_EQ(text.substr(14, 600), target);
 }

@@ -42,72 +42,72 @@ class Queries : public bex::testing::DictDir {
 
 TEST_F(Queries, UserByNameIgnoresCaseButNotLength) {
   UserRecord u;
-  ASSERT_TRUE(findUser("scott", u));
+  ASSERT_TRUE(findUser(dict(), "scott", u));
   EXPECT_EQ(u.userNo, 54u);
-  EXPECT_FALSE(findUser("SCOT", u));
-  ASSERT_TRUE(findUser("Scotty", u));
+  EXPECT_FALSE(findUser(dict(), "SCOT", u));
+  ASSERT_TRUE(findUser(dict(), "Scotty", u));
   EXPECT_EQ(u.userNo, 55u);
-  ASSERT_TRUE(findUserByNumber(0, u));
+  ASSERT_TRUE(findUserByNumber(dict(), 0, u));
   EXPECT_STREQ(u.name, "SYS");
-  EXPECT_FALSE(findUserByNumber(99, u));
+  EXPECT_FALSE(findUserByNumber(dict(), 99, u));
 }
 
 TEST_F(Queries, TableSegmentIsTheTableItself) {
   ObjectRecord o;
-  ASSERT_TRUE(findTableObject(54, "emp", "", o));
+  ASSERT_TRUE(findTableObject(dict(), 54, "emp", "", o));
   EXPECT_EQ(o.objNo, 73181u);
   EXPECT_EQ(o.segmentObjNo, 73181u);
-  ASSERT_TRUE(findTableObject(55, "EMP", nullptr, o = ObjectRecord{}));
+  ASSERT_TRUE(findTableObject(dict(), 55, "EMP", nullptr, o = ObjectRecord{}));
   EXPECT_EQ(o.objNo, 73230u);  // another owner's table of the same name
-  EXPECT_FALSE(findTableObject(54, "EMP_PK", "", o));
-  ASSERT_TRUE(findIndexObject(54, "EMP_PK", "", o = ObjectRecord{}));
+  EXPECT_FALSE(findTableObject(dict(), 54, "EMP_PK", "", o));
+  ASSERT_TRUE(findIndexObject(dict(), 54, "EMP_PK", "", o = ObjectRecord{}));
   EXPECT_EQ(o.type, 1u);
 }
 
 TEST_F(Queries, PartitionKeepsItsSegmentAndTakesTheTableRow) {
   ObjectRecord o;
-  ASSERT_TRUE(findTableObject(54, "PT", "p2", o));
+  ASSERT_TRUE(findTableObject(dict(), 54, "PT", "p2", o));
   EXPECT_EQ(o.segmentObjNo, 73202u);
   EXPECT_EQ(o.objNo, 73200u);
   EXPECT_EQ(o.type, 2u);
   EXPECT_STREQ(o.subname, "");
 
   o = ObjectRecord{};
-  ASSERT_TRUE(findTableObject(54, "ST", "P1_S1", o));
+  ASSERT_TRUE(findTableObject(dict(), 54, "ST", "P1_S1", o));
   EXPECT_EQ(o.segmentObjNo, 73212u);
   EXPECT_EQ(o.objNo, 73210u);
 
   o = ObjectRecord{};
-  EXPECT_FALSE(findTableObject(54, "PT", "P3", o));
-  ASSERT_TRUE(findIndexObject(54, "PT_IX", "P1", o));
+  EXPECT_FALSE(findTableObject(dict(), 54, "PT", "P3", o));
+  ASSERT_TRUE(findIndexObject(dict(), 54, "PT_IX", "P1", o));
   EXPECT_EQ(o.segmentObjNo, 73222u);
   EXPECT_EQ(o.objNo, 73221u);
 }
 
 TEST_F(Queries, StorageNeedsADataObjectNumber) {
   StorageRecord s;
-  ASSERT_TRUE(findStorage(73181, s));
+  ASSERT_TRUE(findStorage(dict(), 73181, s));
   EXPECT_EQ(s.block, 130u);
-  ASSERT_TRUE(findStorage(73202, s));
+  ASSERT_TRUE(findStorage(dict(), 73202, s));
   EXPECT_EQ(s.dataObjNo, 73250u);
-  EXPECT_FALSE(findStorage(73200, s));
+  EXPECT_FALSE(findStorage(dict(), 73200, s));
   EXPECT_EQ(s.objNo, 0u);
   EXPECT_EQ(s.file, 0u);
 }
 
 TEST_F(Queries, MissingFilesFindNothing) {
-  remove("BEXDICT/BEXUSR.TXT");
-  remove("BEXDICT/BEXOBJ.TXT");
-  remove("BEXDICT/BEXTAB.TXT");
+  remove(path("BEXDICT/BEXUSR.TXT").c_str());
+  remove(path("BEXDICT/BEXOBJ.TXT").c_str());
+  remove(path("BEXDICT/BEXTAB.TXT").c_str());
   UserRecord u;
   ObjectRecord o;
   StorageRecord s;
   ColumnTypeRecord t;
-  EXPECT_FALSE(findUser("SCOTT", u));
-  EXPECT_FALSE(findTableObject(54, "EMP", "", o));
-  EXPECT_FALSE(findObjectByNumber(73181, o));
-  EXPECT_FALSE(findStorage(73181, s));
-  EXPECT_FALSE(findColumnType(1, 1, 1, t));
+  EXPECT_FALSE(findUser(dict(), "SCOTT", u));
+  EXPECT_FALSE(findTableObject(dict(), 54, "EMP", "", o));
+  EXPECT_FALSE(findObjectByNumber(dict(), 73181, o));
+  EXPECT_FALSE(findStorage(dict(), 73181, s));
+  EXPECT_FALSE(findColumnType(dict(), 1, 1, 1, t));
 }
 
 TEST_F(Queries, HandEditedLinesArePassedOver) {
@@ -118,7 +118,7 @@ TEST_F(Queries, HandEditedLinesArePassedOver) {
       "1,2\n"                            // too short
       "73183,54,EMP,,2,\n");
   ObjectRecord o;
-  ASSERT_TRUE(findTableObject(54, "EMP", "", o));
+  ASSERT_TRUE(findTableObject(dict(), 54, "EMP", "", o));
   EXPECT_EQ(o.objNo, 73183u);
 }
 
@@ -136,30 +136,30 @@ TEST_F(Queries, ObjectTypeThroughSynonymOrTypeOid) {
       "73300,5,5,DEAD,1,0,\n");
   ColumnRecord c;
   c.objNo = 73300, c.colNo = 2, c.intColNo = 2, c.type = 58;
-  resolveObjectType(c);
+  resolveObjectType(dict(), c);
   EXPECT_EQ(c.typeKind, kKindXmlType);
   EXPECT_STREQ(c.typeOwner, "SYS");
   EXPECT_STREQ(c.typeName, "XMLTYPE");
 
   c.colNo = c.intColNo = 3, c.type = 121;
-  resolveObjectType(c);
+  resolveObjectType(dict(), c);
   EXPECT_EQ(c.typeKind, kKindOther);
   EXPECT_STREQ(c.typeOwner, "SCOTT");
   EXPECT_STREQ(c.typeName, "ADDRESS_T");
 
   c.colNo = c.intColNo = 4;
-  resolveObjectType(c);
+  resolveObjectType(dict(), c);
   EXPECT_EQ(c.typeKind, kKindAnyData);
 
   ColumnRecord unknown;
   unknown.objNo = 73300, unknown.colNo = unknown.intColNo = 5, unknown.type = 121;
-  resolveObjectType(unknown);  // neither synonym nor OID leads anywhere
+  resolveObjectType(dict(), unknown);  // neither synonym nor OID leads anywhere
   EXPECT_EQ(unknown.typeKind, kKindNone);
   EXPECT_STREQ(unknown.typeName, "");
 
   ColumnRecord number = c;
   number.type = 2, number.typeKind = kKindNone;
-  resolveObjectType(number);  // not an object type: untouched
+  resolveObjectType(dict(), number);  // not an object type: untouched
   EXPECT_EQ(number.typeKind, kKindNone);
 }
 
@@ -196,9 +196,9 @@ class Columns : public bex::testing::DictDir {
 
 TEST_F(Columns, ObjectColumnNamesItsStoredColumn) {
   ObjectRecord t;
-  ASSERT_TRUE(findTableObject(54, "DOCS", "", t));
+  ASSERT_TRUE(findTableObject(dict(), 54, "DOCS", "", t));
   auto cols = std::make_unique<TableColumns>();
-  loadColumns(t, "", *cols);
+  loadColumns(dict(), t, "", *cols);
   EXPECT_EQ(cols->count, 5);  // the highest SEGCOL#, with position 4 empty
   EXPECT_EQ(cols->column[0].type, kTypeNumber);
   EXPECT_STREQ(cols->desc[1].name, "DOC");
@@ -215,11 +215,11 @@ TEST_F(Columns, ObjectColumnNamesItsStoredColumn) {
 
 TEST_F(Columns, LobIndexFromTheDictionaryUnlessGiven) {
   ObjectRecord t;
-  ASSERT_TRUE(findTableObject(54, "DOCS", "", t));
+  ASSERT_TRUE(findTableObject(dict(), 54, "DOCS", "", t));
   auto cols = std::make_unique<TableColumns>();
   cols->column[4].lobIndexFile = 9;  // LOB 5.9.999 on the command line
   cols->column[4].lobIndexBlock = 999;
-  loadColumns(t, "", *cols);
+  loadColumns(dict(), t, "", *cols);
   EXPECT_EQ(cols->column[1].lobIndexFile, 4);  // SYS_IL0000073400C00004$$
   EXPECT_EQ(cols->column[1].lobIndexBlock, 210u);
   EXPECT_EQ(cols->column[2].lobIndexFile, 6);  // SYS_IL0000073400C00005$$
@@ -229,16 +229,15 @@ TEST_F(Columns, LobIndexFromTheDictionaryUnlessGiven) {
 }
 
 TEST_F(Columns, MissingColumnMapFileLeavesTheListEmpty) {
-  char map[kColumnMapNameSize];
-  columnMapName(73400, map);
-  EXPECT_STREQ(map, "BEXDICT/BEXCOLMAP056.TXT");
-  remove(map);
+  const std::string map = columnMapName(dict(), 73400);
+  EXPECT_EQ(map, path("BEXDICT/BEXCOLMAP056.TXT"));
+  remove(map.c_str());
   ObjectRecord t;
-  ASSERT_TRUE(findTableObject(54, "DOCS", "", t));
+  ASSERT_TRUE(findTableObject(dict(), 54, "DOCS", "", t));
   auto cols = std::make_unique<TableColumns>();
-  loadColumns(t, "", *cols);
+  loadColumns(dict(), t, "", *cols);
   EXPECT_EQ(cols->count, 0);
   std::string text;
-  EXPECT_FALSE(buildCreateTable(t, "", false, false, 0, false, text));
+  EXPECT_FALSE(buildCreateTable(dict(), t, "", false, false, 0, false, text));
   EXPECT_EQ(text, "CREATE TABLE \"DOCS\" ()");
 }

@@ -127,7 +127,7 @@ using LineReader = bex::testing::DictDir;
 TEST_F(LineReader, SkipsBlankLinesAndDropsOverLongLinesWhole) {
   const std::string tailLooksLikeARecord = std::string(kDictLineBuffer + 10, 'x') + "\n";
   write("f.txt", std::string("first\n\n\r\n") + '\0' + "nul\n" + tailLooksLikeARecord + "1,2,3\nlast");
-  DictLineReader in("f.txt");
+  DictLineReader in(path("f.txt").c_str());
   ASSERT_TRUE(in.opened());
   std::string_view line;
   std::string seen;
@@ -136,7 +136,7 @@ TEST_F(LineReader, SkipsBlankLinesAndDropsOverLongLinesWhole) {
 }
 
 TEST_F(LineReader, MissingFile) {
-  DictLineReader in("BEXDICT/NONE.TXT");
+  DictLineReader in(dict().file("NONE.TXT").c_str());
   EXPECT_FALSE(in.opened());
   std::string_view line;
   EXPECT_FALSE(in.next(line));

@@ -146,3 +146,27 @@ TEST_P(DictScenario, BuildsInEveryByteOrderAndBlockSize) {
 
 INSTANTIATE_TEST_SUITE_P(Layouts, DictScenario,
                          ::testing::Combine(::testing::Bool(), ::testing::Values(2048u, 8192u, 32768u)));
+
+// check.sh's exit status says whether every file is as stored: the sample
+// run relies on it to fail when an unloaded file differs.
+TEST(DictScenarioCheck, FailsWhenAFileDiffers) {
+  char tmpl[] = "/tmp/bex-dictcheck.XXXXXX";
+  const std::string dir = mkdtemp(tmpl);
+  std::string error;
+  ASSERT_TRUE(runScenario("dict", dir, ScenarioOptions{}, error)) << error;
+  auto check = [&](const std::string& what) {
+    return system(("sh " + dir + "/expect/check.sh " + what + " >/dev/null").c_str());
+  };
+  // The stored files where BEX writes them: the dictionary and SCOTT's tables.
+  ASSERT_EQ(system(("cp -r " + dir + "/expect/BEXDICT " + dir + "/BEXDICT && cp " + dir + "/expect/rows/SCOTT_* " +
+                    dir).c_str()),
+            0);
+  EXPECT_EQ(check("dict"), 0);
+  EXPECT_EQ(check("rows SCOTT"), 0);
+  EXPECT_NE(check("rows"), 0);  // the other users' tables are missing
+  std::ofstream(dir + "/SCOTT_EMP_73181.txt", std::ios::app) << "1";
+  EXPECT_NE(check("rows SCOTT"), 0);
+  std::ofstream(dir + "/BEXDICT/BEXUSR.TXT", std::ios::app) << "1";
+  EXPECT_NE(check("dict"), 0);
+  (void)system(("rm -rf " + dir).c_str());
+}

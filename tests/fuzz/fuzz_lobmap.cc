@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     fclose(fopen((d + "/BEXLOBPOS.TXT").c_str(), "wb"));
     return d;
   }();
-  static bex::LobMap map;
-  map.dir = dir;
+  static bex::DictDirectory place(dir);
+  static bex::LobMap map(place);
   FILE* f = fopen((dir + "/BEXLOBMAP.TXT").c_str(), "wb");
   fwrite(data, 1, size, f);
   fclose(f);

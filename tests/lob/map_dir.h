@@ -11,12 +11,13 @@
 namespace bex::testing {
 
 struct MapDir {
-  std::string dir;
-  LobMap map;
-  MapDir() {
+  std::string dir = makeDir();
+  DictDirectory place{dir};
+  LobMap map{place};
+
+  static std::string makeDir() {
     char tmpl[] = "/tmp/bex-lobmap.XXXXXX";
-    dir = mkdtemp(tmpl);
-    map.dir = dir;
+    return mkdtemp(tmpl);
   }
   ~MapDir() { (void)system(("rm -rf " + dir).c_str()); }
   void write(const std::string& name, const std::string& text) {

@@ -8,8 +8,12 @@
 namespace bex::testing {
 
 struct TestShell {
+  // dictDir: the run's dictionary directory (a test's scratch one, or the
+  // default in the working directory).
+  explicit TestShell(std::string dictDir = DictDirectory::kDefault) : rc{stdin, out, std::move(dictDir)} {}
+
   StringSink out;
-  RunContext rc{stdin, out};
+  RunContext rc;
   size_t mark = 0;
 
   // Runs handler on statement (its first word is the keyword) and returns

@@ -46,7 +46,7 @@ TEST(ControlFile, EveryLineByteForByte) {
   column(*cols, 10, kTypeChar, "CODE", 3);
   ControlFileSpec s{"scott.emp", "emp.txt", "EMP", 73201, false, false, "|", 1, "\r\n", 2, cols.get()};
   const std::string path = dir.file("emp.ctl");
-  ASSERT_TRUE(writeControlFile(path.c_str(), s));
+  ASSERT_EQ(writeControlFile(path.c_str(), s), ScriptFile::kWritten);
   const std::string expected =
       std::string("--\n-- ") + bannerLine() + bannerBuildDate() + "\n--\n-- " + bannerSecondLine() +
       "\n--\n"
@@ -79,7 +79,7 @@ TEST(ControlFile, RowAddressFillerUniqueNamesOtherTagsAndSkippedPositions) {
   column(*cols, 3, kTypeVarchar2, "NAME", 5);  // position 2 has no column
   ControlFileSpec s{"a.t", "t.dat", "T", 9, true, true, "\t", 1, "\n", 1, cols.get()};
   const std::string path = dir.file("t.ctl");
-  ASSERT_TRUE(writeControlFile(path.c_str(), s));
+  ASSERT_EQ(writeControlFile(path.c_str(), s), ScriptFile::kWritten);
   const std::string text = readFile(path);
   const std::string tail =
       "INFILE 't.dat' \"STR X'0a'\"\n"
@@ -92,7 +92,8 @@ TEST(ControlFile, RowAddressFillerUniqueNamesOtherTagsAndSkippedPositions) {
       ")\n";
   ASSERT_GE(text.size(), tail.size());
   EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
-  EXPECT_FALSE(writeControlFile(dir.file("no/such/dir.ctl").c_str(), s));
+  EXPECT_EQ(writeControlFile(dir.file("no/such/dir.ctl").c_str(), s), ScriptFile::kNotCreated);
+  EXPECT_EQ(writeControlFile("/dev/full", s), ScriptFile::kWriteFailed);
 }
 
 TEST(ControlFile, NamesReplaceDollarsButTheTextsKeepThem) {
@@ -108,8 +109,10 @@ TEST(ControlFile, NamesReplaceDollarsButTheTextsKeepThem) {
 TEST(ControlFile, SyntaxScriptEndsTheStatementAndExits) {
   ScratchDir dir;
   const std::string path = dir.file("s.sql");
-  ASSERT_TRUE(writeSyntaxScript(path.c_str(), "CREATE TABLE \"T\" (\n \"A\"  NUMBER\n)"));
+  ASSERT_EQ(writeSyntaxScript(path.c_str(), "CREATE TABLE \"T\" (\n \"A\"  NUMBER\n)"), ScriptFile::kWritten);
   EXPECT_EQ(readFile(path), "CREATE TABLE \"T\" (\n \"A\"  NUMBER\n);\nexit;\n");
+  EXPECT_EQ(writeSyntaxScript(dir.file("no/such/s.sql").c_str(), "CREATE TABLE \"T\" ()"), ScriptFile::kNotCreated);
+  EXPECT_EQ(writeSyntaxScript("/dev/full", "CREATE TABLE \"T\" ()"), ScriptFile::kWriteFailed);
 }
 
 TEST(LoadScript, BatchTextAndShellTwin) {

@@ -25,7 +25,10 @@
 // (expect/BEXDICT/), the lines of LIST TABLE for each user
 // (expect/list_<USER>.txt), the data and LOB files of each of those UNLOAD
 // lines (expect/rows/), and expect/check.sh, which compares them with the
-// files in the working directory and prints one line per file.
+// files in the working directory, prints one line per file and exits 1
+// when any of them is not as expected.
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <map>
 
@@ -411,27 +414,33 @@ bool expectUnload(Build& b, const ListLine& l, std::string& check) {
 bool writeUnloadExpectations(Build& b) {
   std::string check =
       "#!/bin/sh\n# Compares what BEX wrote with what the forged database holds: \"check.sh dict\" the\n"
-      "# dictionary files, \"check.sh rows\" the files of the UNLOAD lines LIST TABLE prints.\n"
+      "# dictionary files, \"check.sh rows [USER]\" the files of the UNLOAD lines LIST TABLE prints\n"
+      "# (for every user, or for that one). Exits 1 when a file differs or a file that must not\n"
+      "# be written was left behind.\n"
       "cd \"$(dirname \"$0\")/..\"\n"
-      "same() { if cmp -s \"$1\" \"$2\"; then echo \"$2 same\"; else echo \"$2 DIFFERS\"; fi; }\n"
-      "gone() { if [ -e \"$1\" ]; then echo \"$1 LEFT BEHIND\"; else echo \"$1 not written\"; fi; }\n"
+      "status=0\n"
+      "same() { if cmp -s \"$1\" \"$2\"; then echo \"$2 same\"; else echo \"$2 DIFFERS\"; status=1; fi; }\n"
+      "gone() { if [ -e \"$1\" ]; then echo \"$1 LEFT BEHIND\"; status=1; else echo \"$1 not written\"; fi; }\n"
       "dict() {\n"
       "  n=0\n"
       "  for f in expect/BEXDICT/*; do\n"
-      "    if cmp -s \"$f\" \"BEXDICT/${f##*/}\"; then n=$((n + 1)); else echo \"BEXDICT/${f##*/} DIFFERS\"; fi\n"
+      "    if cmp -s \"$f\" \"BEXDICT/${f##*/}\"; then n=$((n + 1))\n"
+      "    else echo \"BEXDICT/${f##*/} DIFFERS\"; status=1; fi\n"
       "  done\n"
       "  echo \"$n dictionary files same\"\n"
       "}\n"
       "rows() {\n";
   for (const UserDef& u : b.cat.users) {
     std::string list;
+    check += "  if [ -z \"$1\" ] || [ \"$1\" = " + u.name + " ]; then\n  :\n";
     for (const ListLine& l : listLines(b, u)) {
       list += l.text;
       if (!expectUnload(b, l, check)) return false;
     }
+    check += "  fi\n";
     if (!writeTextFile(b.out.path("expect/list_" + u.name + ".txt"), list, b.error)) return false;
   }
-  check += "  :\n}\n\"${1:-dict}\"\n";
+  check += "}\n\"${1:-dict}\" \"${2:-}\"\nexit $status\n";
   return writeTextFile(b.out.path("expect/check.sh"), check, b.error);
 }
 

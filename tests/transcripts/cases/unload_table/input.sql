@@ -25,3 +25,6 @@ SET TABLESPACE 4
 UNLOAD TABLE SCOTT.ELSEWHERE TO elsewhere.txt;
 SET TABLESPACE 0
 ! cut -d, -f2- unload.log
+REM A CREATE TABLE script or control file that cannot be written whole is reported like the data file.
+! ln -s /dev/full scott_FULL_81001_syntax.sql && ln -s /dev/full scott_FULL_81001_sqlldr.ctl
+UNLOAD TABLE scott.heap AS full TO full.txt;

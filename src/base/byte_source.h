@@ -1,0 +1,49 @@
+// ByteSource: where the bytes of a data file come from. A registry slot reads
+// through one of these whatever holds the file: an operating-system file
+// (FileSource, here), an ASM file mapped onto disk allocation units, or a
+// file mapped onto backup pieces. Readers never ask which.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace bex {
+
+// What one read gave. bytes < n with error false is the end of the file;
+// with error true the source could not read on (a bad sector, an unmapped
+// piece): the bytes before the failure are valid, and a later offset may
+// read again.
+struct ReadResult {
+  size_t bytes = 0;
+  bool error = false;
+};
+
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Reads up to n bytes at offset into buf. Safe to call from several
+  // threads on different sources; no allocation.
+  virtual ReadResult read(uint64_t offset, uint8_t* buf, size_t n) = 0;
+  // Length of the source in bytes (0 when it cannot be told).
+  virtual uint64_t size() const = 0;
+};
+
+// An operating-system file or device, opened read-only; pread at 64-bit
+// offsets, no buffering of its own (the read caches do that).
+class FileSource final : public ByteSource {
+ public:
+  // The open file, or nullptr when it cannot be opened.
+  static std::unique_ptr<FileSource> open(const char* path);
+  ~FileSource() override;
+  FileSource(const FileSource&) = delete;
+  FileSource& operator=(const FileSource&) = delete;
+
+  ReadResult read(uint64_t offset, uint8_t* buf, size_t n) override;
+  uint64_t size() const override;
+
+ private:
+  explicit FileSource(int fd) : fd_(fd) {}
+  int fd_;
+};
+
+}  // namespace bex
