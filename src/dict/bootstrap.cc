@@ -8,6 +8,7 @@
 #include "dict/dict_files.h"
 #include "dict/dictionary.h"
 #include "base/clock.h"
+#include "base/file_or_console.h"
 #include "run/run_context.h"
 #include "unload/block_walk.h"
 #include "unload/text_row_writer.h"
@@ -49,30 +50,6 @@ constexpr DictTable kFoundTables[] = {
 };
 constexpr DictTable kColTypeTable = {"COLTYPE$", kColTypeTypes, sizeof kColTypeTypes};
 
-// One dictionary file being written; rows go to the console when it
-// cannot be opened.
-class DictOutput {
- public:
-  DictOutput(RunContext& rc, const char* path, const char* mode) : file_(fopen(path, mode)) {
-    if (file_) sink_ = std::make_unique<FileSink>(file_, kOutputBufferSize);
-    out_ = sink_ ? sink_.get() : &rc.out;
-  }
-  ~DictOutput() {
-    sink_.reset();  // flushes
-    if (file_) fclose(file_);
-  }
-  DictOutput(const DictOutput&) = delete;
-  DictOutput& operator=(const DictOutput&) = delete;
-
-  Sink& sink() { return *out_; }
-  bool toFile() const { return file_ != nullptr; }
-
- private:
-  FILE* file_;
-  std::unique_ptr<FileSink> sink_;
-  Sink* out_;
-};
-
 struct Overrides {
   uint32_t object, cluster;
   uint32_t objd(uint32_t fixed) const { return object ? object : fixed; }
@@ -85,7 +62,8 @@ void resetCounters(BlockContext& bc) { bc.RowCount = bc.LobCount = 0; }
 // when the rows went to the file.
 bool unloadInto(RunContext& rc, const char* path, const char* mode, const char* name, uint32_t objd,
                 uint32_t table, const uint8_t* types, size_t count) {
-  DictOutput out(rc, path, mode);
+  // Rows go to the console when the file cannot be opened.
+  FileOrConsole out(path, mode, rc.out, kOutputBufferSize);
   rc.out.printf("Unload Dict Table %s ...\n", name);
   unloadDictTable(rc, out.sink(), objd, table, types, count);
   return out.toFile();
@@ -152,7 +130,7 @@ void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clust
     splitColumnFile(kDictDir);
   // Without COLTYPE$ an older BEXTYP.TXT would name the types of another
   // database's columns: it is emptied.
-  if (!unloadFoundTable(rc, kColTypeTable, kColumnTypeFile, "wb")) DictOutput(rc, kColumnTypeFile, "wb");
+  if (!unloadFoundTable(rc, kColTypeTable, kColumnTypeFile, "wb")) FileOrConsole(kColumnTypeFile, "wb", rc.out);
 
   bc.outputStyle = savedStyle;
   bc.rowAddress = savedRowAddress;
