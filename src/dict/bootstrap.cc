@@ -90,18 +90,17 @@ bool unloadFoundTable(RunContext& rc, const DictTable& t, const char* path, cons
 
 void unloadDictTable(RunContext& rc, Sink& out, uint32_t objd, uint32_t table, const uint8_t* types, size_t count) {
   BlockContext& bc = rc.bc;
-  const uint8_t savedStyle = bc.outputStyle;
-  bc.outputStyle = kStyleTxt;
   auto job = std::make_unique<UnloadJob>();
   job->setFill(kTypeSkip);
   for (size_t i = 0; i < count && i < kMaxSegmentColumns; i++) job->columns.column[i].type = types[i];
   job->columns.count = static_cast<uint16_t>(count);
   LobFile noLob;
-  TextRowWriter writer(bc, *job, out, noLob, rc.out, static_cast<uint32_t>(count));
+  // Text whatever OUTPUT_STYLE says, and no row address column: it would
+  // shift every field.
+  TextRowWriter writer(bc, *job, out, noLob, rc.out, static_cast<uint32_t>(count), false);
   const RowFilters filters{rc.settings.deletedRow != 0, rc.settings.commitedOnly != 0};
   RowWalk w(bc, rc.out, writer, filters, openBlockCount(bc));
   scanObjectBlocks(w, objd, table, 0, 0);
-  bc.outputStyle = savedStyle;
 }
 
 void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clusterOverride) {
@@ -110,9 +109,9 @@ void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clust
   bc.rowLimit = kNoRowLimit;
   bc.BadBlockCount = 0;
   printDateLine(rc.out);
-  const uint8_t savedStyle = bc.outputStyle, savedRowAddress = bc.rowAddress;
-  bc.outputStyle = kStyleTxt;
-  bc.rowAddress = 0;  // a row address column would shift every field
+  // The separators of the dictionary files.
+  bc.fieldTag[0] = ',', bc.fieldTag[1] = 0, bc.fieldTagLen = 1;
+  bc.recordTag[0] = '\n', bc.recordTag[1] = 0, bc.recordTagLen = 1;
 
   resetCounters(bc);
   unloadInto(rc, kUserFile, "wb", "USER$", ov.objd(kUserClusterObjd), ov.table(kUserTable), kUserTypes,
@@ -132,8 +131,6 @@ void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clust
   // database's columns: it is emptied.
   if (!unloadFoundTable(rc, kColTypeTable, kColumnTypeFile, "wb")) FileOrConsole(kColumnTypeFile, "wb", rc.out);
 
-  bc.outputStyle = savedStyle;
-  bc.rowAddress = savedRowAddress;
   rc.out.printf("Unload Dict Table With %llu Errors.\n", static_cast<unsigned long long>(bc.BadBlockCount));
   printDateLine(rc.out);
 }

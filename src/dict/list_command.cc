@@ -71,7 +71,7 @@ void forEachUserObject(uint32_t userNo, uint32_t type, bool skipRecycleBin, Visi
 }
 
 void listUnloadLines(Sink& out, const RunContext& rc, const char* user, uint32_t userNo) {
-  const char* ext = rc.bc.outputStyle == kStyleDmp ? "dmp" : "txt";
+  const char* ext = outputStyleExtension(rc.bc.outputStyle);
   for (uint32_t type : {kObjTable, kObjTablePartition, kObjTableSubpartition}) {
     forEachUserObject(userNo, type, true, [&](const ObjectRecord& o) {
       StorageRecord st;

@@ -161,7 +161,7 @@ void unloadTableBlock(RowWalk& w, uint32_t clusterTable) {
     if (p == 0) continue;
     const uint8_t flag = v.u8(p);
     if (!(flag & kRowH) || !rowWanted(w, v, flag & kRowD, v.u8(p + 1))) continue;
-    if (bc.rowAddress) w.writer.rowAddress(rdba, table, slot);
+    w.writer.rowAddress(rdba, table, slot);
     PieceResult r{0, {}, false};
     if (flag & kRowF)
       r = writeRowPiece(w, v, h, table, slot, 0);
@@ -220,7 +220,7 @@ void unloadIndexBlock(RowWalk& w) {
     const uint32_t p = ih.hdsz + off;
     if (off == kFreeDirEntry || p + 1 >= v.size) continue;
     if (!rowWanted(w, v, v.u8(p) & kIndexEntryDeleted, v.u8(p + 1))) continue;
-    if (bc.rowAddress) w.writer.rowAddress(rdba, 0, e);
+    w.writer.rowAddress(rdba, 0, e);
     ColumnList& cols = w.cols;
     cols.clear();
     parseIndexEntry(v, e, cols);
