@@ -101,6 +101,7 @@ void unloadDictTable(RunContext& rc, Sink& out, uint32_t objd, uint32_t table, c
   const RowFilters filters{rc.settings.deletedRow != 0, rc.settings.commitedOnly != 0};
   RowWalk w(bc, rc.out, writer, filters, openBlockCount(bc));
   scanObjectBlocks(w, objd, table, 0, 0);
+  printDamageSummary(rc.out, w.damage);
 }
 
 void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clusterOverride) {

@@ -38,15 +38,16 @@ void walkByHeaderOrScan(RowWalk& w, const BlockSource& s) {
 }
 
 // The end of every table or object unload: the output closed, the closing
-// lines, the log record, and with EMPTY_FILES off no files left by an
-// unload without rows.
-void finishUnload(RunContext& rc, const UnloadJob& job, OutputFormat& format) {
+// lines (with the damage the walk passed over), the log record, and with
+// EMPTY_FILES off no files left by an unload without rows.
+void finishUnload(RunContext& rc, const UnloadJob& job, OutputFormat& format, const DamageCounts& damage) {
   const bool writtenOk = format.close();
   const unsigned long long rows = rc.bc.RowCount;
   if (writtenOk)
     rc.out.printf("Sucessfully unload %llu rows ...\n", rows);
   else
     rc.out.printf("  Write error on %s: %llu rows unloaded, the file is incomplete!\n", format.dataName(), rows);
+  printDamageSummary(rc.out, damage);
   job.lobLosses.warn(rc.out, job.columns);
   writeUnloadLogRecord(rc.unloadLog, rc.bc.RowCount, rc.bc.LobCount, rc.bc.BadBlockCount, format.dataName());
   printDateLine(rc.out);
@@ -66,6 +67,7 @@ void unloadObject(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
   if (!format->open(UnloadSubject{nullptr, nullptr, "", job.objectOverride})) return;
   FILE* listing = fopen(job.extentListing, "r");
   printDateLine(rc.out);
+  DamageCounts damage;
   {
     RowWalk w(bc, rc.out, format->rowWriter(), filtersOf(rc), openBlockCount(bc));
     const BlockSource s{job.objectOverride, job.clusterTable, job.fileFilter, job.blockFilter,
@@ -74,9 +76,10 @@ void unloadObject(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
       walkByHeaderOrScan(w, s);
     else
       walkExtentListing(w, listing, s.objd, s.cluster);
+    damage = w.damage;
   }
   if (listing) fclose(listing);
-  finishUnload(rc, job, *format);
+  finishUnload(rc, job, *format, damage);
 }
 
 // The dictionary rows of one table unload.
@@ -114,6 +117,7 @@ void unloadTableRows(RunContext& rc, UnloadJob& job, const UnloadOptions& opts, 
   std::unique_ptr<OutputFormat> format = makeOutputFormat(rc, job, opts);
   if (!format->open(UnloadSubject{&t.user, &t.object, target, objd})) return;
   FILE* listing = fopen(job.extentListing, "r");
+  DamageCounts damage;
   {
     RowWalk w(bc, rc.out, format->rowWriter(), filtersOf(rc), openBlockCount(bc));
     const BlockSource s{objd, cluster, t.storage.file, t.storage.block, job.fileFilter, job.blockFilter};
@@ -121,9 +125,10 @@ void unloadTableRows(RunContext& rc, UnloadJob& job, const UnloadOptions& opts, 
       walkExtentListing(w, listing, objd, cluster);
     else if (t.storage.file != 0)
       walkByHeaderOrScan(w, s);
+    damage = w.damage;
   }
   if (listing) fclose(listing);
-  finishUnload(rc, job, *format);
+  finishUnload(rc, job, *format, damage);
 }
 
 void unloadTable(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
