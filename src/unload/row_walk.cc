@@ -142,7 +142,6 @@ PieceResult writeRowPiece(RowWalk& w, const BlockView& v, const DataHeader& h, u
   ref.rdba = blockRdba(v);
   ref.table = table;
   ref.slot = slot;
-  if (cols.cut) noteDamage(w, Damage::kPieceOutside, ref.rdba, slot);
   w.writer.piece(ref);
   return PieceResult{ref.start + cols.count, cols.next, ref.last};
 }
@@ -168,8 +167,10 @@ void followRowChain(RowWalk& w, const BlockView& walked, RowAddress next, uint32
     }
     const DataHeader h = readDataHeader(cv);
     const uint32_t table = rowTable(h, clusterTable);
-    if (!holdsRow(cv, h, table, next.slot)) noteDamage(w, Damage::kForeignChain, next.rdba, next.slot);
+    const bool held = holdsRow(cv, h, table, next.slot);
+    if (!held) noteDamage(w, Damage::kForeignChain, next.rdba, next.slot);
     PieceResult r = writeRowPiece(w, cv, h, table, next.slot, reached);
+    if (held && w.cols.cut) noteDamage(w, Damage::kPieceOutside, next.rdba, next.slot);
     carryCounters(w.bc, cur.bc);
     reached = r.reached;
     if (r.next.empty()) {
@@ -199,9 +200,10 @@ void unloadTableBlock(RowWalk& w, uint32_t clusterTable) {
     if (!(flag & kRowH) || !rowWanted(w, v, flag & kRowD, v.u8(p + 1))) continue;
     w.writer.rowAddress(rdba, table, slot);
     PieceResult r{0, {}, false};
-    if (flag & kRowF)
+    if (flag & kRowF) {
       r = writeRowPiece(w, v, h, table, slot, 0);
-    else if (!(flag & kRowL)) {
+      if (w.cols.cut) noteDamage(w, Damage::kPieceOutside, rdba, slot);
+    } else if (!(flag & kRowL)) {
       const uint32_t at = p + ((flag & kRowC) ? 4 : 3);
       if (!v.has(at, kRowAddressSize)) noteDamage(w, Damage::kPieceOutside, rdba, slot);
       r.next = readRowAddress(v, at);
@@ -232,8 +234,10 @@ void followOverflow(RowWalk& w, uint32_t walkedRdba, RowAddress next, uint32_t r
     }
     const DataHeader h = readDataHeader(cv);
     const uint32_t table = rowTable(h, 0);
-    if (!holdsRow(cv, h, table, next.slot)) noteDamage(w, Damage::kForeignChain, next.rdba, next.slot);
+    const bool held = holdsRow(cv, h, table, next.slot);
+    if (!held) noteDamage(w, Damage::kForeignChain, next.rdba, next.slot);
     PieceResult r = writeRowPiece(w, cv, h, table, next.slot, reached);
+    if (held && w.cols.cut) noteDamage(w, Damage::kPieceOutside, next.rdba, next.slot);
     carryCounters(w.bc, cur.bc);
     reached = r.reached;
     if (r.next.empty()) {
