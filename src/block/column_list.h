@@ -37,11 +37,12 @@ inline constexpr uint32_t kRowAddressSize = 6;
 struct ColumnList {
   uint16_t count = 0;  // up to kMaxColumns (256 does not fit a byte)
   uint8_t flag = 0;    // the piece's flag byte
+  bool cut = false;    // the piece runs past the block: a bound check ended the parse or emptied a column
   RowAddress head;     // 0 when absent
   RowAddress next;     // next piece, 0 when absent
   ColumnRef col[kMaxColumns];
 
-  void clear() { count = 0; }
+  void clear() { count = 0, cut = false; }
   bool full() const { return count >= kMaxColumns; }
   // Appends {offset, length}; false (and nothing added) when full.
   bool add(uint32_t offset, uint32_t length) {
@@ -58,9 +59,10 @@ void rowFlagLetters(uint8_t flag, char out[8]);
 RowAddress readRowAddress(const BlockView& v, uint32_t p);
 // cc columns in the column-length encoding from p (0x00-0xFD: that many
 // bytes follow; 0xFE: a 16-bit length in BYTE_ORDER follows; 0xFF: NULL).
-// Advances p; false when a bound check stopped the parse.
+// Advances p; false when a bound check (out.cut) or a full list stopped
+// the parse.
 bool readColumns(const BlockView& v, uint32_t& p, uint32_t cc, ColumnList& out);
-// Every entry that would run past B - 2 becomes {B - 2, 0}.
+// Every entry that would run past B - 2 becomes {B - 2, 0} (out.cut).
 void clampColumns(const BlockView& v, ColumnList& out);
 
 }  // namespace bex

@@ -38,6 +38,11 @@ struct Parse {
     uint32_t p = rowStart(w);
     return p + 2 < v.size ? v.data[p + 2] : 1;
   }
+  // A bound check at the block's end stops the parse: the row runs past it.
+  bool cutShort() {
+    out.cut = true;
+    return false;
+  }
   void appendSymbolRow(uint32_t r, uint32_t depth);
   bool readValue(uint32_t& p);
   bool readRun(uint32_t& p, uint32_t n);
@@ -49,23 +54,25 @@ void Parse::appendSymbolRow(uint32_t r, uint32_t depth) {
   if (depth > kMaxSymbolDepth) return;
   uint32_t p = rowStart(r);
   uint32_t u = 1;
+  if (p >= b) return;  // a free entry: no such symbol row
   if (r < h.symbolRows) {
-    if (p + 3 > b) return;
+    if (p + 3 > b) return void(cutShort());
     u = v.data[p + 2];
     p += 3;
   } else {
-    if (p + 2 > b) return;
+    if (p + 2 > b) return void(cutShort());
     p += 2;
   }
   for (uint32_t counted = 0; counted < u;) {
-    if (p >= b || spent()) return;
+    if (p >= b) return void(cutShort());
+    if (spent()) return;
     uint8_t e = v.data[p];
     if (e <= kMaxRef) {
       appendSymbolRow(e, depth + 1);
       counted += referenceWidth(e);
       p += 1;
     } else if (e == kLongRef) {
-      if (p + 3 > b) return;
+      if (p + 3 > b) return void(cutShort());
       appendSymbolRow(v.be16(p + 1), depth + 1);
       counted++;
       p += 3;
@@ -82,11 +89,11 @@ bool Parse::readValue(uint32_t& p) {
   const uint32_t b = v.size;
   const uint8_t e = v.data[p];
   if (e <= kMaxInline) {
-    if (p + 1 >= b) return false;
+    if (p + 1 >= b) return cutShort();
     out.add(p + 1, e - kInlineBias);
     p += 1 + e - kInlineBias;
   } else if (e == kLongInline) {
-    if (p + 3 >= b) return false;
+    if (p + 3 >= b) return cutShort();
     out.add(p + 3, v.be16(p + 1));
     p += 3 + v.be16(p + 1);
   } else {
@@ -114,7 +121,8 @@ bool Parse::readRun(uint32_t& p, uint32_t n) {
     }
   }
   for (uint32_t c = k; c < k + n; c++) {
-    if (p >= v.size || c + 1 >= h.lengthCount) return false;
+    if (p >= v.size) return cutShort();
+    if (c + 1 >= h.lengthCount) return false;
     uint16_t len = static_cast<uint16_t>(lengthArrayEntry(v, h, c + 1) - start);
     if (len & kLengthFlag) len = 0;
     if (!out.add(p, len)) return false;
@@ -130,7 +138,7 @@ void Parse::parseDataRow(uint32_t table, uint32_t row) {
   if (e == kFreeDirEntry) return;
   uint32_t p = h.hdsz + e;
   const uint32_t header = h.lengthCount ? 4 : 3;
-  if (p + header >= b) return;
+  if (p + header >= b) return void(cutShort());
   const uint8_t flag = v.data[p];
   const uint8_t cc = v.data[p + 2];
   const uint32_t runColumns = h.lengthCount ? v.data[p + 3] : 0;  // R
@@ -141,18 +149,19 @@ void Parse::parseDataRow(uint32_t table, uint32_t row) {
     p += kRowAddressSize;
   }
   if (!(flag & kRowL)) {
-    if (p + kRowAddressSize >= b) return;
+    if (p + kRowAddressSize >= b) return void(cutShort());
     out.next = readRowAddress(v, p);
     p += kRowAddressSize;
   }
   for (uint32_t i = 0; i < cc; i++) {
-    if (p >= b || spent()) return;
+    if (p >= b) return void(cutShort());
+    if (spent()) return;
     uint8_t x = v.data[p];
     if (x <= kMaxRef) {
       appendSymbolRow(x, 1);
       p += 1;
     } else if (x == kLongRef) {
-      if (p + 3 > b) return;
+      if (p + 3 > b) return void(cutShort());
       appendSymbolRow(v.be16(p + 1), 1);
       p += 3;
     } else if (x <= kMaxInline && out.count < runColumns) {

@@ -53,9 +53,12 @@ DataHeader readDataHeader(const BlockView& v) {
 
 uint16_t rowDirEntry(const BlockView& v, const DataHeader& h, uint32_t table, uint32_t row) {
   if (table >= h.ntab || row >= tableRowCount(v, h, table)) return kFreeDirEntry;
-  uint32_t slot = h.rowDir + 2 * (tableFirstRow(v, h, table) + row);
-  if (!v.has(slot, 2)) return kFreeDirEntry;
-  return v.u16(slot);
+  if (!rowDirEntryInBlock(v, h, table, row)) return kFreeDirEntry;
+  return v.u16(h.rowDir + 2 * (tableFirstRow(v, h, table) + row));
+}
+
+bool rowDirEntryInBlock(const BlockView& v, const DataHeader& h, uint32_t table, uint32_t row) {
+  return v.has(h.rowDir + 2 * (tableFirstRow(v, h, table) + row), 2);
 }
 
 }  // namespace bex

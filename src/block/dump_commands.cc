@@ -6,6 +6,7 @@
 #include "block/hex_dump.h"
 #include "datafile/block_reader.h"
 #include "base/cmdline.h"
+#include "base/file_or_console.h"
 #include "base/limits.h"
 #include "run/run_context.h"
 
@@ -57,16 +58,8 @@ bool readRequested(RunContext& rc, const DumpArgs& a) {
 // else to the console.
 template <typename Dump>
 void writeDump(RunContext& rc, const DumpArgs& a, Dump dump) {
-  FILE* f = a.to[0] ? fopen(a.to, "wb+") : nullptr;
-  if (!f) {
-    dump(rc.out);
-    return;
-  }
-  {
-    FileSink file(f);
-    dump(file);
-  }
-  fclose(f);
+  FileOrConsole to(a.to, "wb+", rc.out);
+  dump(to.sink());
 }
 
 }  // namespace

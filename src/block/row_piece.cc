@@ -17,13 +17,19 @@ void parsePiece(const BlockView& v, const DataHeader& h, uint32_t table, uint32_
   uint16_t e = rowDirEntry(v, h, table, row);
   if (e == kFreeDirEntry) return;
   uint32_t p = h.hdsz + e;
-  if (p + 3 >= b) return;
+  if (p + 3 >= b) {
+    out.cut = true;
+    return;
+  }
   const uint8_t flag = v.data[p];
   const uint8_t cc = v.data[p + 2];
   out.flag = flag;
   p += 3;
   if (flag & kRowC) {
-    if (p + 1 >= b) return;
+    if (p + 1 >= b) {
+      out.cut = true;
+      return;
+    }
     if (keyRowsAllowed) parsePiece(v, h, 0, v.data[p], out, false);
     out.flag = flag, out.head = {}, out.next = {};  // the member's own
     p += 1;
@@ -37,7 +43,10 @@ void parsePiece(const BlockView& v, const DataHeader& h, uint32_t table, uint32_
       p += kRowAddressSize;
     }
     if (!(flag & kRowL)) {
-      if (p + kRowAddressSize >= b) return;
+      if (p + kRowAddressSize >= b) {
+        out.cut = true;
+        return;
+      }
       out.next = readRowAddress(v, p);
       p += kRowAddressSize;
     }

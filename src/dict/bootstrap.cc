@@ -8,6 +8,7 @@
 #include "dict/dict_files.h"
 #include "dict/dictionary.h"
 #include "base/clock.h"
+#include "base/file_or_console.h"
 #include "run/run_context.h"
 #include "unload/block_walk.h"
 #include "unload/text_row_writer.h"
@@ -49,30 +50,6 @@ constexpr DictTable kFoundTables[] = {
 };
 constexpr DictTable kColTypeTable = {"COLTYPE$", kColTypeTypes, sizeof kColTypeTypes};
 
-// One dictionary file (by its name in the run's dictionary directory) being
-// written; rows go to the console when it cannot be opened.
-class DictOutput {
- public:
-  DictOutput(RunContext& rc, const char* name, const char* mode) : file_(fopen(rc.dictDir.file(name).c_str(), mode)) {
-    if (file_) sink_ = std::make_unique<FileSink>(file_, kOutputBufferSize);
-    out_ = sink_ ? sink_.get() : &rc.out;
-  }
-  ~DictOutput() {
-    sink_.reset();  // flushes
-    if (file_) fclose(file_);
-  }
-  DictOutput(const DictOutput&) = delete;
-  DictOutput& operator=(const DictOutput&) = delete;
-
-  Sink& sink() { return *out_; }
-  bool toFile() const { return file_ != nullptr; }
-
- private:
-  FILE* file_;
-  std::unique_ptr<FileSink> sink_;
-  Sink* out_;
-};
-
 struct Overrides {
   uint32_t object, cluster;
   uint32_t objd(uint32_t fixed) const { return object ? object : fixed; }
@@ -85,7 +62,8 @@ void resetCounters(BlockContext& bc) { bc.RowCount = bc.LobCount = 0; }
 // when the rows went to the file.
 bool unloadInto(RunContext& rc, const char* file, const char* mode, const char* name, uint32_t objd,
                 uint32_t table, const uint8_t* types, size_t count) {
-  DictOutput out(rc, file, mode);
+  // Rows go to the console when the file cannot be opened.
+  FileOrConsole out(rc.dictDir.file(file).c_str(), mode, rc.out, kOutputBufferSize);
   rc.out.printf("Unload Dict Table %s ...\n", name);
   unloadDictTable(rc, out.sink(), objd, table, types, count);
   return out.toFile();
@@ -112,18 +90,18 @@ bool unloadFoundTable(RunContext& rc, const DictTable& t, const char* file, cons
 
 void unloadDictTable(RunContext& rc, Sink& out, uint32_t objd, uint32_t table, const uint8_t* types, size_t count) {
   BlockContext& bc = rc.bc;
-  const uint8_t savedStyle = bc.outputStyle;
-  bc.outputStyle = kStyleTxt;
   auto job = std::make_unique<UnloadJob>();
   job->setFill(kTypeSkip);
   for (size_t i = 0; i < count && i < kMaxSegmentColumns; i++) job->columns.column[i].type = types[i];
   job->columns.count = static_cast<uint16_t>(count);
   LobFile noLob;
-  TextRowWriter writer(bc, *job, out, noLob, rc.out, static_cast<uint32_t>(count));
+  // Text whatever OUTPUT_STYLE says, and no row address column: it would
+  // shift every field.
+  TextRowWriter writer(bc, *job, out, noLob, rc.out, static_cast<uint32_t>(count), false);
   const RowFilters filters{rc.settings.deletedRow != 0, rc.settings.commitedOnly != 0};
   RowWalk w(bc, rc.out, writer, filters, openBlockCount(bc));
   scanObjectBlocks(w, objd, table, 0, 0);
-  bc.outputStyle = savedStyle;
+  printDamageSummary(rc.out, w.damage);
 }
 
 void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clusterOverride) {
@@ -132,9 +110,9 @@ void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clust
   bc.rowLimit = kNoRowLimit;
   bc.BadBlockCount = 0;
   printDateLine(rc.out);
-  const uint8_t savedStyle = bc.outputStyle, savedRowAddress = bc.rowAddress;
-  bc.outputStyle = kStyleTxt;
-  bc.rowAddress = 0;  // a row address column would shift every field
+  // The separators of the dictionary files.
+  bc.fieldTag[0] = ',', bc.fieldTag[1] = 0, bc.fieldTagLen = 1;
+  bc.recordTag[0] = '\n', bc.recordTag[1] = 0, bc.recordTagLen = 1;
 
   resetCounters(bc);
   unloadInto(rc, kUserFile, "wb", "USER$", ov.objd(kUserClusterObjd), ov.table(kUserTable), kUserTypes,
@@ -152,10 +130,8 @@ void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clust
     splitColumnFile(rc.dictDir);
   // Without COLTYPE$ an older BEXTYP.TXT would name the types of another
   // database's columns: it is emptied.
-  if (!unloadFoundTable(rc, kColTypeTable, kColumnTypeFile, "wb")) DictOutput(rc, kColumnTypeFile, "wb");
+  if (!unloadFoundTable(rc, kColTypeTable, kColumnTypeFile, "wb")) FileOrConsole(rc.dictDir.file(kColumnTypeFile).c_str(), "wb", rc.out);
 
-  bc.outputStyle = savedStyle;
-  bc.rowAddress = savedRowAddress;
   rc.out.printf("Unload Dict Table With %llu Errors.\n", static_cast<unsigned long long>(bc.BadBlockCount));
   printDateLine(rc.out);
 }

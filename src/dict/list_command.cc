@@ -8,6 +8,7 @@
 #include "dict/dict_commands.h"
 #include "dict/queries.h"
 #include "base/cmdline.h"
+#include "base/file_or_console.h"
 #include "run/run_context.h"
 #include "value/charset.h"
 
@@ -71,7 +72,7 @@ void forEachUserObject(const DictDirectory& dir, uint32_t userNo, uint32_t type,
 }
 
 void listUnloadLines(Sink& out, const RunContext& rc, const char* user, uint32_t userNo) {
-  const char* ext = rc.bc.outputStyle == kStyleDmp ? "dmp" : "txt";
+  const char* ext = outputStyleExtension(rc.bc.outputStyle);
   for (uint32_t type : {kObjTable, kObjTablePartition, kObjTableSubpartition}) {
     forEachUserObject(rc.dictDir, userNo, type, true, [&](const ObjectRecord& o) {
       StorageRecord st;
@@ -119,14 +120,8 @@ void runList(RunContext& rc, const ListRequest& req) {
     rc.out.printf("User (%s) does not exists.\n", req.user);
     return;
   }
-  FILE* f = req.toFile[0] ? fopen(req.toFile, "wb") : nullptr;
-  if (!f) return listKind(rc, req, user, rc.out);
-  {
-    FileSink file(f);
-    listKind(rc, req, user, file);
-    file.flush();
-  }
-  fclose(f);
+  FileOrConsole to(req.toFile, "wb", rc.out);
+  listKind(rc, req, user, to.sink());
 }
 
 // Reads the words after LIST. USER and CHARSET answer at once; a kind word

@@ -15,6 +15,7 @@
 #include "lob/lob_map.h"
 #include "scan/scan_file.h"
 #include "base/clock.h"
+#include "base/file_or_console.h"
 #include "run/run_context.h"
 
 namespace bex {
@@ -245,14 +246,12 @@ void cmdScan(RunContext& rc) {
     rebuildMaps(rc);
     splitColumnFile(rc.dictDir);
   } else {
-    FILE* to = o.to[0] ? fopen(o.to, "wb+") : nullptr;
-    FileSink toSink(to, kOutputBufferSize);
-    Sink& dest = to ? static_cast<Sink&>(toSink) : out;
+    FileOrConsole to(o.to, "wb+", out, kOutputBufferSize);
+    Sink& dest = to.sink();
     if (sub == kHeader) scanHeader(rc, dest, o);
     if (sub == kData) scanData(rc, dest, o);
     if (sub == kBlock) scanBlockCensus(rc, dest, o);
     dest.flush();
-    if (to) fclose(to);
   }
   printDateLine(out);
 }

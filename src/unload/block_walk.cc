@@ -91,16 +91,19 @@ class WindowBlock {
 
 // Unloads the blocks first to first + count - 1 of file rfn that carry their
 // own address and belong to objd, in one sequential pass. The run stops at
-// the end of the file, so a damaged length cannot make the walk try
-// billions of missing blocks. With checkFirst a block failing the block
-// check is passed over without the walker's message.
+// the end of the file (counted as damage), so a damaged length cannot make
+// the walk try billions of missing blocks. With checkFirst a block failing
+// the block check is passed over without the walker's message.
 void walkRun(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t rfn, uint32_t first, uint64_t count,
              bool checkFirst) {
   BlockContext& bc = w.bc;
   const int slot = LookupFile(bc, bc.bigfile ? 0 : rfn);
   if (slot < 0 || count == 0) return;
   uint64_t last = first + count - 1;
-  if (last > bc.registry->slots[slot].blocks) last = bc.registry->slots[slot].blocks;
+  if (last > bc.registry->slots[slot].blocks) {
+    noteDamage(w, Damage::kExtentPastFile, composeRdba(bc, rfn, first), static_cast<uint32_t>(count));
+    last = bc.registry->slots[slot].blocks;
+  }
   if (!bc.bigfile && last > kMaxBlockInFile) last = kMaxBlockInFile;
   if (first > last) return;
   SlotReader& reader = w.slotReader();

@@ -42,13 +42,37 @@ bool rowWanted(const RowWalk& w, const BlockView& v, uint8_t flagDeleted, uint8_
   return !flagDeleted || w.filters.deletedRow;
 }
 
-// The row piece offset of a row-directory entry, or 0 when the walk does not
-// take it: free, inside the directories, before the free space ends, or past
-// the block.
-uint32_t usablePiece(const BlockView& v, const DataHeader& h, uint16_t o) {
-  if (o == kFreeDirEntry || o < h.nrow || o < h.fseo) return 0;
-  if (h.hdsz >= v.size || o >= v.size - h.hdsz) return 0;
-  return h.hdsz + o;
+// Where a row-directory entry o points when the walk can take the piece
+// there, else why not.
+enum class Entry { kPiece, kFree, kPastData, kInFreeSpace };
+
+// Free: 0xFFFF, or below nrow (a link of the free list). Damaged: past the
+// block, or into the directories or the free space.
+Entry classifyEntry(const BlockView& v, const DataHeader& h, uint16_t o) {
+  if (o == kFreeDirEntry || o < h.nrow) return Entry::kFree;
+  if (h.hdsz >= v.size || o >= v.size - h.hdsz) return Entry::kPastData;
+  if (o < h.fseo) return Entry::kInFreeSpace;
+  return Entry::kPiece;
+}
+
+// The block offset of the piece of that row, or 0 when the walk does not
+// take it; damaged entries are counted.
+uint32_t usablePiece(RowWalk& w, const BlockView& v, const DataHeader& h, uint32_t table, uint32_t slot) {
+  const uint16_t o = rowDirEntry(v, h, table, slot);
+  switch (classifyEntry(v, h, o)) {
+    case Entry::kPiece: return h.hdsz + o;
+    case Entry::kFree:
+      if (!rowDirEntryInBlock(v, h, table, slot)) noteDamage(w, Damage::kEntryPastData, blockRdba(v), slot);
+      return 0;
+    case Entry::kPastData: noteDamage(w, Damage::kEntryPastData, blockRdba(v), slot); return 0;
+    case Entry::kInFreeSpace: noteDamage(w, Damage::kEntryInFreeSpace, blockRdba(v), slot); return 0;
+  }
+  return 0;
+}
+
+// A chained piece must be a row of the walked table in its block.
+bool holdsRow(const BlockView& v, const DataHeader& h, uint32_t table, uint32_t slot) {
+  return classifyEntry(v, h, rowDirEntry(v, h, table, slot)) == Entry::kPiece;
 }
 
 void parsePieceOf(const BlockView& v, const DataHeader& h, uint32_t table, uint32_t slot, ColumnList& cols) {
@@ -89,6 +113,11 @@ bool chainMayGoOn(RowWalk& w, ChainGuard& guard, RowAddress next, uint64_t hops,
 }
 
 }  // namespace
+
+void noteDamage(RowWalk& w, Damage kind, uint32_t rdba, uint32_t detail) {
+  w.damage.note(kind, rdba);
+  if (w.bc.verbose >= 1) printDamage(w.console, kind, rdba, detail);
+}
 
 RowWalk::RowWalk(BlockContext& context, Sink& out, RowWriter& rowWriter, RowFilters rowFilters, uint64_t bound)
     : bc(context),
@@ -131,9 +160,17 @@ void followRowChain(RowWalk& w, const BlockView& walked, RowAddress next, uint32
     }
     if (!chainMayGoOn(w, guard, next, hops, walkedRdba)) break;
     if (w.bc.verbose >= 1) w.console.printf("Recover rows from chained block RDBA=%u ...\n", blockRdba(cv));
-    if (IsBadBlock(cur.bc) || dataObjectNumber(cv) != objd) break;
+    if (IsBadBlock(cur.bc)) break;
+    if (dataObjectNumber(cv) != objd) {
+      noteDamage(w, Damage::kForeignChain, next.rdba, next.slot);
+      break;
+    }
     const DataHeader h = readDataHeader(cv);
-    PieceResult r = writeRowPiece(w, cv, h, rowTable(h, clusterTable), next.slot, reached);
+    const uint32_t table = rowTable(h, clusterTable);
+    const bool held = holdsRow(cv, h, table, next.slot);
+    if (!held) noteDamage(w, Damage::kForeignChain, next.rdba, next.slot);
+    PieceResult r = writeRowPiece(w, cv, h, table, next.slot, reached);
+    if (held && w.cols.cut) noteDamage(w, Damage::kPieceOutside, next.rdba, next.slot);
     carryCounters(w.bc, cur.bc);
     reached = r.reached;
     if (r.next.empty()) {
@@ -157,16 +194,20 @@ void unloadTableBlock(RowWalk& w, uint32_t clusterTable) {
   const uint32_t table = rowTable(h, clusterTable);
   const uint32_t rows = table < h.ntab ? tableRowCount(v, h, table) : 0;
   for (uint32_t slot = 0; slot < rows && bc.RowCount < bc.rowLimit; slot++) {
-    const uint32_t p = usablePiece(v, h, rowDirEntry(v, h, table, slot));
+    const uint32_t p = usablePiece(w, v, h, table, slot);
     if (p == 0) continue;
     const uint8_t flag = v.u8(p);
     if (!(flag & kRowH) || !rowWanted(w, v, flag & kRowD, v.u8(p + 1))) continue;
-    if (bc.rowAddress) w.writer.rowAddress(rdba, table, slot);
+    w.writer.rowAddress(rdba, table, slot);
     PieceResult r{0, {}, false};
-    if (flag & kRowF)
+    if (flag & kRowF) {
       r = writeRowPiece(w, v, h, table, slot, 0);
-    else if (!(flag & kRowL))
-      r.next = readRowAddress(v, p + ((flag & kRowC) ? 4 : 3));
+      if (w.cols.cut) noteDamage(w, Damage::kPieceOutside, rdba, slot);
+    } else if (!(flag & kRowL)) {
+      const uint32_t at = p + ((flag & kRowC) ? 4 : 3);
+      if (!v.has(at, kRowAddressSize)) noteDamage(w, Damage::kPieceOutside, rdba, slot);
+      r.next = readRowAddress(v, at);
+    }
     bc.RowCount++;
     if (!r.next.empty())
       followRowChain(w, v, r.next, r.reached, clusterTable);
@@ -192,7 +233,11 @@ void followOverflow(RowWalk& w, uint32_t walkedRdba, RowAddress next, uint32_t r
       break;
     }
     const DataHeader h = readDataHeader(cv);
-    PieceResult r = writeRowPiece(w, cv, h, rowTable(h, 0), next.slot, reached);
+    const uint32_t table = rowTable(h, 0);
+    const bool held = holdsRow(cv, h, table, next.slot);
+    if (!held) noteDamage(w, Damage::kForeignChain, next.rdba, next.slot);
+    PieceResult r = writeRowPiece(w, cv, h, table, next.slot, reached);
+    if (held && w.cols.cut) noteDamage(w, Damage::kPieceOutside, next.rdba, next.slot);
     carryCounters(w.bc, cur.bc);
     reached = r.reached;
     if (r.next.empty()) {
@@ -218,12 +263,17 @@ void unloadIndexBlock(RowWalk& w) {
   for (uint32_t e = 0; e < ih.kdxconro && bc.RowCount < bc.rowLimit; e++) {
     const uint16_t off = indexRowDirEntry(v, ih, e);
     const uint32_t p = ih.hdsz + off;
-    if (off == kFreeDirEntry || p + 1 >= v.size) continue;
+    if (off == kFreeDirEntry) continue;
+    if (p + 1 >= v.size) {
+      noteDamage(w, Damage::kEntryPastData, rdba, e);
+      continue;
+    }
     if (!rowWanted(w, v, v.u8(p) & kIndexEntryDeleted, v.u8(p + 1))) continue;
-    if (bc.rowAddress) w.writer.rowAddress(rdba, 0, e);
+    w.writer.rowAddress(rdba, 0, e);
     ColumnList& cols = w.cols;
     cols.clear();
     parseIndexEntry(v, e, cols);
+    if (cols.cut) noteDamage(w, Damage::kPieceOutside, rdba, e);
     bc.RowCount++;
     const RowAddress overflow = cols.next;
     PieceRef ref;

@@ -10,6 +10,7 @@
 #include "datafile/slot_reader.h"
 #include "base/block_context.h"
 #include "base/sink.h"
+#include "unload/damage.h"
 #include "unload/row_writer.h"
 
 namespace bex {
@@ -30,6 +31,7 @@ struct RowWalk {
   uint64_t chainBound;  // most blocks one chain may visit
   std::unique_ptr<uint8_t[]> cursorBlock;  // the BlockCursor's buffer for chained pieces
   ColumnList cols;
+  DamageCounts damage;  // what the walk passed over as damaged
 
   // The sequential reader of extents and whole files (made when first used).
   SlotReader& slotReader() {
@@ -40,6 +42,10 @@ struct RowWalk {
  private:
   std::unique_ptr<SlotReader> reader;
 };
+
+// Counts one structural rejection at rdba (detail: the slot, or an
+// extent's length); with VERBOSE its line goes to the console.
+void noteDamage(RowWalk& w, Damage kind, uint32_t rdba, uint32_t detail);
 
 // BlockCursor: a private copy of the block context reading into a buffer of
 // its own, so that following a chain leaves the walked block alone.

@@ -26,7 +26,8 @@ struct PieceRef {
 class RowWriter {
  public:
   virtual ~RowWriter() = default;
-  // The row address column (rdba.table.slot) that starts a row.
+  // Called at the start of every row: the row address column
+  // (rdba.table.slot), for the writers that write one.
   virtual void rowAddress(uint32_t rdba, uint32_t table, uint32_t slot) = 0;
   // The columns of one piece; when p.last the row is then complete.
   virtual void piece(const PieceRef& p) = 0;

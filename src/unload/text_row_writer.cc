@@ -16,8 +16,14 @@ void writeDecimal(Sink& out, uint64_t v) {
 }
 
 TextRowWriter::TextRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, LobFile& lob, Sink& console,
-                             uint32_t columnCount)
-    : bc_(bc), job_(job), data_(data), lob_(lob), console_(console), columnCount_(columnCount) {}
+                             uint32_t columnCount, bool rowAddress)
+    : bc_(bc),
+      job_(job),
+      data_(data),
+      lob_(lob),
+      console_(console),
+      columnCount_(columnCount),
+      rowAddress_(rowAddress) {}
 
 void TextRowWriter::fieldTag() {
   if (bc_.fieldTagLen == 1)
@@ -28,6 +34,7 @@ void TextRowWriter::fieldTag() {
 }
 
 void TextRowWriter::rowAddress(uint32_t rdba, uint32_t table, uint32_t slot) {
+  if (!rowAddress_) return;
   writeDecimal(data_, rdba);
   data_.put('.');
   writeDecimal(data_, table);

@@ -23,8 +23,10 @@ namespace bex {
 
 class TextRowWriter : public RowWriter {
  public:
-  // columnCount: the positions a row has (the table's column count).
-  TextRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, LobFile& lob, Sink& console, uint32_t columnCount);
+  // columnCount: the positions a row has (the table's column count);
+  // rowAddress: rows start with their address column (ROW_ADDRESS).
+  TextRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, LobFile& lob, Sink& console, uint32_t columnCount,
+                bool rowAddress);
 
   void rowAddress(uint32_t rdba, uint32_t table, uint32_t slot) override;
   void piece(const PieceRef& p) override;
@@ -42,6 +44,7 @@ class TextRowWriter : public RowWriter {
   LobFile& lob_;
   Sink& console_;
   uint32_t columnCount_;
+  bool rowAddress_;
   bool fieldsWritten_ = false;  // something of this row is written
   bool tagOwed_ = false;        // the last thing written is a field tag
 };

@@ -7,26 +7,15 @@
 #include "run/run_context.h"
 #include "base/unload_log.h"
 #include "unload/block_walk.h"
-#include "unload/control_file.h"
-#include "unload/dump_output.h"
-#include "unload/text_row_writer.h"
+#include "unload/output_format.h"
 #include "unload/unload_options.h"
-#include "unload/unload_output.h"
 
 namespace bex {
 
 namespace {
 
-constexpr const char* kDefaultDumpName = "bexdata.dmp";
-constexpr size_t kGeneratedNameMax = 4 * kFileNameMax;
-
 RowFilters filtersOf(const RunContext& rc) {
   return RowFilters{rc.settings.deletedRow != 0, rc.settings.commitedOnly != 0};
-}
-
-void setDictionaryTags(BlockContext& bc) {
-  bc.fieldTag[0] = ',', bc.fieldTag[1] = 0, bc.fieldTagLen = 1;
-  bc.recordTag[0] = '\n', bc.recordTag[1] = 0, bc.recordTagLen = 1;
 }
 
 bool beginsWithDict(const char* arg) {
@@ -48,56 +37,49 @@ void walkByHeaderOrScan(RowWalk& w, const BlockSource& s) {
     scanObjectBlocks(w, s.objd, s.cluster, s.file, s.block);
 }
 
-// The closing lines every table or object unload prints.
-void reportUnload(RunContext& rc, const UnloadJob& job, UnloadOutput& out, bool writtenOk) {
+// The end of every table or object unload: the output closed, the closing
+// lines (with the damage the walk passed over), the log record, and with
+// EMPTY_FILES off no files left by an unload without rows.
+void finishUnload(RunContext& rc, const UnloadJob& job, OutputFormat& format, const DamageCounts& damage) {
+  const bool writtenOk = format.close();
   const unsigned long long rows = rc.bc.RowCount;
   if (writtenOk)
     rc.out.printf("Sucessfully unload %llu rows ...\n", rows);
   else
-    rc.out.printf("  Write error on %s: %llu rows unloaded, the file is incomplete!\n", out.dataName(), rows);
+    rc.out.printf("  Write error on %s: %llu rows unloaded, the file is incomplete!\n", format.dataName(), rows);
+  printDamageSummary(rc.out, damage);
   job.lobLosses.warn(rc.out, job.columns);
-  writeUnloadLogRecord(rc.unloadLog, rc.bc.RowCount, rc.bc.LobCount, rc.bc.BadBlockCount, out.dataName());
+  writeUnloadLogRecord(rc.unloadLog, rc.bc.RowCount, rc.bc.LobCount, rc.bc.BadBlockCount, format.dataName());
   printDateLine(rc.out);
+  if (!rc.settings.emptyFiles && rc.bc.RowCount == 0) format.removeFiles();
 }
 
-// With EMPTY_FILES off an unload without rows leaves no files behind.
-void removeIfEmpty(const RunContext& rc, const char* const* names, size_t n) {
-  if (rc.settings.emptyFiles || rc.bc.RowCount != 0) return;
-  for (size_t i = 0; i < n; i++)
-    if (names[i] && *names[i]) remove(names[i]);
-}
-
-void unloadObject(RunContext& rc, UnloadJob& job) {
+void unloadObject(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
   BlockContext& bc = rc.bc;
   rc.copyTagsToBlockContext();
-  const uint8_t savedStyle = bc.outputStyle;
-  bc.outputStyle = kStyleTxt;
+  opts.style = kStyleTxt;  // whatever OUTPUT_STYLE says
   // Every column after the COLUMN words is shown in hexadecimal.
   for (uint32_t i = job.typeListLength; i < kMaxSegmentColumns; i++) job.columns.column[i].type = kTypeUnknown;
   job.setFill(kTypeUnknown);
   job.columns.count = static_cast<uint16_t>(job.typeListLength);
 
-  UnloadOutput out;
-  out.open(job.outputName, true, rc.out);
+  std::unique_ptr<OutputFormat> format = makeOutputFormat(rc, job, opts);
+  if (!format->open(UnloadSubject{nullptr, nullptr, "", job.objectOverride})) return;
   FILE* listing = fopen(job.extentListing, "r");
   printDateLine(rc.out);
+  DamageCounts damage;
   {
-    TextRowWriter writer(bc, job, out.data(), out.lob(), rc.out, job.columns.count);
-    RowWalk w(bc, rc.out, writer, filtersOf(rc), openBlockCount(bc));
+    RowWalk w(bc, rc.out, format->rowWriter(), filtersOf(rc), openBlockCount(bc));
     const BlockSource s{job.objectOverride, job.clusterTable, job.fileFilter, job.blockFilter,
                         job.fileFilter, job.blockFilter};
     if (!listing || (job.blockFilter && job.fileFilter))
       walkByHeaderOrScan(w, s);
     else
       walkExtentListing(w, listing, s.objd, s.cluster);
+    damage = w.damage;
   }
   if (listing) fclose(listing);
-  const bool opened = out.opened();
-  const bool ok = out.close();
-  reportUnload(rc, job, out, ok);
-  const char* names[] = {opened ? out.dataName() : nullptr};
-  removeIfEmpty(rc, names, 1);
-  bc.outputStyle = savedStyle;
+  finishUnload(rc, job, *format, damage);
 }
 
 // The dictionary rows of one table unload.
@@ -127,88 +109,39 @@ bool lookUpTable(RunContext& rc, UnloadJob& job, TableLookup& t) {
   return rc.settings.tablespace == 0 || rc.settings.tablespace == t.storage.ts;
 }
 
-// A syntax script or control file that cannot be created is passed over in
-// silence; one that could not be written whole is said to be incomplete,
-// like the data file.
-void reportScript(RunContext& rc, ScriptFile result, const char* name) {
-  if (result == ScriptFile::kWriteFailed) rc.out.printf("  Write error on %s, the file is incomplete!\n", name);
-}
-
-// The syntax script and control file of a text-style unload with a TO name.
-struct ScriptNames {
-  char syntax[kGeneratedNameMax + 1] = "";
-  char control[kGeneratedNameMax + 1] = "";
-};
-
-void writeTableScripts(RunContext& rc, const UnloadJob& job, const TableLookup& t, const char* target, uint32_t objd,
-                       ScriptNames& names) {
-  syntaxScriptName(job.owner, target, objd, names.syntax, sizeof names.syntax);
-  std::string create;
-  buildCreateTable(rc.dictDir, t.object, target, true, rc.settings.uniqueTname, objd, rc.settings.ignoreNotnull,
-                   create);
-  reportScript(rc, writeSyntaxScript(names.syntax, create.c_str()), names.syntax);
-  controlFileName(job.owner, target, job.partition, objd, names.control, sizeof names.control);
-  const BlockContext& bc = rc.bc;
-  ControlFileSpec cs{job.tableArg, job.outputName, target, objd, rc.settings.uniqueTname != 0, bc.rowAddress != 0,
-                     bc.fieldTag, bc.fieldTagLen, bc.recordTag, bc.recordTagLen, &job.columns};
-  reportScript(rc, writeControlFile(names.control, cs), names.control);
-}
-
-void unloadTableRows(RunContext& rc, UnloadJob& job, const TableLookup& t) {
+void unloadTableRows(RunContext& rc, UnloadJob& job, const UnloadOptions& opts, const TableLookup& t) {
   BlockContext& bc = rc.bc;
-  const bool dump = bc.outputStyle == kStyleDmp;
   const uint32_t objd = job.objectOverride ? job.objectOverride : t.storage.dataObjNo;
   const uint32_t cluster = job.clusterTable ? job.clusterTable : t.storage.cluster;
   rc.out.printf("Unload OBJD=%u FILE=%u BLOCK=%u CLUSTER=%u ...\n", objd, t.storage.file, t.storage.block, cluster);
-  if (dump && !dumpOutputAvailable()) {
-    rc.out.write("  Export dump output is not available in this build.\n");
-    return;
-  }
   const char* target = job.target[0] ? job.target : t.object.name;
-  const char* dataName = dump && !job.outputName[0] ? kDefaultDumpName : job.outputName;
-  ScriptNames names;
-  if (!dump && job.outputName[0]) writeTableScripts(rc, job, t, target, objd, names);
-
-  UnloadOutput out;
-  out.open(dataName, !dump, rc.out);
+  std::unique_ptr<OutputFormat> format = makeOutputFormat(rc, job, opts);
+  if (!format->open(UnloadSubject{&t.user, &t.object, target, objd})) return;
   FILE* listing = fopen(job.extentListing, "r");
+  DamageCounts damage;
   {
-    std::unique_ptr<RowWriter> writer;
-    if (dump) {
-      if (out.opened()) writeDumpPrologue(rc, job, t.user, t.object, objd, out.data());
-      writer = makeDumpRowWriter(rc, job, out.data());
-    } else {
-      writer = std::make_unique<TextRowWriter>(bc, job, out.data(), out.lob(), rc.out, job.columns.count);
-    }
-    RowWalk w(bc, rc.out, *writer, filtersOf(rc), openBlockCount(bc));
+    RowWalk w(bc, rc.out, format->rowWriter(), filtersOf(rc), openBlockCount(bc));
     const BlockSource s{objd, cluster, t.storage.file, t.storage.block, job.fileFilter, job.blockFilter};
     if (listing)
       walkExtentListing(w, listing, objd, cluster);
     else if (t.storage.file != 0)
       walkByHeaderOrScan(w, s);
-    if (dump && out.opened()) writeDumpEpilogue(out.data());
+    damage = w.damage;
   }
   if (listing) fclose(listing);
-  const bool opened = out.opened();
-  const bool ok = out.close();
-  reportUnload(rc, job, out, ok);
-  const char* files[] = {opened ? out.dataName() : nullptr, names.syntax, names.control};
-  removeIfEmpty(rc, files, 3);
+  finishUnload(rc, job, *format, damage);
 }
 
-void unloadTable(RunContext& rc, UnloadJob& job) {
-  BlockContext& bc = rc.bc;
+void unloadTable(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
   rc.copyTagsToBlockContext();
-  const uint8_t savedStyle = bc.outputStyle;
-  if (strlen(job.outputName) > 4) bc.outputStyle = isDumpName(job.outputName) ? kStyleDmp : kStyleTxt;
+  chooseStyleByName(opts, job.outputName);
   job.setFill(kTypeSkip);
   TableLookup t;
   if (job.owner[0] && job.table[0] && lookUpTable(rc, job, t)) {
     loadColumns(rc.dictDir, t.object, job.partition, job.columns);
     printDateLine(rc.out);
-    unloadTableRows(rc, job, t);
+    unloadTableRows(rc, job, opts, t);
   }
-  bc.outputStyle = savedStyle;
 }
 
 }  // namespace
@@ -220,10 +153,9 @@ void cmdUnload(RunContext& rc) {
   bc.RowCount = bc.LobCount = bc.BadBlockCount = 0;
   bc.rowLimit = kNoRowLimit;
   bc.unloadFlag = 1;
-  setDictionaryTags(bc);
   if (!rc.lobMap->available()) OpenLobMap(*rc.lobMap);
 
-  UnloadOptions opts;
+  UnloadOptions opts = unloadOptionsFromSettings(bc);
   if (!parseUnloadOptions(rc.cmd, *job, opts, rc.out)) return;
   if (job->tableArg[0] && !beginsWithDict(job->tableArg) && !splitTableName(job->tableArg, *job)) {
     rc.out.printf("  Owner and table name are each at most %u characters!\n", static_cast<unsigned>(kNameTokenMax));
@@ -233,9 +165,9 @@ void cmdUnload(RunContext& rc) {
   if (beginsWithDict(job->tableArg))
     bootstrapDictionary(rc, job->objectOverride, job->clusterTable);
   else if (job->tableArg[0])
-    unloadTable(rc, *job);
+    unloadTable(rc, *job, opts);
   else if (job->objectOverride)
-    unloadObject(rc, *job);
+    unloadObject(rc, *job, opts);
   else
     printUnloadUsage(rc.out);
   bc.rowLimit = kNoRowLimit;

@@ -154,8 +154,19 @@ bool parseUnloadOptions(CommandLine& cl, UnloadJob& job, UnloadOptions& opts, Si
   return true;
 }
 
+UnloadOptions unloadOptionsFromSettings(const BlockContext& bc) {
+  UnloadOptions o;
+  o.style = bc.outputStyle == kStyleDmp ? kStyleDmp : kStyleTxt;
+  o.rowAddress = bc.rowAddress != 0;
+  return o;
+}
+
 bool isDumpName(std::string_view name) {
   return name.size() > 4 && keywordMatch(name.substr(name.size() - 4), ".DMP");
+}
+
+void chooseStyleByName(UnloadOptions& opts, std::string_view outputName) {
+  if (outputName.size() > 4) opts.style = isDumpName(outputName) ? kStyleDmp : kStyleTxt;
 }
 
 bool splitTableName(const char* arg, UnloadJob& job) {

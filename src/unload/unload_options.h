@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "base/block_context.h"
 #include "base/cmdline.h"
 #include "base/sink.h"
 #include "unload/unload_job.h"
@@ -13,9 +14,17 @@ namespace bex {
 
 inline constexpr uint64_t kMinRowLimit = 10;
 
+// The settings one UNLOAD reads, as the command's own values: the command
+// changes its copy (a ".DMP" TO name, the text an UNLOAD OBJECT writes)
+// and never writes the settings back.
 struct UnloadOptions {
-  uint64_t rowLimit = 0;  // 0: LIMIT not given
+  uint64_t rowLimit = 0;          // LIMIT; 0: not given
+  OutputStyle style = kStyleTxt;  // OUTPUT_STYLE
+  bool rowAddress = false;        // ROW_ADDRESS: each row starts with its address
 };
+
+// The options of an UNLOAD before its words are read: the settings.
+UnloadOptions unloadOptionsFromSettings(const BlockContext& bc);
 
 // Type code of a COLUMN word: keywords match by their beginning, ignoring
 // case, longer keywords first; any other word is UNKNOWN (253).
@@ -29,6 +38,9 @@ bool parseUnloadOptions(CommandLine& cl, UnloadJob& job, UnloadOptions& opts, Si
 // True when the TO name selects an export dump: longer than 4 characters
 // and ending in ".DMP" in any case.
 bool isDumpName(std::string_view name);
+// The style of an UNLOAD TABLE: a TO name longer than 4 characters decides
+// (export dump for a ".DMP" name, text for any other), else the setting.
+void chooseStyleByName(UnloadOptions& opts, std::string_view outputName);
 
 // "owner.table" split at the first "."; false when a part is longer than
 // kNameTokenMax (the parts are then left empty).

@@ -26,17 +26,14 @@ bool closeStream(std::unique_ptr<FileSink>& sink, FILE*& f) {
 
 void UnloadOutput::open(const char* name, bool withLob, Sink& console) {
   close();
-  data_ = &console;
   ok_ = true;
   snprintf(dataName_, sizeof dataName_, "%s", name);
+  data_.open(name, "wb+", console, kOutputBufferSize);
   if (!*name) return;
-  dataFile_ = createBinary(name);
-  if (!dataFile_) {
+  if (!data_.toFile()) {
     console.printf("  Cannot create file %s, rows go to the console.\n", name);
     return;
   }
-  dataSink_ = std::make_unique<FileSink>(dataFile_, kOutputBufferSize);
-  data_ = dataSink_.get();
   if (!withLob) return;
   lobFileName(name, lob_.name, sizeof lob_.name);
   lobFile_ = createBinary(lob_.name);
@@ -47,12 +44,11 @@ void UnloadOutput::open(const char* name, bool withLob, Sink& console) {
 
 bool UnloadOutput::close() {
   const bool lobEmpty = lobSink_ && lobSink_->bytesWritten() == 0;
-  if (!closeStream(dataSink_, dataFile_)) ok_ = false;
+  if (!data_.close()) ok_ = false;
   const bool hadLob = lobFile_ != nullptr;
   if (!closeStream(lobSink_, lobFile_)) ok_ = false;
   if (hadLob && lobEmpty) remove(lob_.name);
   lob_.sink = nullptr;
-  data_ = nullptr;
   return ok_;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/file_or_console.h"
 #include "base/limits.h"
 #include "base/sink.h"
 #include "unload/lob_column.h"
@@ -25,19 +26,17 @@ class UnloadOutput {
   // to the data file or the LOB file failed.
   bool close();
 
-  bool opened() const { return dataFile_ != nullptr; }
+  bool opened() const { return data_.toFile(); }
   const char* dataName() const { return dataName_; }
-  Sink& data() { return *data_; }
+  Sink& data() { return data_.sink(); }
   LobFile& lob() { return lob_; }
 
  private:
   char dataName_[kFileNameMax + 1] = "";
-  FILE* dataFile_ = nullptr;
+  FileOrConsole data_;
   FILE* lobFile_ = nullptr;
-  std::unique_ptr<FileSink> dataSink_;
   std::unique_ptr<FileSink> lobSink_;
   LobFile lob_;
-  Sink* data_ = nullptr;
   bool ok_ = true;
 };
 

@@ -11,6 +11,9 @@
 # Rows: the same UNLOAD statements run on the undamaged files with the
 # damaged blocks put on the CORRUPT list give the rows of the sound blocks;
 # every one of those rows must come out of the damaged copy too.
+#
+# Damage that keeps the checksum right (row directories and extent lists
+# pointing outside) must show in the damage summary of the unloads.
 set -u
 bex=$1 forge=$2 damage=$3
 work=$(mktemp -d "${TMPDIR:-/tmp}/bex-damaged.XXXXXX")
@@ -119,8 +122,14 @@ run_kind() {
     if ! contains "$f" "$got"; then echo "$kind: rows of sound blocks missing from $name"; comm -23 <(sort "$f") <(sort "$got") | head -3; fail=1; fi
   done
   local bad=$(grep -c "Block check failured" "$dir/road.out")
-  report+=$(printf '%-16s damaged blocks %3d  sound-block rows %4d  recovered %4d  block-check messages %d\n' \
-            "$kind" "$(grep -c '' "$dir/damaged.rdba")" "$expected" "$recovered" "$bad")$'\n'
+  local damage=$(grep -c "^  Damage: [0-9]" "$dir/road.out")
+  report+=$(printf '%-16s damaged blocks %3d  sound-block rows %4d  recovered %4d  block-check messages %d  damage summaries %d\n' \
+            "$kind" "$(grep -c '' "$dir/damaged.rdba")" "$expected" "$recovered" "$bad" "$damage")$'\n'
+}
+
+# seen KIND PATTERN: the damage summaries of KIND's road name PATTERN.
+seen() {
+  grep "^  Damage: [0-9]" "$work/$1/road.out" | grep -q "$2" || { echo "$1: no damage summary with: $2"; fail=1; }
 }
 
 # Damaged block numbers of file 7 (rfn 7) or 600 as rdba lines for CORRUPT LOAD.
@@ -134,6 +143,8 @@ run_kind random sh -c "'$damage' random u600.dbf $bs 11 | while read b; do echo 
 run_kind swap sh -c "'$damage' swap u07.dbf $bs 22 u600.dbf 3 | while read b; do echo \$(( (7 << 22) | b )); done >> damaged.rdba; echo \$(( (600 << 22) | 3 )) >> damaged.rdba"
 run_kind rowdir sh -c "'$damage' rowdir u07.dbf $bs 23 | while read b; do echo \$(( (7 << 22) | b )); done >> damaged.rdba"
 run_kind extent sh -c "'$damage' extent u07.dbf $bs 10 | while read b; do echo \$(( (7 << 22) | b )); done >> damaged.rdba"
+seen rowdir "row directory entries past the data (first at RDBA=0x01c00017(7/23))"
+seen extent "extents past the file"
 
 # The dictionary road. Damage to the SYSTEM file may cost tables (their
 # dictionary rows are gone); damage to USERS blocks costs only their rows.

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
+
+#include "unload_test_util.h"
 
 using namespace bex;
 
@@ -156,4 +159,30 @@ TEST(UnloadOptions, TableNameSplitsAtTheFirstDot) {
   EXPECT_FALSE(splitTableName((std::string(64, 'o') + ".t").c_str(), j));
   EXPECT_FALSE(splitTableName(("o." + std::string(64, 't')).c_str(), j));
   EXPECT_TRUE(splitTableName((std::string(63, 'o') + "." + std::string(63, 't')).c_str(), j));
+}
+
+// A statement refused for its words changes nothing the next statement
+// sees: the settings an UNLOAD reads into its own options stay as they
+// were, and so do the tags the walkers take from the block context (these
+// used to be left as the dictionary's "," and "\n").
+TEST(UnloadOptions, ARefusedStatementLeavesEverySettingAsItWas) {
+  bex::testing::UnloadShell sh;
+  sh.statement("SET OUTPUT_STYLE DMP");
+  sh.statement("SET ROW_ADDRESS 1");
+  const BlockContext before = sh.rc.bc;
+  const std::string refused[] = {
+      "UNLOAD TABLE scott.emp TO emp.txt PARTITION " + std::string(64, 'P'),
+      "UNLOAD TABLE " + std::string(64, 'O') + ".EMP TO emp.txt",
+      "UNLOAD OBJECT 5 LIMIT 20 TO emp.txt EXTENT " + std::string(128, 'e'),
+  };
+  for (const std::string& statement : refused) {
+    EXPECT_NE(sh.statement(statement).find("!\n"), std::string::npos) << statement;
+    const BlockContext& bc = sh.rc.bc;
+    EXPECT_EQ(bc.outputStyle, before.outputStyle) << statement;
+    EXPECT_EQ(bc.rowAddress, before.rowAddress) << statement;
+    EXPECT_EQ(bc.rowLimit, before.rowLimit) << statement;
+    EXPECT_EQ(std::string(bc.fieldTag, bc.fieldTagLen), std::string(before.fieldTag, before.fieldTagLen)) << statement;
+    EXPECT_EQ(std::string(bc.recordTag, bc.recordTagLen), std::string(before.recordTag, before.recordTagLen))
+        << statement;
+  }
 }

@@ -49,7 +49,7 @@ struct Rows {
       lob.sink = &lobData;
       strcpy(lob.name, "t.LOB");
     }
-    writer = std::make_unique<TextRowWriter>(bc, *job, data, lob, console, job->columns.count);
+    writer = std::make_unique<TextRowWriter>(bc, *job, data, lob, console, job->columns.count, true);
   }
   ColumnRef value(const std::string& s) {
     ColumnRef c{static_cast<uint16_t>(next), static_cast<uint16_t>(s.size())};

@@ -10,6 +10,7 @@
 #include "../block/real_blocks.h"
 #include "forge/forge_file.h"
 #include "unload/chain_guard.h"
+#include "unload/damage.h"
 #include "unload_test_util.h"
 
 using namespace bex;
@@ -237,4 +238,133 @@ TEST(ForgedTables, DamagedBlocksNeverStopTheWalk) {
     }
   }
   ASSERT_EQ(chdir("/"), 0);
+}
+
+// Damage the walkers pass over is counted per unload and summed up in one
+// line after it; VERBOSE names every place.
+namespace {
+
+using bex::testing::Bytes;
+using bex::testing::TransBlock;
+
+constexpr uint32_t kDamageObjd = 91000;
+constexpr uint16_t kDamageRfn = 7;
+
+uint32_t rdbaOf(uint32_t block) { return (uint32_t{kDamageRfn} << 22) | block; }
+
+bex::testing::RowWriter rowBytes() { return bex::testing::RowWriter(0); }
+Bytes soundRow(const std::string& a, const std::string& b) { return rowBytes().header(0x2C, 0, 2).col(a).col(b).b; }
+
+// A table block of `objd` at `block` of file 7 with the rows given.
+TransBlock tableBlock(uint32_t block, const std::vector<Bytes>& rows, uint32_t objd = kDamageObjd) {
+  TransBlock t(8192, 0, kTypData, 2, 0, objd, rdbaOf(block));
+  bex::testing::layoutTables(t, {rows});
+  return t;
+}
+
+// Offset of row-directory entry i of a one-table block.
+uint32_t dirEntry(const TransBlock& t, uint32_t i) { return t.hdsz + 14 + 4 + 2 * i; }
+
+// Writes the blocks into a file of rfn 7 and opens it.
+void openBlocks(UnloadShell& sh, const ScratchDir& dir, const std::vector<std::pair<uint32_t, Bytes>>& blocks) {
+  forge::FileSpec cs;
+  cs.name = dir.file("damage.dbf");
+  cs.rfn = kDamageRfn;
+  cs.blocks = 8;
+  forge::ForgeFile f(cs);
+  for (const auto& [number, bytes] : blocks) {
+    forge::ForgeBlock b(8192, forge::ByteOrder::Little);
+    b.putBytes(0, bytes);
+    f.addBlock(number, b);
+  }
+  std::string expect, error;
+  ASSERT_TRUE(f.write(cs.name, expect, error)) << error;
+  std::ofstream(dir.file("damage.cfg")) << cs.name << "\n";
+  sh.statement("OPEN " + dir.file("damage.cfg"));
+}
+
+const std::string kUnloadBlock5 = "UNLOAD OBJECT 91000 FILE 7 BLOCK 5 COLUMN VARCHAR2 COLUMN VARCHAR2";
+
+// The summary line of an unload's output, or "" without one.
+std::string damageLine(const std::string& out) {
+  const size_t at = out.find("  Damage: ");
+  return at == std::string::npos ? "" : out.substr(at, out.find('\n', at) + 1 - at);
+}
+
+}  // namespace
+
+TEST(Damage, PieceRunningPastTheBlockIsCountedAndItsColumnsSoFarKept) {
+  ScratchDir dir;
+  UnloadShell sh;
+  // The second column's 16-bit length (0x7000) reaches far past the block.
+  const Bytes broken = rowBytes().header(0x2C, 0, 2).col("kept").byte(0xFE).byte(0x00).byte(0x70).b;
+  openBlocks(sh, dir, {{5, tableBlock(5, {soundRow("a", "b"), broken}).b}});
+  const std::string out = sh.statement(kUnloadBlock5);
+  EXPECT_EQ(rowsOf(out), "a|b\r\nkept\r\n");
+  EXPECT_EQ(damageLine(out), "  Damage: 1 row piece outside its block (first at RDBA=0x01c00005(7/5))\n");
+}
+
+TEST(Damage, DirectoryEntriesPastTheBlockOrIntoTheFreeSpaceAreCounted) {
+  ScratchDir dir;
+  UnloadShell sh;
+  TransBlock past = tableBlock(5, {soundRow("a", "b"), soundRow("c", "d"), soundRow("e", "f")});
+  past.u16(dirEntry(past, 1), 0x7ff0);
+  TransBlock free = tableBlock(6, {soundRow("a", "b"), soundRow("c", "d")});
+  const DataHeader h = readDataHeader(free.view());
+  free.u16(dirEntry(free, 0), static_cast<uint16_t>(h.fsbo + 16));  // between the directory and the rows
+  openBlocks(sh, dir, {{5, past.b}, {6, free.b}});
+  std::string out = sh.statement(kUnloadBlock5);
+  EXPECT_EQ(rowsOf(out), "a|b\r\ne|f\r\n");
+  EXPECT_EQ(damageLine(out), "  Damage: 1 row directory entry past the data (first at RDBA=0x01c00005(7/5))\n");
+  out = sh.statement("UNLOAD OBJECT 91000 FILE 7 BLOCK 6 COLUMN VARCHAR2 COLUMN VARCHAR2");
+  EXPECT_EQ(rowsOf(out), "c|d\r\n");
+  EXPECT_EQ(damageLine(out), "  Damage: 1 row directory entry into the free space (first at RDBA=0x01c00006(7/6))\n");
+}
+
+TEST(Damage, ChainsIntoAnotherObjectOrToAMissingRowAreCountedAndNamedWithVerbose) {
+  ScratchDir dir;
+  UnloadShell sh;
+  // Row 0 goes on in block 6 (another object), row 1 in slot 3 of block 7,
+  // which holds one row.
+  const Bytes toOther = rowBytes().header(0x28, 0, 1).addr(rdbaOf(6), 0).col("x").b;
+  const Bytes toMissing = rowBytes().header(0x28, 0, 1).addr(rdbaOf(7), 3).col("y").b;
+  openBlocks(sh, dir, {{5, tableBlock(5, {toOther, toMissing}).b},
+                       {6, tableBlock(6, {soundRow("o", "p")}, kDamageObjd + 1).b},
+                       {7, tableBlock(7, {soundRow("q", "r")}).b}});
+  std::string out = sh.statement(kUnloadBlock5);
+  EXPECT_NE(out.find("Sucessfully unload 2 rows"), std::string::npos) << out;
+  EXPECT_EQ(damageLine(out),
+            "  Damage: 2 chains to a foreign block (first at RDBA=0x01c00006(7/6), RDBA=0x01c00007(7/7))\n");
+  sh.statement("SET VERBOSE 1");
+  out = sh.statement(kUnloadBlock5);
+  EXPECT_NE(out.find("  Damage: chain to a foreign block at RDBA=0x01c00006(7/6) slot 0\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("  Damage: chain to a foreign block at RDBA=0x01c00007(7/7) slot 3\n"), std::string::npos) << out;
+}
+
+TEST(Damage, ExtentPastTheFileIsCountedAndASoundWalkSaysNothing) {
+  ScratchDir dir;
+  UnloadShell sh;
+  openBlocks(sh, dir, {{5, tableBlock(5, {soundRow("a", "b")}).b}});
+  std::string out = sh.statement(kUnloadBlock5);
+  EXPECT_EQ(damageLine(out), "");
+  std::ofstream(dir.file("past.ext")) << "91000,7,5,100,0,\n";
+  out = sh.statement("UNLOAD OBJECT 91000 EXTENT " + dir.file("past.ext") + " COLUMN VARCHAR2 COLUMN VARCHAR2");
+  EXPECT_EQ(rowsOf(out), "a|b\r\n");
+  EXPECT_EQ(damageLine(out), "  Damage: 1 extent past the file (first at RDBA=0x01c00005(7/5))\n");
+}
+
+// Counts add up per kind; the addresses shown are the first three
+// places, each block once.
+TEST(Damage, SummaryCountsEveryKindAndShowsTheFirstThreeBlocks) {
+  DamageCounts d;
+  d.note(Damage::kEntryPastData, 10);
+  d.note(Damage::kPieceOutside, 10);
+  d.note(Damage::kPieceOutside, 11);
+  d.note(Damage::kExtentPastFile, 12);
+  d.note(Damage::kPieceOutside, 13);
+  StringSink out;
+  printDamageSummary(out, d);
+  EXPECT_EQ(out.str(),
+            "  Damage: 3 row pieces outside their block, 1 row directory entry past the data, 1 extent past the file "
+            "(first at RDBA=0x0000000a(0/10), RDBA=0x0000000b(0/11), RDBA=0x0000000c(0/12))\n");
 }
