@@ -34,7 +34,7 @@ void writeLe16(Sink& out, uint16_t v) {
 class TextPieces : public LobPieceSink {
  public:
   TextPieces(Sink& lob, Conversion* conv, Sink& console, const BlockContext& bc, LobKind kind, uint32_t rowRdba)
-      : lob_(lob), conv_(conv ? *conv : off_), converter_(lob, conv_), console_(console), bc_(bc),
+      : conv_(conv ? *conv : off_), converter_(lob, conv_), console_(console), bc_(bc),
         word_(kind == LobKind::kBlob ? "BLOB" : "CLOB"), rowRdba_(rowRdba) {
     converter_.begin();
   }
@@ -55,7 +55,6 @@ class TextPieces : public LobPieceSink {
     if (bc_.verbose >= kVerbosePieces) console_.printf("Recover %s %s from RDBA=%u ...\n", how, word_, rdba);
   }
 
-  Sink& lob_;
   Conversion off_;
   Conversion& conv_;
   LobConverter converter_;

@@ -46,15 +46,19 @@
 //                        NUMBER COLUMN CLOB COLUMN BLOB COLUMN NCLOB
 //                        TO lob.74000.txt
 //   cases.txt            one line per column value: its case, locator,
-//                        the bytes it adds to the LOB file, LOB errors
+//                        the bytes it adds to the LOB file, LOB errors,
+//                        where the locator lies in its table block
 //   values/ROW.COL       those bytes, one file per value that has any
+//   dump/ROW.COL         the bytes the value takes in an export dump's row
+//                        stream, one file per value (NULL ones included)
 //   lob_pages.txt        the page table a LOB map lookup yields for each
 //                        LOB id an out-of-line or offline locator names
 //   road.sql, check.sh   the statements of the whole road, and the
 //                        comparison of what BEX wrote with the above
+#include <algorithm>
 #include <array>
-#include <deque>
 #include <cctype>
+#include <deque>
 #include <map>
 
 #include "forge/dict_system.h"
@@ -89,6 +93,11 @@ constexpr LobColumnDef kLobColumns[3] = {{"C", "CLOB", 2, 74001, 74002, kLobClob
 
 bool isChar(size_t column) { return column != kB; }
 
+// How an export dump carries a value: the NULL marker alone, the inline
+// bytes as one piece, or the blocks read, one piece per block (each block
+// holds one LOB payload of the value, or one chunk payload).
+enum class DumpShape : uint8_t { NullMarker, Inline, LobBlocks, ChunkBlocks };
+
 // One LOB column value: what the row stores and what a correct reader makes
 // of it.
 struct Cell {
@@ -99,6 +108,7 @@ struct Cell {
   Bytes out;              // bytes the reader writes, before character conversion
   uint32_t errors = 0;    // LOB errors the value counts
   std::string console;    // a line the reader prints for it
+  DumpShape dump = DumpShape::NullMarker;
 };
 
 // The bytes the LOB file holds for the value.
@@ -132,6 +142,7 @@ struct Build {
   ForgeFile system, users4, users5;
   std::array<std::array<Cell, 3>, kRows> cells;  // [row][column]
   std::array<uint32_t, 3> lobHeaders{};          // LOB segment header blocks in file 4
+  SegmentPlace table;                             // the table's header and blocks in file 4
   // The current runs of each page of each LOB id an out-of-line or offline
   // locator names, in the order the locators name them.
   std::deque<std::pair<LobId, std::map<uint32_t, LobRun>>> pageTables;
@@ -154,6 +165,7 @@ Cell cell(const std::string& name, const LocatorSpec& l, Bytes out, uint32_t err
   c.stored = col(encodeLocator(l));
   c.out = std::move(out);
   c.errors = errors;
+  c.dump = l.inlineData ? DumpShape::Inline : l.kind == LocatorCase::E ? DumpShape::ChunkBlocks : DumpShape::LobBlocks;
   return c;
 }
 
@@ -298,6 +310,7 @@ void blobColumn(Build& b, LobSegment& s) {
   std::string h = hex(invalid.stored.bytes);
   for (char& ch : h) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
   invalid.console = "Invalid BLOB: " + h;
+  invalid.dump = DumpShape::NullMarker;
   c[7][kB] = invalid;
 
   const Bytes big = blobBytes(3 * 1024 * 1024 + 777, 9);
@@ -335,6 +348,7 @@ void nclobColumn(Build& b, LobSegment& s) {
   b.pagesOf(idOf(7, kN));
   // 100 bytes that no block holds: lost, and counted.
   c[6][kN] = cell("D-no-blocks", outOfLine(LocatorCase::D, idOf(7, kN), 100, p), {}, 1);
+  c[6][kN].dump = DumpShape::NullMarker;  // no chunk at all, unlike chunks that could not be read
 
   const Bytes small = clobText(1000, 8);
   pages(b, s, idOf(8, kN), small);
@@ -394,6 +408,7 @@ bool placeTableAndDictionary(Build& b, DictScan& scan) {
   t.rows = tableRows(b);
   SegmentPlace place;
   if (!placeHeap(b.users4, kTableObj, kTableHeader, kMaxTableBlocks, t.rows, place, b.error)) return false;
+  b.table = place;
   t.header = place.header;
   cat.tables.push_back(t);
   uint32_t indexHeader = kIndexHeaders;
@@ -454,13 +469,76 @@ bool writeRows(Build& b, const std::string& dataFile) {
   return writeTextFile(dir + dataFile, u.data, b.error) && writeTextFile(dir + lobFile, u.lob, b.error);
 }
 
+// Where the row stores the locator: " at=RFN/BLOCK+OFFSET" in its table
+// block, or nothing for a value with no bytes. Each locator carries its own
+// LOB id, so its bytes occur once in the table's blocks.
+std::string placeOf(const Build& b, const Cell& c) {
+  const Bytes& v = c.stored.bytes;
+  if (!c.present || c.stored.null || v.empty()) return "";
+  for (uint32_t n = b.table.header + 1; n <= b.table.header + b.table.blocks; ++n) {
+    const ForgeBlock* block = b.users4.block(n);
+    if (!block) continue;
+    const uint8_t* end = block->data() + block->size();
+    const uint8_t* at = std::search(block->data(), end, v.begin(), v.end());
+    if (at != end) return format(" at=%u/%u+%zu", kRfn4, n, static_cast<size_t>(at - block->data()));
+  }
+  return "";
+}
+
+// The value in an export dump's row stream: pieces of a 16-bit
+// little-endian length and their bytes (character data converted piece by
+// piece), a piece of no bytes being the NULL marker 0xFFFE; 0xFFFD before
+// and 0x0000 after the pieces of blocks, one blank piece when no block gave
+// any; inline values of 1 to 4000 bytes as one piece, others as 0xFFFE.
+Bytes dumpBytes(const Cell& c, size_t column, uint32_t blockSize) {
+  constexpr uint16_t kNullMarker = 0xFFFE, kBlocksStart = 0xFFFD, kBlocksEnd = 0x0000;
+  Bytes d;
+  auto mark = [&d](uint16_t v) {
+    d.push_back(static_cast<uint8_t>(v));
+    d.push_back(static_cast<uint8_t>(v >> 8));
+  };
+  auto piece = [&](const Bytes& stored) {
+    const Bytes p = isChar(column) ? bytesOf(utf8OfUcs2be(stored)) : stored;
+    if (p.empty()) return mark(kNullMarker);
+    mark(static_cast<uint16_t>(p.size()));
+    appendBytes(d, p);
+  };
+  switch (c.dump) {
+    case DumpShape::NullMarker:
+      mark(kNullMarker);
+      break;
+    case DumpShape::Inline:
+      if (c.out.empty() || c.out.size() > 4000)
+        mark(kNullMarker);
+      else
+        piece(c.out);
+      break;
+    case DumpShape::LobBlocks:
+    case DumpShape::ChunkBlocks: {
+      const uint32_t unit =
+          c.dump == DumpShape::LobBlocks ? lobPayloadSize(blockSize) : lobChunkPayloadSize(blockSize);
+      mark(kBlocksStart);
+      for (size_t at = 0; at < c.out.size(); at += unit) piece(slice(c.out, at, unit));
+      if (c.out.empty()) {  // the blank as it is, not converted
+        mark(1);
+        d.push_back(' ');
+      }
+      mark(kBlocksEnd);
+      break;
+    }
+  }
+  return d;
+}
+
 bool writeCases(Build& b) {
   std::string text =
       "# One line per LOB column value of MEDIA.LOBCASES, in the order an unload meets them:\n"
-      "#   case ID COLUMN TYPE NAME locator=HEX|null|zero-length|not-stored written=N errors=N\n"
+      "#   case ID COLUMN TYPE NAME locator=HEX|null|zero-length|not-stored written=N errors=N [at=R/B+OFFSET]\n"
       "# written: the bytes the value adds to the LOB file before its record tag (-1: a NULL\n"
       "# reference, only the tag), CLOB and NCLOB converted from UCS-2BE to UTF-8; they are\n"
-      "# the file values/ID.COLUMN. errors: the LOB errors the value counts.\n"
+      "# the file values/ID.COLUMN. errors: the LOB errors the value counts. at: where the\n"
+      "# locator's first byte lies in its table block. dump/ID.COLUMN holds the bytes the\n"
+      "# value takes in an export dump's row stream (CLOB and NCLOB converted the same way).\n"
       "#   console ID COLUMN TEXT   a line the reader prints for the value\n";
   uint32_t errors = 0;
   for (uint32_t r = 0; r < kRows; ++r) {
@@ -472,13 +550,17 @@ bool writeCases(Build& b) {
       else if (c.stored.bytes.empty()) locator = "zero-length";
       else locator = hex(c.stored.bytes);
       const Bytes bytes = fileBytes(c, k);
-      text += format("case %u %s %s %s locator=%s written=%lld errors=%u\n", r + 1, kLobColumns[k].name,
+      text += format("case %u %s %s %s locator=%s written=%lld errors=%u%s\n", r + 1, kLobColumns[k].name,
                      kLobColumns[k].type, c.name.c_str(), locator.c_str(),
-                     c.nullRef ? -1LL : static_cast<long long>(bytes.size()), c.errors);
+                     c.nullRef ? -1LL : static_cast<long long>(bytes.size()), c.errors, placeOf(b, c).c_str());
       if (!c.console.empty()) text += format("console %u %s %s\n", r + 1, kLobColumns[k].name, c.console.c_str());
       errors += c.errors;
-      if (!c.nullRef && !writeTextFile(b.out.path(format("expect/values/%u.%s", r + 1, kLobColumns[k].name)),
-                                       std::string(bytes.begin(), bytes.end()), b.error))
+      const std::string cellName = format("%u.%s", r + 1, kLobColumns[k].name);
+      if (!c.nullRef && !writeTextFile(b.out.path("expect/values/" + cellName), std::string(bytes.begin(), bytes.end()),
+                                       b.error))
+        return false;
+      const Bytes dump = dumpBytes(c, k, b.out.options().blockSize);
+      if (!writeTextFile(b.out.path("expect/dump/" + cellName), std::string(dump.begin(), dump.end()), b.error))
         return false;
     }
   }
@@ -551,6 +633,7 @@ bool writeExpectations(Build& b, const DictScan& scan) {
   for (const ForgeFile* f : {&b.system, &b.users4, &b.users5}) listing.scanFile(*f);
   return makeDir(b.out.path("expect"), b.error) && makeDir(b.out.path("expect/BEXDICT"), b.error) &&
          makeDir(b.out.path("expect/rows"), b.error) && makeDir(b.out.path("expect/values"), b.error) &&
+         makeDir(b.out.path("expect/dump"), b.error) &&
          listing.write(b.out, "lob", b.error) && writeDictionaryFiles(b.out.path("expect/BEXDICT/"), scan, b.error) &&
          writeTextFile(b.out.path("expect/list_MEDIA.txt"),
                        format(" UNLOAD TABLE MEDIA.LOBCASES OBJECT %u TO %s;\n", kTableObj, kDataFile), b.error) &&
