@@ -8,12 +8,13 @@
 #include "block/row_piece.h"
 #include "block/segment_header.h"
 #include "block/undo.h"
+#include "base/rdba.h"
 
 namespace bex {
 
 void dumpCommonHeader(Sink& out, const BlockView& v) {
   uint32_t rdba = blockRdba(v);
-  out.printf("RDBA=0x%08x(%u/%u),", rdba, rdba >> 22, rdba & 0x3FFFFF);
+  out.printf("RDBA=0x%08x(%u/%u),", rdba, rdbaFile(rdba), rdbaBlock(rdba));
 }
 
 void dumpTypeLine(Sink& out, const BlockView& v) {
@@ -141,7 +142,7 @@ void dumpIndexBlock(Sink& out, const BlockView& v) {
 
 void dumpFullRdbaLine(Sink& out, const BlockView& v) {
   uint32_t rdba = blockRdba(v);
-  out.printf("RDBA=0x%08x(%u/%u)=%u,", rdba, rdba >> 22, rdba & 0x3FFFFF, rdba);
+  out.printf("RDBA=0x%08x(%u/%u)=%u,", rdba, rdbaFile(rdba), rdbaBlock(rdba), rdba);
   dumpTypeLine(out, v);
 }
 
@@ -151,7 +152,7 @@ void dumpTransData(Sink& out, const BlockView& v) {
   dumpFullRdbaLine(out, v);
   dumpSegObjLine(out, v);
   uint32_t nxt = txnNxt(v);
-  out.printf("FLG=0x%02x, fls=%u, nxt=0x%08x(%u/%u)=%u\n", txnFlg(v), txnFls(v), nxt, nxt >> 22, nxt & 0x3FFFFF, nxt);
+  out.printf("FLG=0x%02x, fls=%u, nxt=0x%08x(%u/%u)=%u\n", txnFlg(v), txnFls(v), nxt, rdbaFile(nxt), rdbaBlock(nxt), nxt);
   dumpItlList(out, v);
   if (txnTyp(v) == kTypData) {
     out.write("Block Data:\n");
@@ -186,7 +187,7 @@ void blockSummary(Sink& out, const BlockView& v, uint16_t transOffset, uint16_t 
   const uint8_t type = blockType(v);
   if (type == kTypeSegmentHeader || type == kTypeSegmentHeader11 || type == kTypePagetableHeader) {
     uint32_t rdba = blockRdba(v);
-    out.printf("RDBA=0x%08x(%u/%u), ", rdba, rdba >> 22, rdba & 0x3FFFFF);
+    out.printf("RDBA=0x%08x(%u/%u), ", rdba, rdbaFile(rdba), rdbaBlock(rdba));
     dumpTypeLine(out, v);
     out.printf("seg/obj=0x%08x=%u\n\n", dataObjectNumber(v), dataObjectNumber(v));
     return;

@@ -1,6 +1,7 @@
 #include "block/segment_header.h"
 
 #include "block/block_header.h"
+#include "base/rdba.h"
 
 namespace bex {
 
@@ -62,14 +63,14 @@ Extent readExtent(const BlockView& v, const SegmentHeader& sh, uint32_t i) {
 void dumpSegmentHeader(Sink& out, const BlockView& v) {
   const SegmentHeader sh = readSegmentHeader(v);
   out.printf("seg/obj=0x%08x=%u,exts=%u,blks=%u\n", sh.objd, sh.objd, sh.exts, sh.blks);
-  out.printf("hwm=%u/%u,ext#=%u,blks=%u,size=%u,free=%u,used=%u\n", sh.hwm >> 22, sh.hwm & 0x3FFFFF, sh.extNo,
+  out.printf("hwm=%u/%u,ext#=%u,blks=%u,size=%u,free=%u,used=%u\n", rdbaFile(sh.hwm), rdbaBlock(sh.hwm), sh.extNo,
              sh.hwmBlks, sh.size, sh.free, sh.used);
   out.printf("map=0x%08x=%u\n", sh.nextMap, sh.nextMap);
   out.write("extents:\n");
   const uint32_t n = extentCount(v, sh);
   for (uint32_t i = 0; i < n; i++) {
     Extent x = readExtent(v, sh, i);
-    out.printf("%4d %8d %8d\n", static_cast<int>(x.rdba >> 22), static_cast<int>(x.rdba & 0x3FFFFF),
+    out.printf("%4d %8d %8d\n", static_cast<int>(rdbaFile(x.rdba)), static_cast<int>(rdbaBlock(x.rdba)),
                static_cast<int>(x.length));
   }
 }

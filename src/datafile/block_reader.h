@@ -6,14 +6,9 @@
 #include <cstdint>
 
 #include "base/block_context.h"
+#include "base/rdba.h"
 
 namespace bex {
-
-// Relative data block address: file in the top 10 bits, block in the low 22.
-inline uint32_t makeRdba(uint32_t file, uint32_t block) { return (file << 22) | (block & 0x3FFFFF); }
-inline uint32_t rdbaFile(uint32_t rdba) { return rdba >> 22; }
-inline uint32_t rdbaBlock(uint32_t rdba) { return rdba & 0x3FFFFF; }
-inline constexpr uint32_t kBigfileBlocksPerFile = 4194304;
 
 // Through the primary cache, refilled by read-ahead from the requested block.
 uint32_t ReadBlock(BlockContext& bc, uint32_t rfn, uint32_t block);

@@ -1,5 +1,7 @@
 #include "rowid/rowid.h"
 
+#include "base/rdba.h"
+
 namespace bex {
 
 namespace {
@@ -49,7 +51,7 @@ void createCommand(CommandLine& cl, Sink& out) {
     }
   }
   uint32_t address = static_cast<uint32_t>(rdba);
-  if (address == 0) address = static_cast<uint32_t>((file << 22) | (block & 0x3FFFFF));
+  if (address == 0) address = makeRdba(static_cast<uint32_t>(file), static_cast<uint32_t>(block));
   createRowid(out, static_cast<uint32_t>(objd), address, static_cast<uint16_t>(slot));
 }
 
@@ -63,13 +65,13 @@ void createRowid(Sink& out, uint32_t objd, uint32_t rdba, uint16_t slot) {
   out.write("\n");
   out.printf("OBJD  = %u\n", objd);
   out.printf("RDBA  = 0x%08x = %u\n", rdba, rdba);
-  out.printf("RFN#  = %u\n", rdba >> 22);
-  out.printf("BID#  = %u\n", rdba & 0x3FFFFF);
+  out.printf("RFN#  = %u\n", rdbaFile(rdba));
+  out.printf("BID#  = %u\n", rdbaBlock(rdba));
   out.printf("SLOT  = %u\n", static_cast<unsigned>(slot));
   out.write("ROWID = ");
   encodeRowidDigits(out, objd, 6);
-  encodeRowidDigits(out, rdba >> 22, 3);
-  encodeRowidDigits(out, rdba & 0x3FFFFF, 6);
+  encodeRowidDigits(out, rdbaFile(rdba), 3);
+  encodeRowidDigits(out, rdbaBlock(rdba), 6);
   encodeRowidDigits(out, slot, 3);
   out.write("\n\n");
 }
@@ -87,9 +89,9 @@ void parseRowid(Sink& out, std::string_view text) {
   }
   uint32_t objd = static_cast<uint32_t>(decodeField(text.substr(0, 6)));
   uint32_t file = static_cast<uint32_t>(decodeField(text.substr(6, 3)));
-  uint32_t block = static_cast<uint32_t>(decodeField(text.substr(9, 6))) & 0x3FFFFF;
+  uint32_t block = static_cast<uint32_t>(decodeField(text.substr(9, 6)));
   uint16_t slot = static_cast<uint16_t>(decodeField(text.substr(15, 3)));
-  createRowid(out, objd, (file << 22) | block, slot);
+  createRowid(out, objd, makeRdba(file, block), slot);
 }
 
 void rowidCommand(CommandLine& cl, Sink& out) {

@@ -174,7 +174,8 @@ void scanBlockCensus(RunContext& rc, Sink& out, const ScanOptions& o) {
   std::map<uint8_t, std::vector<uint32_t>> seen;
   walkScope(rc, o, [&](const BlockView& v, const DataFile& f, uint32_t n) {
     std::vector<uint32_t>& list = seen[blockType(v)];
-    uint32_t address = (static_cast<uint32_t>(f.rfn) << 22) + (rc.bc.bigfile ? n : (n & 0x3FFFFF));
+    // With BIGFILE the block number is not cut to the address's 22 bits.
+    uint32_t address = rc.bc.bigfile ? makeRdba(f.rfn, 0) + n : makeRdba(f.rfn, n);
     if (list.size() < kCensusAddresses && std::find(list.begin(), list.end(), address) == list.end())
       list.push_back(address);
     return true;

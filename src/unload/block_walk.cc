@@ -16,7 +16,6 @@ namespace bex {
 namespace {
 
 constexpr size_t kListingLineMax = 255;
-constexpr uint32_t kMaxBlockInFile = 0x3FFFFF;  // 22 bits of an rdba
 
 BlockView currentView(const BlockContext& bc) { return BlockView{bc.block, bc.blockSize, bc.byteOrder}; }
 
@@ -104,7 +103,7 @@ void walkRun(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t rfn, uin
     noteDamage(w, Damage::kExtentPastFile, composeRdba(bc, rfn, first), static_cast<uint32_t>(count));
     last = bc.registry->slots[slot].blocks;
   }
-  if (!bc.bigfile && last > kMaxBlockInFile) last = kMaxBlockInFile;
+  if (!bc.bigfile && last > kRdbaBlockMask) last = kRdbaBlockMask;
   if (first > last) return;
   SlotReader& reader = w.slotReader();
   reader.start(static_cast<uint32_t>(slot), first, static_cast<uint32_t>(last));
