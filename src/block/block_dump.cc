@@ -18,8 +18,8 @@ void dumpCommonHeader(Sink& out, const BlockView& v) {
 }
 
 void dumpTypeLine(Sink& out, const BlockView& v) {
-  uint8_t type = blockType(v);
-  out.printf("type=0x%02x (%s),fmt=0x%02x,seq=0x%02x,flag=0x%02x \n", type, blockTypeName(type), blockFormat(v),
+  const BlockType type = blockType(v);
+  out.printf("type=0x%02x (%s),fmt=0x%02x,seq=0x%02x,flag=0x%02x \n", typeCode(type), blockTypeName(type), blockFormat(v),
              blockSeq(v), blockFlag(v));
 }
 
@@ -163,8 +163,8 @@ void dumpTransData(Sink& out, const BlockView& v) {
 }
 
 void blockDump(Sink& out, const BlockView& v, uint16_t transOffset, uint16_t transCount) {
-  const uint8_t type = blockType(v);
-  if (type == kTypeTransData) {
+  const BlockType type = blockType(v);
+  if (type == BlockType::kTransData) {
     dumpTransData(out, v);
     out.put('\n');
     return;
@@ -172,20 +172,20 @@ void blockDump(Sink& out, const BlockView& v, uint16_t transOffset, uint16_t tra
   dumpCommonHeader(out, v);
   dumpTypeLine(out, v);
   switch (type) {
-    case kTypeUndoBlock: dumpUndoBlock(out, v); return;
-    case kTypeFileHeader: dumpFileHeader(out, v); break;
-    case kTypeUndoHeader:
-    case kTypeSmuHeader: dumpUndoSegmentHeader(out, v, transOffset, transCount); return;
+    case BlockType::kUndoBlock: dumpUndoBlock(out, v); return;
+    case BlockType::kFileHeader: dumpFileHeader(out, v); break;
+    case BlockType::kUndoHeader:
+    case BlockType::kSmuHeader: dumpUndoSegmentHeader(out, v, transOffset, transCount); return;
     default:
-      if (isSegmentHeaderType(type)) dumpSegmentHeader(out, v);
+      if (hasExtentList(type)) dumpSegmentHeader(out, v);
       break;
   }
   out.put('\n');
 }
 
 void blockSummary(Sink& out, const BlockView& v, uint16_t transOffset, uint16_t transCount) {
-  const uint8_t type = blockType(v);
-  if (type == kTypeSegmentHeader || type == kTypeSegmentHeader11 || type == kTypePagetableHeader) {
+  const BlockType type = blockType(v);
+  if (isSegmentHeader(type)) {
     uint32_t rdba = blockRdba(v);
     out.printf("RDBA=0x%08x(%u/%u), ", rdba, rdbaFile(rdba), rdbaBlock(rdba));
     dumpTypeLine(out, v);
@@ -195,17 +195,17 @@ void blockSummary(Sink& out, const BlockView& v, uint16_t transOffset, uint16_t 
   dumpCommonHeader(out, v);
   dumpTypeLine(out, v);
   switch (type) {
-    case kTypeUndoBlock: dumpUndoBlock(out, v); return;
-    case kTypeTransData: {
+    case BlockType::kUndoBlock: dumpUndoBlock(out, v); return;
+    case BlockType::kTransData: {
       dumpSegObjLine(out, v);
       const DataHeader h = readDataHeader(v);
       for (uint32_t t = 0; t < h.ntab; t++) printTableLine(out, v, h, t);
       break;
     }
-    case kTypeFileHeader: dumpFileHeader(out, v); break;
-    case kTypeUndoHeader:
-    case kTypeSmuHeader: dumpUndoSegmentHeader(out, v, transOffset, transCount); return;
-    case kTypeExtentMap: out.printf("seg/obj=0x%08x=%u\n", dataObjectNumber(v), dataObjectNumber(v)); break;
+    case BlockType::kFileHeader: dumpFileHeader(out, v); break;
+    case BlockType::kUndoHeader:
+    case BlockType::kSmuHeader: dumpUndoSegmentHeader(out, v, transOffset, transCount); return;
+    case BlockType::kExtentMap: out.printf("seg/obj=0x%08x=%u\n", dataObjectNumber(v), dataObjectNumber(v)); break;
     default: break;
   }
   out.put('\n');

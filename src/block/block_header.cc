@@ -1,6 +1,7 @@
 #include "block/block_header.h"
 
 #include "base/block_context.h"
+#include "block/data_block.h"
 
 namespace bex {
 
@@ -33,21 +34,21 @@ const BlockTypeEntry kBlockTypeTable[] = {
     {0x00, "Unknown Block"},
 };
 
-const char* blockTypeName(uint8_t type) {
+const char* blockTypeName(BlockType type) {
   const BlockTypeEntry* e = kBlockTypeTable;
-  while (e->code != 0 && static_cast<uint8_t>(e->code) != type) e++;
+  while (e->code != 0 && static_cast<uint8_t>(e->code) != typeCode(type)) e++;
   return e->name;
 }
 
-uint32_t dataObjectOffset(uint8_t type) {
+uint32_t dataObjectOffset(BlockType type) {
   switch (type) {
-    case kTypeTransData: return 24;
-    case kTypeSegmentHeader:
-    case kTypeSegmentHeader11: return 100;
-    case kTypeExtentMap: return 28;
-    case kTypeLobBlob:
-    case kTypeLobClob: return 20;
-    case kTypePagetableHeader: return 272;
+    case BlockType::kTransData: return kTxnSegObjOffset;
+    case BlockType::kSegmentHeader:
+    case BlockType::kSegmentHeader11: return 100;
+    case BlockType::kExtentMap: return 28;
+    case BlockType::kLobBlob:
+    case BlockType::kLobClob: return 20;
+    case BlockType::kPagetableHeader: return 272;
     default: return 0;
   }
 }

@@ -13,21 +13,36 @@ namespace bex {
 inline constexpr uint32_t kCommonHeaderSize = 20;
 inline constexpr uint32_t kBlockTailSize = 4;
 
-// Block types that have a decoder of their own.
-enum BlockType : uint8_t {
-  kTypeUndoBlock = 0x02,
-  kTypeTransData = 0x06,
-  kTypeFileHeader = 0x0B,
-  kTypeUndoHeader = 0x0E,
-  kTypeSegmentHeader = 0x10,
-  kTypeSegmentHeader11 = 0x11,
-  kTypeExtentMap = 0x12,
-  kTypeLobBlob = 0x1B,
-  kTypePagetableHeader = 0x23,
-  kTypePagetableMap = 0x24,
-  kTypeSmuHeader = 0x26,
-  kTypeLobClob = 0x28,
+// Block types that have a decoder of their own. Any other type byte is a
+// valid BlockType too; it just has no enumerator.
+enum class BlockType : uint8_t {
+  kUndoBlock = 0x02,
+  kTransData = 0x06,
+  kFileHeader = 0x0B,
+  kUndoHeader = 0x0E,
+  kSegmentHeader = 0x10,
+  kSegmentHeader11 = 0x11,
+  kExtentMap = 0x12,
+  kLobBlob = 0x1B,
+  kPagetableHeader = 0x23,
+  kPagetableMap = 0x24,
+  kSmuHeader = 0x26,
+  kLobClob = 0x28,
 };
+
+// The type byte as stored, for printing and counting.
+inline constexpr uint8_t typeCode(BlockType t) { return static_cast<uint8_t>(t); }
+
+// The head block of a segment: data object number, high-water mark and the
+// first part of the extent list.
+inline constexpr bool isSegmentHeader(BlockType t) {
+  return t == BlockType::kSegmentHeader || t == BlockType::kSegmentHeader11 || t == BlockType::kPagetableHeader;
+}
+// Segment headers and the extent map blocks they lead to.
+inline constexpr bool hasExtentList(BlockType t) {
+  return isSegmentHeader(t) || t == BlockType::kExtentMap || t == BlockType::kPagetableMap;
+}
+inline constexpr bool isLobBlock(BlockType t) { return t == BlockType::kLobBlob || t == BlockType::kLobClob; }
 
 struct BlockTypeEntry {
   uint64_t code;  // only the low byte is compared
@@ -38,9 +53,9 @@ struct BlockTypeEntry {
 extern const BlockTypeEntry kBlockTypeTable[];
 
 // Name of the first table row whose code equals type; "Unknown Block" else.
-const char* blockTypeName(uint8_t type);
+const char* blockTypeName(BlockType type);
 
-inline uint8_t blockType(const BlockView& v) { return v.u8(0); }
+inline BlockType blockType(const BlockView& v) { return static_cast<BlockType>(v.u8(0)); }
 inline uint8_t blockFormat(const BlockView& v) { return v.u8(1); }
 inline uint32_t blockRdba(const BlockView& v) { return v.u32(4); }
 inline uint32_t blockScnBase(const BlockView& v) { return v.u32(8); }
@@ -50,7 +65,7 @@ inline uint8_t blockFlag(const BlockView& v) { return v.u8(15); }
 inline uint16_t blockChecksumField(const BlockView& v) { return v.u16(16); }
 
 // Offset of the data object number for a block type, 0 when it has none.
-uint32_t dataObjectOffset(uint8_t type);
+uint32_t dataObjectOffset(BlockType type);
 // The data object number scans and unloads compare; 0 for other types.
 uint32_t dataObjectNumber(const BlockView& v);
 

@@ -15,6 +15,7 @@
 
 namespace bex {
 
+inline constexpr uint32_t kTxnSegObjOffset = 24;
 inline constexpr uint32_t kItlOffset = 44;
 inline constexpr uint32_t kItlEntrySize = 24;
 inline constexpr uint8_t kFlgExtended = 0x32;  // 8 more bytes follow the ITL list
@@ -27,7 +28,7 @@ inline constexpr uint32_t kDataHeaderSize = 14;
 inline constexpr uint32_t kCompressionFixedSize = 8;
 
 inline uint8_t txnTyp(const BlockView& v) { return v.u8(20); }
-inline uint32_t txnSegObj(const BlockView& v) { return v.u32(24); }
+inline uint32_t txnSegObj(const BlockView& v) { return v.u32(kTxnSegObjOffset); }
 inline uint32_t txnCscBase(const BlockView& v) { return v.u32(28); }
 inline uint16_t txnCscWrap(const BlockView& v) { return v.u16(32); }
 // Only the low-order byte of the 16-bit field counts: at most 255 entries.

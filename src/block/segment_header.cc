@@ -5,11 +5,6 @@
 
 namespace bex {
 
-bool isSegmentHeaderType(uint8_t type) {
-  return type == kTypeSegmentHeader || type == kTypeSegmentHeader11 || type == kTypeExtentMap ||
-         type == kTypePagetableHeader || type == kTypePagetableMap;
-}
-
 namespace {
 
 void readHwmFields(const BlockView& v, SegmentHeader& sh) {
@@ -28,22 +23,20 @@ void readHwmFields(const BlockView& v, SegmentHeader& sh) {
 SegmentHeader readSegmentHeader(const BlockView& v) {
   SegmentHeader sh{};
   sh.type = blockType(v);
-  if (sh.type == kTypeExtentMap || sh.type == kTypePagetableMap) {
+  sh.objd = dataObjectNumber(v);
+  if (sh.type == BlockType::kExtentMap || sh.type == BlockType::kPagetableMap) {
     sh.exts = sh.extentsHere = v.u32(20);
     sh.nextMap = v.u32(24);
-    sh.objd = sh.type == kTypeExtentMap ? v.u32(28) : 0;
     sh.extentList = 36;
-  } else if (sh.type == kTypePagetableHeader) {
+  } else if (sh.type == BlockType::kPagetableHeader) {
     readHwmFields(v, sh);
     sh.extentsHere = v.u32(264);
     sh.nextMap = v.u32(268);
-    sh.objd = v.u32(272);
     sh.extentList = 280;
   } else {
     readHwmFields(v, sh);
     sh.extentsHere = v.u32(92);
     sh.nextMap = v.u32(96);
-    sh.objd = v.u32(100);
     sh.extentList = 108;
   }
   return sh;

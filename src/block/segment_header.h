@@ -14,6 +14,7 @@
 #pragma once
 #include <cstdint>
 
+#include "block/block_header.h"
 #include "block/block_view.h"
 #include "base/sink.h"
 
@@ -21,14 +22,12 @@ namespace bex {
 
 inline constexpr uint32_t kExtentEntrySize = 8;
 
-bool isSegmentHeaderType(uint8_t type);  // any of the five types
-
 struct SegmentHeader {
-  uint8_t type;
+  BlockType type;
   uint32_t exts, blks;
   uint32_t extNo, hwmBlks, size, hwm, free, used;
   uint32_t nextMap;
-  uint32_t objd;
+  uint32_t objd;         // none (0) in a 0x24 map block
   uint32_t extentsHere;  // as stored
   uint32_t extentList;   // offset of the first entry
 };
@@ -38,6 +37,7 @@ struct Extent {
   uint32_t length;  // in blocks
 };
 
+// Any block with an extent list (hasExtentList).
 SegmentHeader readSegmentHeader(const BlockView& v);
 // The extents of this block that lie wholly inside it (at most extentsHere).
 uint32_t extentCount(const BlockView& v, const SegmentHeader& sh);

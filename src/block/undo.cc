@@ -49,14 +49,14 @@ void dumpUndoBlock(Sink& out, const BlockView& v) {
 
 uint32_t transAreaBase(const BlockView& v, uint16_t transOffset) {
   if (transOffset) return transOffset;
-  if (blockType(v) == kTypeSmuHeader) return v.size == kEightK ? kSmuTransBase8K : kTransAreaBias;
+  if (blockType(v) == BlockType::kSmuHeader) return v.size == kEightK ? kSmuTransBase8K : kTransAreaBias;
   return (v.u32(44) & 0xFFFF) + kTransAreaBias;
 }
 
 uint32_t transEntryCount(const BlockView& v, uint16_t transCount) {
   if (transCount) return transCount;
   if (v.size != kEightK) return 0;
-  return blockType(v) == kTypeUndoHeader ? 98 : 34;
+  return blockType(v) == BlockType::kUndoHeader ? 98 : 34;
 }
 
 namespace {
@@ -65,7 +65,7 @@ void dumpUndoExtents(Sink& out, const BlockView& v, uint32_t count) {
   out.write("Extent Map \n");
   out.write("   Ext       RDBA   Length    Timestamp   Ext       RDBA   Length    Timestamp\n");
   out.write(" ----- ---------- -------- ------------ ----- ---------- -------- ------------\n");
-  const bool stamped = blockType(v) == kTypeSmuHeader;
+  const bool stamped = blockType(v) == BlockType::kSmuHeader;
   const uint32_t stampBase = (v.u32(44) & 0xFFFF) + kTransAreaBias;
   for (uint32_t i = 0; i < count; i++) {
     uint32_t e = kUndoExtentList + 8 * i;

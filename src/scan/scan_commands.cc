@@ -140,8 +140,7 @@ void walkScope(RunContext& rc, const ScanOptions& o, Visit visit) {
 
 void scanHeader(RunContext& rc, Sink& out, const ScanOptions& o) {
   walkScope(rc, o, [&](const BlockView& v, const DataFile&, uint32_t) {
-    uint8_t t = blockType(v);
-    if (t != kTypeSegmentHeader && t != kTypeSegmentHeader11 && t != kTypePagetableHeader) return true;
+    if (!isSegmentHeader(blockType(v))) return true;
     if (o.objd && dataObjectNumber(v) != o.objd) return true;
     blockSummary(out, v, rc.bc.transOffset, rc.bc.transCount);
     return o.objd == 0;
@@ -155,7 +154,7 @@ void scanData(RunContext& rc, Sink& out, const ScanOptions& o) {
   bool any = false;
   uint32_t groupObjd = 0, dumped = 0;
   walkScope(rc, o, [&](const BlockView& v, const DataFile&, uint32_t) {
-    if (blockType(v) != kTypeTransData) return true;
+    if (blockType(v) != BlockType::kTransData) return true;
     uint32_t objd = dataObjectNumber(v);
     if (o.objd && objd != o.objd) return true;
     if (!any || objd != groupObjd) {
@@ -171,7 +170,7 @@ void scanData(RunContext& rc, Sink& out, const ScanOptions& o) {
 }
 
 void scanBlockCensus(RunContext& rc, Sink& out, const ScanOptions& o) {
-  std::map<uint8_t, std::vector<uint32_t>> seen;
+  std::map<BlockType, std::vector<uint32_t>> seen;
   walkScope(rc, o, [&](const BlockView& v, const DataFile& f, uint32_t n) {
     std::vector<uint32_t>& list = seen[blockType(v)];
     // With BIGFILE the block number is not cut to the address's 22 bits.
@@ -181,7 +180,7 @@ void scanBlockCensus(RunContext& rc, Sink& out, const ScanOptions& o) {
     return true;
   });
   for (const auto& [type, list] : seen) {
-    out.printf("type=0x%02x (%s) \n  rdba=", type, blockTypeName(type));
+    out.printf("type=0x%02x (%s) \n  rdba=", typeCode(type), blockTypeName(type));
     for (size_t i = 0; i < list.size(); i++) out.printf(i ? ", 0x%08x" : "0x%08x", list[i]);
     out.write("\n");
   }

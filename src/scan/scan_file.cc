@@ -102,7 +102,7 @@ class RunWriter {
 
 uint64_t blockRowCount(const uint8_t* block, uint32_t blockSize, uint8_t order) {
   BlockView v{block, blockSize, order};
-  if (blockType(v) != kTypeTransData) return 0;
+  if (blockType(v) != BlockType::kTransData) return 0;
   if (txnTyp(v) == kTypIndex) return readIndexHeader(v).kdxconro;
   if (txnTyp(v) != kTypData) return 0;
   DataHeader h = readDataHeader(v);
@@ -121,10 +121,10 @@ void ScanFile(BlockContext& bc, SlotReader& reader, uint32_t slot, Sink& lobList
   while (const uint8_t* b = reader.next(number)) {
     bool bad = BlockChecksumTest(b, bs) != 0;
     if (bad) errors++;
-    uint8_t type = b[0];
-    if (type == kTypeTransData) {
+    const BlockType type = blockType(BlockView{b, bs, order});
+    if (type == BlockType::kTransData) {
       runs.tableBlock(get32(b + 24, order), number, bad ? 0 : blockRowCount(b, bs, order), bad);
-    } else if (type == kTypeLobBlob || type == kTypeLobClob) {
+    } else if (isLobBlock(type)) {
       runs.lobBlock(b, get32(b + 20, order), number, order);
     } else {
       runs.otherBlock();

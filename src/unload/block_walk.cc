@@ -30,18 +30,14 @@ bool passesFileFilter(const BlockContext& bc, const DataFile& f, uint32_t file) 
   return f.usable() && (file == 0 || bc.bigfile || f.rfn == file);
 }
 
-bool isHeaderType(uint8_t t) {
-  return t == kTypeSegmentHeader || t == kTypeSegmentHeader11 || t == kTypePagetableHeader;
-}
-
 bool isSegmentHeaderOf(BlockContext& bc, uint32_t objd) {
   const BlockView v = currentView(bc);
-  return !IsBadBlock(bc) && isHeaderType(blockType(v)) && dataObjectNumber(v) == objd;
+  return !IsBadBlock(bc) && isSegmentHeader(blockType(v)) && dataObjectNumber(v) == objd;
 }
 
 // A table or index block of objd in the buffer.
 bool isDataBlockOf(const BlockView& v, uint32_t objd) {
-  return blockType(v) == kTypeTransData && txnSegObj(v) == objd;
+  return blockType(v) == BlockType::kTransData && txnSegObj(v) == objd;
 }
 
 // Hands the block in the buffer to the walker its typ names.
@@ -54,22 +50,6 @@ void unloadBlock(RowWalk& w, uint32_t clusterTable) {
 }
 
 bool belowLimit(const BlockContext& bc) { return bc.RowCount < bc.rowLimit; }
-
-// Where the extent list of a header or map block lies.
-struct MapLayout {
-  uint32_t count, first, next;
-};
-
-bool mapLayout(uint8_t type, MapLayout& m) {
-  switch (type) {
-    case kTypeSegmentHeader:
-    case kTypeSegmentHeader11: m = {92, 108, 96}; return true;
-    case kTypePagetableHeader: m = {264, 280, 268}; return true;
-    case kTypeExtentMap:
-    case kTypePagetableMap: m = {20, 36, 24}; return true;
-    default: return false;
-  }
-}
 
 // Walks from a block inside the slot reader's window: the walkers only read
 // the block, and a chain is followed in the cursor's own buffer, so the
@@ -175,12 +155,14 @@ void walkExtentMap(RowWalk& w, uint32_t objd, uint32_t clusterTable) {
   memcpy(map.get(), bc.block, bc.blockSize);
   const BlockView v{map.get(), bc.blockSize, bc.byteOrder};
   ChainGuard guard(openBlockCount(bc));
-  MapLayout m;
-  for (uint64_t maps = 1; mapLayout(blockType(v), m); maps++) {
-    const uint32_t count = v.u32(m.count);
-    for (uint32_t i = 0; i < count && v.has(m.first + kExtentEntrySize * i, kExtentEntrySize) && belowLimit(bc); i++)
-      walkExtent(w, objd, clusterTable, v.u32(m.first + 8 * i), v.u32(m.first + 8 * i + 4));
-    const uint32_t next = v.u32(m.next);
+  for (uint64_t maps = 1; hasExtentList(blockType(v)); maps++) {
+    const SegmentHeader sh = readSegmentHeader(v);
+    const uint32_t count = extentCount(v, sh);
+    for (uint32_t i = 0; i < count && belowLimit(bc); i++) {
+      const Extent x = readExtent(v, sh, i);
+      walkExtent(w, objd, clusterTable, x.rdba, x.length);
+    }
+    const uint32_t next = sh.nextMap;
     if (next == 0 || !belowLimit(bc)) return;
     // A map chain that comes back to a map already walked would walk forever.
     if (guard.loops(RowAddress{next, 0}) || guard.tooLong(maps)) return;

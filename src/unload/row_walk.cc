@@ -188,7 +188,7 @@ void unloadTableBlock(RowWalk& w, uint32_t clusterTable) {
   const BlockView v = viewOf(bc, bc.block);
   const uint32_t rdba = blockRdba(v);
   if (bc.verbose >= 1) w.console.printf("Recover rows from RDBA=%u ...\n", rdba);
-  if (!blockAccepted(w, rdba) || blockType(v) != kTypeTransData) return;
+  if (!blockAccepted(w, rdba) || blockType(v) != BlockType::kTransData) return;
   const DataHeader h = readDataHeader(v);
   if (h.ntab == 0 || clusterTable >= h.ntab) return;
   const uint32_t table = rowTable(h, clusterTable);

@@ -55,10 +55,10 @@ size_t countLines(const std::string& s) { return static_cast<size_t>(std::count(
 }  // namespace
 
 TEST(BlockTypes, NamesAndDataObjectOffsets) {
-  EXPECT_STREQ(blockTypeName(0x06), "trans data");
-  EXPECT_STREQ(blockTypeName(0x26), "KTU SMU HEADER BLOCK");
-  EXPECT_STREQ(blockTypeName(0x54), "Stats bitmap");
-  for (uint8_t t : {0x00, 0x0B, 0x11, 0x12, 0x24, 0xFF}) EXPECT_STREQ(blockTypeName(t), "Unknown Block");
+  EXPECT_STREQ(blockTypeName(BlockType::kTransData), "trans data");
+  EXPECT_STREQ(blockTypeName(BlockType::kSmuHeader), "KTU SMU HEADER BLOCK");
+  EXPECT_STREQ(blockTypeName(BlockType{0x54}), "Stats bitmap");
+  for (uint8_t t : {0x00, 0x0B, 0x11, 0x12, 0x24, 0xFF}) EXPECT_STREQ(blockTypeName(BlockType{t}), "Unknown Block");
 
   const std::pair<uint8_t, uint32_t> offsets[] = {{0x06, 24}, {0x10, 100}, {0x11, 100}, {0x12, 28},
                                                   {0x1B, 20}, {0x28, 20},  {0x23, 272}};

@@ -135,11 +135,11 @@ void checkEntry(const BlockView& v, const Fact& f) {
 
 void checkSegment(const BlockView& v, const Fact& f) {
   const SegmentHeader sh = readSegmentHeader(v);
-  EXPECT_EQ(sh.type, f.num("type"));
+  EXPECT_EQ(typeCode(sh.type), f.num("type"));
   EXPECT_EQ(sh.objd, f.num("objd"));
   // A map block's extent count is the count of extents it lists (u32 at
   // 20); the forge writes 0 there in its expectations.
-  bool map = sh.type == kTypeExtentMap || sh.type == kTypePagetableMap;
+  bool map = sh.type == BlockType::kExtentMap || sh.type == BlockType::kPagetableMap;
   EXPECT_EQ(sh.exts, map ? f.num("here") : f.num("exts"));
   EXPECT_EQ(sh.blks, f.num("blks"));
   EXPECT_EQ(sh.hwm, f.num("hwm"));
@@ -157,7 +157,7 @@ void checkFact(const BlockView& v, const Fact& f, BlockState& st) {
   const std::string& k = f.kind;
   if (k == "block") {
     EXPECT_EQ(blockRdba(v), f.num("rdba"));
-    EXPECT_EQ(blockType(v), f.num("type"));
+    EXPECT_EQ(typeCode(blockType(v)), f.num("type"));
     EXPECT_EQ(dataObjectNumber(v), f.num("objd"));
     if (f["checksum"] != "none") {
       EXPECT_EQ(BlockChecksumTest(v.data, v.size) == 0, f["checksum"] == "good");
@@ -205,7 +205,7 @@ void checkFact(const BlockView& v, const Fact& f, BlockState& st) {
     checkSegment(v, f);
   } else if (k == "extent") {
     uint32_t i = st.extentIndex++;
-    bool undo = blockType(v) == kTypeUndoHeader || blockType(v) == kTypeSmuHeader;
+    bool undo = blockType(v) == BlockType::kUndoHeader || blockType(v) == BlockType::kSmuHeader;
     uint32_t at = undo ? kUndoExtentList + 8 * i : readSegmentHeader(v).extentList + 8 * i;
     EXPECT_EQ(v.u32(at), f.num("rdba"));
     EXPECT_EQ(v.u32(at + 4), f.num("len"));
@@ -237,7 +237,7 @@ void checkFact(const BlockView& v, const Fact& f, BlockState& st) {
     // Without TRANS_OFFSET and TRANS_COUNT the area is known for 8 KiB
     // blocks (and by its offset field for type 0x0e); in other sizes the
     // user sets both, and the table is read from there.
-    if (v.size == 8192 || blockType(v) == kTypeUndoHeader) {
+    if (v.size == 8192 || blockType(v) == BlockType::kUndoHeader) {
       EXPECT_EQ(transAreaBase(v, 0), f.num("trans"));
     }
     if (v.size == 8192) {

@@ -28,7 +28,7 @@ class NullSink : public bex::Sink {
 
 void parseAll(const bex::BlockView& v) {
   using namespace bex;
-  if (blockType(v) != kTypeTransData) return;
+  if (blockType(v) != BlockType::kTransData) return;
   ColumnList cols;
   if (txnTyp(v) == kTypIndex) {
     IndexHeader ih = readIndexHeader(v);

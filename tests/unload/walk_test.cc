@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "../block/real_blocks.h"
+#include "base/rdba.h"
+#include "block/block_header.h"
 #include "forge/forge_file.h"
 #include "unload/chain_guard.h"
 #include "unload/damage.h"
@@ -84,7 +86,7 @@ TEST(RealBlocks, RowsAndColumnBytesAsOraclesTraceShowsThem) {
     if (!bex::testing::readFile(base + ".blk", le)) GTEST_SKIP() << "real data not found in " << base;
     const auto trace = bex::testing::readTraceRows(base + ".trc.txt");
     const BlockView v{le.data(), static_cast<uint32_t>(le.size()), 0};
-    const uint32_t objd = txnSegObj(v), rfn = get32(le.data() + 4, 0) >> 22;
+    const uint32_t objd = txnSegObj(v), rfn = rdbaFile(blockRdba(v));
     for (bool big : {false, true}) {
       for (bool deleted : {false, true}) {
         ScratchDir dir;
