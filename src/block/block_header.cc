@@ -2,6 +2,7 @@
 
 #include "base/block_context.h"
 #include "block/data_block.h"
+#include "block/lob_block.h"
 
 namespace bex {
 
@@ -47,7 +48,7 @@ uint32_t dataObjectOffset(BlockType type) {
     case BlockType::kSegmentHeader11: return 100;
     case BlockType::kExtentMap: return 28;
     case BlockType::kLobBlob:
-    case BlockType::kLobClob: return 20;
+    case BlockType::kLobClob: return kLobObjdOffset;
     case BlockType::kPagetableHeader: return 272;
     default: return 0;
   }

@@ -5,17 +5,13 @@
 #include "block/block_header.h"
 #include "block/data_block.h"
 #include "block/index_block.h"
+#include "block/lob_block.h"
 #include "datafile/block_reader.h"
 #include "datafile/registry.h"
 
 namespace bex {
 
 namespace {
-
-constexpr uint32_t kLobIdOffset = 24;
-constexpr uint32_t kLobIdBytes = 10;
-constexpr uint32_t kLobVersionOffset = 40;
-constexpr uint32_t kLobPageOffset = 44;
 
 struct DataRun {
   uint32_t objd = 0, first = 0, count = 0;
@@ -66,21 +62,19 @@ class RunWriter {
     data_.count++;
     data_.rows += rows;
   }
-  void lobBlock(const uint8_t* b, uint32_t objd, uint32_t block, uint8_t order) {
-    uint32_t page = get32(b + kLobPageOffset, order);
-    uint32_t version = get32(b + kLobVersionOffset, order);
-    if (lobRun_.open && lobRun_.objd == objd && lobRun_.page == page && lobRun_.version == version &&
-        memcmp(lobRun_.lobId, b + kLobIdOffset, kLobIdBytes) == 0) {
+  void lobBlock(const LobBlockHeader& h, uint32_t block) {
+    if (lobRun_.open && lobRun_.objd == h.objd && lobRun_.page == h.page && lobRun_.version == h.version &&
+        memcmp(lobRun_.lobId, h.lobId, kLobIdBytes) == 0) {
       lobRun_.count++;
     } else {
       closeLob();
       lobRun_.open = true;
-      lobRun_.objd = objd;
-      lobRun_.page = page;
-      lobRun_.version = version;
+      lobRun_.objd = h.objd;
+      lobRun_.page = h.page;
+      lobRun_.version = h.version;
       lobRun_.first = block;
       lobRun_.count = 1;
-      memcpy(lobRun_.lobId, b + kLobIdOffset, kLobIdBytes);
+      memcpy(lobRun_.lobId, h.lobId, kLobIdBytes);
     }
     closeData();
   }
@@ -121,11 +115,12 @@ void ScanFile(BlockContext& bc, SlotReader& reader, uint32_t slot, Sink& lobList
   while (const uint8_t* b = reader.next(number)) {
     bool bad = BlockChecksumTest(b, bs) != 0;
     if (bad) errors++;
-    const BlockType type = blockType(BlockView{b, bs, order});
+    const BlockView v{b, bs, order};
+    const BlockType type = blockType(v);
     if (type == BlockType::kTransData) {
-      runs.tableBlock(get32(b + 24, order), number, bad ? 0 : blockRowCount(b, bs, order), bad);
+      runs.tableBlock(txnSegObj(v), number, bad ? 0 : blockRowCount(b, bs, order), bad);
     } else if (isLobBlock(type)) {
-      runs.lobBlock(b, get32(b + 20, order), number, order);
+      runs.lobBlock(readLobBlock(v), number);
     } else {
       runs.otherBlock();
     }

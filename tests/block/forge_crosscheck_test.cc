@@ -10,10 +10,12 @@
 #include "block/block_header.h"
 #include "block/file_header.h"
 #include "block/index_block.h"
+#include "block/lob_block.h"
 #include "block/row_piece.h"
 #include "block/segment_header.h"
 #include "block/undo.h"
 #include "datafile/block_reader.h"
+#include "forge/lob_block.h"
 #include "forge/scenario.h"
 #include "real_blocks.h"
 
@@ -247,6 +249,16 @@ void checkFact(const BlockView& v, const Fact& f, BlockState& st) {
     st.transCount = static_cast<uint16_t>(f.num("tcount"));
     EXPECT_EQ(transAreaBase(v, st.transOffset), f.num("trans"));
     EXPECT_EQ(transEntryCount(v, st.transCount), f.num("tcount"));
+  } else if (k == "lob") {
+    const LobBlockHeader h = readLobBlock(v);
+    EXPECT_EQ(h.objd, f.num("objd"));
+    EXPECT_EQ(h.page, f.num("page"));
+    EXPECT_EQ(h.version, f.num("version"));
+    std::string id = f["lobid"];
+    for (char& c : id) c = static_cast<char>(tolower(c));
+    EXPECT_EQ(hexOf(h.lobId, kLobIdBytes), id);
+    EXPECT_EQ(h.payload, forge::kLobPayloadOffset);
+    EXPECT_EQ(h.payloadLength, v.size - forge::kLobPayloadOffset - forge::kBlockTailSize);
   } else if (k == "tslot") {
     uint32_t e = transAreaBase(v, st.transOffset) + kTransTableOffset + kTransEntrySize * static_cast<uint32_t>(f.num("idx"));
     EXPECT_EQ(v.u16(e), f.num("wrap"));
