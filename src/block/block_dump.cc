@@ -42,7 +42,7 @@ void dumpColumns(Sink& out, const BlockView& v, const ColumnList& cols) {
 
 void dumpSegObjLine(Sink& out, const BlockView& v) {
   uint8_t typ = txnTyp(v);
-  bool iot = typ == kTypIndex && (v.u8(hdsz(v) + 2) & kIndexOpcodeIot);
+  bool iot = typ == kTypIndex && (readIndexHeader(v).kdxcoopc & kIndexOpcodeIot);
   uint32_t objd = txnSegObj(v);
   out.printf("seg/obj=0x%08x=%u,csc=0x%04x.%08x,itc=%u,typ=%u - %s %s\n", objd, objd, txnCscWrap(v), txnCscBase(v),
              txnItc(v), typ, typ == kTypData ? "DATA" : "INDEX", iot ? "IOT" : " ");

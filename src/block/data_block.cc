@@ -17,7 +17,7 @@ ItlEntry readItl(const BlockView& v, uint32_t i) {
   itl.ubaRdba = v.u32(e + 8);
   itl.ubaSeq = v.u16(e + 12);
   itl.ubaRec = v.u8(e + 14);
-  itl.flagLock = v.u16(e + 16);
+  itl.flagLock = v.u16(e + kItlFlagLockOffset);
   itl.fscWrap = v.u16(e + 18);
   itl.scnBase = v.u32(e + 20);
   return itl;

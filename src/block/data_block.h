@@ -57,6 +57,11 @@ inline constexpr uint16_t kItlFlagT = 0x1000;
 
 // Entry i (from 0), read from byte 44 + 24 * i.
 ItlEntry readItl(const BlockView& v, uint32_t i);
+// Only the flag and lock word of entry i (the row walk's commit test).
+inline constexpr uint32_t kItlFlagLockOffset = 16;
+inline uint16_t itlFlagLock(const BlockView& v, uint32_t i) {
+  return v.u16(kItlOffset + kItlEntrySize * i + kItlFlagLockOffset);
+}
 
 // The data header at hdsz and where the directories lie. Offsets are from
 // the start of the block.

@@ -11,7 +11,6 @@ namespace bex {
 namespace {
 
 constexpr uint16_t kItlCommitted = kItlFlagC | kItlFlagU;
-constexpr uint32_t kItlFlagOffset = 16;
 constexpr uint8_t kIndexEntryDeleted = 0x01;
 
 BlockView viewOf(const BlockContext& bc, const uint8_t* block) { return BlockView{block, bc.blockSize, bc.byteOrder}; }
@@ -33,7 +32,7 @@ bool blockAccepted(RowWalk& w, uint32_t rdba) {
 // word says committed (C) or upper bound committed (U).
 bool committed(const BlockView& v, uint8_t lock) {
   if (lock == 0) return true;
-  uint16_t flags = v.u16(kItlOffset + kItlEntrySize * (lock - 1u) + kItlFlagOffset);
+  uint16_t flags = itlFlagLock(v, lock - 1u);
   return (flags & kItlCommitted) != 0;
 }
 
