@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "block/block_view.h"
+#include "base/rdba.h"
 
 namespace bex {
 
@@ -63,6 +64,18 @@ inline uint16_t blockScnWrap(const BlockView& v) { return v.u16(12); }
 inline uint8_t blockSeq(const BlockView& v) { return v.u8(14); }
 inline uint8_t blockFlag(const BlockView& v) { return v.u8(15); }
 inline uint16_t blockChecksumField(const BlockView& v) { return v.u16(16); }
+
+// Every block layout this reader knows has 2 in the low four bits of its
+// format byte.
+inline constexpr bool isKnownFormat(uint8_t format) { return (format & 0x0F) == 2; }
+
+// A header worth trusting before the checksum is computed: a known format
+// and, unless BIGFILE makes the whole address a block number, a relative
+// file number other than 0. For readers that meet blocks they did not ask
+// for by address: the file probe and whole-file scans.
+inline bool plausibleBlockHeader(const BlockView& v, bool bigfile) {
+  return isKnownFormat(blockFormat(v)) && (bigfile || rdbaFile(blockRdba(v)) != 0);
+}
 
 // Offset of the data object number for a block type, 0 when it has none.
 uint32_t dataObjectOffset(BlockType type);

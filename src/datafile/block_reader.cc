@@ -2,8 +2,8 @@
 
 #include <cstring>
 
+#include "block/block_header.h"
 #include "datafile/block_list.h"
-#include "base/byte_order.h"
 #include "datafile/read_cache.h"
 #include "datafile/registry.h"
 
@@ -83,6 +83,9 @@ bool listHolds(const BlockList* list, uint32_t rdba) {
   return lo < list->count && list->rdba[lo] == rdba;
 }
 
+// The address the block in the buffer carries in its own header.
+uint32_t ownRdba(const BlockContext& bc) { return blockRdba(BlockView{bc.block, bc.blockSize, bc.byteOrder}); }
+
 }  // namespace
 
 uint32_t ReadBlock(BlockContext& bc, uint32_t rfn, uint32_t block) {
@@ -150,8 +153,7 @@ uint16_t BlockChecksumTest(const uint8_t* block, size_t length) {
 }
 
 bool IsBadBlock(BlockContext& bc) {
-  uint32_t rdba = get32(bc.block + 4, bc.byteOrder);
-  if (listHolds(bc.corruptList, rdba) ||
+  if (listHolds(bc.corruptList, ownRdba(bc)) ||
       (bc.blockCheck && BlockChecksumTest(bc.block, bc.blockSize) != 0)) {
     bc.BadBlockCount++;
     return true;
@@ -159,7 +161,7 @@ bool IsBadBlock(BlockContext& bc) {
   return false;
 }
 
-bool IsSkippedBlock(const BlockContext& bc) { return listHolds(bc.skipList, get32(bc.block + 4, bc.byteOrder)); }
+bool IsSkippedBlock(const BlockContext& bc) { return listHolds(bc.skipList, ownRdba(bc)); }
 
 int LookupFile(BlockContext& bc, uint32_t rfn) { return bc.registry->lookup(rfn); }
 

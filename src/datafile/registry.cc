@@ -3,8 +3,9 @@
 #include <cstring>
 
 #include "asm/asm_file.h"
+#include "block/block_header.h"
+#include "block/file_header.h"
 #include "datafile/block_reader.h"
-#include "base/byte_order.h"
 #include "base/block_context.h"
 #include "base/cmdline.h"
 
@@ -12,8 +13,6 @@ namespace bex {
 
 namespace {
 
-constexpr uint8_t kTypeFileHeader = 0x0b;
-constexpr uint8_t kTypeData = 0x06;
 // Probe steps used to find the last whole block without reading the file.
 constexpr uint32_t kSizeSteps[] = {1000000, 100000, 10000, 1000, 100, 10, 1};
 
@@ -26,23 +25,18 @@ void resetSlot(DataFile& f, uint32_t position) {
   f.sizemb = 0;
 }
 
-uint32_t tablespaceOffset(uint8_t format) {
-  if (format == 0x02) return 244;
-  if (format == 0xa2 || format == 0xc2) return 332;
-  return 336;
-}
-
 bool readsWhole(BlockContext& bc, uint32_t slot, uint32_t block) {
   return ReadBlockBySlot(bc, slot, block) == bc.blockSize;
 }
 
+// Block n is taken when it is a file header or a data block, or carries its
+// own address, and its header is plausible and its checksum consistent.
 bool acceptable(BlockContext& bc, uint32_t n) {
-  const uint8_t* b = bc.block;
-  uint32_t rdba = get32(b + 4, bc.byteOrder);
-  if (!(b[0] == kTypeFileHeader || b[0] == kTypeData || rdbaBlock(rdba) == n)) return false;
-  if ((b[1] & 0x0f) != 2) return false;
-  if (!bc.bigfile && rdbaFile(rdba) == 0) return false;
-  if (BlockChecksumTest(b, bc.blockSize) != 0) {
+  const BlockView v = viewOf(bc);
+  const BlockType type = blockType(v);
+  if (!(type == BlockType::kFileHeader || type == BlockType::kTransData || rdbaBlock(blockRdba(v)) == n)) return false;
+  if (!plausibleBlockHeader(v, bc.bigfile)) return false;
+  if (BlockChecksumTest(bc.block, bc.blockSize) != 0) {
     bc.BadBlockCount++;
     return false;
   }
@@ -50,20 +44,17 @@ bool acceptable(BlockContext& bc, uint32_t n) {
 }
 
 void takeProbedValues(BlockContext& bc, DataFile& f) {
-  const uint8_t* b = bc.block;
-  uint8_t order = bc.byteOrder;
-  uint32_t rdba = get32(b + 4, order);
-  f.ver = b[1];
-  f.rfn = static_cast<uint16_t>(rdbaFile(rdba));
-  // Offsets 332/336 lie inside the smallest block (2048), so no bound check.
-  // The header's own file size (offset 44) is not used: the size probe below
-  // finds what can really be read.
-  if (b[0] == kTypeFileHeader && get32(b + 48, order) == bc.blockSize) {
-    f.bsize = bc.blockSize;
-    f.ts = get32(b + tablespaceOffset(f.ver), order);
-  } else {
-    f.bsize = bc.blockSize;
-    f.ts = 0;
+  const BlockView v = viewOf(bc);
+  f.ver = blockFormat(v);
+  f.rfn = static_cast<uint16_t>(rdbaFile(blockRdba(v)));
+  f.bsize = bc.blockSize;
+  f.ts = 0;
+  // The tablespace only from a header of this block size. The header's own
+  // file size is not used: the size probe below finds what can really be
+  // read.
+  if (blockType(v) == BlockType::kFileHeader) {
+    const FileHeader fh = readFileHeader(v);
+    if (fh.blksiz == bc.blockSize) f.ts = fh.tsNo;
   }
 }
 
@@ -165,7 +156,7 @@ void listDataFiles(BlockContext& bc, Sink& out) {
   for (uint32_t i = 0; i < reg.count; i++) {
     FileProbe(bc, i);
     const DataFile& f = reg.slots[i];
-    out.printf("%c %4d %4d %02x  %5d %10u %8d %5d %s\n", (f.ver & 0x0f) == 2 ? 'Y' : 'N', static_cast<int>(f.ts),
+    out.printf("%c %4d %4d %02x  %5d %10u %8d %5d %s\n", isKnownFormat(f.ver) ? 'Y' : 'N', static_cast<int>(f.ts),
                f.rfn, f.ver, f.bsize, f.blocks, static_cast<int>(f.sizemb), static_cast<int>(f.headerSize), f.path);
   }
   reg.rebuildHash();

@@ -76,6 +76,23 @@ TEST(BlockTypes, NamesAndDataObjectOffsets) {
   }
 }
 
+TEST(BlockTypes, PlausibleHeaderWantsAKnownFormatAndAFileNumber) {
+  for (uint8_t order : {0, 1}) {
+    Block blk(2048, order, 0x1B, makeRdba(7, 3));
+    EXPECT_TRUE(plausibleBlockHeader(blk.view(), false));
+    blk.b[1] = 0x02;
+    EXPECT_TRUE(plausibleBlockHeader(blk.view(), false));
+    blk.b[1] = 0xA1;
+    EXPECT_FALSE(plausibleBlockHeader(blk.view(), true));
+    // File 0 is a plausible address only when BIGFILE makes it all block number.
+    blk.b[1] = 0xA2;
+    blk.u32(4, makeRdba(0, 3));
+    EXPECT_FALSE(plausibleBlockHeader(blk.view(), false));
+    EXPECT_TRUE(plausibleBlockHeader(blk.view(), true));
+    EXPECT_TRUE(plausibleBlockHeader(viewOf(blk.b, !order), false));  // read swapped, the 3 lands in the file bits
+  }
+}
+
 TEST(Checksum, VerdictIsTheSameInBothOrdersAndAnyBitFlipFails) {
   Bytes le;
   if (!readFile(blockDumpDir() + "10g_f5b16_testblock.blk", le)) GTEST_SKIP() << "real block dumps not found";
