@@ -19,8 +19,8 @@ void dumpCommonHeader(Sink& out, const BlockView& v) {
 
 void dumpTypeLine(Sink& out, const BlockView& v) {
   const BlockType type = blockType(v);
-  out.printf("type=0x%02x (%s),fmt=0x%02x,seq=0x%02x,flag=0x%02x \n", typeCode(type), blockTypeName(type), blockFormat(v),
-             blockSeq(v), blockFlag(v));
+  out.printf("type=0x%02x (%s),fmt=0x%02x,seq=0x%02x,flag=0x%02x \n", typeCode(type), blockTypeName(type),
+             blockFormat(v), blockSeq(v), blockFlag(v));
 }
 
 namespace {
@@ -152,7 +152,8 @@ void dumpTransData(Sink& out, const BlockView& v) {
   dumpFullRdbaLine(out, v);
   dumpSegObjLine(out, v);
   uint32_t nxt = txnNxt(v);
-  out.printf("FLG=0x%02x, fls=%u, nxt=0x%08x(%u/%u)=%u\n", txnFlg(v), txnFls(v), nxt, rdbaFile(nxt), rdbaBlock(nxt), nxt);
+  out.printf("FLG=0x%02x, fls=%u, nxt=0x%08x(%u/%u)=%u\n", txnFlg(v), txnFls(v), nxt, rdbaFile(nxt), rdbaBlock(nxt),
+             nxt);
   dumpItlList(out, v);
   if (txnTyp(v) == kTypData) {
     out.write("Block Data:\n");

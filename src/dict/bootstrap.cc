@@ -1,6 +1,7 @@
 #include "dict/bootstrap.h"
 
 #include <cstdio>
+#include <iterator>
 #include <memory>
 
 #include "datafile/registry.h"
@@ -18,16 +19,19 @@ namespace bex {
 namespace {
 
 // Column type codes of each dictionary table by stored column position;
-// clustered tables start with their cluster key.
-constexpr uint8_t kUserTypes[] = {2, 1};
-constexpr uint8_t kObjectTypes[] = {2, 0, 2, 1, 0, 1, 2, 0, 0, 0, 0, 0, 0, 0, 23};
-constexpr uint8_t kTabTypes[] = {2, 2, 2, 2, 2, 0, 2};
-constexpr uint8_t kIndTypes[] = {0, 2, 2, 2, 2, 2};
-constexpr uint8_t kTabPartTypes[] = {2, 2, 0, 0, 0, 0, 2, 2, 2};
-constexpr uint8_t kIndPartTypes[] = {2, 2, 0, 0, 0, 0, 0, 2, 2, 2};
-constexpr uint8_t kSubPartTypes[] = {2, 2, 0, 0, 0, 2, 2, 2};
-constexpr uint8_t kColTypes[] = {2, 2, 2, 0, 0, 1, 2, 2, 0, 2, 2, 2, 0, 0, 2, 2, 2, 2};
-constexpr uint8_t kColTypeTypes[] = {2, 2, 2, 23, 2, 2, 0, 0, 0, 0, 2};
+// clustered tables start with their cluster key. Only NUMBER, VARCHAR2 and
+// RAW columns are written; the others are skipped.
+constexpr ColumnTypeCode N = ColumnTypeCode::kNumber, V = ColumnTypeCode::kVarchar2, R = ColumnTypeCode::kRaw,
+                         S = ColumnTypeCode::kSkip;
+constexpr ColumnTypeCode kUserTypes[] = {N, V};
+constexpr ColumnTypeCode kObjectTypes[] = {N, S, N, V, S, V, N, S, S, S, S, S, S, S, R};
+constexpr ColumnTypeCode kTabTypes[] = {N, N, N, N, N, S, N};
+constexpr ColumnTypeCode kIndTypes[] = {S, N, N, N, N, N};
+constexpr ColumnTypeCode kTabPartTypes[] = {N, N, S, S, S, S, N, N, N};
+constexpr ColumnTypeCode kIndPartTypes[] = {N, N, S, S, S, S, S, N, N, N};
+constexpr ColumnTypeCode kSubPartTypes[] = {N, N, S, S, S, N, N, N};
+constexpr ColumnTypeCode kColTypes[] = {N, N, N, S, S, V, N, N, S, N, N, N, S, S, N, N, N, N};
+constexpr ColumnTypeCode kColTypeTypes[] = {N, N, N, R, N, N, S, S, S, S, N};
 
 // Where the bootstrap finds the tables it cannot look up: the fixed data
 // objects of the user cluster, OBJ$ and the object cluster.
@@ -36,19 +40,19 @@ constexpr uint32_t kUserTable = 1, kObjTable = 0, kTabTable = 1, kColTable = 5;
 
 struct DictTable {
   const char* name;
-  const uint8_t* types;
+  const ColumnTypeCode* types;
   size_t count;
 };
 
 // Tables found through the fresh BEXOBJ.TXT and BEXTAB.TXT, in order.
 constexpr DictTable kFoundTables[] = {
-    {"IND$", kIndTypes, sizeof kIndTypes},
-    {"TABPART$", kTabPartTypes, sizeof kTabPartTypes},
-    {"INDPART$", kIndPartTypes, sizeof kIndPartTypes},
-    {"TABSUBPART$", kSubPartTypes, sizeof kSubPartTypes},
-    {"INDSUBPART$", kSubPartTypes, sizeof kSubPartTypes},
+    {"IND$", kIndTypes, std::size(kIndTypes)},
+    {"TABPART$", kTabPartTypes, std::size(kTabPartTypes)},
+    {"INDPART$", kIndPartTypes, std::size(kIndPartTypes)},
+    {"TABSUBPART$", kSubPartTypes, std::size(kSubPartTypes)},
+    {"INDSUBPART$", kSubPartTypes, std::size(kSubPartTypes)},
 };
-constexpr DictTable kColTypeTable = {"COLTYPE$", kColTypeTypes, sizeof kColTypeTypes};
+constexpr DictTable kColTypeTable = {"COLTYPE$", kColTypeTypes, std::size(kColTypeTypes)};
 
 struct Overrides {
   uint32_t object, cluster;
@@ -61,7 +65,7 @@ void resetCounters(BlockContext& bc) { bc.RowCount = bc.LobCount = 0; }
 // Unloads one table into its file (written anew, or appended to); true
 // when the rows went to the file.
 bool unloadInto(RunContext& rc, const char* file, const char* mode, const char* name, uint32_t objd,
-                uint32_t table, const uint8_t* types, size_t count) {
+                uint32_t table, const ColumnTypeCode* types, size_t count) {
   // Rows go to the console when the file cannot be opened.
   FileOrConsole out(rc.dictDir.file(file).c_str(), mode, rc.out, kOutputBufferSize);
   rc.out.printf("Unload Dict Table %s ...\n", name);
@@ -88,10 +92,11 @@ bool unloadFoundTable(RunContext& rc, const DictTable& t, const char* file, cons
 
 }  // namespace
 
-void unloadDictTable(RunContext& rc, Sink& out, uint32_t objd, uint32_t table, const uint8_t* types, size_t count) {
+void unloadDictTable(RunContext& rc, Sink& out, uint32_t objd, uint32_t table, const ColumnTypeCode* types,
+                     size_t count) {
   BlockContext& bc = rc.bc;
   auto job = std::make_unique<UnloadJob>();
-  job->setFill(kTypeSkip);
+  job->setFill(ColumnTypeCode::kSkip);
   for (size_t i = 0; i < count && i < kMaxSegmentColumns; i++) job->columns.column[i].type = types[i];
   job->columns.count = static_cast<uint16_t>(count);
   LobFile noLob;
@@ -116,17 +121,17 @@ void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clust
 
   resetCounters(bc);
   unloadInto(rc, kUserFile, "wb", "USER$", ov.objd(kUserClusterObjd), ov.table(kUserTable), kUserTypes,
-             sizeof kUserTypes);
+             std::size(kUserTypes));
   resetCounters(bc);
   unloadInto(rc, kObjectFile, "wb", "OBJ$", ov.objd(kObjObjd), ov.table(kObjTable), kObjectTypes,
-             sizeof kObjectTypes);
+             std::size(kObjectTypes));
   resetCounters(bc);
   unloadInto(rc, kStorageFile, "wb", "TAB$", ov.objd(kObjectClusterObjd), ov.table(kTabTable), kTabTypes,
-             sizeof kTabTypes);
+             std::size(kTabTypes));
   for (const DictTable& t : kFoundTables) unloadFoundTable(rc, t, kStorageFile, "ab");
   resetCounters(bc);
   if (unloadInto(rc, kColumnFile, "wb", "COL$", ov.objd(kObjectClusterObjd), ov.table(kColTable), kColTypes,
-                 sizeof kColTypes))
+                 std::size(kColTypes)))
     splitColumnFile(rc.dictDir);
   // Without COLTYPE$ an older BEXTYP.TXT would name the types of another
   // database's columns: it is emptied.

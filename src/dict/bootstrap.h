@@ -7,14 +7,16 @@
 #include <cstdint>
 
 #include "base/sink.h"
+#include "value/column_type.h"
 
 namespace bex {
 
 struct RunContext;
 
 // Writes the rows of table `table` of every table block of data object
-// objd in every open file to out: the columns whose code is not 0 (SKIP),
+// objd in every open file to out: the columns whose code is not SKIP,
 // separated by "," and ended by "\n".
-void unloadDictTable(RunContext& rc, Sink& out, uint32_t objd, uint32_t table, const uint8_t* types, size_t count);
+void unloadDictTable(RunContext& rc, Sink& out, uint32_t objd, uint32_t table, const ColumnTypeCode* types,
+                     size_t count);
 
 }  // namespace bex

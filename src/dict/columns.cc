@@ -28,13 +28,11 @@ void findLobIndex(const DictDirectory& dir, const ObjectRecord& table, const cha
   cs.lobIndexBlock = st.block;
 }
 
-uint8_t typeCodeOf(uint32_t type) { return type <= 0xff ? static_cast<uint8_t>(type) : static_cast<uint8_t>(kTypeUnknown); }
-
 void enterColumn(const DictDirectory& dir, const ObjectRecord& table, const char* partition, const ColumnRecord& c,
                  TableColumns& cols) {
   const uint32_t i = c.segColNo - 1;
   ColumnSpec& cs = cols.column[i];
-  cs.type = typeCodeOf(c.type);
+  cs.type = columnTypeOf(c.type);
   cs.charsetId = static_cast<uint16_t>(c.charsetId);
   cs.charsetForm = static_cast<uint16_t>(c.charsetForm);
   ColumnDescription& d = cols.desc[i];
@@ -43,7 +41,7 @@ void enterColumn(const DictDirectory& dir, const ObjectRecord& table, const char
   d.typeKind = c.typeKind;
   memcpy(d.typeOwner, c.typeOwner, sizeof d.typeOwner);
   memcpy(d.typeName, c.typeName, sizeof d.typeName);
-  if (c.type == kTypeClob || c.type == kTypeBlob) findLobIndex(dir, table, partition, c, cs);
+  if (cs.type == ColumnTypeCode::kClob || cs.type == ColumnTypeCode::kBlob) findLobIndex(dir, table, partition, c, cs);
 }
 
 }  // namespace

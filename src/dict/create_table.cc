@@ -1,4 +1,4 @@
-// buildCreateTable and the CREATE TABLE type texts.
+// buildCreateTable: the CREATE TABLE text of a table.
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -21,28 +21,6 @@ void appendf(std::string& out, const char* fmt, ...) {
   const int n = vsnprintf(buf, sizeof buf, fmt, ap);
   va_end(ap);
   if (n > 0) out.append(buf, static_cast<size_t>(n) < sizeof buf ? static_cast<size_t>(n) : sizeof buf - 1);
-}
-
-int asInt(uint32_t v) { return static_cast<int>(static_cast<int32_t>(v)); }
-
-bool national(const ColumnRecord& c) { return c.charsetForm == kCharsetFormNational; }
-
-void appendNumber(std::string& out, const ColumnRecord& c, const char* nn) {
-  const int scale = asInt(c.scale);
-  if (c.precision == 0)
-    appendf(out, " NUMBER%s", nn);
-  else if (scale == kFloatScale && c.precision == kFloatDefaultPrecision)
-    appendf(out, " FLOAT%s", nn);
-  else if (scale == kFloatScale)
-    appendf(out, " FLOAT(%d)%s", asInt(c.precision), nn);
-  else if (c.precision <= kNumberPrecisionMax && scale != 0)
-    appendf(out, " NUMBER(%d,%d)%s", asInt(c.precision), scale, nn);
-  else if (c.precision <= kNumberPrecisionMax)
-    appendf(out, " NUMBER(%d)%s", asInt(c.precision), nn);
-  else if (scale != 0)
-    appendf(out, " NUMBER(*,%d)%s", scale, nn);
-  else
-    appendf(out, " FLOAT%s", nn);
 }
 
 // The entry texts of the column positions, kept back to back in one pool
@@ -73,51 +51,6 @@ struct CreateEntries {
 };
 
 }  // namespace
-
-void appendCreateType(std::string& out, const ColumnRecord& c, bool commentNotNull) {
-  const char* nn = c.nullFlag == 0 ? "" : commentNotNull ? " /* NOT NULL */" : " NOT NULL ";
-  const int len = asInt(c.length), half = asInt(c.length / 2);
-  const int prec = asInt(c.precision), scale = asInt(c.scale);
-  switch (c.type) {
-    case 1: national(c) ? appendf(out, " NVARCHAR2(%d)%s", half, nn) : appendf(out, " VARCHAR2(%d)%s", len, nn); break;
-    case 2: appendNumber(out, c, nn); break;
-    case 8: appendf(out, " LONG%s", nn); break;
-    case 9: national(c) ? appendf(out, " NCHAR VARYING(%d)%s", half, nn) : appendf(out, " VARCHAR(%d)%s", len, nn); break;
-    case 12: appendf(out, " DATE%s", nn); break;
-    case 23: appendf(out, " RAW(%d)%s", len, nn); break;
-    case 24: appendf(out, " LONG RAW%s", nn); break;
-    case 58: case 111: case 121: case 122: case 123:
-      // An unresolved type has no name to write; its number is all there is.
-      c.typeKind ? appendf(out, " %s.%s", c.typeOwner, c.typeName) : appendf(out, " %u", c.type);
-      break;
-    case 69: out += " ROWID"; break;
-    case 96: national(c) ? appendf(out, " NCHAR(%d)%s", half, nn) : appendf(out, " CHAR(%d)%s", len, nn); break;
-    case 100: appendf(out, " BINARY_FLOAT%s", nn); break;
-    case 101: appendf(out, " BINARY_DOUBLE%s", nn); break;
-    case 105: case 106: out += " MLSLABEL"; break;
-    case 112: national(c) ? appendf(out, " NCLOB%s", nn) : appendf(out, " CLOB%s", nn); break;
-    case 113: c.typeKind ? appendf(out, " %s.%s%s", c.typeOwner, c.typeName, nn) : appendf(out, " BLOB%s", nn); break;
-    case 114: out += " BFILE"; break;
-    case 115: out += " CFILE"; break;
-    case 180: scale ? appendf(out, " TIMESTAMP(%d)%s", scale, nn) : appendf(out, " TIMESTAMP%s", nn); break;
-    case 181:
-      scale ? appendf(out, " TIMESTAMP(%d) WITH TIME ZONE%s", scale, nn) : appendf(out, " TIMESTAMP WITH TIME ZONE%s", nn);
-      break;
-    case 182:
-      prec ? appendf(out, " INTERVAL YEAR(%d) TO MONTH%s", prec, nn) : appendf(out, " INTERVAL YEAR TO MONTH%s", nn);
-      break;
-    case 183:
-      prec ? appendf(out, " INTERVAL DAY(%d) TO SECOND(%d)%s", prec, scale, nn)
-           : appendf(out, " INTERVAL DAY TO SECOND%s", nn);
-      break;
-    case 208: out += " UROWID"; break;
-    case 231:
-      scale ? appendf(out, " TIMESTAMP(%d) WITH LOCAL TIME ZONE%s", scale, nn)
-            : appendf(out, " TIMESTAMP WITH LOCAL TIME ZONE%s", nn);
-      break;
-    default: appendf(out, " %u", c.type); break;
-  }
-}
 
 bool buildCreateTable(const DictDirectory& dir, const ObjectRecord& table, const char* targetName, bool multiLine,
                       bool uniqueName, uint32_t dataObjNo, bool commentNotNull, std::string& text) {

@@ -1,6 +1,8 @@
 // Type texts of a column record: the CREATE TABLE form and the DESC form.
-// Both go by TYPE#; LENGTH is in bytes and a national-character column
-// (CHARSETFORM 2) shows half of it.
+// Both spell the type from one table by TYPE# and differ only in blanks,
+// the not-null text, the LOB index name (DESC) and the text of a type they
+// do not know. LENGTH is in bytes; a national-character column (CHARSETFORM
+// 2) shows half of it.
 #pragma once
 #include <string>
 

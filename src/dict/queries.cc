@@ -133,10 +133,8 @@ bool findColumnType(const DictDirectory& dir, uint32_t objNo, uint32_t colNo, ui
   return found;
 }
 
-bool isObjectType(uint32_t type) { return type == 58 || type == 111 || (type >= 121 && type <= 123); }
-
 void resolveObjectType(const DictDirectory& dir, ColumnRecord& col) {
-  if (!isObjectType(col.type)) return;
+  if (!isObjectType(columnTypeOf(col.type))) return;
   ColumnTypeRecord ct;
   if (!findColumnType(dir, col.objNo, col.colNo, col.intColNo, ct)) return;
   ObjectRecord type;

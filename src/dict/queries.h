@@ -24,7 +24,6 @@ bool findColumnType(const DictDirectory& dir, uint32_t objNo, uint32_t colNo, ui
 // type's OBJ$ row (by SYNOBJ# when set, else by TOID). Unchanged when the
 // type cannot be found.
 void resolveObjectType(const DictDirectory& dir, ColumnRecord& col);
-bool isObjectType(uint32_t type);
 
 // Every column record of the table, in file order, from its column map
 // file; false when that file cannot be opened.

@@ -16,8 +16,9 @@ constexpr uint32_t kDumpInlineMax = 4000;
 constexpr int kVerbosePieces = 3;  // VERBOSE above 2 announces every piece
 
 LobKind kindOf(const ColumnSpec& col) {
-  if (col.type == kTypeBlob) return LobKind::kBlob;
-  return col.type == kTypeNclob || col.charsetForm == kCharsetFormNational ? LobKind::kNclob : LobKind::kClob;
+  if (col.type == ColumnTypeCode::kBlob) return LobKind::kBlob;
+  const bool national = col.type == ColumnTypeCode::kNclob || col.charsetForm == kCharsetFormNational;
+  return national ? LobKind::kNclob : LobKind::kClob;
 }
 
 Conversion* conversionFor(BlockContext& bc, LobKind kind) {
@@ -154,10 +155,10 @@ bool RecoverLobToText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t*
   return errors == 0;
 }
 
-bool RecoverLobToDump(Sink& dump, BlockContext& bc, const uint8_t* v, uint16_t len, uint8_t type,
+bool RecoverLobToDump(Sink& dump, BlockContext& bc, const uint8_t* v, uint16_t len, ColumnTypeCode type,
                       uint16_t charsetForm) {
   Sink& console = bc.lobReader->console();
-  const bool character = type == kTypeClob;
+  const bool character = type == ColumnTypeCode::kClob;
   const LobKind kind = !character ? LobKind::kBlob : charsetForm == kCharsetFormNational ? LobKind::kNclob
                                                                                           : LobKind::kClob;
   if (len == 0) {

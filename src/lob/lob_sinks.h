@@ -38,7 +38,7 @@ bool RecoverLobToText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t*
 // The value whose locator is v, len bytes (0: empty), into the dump's row
 // stream. type 112 is character data, anything else binary; charsetForm 2
 // selects the NCLOB conversion. False when something of the value was lost.
-bool RecoverLobToDump(Sink& dump, BlockContext& bc, const uint8_t* v, uint16_t len, uint8_t type,
+bool RecoverLobToDump(Sink& dump, BlockContext& bc, const uint8_t* v, uint16_t len, ColumnTypeCode type,
                       uint16_t charsetForm);
 
 }  // namespace bex

@@ -28,37 +28,37 @@ void writeFieldLine(FILE* f, const ColumnSpec& c, const ColumnDescription& d) {
   const char* n = d.name;
   const int len = static_cast<int>(d.length);
   switch (c.type) {
-    case kTypeVarchar2:
-    case kTypeVarchar:
-    case kTypeChar:
+    case ColumnTypeCode::kVarchar2:
+    case ColumnTypeCode::kVarchar:
+    case ColumnTypeCode::kChar:
       fprintf(f, "   \"%s\"    CHAR(%d)    NULLIF \"%s\"=BLANKS ", n, len, n);
       break;
-    case kTypeRaw:  // two hexadecimal digits per byte
+    case ColumnTypeCode::kRaw:  // two hexadecimal digits per byte
       fprintf(f, "   \"%s\"    CHAR(%d)    NULLIF \"%s\"=BLANKS ", n, 2 * len, n);
       break;
-    case kTypeDate:
+    case ColumnTypeCode::kDate:
       fprintf(f, "   \"%s\"    DATE \"YYYY-MM-DD HH24:MI:SS\"    NULLIF \"%s\"=BLANKS ", n, n);
       break;
-    case kTypeTimestamp:
+    case ColumnTypeCode::kTimestamp:
       fprintf(f, "   \"%s\"    TIMESTAMP \"YYYY-MM-DD HH24:MI:SS.FF\"    NULLIF \"%s\"=BLANKS ", n, n);
       break;
-    case kTypeTimestampTz:  // the text carries the offset
+    case ColumnTypeCode::kTimestampTz:  // the text carries the offset
       fprintf(f,
               "   \"%s\"    TIMESTAMP WITH TIME ZONE \"YYYY-MM-DD HH24:MI:SS.FF TZH:TZM\"    NULLIF \"%s\"=BLANKS ",
               n, n);
       break;
-    case kTypeTimestampLtz:
+    case ColumnTypeCode::kTimestampLtz:
       // Stored as the time in the database's zone, with no offset: the text
       // has none either and is read in the time zone of the loading session.
       fprintf(f, "   \"%s\"    TIMESTAMP WITH LOCAL TIME ZONE \"YYYY-MM-DD HH24:MI:SS.FF\"    NULLIF \"%s\"=BLANKS ",
               n, n);
       break;
-    case kTypeLong:
-    case kTypeLongRaw:
+    case ColumnTypeCode::kLong:
+    case ColumnTypeCode::kLongRaw:
       fprintf(f, "   \"%s\"    CHAR(32768)    NULLIF \"%s\"=BLANKS ", n, n);
       break;
-    case kTypeClob:
-    case kTypeBlob:
+    case ColumnTypeCode::kClob:
+    case ColumnTypeCode::kBlob:
       fprintf(f, "   \"%s\"    NULLIF \"%s\"=BLANKS    LLS", n, n);
       break;
     default:
@@ -114,9 +114,9 @@ ScriptFile writeControlFile(const char* path, const ControlFileSpec& s) {
   const uint32_t count = cols.count < kMaxSegmentColumns ? cols.count : kMaxSegmentColumns;
   uint32_t last = count;
   for (uint32_t i = 0; i < count; i++)
-    if (cols.column[i].type != kTypeSkip) last = i;
+    if (cols.column[i].type != ColumnTypeCode::kSkip) last = i;
   for (uint32_t i = 0; i < count; i++) {
-    if (cols.column[i].type == kTypeSkip) continue;
+    if (cols.column[i].type == ColumnTypeCode::kSkip) continue;
     writeFieldLine(f, cols.column[i], cols.desc[i]);
     fprintf(f, i < last ? ",\n" : "\n");
   }

@@ -20,7 +20,7 @@ class GuessRowWriter : public RowWriter {
   void piece(const PieceRef& p) override {
     for (uint32_t i = 0; i < p.cols->count; i++) {
       const uint32_t pos = p.start + i;
-      if (job_.code(pos) == kTypeSkip) continue;
+      if (job_.code(pos) == ColumnTypeCode::kSkip) continue;
       hook_(guesser_, p.v->data, p.cols->col[i].offset, p.cols->col[i].length, pos);
     }
   }

@@ -65,13 +65,13 @@ void TextRowWriter::piece(const PieceRef& p) {
   for (uint32_t i = 0; i < n; i++) {
     const uint32_t pos = p.start + i;
     const ColumnSpec& cs = job_.column(pos);
-    if (cs.type == kTypeSkip) continue;
+    if (cs.type == ColumnTypeCode::kSkip) continue;
     const ColumnRef c = cols.col[i];
     const bool present = valueInBlock(c.offset, c.length, p.v->size);
     // The second part of a split value is written on without a prefix.
-    if (present && !(i == 0 && p.continues) && (job_.indexPrefix || cs.type == kTypeUnknown)) {
+    if (present && !(i == 0 && p.continues) && (job_.indexPrefix || cs.type == ColumnTypeCode::kUnknown)) {
       prefix(pos);
-      if (cs.type == kTypeUnknown) warnUnknown(p, pos, c);
+      if (cs.type == ColumnTypeCode::kUnknown) warnUnknown(p, pos, c);
     }
     if (isLobType(cs.type)) {
       // A value split over pieces counts once, at its first part.
@@ -94,7 +94,7 @@ void TextRowWriter::endRow(uint32_t reached) {
   if (lob_.sink) {
     for (uint32_t pos = reached; pos < columnCount_; pos++) {
       const ColumnSpec& cs = job_.column(pos);
-      if (cs.type == kTypeSkip) continue;
+      if (cs.type == ColumnTypeCode::kSkip) continue;
       if (fieldsWritten_ && !tagOwed_) fieldTag();
       if (isLobType(cs.type)) writeNullLobReference(data_, lob_, bc_);
       fieldsWritten_ = true;

@@ -59,8 +59,9 @@ void unloadObject(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
   rc.copyTagsToBlockContext();
   opts.style = kStyleTxt;  // whatever OUTPUT_STYLE says
   // Every column after the COLUMN words is shown in hexadecimal.
-  for (uint32_t i = job.typeListLength; i < kMaxSegmentColumns; i++) job.columns.column[i].type = kTypeUnknown;
-  job.setFill(kTypeUnknown);
+  for (uint32_t i = job.typeListLength; i < kMaxSegmentColumns; i++)
+    job.columns.column[i].type = ColumnTypeCode::kUnknown;
+  job.setFill(ColumnTypeCode::kUnknown);
   job.columns.count = static_cast<uint16_t>(job.typeListLength);
 
   std::unique_ptr<OutputFormat> format = makeOutputFormat(rc, job, opts);
@@ -135,7 +136,7 @@ void unloadTableRows(RunContext& rc, UnloadJob& job, const UnloadOptions& opts, 
 void unloadTable(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
   rc.copyTagsToBlockContext();
   chooseStyleByName(opts, job.outputName);
-  job.setFill(kTypeSkip);
+  job.setFill(ColumnTypeCode::kSkip);
   TableLookup t;
   if (job.owner[0] && job.table[0] && lookUpTable(rc, job, t)) {
     loadColumns(rc.dictDir, t.object, job.partition, job.columns);

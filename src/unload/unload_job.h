@@ -32,15 +32,15 @@ struct UnloadJob {
   // Code of positions beyond the column list: UNKNOWN for an object unload
   // (every column after the COLUMN words is shown in hexadecimal), SKIP for
   // a table.
-  uint8_t fillCode = 0;
+  ColumnTypeCode fillCode = ColumnTypeCode::kSkip;
   TableColumns columns;  // column types, LOB index addresses and names
   uint8_t unknownWarnings[kMaxSegmentColumns] = {0};
   LobLossCounts lobLosses;  // warned about after the unload
 
   // The type and character-set data of column position pos (0-based).
   const ColumnSpec& column(uint32_t pos) const { return pos < kMaxSegmentColumns ? columns.column[pos] : fill_; }
-  uint8_t code(uint32_t pos) const { return pos < kMaxSegmentColumns ? columns.column[pos].type : fillCode; }
-  void setFill(uint8_t code) {
+  ColumnTypeCode code(uint32_t pos) const { return pos < kMaxSegmentColumns ? columns.column[pos].type : fillCode; }
+  void setFill(ColumnTypeCode code) {
     fillCode = code;
     fill_.type = code;
   }

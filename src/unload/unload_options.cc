@@ -8,32 +8,32 @@ namespace {
 
 struct TypeWord {
   const char* word;
-  uint8_t code;
+  ColumnTypeCode code;
 };
 
 // Longer keywords come before the keywords they begin with. NCHAR is
 // recognised by its first four letters.
 constexpr TypeWord kTypeWords[] = {
-    {"CHAR", kTypeChar},
-    {"NCHA", kTypeNchar},
-    {"NCLOB", kTypeNclob},
-    {"VARCHAR2", kTypeVarchar2},
-    {"VARCHAR", kTypeVarchar},
-    {"LONGRAW", kTypeLongRaw},
-    {"LONG", kTypeLong},
-    {"RAW", kTypeRaw},
-    {"NUMBER", kTypeNumber},
-    {"DATE", kTypeDate},
-    {"TIMESTAMP_LTZ", kTypeTimestampLtz},
-    {"TIMESTAMP_TZ", kTypeTimestampTz},
-    {"TIMESTAMP", kTypeTimestamp},
-    {"BINARY_FLOAT", kTypeBinaryFloat},
-    {"BINARY_DOUBLE", kTypeBinaryDouble},
-    {"SKIP", kTypeSkip},
-    {"BLOB", kTypeBlob},
-    {"CLOB", kTypeClob},
-    {"VARRAY", kTypeVarray},
-    {"NARRAY", kTypeNarray},
+    {"CHAR", ColumnTypeCode::kChar},
+    {"NCHA", ColumnTypeCode::kNchar},
+    {"NCLOB", ColumnTypeCode::kNclob},
+    {"VARCHAR2", ColumnTypeCode::kVarchar2},
+    {"VARCHAR", ColumnTypeCode::kVarchar},
+    {"LONGRAW", ColumnTypeCode::kLongRaw},
+    {"LONG", ColumnTypeCode::kLong},
+    {"RAW", ColumnTypeCode::kRaw},
+    {"NUMBER", ColumnTypeCode::kNumber},
+    {"DATE", ColumnTypeCode::kDate},
+    {"TIMESTAMP_LTZ", ColumnTypeCode::kTimestampLtz},
+    {"TIMESTAMP_TZ", ColumnTypeCode::kTimestampTz},
+    {"TIMESTAMP", ColumnTypeCode::kTimestamp},
+    {"BINARY_FLOAT", ColumnTypeCode::kBinaryFloat},
+    {"BINARY_DOUBLE", ColumnTypeCode::kBinaryDouble},
+    {"SKIP", ColumnTypeCode::kSkip},
+    {"BLOB", ColumnTypeCode::kBlob},
+    {"CLOB", ColumnTypeCode::kClob},
+    {"VARRAY", ColumnTypeCode::kVarray},
+    {"NARRAY", ColumnTypeCode::kNarray},
 };
 
 bool startsWithKeyword(std::string_view word, std::string_view keyword) {
@@ -129,10 +129,10 @@ void applyOption(Opt opt, std::string_view v, UnloadJob& job, UnloadOptions& opt
 
 }  // namespace
 
-uint8_t columnTypeCode(std::string_view word) {
+ColumnTypeCode columnTypeCode(std::string_view word) {
   for (const TypeWord& t : kTypeWords)
     if (startsWithKeyword(word, t.word)) return t.code;
-  return kTypeUnknown;
+  return ColumnTypeCode::kUnknown;
 }
 
 bool parseUnloadOptions(CommandLine& cl, UnloadJob& job, UnloadOptions& opts, Sink& out) {

@@ -28,7 +28,7 @@ UnloadOptions unloadOptionsFromSettings(const BlockContext& bc);
 
 // Type code of a COLUMN word: keywords match by their beginning, ignoring
 // case, longer keywords first; any other word is UNKNOWN (253).
-uint8_t columnTypeCode(std::string_view word);
+ColumnTypeCode columnTypeCode(std::string_view word);
 
 // Reads the options after the UNLOAD keyword into job. Returns false, after a
 // one-line message, when a value is longer than its field (nothing has been

@@ -13,29 +13,31 @@
 namespace bex {
 namespace {
 
+using C = ColumnTypeCode;
 using D = ValueDecoder;
 
 constexpr std::array<ValueDecoder, 256> makeDecoderTable() {
   std::array<ValueDecoder, 256> t{};
   for (auto& d : t) d = D::kHex;  // ROWID, INTERVAL, UROWID, RAW, unknown...
-  t[kTypeSkip] = D::kNone;
-  t[kTypeVarchar2] = D::kStoredBytes;
-  t[kTypeVarchar] = D::kStoredBytes;
-  t[kTypeLong] = D::kStoredBytes;
-  t[kTypeChar] = D::kChar;
-  t[kTypeNchar] = D::kNational;
-  t[kTypeNumber] = D::kNumber;
-  t[kTypeDate] = D::kDate;
-  t[kTypeTimestamp] = D::kTimestamp;
-  t[kTypeTimestampTz] = D::kTimestampTz;
-  t[kTypeTimestampLtz] = D::kTimestamp;
-  t[kTypeBinaryFloat] = D::kFloat;
-  t[kTypeBinaryDouble] = D::kFloat;
-  t[kTypeNarray] = D::kNumberCollection;
-  t[kTypeVarray] = D::kStringCollection;
-  t[kTypeClob] = D::kLob;
-  t[kTypeBlob] = D::kLob;
-  t[kTypeNclob] = D::kLob;
+  auto set = [&t](C code, D d) { t[codeByte(code)] = d; };
+  set(C::kSkip, D::kNone);
+  set(C::kVarchar2, D::kStoredBytes);
+  set(C::kVarchar, D::kStoredBytes);
+  set(C::kLong, D::kStoredBytes);
+  set(C::kChar, D::kChar);
+  set(C::kNchar, D::kNational);
+  set(C::kNumber, D::kNumber);
+  set(C::kDate, D::kDate);
+  set(C::kTimestamp, D::kTimestamp);
+  set(C::kTimestampTz, D::kTimestampTz);
+  set(C::kTimestampLtz, D::kTimestamp);
+  set(C::kBinaryFloat, D::kFloat);
+  set(C::kBinaryDouble, D::kFloat);
+  set(C::kNarray, D::kNumberCollection);
+  set(C::kVarray, D::kStringCollection);
+  set(C::kClob, D::kLob);
+  set(C::kBlob, D::kLob);
+  set(C::kNclob, D::kLob);
   return t;
 }
 
@@ -56,7 +58,7 @@ void writeCharText(Sink& out, const uint8_t* v, size_t length) {
 
 }  // namespace
 
-ValueDecoder decoderFor(uint8_t type) { return kDecoderTable[type]; }
+ValueDecoder decoderFor(ColumnTypeCode type) { return kDecoderTable[codeByte(type)]; }
 
 void writeColumnValue(Sink& out, const uint8_t* v, size_t length, const ColumnSpec& col,
                       const BlockContext& bc) {
@@ -67,7 +69,7 @@ void writeColumnValue(Sink& out, const uint8_t* v, size_t length, const ColumnSp
       return;
     case D::kStoredBytes:
       // LONG has no national form; only VARCHAR2 and VARCHAR are converted.
-      if (national && col.type != kTypeLong) return writeNational(out, v, length, bc);
+      if (national && col.type != ColumnTypeCode::kLong) return writeNational(out, v, length, bc);
       return out.write(v, length);
     case D::kChar:
       if (national) return writeNational(out, v, length, bc);

@@ -1,7 +1,8 @@
 // Column type codes and the column value writer they select. A code is
 // Oracle's type number, or one of the tool's own: 0 SKIP, 108 NARRAY,
 // 109 VARRAY, 253 UNKNOWN, 254 NCHAR, 255 NCLOB. Every code has one text
-// decoder; codes without one of their own are written in hexadecimal.
+// decoder; codes without one of their own (any byte is a valid code, named
+// here or not) are written in hexadecimal.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -12,33 +13,56 @@ namespace bex {
 
 struct BlockContext;
 
-enum ColumnTypeCode : uint8_t {
-  kTypeSkip = 0,
-  kTypeVarchar2 = 1,
-  kTypeNumber = 2,
-  kTypeLong = 8,
-  kTypeVarchar = 9,
-  kTypeDate = 12,
-  kTypeRaw = 23,
-  kTypeLongRaw = 24,
-  kTypeRowid = 69,
-  kTypeChar = 96,
-  kTypeBinaryFloat = 100,
-  kTypeBinaryDouble = 101,
-  kTypeNarray = 108,
-  kTypeVarray = 109,
-  kTypeClob = 112,
-  kTypeBlob = 113,
-  kTypeTimestamp = 180,
-  kTypeTimestampTz = 181,
-  kTypeIntervalYm = 182,
-  kTypeIntervalDs = 183,
-  kTypeUrowid = 208,
-  kTypeTimestampLtz = 231,
-  kTypeUnknown = 253,
-  kTypeNchar = 254,
-  kTypeNclob = 255,
+enum class ColumnTypeCode : uint8_t {
+  kSkip = 0,
+  kVarchar2 = 1,
+  kNumber = 2,
+  kLong = 8,
+  kVarchar = 9,
+  kDate = 12,
+  kRaw = 23,
+  kLongRaw = 24,
+  kOpaqueType = 58,
+  kRowid = 69,
+  kChar = 96,
+  kBinaryFloat = 100,
+  kBinaryDouble = 101,
+  kMlslabel = 105,
+  kOsMlslabel = 106,
+  kNarray = 108,
+  kVarray = 109,
+  kRefType = 111,
+  kClob = 112,
+  kBlob = 113,
+  kBfile = 114,
+  kCfile = 115,
+  kObjectType = 121,
+  kNestedTableType = 122,
+  kVarrayType = 123,
+  kTimestamp = 180,
+  kTimestampTz = 181,
+  kIntervalYm = 182,
+  kIntervalDs = 183,
+  kUrowid = 208,
+  kTimestampLtz = 231,
+  kUnknown = 253,
+  kNchar = 254,
+  kNclob = 255,
 };
+
+inline constexpr uint8_t codeByte(ColumnTypeCode t) { return static_cast<uint8_t>(t); }
+
+// The code of a dictionary TYPE#: the number itself, UNKNOWN beyond a byte.
+inline constexpr ColumnTypeCode columnTypeOf(uint32_t typeNo) {
+  return typeNo <= 0xFF ? static_cast<ColumnTypeCode>(typeNo) : ColumnTypeCode::kUnknown;
+}
+
+// Columns of a named type (object, REF, nested table, VARRAY, opaque): the
+// dictionary names the type in COLTYPE$.
+inline constexpr bool isObjectType(ColumnTypeCode t) {
+  return t == ColumnTypeCode::kOpaqueType || t == ColumnTypeCode::kRefType || t == ColumnTypeCode::kObjectType ||
+         t == ColumnTypeCode::kNestedTableType || t == ColumnTypeCode::kVarrayType;
+}
 
 // Character-set form of a national-character column (NCHAR, NVARCHAR2,
 // NCLOB); any other form is the database character set.
@@ -47,7 +71,7 @@ inline constexpr uint16_t kCharsetFormNational = 2;
 // One column position of the object being unloaded, as the value writers
 // need it.
 struct ColumnSpec {
-  uint8_t type = kTypeSkip;  // ColumnTypeCode
+  ColumnTypeCode type = ColumnTypeCode::kSkip;
   uint16_t charsetForm = 0;  // kCharsetFormNational or other
   uint16_t charsetId = 0;    // Oracle character-set id (export dumps)
   uint16_t lobIndexFile = 0;   // LOB columns: segment header of the LOB index,
@@ -71,8 +95,8 @@ enum class ValueDecoder : uint8_t {
   kHex,               // everything else
 };
 
-ValueDecoder decoderFor(uint8_t type);
-inline bool isLobType(uint8_t type) { return decoderFor(type) == ValueDecoder::kLob; }
+ValueDecoder decoderFor(ColumnTypeCode type);
+inline bool isLobType(ColumnTypeCode type) { return decoderFor(type) == ValueDecoder::kLob; }
 
 // Writes the text of one non-NULL value (length > 0, already bounds-checked
 // against its block by the caller). Uses the context's BYTE_ORDER and its

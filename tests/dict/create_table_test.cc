@@ -85,6 +85,7 @@ TEST(CreateTypeText, DatesIntervalsAndTheRest) {
   EXPECT_EQ(create(column(114)), " BFILE");
   EXPECT_EQ(create(column(115)), " CFILE");
   EXPECT_EQ(create(column(99)), " 99");
+  EXPECT_EQ(create(column(368)), " 368");  // not CLOB (112) in its low byte
 }
 
 TEST(CreateTypeText, NotNullForms) {
@@ -138,6 +139,7 @@ TEST(DescTypeText, EveryType) {
   EXPECT_EQ(desc(column(208)), "UROWID\n");
   EXPECT_EQ(desc(column(231, 11, 0, 3)), "TIMESTAMP(3) WITH LOCAL TIME ZONE \n");
   EXPECT_EQ(desc(column(250)), "UNKNOWN_250\n");
+  EXPECT_EQ(desc(column(368)), "UNKNOWN_368\n");
 }
 
 namespace {

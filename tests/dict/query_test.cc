@@ -8,6 +8,7 @@
 #include "dict_dir.h"
 
 using namespace bex;
+using C = ColumnTypeCode;
 
 namespace {
 
@@ -200,14 +201,14 @@ TEST_F(Columns, ObjectColumnNamesItsStoredColumn) {
   auto cols = std::make_unique<TableColumns>();
   loadColumns(dict(), t, "", *cols);
   EXPECT_EQ(cols->count, 5);  // the highest SEGCOL#, with position 4 empty
-  EXPECT_EQ(cols->column[0].type, kTypeNumber);
+  EXPECT_EQ(cols->column[0].type, C::kNumber);
   EXPECT_STREQ(cols->desc[1].name, "DOC");
-  EXPECT_EQ(cols->column[1].type, kTypeBlob);
+  EXPECT_EQ(cols->column[1].type, C::kBlob);
   EXPECT_EQ(cols->desc[1].typeKind, kKindXmlType);
   EXPECT_STREQ(cols->desc[1].typeName, "XMLTYPE");
   EXPECT_STREQ(cols->desc[2].name, "NOTE");  // the held name went to one column only
   EXPECT_EQ(cols->desc[2].typeKind, kKindNone);
-  EXPECT_EQ(cols->column[3].type, kTypeSkip);
+  EXPECT_EQ(cols->column[3].type, C::kSkip);
   EXPECT_EQ(cols->column[4].charsetForm, 2);
   EXPECT_EQ(cols->column[4].charsetId, 2000);
   EXPECT_EQ(cols->desc[4].length, 4000u);

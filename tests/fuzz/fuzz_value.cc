@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   bc.conversions = &conv;
   bc.byteOrder = data[1] & 1;
   bex::ColumnSpec col;
-  col.type = data[0];
+  col.type = static_cast<bex::ColumnTypeCode>(data[0]);
   col.charsetForm = (data[1] & 2) ? bex::kCharsetFormNational : 1;
   size_t n = size - 2;
   std::unique_ptr<uint8_t[]> value(new uint8_t[n ? n : 1]);

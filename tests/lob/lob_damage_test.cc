@@ -140,7 +140,7 @@ TEST(DamagedLobs, ZeroedLobBlocks) {
   ASSERT_EQ(bex::ReadBlock(lobs.rc().bc, c.rfn, c.block), lobs.blockSize());
   bex::StringSink dump;
   EXPECT_FALSE(bex::RecoverLobToDump(dump, lobs.rc().bc, lobs.rc().bc.block + c.offset,
-                                     static_cast<uint16_t>(c.locator.size()), bex::kTypeClob, 1));
+                                     static_cast<uint16_t>(c.locator.size()), bex::ColumnTypeCode::kClob, 1));
   EXPECT_EQ(dump.str(), std::string("\xFD\xFF\x01\x00 \x00\x00", 7));
   // The blocks after the lost one move up a place; the last is taken whole.
   EXPECT_TRUE(startsWith(u.values.at("9.C"), u.forged.at("9.C").substr(0, 100)));

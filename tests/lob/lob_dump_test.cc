@@ -42,8 +42,8 @@ TEST_P(LobDump, EveryValueAsTheForgeWroteIt) {
       ASSERT_EQ(std::string(v, v + len), c.locator) << c.id;
     }
     StringSink dump;
-    const bool whole = RecoverLobToDump(dump, bc, v, len, c.type == "BLOB" ? kTypeBlob : kTypeClob,
-                                        c.type == "NCLOB" ? kCharsetFormNational : 1);
+    const ColumnTypeCode type = c.type == "BLOB" ? ColumnTypeCode::kBlob : ColumnTypeCode::kClob;
+    const bool whole = RecoverLobToDump(dump, bc, v, len, type, c.type == "NCLOB" ? kCharsetFormNational : 1);
     const std::string forged = lobs.read("expect/dump/" + c.id);
     EXPECT_TRUE(dump.str() == forged) << c.id << ": " << dump.str().size() << " bytes, the forge's " << forged.size()
                                       << ", the first different at " << firstDifference(dump.str(), forged);

@@ -16,13 +16,14 @@
 #include "unload_test_util.h"
 
 using namespace bex;
+using C = ColumnTypeCode;
 
 namespace {
 
 using bex::testing::ScratchDir;
 const auto readFile = bex::testing::readWhole;
 
-void column(TableColumns& c, uint32_t pos, uint8_t type, const char* name, uint32_t length) {
+void column(TableColumns& c, uint32_t pos, C type, const char* name, uint32_t length) {
   c.column[pos - 1].type = type;
   snprintf(c.desc[pos - 1].name, sizeof c.desc[pos - 1].name, "%s", name);
   c.desc[pos - 1].length = length;
@@ -34,16 +35,16 @@ void column(TableColumns& c, uint32_t pos, uint8_t type, const char* name, uint3
 TEST(ControlFile, EveryLineByteForByte) {
   ScratchDir dir;
   auto cols = std::make_unique<TableColumns>();
-  column(*cols, 1, kTypeVarchar2, "ENAME", 10);
-  column(*cols, 2, kTypeNumber, "SAL", 22);
-  column(*cols, 3, kTypeDate, "HIREDATE", 7);
-  column(*cols, 4, kTypeRaw, "TAG", 4);
-  column(*cols, 5, kTypeTimestamp, "TS", 11);
-  column(*cols, 6, kTypeTimestampTz, "TSZ", 13);
-  column(*cols, 7, kTypeTimestampLtz, "TSL", 11);
-  column(*cols, 8, kTypeLong, "NOTES", 0);
-  column(*cols, 9, kTypeClob, "DOC", 4000);
-  column(*cols, 10, kTypeChar, "CODE", 3);
+  column(*cols, 1, C::kVarchar2, "ENAME", 10);
+  column(*cols, 2, C::kNumber, "SAL", 22);
+  column(*cols, 3, C::kDate, "HIREDATE", 7);
+  column(*cols, 4, C::kRaw, "TAG", 4);
+  column(*cols, 5, C::kTimestamp, "TS", 11);
+  column(*cols, 6, C::kTimestampTz, "TSZ", 13);
+  column(*cols, 7, C::kTimestampLtz, "TSL", 11);
+  column(*cols, 8, C::kLong, "NOTES", 0);
+  column(*cols, 9, C::kClob, "DOC", 4000);
+  column(*cols, 10, C::kChar, "CODE", 3);
   ControlFileSpec s{"scott.emp", "emp.txt", "EMP", 73201, false, false, "|", 1, "\r\n", 2, cols.get()};
   const std::string path = dir.file("emp.ctl");
   ASSERT_EQ(writeControlFile(path.c_str(), s), ScriptFile::kWritten);
@@ -75,8 +76,8 @@ TEST(ControlFile, EveryLineByteForByte) {
 TEST(ControlFile, RowAddressFillerUniqueNamesOtherTagsAndSkippedPositions) {
   ScratchDir dir;
   auto cols = std::make_unique<TableColumns>();
-  column(*cols, 1, kTypeNumber, "ID", 22);
-  column(*cols, 3, kTypeVarchar2, "NAME", 5);  // position 2 has no column
+  column(*cols, 1, C::kNumber, "ID", 22);
+  column(*cols, 3, C::kVarchar2, "NAME", 5);  // position 2 has no column
   ControlFileSpec s{"a.t", "t.dat", "T", 9, true, true, "\t", 1, "\n", 1, cols.get()};
   const std::string path = dir.file("t.ctl");
   ASSERT_EQ(writeControlFile(path.c_str(), s), ScriptFile::kWritten);

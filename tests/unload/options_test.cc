@@ -9,6 +9,7 @@
 #include "unload_test_util.h"
 
 using namespace bex;
+using C = ColumnTypeCode;
 
 namespace {
 
@@ -32,33 +33,33 @@ Parsed parse(const std::string& words) {
 }  // namespace
 
 TEST(ColumnWords, MatchByBeginningWithLongerKeywordsFirst) {
-  EXPECT_EQ(columnTypeCode("LONGRAW"), kTypeLongRaw);
-  EXPECT_EQ(columnTypeCode("LONG"), kTypeLong);
-  EXPECT_EQ(columnTypeCode("long_text"), kTypeLong);
-  EXPECT_EQ(columnTypeCode("TIMESTAMP_LTZ"), kTypeTimestampLtz);
-  EXPECT_EQ(columnTypeCode("timestamp_tz(6)"), kTypeTimestampTz);
-  EXPECT_EQ(columnTypeCode("TIMESTAMP(9)"), kTypeTimestamp);
+  EXPECT_EQ(columnTypeCode("LONGRAW"), C::kLongRaw);
+  EXPECT_EQ(columnTypeCode("LONG"), C::kLong);
+  EXPECT_EQ(columnTypeCode("long_text"), C::kLong);
+  EXPECT_EQ(columnTypeCode("TIMESTAMP_LTZ"), C::kTimestampLtz);
+  EXPECT_EQ(columnTypeCode("timestamp_tz(6)"), C::kTimestampTz);
+  EXPECT_EQ(columnTypeCode("TIMESTAMP(9)"), C::kTimestamp);
   // The usage text spells these without "_": they are plain TIMESTAMPs.
-  EXPECT_EQ(columnTypeCode("TIMESTAMPTZ"), kTypeTimestamp);
-  EXPECT_EQ(columnTypeCode("VARCHAR2(30)"), kTypeVarchar2);
-  EXPECT_EQ(columnTypeCode("VARCHAR"), kTypeVarchar);
-  EXPECT_EQ(columnTypeCode("NUMBER(10)"), kTypeNumber);
-  EXPECT_EQ(columnTypeCode("nchar"), kTypeNchar);
-  EXPECT_EQ(columnTypeCode("NCHA"), kTypeNchar);
-  EXPECT_EQ(columnTypeCode("NCLOB"), kTypeNclob);
-  EXPECT_EQ(columnTypeCode("CHARACTER"), kTypeChar);
-  EXPECT_EQ(columnTypeCode("BINARY_FLOAT"), kTypeBinaryFloat);
-  EXPECT_EQ(columnTypeCode("BINARY_DOUBLE"), kTypeBinaryDouble);
-  EXPECT_EQ(columnTypeCode("skip"), kTypeSkip);
-  EXPECT_EQ(columnTypeCode("BLOB"), kTypeBlob);
-  EXPECT_EQ(columnTypeCode("CLOB"), kTypeClob);
-  EXPECT_EQ(columnTypeCode("VARRAY"), kTypeVarray);
-  EXPECT_EQ(columnTypeCode("NARRAY"), kTypeNarray);
-  EXPECT_EQ(columnTypeCode("DATE"), kTypeDate);
-  EXPECT_EQ(columnTypeCode("RAW"), kTypeRaw);
-  EXPECT_EQ(columnTypeCode("UNKNOWN"), kTypeUnknown);
-  EXPECT_EQ(columnTypeCode("INTEGER"), kTypeUnknown);
-  EXPECT_EQ(columnTypeCode("NUM"), kTypeUnknown);
+  EXPECT_EQ(columnTypeCode("TIMESTAMPTZ"), C::kTimestamp);
+  EXPECT_EQ(columnTypeCode("VARCHAR2(30)"), C::kVarchar2);
+  EXPECT_EQ(columnTypeCode("VARCHAR"), C::kVarchar);
+  EXPECT_EQ(columnTypeCode("NUMBER(10)"), C::kNumber);
+  EXPECT_EQ(columnTypeCode("nchar"), C::kNchar);
+  EXPECT_EQ(columnTypeCode("NCHA"), C::kNchar);
+  EXPECT_EQ(columnTypeCode("NCLOB"), C::kNclob);
+  EXPECT_EQ(columnTypeCode("CHARACTER"), C::kChar);
+  EXPECT_EQ(columnTypeCode("BINARY_FLOAT"), C::kBinaryFloat);
+  EXPECT_EQ(columnTypeCode("BINARY_DOUBLE"), C::kBinaryDouble);
+  EXPECT_EQ(columnTypeCode("skip"), C::kSkip);
+  EXPECT_EQ(columnTypeCode("BLOB"), C::kBlob);
+  EXPECT_EQ(columnTypeCode("CLOB"), C::kClob);
+  EXPECT_EQ(columnTypeCode("VARRAY"), C::kVarray);
+  EXPECT_EQ(columnTypeCode("NARRAY"), C::kNarray);
+  EXPECT_EQ(columnTypeCode("DATE"), C::kDate);
+  EXPECT_EQ(columnTypeCode("RAW"), C::kRaw);
+  EXPECT_EQ(columnTypeCode("UNKNOWN"), C::kUnknown);
+  EXPECT_EQ(columnTypeCode("INTEGER"), C::kUnknown);
+  EXPECT_EQ(columnTypeCode("NUM"), C::kUnknown);
 }
 
 TEST(UnloadOptions, LaterOptionsWinAndColumnAppends) {
@@ -78,9 +79,9 @@ TEST(UnloadOptions, LaterOptionsWinAndColumnAppends) {
   EXPECT_STREQ(j.tableArg, "scott.emp");
   EXPECT_STREQ(j.partition, "P1");
   ASSERT_EQ(j.typeListLength, 3u);
-  EXPECT_EQ(j.columns.column[0].type, kTypeNumber);
-  EXPECT_EQ(j.columns.column[1].type, kTypeSkip);
-  EXPECT_EQ(j.columns.column[2].type, kTypeVarchar2);
+  EXPECT_EQ(j.columns.column[0].type, C::kNumber);
+  EXPECT_EQ(j.columns.column[1].type, C::kSkip);
+  EXPECT_EQ(j.columns.column[2].type, C::kVarchar2);
   EXPECT_TRUE(p.messages.empty());
 }
 
@@ -135,7 +136,7 @@ TEST(UnloadOptions, ColumnListStopsAt1024Words) {
     ASSERT_TRUE(parseUnloadOptions(cl, job, opts, out));
   }
   EXPECT_EQ(job.typeListLength, 1024u);
-  EXPECT_EQ(job.columns.column[1023].type, kTypeDate);
+  EXPECT_EQ(job.columns.column[1023].type, C::kDate);
 }
 
 TEST(UnloadOptions, DumpNamesNeedMoreThanTheExtension) {

@@ -14,6 +14,7 @@
 #include "unload/guess_row_writer.h"
 
 using namespace bex;
+using C = ColumnTypeCode;
 
 namespace {
 
@@ -37,9 +38,9 @@ struct Rows {
     reader = std::make_unique<LobReader>(bc, console);
     bc.lobReader = reader.get();
   }
-  void types(std::initializer_list<uint8_t> codes, uint8_t fill = kTypeSkip) {
+  void types(std::initializer_list<C> codes, C fill = C::kSkip) {
     uint32_t i = 0;
-    for (uint8_t c : codes) job->columns.column[i++].type = c;
+    for (C c : codes) job->columns.column[i++].type = c;
     for (; i < kMaxSegmentColumns; i++) job->columns.column[i].type = fill;
     job->setFill(fill);
     job->columns.count = static_cast<uint16_t>(codes.size());
@@ -73,7 +74,7 @@ struct Rows {
 
 TEST(TextRows, SkipColumnsWriteNothingNotEvenATag) {
   Rows r;
-  r.types({kTypeNumber, kTypeSkip, kTypeVarchar2});
+  r.types({C::kNumber, C::kSkip, C::kVarchar2});
   r.open(false);
   r.piece({r.bytes({0xC1, 0x02}), r.value("hidden"), r.value("text")}, 0, true);
   EXPECT_EQ(r.out(), "1|text\r\n");
@@ -81,7 +82,7 @@ TEST(TextRows, SkipColumnsWriteNothingNotEvenATag) {
 
 TEST(TextRows, NullsKeepTheirFieldsAndShortRowsEndAfterTheLastStoredColumn) {
   Rows r;
-  r.types({kTypeVarchar2, kTypeVarchar2, kTypeVarchar2, kTypeVarchar2});
+  r.types({C::kVarchar2, C::kVarchar2, C::kVarchar2, C::kVarchar2});
   r.open(false);
   r.piece({r.value("a"), r.null(), r.value("c")}, 0, true);
   r.piece({}, 0, true);
@@ -90,7 +91,7 @@ TEST(TextRows, NullsKeepTheirFieldsAndShortRowsEndAfterTheLastStoredColumn) {
 
 TEST(TextRows, PiecesJoinWithOneTagAndSplitValuesWithNone) {
   Rows r;
-  r.types({kTypeNumber, kTypeVarchar2, kTypeVarchar2, kTypeDate});
+  r.types({C::kNumber, C::kVarchar2, C::kVarchar2, C::kDate});
   r.job->indexPrefix = 1;
   r.open(false);
   // 1 | "abc" + "def" (split) | "x" | NULL date, over three pieces.
@@ -102,12 +103,12 @@ TEST(TextRows, PiecesJoinWithOneTagAndSplitValuesWithNone) {
 
 TEST(TextRows, APieceEndingInSkipColumnsDoesNotDoubleTheTag) {
   Rows r;
-  r.types({kTypeVarchar2, kTypeSkip, kTypeVarchar2});
+  r.types({C::kVarchar2, C::kSkip, C::kVarchar2});
   r.open(false);
   r.piece({r.value("a"), r.value("skipped")}, 0, false);
   r.piece({r.value("b")}, 2, true);
   // A first piece of SKIP columns only writes nothing before the value.
-  r.types({kTypeSkip, kTypeVarchar2});
+  r.types({C::kSkip, C::kVarchar2});
   r.piece({r.value("hidden")}, 0, false);
   r.piece({r.value("c")}, 1, true);
   EXPECT_EQ(r.out(), "a|b\r\nc\r\n");
@@ -115,7 +116,7 @@ TEST(TextRows, APieceEndingInSkipColumnsDoesNotDoubleTheTag) {
 
 TEST(TextRows, UnknownColumnsArePrefixedAndWarnFiveTimesPerPosition) {
   Rows r;
-  r.types({kTypeVarchar2}, kTypeUnknown);
+  r.types({C::kVarchar2}, C::kUnknown);
   r.open(false);
   for (int i = 0; i < 7; i++) r.piece({r.value("v"), r.bytes({0x0A, 0xFF}), r.null(), r.bytes({0x01})}, 0, true);
   const std::string row = "v|C2=0AFF||C4=01\r\n";
@@ -131,7 +132,7 @@ TEST(TextRows, UnknownColumnsArePrefixedAndWarnFiveTimesPerPosition) {
 
 TEST(TextRows, WithALobFileMissingPositionsBecomeEmptyFieldsAndNullLobReferences) {
   Rows r;
-  r.types({kTypeNumber, kTypeClob, kTypeSkip, kTypeVarchar2, kTypeBlob});
+  r.types({C::kNumber, C::kClob, C::kSkip, C::kVarchar2, C::kBlob});
   r.open(true);
   r.piece({r.bytes({0xC1, 0x02})}, 0, true);
   r.piece({r.bytes({0xC1, 0x03}), r.null()}, 0, true);
@@ -145,7 +146,7 @@ TEST(TextRows, LobValuesNotRecoveredAreCountedOncePerValueAndColumn) {
   for (bool withLob : {true, false}) {
     SCOPED_TRACE(withLob ? "LOB file" : "no LOB file");
     Rows r;
-    r.types({kTypeNumber, kTypeBlob, kTypeClob, kTypeBlob});
+    r.types({C::kNumber, C::kBlob, C::kClob, C::kBlob});
     snprintf(r.job->columns.desc[1].name, sizeof r.job->columns.desc[1].name, "DOC");
     r.open(withLob);
     r.piece({r.bytes({0xC1, 0x02}), r.value("locator"), r.null()}, 0, true);
@@ -161,7 +162,7 @@ TEST(TextRows, LobValuesNotRecoveredAreCountedOncePerValueAndColumn) {
 
 TEST(TextRows, EarlyEndsPadFromThePositionReachedWithoutALeadingTag) {
   Rows r;
-  r.types({kTypeVarchar2, kTypeVarchar2, kTypeVarchar2});
+  r.types({C::kVarchar2, C::kVarchar2, C::kVarchar2});
   r.open(true);
   r.piece({r.value("a")}, 0, false);  // the next piece never comes
   r.writer->endRowEarly(1);
@@ -173,7 +174,7 @@ TEST(TextRows, EarlyEndsPadFromThePositionReachedWithoutALeadingTag) {
 
 TEST(TextRows, RowAddressStartsTheRowWithItsOwnField) {
   Rows r;
-  r.types({kTypeVarchar2, kTypeVarchar2});
+  r.types({C::kVarchar2, C::kVarchar2});
   r.open(true);
   r.writer->rowAddress(2516582403u, 0, 7);
   r.piece({}, 0, true);
@@ -184,7 +185,7 @@ TEST(TextRows, RowAddressStartsTheRowWithItsOwnField) {
 
 TEST(TextRows, OtherTagsAreWrittenByteForByte) {
   Rows r;
-  r.types({kTypeVarchar2, kTypeVarchar2});
+  r.types({C::kVarchar2, C::kVarchar2});
   memcpy(r.bc.fieldTag, "<|>", 3);
   r.bc.fieldTagLen = 3;
   memcpy(r.bc.recordTag, "\0\n", 2);
@@ -198,7 +199,7 @@ TEST(ColumnText, ValuesReachingIntoTheBlockTailAreNull) {
   Rows r;
   BlockContext& bc = r.bc;
   ColumnSpec raw;
-  raw.type = kTypeRaw;
+  raw.type = C::kRaw;
   memset(r.block.data() + kBlock - 8, 0xAB, 8);
   writeColumnText(r.data, r.lob, bc, r.block.data(), kBlock - 8, 4, raw);
   writeColumnText(r.data, r.lob, bc, r.block.data(), kBlock - 8, 5, raw);
@@ -209,7 +210,7 @@ TEST(ColumnText, ValuesReachingIntoTheBlockTailAreNull) {
 TEST(ColumnText, LobColumnsNeedALobFile) {
   Rows r;
   ColumnSpec clob;
-  clob.type = kTypeClob;
+  clob.type = C::kClob;
   writeColumnText(r.data, r.lob, r.bc, r.block.data(), 100, 20, clob);
   EXPECT_EQ(r.out(), "");
   r.lob.sink = &r.lobData;
@@ -236,7 +237,7 @@ TEST(LobFileName, LastDotOfTheWholeName) {
 
 TEST(GuessRows, ColumnsGoToTheGuesserAndNothingIsWritten) {
   Rows r;
-  r.types({kTypeNumber, kTypeSkip}, kTypeUnknown);
+  r.types({C::kNumber, C::kSkip}, C::kUnknown);
   struct Seen {
     std::vector<std::string> values;
     std::vector<uint32_t> positions;

@@ -87,7 +87,7 @@ TEST(DecoderRobustness, RandomBytesThroughEveryDecoder) {
     writeStringCollectionText(out, p, n, kLittleEndian);
     writeStringCollectionText(out, p, n, kBigEndian);
     ColumnSpec col;
-    col.type = static_cast<uint8_t>(rng());
+    col.type = static_cast<ColumnTypeCode>(static_cast<uint8_t>(rng()));
     col.charsetForm = static_cast<uint16_t>(rng() % 3);
     bc.byteOrder = static_cast<uint8_t>(rng() % 2);
     writeColumnValue(out, p, n, col, bc);

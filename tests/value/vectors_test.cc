@@ -19,6 +19,7 @@
 #include "value_test_util.h"
 
 using namespace bex;
+using C = ColumnTypeCode;
 using bex::test::bytesOf;
 
 namespace {
@@ -206,22 +207,22 @@ TEST(RealDataVectors, OracleDumpOutput) {
     std::string value = r[1].substr(0, r[1].find(" ("));
     auto v = bytesOf(r[2]);
     ColumnSpec col;
-    if (type.rfind("NUMBER", 0) == 0) col.type = kTypeNumber;
-    else if (type == "BINARY_FLOAT") col.type = kTypeBinaryFloat;
-    else if (type == "BINARY_DOUBLE") col.type = kTypeBinaryDouble;
-    else if (type == "DATE") col.type = kTypeDate;
-    else if (type.find("LOCAL") != std::string::npos) col.type = kTypeTimestampLtz;
-    else if (type.rfind("TIMESTAMP", 0) == 0) col.type = kTypeTimestamp;
-    else if (type == "VARCHAR2") col.type = kTypeVarchar2;
-    else if (type.rfind("CHAR", 0) == 0) col.type = kTypeChar;
+    if (type.rfind("NUMBER", 0) == 0) col.type = C::kNumber;
+    else if (type == "BINARY_FLOAT") col.type = C::kBinaryFloat;
+    else if (type == "BINARY_DOUBLE") col.type = C::kBinaryDouble;
+    else if (type == "DATE") col.type = C::kDate;
+    else if (type.find("LOCAL") != std::string::npos) col.type = C::kTimestampLtz;
+    else if (type.rfind("TIMESTAMP", 0) == 0) col.type = C::kTimestamp;
+    else if (type == "VARCHAR2") col.type = C::kVarchar2;
+    else if (type.rfind("CHAR", 0) == 0) col.type = C::kChar;
     else continue;
     StringSink out;
     writeColumnValue(out, v.data(), v.size(), col, bc);
     const std::string got = out.str();
-    if (col.type == kTypeBinaryFloat || col.type == kTypeBinaryDouble) {
+    if (col.type == C::kBinaryFloat || col.type == C::kBinaryDouble) {
       // DUMP shows the value rounded; the text has six decimals.
       EXPECT_NEAR(strtod(got.c_str(), nullptr), strtod(value.c_str(), nullptr), 5e-7) << r[2];
-    } else if (col.type == kTypeVarchar2 || col.type == kTypeChar) {
+    } else if (col.type == C::kVarchar2 || col.type == C::kChar) {
       EXPECT_EQ("'" + got + "'", value) << r[2];
     } else if (v.size() == kDateBytes && value.size() > 19) {
       EXPECT_EQ(got, value.substr(0, 19)) << r[2];  // a zero fraction is not stored
