@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "block/block_header.h"
-
 namespace bex {
 
 namespace {
@@ -14,15 +12,14 @@ constexpr uint32_t kLobPageOffset = 44;
 
 }  // namespace
 
-LobBlockHeader readLobBlock(const BlockView& v) {
+LobBlockHeader readLobBlockHeader(const BlockView& v) {
   LobBlockHeader h{};
   h.objd = v.u32(kLobObjdOffset);
   if (v.has(kLobIdOffset, kLobIdBytes)) memcpy(h.lobId, v.data + kLobIdOffset, kLobIdBytes);
   h.version = v.u32(kLobVersionOffset);
   h.page = v.u32(kLobPageOffset);
   h.payload = kLobPayloadOffset;
-  const uint32_t end = kLobPayloadOffset + kBlockTailSize;
-  h.payloadLength = v.size > end ? v.size - end : 0;
+  h.payloadLength = payloadLength(v.size, kLobPayloadOffset);
   return h;
 }
 

@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "base/byte_order.h"
+#include "block/block_header.h"
+#include "block/lob_block.h"
 #include "datafile/block_reader.h"
 #include "lob/lob_map.h"
 
@@ -10,15 +11,8 @@ namespace bex {
 
 namespace {
 
-constexpr uint8_t kLobBlockBlob = 0x1B, kLobBlockClob = 0x28;
-constexpr uint32_t kLobPayloadAt = 56;        // LOB blocks: payload to 4 bytes before the end
-constexpr uint32_t kChunkPayloadAt = 128;     // blocks of a chunk list
-constexpr uint32_t kBlockTail = 4;
 constexpr uint32_t kMaxPageBlocks = 1024;     // blocks of one page a listing may claim
 constexpr uint32_t kMaxChunkEntries = 1024;   // entries checked for repeats
-
-uint32_t lobPayload(uint32_t bs) { return bs - kLobPayloadAt - kBlockTail; }
-uint32_t chunkPayload(uint32_t bs) { return bs - kChunkPayloadAt - kBlockTail; }
 
 }  // namespace
 
@@ -71,7 +65,8 @@ LobPath LobReader::read(const uint8_t* v, size_t len, LobKind kind, LobPieceSink
 // length is reached.
 void LobReader::chunkListWalk(const LobLocator& loc, const uint8_t* v, size_t len, LobPieceSink& sink,
                               uint64_t& errors) {
-  const uint32_t bs = lobBc_.blockSize;
+  const BlockView block = viewOf(lobBc_);
+  const uint32_t payload = payloadLength(block.size, kChunkPayloadOffset);
   int64_t remaining = static_cast<int64_t>(loc.totalLength);
   LobChunk seen[kMaxChunkEntries];
   uint32_t seenCount = 0;
@@ -98,15 +93,14 @@ void LobReader::chunkListWalk(const LobLocator& loc, const uint8_t* v, size_t le
     if (remaining <= 0) break;
     if (seenCount < kMaxChunkEntries) seen[seenCount++] = c;
     for (uint32_t j = 0; j < c.blocks && remaining > 0; j++) {
-      const int64_t share = remaining < chunkPayload(bs) ? remaining : chunkPayload(bs);
+      const int64_t share = remaining < payload ? remaining : payload;
       if (readLobBlock(rfn, first + j)) {
-        sink.blockPiece(lobBc_.block + kChunkPayloadAt, static_cast<size_t>(share),
-                        get32(lobBc_.block + 4, lobBc_.byteOrder));
+        sink.blockPiece(block.data + kChunkPayloadOffset, static_cast<size_t>(share), blockRdba(block));
         any = true;
       } else {
         lost(errors, "LOB block not read", rfn, first + j);
       }
-      remaining -= chunkPayload(bs);
+      remaining -= payload;
     }
   }
   if (remaining > 0) lost(errors, "chunk list ends before the value's length", 0, 0);
@@ -118,7 +112,8 @@ void LobReader::chunkListWalk(const LobLocator& loc, const uint8_t* v, size_t le
 // until the last block the locator counts, which holds lastlen bytes.
 void LobReader::mapWalk(const LobLocator& loc, LobKind kind, LobPieceSink& sink, uint64_t& errors) {
   (void)kind;  // every kind advances over an absent page alike: the last block keeps its place
-  const uint32_t bs = lobBc_.blockSize;
+  const BlockView block = viewOf(lobBc_);
+  const uint32_t payload = payloadLength(block.size, kLobPayloadOffset);
   const LobMap& m = *bc_.lobMap;
   const uint32_t maxBlocks = kMaxPageBlocks;
   const bool full = loc.offline || !loc.pagesGiven;
@@ -142,13 +137,12 @@ void LobReader::mapWalk(const LobLocator& loc, LobKind kind, LobPieceSink& sink,
         p = m.pagecount;
         break;
       }
-      if (!readLobBlock(page.file, page.block + j) ||
-          (lobBc_.block[0] != kLobBlockBlob && lobBc_.block[0] != kLobBlockClob)) {
+      if (!readLobBlock(page.file, page.block + j) || !isLobBlock(blockType(block))) {
         lost(errors, "LOB block not read", page.file, page.block + j);
         continue;
       }
-      uint32_t n = full || k < loc.pages ? lobPayload(bs) : (loc.lastlen < lobPayload(bs) ? loc.lastlen : lobPayload(bs));
-      sink.blockPiece(lobBc_.block + kLobPayloadAt, n, get32(lobBc_.block + 4, lobBc_.byteOrder));
+      uint32_t n = full || k < loc.pages ? payload : (loc.lastlen < payload ? loc.lastlen : payload);
+      sink.blockPiece(block.data + kLobPayloadOffset, n, blockRdba(block));
       any = true;
     }
   }

@@ -2,7 +2,7 @@
 
 #include <cinttypes>
 
-#include "base/byte_order.h"
+#include "block/block_header.h"
 #include "lob/lob_reader.h"
 #include "value/charset.h"
 #include "value/hex.h"
@@ -132,7 +132,7 @@ class DumpPieces : public LobPieceSink {
   bool written_ = false;
 };
 
-uint32_t rowRdbaOf(const BlockContext& bc) { return get32(bc.block + 4, bc.byteOrder); }
+uint32_t rowRdbaOf(const BlockContext& bc) { return blockRdba(viewOf(bc)); }
 
 }  // namespace
 
@@ -140,7 +140,8 @@ bool RecoverLobToText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t*
                       const ColumnSpec& col) {
   const LobKind kind = kindOf(col);
   const uint64_t start = lob.sink->bytesWritten();
-  TextPieces pieces(*lob.sink, conversionFor(bc, kind), bc.lobReader->console(), bc, kind, get32(block + 4, bc.byteOrder));
+  const uint32_t rowRdba = blockRdba(BlockView{block, bc.blockSize, bc.byteOrder});
+  TextPieces pieces(*lob.sink, conversionFor(bc, kind), bc.lobReader->console(), bc, kind, rowRdba);
   uint64_t errors = 0;
   LobPath path = bc.lobReader->read(block + pos, len, kind, pieces, errors);
   pieces.finish();

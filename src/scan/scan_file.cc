@@ -120,7 +120,7 @@ void ScanFile(BlockContext& bc, SlotReader& reader, uint32_t slot, Sink& lobList
     if (type == BlockType::kTransData) {
       runs.tableBlock(txnSegObj(v), number, bad ? 0 : blockRowCount(b, bs, order), bad);
     } else if (isLobBlock(type)) {
-      runs.lobBlock(readLobBlock(v), number);
+      runs.lobBlock(readLobBlockHeader(v), number);
     } else {
       runs.otherBlock();
     }

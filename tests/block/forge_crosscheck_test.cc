@@ -250,7 +250,7 @@ void checkFact(const BlockView& v, const Fact& f, BlockState& st) {
     EXPECT_EQ(transAreaBase(v, st.transOffset), f.num("trans"));
     EXPECT_EQ(transEntryCount(v, st.transCount), f.num("tcount"));
   } else if (k == "lob") {
-    const LobBlockHeader h = readLobBlock(v);
+    const LobBlockHeader h = readLobBlockHeader(v);
     EXPECT_EQ(h.objd, f.num("objd"));
     EXPECT_EQ(h.page, f.num("page"));
     EXPECT_EQ(h.version, f.num("version"));
