@@ -1,5 +1,7 @@
 #include "unload/damage.h"
 
+#include "base/rdba.h"
+
 namespace bex {
 
 namespace {
@@ -19,7 +21,7 @@ constexpr KindText kKindText[kDamageKinds] = {
 };
 
 void printAddress(Sink& out, uint32_t rdba) {
-  out.printf("RDBA=0x%08x(%u/%u)", rdba, rdba >> 22, rdba & 0x3FFFFF);
+  out.printf("RDBA=0x%08x(%u/%u)", rdba, rdbaFile(rdba), rdbaBlock(rdba));
 }
 
 }  // namespace
