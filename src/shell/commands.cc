@@ -5,6 +5,7 @@
 #include "dict/dict_commands.h"
 #include "rowid/rowid.h"
 #include "scan/scan_commands.h"
+#include "scan/table_guess.h"
 #include "base/cmdline.h"
 #include "run/run_context.h"
 #include "shell/settings.h"
@@ -29,7 +30,7 @@ const CommandEntry kCommandTable[] = {
     {"LIST", cmdList},
     {"LOAD", cmdLoad},
     {"LOG", cmdLog},
-    {"SAMPLE", nullptr},
+    {"SAMPLE", cmdSample},
     {"UNLOAD", cmdUnload},
     {"CHECK", cmdCheck},
     {"REM", cmdRem},
