@@ -123,8 +123,8 @@ void asmSet(RunContext& rc) {
     out.printf(" ORACLE_BLOCK = %d\n", static_cast<int>(g.oracleBlock));
   } else if (keywordMatch(option, "AU_SIZE")) {
     uint64_t bytes = hasValue && v <= 64 ? v * 1048576 : v;
-    if (hasValue && (!powerOfTwo(bytes) || bytes < g.blockSize || bytes < 65536 || bytes > 64u * 1048576))
-      invalid("a power of two from 65536 bytes to 64 MB (1 to 64 for megabytes)");
+    if (hasValue && (!powerOfTwo(bytes) || bytes < g.blockSize || bytes < 4096 || bytes > 64u * 1048576))
+      invalid("a power of two from 4096 bytes (at least BLOCK_SIZE) to 64 MB (1 to 64 for megabytes)");
     else if (hasValue)
       g.auSize = static_cast<uint32_t>(bytes), remap = true;
     if (g.stripSize > g.auSize) g.stripSize = g.auSize;

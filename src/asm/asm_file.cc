@@ -69,10 +69,11 @@ bool loadEntry(AsmFile& f) {
   f.ecnt = 0;
   if (!f.entry.known()) return false;
   f.entryBuf.reset(new uint8_t[g.blockSize]);
-  f.entryBytes = g.blockSize;
+  f.entryBytes = 0;
   if (!readMetaInto(g, f.entry.disk, f.entry.au, f.entry.block, f.entryBuf.get())) return false;
-  AsmMeta e{f.entryBuf.get(), f.entryBytes};
+  AsmMeta e{f.entryBuf.get(), g.blockSize};
   if (!e.isEntryOf(f.number)) return false;
+  f.entryBytes = g.blockSize;
   f.size = e.fileSize();
   f.ecnt = e.u32(kEntryExtentCount);
   f.copies = copiesPerExtent(g);

@@ -339,6 +339,11 @@ void LocateFiles(AsmDiskGroup& g) {
     if (m.number() == 2) g.diskDir = place;
     if (m.number() == 6) g.aliasDir = place;
   }
+  // With small AUs the disk and alias directories lie past the first AU of
+  // the file directory: search it for them.
+  if (!g.fileDir.known()) return;
+  if (!g.diskDir.known() && FindFileEntry(g, g.diskDir, 2)) g.diskDir.file = 2;
+  if (!g.aliasDir.known() && FindFileEntry(g, g.aliasDir, 6)) g.aliasDir.file = 6;
 }
 
 void groupChanged(AsmDiskGroup& g) {
