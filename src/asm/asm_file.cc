@@ -35,11 +35,13 @@ struct EntrySearch : AsmPointerVisitor {
   }
 };
 
-// The highest pointer index that names an AU.
+// The highest pointer index that names an AU, below limit.
 struct LastPointer : AsmPointerVisitor {
+  uint64_t limit;
   int64_t last = -1;
+  explicit LastPointer(uint64_t l) : limit(l) {}
   bool pointer(uint32_t p, const AsmPointer& ptr) override {
-    if (ptr.au != 0) last = p;
+    if (ptr.au != 0 && p < limit) last = p;
     return true;
   }
 };
@@ -79,7 +81,10 @@ bool loadEntry(AsmFile& f) {
   f.copies = copiesPerExtent(g);
   uint32_t bs = e.u32(kEntryBlockSize);
   f.checkSize = plausibleDbBlock(bs) ? bs : g.oracleBlock;
-  LastPointer lp;
+  // A damaged map may name pointers far beyond anything the group can
+  // hold; a file's extents never outnumber the AUs of sixteen disks as
+  // large as the largest open one.
+  LastPointer lp(groupAuBound(g) * f.copies);
   walkEntryPointers(g, e, f.number, f.scratch.get(), kAsmScratch, lp);
   if (lp.last >= 0) f.mapped = extentFirstAu(g, static_cast<uint64_t>(lp.last) / f.copies + 1) * g.auSize;
   uint64_t counted = extentFirstAu(g, (static_cast<uint64_t>(f.ecnt) + f.copies - 1) / f.copies) * g.auSize;

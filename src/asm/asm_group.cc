@@ -1,5 +1,6 @@
 #include "asm/asm_group.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 
@@ -398,6 +399,13 @@ uint64_t groupCapacity(const AsmDiskGroup& g) {
   uint64_t total = 0;
   for (uint32_t i = 0; i < g.diskCount; i++) total += g.disks[i].length;
   return total;
+}
+
+uint64_t groupAuBound(const AsmDiskGroup& g) {
+  uint64_t largest = 0;
+  for (uint32_t i = 0; i < g.diskCount; i++)
+    if (g.disks[i].auSize) largest = std::max<uint64_t>(largest, g.disks[i].length / g.disks[i].auSize);
+  return largest * kAsmMaxDisks;
 }
 
 void walkPointers(AsmDiskGroup& g, const AsmMeta& entryIn, uint32_t file, AsmPointerVisitor& v) {

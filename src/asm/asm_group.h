@@ -202,6 +202,9 @@ uint32_t extentAus(const AsmDiskGroup& g, uint32_t extent);
 uint64_t extentFirstAu(const AsmDiskGroup& g, uint64_t extent);
 // Bytes all open disks hold: no file of the group can be longer.
 uint64_t groupCapacity(const AsmDiskGroup& g);
+// AUs no group of these disks can exceed: sixteen disks as large as the
+// largest open one (disks may be missing).
+uint64_t groupAuBound(const AsmDiskGroup& g);
 
 // Walks the extent pointers of a file directory entry: the direct slots,
 // then the indirect blocks (type 12, owned by the file) of each indirect
