@@ -1,6 +1,10 @@
 #include "asm/asm_commands.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <tuple>
@@ -483,20 +487,57 @@ void asmDump(AsmFile& f, uint64_t block, Sink& out) {
   hexDump(out, buf.get(), bs);
 }
 
-FILE* createCopy(const char* to, Sink& out) {
-  FILE* f = to[0] ? fopen(to, "wb+") : nullptr;
-  if (!f) out.printf("  Cannot create %s\n", to[0] ? to : "(no TO file)");
-  return f;
+// The copy's file, created (or emptied) for writing; -1 with a message
+// when it cannot be.
+int createCopy(const char* to, Sink& out) {
+  int fd = to[0] ? open(to, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666) : -1;
+  if (fd < 0) out.printf("  Cannot create %s\n", to[0] ? to : "(no TO file)");
+  return fd;
+}
+
+bool writeAll(int fd, const uint8_t* p, size_t n) {
+  while (n) {
+    ssize_t w = write(fd, p, n);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return false;
+    p += w, n -= static_cast<size_t>(w);
+  }
+  return true;
 }
 
 // Closes a copy; says so when it could not be written whole.
-void closeCopy(FILE* f, const char* to, bool ok, Sink& out) {
-  if (fclose(f) != 0) ok = false;
+void closeCopy(int fd, const char* to, bool ok, Sink& out) {
+  if (close(fd) != 0) ok = false;
   if (!ok) out.printf("  Write error on %s, the copy is incomplete!\n", to);
 }
 
 void reportZeroed(uint64_t aus, Sink& out) {
   if (aus) out.printf("  %llu AUs could not be read and were written as zeros.\n", static_cast<unsigned long long>(aus));
+}
+
+// One AU-long piece of a copy at pos: with one copy of each extent straight
+// from its disk to the copy (in the kernel where it can), with mirrors
+// through the mirror choice; what cannot be read is written as zeros.
+// False when the copy could not be written.
+bool copyPiece(AsmFile& f, uint64_t pos, size_t n, int dest, uint8_t* buf, uint64_t& zeroed) {
+  AsmDiskGroup& g = f.group;
+  size_t done = 0;
+  if (f.copies == 1) {
+    AsmExtentSpot spot = mapAu(g, pos / g.auSize);
+    const AsmCopy* c = extentCopies(f, spot.extent);
+    const AsmDisk* d = c && c->au != kAsmNoAu ? diskByNumber(g, c->disk) : nullptr;
+    if (d) {
+      uint64_t at = (static_cast<uint64_t>(c->au) + spot.auInExtent) * d->auSize + pos % g.auSize;
+      done = copyDiskBytes(g, c->disk, at, n, dest, buf, g.auSize).bytes;
+    }
+  } else {
+    done = readAsmBytes(f, pos, buf, n, f.length).bytes;
+    if (!writeAll(dest, buf, done)) return false;
+  }
+  if (done == n) return true;
+  zeroed++;
+  memset(buf, 0, n - done);
+  return writeAll(dest, buf, n - done);
 }
 
 // COPY: the file extent by extent, its unreadable AUs as zeros, as long
@@ -507,22 +548,15 @@ void asmCopy(AsmFile& f, const char* to, Sink& out) {
   if (f.size > length)
     out.printf("  The extent map covers %llu of the file's %llu bytes; the copy ends there.\n",
                static_cast<unsigned long long>(length), static_cast<unsigned long long>(f.size));
-  FILE* dest = createCopy(to, out);
-  if (!dest) return;
+  int dest = createCopy(to, out);
+  if (dest < 0) return;
   uint8_t* buf = g.au[1].bytes.get();
   g.au[1].disk = kAsmNoDisk;
   g.au[1].au = kAsmNoAu;
   uint64_t zeroed = 0;
   bool ok = true;
-  for (uint64_t pos = 0; pos < length && ok; pos += g.auSize) {
-    size_t n = static_cast<size_t>(std::min<uint64_t>(g.auSize, length - pos));
-    ReadResult r = readAsmBytes(f, pos, buf, n, length);
-    if (r.bytes < n) {
-      memset(buf + r.bytes, 0, n - r.bytes);
-      zeroed++;
-    }
-    ok = fwrite(buf, 1, n, dest) == n;
-  }
+  for (uint64_t pos = 0; pos < length && ok; pos += g.auSize)
+    ok = copyPiece(f, pos, static_cast<size_t>(std::min<uint64_t>(g.auSize, length - pos)), dest, buf, zeroed);
   closeCopy(dest, to, ok, out);
   reportZeroed(zeroed, out);
 }
@@ -547,8 +581,8 @@ void asmCopyMap(AsmDiskGroup& g, uint32_t n, const char* mapName, const char* to
     const uint8_t* b = ReadMetaBlock(g, place.disk, place.au, place.block);
     if (b) size = AsmMeta{b, g.blockSize}.fileSize();
   }
-  FILE* dest = createCopy(to, out);
-  if (!dest) {
+  int dest = createCopy(to, out);
+  if (dest < 0) {
     fclose(map);
     return;
   }
@@ -596,7 +630,7 @@ void asmCopyMap(AsmDiskGroup& g, uint32_t n, const char* mapName, const char* to
           memset(buf, 0, want);
           zeroed++;
         }
-        ok = fwrite(buf, 1, want, dest) == want;
+        ok = writeAll(dest, buf, want);
       }
     }
     base += kAsmWindow;
@@ -609,8 +643,8 @@ void asmCopyMap(AsmDiskGroup& g, uint32_t n, const char* mapName, const char* to
 
 void asmScopy(AsmFile& f, const char* to, Sink& out) {
   AsmDiskGroup& g = f.group;
-  FILE* dest = createCopy(to, out);
-  if (!dest) return;
+  int dest = createCopy(to, out);
+  if (dest < 0) return;
   uint8_t* buf = g.au[1].bytes.get();
   g.au[1].disk = kAsmNoDisk;
   g.au[1].au = kAsmNoAu;
@@ -623,7 +657,7 @@ void asmScopy(AsmFile& f, const char* to, Sink& out) {
       break;
     }
     size_t n = f.size ? static_cast<size_t>(std::min<uint64_t>(g.stripSize, f.size - pos)) : g.stripSize;
-    ok = fwrite(buf, 1, n, dest) == n;
+    ok = writeAll(dest, buf, n);
   }
   closeCopy(dest, to, ok, out);
 }

@@ -192,6 +192,13 @@ bool readDiskBytes(const AsmDiskGroup& g, uint16_t disk, uint64_t offset, uint8_
   return d->source->read(offset, buf, n).bytes == n;
 }
 
+ReadResult copyDiskBytes(const AsmDiskGroup& g, uint16_t disk, uint64_t offset, size_t n, int out, uint8_t* bounce,
+                         size_t bounceSize) {
+  const AsmDisk* d = diskByNumber(g, disk);
+  if (!d || (d->length && (offset > d->length || d->length - offset < n))) return ReadResult{0, true};
+  return d->source->copyTo(offset, out, n, bounce, bounceSize);
+}
+
 bool readMetaInto(const AsmDiskGroup& g, uint16_t disk, uint32_t au, uint32_t block, uint8_t* buf) {
   return readDiskBytes(g, disk, diskOffset(g, disk, au, block), buf, g.blockSize);
 }

@@ -166,6 +166,11 @@ const AsmDisk* diskByNumber(const AsmDiskGroup& g, uint16_t number);
 // open, the range lies past its end, or the read is short. Touches no state
 // of the group: safe from any thread.
 bool readDiskBytes(const AsmDiskGroup& g, uint16_t disk, uint64_t offset, uint8_t* buf, size_t n);
+// n bytes of a disk at offset to the file descriptor out (at its position),
+// in the kernel where the system can; bounce carries them otherwise. What
+// was copied, as readDiskBytes: nothing past the disk's end.
+ReadResult copyDiskBytes(const AsmDiskGroup& g, uint16_t disk, uint64_t offset, size_t n, int out, uint8_t* bounce,
+                         size_t bounceSize);
 // Byte offset of (au, block) on a disk by that disk's geometry.
 uint64_t diskOffset(const AsmDiskGroup& g, uint16_t disk, uint32_t au, uint32_t block = 0);
 // One metadata block into buf (blockSize bytes); as readDiskBytes.
