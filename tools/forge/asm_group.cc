@@ -23,21 +23,6 @@ const char* redundancyName(uint32_t copies) {
   return copies == 3 ? "HIGH" : copies == 2 ? "NORMAL" : "EXTERNAL";
 }
 
-bool writeImage(const std::string& path, const std::map<uint32_t, Bytes>& aus, uint32_t auSize, uint64_t bytes,
-                std::string& error) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  bool ok = fd >= 0;
-  for (auto it = aus.begin(); ok && it != aus.end(); ++it) {
-    const Bytes& b = it->second;
-    ok = ::pwrite(fd, b.data(), b.size(), static_cast<off_t>(uint64_t{it->first} * auSize)) ==
-         static_cast<ssize_t>(b.size());
-  }
-  ok = ok && ::ftruncate(fd, static_cast<off_t>(bytes)) == 0;
-  if (fd >= 0 && ::close(fd) != 0) ok = false;
-  if (!ok) error = "cannot write " + path;
-  return ok;
-}
-
 }  // namespace
 
 ContentReader bytesReader(Bytes bytes) {
@@ -122,7 +107,7 @@ void AsmGroup::putBlock(const std::vector<Copy>& at, uint32_t block, const Forge
   for (const Copy& c : at) put(c.disk, c.au, block * spec_.blockSize, b.data(), b.size());
 }
 
-void AsmGroup::putData(const Laid& f) {
+bool AsmGroup::putData(const Laid& f, const std::vector<int>& fds, std::string& error) {
   const uint64_t au = spec_.auSize;
   Bytes buf(au);
   for (const Extent& e : f.extents) {
@@ -139,9 +124,17 @@ void AsmGroup::putData(const Laid& f) {
       size_t used = buf.size();
       while (used > 0 && buf[used - 1] == 0) --used;
       if (used == 0) continue;
-      for (const Copy& c : e.copies) put(c.disk, c.au + k, 0, buf.data(), used);
+      const std::string lines = scanAu(buf.data(), used);
+      for (const Copy& c : e.copies) {
+        if (::pwrite(fds[c.disk], buf.data(), used, static_cast<off_t>((c.au + k) * au)) != static_cast<ssize_t>(used)) {
+          error = format("cannot write %s", imageName(c.disk).c_str());
+          return false;
+        }
+        if (!lines.empty()) images_[c.disk].scanned[c.au + k] = lines;
+      }
     }
   }
+  return true;
 }
 
 // The alias tree: root, BEXDB, DATAFILE, then the file aliases.
@@ -265,23 +258,37 @@ bool AsmGroup::write(ScenarioOut& out, std::string& error) {
   for (size_t i = 0; i < aliasBlocks_.size(); ++i)
     putBlock(laid_[2].extents[i / bpa].copies, i % bpa,
              asmAliasBlock(static_cast<uint32_t>(i), aliasParents_[i], static_cast<uint32_t>(i), aliasBlocks_[i], bsize, o));
-  for (size_t i = 3; i < laid_.size(); ++i) putData(laid_[i]);
   if (!writeImages(out, error)) return false;
   expectations(out);
   return spec_.copies > 1 || writeListings(out, error);
 }
 
+// Opens the images, writes the files' data to them, then the metadata, and
+// gives each its full size.
 bool AsmGroup::writeImages(ScenarioOut& out, std::string& error) {
   std::string list = format("# disks of the %s group %s, one image per line\n", redundancyName(spec_.copies),
                             spec_.groupName.c_str());
-  for (uint32_t d = 0; d < spec_.disks; ++d) {
+  std::vector<std::string> paths;
+  std::vector<int> fds;
+  bool ok = true;
+  for (uint32_t d = 0; ok && d < spec_.disks; ++d) {
     const bool missing = static_cast<int>(d) == spec_.missingDisk;
-    if (missing && !makeDir(out.path("missing"), error)) return false;
-    const std::string path = out.path((missing ? "missing/" : "") + imageName(d));
-    if (!writeImage(path, images_[d].aus, spec_.auSize, uint64_t{sizeMb_} * kMb, error)) return false;
+    ok = !missing || makeDir(out.path("missing"), error);
+    paths.push_back(out.path((missing ? "missing/" : "") + imageName(d)));
+    fds.push_back(::open(paths.back().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
+    if (ok && fds.back() < 0) ok = false, error = "cannot create " + paths.back();
     list += out.path(imageName(d)) + "\n";
   }
-  return writeTextFile(out.path(diskListName()), list, error);
+  for (size_t i = 3; ok && i < laid_.size(); ++i) ok = putData(laid_[i], fds, error);
+  for (uint32_t d = 0; d < fds.size(); ++d) {
+    for (auto it = images_[d].aus.begin(); ok && it != images_[d].aus.end(); ++it)
+      ok = ::pwrite(fds[d], it->second.data(), it->second.size(), static_cast<off_t>(uint64_t{it->first} * spec_.auSize)) ==
+           static_cast<ssize_t>(it->second.size());
+    ok = ok && ::ftruncate(fds[d], static_cast<off_t>(uint64_t{sizeMb_} * kMb)) == 0;
+    if (fds[d] >= 0 && ::close(fds[d]) != 0) ok = false;
+    if (!ok && error.empty()) error = "cannot write " + paths[d];
+  }
+  return ok && writeTextFile(out.path(diskListName()), list, error);
 }
 
 void AsmGroup::expectations(ScenarioOut& out) const {

@@ -25,6 +25,8 @@
 //   - Unused file directory blocks, AU tails past a file's end and AUs no
 //     extent uses are zeros; the images are sparse. Disks are all as large
 //     as the fullest one plus one free AU, rounded up to whole MB and AUs.
+//   - Data AUs go to the images as they are made, so memory does not grow
+//     with the files; only the metadata is kept until the end.
 #pragma once
 #include <cstdint>
 #include <functional>
@@ -116,7 +118,8 @@ class AsmGroup {
     std::vector<std::vector<Copy>> indirectAus;
   };
   struct Image {
-    std::map<uint32_t, Bytes> aus;  // trailing zeros left out
+    std::map<uint32_t, Bytes> aus;            // metadata, trailing zeros left out
+    std::map<uint32_t, std::string> scanned;  // ASM SCAN lines of data AUs that give any
     uint32_t next = 2;
   };
 
@@ -129,7 +132,7 @@ class AsmGroup {
   void layIndirect(Laid& f);
   void put(uint16_t disk, uint32_t au, uint32_t offset, const uint8_t* data, size_t len);
   void putBlock(const std::vector<Copy>& at, uint32_t block, const ForgeBlock& b);
-  void putData(const Laid& f);
+  bool putData(const Laid& f, const std::vector<int>& fds, std::string& error);
   void layAliases();
   bool layout(std::string& error);
   bool writeImages(ScenarioOut& out, std::string& error);
@@ -141,6 +144,7 @@ class AsmGroup {
   std::string aliasText() const;
   std::string fmapText(const Laid& f) const;
   std::string lsauText(uint16_t disk, uint32_t au) const;
+  std::string scanAu(const uint8_t* au, size_t len) const;
   std::string scanMap() const;
   Bytes copyImage(const Laid& f) const;
   bool writeListings(ScenarioOut& out, std::string& error);

@@ -118,42 +118,51 @@ std::string AsmGroup::lsauText(uint16_t disk, uint32_t au) const {
   return s;
 }
 
-// Every metadata block of the disks that are present, in disk order, as
-// ASM SCAN reads them: direct pointers of file directory entries and the
-// pointers of indirect blocks, with a nonzero AU and a disk number below the
-// number of disks entered.
-std::string AsmGroup::scanMap() const {
+// The lines ASM SCAN writes for one AU: every block whose byte order byte
+// is 0 or 1 and whose format byte is 1 gives, when it is a file directory
+// entry, one line per direct pointer and, when it is an indirect block, one
+// per pointer; pointers with AU 0 or a disk number not below the number of
+// disks entered (those present) give none.
+std::string AsmGroup::scanAu(const uint8_t* au, size_t len) const {
   std::string s;
   uint32_t present = 0;
   for (uint32_t d = 0; d < spec_.disks; ++d) present += static_cast<int>(d) != spec_.missingDisk ? 1 : 0;
-  const uint64_t aus = uint64_t{sizeMb_} * (1 << 20) / spec_.auSize;
   Bytes block(spec_.blockSize);
-  auto take = [&](uint32_t f, uint32_t extent, const uint8_t* p, const uint8_t* b) {
-    const uint32_t au = field32(b, static_cast<uint32_t>(p - b));
-    const uint16_t disk = field16(b, static_cast<uint32_t>(p - b) + 4);
-    if (au != 0 && disk < present) s += format("%u,%u,%u,%u\n", f, extent, disk, au);
+  auto take = [&](const uint8_t* b, uint32_t f, uint32_t extent, uint32_t off) {
+    const uint32_t at = field32(b, off);
+    const uint16_t disk = field16(b, off + 4);
+    if (at != 0 && disk < present) s += format("%u,%u,%u,%u\n", f, extent, disk, at);
   };
+  for (size_t off = 0; off < len; off += spec_.blockSize) {
+    std::fill(block.begin(), block.end(), 0);
+    std::copy_n(au + off, std::min<size_t>(spec_.blockSize, len - off), block.begin());
+    const uint8_t* b = block.data();
+    if (b[0] > 1 || b[3] != 1) continue;
+    const uint32_t number = field32(b, 4), owner = field32(b, 8);
+    if (b[2] == kAsmFileEntry && number != 0) {
+      const uint32_t slots = std::min(field16(b, 92), field16(b, 94));
+      for (uint32_t k = 0; k < slots && kAsmPointerSlots + 8 * k + 8 <= spec_.blockSize; ++k)
+        take(b, number, k + 1, kAsmPointerSlots + 8 * k);
+    } else if (b[2] == kAsmIndirect && owner != 0) {
+      const uint32_t before = field32(b, 32), count = field16(b, 36);
+      for (uint32_t k = 0; k < count && kAsmIndirectPointers + 8 * k + 8 <= spec_.blockSize; ++k)
+        take(b, owner, before + k + 1, kAsmIndirectPointers + 8 * k);
+    }
+  }
+  return s;
+}
+
+// The map file of ASM SCAN over the whole group: the disks present in order,
+// (disk size / AU size) AUs of each.
+std::string AsmGroup::scanMap() const {
+  std::string s;
+  const uint64_t aus = uint64_t{sizeMb_} * (1 << 20) / spec_.auSize;
   for (uint32_t d = 0; d < spec_.disks; ++d) {
     if (static_cast<int>(d) == spec_.missingDisk) continue;
-    for (const auto& [au, bytes] : images_[d].aus) {
-      if (au >= aus) continue;
-      for (size_t off = 0; off < bytes.size(); off += spec_.blockSize) {
-        std::fill(block.begin(), block.end(), 0);
-        std::copy_n(bytes.begin() + off, std::min<size_t>(spec_.blockSize, bytes.size() - off), block.begin());
-        const uint8_t* b = block.data();
-        if (b[0] > 1 || b[3] != 1) continue;
-        const uint32_t number = field32(b, 4), owner = field32(b, 8);
-        if (b[2] == kAsmFileEntry && number != 0) {
-          const uint32_t slots = std::min(field16(b, 92), field16(b, 94));
-          for (uint32_t k = 0; k < slots && kAsmPointerSlots + 8 * k + 8 <= spec_.blockSize; ++k)
-            take(number, k + 1, b + kAsmPointerSlots + 8 * k, b);
-        } else if (b[2] == kAsmIndirect && owner != 0) {
-          const uint32_t before = field32(b, 32), count = field16(b, 36);
-          for (uint32_t k = 0; k < count && kAsmIndirectPointers + 8 * k + 8 <= spec_.blockSize; ++k)
-            take(owner, before + k + 1, b + kAsmIndirectPointers + 8 * k, b);
-        }
-      }
-    }
+    std::map<uint32_t, std::string> lines = images_[d].scanned;
+    for (const auto& [au, bytes] : images_[d].aus) lines[au] = scanAu(bytes.data(), bytes.size());
+    for (const auto& [au, text] : lines)
+      if (au < aus) s += text;
   }
   return s;
 }
