@@ -37,7 +37,6 @@
 #include <sstream>
 
 #include "forge/asm_group.h"
-#include "forge/dict_system.h"
 #include "forge/scan_listing.h"
 #include "forge/unload_rows.h"
 #include "forge/values.h"
@@ -68,9 +67,12 @@ std::string aliasStem(const std::string& path) {
 
 bool readWhole(const std::string& path, Bytes& out, std::string& error) {
   std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = "cannot read " + path;
+    return false;
+  }
   out.assign(std::istreambuf_iterator<char>(in), {});
-  if (!in.eof() && !in) error = "cannot read " + path;
-  return !!in || in.eof();
+  return true;
 }
 
 // Forges another scenario into the same directory and returns the files its
@@ -132,12 +134,9 @@ bool auOption(const ScenarioOptions& o, uint32_t fallback, uint32_t& au, std::st
 bool writeNoHeaderList(ScenarioOut& out, const AsmGroup& g, uint32_t disks, ByteOrder order, std::string& error) {
   const std::string image = out.path("asm_nohdr.img");
   const ForgeBlock b = asmListHead(4096, order);
-  std::string list = "# the disks of asm.disks and one whose block 0 is not a disk header\n\n";
-  for (uint32_t d = 0; d < disks; ++d) {
-    list += out.path(g.imageName(d)) + (d + 1 == disks ? "  \n" : "\n");
-    if (d == 0) list += image + "\n";
-  }
-  if (disks == 1) list += image + "\n";
+  std::string list = "# the disks of asm.disks and one whose block 0 is not a disk header\n\n" +
+                     out.path(g.imageName(0)) + "\n" + image + "  \n";
+  for (uint32_t d = 1; d < disks; ++d) list += out.path(g.imageName(d)) + "\n";
   out.note("asm_nohdr.disks: ASM OPEN prints \"Invalid Disk : " + image + "\" and enters the disks of asm.disks");
   Bytes mb(1 << 20);
   std::copy_n(b.data(), b.size(), mb.begin());
