@@ -1,5 +1,6 @@
 #include "shell/commands.h"
 
+#include "asm/asm_commands.h"
 #include "block/dump_commands.h"
 #include "datafile/commands.h"
 #include "dict/dict_commands.h"
@@ -41,7 +42,7 @@ const CommandEntry kCommandTable[] = {
     {"SCAN", cmdScan},
     {"EXIT", cmdExit},
     {"HELP", cmdHelp},
-    {"ASM", nullptr},
+    {"ASM", cmdAsm},
     {nullptr, nullptr},
 };
 
