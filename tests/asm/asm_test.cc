@@ -127,12 +127,14 @@ TEST(AsmRedundancy, MissingDiskAndDamagedPrimaryReadFromMirrors) {
     spec.disks = 3;
     AsmImage img(dir.path(), spec);
     std::vector<uint8_t> data = AsmImage::blocks(300, 8192, type);
+    std::fill(data.begin() + 11 * 8192, data.begin() + 12 * 8192, 0);  // a block never written: extent 1, block 3
     img.addFile(4, data);
     std::string list = img.write({0});  // disk 0, with the first copy of the directory, is missing
     // A primary block on a disk that is there fails the block check.
     auto [disk, au] = img.place(4, 1, 0);
     ASSERT_NE(disk, 0u);
     patchDisk(img.diskPath(disk), static_cast<uint64_t>(au) * spec.auSize + 8192 + 100, {0xAA, 0x55});
+    patchDisk(img.diskPath(disk), static_cast<uint64_t>(au) * spec.auSize + 3 * 8192 + 7, {0x01});
 
     AsmDiskGroup g;
     StringSink out;
