@@ -257,6 +257,16 @@ TEST(AsmBadInput, DiskListsAndDisksThatCannotBeUsed) {
   EXPECT_NE(out.find("  Disk 1 is already open"), std::string::npos);
   EXPECT_EQ(sh.rc.asmContext.group.diskCount, 2u);
   EXPECT_TRUE(OpenAsmFile(sh.rc.asmContext.group, 2));
+  // ADD: a disk whose header holds no directory keeps the place another
+  // disk gave; a disk without a header is entered under the given number.
+  TestShell add;
+  add.run(cmdAsm, "ASM ADD DISK 0 PATH " + img.diskPath(0));
+  add.run(cmdAsm, "ASM ADD DISK 1 PATH " + img.diskPath(1));
+  EXPECT_TRUE(OpenAsmFile(add.rc.asmContext.group, 2));
+  out = add.run(cmdAsm, "ASM ADD DISK 7 PATH " + junk + " SIZE 3");
+  EXPECT_NE(out.find("No disk header on " + junk + ": entered as disk 7"), std::string::npos) << out;
+  EXPECT_NE(add.run(cmdAsm, "ASM ADD DISK 7 PATH " + junk).find("Disk 7 is already open"), std::string::npos);
+  EXPECT_EQ(add.rc.asmContext.group.diskCount, 3u);
   // Twenty disks listed: sixteen are entered, and the user is told.
   AsmImageSpec many;
   many.disks = 20;
