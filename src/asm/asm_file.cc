@@ -133,14 +133,23 @@ bool readExtentPiece(AsmFile& f, const AsmCopy* copies, uint32_t auInExtent, uin
   uint32_t cs = f.checkSize;
   for (uint64_t b = (pos + cs - 1) / cs * cs; b + cs <= pos + n; b += cs) {
     uint8_t* block = dst + (b - pos);
-    if (asmBlockSound(block, cs)) continue;
-    for (uint32_t c = 0; c < f.copies; c++) {
+    bool broken = BlockChecksumTest(block, cs) != 0;
+    if (!broken && !allZero(block, cs)) continue;
+    // A copy that passes the check replaces it; a block that fails it gives
+    // way even to a copy of zeros (a block never written, damaged on one disk).
+    bool zeros = false, mended = false;
+    for (uint32_t c = 0; c < f.copies && !mended; c++) {
       if (c == used || copies[c].au == kAsmNoAu || !diskByNumber(g, copies[c].disk)) continue;
       if (!readDiskBytes(g, copies[c].disk, offsetOf(copies[c]) + (b - pos), f.scratch.get(), cs)) continue;
-      if (!asmBlockSound(f.scratch.get(), cs)) continue;
+      if (BlockChecksumTest(f.scratch.get(), cs) != 0) continue;
+      if (allZero(f.scratch.get(), cs)) {
+        zeros = true;
+        continue;
+      }
       memcpy(block, f.scratch.get(), cs);
-      break;
+      mended = true;
     }
+    if (!mended && broken && zeros) memset(block, 0, cs);
   }
   return true;
 }
@@ -224,8 +233,6 @@ size_t ReadAsmFileBlocks(AsmFile& f, uint64_t first, uint32_t blockSize, uint8_t
 bool ReadAsmFileRange(AsmFile& f, uint64_t offset, uint8_t* buf, size_t length) {
   return readAsmBytes(f, offset, buf, length, f.mapped).bytes == length;
 }
-
-bool asmBlockSound(const uint8_t* block, size_t n) { return BlockChecksumTest(block, n) == 0 && !allZero(block, n); }
 
 ReadResult AsmFileSource::read(uint64_t offset, uint8_t* buf, size_t n) {
   return readAsmBytes(*f_, offset, buf, n, f_->length);

@@ -71,7 +71,9 @@ ReadResult readAsmBytes(AsmFile& f, uint64_t offset, uint8_t* buf, size_t n, uin
 // The piece [pos, pos + n) of the file, lying in AU auInExtent of one
 // extent at inAu, from copies (f.copies of them): the first copy that can
 // be read, and with more copies each whole database block (f.checkSize)
-// that fails the block check taken from a copy that passes it.
+// that fails the block check (its checksum does not fold to 0) or is all
+// zeros taken from a copy that passes it and is not all zeros; a block
+// failing the check becomes zeros when the only sound copy is zeros.
 bool readExtentPiece(AsmFile& f, const AsmCopy* copies, uint32_t auInExtent, uint32_t inAu, uint64_t pos,
                      uint8_t* dst, size_t n);
 // count blocks of blockSize from block first: bytes read in whole blocks;
@@ -80,9 +82,6 @@ size_t ReadAsmFileBlocks(AsmFile& f, uint64_t first, uint32_t blockSize, uint8_t
 // length bytes (at most one AU) at offset; true when all were read.
 bool ReadAsmFileRange(AsmFile& f, uint64_t offset, uint8_t* buf, size_t length);
 
-// The block check of a copy: the checksum folds to 0 and the block is not
-// all zeros (a copy never written).
-bool asmBlockSound(const uint8_t* block, size_t n);
 
 class AsmFileSource final : public ByteSource {
  public:

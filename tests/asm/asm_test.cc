@@ -127,12 +127,14 @@ TEST(AsmRedundancy, MissingDiskAndDamagedPrimaryReadFromMirrors) {
     spec.disks = 3;
     AsmImage img(dir.path(), spec);
     std::vector<uint8_t> data = AsmImage::blocks(300, 8192, type);
+    std::fill(data.begin() + 11 * 8192, data.begin() + 12 * 8192, 0);  // a block never written: extent 1, block 3
     img.addFile(4, data);
     std::string list = img.write({0});  // disk 0, with the first copy of the directory, is missing
     // A primary block on a disk that is there fails the block check.
     auto [disk, au] = img.place(4, 1, 0);
     ASSERT_NE(disk, 0u);
     patchDisk(img.diskPath(disk), static_cast<uint64_t>(au) * spec.auSize + 8192 + 100, {0xAA, 0x55});
+    patchDisk(img.diskPath(disk), static_cast<uint64_t>(au) * spec.auSize + 3 * 8192 + 7, {0x01});
 
     AsmDiskGroup g;
     StringSink out;
@@ -255,6 +257,16 @@ TEST(AsmBadInput, DiskListsAndDisksThatCannotBeUsed) {
   EXPECT_NE(out.find("  Disk 1 is already open"), std::string::npos);
   EXPECT_EQ(sh.rc.asmContext.group.diskCount, 2u);
   EXPECT_TRUE(OpenAsmFile(sh.rc.asmContext.group, 2));
+  // ADD: a disk whose header holds no directory keeps the place another
+  // disk gave; a disk without a header is entered under the given number.
+  TestShell add;
+  add.run(cmdAsm, "ASM ADD DISK 0 PATH " + img.diskPath(0));
+  add.run(cmdAsm, "ASM ADD DISK 1 PATH " + img.diskPath(1));
+  EXPECT_TRUE(OpenAsmFile(add.rc.asmContext.group, 2));
+  out = add.run(cmdAsm, "ASM ADD DISK 7 PATH " + junk + " SIZE 3");
+  EXPECT_NE(out.find("No disk header on " + junk + ": entered as disk 7"), std::string::npos) << out;
+  EXPECT_NE(add.run(cmdAsm, "ASM ADD DISK 7 PATH " + junk).find("Disk 7 is already open"), std::string::npos);
+  EXPECT_EQ(add.rc.asmContext.group.diskCount, 3u);
   // Twenty disks listed: sixteen are entered, and the user is told.
   AsmImageSpec many;
   many.disks = 20;

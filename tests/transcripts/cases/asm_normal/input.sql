@@ -1,6 +1,7 @@
 REM A redundancy group with one disk missing: LIST names the disk whose
 REM copies cannot be read, FMAP marks every copy, and every block of every
-REM file still comes back, through the copies on the disks that are there.
+REM file still comes back, through the copies on the disks that are there
+REM (and a damaged block of a primary copy from its mirror).
 OPEN dict.cfg
 SCAN DATABASE
 ! cp BEXDICT/BEXEXT.TXT dict.BEXEXT.TXT && cp BEXDICT/BEXLOB.TXT dict.BEXLOB.TXT
