@@ -128,11 +128,11 @@ int main(int argc, char** argv) {
   };
 
   ScenarioOut out(outdir, "asmbench", opts);
-  AsmGroupSpec spec;
-  spec.prefix = "asmbench";
-  spec.disks = opts.disks;
-  spec.auSize = opts.auSize;
-  AsmGroup g(spec);
+  AsmGroupSpec shape;
+  shape.prefix = "asmbench";
+  shape.disks = opts.disks;
+  shape.auSize = opts.auSize;
+  AsmGroup g(shape);
   AsmFileSpec f;
   f.number = 256, f.original = out.path("asmbench09.dbf"), f.size = size, f.alias = "BENCH09", f.read = read;
   g.add(f);

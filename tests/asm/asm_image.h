@@ -31,7 +31,7 @@ struct AsmImageSpec {
 
 class AsmImage {
  public:
-  AsmImage(std::string dir, AsmImageSpec spec) : dir_(std::move(dir)), s_(spec) {
+  AsmImage(std::string dir, AsmImageSpec shape) : dir_(std::move(dir)), s_(shape) {
     for (uint32_t d = 0; d < s_.disks; d++) disks_.emplace_back(static_cast<size_t>(s_.auSize) * s_.ausPerDisk, 0);
     next_.assign(s_.disks, 2);
     copies_ = s_.groupType == 2 ? 2 : s_.groupType == 3 ? 3 : 1;

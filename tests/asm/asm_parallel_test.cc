@@ -48,10 +48,10 @@ std::vector<uint8_t> dataFile(uint32_t rfn, uint32_t blocks) {
 TEST(AsmParallel, FourWorkersReadOneGroup) {
   for (uint8_t type : {1, 2}) {
     ScratchDir dir;
-    AsmImageSpec spec;
-    spec.groupType = type;
-    spec.ausPerDisk = 300;
-    AsmImage img(dir.path(), spec);
+    AsmImageSpec shape;
+    shape.groupType = type;
+    shape.ausPerDisk = 300;
+    AsmImage img(dir.path(), shape);
     for (uint32_t n = 2; n <= 9; n++) img.addFile(n, dataFile(n, 150 + 20 * n));
     std::string list = img.write();
     std::string cfg = dir.file("asm.cfg");

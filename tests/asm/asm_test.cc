@@ -84,11 +84,11 @@ class AsmRead : public ::testing::TestWithParam<GroupCase> {};
 TEST_P(AsmRead, EveryByteThroughDirectAndIndirectExtents) {
   GroupCase c = GetParam();
   ScratchDir dir;
-  AsmImageSpec spec;
-  spec.big = c.big;
-  spec.groupType = c.groupType;
-  spec.disks = c.disks;
-  AsmImage img(dir.path(), spec);
+  AsmImageSpec shape;
+  shape.big = c.big;
+  shape.groupType = c.groupType;
+  shape.disks = c.disks;
+  AsmImage img(dir.path(), shape);
   std::vector<uint8_t> big = AsmImage::blocks(540, 8192, 5);  // 67.5 AUs: direct, indirect, a short last AU
   std::vector<uint8_t> small = AsmImage::blocks(9, 8192, 7);
   img.addFile(5, big);
@@ -99,7 +99,7 @@ TEST_P(AsmRead, EveryByteThroughDirectAndIndirectExtents) {
   StringSink out;
   OpenDiskList(g, list.c_str(), out);
   EXPECT_EQ(g.diskCount, c.disks);
-  EXPECT_EQ(g.auSize, spec.auSize) << out.str();
+  EXPECT_EQ(g.auSize, shape.auSize) << out.str();
   EXPECT_EQ(copiesPerExtent(g), img.copies());
   EXPECT_TRUE(g.fileDir.known());
   for (auto [n, data] : {std::pair{5u, &big}, std::pair{7u, &small}}) {
@@ -122,10 +122,10 @@ INSTANTIATE_TEST_SUITE_P(Groups, AsmRead,
 TEST(AsmRedundancy, MissingDiskAndDamagedPrimaryReadFromMirrors) {
   for (uint8_t type : {2, 3}) {
     ScratchDir dir;
-    AsmImageSpec spec;
-    spec.groupType = type;
-    spec.disks = 3;
-    AsmImage img(dir.path(), spec);
+    AsmImageSpec shape;
+    shape.groupType = type;
+    shape.disks = 3;
+    AsmImage img(dir.path(), shape);
     std::vector<uint8_t> data = AsmImage::blocks(300, 8192, type);
     std::fill(data.begin() + 11 * 8192, data.begin() + 12 * 8192, 0);  // a block never written: extent 1, block 3
     img.addFile(4, data);
@@ -133,8 +133,8 @@ TEST(AsmRedundancy, MissingDiskAndDamagedPrimaryReadFromMirrors) {
     // A primary block on a disk that is there fails the block check.
     auto [disk, au] = img.place(4, 1, 0);
     ASSERT_NE(disk, 0u);
-    patchDisk(img.diskPath(disk), static_cast<uint64_t>(au) * spec.auSize + 8192 + 100, {0xAA, 0x55});
-    patchDisk(img.diskPath(disk), static_cast<uint64_t>(au) * spec.auSize + 3 * 8192 + 7, {0x01});
+    patchDisk(img.diskPath(disk), static_cast<uint64_t>(au) * shape.auSize + 8192 + 100, {0xAA, 0x55});
+    patchDisk(img.diskPath(disk), static_cast<uint64_t>(au) * shape.auSize + 3 * 8192 + 7, {0x01});
 
     AsmDiskGroup g;
     StringSink out;
@@ -199,16 +199,16 @@ TEST(AsmCommands, SettingsExtentTableAndUnknownWords) {
 
 TEST(AsmCommands, CopiesEqualTheOriginal) {
   ScratchDir dir;
-  AsmImageSpec spec;
-  spec.groupType = 2;
-  AsmImage img(dir.path(), spec);
+  AsmImageSpec shape;
+  shape.groupType = 2;
+  AsmImage img(dir.path(), shape);
   std::vector<uint8_t> data = AsmImage::blocks(400, 8192, 11);
   data.resize(data.size() - 3000);  // not a whole number of AUs
   img.addFile(6, data);
   // A fine-striped file: logical stripe s lies at stripeOffset(s) of the
   // mapped bytes (STRIP_WIDTH 8, STRIP_SIZE 8 KB of 64 KB AUs).
   AsmDiskGroup striping;
-  striping.auSize = spec.auSize;
+  striping.auSize = shape.auSize;
   striping.stripSize = 8192;
   std::vector<uint8_t> logical = AsmImage::blocks(160, 8192, 13), mapped(24 * 65536, 0);
   for (uint64_t s = 0; s < 160; s++) memcpy(&mapped[stripeOffset(striping, s)], &logical[s * 8192], 8192);
@@ -228,7 +228,7 @@ TEST(AsmCommands, CopiesEqualTheOriginal) {
   // gives the file back (in whole AUs: its size went with the directory).
   sh.run(cmdAsm, "ASM SCAN TO " + dir.file("map.txt"));
   for (uint32_t d = 0; d < 2; d++)
-    patchDisk(img.diskPath(d), AsmImage::kDirAu * spec.auSize, std::vector<uint8_t>(spec.auSize, 0));
+    patchDisk(img.diskPath(d), AsmImage::kDirAu * shape.auSize, std::vector<uint8_t>(shape.auSize, 0));
   sh.run(cmdAsm, "ASM OPEN " + list);
   EXPECT_NE(sh.run(cmdAsm, "ASM COPY FILE 6 TO " + dir.file("x")).find("ASM file 6 not found."), std::string::npos);
   std::string out = sh.run(cmdAsm, "ASM COPY FILE 6 TO " + dir.file("m6") + " MAP " + dir.file("map.txt"));
@@ -285,13 +285,13 @@ TEST(AsmBadInput, DiskListsAndDisksThatCannotBeUsed) {
 // and what the direct extents map is still read.
 TEST(AsmBadInput, DamagedMetadataEndsReadsCleanly) {
   ScratchDir dir;
-  AsmImageSpec spec;
-  AsmImage img(dir.path(), spec);
+  AsmImageSpec shape;
+  AsmImage img(dir.path(), shape);
   std::vector<uint8_t> data = AsmImage::blocks(400, 8192, 17);
   img.addFile(5, data);
   std::string list = img.write();
-  uint64_t ind = static_cast<uint64_t>(img.indirectAu(5)) * spec.auSize;
-  std::vector<uint8_t> loop(spec.auSize, 0);
+  uint64_t ind = static_cast<uint64_t>(img.indirectAu(5)) * shape.auSize;
+  std::vector<uint8_t> loop(shape.auSize, 0);
   for (uint32_t b = 0; b < 16; b++) {  // every block: type 12 of file 5, 500 pointers to this AU, a lying count
     uint8_t* p = &loop[b * 4096];
     p[0] = 1, p[2] = 12, p[3] = 1, p[8] = 5;
@@ -319,7 +319,7 @@ TEST(AsmBadInput, DamagedMetadataEndsReadsCleanly) {
     for (uint8_t& b : noise) b = static_cast<uint8_t>(rng());
     if (round % 2) noise[2] = round % 4 == 1 ? 4 : 12;  // keep a type so that parsers go deeper
     if (round % 4 == 1) noise[4] = 5, noise[5] = noise[6] = noise[7] = 0, noise[0] = 1;
-    uint64_t at = round % 3 ? AsmImage::kDirAu * spec.auSize + (rng() % 16) * 4096 : ind + (rng() % 16) * 4096;
+    uint64_t at = round % 3 ? AsmImage::kDirAu * shape.auSize + (rng() % 16) * 4096 : ind + (rng() % 16) * 4096;
     if (round == 11) noise.assign(4096, 0);
     patchDisk(img.diskPath(0), at, noise);
     TestShell sh;

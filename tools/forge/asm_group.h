@@ -1,7 +1,7 @@
 // AsmGroup: an ASM disk group forged around data files, written as disk
 // images with a disk list, and what a correct reader finds in them.
 //
-//   AsmGroup g(spec);                     // disks, AU size, redundancy, order
+//   AsmGroup g(shape);                     // disks, AU size, redundancy, order
 //   g.add({.number = 256, .original = "system01.dbf", .size = n, .read = r});
 //   g.write(out, error);
 //
@@ -15,7 +15,7 @@
 //     head, block n the entry of file n. Then file 2 (the disk directory, one
 //     empty AU), file 6 (the alias directory), then the added files in turn,
 //     each file's data extents before its indirect AUs.
-//   - Extents have the AU counts of the variable extent table of the spec.
+//   - Extents have the AU counts of the variable extent table of the shape.
 //   - The alias directory: block 0 the root with directory "BEXDB", block 1
 //     that directory with "DATAFILE", block 2 on the system alias
 //     NAME.NUMBER.INCARNATION of each named file and its user alias.
@@ -73,7 +73,7 @@ class AsmGroup {
  public:
   static constexpr uint32_t kStripeWidth = 8, kStripeSize = 128 * 1024;
 
-  explicit AsmGroup(AsmGroupSpec spec);
+  explicit AsmGroup(AsmGroupSpec shape);
   void add(AsmFileSpec f) { files_.push_back(std::move(f)); }
 
   // Lays the group out, writes the images and the disk list, appends the
@@ -82,7 +82,7 @@ class AsmGroup {
   bool write(ScenarioOut& out, std::string& error);
 
   std::string imageName(uint32_t disk) const;
-  std::string diskListName() const { return spec_.prefix + ".disks"; }
+  std::string diskListName() const { return shape_.prefix + ".disks"; }
 
   // After write: the ASM statements of the group's road (SET AU_SIZE, OPEN,
   // the extent table, the listings to <prefix>.<name> files, COPY and
@@ -109,7 +109,7 @@ class AsmGroup {
     std::vector<AsmPointer> pointers;
   };
   struct Laid {
-    AsmFileSpec spec;
+    AsmFileSpec shape;
     uint32_t incarnation = 1;
     uint8_t flags = 17, type = 2;
     uint32_t alias0 = kAsmNone, alias1 = kAsmNone;
@@ -123,9 +123,9 @@ class AsmGroup {
     uint32_t next = 2;
   };
 
-  uint32_t blocksPerAu() const { return spec_.auSize / spec_.blockSize; }
+  uint32_t blocksPerAu() const { return shape_.auSize / shape_.blockSize; }
   uint32_t extentAus(uint32_t extent) const;
-  uint8_t groupType() const { return static_cast<uint8_t>(spec_.copies); }
+  uint8_t groupType() const { return static_cast<uint8_t>(shape_.copies); }
   std::vector<Copy> allocate(uint32_t aus);
   AsmPointer pointer(const Extent& e, uint32_t copy) const;
   void layExtents(Laid& f, uint64_t aus);
@@ -138,7 +138,7 @@ class AsmGroup {
   bool writeImages(ScenarioOut& out, std::string& error);
   void expectations(ScenarioOut& out) const;
 
-  // Listings, as a reader following the spec writes them.
+  // Listings, as a reader following the shape writes them.
   std::string listText(const ScenarioOut& out) const;
   std::string fileText() const;
   std::string aliasText() const;
@@ -149,7 +149,7 @@ class AsmGroup {
   Bytes copyImage(const Laid& f) const;
   bool writeListings(ScenarioOut& out, std::string& error);
 
-  AsmGroupSpec spec_;
+  AsmGroupSpec shape_;
   std::vector<AsmFileSpec> files_;
   std::vector<Laid> laid_;  // files 1, 2, 6, then the added ones
   std::vector<Image> images_;

@@ -146,25 +146,25 @@ bool writeNoHeaderList(ScenarioOut& out, const AsmGroup& g, uint32_t disks, Byte
 
 bool buildGroupScenario(ScenarioOut& out, uint32_t copies, uint32_t defaultDisks, std::string& error) {
   const ScenarioOptions& o = out.options();
-  AsmGroupSpec spec;
-  spec.prefix = out.name();
-  spec.copies = copies;
-  spec.disks = o.disks ? o.disks : defaultDisks;
-  spec.order = o.order;
-  spec.missingDisk = copies > 1 ? 0 : -1;
-  if (spec.disks < copies || spec.disks > kMaxDisks) {
+  AsmGroupSpec shape;
+  shape.prefix = out.name();
+  shape.copies = copies;
+  shape.disks = o.disks ? o.disks : defaultDisks;
+  shape.order = o.order;
+  shape.missingDisk = copies > 1 ? 0 : -1;
+  if (shape.disks < copies || shape.disks > kMaxDisks) {
     error = format("%s takes %u to %u disks", out.name().c_str(), copies, kMaxDisks);
     return false;
   }
-  if (!auOption(o, 1 << 20, spec.auSize, error)) return false;
-  if (spec.auSize < (1u << 20)) {
+  if (!auOption(o, 1 << 20, shape.auSize, error)) return false;
+  if (shape.auSize < (1u << 20)) {
     error = out.name() + " takes AUs of 1 MB or more";
     return false;
   }
   std::vector<Original> dict, scan;
   if (!forgeBeside(out, "dict", buildDictScenario, dict, error) || !forgeBeside(out, "scan", buildScanScenario, scan, error))
     return false;
-  AsmGroup g(spec);
+  AsmGroup g(shape);
   std::string scanConfig;
   uint32_t number = kFirstFile;
   for (const Original& f : dict) {
@@ -181,7 +181,7 @@ bool buildGroupScenario(ScenarioOut& out, uint32_t copies, uint32_t defaultDisks
   }
   if (copies == 1 && largest && !addOriginal(g, *largest, number, true, error)) return false;
   if (!g.write(out, error) || !writeTextFile(out.path(out.name() + "_scan.cfg"), scanConfig, error)) return false;
-  if (copies == 1 && !writeNoHeaderList(out, g, spec.disks, spec.order, error)) return false;
+  if (copies == 1 && !writeNoHeaderList(out, g, shape.disks, shape.order, error)) return false;
   const std::string& n = out.name();
   std::string road = roadHead(o) +
                      "OPEN dict.cfg\nSCAN DATABASE\n"
@@ -232,17 +232,17 @@ bool buildAsmHighScenario(ScenarioOut& out, std::string& error) { return buildGr
 
 bool buildAsmVarScenario(ScenarioOut& out, std::string& error) {
   const ScenarioOptions& o = out.options();
-  AsmGroupSpec spec;
-  spec.prefix = out.name();
-  spec.disks = o.disks ? o.disks : 2;
-  spec.order = o.order;
-  spec.levels = {{20000, 1}, {40000, 4}};
-  if (spec.disks > kMaxDisks) {
+  AsmGroupSpec shape;
+  shape.prefix = out.name();
+  shape.disks = o.disks ? o.disks : 2;
+  shape.order = o.order;
+  shape.levels = {{20000, 1}, {40000, 4}};
+  if (shape.disks > kMaxDisks) {
     error = format("asmvar takes 1 to %u disks", kMaxDisks);
     return false;
   }
-  if (!auOption(o, std::max(8192u, o.blockSize), spec.auSize, error)) return false;
-  const uint32_t perAu = spec.auSize / o.blockSize;
+  if (!auOption(o, std::max(8192u, o.blockSize), shape.auSize, error)) return false;
+  const uint32_t perAu = shape.auSize / o.blockSize;
   const uint32_t bigAus = 20000 + 39 * 4 + 2, holeAus = 200;
 
   FileSpec bigSpec = out.fileSpec("asmvar_big05.dbf", 5);
@@ -261,13 +261,13 @@ bool buildAsmVarScenario(ScenarioOut& out, std::string& error) {
   ScanListing listing;
   listing.scanFile(big);
 
-  AsmGroup g(spec);
+  AsmGroup g(shape);
   AsmFileSpec b;
-  b.number = kFirstFile, b.original = bigSpec.name, b.size = uint64_t{bigAus} * spec.auSize;
+  b.number = kFirstFile, b.original = bigSpec.name, b.size = uint64_t{bigAus} * shape.auSize;
   b.alias = "BIG05", b.read = forgeFileReader(big);
   g.add(b);
   AsmFileSpec h;
-  h.number = kFirstFile + 1, h.original = holeSpec.name, h.size = uint64_t{holeAus} * spec.auSize;
+  h.number = kFirstFile + 1, h.original = holeSpec.name, h.size = uint64_t{holeAus} * shape.auSize;
   h.alias = "HOLE06", h.read = forgeFileReader(hole);
   h.emptyPointers = {3};
   h.skipFirst = 101, h.skipCount = 20;
