@@ -16,18 +16,7 @@ using bex::test::bytesOf;
 namespace {
 
 std::vector<std::vector<std::string>> vectorRows(const char* name) {
-  std::vector<std::vector<std::string>> rows;
-  std::ifstream in(std::string(BEX_SOURCE_DIR) + "/tests/vectors/" + name);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::vector<std::string> fields;
-    std::stringstream ss(line);
-    std::string f;
-    while (std::getline(ss, f, '\t')) fields.push_back(f);
-    rows.push_back(fields);
-  }
-  return rows;
+  return bex::test::readRows(std::string(BEX_SOURCE_DIR) + "/tests/vectors/" + name);
 }
 
 // Feeds values to column 0 the way the row walker does: each value copied
