@@ -57,8 +57,9 @@ inline constexpr const char* kExpectFormat =
     "# asmdisk  N path=PATH name=S f1b1=N present=0|1   (f1b1: this disk's header)\n"
     "# asmfile  N name=ORIGINAL size=N extents=N pointers=N alloc=N striped=0|1\n"
     "#          entry=DISK/AU/BLOCK   (ASM file N holds ORIGINAL; alloc = bytes of\n"
-    "#          its extents, the length of its COPY (SCOPY when striped): the\n"
-    "#          original, then zeros; entry = primary copy of its directory entry)\n"
+    "#          its extents: COPY (SCOPY when striped) writes the original, cut at\n"
+    "#          its size or followed by zeros up to alloc; entry = primary copy of\n"
+    "#          its directory entry)\n"
     "# asmhole  N extent=E aus=N kind=empty|skipped   (no AU behind extent E)\n"
     "# asmcopy  N extent=E copy=C disk=N au=N aus=N present=0|1   (mirrored groups:\n"
     "#          copy 0 is the primary)\n";
