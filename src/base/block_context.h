@@ -19,12 +19,12 @@ inline constexpr uint32_t kTagBufferSize = 128;
 inline constexpr uint64_t kNoRowLimit = 1ull << 63;
 
 enum ByteOrder : uint8_t { kLittleEndian = 0, kBigEndian = 1 };
-enum OutputStyle : uint8_t { kStyleTxt = 0, kStyleDmp = 1 };
+enum OutputStyle : uint8_t { kStyleTxt = 0, kStyleDmp = 1, kStyleCsv = 2 };
 // The extension of the data files an output style writes, as the UNLOAD
 // lines of LIST name them.
 inline const char* outputStyleExtension(uint8_t style) {
-  static constexpr const char* kExtensions[] = {"txt", "dmp"};
-  return kExtensions[style == kStyleDmp ? kStyleDmp : kStyleTxt];
+  static constexpr const char* kExtensions[] = {"txt", "dmp", "csv"};
+  return kExtensions[style <= kStyleCsv ? style : uint8_t{kStyleTxt}];
 }
 
 struct BlockContext {

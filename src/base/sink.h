@@ -37,6 +37,12 @@ class Sink {
     return buf_ + len_;
   }
   void commit(size_t n) { len_ += n; }
+  // The bytes still in the buffer, the last n of them (n <= buffered()),
+  // and the buffer's size: what was just written can be looked at again
+  // while it has not been handed on (reserve() keeps room for it).
+  size_t buffered() const { return len_; }
+  const char* recent(size_t n) const { return buf_ + len_ - n; }
+  size_t capacity() const { return cap_; }
   // printf into the sink (console-style messages; not for hot paths).
   void printf(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 

@@ -13,6 +13,7 @@
 #include "datafile/registry.h"
 #include "lob/lob_map.h"
 #include "lob/lob_reader.h"
+#include "run/unload_history.h"
 #include "base/block_context.h"
 #include "base/cmdline.h"
 #include "base/sink.h"
@@ -38,6 +39,9 @@ struct Settings {
   char fieldTag[kTagBufferSize] = "|";
   char recordTag[kTagBufferSize] = "\r\n";
   char longTag[kTagBufferSize] = "";
+  // FIELD_TAG was given a value: CSV output separates with it instead of
+  // its own ",".
+  bool fieldTagSet = false;
 };
 
 // Per-statement state of the unload engine, reset before every statement.
@@ -74,6 +78,7 @@ struct RunContext {
 
   FILE* unloadLog = nullptr;
   StatementState statement;
+  UnloadHistory unloaded;  // UNLOAD TABLE, for LOAD SCRIPT
 
   // Releases the block buffer and allocates one of the new size; empties
   // the read caches.

@@ -38,7 +38,7 @@ const char* const kUsage[] = {
     "  SET FIELD_TAG      field_tag \n",
     "  SET RECORD_TAG     record_tag\n",
     "  SET CACHE_SIZE     kbytes (64 - 8192)\n",
-    "  SET OUTPUT_STYLE   {TXT | DMP}\n",
+    "  SET OUTPUT_STYLE   {TXT | DMP | CSV}\n",
     "  SET CHARSET        charsetid\n",
     "  SET NLSCHARSET     charsetid\n",
     "  SET BLOCK_CHECK    {0 | 1}\n",
@@ -60,7 +60,7 @@ int findKey(std::string_view tok) {
 
 uint32_t clampU32(uint32_t v, uint32_t lo, uint32_t hi) { return v < lo ? lo : v > hi ? hi : v; }
 
-// A two-valued keyword setting: TRUE/FALSE, YES/NO, BIG/LITTLE, TXT/DMP.
+// A two-valued keyword setting: TRUE/FALSE, YES/NO, BIG/LITTLE.
 // `on` is the keyword for 1, `off` the keyword for 0.
 void setFlag(Sink& out, const char* key, std::string_view value, bool hasValue, uint8_t& flag, const char* on,
              const char* off, const char* choices) {
@@ -73,6 +73,20 @@ void setFlag(Sink& out, const char* key, std::string_view value, bool hasValue, 
       out.printf("  %s can only be %s\n", key, choices);
   }
   out.printf("  Current %s is : %s\n", key, flag ? on : off);
+}
+
+// OUTPUT_STYLE: TXT, DMP or CSV, stored as its OutputStyle.
+void setStyle(Sink& out, std::string_view value, bool hasValue, uint8_t& style) {
+  static constexpr const char* kStyles[] = {"TXT", "DMP", "CSV"};
+  if (hasValue) {
+    uint8_t i = 0;
+    while (i < 3 && !keywordMatch(value, kStyles[i])) i++;
+    if (i < 3)
+      style = i;
+    else
+      out.printf("  %s can only be %s\n", "OUTPUT_STYLE", "TXT, DMP, CSV");
+  }
+  out.printf("  Current %s is : %s\n", "OUTPUT_STYLE", kStyles[style <= kStyleCsv ? style : uint8_t{kStyleTxt}]);
 }
 
 void setBlockSize(RunContext& rc, std::string_view value, bool hasValue) {
@@ -246,8 +260,10 @@ void cmdSet(RunContext& rc) {
     case kGUESS_COLSIZE: return setFlag(out, name, v, has, bc.guessColsize, "TRUE", "FALSE", "TRUE, FALSE");
     case kDELETED_ROW: return setFlag(out, name, v, has, s.deletedRow, "TRUE", "FALSE", "TRUE, FALSE");
     case kCOMMITED_ONLY: return setFlag(out, name, v, has, s.commitedOnly, "TRUE", "FALSE", "TRUE, FALSE");
-    case kOUTPUT_STYLE: return setFlag(out, name, v, has, bc.outputStyle, "DMP", "TXT", "TXT, DMP");
-    case kFIELD_TAG: return setTag(out, name, v, has, s.fieldTag, s.fieldTagLen);
+    case kOUTPUT_STYLE: return setStyle(out, v, has, bc.outputStyle);
+    case kFIELD_TAG:
+      s.fieldTagSet = s.fieldTagSet || has;
+      return setTag(out, name, v, has, s.fieldTag, s.fieldTagLen);
     case kRECORD_TAG: return setTag(out, name, v, has, s.recordTag, s.recordTagLen);
     case kLONG_TAG:
       s.longTagLen = static_cast<uint16_t>(has ? copyToken(v, s.longTag, kTagMax) : copyToken({}, s.longTag, kTagMax));

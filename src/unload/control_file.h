@@ -36,6 +36,10 @@ struct ControlFileSpec {
   const char* recordTag;
   uint32_t recordTagLen;
   const TableColumns* columns;
+  // CSV style: records end in a line feed (the default stream terminator)
+  // that may also stand inside an enclosed value, values optionally
+  // enclosed in double quotes.
+  bool csv = false;
 };
 
 ScriptFile writeControlFile(const char* path, const ControlFileSpec& s);

@@ -7,6 +7,7 @@
 
 #include "base/cmdline.h"
 #include "run/run_context.h"
+#include "unload/pg_script.h"
 
 namespace bex {
 
@@ -161,6 +162,8 @@ void cmdLoad(RunContext& rc) {
   }
   std::string twin = loadShellName(path);
   if (!twin.empty()) writeLoadShell(twin.c_str());
+  const std::string pg = pgScriptName(path);
+  if (!writePgScript(pg.c_str(), rc.unloaded)) rc.out.printf("  Cannot create file %s!\n", pg.c_str());
 }
 
 }  // namespace bex

@@ -19,15 +19,4 @@ void writeNullLobReference(Sink& data, LobFile& lob, const BlockContext& bc) {
   lob.sink->write(bc.recordTag, bc.recordTagLen);
 }
 
-void LobLossCounts::warn(Sink& console, const TableColumns& cols) const {
-  for (uint32_t pos = 0; pos < kMaxSegmentColumns; pos++) {
-    if (count[pos] == 0) continue;
-    console.printf("  Warning: %llu LOB values not recovered in column ", static_cast<unsigned long long>(count[pos]));
-    if (cols.desc[pos].name[0])
-      console.printf("%s\n", cols.desc[pos].name);
-    else
-      console.printf("%u\n", pos + 1);
-  }
-}
-
 }  // namespace bex

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "run/run_context.h"
 #include "unload/control_file.h"
@@ -29,10 +30,12 @@ class TextFormat : public OutputFormat {
   TextFormat(RunContext& rc, UnloadJob& job, const UnloadOptions& opts) : rc_(rc), job_(job), opts_(opts) {}
 
   bool open(const UnloadSubject& s) override {
+    if (!chooseTags()) return false;
     if (s.table && job_.outputName[0]) writeScripts(s);
     out_.open(job_.outputName, true, rc_.out);
     opened_ = out_.opened();
-    writer_.emplace(rc_.bc, job_, out_.data(), out_.lob(), rc_.out, job_.columns.count, opts_.rowAddress);
+    writer_.emplace(rc_.bc, job_, out_.data(), out_.lob(), rc_.out, job_.columns.count, opts_.rowAddress,
+                    fieldsFor(out_.data()));
     return true;
   }
   RowWriter& rowWriter() override { return *writer_; }
@@ -47,6 +50,17 @@ class TextFormat : public OutputFormat {
     removeNamed(control_);
   }
 
+ protected:
+  // The tags of the BlockContext are the settings' (UNLOAD copied them);
+  // false, after a message, when this format cannot write with them.
+  virtual bool chooseTags() { return true; }
+  // How the values are framed; null: as text.
+  virtual FieldOutput* fieldsFor(Sink&) { return nullptr; }
+  virtual bool enclosesValues() const { return false; }
+
+  RunContext& rc_;
+  UnloadJob& job_;
+
  private:
   void writeScripts(const UnloadSubject& s) {
     syntaxScriptName(job_.owner, s.target, s.objd, syntax_, sizeof syntax_);
@@ -57,7 +71,8 @@ class TextFormat : public OutputFormat {
     controlFileName(job_.owner, s.target, job_.partition, s.objd, control_, sizeof control_);
     const BlockContext& bc = rc_.bc;
     ControlFileSpec cs{job_.tableArg, job_.outputName, s.target, s.objd, rc_.settings.uniqueTname != 0,
-                       opts_.rowAddress, bc.fieldTag, bc.fieldTagLen, bc.recordTag, bc.recordTagLen, &job_.columns};
+                       opts_.rowAddress, bc.fieldTag, bc.fieldTagLen, bc.recordTag, bc.recordTagLen, &job_.columns,
+                       enclosesValues()};
     report(writeControlFile(control_, cs), control_);
   }
   // A script that cannot be created is passed over in silence; one that
@@ -66,14 +81,45 @@ class TextFormat : public OutputFormat {
     if (result == ScriptFile::kWriteFailed) rc_.out.printf("  Write error on %s, the file is incomplete!\n", name);
   }
 
-  RunContext& rc_;
-  UnloadJob& job_;
   const UnloadOptions opts_;
   UnloadOutput out_;
   std::optional<TextRowWriter> writer_;
   bool opened_ = false;
   char syntax_[kGeneratedNameMax + 1] = "";
   char control_[kGeneratedNameMax + 1] = "";
+};
+
+// RFC 4180 rows: the field tag as separator ("," unless FIELD_TAG was
+// set), a line feed at the end of each record and of each LOB value,
+// values enclosed in double quotes when they must be. The control file
+// reads the quotes.
+class CsvFormat : public TextFormat {
+ public:
+  using TextFormat::TextFormat;
+
+ protected:
+  bool chooseTags() override {
+    BlockContext& bc = rc_.bc;
+    if (!rc_.settings.fieldTagSet) {
+      bc.fieldTag[0] = ',';
+      bc.fieldTag[1] = 0;
+      bc.fieldTagLen = 1;
+    }
+    bc.recordTag[0] = '\n';
+    bc.recordTag[1] = 0;
+    bc.recordTagLen = 1;
+    const std::string_view separator(bc.fieldTag, bc.fieldTagLen);
+    if (separator.empty() || separator.find_first_of("\"\r\n") != std::string_view::npos) {
+      rc_.out.write("  FIELD_TAG cannot hold a double quote, CR or LF in CSV style!\n");
+      return false;
+    }
+    return true;
+  }
+  FieldOutput* fieldsFor(Sink& data) override { return &fields_.emplace(data, rc_.bc, job_.nulValues); }
+  bool enclosesValues() const override { return true; }
+
+ private:
+  std::optional<CsvFields> fields_;
 };
 
 // The export dump of one table: header and table start, the rows in their
@@ -117,6 +163,7 @@ class DumpFormat : public OutputFormat {
 std::unique_ptr<OutputFormat> makeOutputFormat(RunContext& rc, UnloadJob& job, const UnloadOptions& opts) {
   switch (opts.style) {
     case kStyleDmp: return std::make_unique<DumpFormat>(rc, job);
+    case kStyleCsv: return std::make_unique<CsvFormat>(rc, job, opts);
     case kStyleTxt: break;
   }
   return std::make_unique<TextFormat>(rc, job, opts);

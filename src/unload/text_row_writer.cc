@@ -16,14 +16,17 @@ void writeDecimal(Sink& out, uint64_t v) {
 }
 
 TextRowWriter::TextRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, LobFile& lob, Sink& console,
-                             uint32_t columnCount, bool rowAddress)
+                             uint32_t columnCount, bool rowAddress, FieldOutput* fields)
     : bc_(bc),
       job_(job),
       data_(data),
       lob_(lob),
       console_(console),
       columnCount_(columnCount),
-      rowAddress_(rowAddress) {}
+      rowAddress_(rowAddress),
+      textFields_(data, bc, job.taggedValues),
+      fields_(fields ? *fields : textFields_),
+      fillShortRows_(lob.sink || fields_.fillsShortRows()) {}
 
 void TextRowWriter::fieldTag() {
   if (bc_.fieldTagLen == 1)
@@ -35,19 +38,21 @@ void TextRowWriter::fieldTag() {
 
 void TextRowWriter::rowAddress(uint32_t rdba, uint32_t table, uint32_t slot) {
   if (!rowAddress_) return;
-  writeDecimal(data_, rdba);
-  data_.put('.');
-  writeDecimal(data_, table);
-  data_.put('.');
-  writeDecimal(data_, slot);
+  Sink& out = fields_.begin(kRowAddressField, ColumnTypeCode::kSkip);
+  writeDecimal(out, rdba);
+  out.put('.');
+  writeDecimal(out, table);
+  out.put('.');
+  writeDecimal(out, slot);
+  fields_.end(true);
   fieldsWritten_ = true;
   fieldTag();
 }
 
-void TextRowWriter::prefix(uint32_t pos) {
-  data_.put('C');
-  writeDecimal(data_, pos + 1);
-  data_.put('=');
+void TextRowWriter::prefix(Sink& out, uint32_t pos) {
+  out.put('C');
+  writeDecimal(out, pos + 1);
+  out.put('=');
 }
 
 void TextRowWriter::warnUnknown(const PieceRef& p, uint32_t pos, const ColumnRef& c) {
@@ -68,18 +73,25 @@ void TextRowWriter::piece(const PieceRef& p) {
     if (cs.type == ColumnTypeCode::kSkip) continue;
     const ColumnRef c = cols.col[i];
     const bool present = valueInBlock(c.offset, c.length, p.v->size);
+    const bool continued = i == 0 && p.continues;
+    if (!(continued && open_)) endField();
+    Sink& out = open_ ? *open_ : fields_.begin(pos, cs.type);
     // The second part of a split value is written on without a prefix.
-    if (present && !(i == 0 && p.continues) && (job_.indexPrefix || cs.type == ColumnTypeCode::kUnknown)) {
-      prefix(pos);
+    if (present && !continued && (job_.indexPrefix || cs.type == ColumnTypeCode::kUnknown)) {
+      prefix(out, pos);
       if (cs.type == ColumnTypeCode::kUnknown) warnUnknown(p, pos, c);
     }
     if (isLobType(cs.type)) {
       // A value split over pieces counts once, at its first part.
-      if (!writeColumnText(data_, lob_, bc_, p.v->data, c.offset, c.length, cs) && !(i == 0 && p.continues))
+      if (!writeColumnText(out, lob_, bc_, p.v->data, c.offset, c.length, cs) && !continued)
         job_.lobLosses.note(pos);
     } else if (present) {
-      writeColumnValue(data_, p.v->data + c.offset, c.length, cs, bc_);
+      fields_.value(out, p.v->data + c.offset, c.length, cs, bc_);
     }
+    open_ = &out;
+    openPresent_ = openPresent_ || present;
+    // The last value goes on in the next piece: it stays open.
+    if (i + 1 < n || !p.lastContinues || p.last) endField();
     fieldsWritten_ = true;
     tagOwed_ = false;
     if (i + 1 < n) fieldTag();
@@ -88,15 +100,25 @@ void TextRowWriter::piece(const PieceRef& p) {
   if (!p.lastContinues && fieldsWritten_ && !tagOwed_) fieldTag();
 }
 
+void TextRowWriter::endField() {
+  if (!open_) return;
+  fields_.end(openPresent_);
+  open_ = nullptr;
+  openPresent_ = false;
+}
+
 void TextRowWriter::endRowEarly(uint32_t reached) { endRow(reached); }
 
 void TextRowWriter::endRow(uint32_t reached) {
-  if (lob_.sink) {
+  endField();
+  if (fillShortRows_) {
     for (uint32_t pos = reached; pos < columnCount_; pos++) {
       const ColumnSpec& cs = job_.column(pos);
       if (cs.type == ColumnTypeCode::kSkip) continue;
       if (fieldsWritten_ && !tagOwed_) fieldTag();
-      if (isLobType(cs.type)) writeNullLobReference(data_, lob_, bc_);
+      Sink& out = fields_.begin(pos, cs.type);
+      if (isLobType(cs.type)) writeNullLobReference(out, lob_, bc_);
+      fields_.end(false);
       fieldsWritten_ = true;
       tagOwed_ = false;
     }

@@ -9,12 +9,15 @@
 // empty fields (null LOB references for LOB columns), so every row has the
 // fields of the control file. A field tag is never written twice for one
 // field: a row that breaks off after a tag, or that starts with missing
-// positions, still gets exactly one tag between fields.
+// positions, still gets exactly one tag between fields. Each value is
+// framed by a FieldOutput: text style's own, or the one the format gives
+// (CSV); a format whose fields fill short rows always pads them.
 #pragma once
 #include <cstdint>
 
 #include "base/block_context.h"
 #include "base/sink.h"
+#include "unload/field_output.h"
 #include "unload/lob_column.h"
 #include "unload/row_writer.h"
 #include "unload/unload_job.h"
@@ -24,9 +27,10 @@ namespace bex {
 class TextRowWriter : public RowWriter {
  public:
   // columnCount: the positions a row has (the table's column count);
-  // rowAddress: rows start with their address column (ROW_ADDRESS).
+  // rowAddress: rows start with their address column (ROW_ADDRESS);
+  // fields: how values are framed (null: as text style frames them).
   TextRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, LobFile& lob, Sink& console, uint32_t columnCount,
-                bool rowAddress);
+                bool rowAddress, FieldOutput* fields = nullptr);
 
   void rowAddress(uint32_t rdba, uint32_t table, uint32_t slot) override;
   void piece(const PieceRef& p) override;
@@ -34,9 +38,10 @@ class TextRowWriter : public RowWriter {
 
  private:
   void fieldTag();
+  void endField();
   void endRow(uint32_t reached);
   void warnUnknown(const PieceRef& p, uint32_t pos, const ColumnRef& c);
-  void prefix(uint32_t pos);
+  void prefix(Sink& out, uint32_t pos);
 
   BlockContext& bc_;
   UnloadJob& job_;
@@ -45,6 +50,11 @@ class TextRowWriter : public RowWriter {
   Sink& console_;
   uint32_t columnCount_;
   bool rowAddress_;
+  TextFields textFields_;
+  FieldOutput& fields_;
+  bool fillShortRows_;
+  Sink* open_ = nullptr;        // the value going on in the next piece
+  bool openPresent_ = false;    // something of it was not NULL
   bool fieldsWritten_ = false;  // something of this row is written
   bool tagOwed_ = false;        // the last thing written is a field tag
 };

@@ -9,6 +9,7 @@
 #include "unload/block_walk.h"
 #include "unload/output_format.h"
 #include "unload/unload_options.h"
+#include "unload/unload_record.h"
 
 namespace bex {
 
@@ -48,7 +49,11 @@ void finishUnload(RunContext& rc, const UnloadJob& job, OutputFormat& format, co
   else
     rc.out.printf("  Write error on %s: %llu rows unloaded, the file is incomplete!\n", format.dataName(), rows);
   printDamageSummary(rc.out, damage);
-  job.lobLosses.warn(rc.out, job.columns);
+  job.lobLosses.warn(rc.out, job.columns, "LOB values not recovered in");
+  job.taggedValues.warn(rc.out, job.columns, "values holding the field or record tag in",
+                        ": the data file does not load back as written (OUTPUT_STYLE CSV encloses them)");
+  job.nulValues.warn(rc.out, job.columns, "values holding NUL bytes in",
+                     ": PostgreSQL text cannot hold them, its load script leaves them out");
   writeUnloadLogRecord(rc.unloadLog, rc.bc.RowCount, rc.bc.LobCount, rc.bc.BadBlockCount, format.dataName());
   printDateLine(rc.out);
   if (!rc.settings.emptyFiles && rc.bc.RowCount == 0) format.removeFiles();
@@ -57,7 +62,8 @@ void finishUnload(RunContext& rc, const UnloadJob& job, OutputFormat& format, co
 void unloadObject(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
   BlockContext& bc = rc.bc;
   rc.copyTagsToBlockContext();
-  opts.style = kStyleTxt;  // whatever OUTPUT_STYLE says
+  chooseStyleByName(opts, job.outputName);
+  if (opts.style == kStyleDmp) opts.style = kStyleTxt;  // rows without a dictionary are never a dump
   // Every column after the COLUMN words is shown in hexadecimal.
   for (uint32_t i = job.typeListLength; i < kMaxSegmentColumns; i++)
     job.columns.column[i].type = ColumnTypeCode::kUnknown;
@@ -131,6 +137,7 @@ void unloadTableRows(RunContext& rc, UnloadJob& job, const UnloadOptions& opts, 
   }
   if (listing) fclose(listing);
   finishUnload(rc, job, *format, damage);
+  rememberUnload(rc, job, opts.style, opts.rowAddress, t.object, target, objd);
 }
 
 void unloadTable(RunContext& rc, UnloadJob& job, UnloadOptions opts) {

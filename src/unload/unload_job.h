@@ -6,7 +6,7 @@
 
 #include "dict/dictionary.h"
 #include "base/limits.h"
-#include "unload/lob_column.h"
+#include "unload/column_counts.h"
 
 namespace bex {
 
@@ -35,7 +35,10 @@ struct UnloadJob {
   ColumnTypeCode fillCode = ColumnTypeCode::kSkip;
   TableColumns columns;  // column types, LOB index addresses and names
   uint8_t unknownWarnings[kMaxSegmentColumns] = {0};
-  LobLossCounts lobLosses;  // warned about after the unload
+  // Warned about after the unload: LOB values not recovered whole, values
+  // holding the field or record tag (text style), values holding NUL bytes
+  // (CSV style).
+  ColumnCounts lobLosses, taggedValues, nulValues;
 
   // The type and character-set data of column position pos (0-based).
   const ColumnSpec& column(uint32_t pos) const { return pos < kMaxSegmentColumns ? columns.column[pos] : fill_; }

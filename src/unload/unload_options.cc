@@ -176,7 +176,7 @@ bool parseUnloadOptions(CommandLine& cl, UnloadJob& job, UnloadOptions& opts, Si
 
 UnloadOptions unloadOptionsFromSettings(const BlockContext& bc) {
   UnloadOptions o;
-  o.style = bc.outputStyle == kStyleDmp ? kStyleDmp : kStyleTxt;
+  o.style = bc.outputStyle <= kStyleCsv ? static_cast<OutputStyle>(bc.outputStyle) : kStyleTxt;
   o.rowAddress = bc.rowAddress != 0;
   return o;
 }
@@ -185,8 +185,18 @@ bool isDumpName(std::string_view name) {
   return name.size() > 4 && keywordMatch(name.substr(name.size() - 4), ".DMP");
 }
 
+bool isCsvName(std::string_view name) {
+  return name.size() > 4 && keywordMatch(name.substr(name.size() - 4), ".CSV");
+}
+
 void chooseStyleByName(UnloadOptions& opts, std::string_view outputName) {
-  if (outputName.size() > 4) opts.style = isDumpName(outputName) ? kStyleDmp : kStyleTxt;
+  if (outputName.size() <= 4) return;
+  if (isDumpName(outputName))
+    opts.style = kStyleDmp;
+  else if (isCsvName(outputName))
+    opts.style = kStyleCsv;
+  else if (opts.style == kStyleDmp)
+    opts.style = kStyleTxt;
 }
 
 bool splitTableName(const char* arg, UnloadJob& job) {

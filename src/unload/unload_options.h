@@ -38,8 +38,11 @@ bool parseUnloadOptions(CommandLine& cl, UnloadJob& job, UnloadOptions& opts, Si
 // True when the TO name selects an export dump: longer than 4 characters
 // and ending in ".DMP" in any case.
 bool isDumpName(std::string_view name);
+// True for a ".CSV" name of more than 4 characters, in any case.
+bool isCsvName(std::string_view name);
 // The style of an UNLOAD TABLE: a TO name longer than 4 characters decides
-// (export dump for a ".DMP" name, text for any other), else the setting.
+// (export dump for a ".DMP" name, CSV for a ".CSV" name, for any other
+// name text, or CSV when that is the setting), else the setting.
 void chooseStyleByName(UnloadOptions& opts, std::string_view outputName);
 
 // "owner.table" split at the first "."; false when a part is longer than

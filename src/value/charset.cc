@@ -1,6 +1,7 @@
 #include "value/charset.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "base/cmdline.h"
@@ -299,6 +300,7 @@ static const char* storedOrder(const char* name) {
 
 void Conversion::open(const char* from, const char* to) {
   close();
+  snprintf(target, sizeof target, "%s", to);
   cd = iconv_open(to, storedOrder(from));
 }
 

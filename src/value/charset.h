@@ -34,6 +34,7 @@ inline const iconv_t kInvalidIconv = reinterpret_cast<iconv_t>(-1);
 // One conversion descriptor; invalid ("OFF") when it could not be opened.
 struct Conversion {
   iconv_t cd = kInvalidIconv;
+  char target[64] = "";  // the iconv name converted to, as given to open()
   bool valid() const { return cd != kInvalidIconv; }
   // Closes the current descriptor and opens one from `from` to `to`.
   void open(const char* from, const char* to);

@@ -115,28 +115,34 @@ void writeDateText(Sink& out, const uint8_t* v, size_t length) {
   out.write(text, static_cast<size_t>(putDate(text, v) - text));
 }
 
-void writeTimestampText(Sink& out, const uint8_t* v, size_t length) {
+namespace {
+
+// ".ffffff", or ".fffffffff" when exact and the nanoseconds have digits
+// beyond the microseconds.
+char* putFraction(char* p, uint32_t nanos, bool exact) {
+  *p++ = '.';
+  if (exact && nanos % 1000 != 0) return putDigits(p, nanos, 9);
+  return putDigits(p, nanos / 1000, 6);
+}
+
+void timestampText(Sink& out, const uint8_t* v, size_t length, bool exact) {
   if (length != kDateBytes && length != kTimestampBytes && length != kTimestampTzBytes) return;
-  char text[kDateTextMax];
+  char text[kDateTextMax + 3];
   char* p = putDate(text, v);
-  if (length != kDateBytes) {
-    *p++ = '.';
-    p = putDigits(p, getBE32(v + kDateBytes) / 1000, 6);
-  }
+  if (length != kDateBytes) p = putFraction(p, getBE32(v + kDateBytes), exact);
   out.write(text, static_cast<size_t>(p - text));
 }
 
-void writeTimestampTzText(Sink& out, const uint8_t* v, size_t length) {
+void timestampTzText(Sink& out, const uint8_t* v, size_t length, bool exact) {
   if (length != kDateBytes && length != kTimestampBytes && length != kTimestampTzBytes) return;
   uint8_t date[kDateBytes];
   for (size_t i = 0; i < kDateBytes; i++) date[i] = v[i];
   int offset = 0;
   if (length != kTimestampTzBytes || !zoneOffset(v + kTimestampBytes, offset) || !moveDate(date, offset))
     offset = 0;
-  char text[kDateTextMax + 7];
+  char text[kDateTextMax + 10];
   char* p = putDate(text, date);
-  *p++ = '.';
-  p = putDigits(p, length == kDateBytes ? 0u : getBE32(v + kDateBytes) / 1000, 6);
+  p = putFraction(p, length == kDateBytes ? 0u : getBE32(v + kDateBytes), exact);
   *p++ = ' ';
   *p++ = offset < 0 ? '-' : '+';
   const unsigned east = static_cast<unsigned>(offset < 0 ? -offset : offset);
@@ -144,6 +150,15 @@ void writeTimestampTzText(Sink& out, const uint8_t* v, size_t length) {
   *p++ = ':';
   p = putDigits(p, east % 60, 2);
   out.write(text, static_cast<size_t>(p - text));
+}
+
+}  // namespace
+
+void writeTimestampText(Sink& out, const uint8_t* v, size_t length) { timestampText(out, v, length, false); }
+void writeTimestampTzText(Sink& out, const uint8_t* v, size_t length) { timestampTzText(out, v, length, false); }
+void writeTimestampExactText(Sink& out, const uint8_t* v, size_t length) { timestampText(out, v, length, true); }
+void writeTimestampTzExactText(Sink& out, const uint8_t* v, size_t length) {
+  timestampTzText(out, v, length, true);
 }
 
 }  // namespace bex

@@ -32,4 +32,9 @@ void writeTimestampText(Sink& out, const uint8_t* v, size_t length);
 // for other lengths.
 void writeTimestampTzText(Sink& out, const uint8_t* v, size_t length);
 
+// The same two texts with a fraction that loses nothing: nine digits when
+// the nanoseconds are not whole microseconds, else the usual six.
+void writeTimestampExactText(Sink& out, const uint8_t* v, size_t length);
+void writeTimestampTzExactText(Sink& out, const uint8_t* v, size_t length);
+
 }  // namespace bex

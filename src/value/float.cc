@@ -1,5 +1,6 @@
 #include "value/float.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -21,6 +22,20 @@ inline uint64_t unsortable64(uint64_t b) {
   return (b >> 63) ? b & 0x7FFFFFFFFFFFFFFFull : ~b;
 }
 
+// Infinities and NaN spelled as Oracle shows them, so that a load converts
+// them back; false for a finite value.
+bool writeNonFinite(Sink& out, double x) {
+  if (std::isnan(x)) {
+    out.write("Nan");
+    return true;
+  }
+  if (std::isinf(x)) {
+    out.write(x < 0 ? "-Inf" : "Inf");
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 double decodeBinaryFloat(const uint8_t* v) {
@@ -37,6 +52,23 @@ double decodeBinaryDouble(const uint8_t* v) {
   return d;
 }
 
+void writeFloatExactText(Sink& out, const uint8_t* v, size_t length) {
+  char text[kFloatTextMax];
+  std::to_chars_result r;
+  if (length == kFloatBytes) {
+    const float f = static_cast<float>(decodeBinaryFloat(v));
+    if (writeNonFinite(out, f)) return;
+    r = std::to_chars(text, text + sizeof text, f);
+  } else if (length == kDoubleBytes) {
+    const double d = decodeBinaryDouble(v);
+    if (writeNonFinite(out, d)) return;
+    r = std::to_chars(text, text + sizeof text, d);
+  } else {
+    return;
+  }
+  if (r.ec == std::errc()) out.write(text, static_cast<size_t>(r.ptr - text));
+}
+
 void writeFloatText(Sink& out, const uint8_t* v, size_t length) {
   double x;
   if (length == kFloatBytes) {
@@ -46,9 +78,7 @@ void writeFloatText(Sink& out, const uint8_t* v, size_t length) {
   } else {
     return;
   }
-  // Spelled as Oracle shows them, so that a load converts them back.
-  if (std::isnan(x)) return out.write("Nan");
-  if (std::isinf(x)) return out.write(x < 0 ? "-Inf" : "Inf");
+  if (writeNonFinite(out, x)) return;
   char text[kFloatTextMax];
   const int n = snprintf(text, sizeof text, "%f", x);
   if (n > 0) out.write(text, static_cast<size_t>(n));

@@ -14,6 +14,11 @@ namespace bex {
 // length writes nothing.
 void writeFloatText(Sink& out, const uint8_t* v, size_t length);
 
+// As writeFloatText, but the finite values in the shortest text that reads
+// back as the same float or double ("1e-10", "0.1", "16777216"): "%f"
+// loses every digit of small values.
+void writeFloatExactText(Sink& out, const uint8_t* v, size_t length);
+
 // The value of 4 or 8 stored bytes (callers check the length).
 double decodeBinaryFloat(const uint8_t* v);
 double decodeBinaryDouble(const uint8_t* v);

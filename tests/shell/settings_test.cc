@@ -67,7 +67,8 @@ TEST(Set, KeywordValuesAnyCaseAndTheirMessages) {
   EXPECT_EQ(sh.set("SET COMMITED_ONLY x"), "  COMMITED_ONLY can only be TRUE, FALSE\n  Current COMMITED_ONLY is : FALSE\n");
   EXPECT_EQ(sh.set("SET GUESS_COLSIZE no"), "  GUESS_COLSIZE can only be TRUE, FALSE\n  Current GUESS_COLSIZE is : TRUE\n");
   EXPECT_EQ(sh.set("SET OUTPUT_STYLE dmp"), "  Current OUTPUT_STYLE is : DMP\n");
-  EXPECT_EQ(sh.set("SET OUTPUT_STYLE CSV"), "  OUTPUT_STYLE can only be TXT, DMP\n  Current OUTPUT_STYLE is : DMP\n");
+  EXPECT_EQ(sh.set("SET OUTPUT_STYLE XML"), "  OUTPUT_STYLE can only be TXT, DMP, CSV\n  Current OUTPUT_STYLE is : DMP\n");
+  EXPECT_EQ(sh.set("SET OUTPUT_STYLE csv"), "  Current OUTPUT_STYLE is : CSV\n");
   EXPECT_EQ(sh.set("SET BIGFILE yes"), "  Current BIGFILE is : YES\n");
   EXPECT_EQ(sh.set("SET EMPTY_FILES TRUE"), "  EMPTY_FILES can only be YES, NO\n  Current EMPTY_FILES is : NO\n");
   EXPECT_EQ(sh.set("SET UNIQUE_TNAME Yes"), "  Current UNIQUE_TNAME is : YES\n");

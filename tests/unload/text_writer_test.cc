@@ -153,7 +153,7 @@ TEST(TextRows, LobValuesNotRecoveredAreCountedOncePerValueAndColumn) {
     r.piece({r.bytes({0xC1, 0x03}), r.value("loc")}, 0, false, true);  // goes on in the next piece
     r.piece({r.value("ator"), r.value("locator")}, 1, true, false, true);
     StringSink warnings;
-    r.job->lobLosses.warn(warnings, r.job->columns);
+    r.job->lobLosses.warn(warnings, r.job->columns, "LOB values not recovered in");
     EXPECT_EQ(warnings.str(),
               "  Warning: 2 LOB values not recovered in column DOC\n"
               "  Warning: 1 LOB values not recovered in column 3\n");

@@ -1,0 +1,22 @@
+#include "unload/column_counts.h"
+
+namespace bex {
+
+bool ColumnCounts::any() const {
+  for (uint64_t n : count)
+    if (n) return true;
+  return false;
+}
+
+void ColumnCounts::warn(Sink& console, const TableColumns& cols, const char* what, const char* after) const {
+  for (uint32_t pos = 0; pos < kMaxSegmentColumns; pos++) {
+    if (count[pos] == 0) continue;
+    console.printf("  Warning: %llu %s column ", static_cast<unsigned long long>(count[pos]), what);
+    if (cols.desc[pos].name[0])
+      console.printf("%s%s\n", cols.desc[pos].name, after);
+    else
+      console.printf("%u%s\n", pos + 1, after);
+  }
+}
+
+}  // namespace bex

@@ -1,0 +1,24 @@
+// Values of one unload counted per column position, for the warnings
+// printed after it: LOB values not recovered whole, values holding a tag
+// of the text style, values holding NUL bytes.
+#pragma once
+#include <cstdint>
+
+#include "base/sink.h"
+#include "dict/dictionary.h"
+
+namespace bex {
+
+struct ColumnCounts {
+  uint64_t count[kMaxSegmentColumns] = {0};
+
+  void note(uint32_t pos) {
+    if (pos < kMaxSegmentColumns) count[pos]++;
+  }
+  bool any() const;
+  // One line for each column with a count: "  Warning: N <what> column
+  // NAME<after>", the column named by its position when it has no name.
+  void warn(Sink& console, const TableColumns& cols, const char* what, const char* after = "") const;
+};
+
+}  // namespace bex
