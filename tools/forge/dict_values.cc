@@ -1,7 +1,9 @@
 #include "forge/dict_values.h"
 
 #include <cctype>
+#include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -80,28 +82,48 @@ Val vnchar(const std::string& ascii, size_t width) {
   return Val{col(utf16be(padded)), padded};
 }
 
+namespace {
+
+// The texts of a BINARY_FLOAT or BINARY_DOUBLE value: "%f" (text style)
+// and the shortest exact form (CSV); NaN and infinities as Oracle spells
+// them in both.
+template <class F>
+Val floatVal(Bytes stored, F x) {
+  if (std::isnan(x)) return Val{col(stored), "Nan"};
+  if (std::isinf(x)) return Val{col(stored), x < 0 ? "-Inf" : "Inf"};
+  char shortest[32];
+  const std::to_chars_result r = std::to_chars(shortest, shortest + sizeof shortest, x);
+  return Val{col(stored), format("%f", static_cast<double>(x)), std::string(shortest, r.ptr)};
+}
+
+}  // namespace
+
+// Stored so that the bytes sort like the numbers: the sign bit set on
+// positive values, every bit complemented on negative ones.
 Val vfloat(float f) {
   uint32_t bits;
   memcpy(&bits, &f, 4);
   Bytes b;
-  appendBE32(b, bits ^ 0x80000000u);
-  return Val{col(b), format("%f", static_cast<double>(f))};
+  appendBE32(b, bits >> 31 ? ~bits : bits ^ 0x80000000u);
+  return floatVal(b, f);
 }
 
 Val vdouble(double d) {
   uint64_t bits;
   memcpy(&bits, &d, 8);
-  bits ^= 0x8000000000000000ull;
+  bits = bits >> 63 ? ~bits : bits ^ 0x8000000000000000ull;
   Bytes b;
   appendBE32(b, static_cast<uint32_t>(bits >> 32));
   appendBE32(b, static_cast<uint32_t>(bits));
-  return Val{col(b), format("%f", d)};
+  return floatVal(b, d);
 }
 
 Val vtimestamp(int year, int month, int day, int hour, int minute, int second, uint32_t nanos) {
   Bytes b = dateBytes(year, month, day, hour, minute, second);
   appendBE32(b, nanos);
-  return Val{col(b), timestampText(year, month, day, hour, minute, second, nanos)};
+  Val v{col(b), timestampText(year, month, day, hour, minute, second, nanos)};
+  if (nanos % 1000) v.csv = v.text.substr(0, v.text.size() - 6) + format("%09u", nanos);
+  return v;
 }
 
 Val vtimestampTz(int year, int month, int day, int hour, int minute, int second, uint32_t nanos, int tzHour,
@@ -118,10 +140,13 @@ Val vtimestampTz(int year, int month, int day, int hour, int minute, int second,
   const c::sys_days localDay = c::floor<c::days>(local);
   const c::year_month_day ymd{localDay};
   const c::hh_mm_ss<c::minutes> hm{local - localDay};
-  v.text = timestampText(static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
-                         static_cast<int>(static_cast<unsigned>(ymd.day())), static_cast<int>(hm.hours().count()),
-                         static_cast<int>(hm.minutes().count()), second, nanos) +
-           format(" %c%02d:%02d", offset < 0 ? '-' : '+', std::abs(offset) / 60, std::abs(offset) % 60);
+  const std::string text =
+      timestampText(static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
+                    static_cast<int>(static_cast<unsigned>(ymd.day())), static_cast<int>(hm.hours().count()),
+                    static_cast<int>(hm.minutes().count()), second, nanos);
+  const std::string zone = format(" %c%02d:%02d", offset < 0 ? '-' : '+', std::abs(offset) / 60, std::abs(offset) % 60);
+  v.text = text + zone;
+  if (nanos % 1000) v.csv = text.substr(0, text.size() - 6) + format("%09u", nanos) + zone;
   return v;
 }
 

@@ -19,7 +19,7 @@ Val vchar(const std::string& s, size_t width);
 // back to ASCII; NCHAR keeps its padding.
 Val vnvarchar(const std::string& ascii);
 Val vnchar(const std::string& ascii, size_t width);
-Val vfloat(float f);    // positive values: the sign bit set, big-endian
+Val vfloat(float f);  // big-endian, stored to sort like the numbers
 Val vdouble(double d);
 // TIMESTAMP (11 bytes), WITH TIME ZONE (13 bytes: the date and time as
 // given, in UTC, then zone hour + 20, minute + 60; written as the time in

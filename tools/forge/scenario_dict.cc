@@ -34,6 +34,7 @@
 
 #include "forge/dict_system.h"
 #include "forge/dict_values.h"
+#include "forge/load_oracle.h"
 
 namespace bex::forge {
 
@@ -373,10 +374,12 @@ struct ListLine {
 // The LIST TABLE lines of one user, in the order LIST finds them: the
 // tables by OBJ# (the order of OBJ$ here), then the partitions, recycle-bin
 // names passed over.
+bool inRecycleBin(const TableDef& t) { return t.name.size() == 30 && t.name.rfind("BIN$", 0) == 0; }
+
 std::vector<ListLine> listLines(const Build& b, const UserDef& u) {
   std::vector<const TableDef*> tables;
   for (const TableDef& t : b.cat.tables)
-    if (t.owner == u.number && !(t.name.size() == 30 && t.name.rfind("BIN$", 0) == 0)) tables.push_back(&t);
+    if (t.owner == u.number && !inRecycleBin(t)) tables.push_back(&t);
   std::sort(tables.begin(), tables.end(), [](const TableDef* x, const TableDef* y) { return x->objNo < y->objNo; });
   std::vector<ListLine> out;
   auto add = [&](const TableDef& t, uint32_t objd, uint32_t tab, const std::string& scanKey) {
@@ -444,6 +447,21 @@ bool writeUnloadExpectations(Build& b) {
   return writeTextFile(b.out.path("expect/check.sh"), check, b.error);
 }
 
+// What every table of the application users holds once its unloaded text
+// is loaded (expect/load/, format in load_oracle.h).
+bool writeLoadExpectations(Build& b) {
+  const std::string dir = b.out.path("expect/load/");
+  if (!makeDir(dir, b.error)) return false;
+  for (const UserDef& u : b.cat.users) {
+    if (u.number == kSys) continue;
+    for (const TableDef& t : b.cat.tables)
+      if (t.owner == u.number && !inRecycleBin(t) &&
+          !writeLoadedRows(dir, u.name, t.name, loadedRows(t, segmentColumns(t, colFileCodes())), b.error))
+        return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool buildDictScenario(ScenarioOut& out, std::string& error) {
@@ -456,7 +474,8 @@ bool buildDictScenario(ScenarioOut& out, std::string& error) {
   DictScan scan;
   const bool ok = buildApplication(b) && buildDictionary(b, scan) && makeDir(out.path("expect"), b.error) &&
                   makeDir(out.path("expect/BEXDICT"), b.error) && makeDir(out.path("expect/rows"), b.error) &&
-                  writeDictionaryFiles(out.path("expect/BEXDICT/"), scan, b.error) && writeUnloadExpectations(b) && out.add(b.system, b.error) &&
+                  writeDictionaryFiles(out.path("expect/BEXDICT/"), scan, b.error) && writeUnloadExpectations(b) &&
+                  writeLoadExpectations(b) && out.add(b.system, b.error) &&
                   out.add(b.usersFile, b.error);
   if (!ok) error = b.error;
   return ok;

@@ -1,6 +1,7 @@
 #include "forge/unload_rows.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <cstdio>
 #include <memory>
 
@@ -15,7 +16,9 @@ Val vdate(int year, int month, int day, int hour, int minute, int second) {
   Bytes b = {static_cast<uint8_t>(100 + year / 100), static_cast<uint8_t>(100 + year % 100),
              static_cast<uint8_t>(month), static_cast<uint8_t>(day), static_cast<uint8_t>(hour + 1),
              static_cast<uint8_t>(minute + 1), static_cast<uint8_t>(second + 1)};
-  return Val{col(b), format("%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour, minute, second)};
+  // Years before 1 with a minus sign before their four digits.
+  return Val{col(b), format("%s%04d-%02d-%02d %02d:%02d:%02d", year < 0 ? "-" : "", std::abs(year), month, day, hour,
+                            minute, second)};
 }
 
 Val vnull() { return Val{nullCol(), ""}; }

@@ -4,6 +4,7 @@
 // listing a database scan would write for the forged files.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,8 +15,22 @@ namespace bex::forge {
 
 // One stored column and its text under its own column type.
 struct Val {
+  Val() = default;
+  Val(Column c, std::string t, std::string csvText = {}) : col(std::move(c)), text(std::move(t)), csv(std::move(csvText)) {}
+
   Column col;
   std::string text;
+  // The text of CSV style when it is not `text`: BINARY_FLOAT and
+  // BINARY_DOUBLE in their shortest exact form, TIMESTAMP fractions with
+  // all nine digits when they are not whole microseconds.
+  std::string csv;
+  // The value a database holds once the unloaded text is loaded, when it
+  // is not the CSV text: the UTF-8 form of text stored in another
+  // character set.
+  std::optional<std::string> load;
+
+  const std::string& csvText() const { return csv.empty() ? text : csv; }
+  const std::string& loaded() const { return load ? *load : csvText(); }
 };
 Val vnum(int64_t v);
 Val vstr(const std::string& s);

@@ -1,0 +1,211 @@
+#!/usr/bin/env python3
+"""pg_load_test.py BEX BEXFORGE
+
+Unloads forged databases in OUTPUT_STYLE CSV, loads them into a real
+PostgreSQL through the script LOAD SCRIPT writes, and compares every row and
+value of every table with what the forge stored (expect/load/, the format is
+in tools/forge/load_oracle.h): the bundled sample database (bexforge dict),
+the LOB cases (bexforge lob) and the CSV schema (bexforge csv). Values are
+compared in PostgreSQL by the column's own type: numbers and times exactly,
+text byte for byte in UTF-8 (without NUL bytes, which PostgreSQL text cannot
+hold), bytea byte for byte.
+
+The cluster is made for the run and removed after it: initdb into a
+temporary directory with the Unix socket there, the server run as nobody
+when the test runs as root. Exits 77 (skipped) when PostgreSQL is not
+installed.
+"""
+import glob
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+SKIPPED = 77
+USER = "bex"
+DB = "postgres"  # each scenario's owners are schemas of their own
+
+# The statements of each road; the scenario's users are unloaded with the
+# UNLOAD lines of LIST TABLE.
+ROADS = {
+    "dict": (["OPEN dict.cfg"], ["SCOTT", "HR"]),
+    "lob": (["SET ICONV_CLOB UCS-2BE UTF-8", "SET ICONV_NCLOB UCS-2BE UTF-8", "OPEN lob.cfg", "SCAN DATABASE"],
+            ["MEDIA"]),
+    "csv": (["SET ICONV_NCHAR UTF-16 UTF-8", "SET ICONV_CLOB UCS-2BE UTF-8", "SET ICONV_NCLOB UCS-2BE UTF-8",
+             "OPEN csv.cfg"], ["APP"]),
+}
+
+
+def postgres_bin():
+    dirs = sorted(glob.glob("/usr/lib/postgresql/*/bin"), key=lambda d: int(d.split("/")[-2]))
+    for d in reversed(dirs):
+        if os.access(os.path.join(d, "initdb"), os.X_OK):
+            return d
+    initdb = shutil.which("initdb")
+    return os.path.dirname(initdb) if initdb else None
+
+
+def pg_name(name):
+    """A name as the script creates it: lower case without small letters."""
+    if not any("a" <= c <= "z" for c in name):
+        name = "".join(chr(ord(c) + 32) if "A" <= c <= "Z" else c for c in name)
+    return '"' + name.replace('"', '""') + '"'
+
+
+class Cluster:
+    def __init__(self, bindir, top):
+        self.bindir, self.top = bindir, top
+        self.data = os.path.join(top, "data")
+        self.prefix = []
+        if os.geteuid() == 0:
+            os.chmod(top, 0o777)
+            self.prefix = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"]
+        self.started = False
+
+    def server(self, *args):
+        return subprocess.run(self.prefix + [os.path.join(self.bindir, args[0])] + list(args[1:]),
+                              capture_output=True, text=True)
+
+    def start(self):
+        r = self.server("initdb", "-D", self.data, "-N", "-A", "trust", "-E", "UTF8", "--locale=C", "-U", USER)
+        if r.returncode != 0:
+            return "initdb failed: " + r.stderr
+        opts = "-c listen_addresses= -c unix_socket_directories=%s -c fsync=off -c full_page_writes=off" % self.top
+        r = self.server("pg_ctl", "-D", self.data, "-w", "-s", "-l", os.path.join(self.top, "log"), "-o", opts, "start")
+        if r.returncode != 0:
+            return "pg_ctl start failed: " + r.stderr + open(os.path.join(self.top, "log")).read()
+        self.started = True
+        return None
+
+    def stop(self):
+        if self.started:
+            self.server("pg_ctl", "-D", self.data, "-w", "-s", "-m", "immediate", "stop")
+
+    def psql(self, db, sql=None, script=None, cwd=None):
+        cmd = [os.path.join(self.bindir, "psql"), "-X", "-q", "-At", "-h", self.top, "-U", USER, "-d", db]
+        if script:
+            cmd += ["-f", script]
+        return subprocess.run(cmd, input=sql, capture_output=True, text=True, cwd=cwd)
+
+
+def read_oracle(path):
+    rows = []
+    for line in open(path):
+        if line.startswith("row"):
+            rows.append([None if v == "-" else bytes.fromhex(v[1:]) for v in line.split()[1:]])
+    return rows
+
+
+def literal(value, pgtype):
+    if value is None:
+        return "NULL::" + pgtype
+    if pgtype == "bytea":
+        return "'\\x%s'::bytea" % value.hex()
+    text = value.replace(b"\0", b"")  # text cannot hold NUL bytes
+    if pgtype.startswith("timestamp") and text.startswith(b"-"):  # years before 1
+        text = text[1:] + b" BC"
+    return "convert_from('\\x%s'::bytea, 'UTF8')::%s" % (text.hex(), pgtype)
+
+
+def column_types(cluster):
+    r = cluster.psql(DB, """SELECT n.nspname || '.' || c.relname, format_type(a.atttypid, a.atttypmod)
+        FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid JOIN pg_namespace n ON n.oid = c.relnamespace
+        WHERE c.relkind = 'r' AND n.nspname NOT IN ('pg_catalog', 'information_schema')
+          AND n.nspname NOT LIKE 'pg\\_%' AND a.attnum > 0 AND NOT a.attisdropped
+        ORDER BY 1, a.attnum;""")
+    types = {}
+    for line in r.stdout.splitlines():
+        table, pgtype = line.split("|", 1)
+        types.setdefault(table, []).append(pgtype)
+    return types
+
+
+def compare(cluster, load_dir):
+    """Problems found, one line each; the tables and the rows compared."""
+    types = column_types(cluster)
+    problems, sql, rows_total = [], [], 0
+    oracles = sorted(os.listdir(load_dir))
+    expected_tables, schemas = set(), set()
+    for name in oracles:
+        owner, table = name.split(".", 1)
+        key = pg_name(owner).strip('"') + "." + pg_name(table).strip('"')
+        expected_tables.add(key)
+        schemas.add(pg_name(owner).strip('"'))
+        if key not in types:
+            problems.append("%s: no such table in PostgreSQL" % name)
+            continue
+        rows = read_oracle(os.path.join(load_dir, name))
+        rows_total += len(rows)
+        cols = types[key]
+        if any(len(r) != len(cols) for r in rows):
+            problems.append("%s: %d columns in PostgreSQL, rows of the forge differ" % (name, len(cols)))
+            continue
+        qualified = pg_name(owner) + "." + pg_name(table)
+        sql.append("CREATE TEMP TABLE expected AS SELECT * FROM %s LIMIT 0;" % qualified)
+        for r in rows:
+            sql.append("INSERT INTO expected VALUES (%s);" % ", ".join(literal(v, t) for v, t in zip(r, cols)))
+        sql.append("SELECT '%s missing', e::text FROM (TABLE expected EXCEPT ALL TABLE %s) e "
+                   "UNION ALL SELECT '%s unexpected', a::text FROM (TABLE %s EXCEPT ALL TABLE expected) a;"
+                   % (name, qualified, name, qualified))
+        sql.append("DROP TABLE expected;")
+    for table in sorted(t for t in set(types) - expected_tables if t.split(".")[0] in schemas):
+        problems.append("%s: created, but the forge holds no such table" % table)
+    r = cluster.psql(DB, "\\set ON_ERROR_STOP on\n" + "\n".join(sql))
+    if r.returncode != 0:
+        problems.append("comparison failed: " + r.stderr.strip())
+    problems += [line for line in r.stdout.splitlines() if line]
+    return problems, len(oracles), rows_total
+
+
+def run_road(scenario, work, bex, bexforge, cluster):
+    os.makedirs(work)
+    r = subprocess.run([bexforge, scenario, "."], cwd=work, capture_output=True, text=True)
+    if r.returncode != 0:
+        return ["bexforge %s failed: %s" % (scenario, r.stderr)]
+    settings, users = ROADS[scenario]
+    statements = ["SET OUTPUT_STYLE CSV"] + settings + ["UNLOAD TABLE DICT$;"]
+    statements += ["LIST TABLE %s TO list_%s.sql" % (u, u) for u in users]
+    statements += ["@list_%s.sql" % u for u in users] + ["LOAD SCRIPT loadall.bat", "EXIT"]
+    r = subprocess.run([bex], input="\n".join(statements) + "\n", cwd=work, capture_output=True, text=True)
+    if r.returncode != 0:
+        return ["bex exited with %d" % r.returncode]
+    r = cluster.psql(DB, script="loadall_pg.sql", cwd=work)
+    errors = [line for line in r.stderr.splitlines() if "ERROR" in line or "FATAL" in line]
+    if r.returncode != 0 or errors:
+        return ["loadall_pg.sql: " + e for e in errors] or ["psql exited with %d" % r.returncode]
+    problems, tables, rows = compare(cluster, os.path.join(work, "expect", "load"))
+    if not problems:
+        print("%s: %d tables, %d rows as forged" % (scenario, tables, rows))
+    return ["%s: %s" % (scenario, p) for p in problems]
+
+
+def main():
+    if len(sys.argv) != 3:
+        print(__doc__)
+        return 2
+    bex, bexforge = (os.path.abspath(p) for p in sys.argv[1:])
+    bindir = postgres_bin()
+    if not bindir:
+        print("PostgreSQL is not installed: skipped")
+        return SKIPPED
+    top = tempfile.mkdtemp(prefix="bex-pg.")
+    cluster = Cluster(bindir, top)
+    try:
+        error = cluster.start()
+        if error:
+            print(error)
+            return 1
+        problems = []
+        for scenario in ROADS:
+            problems += run_road(scenario, os.path.join(top, scenario), bex, bexforge, cluster)
+        for p in problems[:50]:
+            print(p)
+        return 1 if problems else 0
+    finally:
+        cluster.stop()
+        shutil.rmtree(top, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
