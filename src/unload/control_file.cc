@@ -98,7 +98,8 @@ ScriptFile writeControlFile(const char* path, const ControlFileSpec& s) {
   fprintf(f, "OPTIONS(BINDSIZE=8388608, READSIZE=8388608, ERRORS=2147483647, ROWS=50000)\n");
   fprintf(f, "LOAD DATA\n");
   if (s.csv) {
-    fprintf(f, "INFILE '%s'\n", s.dataName);
+    // Blanks around a value are part of it, enclosed or not.
+    fprintf(f, "INFILE '%s'\nPRESERVE BLANKS\n", s.dataName);
   } else {
     fprintf(f, "INFILE '%s' \"STR X'", s.dataName);
     writeTagHex(f, s.recordTag, s.recordTagLen);

@@ -38,7 +38,7 @@ struct ControlFileSpec {
   const TableColumns* columns;
   // CSV style: records end in a line feed (the default stream terminator)
   // that may also stand inside an enclosed value, values optionally
-  // enclosed in double quotes.
+  // enclosed in double quotes, blanks kept.
   bool csv = false;
 };
 

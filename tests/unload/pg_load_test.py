@@ -32,8 +32,7 @@ ROADS = {
     "dict": (["OPEN dict.cfg"], ["SCOTT", "HR"]),
     "lob": (["SET ICONV_CLOB UCS-2BE UTF-8", "SET ICONV_NCLOB UCS-2BE UTF-8", "OPEN lob.cfg", "SCAN DATABASE"],
             ["MEDIA"]),
-    "csv": (["SET ICONV_NCHAR UTF-16 UTF-8", "SET ICONV_CLOB UCS-2BE UTF-8", "SET ICONV_NCLOB UCS-2BE UTF-8",
-             "OPEN csv.cfg"], ["APP"]),
+    "csv": (["SET ICONV_CLOB UCS-2BE UTF-8", "SET ICONV_NCLOB UCS-2BE UTF-8", "OPEN csv.cfg"], ["APP"]),
 }
 
 

@@ -10,7 +10,9 @@
 
 #include "forge/scenario.h"
 #include "datafile/commands.h"
+#include "dict/dict_commands.h"
 #include "shell/settings.h"
+#include "unload/load_script.h"
 #include "unload/unload_command.h"
 #include "test_shell.h"
 
@@ -35,8 +37,8 @@ struct ScratchDir {
   std::string file(const std::string& name) const { return path + "/" + name; }
 };
 
-// Runs whole SET, OPEN and UNLOAD statements, dispatched on the first word
-// as at the prompt.
+// Runs whole SET, OPEN, UNLOAD, LIST (TABLE) and LOAD statements,
+// dispatched on the first word as at the prompt.
 struct UnloadShell : TestShell {
   std::string statement(const std::string& text) {
     rc.resetStatement();
@@ -46,6 +48,8 @@ struct UnloadShell : TestShell {
     if (keywordMatch(word, "SET")) cmdSet(rc);
     if (keywordMatch(word, "OPEN")) cmdOpen(rc);
     if (keywordMatch(word, "UNLOAD")) cmdUnload(rc);
+    if (keywordMatch(word, "LIST")) cmdListDictionary(rc);
+    if (keywordMatch(word, "LOAD")) cmdLoad(rc);
     return fresh();
   }
 };
