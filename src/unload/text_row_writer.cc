@@ -26,7 +26,8 @@ TextRowWriter::TextRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, LobFi
       rowAddress_(rowAddress),
       textFields_(data, bc, job.taggedValues),
       fields_(fields ? *fields : textFields_),
-      fillShortRows_(lob.sink || fields_.fillsShortRows()) {}
+      fillShortRows_(lob.sink || fields_.fillsShortRows()),
+      fillGaps_(fields_.fillsShortRows()) {}
 
 void TextRowWriter::fieldTag() {
   if (bc_.fieldTagLen == 1)
@@ -67,6 +68,11 @@ void TextRowWriter::warnUnknown(const PieceRef& p, uint32_t pos, const ColumnRef
 void TextRowWriter::piece(const PieceRef& p) {
   const ColumnList& cols = *p.cols;
   const uint32_t n = cols.count;
+  if (fillGaps_ && p.start > reached_ && !open_) {
+    emptyFields(reached_, p.start);
+    if (fieldsWritten_ && !tagOwed_) fieldTag();
+  }
+  reached_ = p.start + n;
   for (uint32_t i = 0; i < n; i++) {
     const uint32_t pos = p.start + i;
     const ColumnSpec& cs = job_.column(pos);
@@ -109,22 +115,27 @@ void TextRowWriter::endField() {
 
 void TextRowWriter::endRowEarly(uint32_t reached) { endRow(reached); }
 
+// The fields of positions a row does not store: empty, or the reference
+// of a NULL LOB.
+void TextRowWriter::emptyFields(uint32_t from, uint32_t to) {
+  for (uint32_t pos = from; pos < to; pos++) {
+    const ColumnSpec& cs = job_.column(pos);
+    if (cs.type == ColumnTypeCode::kSkip) continue;
+    if (fieldsWritten_ && !tagOwed_) fieldTag();
+    Sink& out = fields_.begin(pos, cs.type);
+    if (isLobType(cs.type)) writeNullLobReference(out, lob_, bc_);
+    fields_.end(false);
+    fieldsWritten_ = true;
+    tagOwed_ = false;
+  }
+}
+
 void TextRowWriter::endRow(uint32_t reached) {
   endField();
-  if (fillShortRows_) {
-    for (uint32_t pos = reached; pos < columnCount_; pos++) {
-      const ColumnSpec& cs = job_.column(pos);
-      if (cs.type == ColumnTypeCode::kSkip) continue;
-      if (fieldsWritten_ && !tagOwed_) fieldTag();
-      Sink& out = fields_.begin(pos, cs.type);
-      if (isLobType(cs.type)) writeNullLobReference(out, lob_, bc_);
-      fields_.end(false);
-      fieldsWritten_ = true;
-      tagOwed_ = false;
-    }
-  }
+  if (fillShortRows_) emptyFields(reached, columnCount_);
   data_.write(bc_.recordTag, bc_.recordTagLen);
   fieldsWritten_ = tagOwed_ = false;
+  reached_ = 0;
 }
 
 }  // namespace bex

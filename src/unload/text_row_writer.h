@@ -11,7 +11,8 @@
 // field: a row that breaks off after a tag, or that starts with missing
 // positions, still gets exactly one tag between fields. Each value is
 // framed by a FieldOutput: text style's own, or the one the format gives
-// (CSV); a format whose fields fill short rows always pads them.
+// (CSV); a format whose fields fill short rows always pads them, and also
+// gives the positions a row skips between its pieces their fields.
 #pragma once
 #include <cstdint>
 
@@ -39,6 +40,7 @@ class TextRowWriter : public RowWriter {
  private:
   void fieldTag();
   void endField();
+  void emptyFields(uint32_t from, uint32_t to);
   void endRow(uint32_t reached);
   void warnUnknown(const PieceRef& p, uint32_t pos, const ColumnRef& c);
   void prefix(Sink& out, uint32_t pos);
@@ -53,6 +55,8 @@ class TextRowWriter : public RowWriter {
   TextFields textFields_;
   FieldOutput& fields_;
   bool fillShortRows_;
+  bool fillGaps_;               // positions skipped between pieces get fields too
+  uint32_t reached_ = 0;        // the position the row has reached
   Sink* open_ = nullptr;        // the value going on in the next piece
   bool openPresent_ = false;    // something of it was not NULL
   bool fieldsWritten_ = false;  // something of this row is written

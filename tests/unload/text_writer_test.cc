@@ -15,6 +15,7 @@
 
 using namespace bex;
 using C = ColumnTypeCode;
+using namespace std::string_literals;
 
 namespace {
 
@@ -31,6 +32,7 @@ struct Rows {
   LobFile lob;
   std::unique_ptr<TextRowWriter> writer;
   std::unique_ptr<LobReader> reader;
+  std::unique_ptr<CsvFields> csv;
 
   Rows() {
     bc.blockSize = kBlock;
@@ -50,7 +52,16 @@ struct Rows {
       lob.sink = &lobData;
       strcpy(lob.name, "t.LOB");
     }
-    writer = std::make_unique<TextRowWriter>(bc, *job, data, lob, console, job->columns.count, true);
+    writer = std::make_unique<TextRowWriter>(bc, *job, data, lob, console, job->columns.count, true, csv.get());
+  }
+  // CSV fields: "," (unless a separator is given) and a line feed.
+  void openCsv(bool withLob, const std::string& separator = ",") {
+    memcpy(bc.fieldTag, separator.data(), separator.size());
+    bc.fieldTagLen = static_cast<uint16_t>(separator.size());
+    memcpy(bc.recordTag, "\n", 1);
+    bc.recordTagLen = 1;
+    csv = std::make_unique<CsvFields>(data, bc, job->nulValues);
+    open(withLob);
   }
   ColumnRef value(const std::string& s) {
     ColumnRef c{static_cast<uint16_t>(next), static_cast<uint16_t>(s.size())};
@@ -193,6 +204,97 @@ TEST(TextRows, OtherTagsAreWrittenByteForByte) {
   r.open(false);
   r.piece({r.value("a"), r.value("b")}, 0, true);
   EXPECT_EQ(r.out(), std::string("a<|>b\0\n", 7));
+}
+
+// Text style writes values as they are, and counts per column the values
+// holding the field or the record tag: such a file does not load back.
+TEST(TextRows, ValuesHoldingATagAreCountedPerColumn) {
+  Rows r;
+  r.types({C::kVarchar2, C::kVarchar2, C::kNumber});
+  snprintf(r.job->columns.desc[0].name, sizeof r.job->columns.desc[0].name, "NOTE");
+  r.open(false);
+  r.writer->rowAddress(1, 0, 2);  // "1.0.2" is no value of a column
+  r.piece({r.value("a|b"), r.value("x\r\ny"), r.bytes({0xC1, 0x02})}, 0, true);
+  r.writer->rowAddress(1, 0, 3);
+  r.piece({r.value("|"), r.value("a\rb\n"), r.bytes({0xC1, 0x03})}, 0, true);
+  EXPECT_EQ(r.out(), "1.0.2|a|b|x\r\ny|1\r\n1.0.3|||a\rb\n|2\r\n");
+  StringSink warnings;
+  r.job->taggedValues.warn(warnings, r.job->columns, "values holding a tag in");
+  EXPECT_EQ(warnings.str(),
+            "  Warning: 2 values holding a tag in column NOTE\n"
+            "  Warning: 1 values holding a tag in column 2\n");
+}
+
+TEST(CsvRows, ValuesAreEnclosedOnlyWhenTheyMustBeAndKeepEveryByte) {
+  Rows r;
+  r.types({C::kVarchar2, C::kVarchar2, C::kVarchar2, C::kVarchar2, C::kVarchar2, C::kVarchar2, C::kVarchar2,
+           C::kVarchar2});
+  r.openCsv(false);
+  r.piece({r.value("plain"), r.value("a,b"), r.value("say \"hi\""), r.value("cr\rx"), r.value("lf\nx"),
+           r.value("tab\t|"), r.bytes({'n', 0, 'l'}), r.null()},
+          0, true);
+  EXPECT_EQ(r.out(), "plain,\"a,b\",\"say \"\"hi\"\"\",\"cr\rx\",\"lf\nx\",tab\t|,n\0l,\n"s);
+  EXPECT_EQ(r.job->nulValues.count[6], 1u);  // PostgreSQL text cannot hold it: warned about
+  EXPECT_FALSE(r.job->taggedValues.any());
+}
+
+// NULL is an empty field; a text that is empty but not NULL (a CHAR of
+// blanks) is "", where the type has empty text; rows that do not store
+// every position, at their end or before a piece, get every field.
+TEST(CsvRows, EmptyTextIsAnEmptyStringNullNothingAndRowsAreFilled) {
+  Rows r;
+  r.types({C::kChar, C::kNumber, C::kChar, C::kVarchar2});
+  r.openCsv(false);
+  r.piece({r.value("   "), r.null(), r.value("x")}, 0, true);
+  r.piece({r.bytes({0xC1, 0x02})}, 1, true);
+  EXPECT_EQ(r.out(), "\"\",,x,\n,1,,\n");
+}
+
+// The quotes are chosen for the whole of a value split over row pieces,
+// and a value longer than the field's buffer is enclosed from its start.
+TEST(CsvRows, SplitAndLongValuesAreEnclosedAsAWhole) {
+  Rows r;
+  r.types({C::kLong, C::kVarchar2});
+  r.openCsv(false);
+  r.piece({r.value("abc")}, 0, false, true);
+  r.piece({r.value("d,ef"), r.value("x")}, 0, true, false, true);
+  std::string text, written = "\"";
+  for (int i = 0; i < 12; i++) {
+    const std::string part = std::string(6999, 'a' + i) + (i == 5 ? "\"" : "b");
+    text += part;
+    r.next = 100;
+    r.piece({r.value(part)}, 0, i == 11, i < 11, i > 0);
+  }
+  for (char c : text) written += c == '"' ? std::string("\"\"") : std::string(1, c);
+  EXPECT_EQ(r.out(), "\"abcd,ef\",x\n" + written + "\",\n");
+}
+
+TEST(CsvRows, ASeparatorOfTwoBytesEnclosesOnlyValuesHoldingBoth) {
+  Rows r;
+  r.types({C::kVarchar2, C::kVarchar2});
+  r.openCsv(false, "||");
+  r.piece({r.value("a|b"), r.value("a||b")}, 0, true);
+  EXPECT_EQ(r.out(), "a|b||\"a||b\"\n");
+}
+
+// CSV writes what "%f" and six fraction digits would lose; text style
+// stays as it is.
+TEST(CsvRows, FloatsAndTimestampsKeepEveryDigit) {
+  auto floatBytes = [](float f) {
+    uint32_t bits;
+    memcpy(&bits, &f, 4);
+    bits ^= 0x80000000u;
+    return std::string{static_cast<char>(bits >> 24), static_cast<char>(bits >> 16), static_cast<char>(bits >> 8),
+                       static_cast<char>(bits)};
+  };
+  for (bool csv : {false, true}) {
+    Rows r;
+    r.types({C::kBinaryFloat, C::kTimestamp});
+    csv ? r.openCsv(false) : r.open(false);
+    // 2024-01-02 03:04:05.123456789
+    r.piece({r.value(floatBytes(1e-10f)), r.bytes({120, 124, 1, 2, 4, 5, 6, 0x07, 0x5B, 0xCD, 0x15})}, 0, true);
+    EXPECT_EQ(r.out(), csv ? "1e-10,2024-01-02 03:04:05.123456789\n" : "0.000000|2024-01-02 03:04:05.123456\r\n");
+  }
 }
 
 TEST(ColumnText, ValuesReachingIntoTheBlockTailAreNull) {
