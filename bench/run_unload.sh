@@ -4,7 +4,8 @@
 # 10,750,000 rows by default, about 2 GiB of blocks), then in one run times
 # `cat` of the data file to /dev/null (page cached) and UNLOAD OBJECT of the
 # table to a text file, through the segment header's extent map and again
-# through the full scan (segment header marked corrupt). Reports rows/s,
+# through the full scan (segment header marked corrupt), and once more in
+# OUTPUT_STYLE CSV through the extent map. Reports rows/s,
 # MB/s of data file, the ratio to cat and the peak RSS of bex.
 #
 #   bench/run_unload.sh [rows]
@@ -66,3 +67,4 @@ run() {
 echo "data file: $bytes bytes; cat to /dev/null: $(printf '%.3f' "$cat_s") s ($(echo "$bytes / $cat_s / 1000000" | bc) MB/s)"
 run extent-map "OPEN big.cfg" "UNLOAD OBJECT 90001 $columns TO big.txt;"
 run full-scan "OPEN big.cfg" "CORRUPT FILE 9 BLOCK 2" "UNLOAD OBJECT 90001 $columns TO big.txt;"
+run csv "OPEN big.cfg" "SET OUTPUT_STYLE CSV" "UNLOAD OBJECT 90001 $columns TO big.txt;"

@@ -261,23 +261,27 @@ void loadFile(std::string& s, const UnloadedTable& t, const std::string& name) {
   s += "DROP TABLE bex_rows;\n";
 }
 
+bool sameTable(const UnloadedTable& a, const UnloadedTable& b) { return a.owner == b.owner && a.table == b.table; }
+
 // Every data file of one table (a table unloaded by partitions has one per
-// partition), in the order they were unloaded.
-void writeTable(std::string& s, const UnloadHistory& h, size_t first) {
-  const UnloadedTable& t = h.tables[first];
-  const std::string name = pgName(t.owner) + "." + pgName(t.table);
-  appendf(s, "\n-- %s.%s\n", t.owner.c_str(), t.table.c_str());
-  if (t.style != kStyleCsv) {
-    for (const UnloadedTable& u : h.tables)
-      if (u.owner == t.owner && u.table == t.table)
-        appendf(s, "-- %s: unloaded in %s style; unload it with OUTPUT_STYLE CSV to load it here\n",
-                u.dataFile.c_str(), u.style == kStyleDmp ? "DMP" : "TXT");
-    return;
+// partition), in the order they were unloaded; those of other styles are
+// named only.
+void writeTable(std::string& s, const UnloadHistory& h, const UnloadedTable& first) {
+  appendf(s, "\n-- %s.%s\n", first.owner.c_str(), first.table.c_str());
+  const UnloadedTable* csv = nullptr;
+  for (const UnloadedTable& u : h.tables) {
+    if (!sameTable(u, first)) continue;
+    if (u.style == kStyleCsv && !csv) csv = &u;
+    if (u.style != kStyleCsv)
+      appendf(s, "-- %s: unloaded in %s style; unload it with OUTPUT_STYLE CSV to load it here\n",
+              u.dataFile.c_str(), u.style == kStyleDmp ? "DMP" : "TXT");
   }
-  appendf(s, "BEGIN;\nSET LOCAL client_encoding = '%s';\n", encodingsOf(t).database.c_str());
-  createTable(s, t, name);
+  if (!csv) return;
+  const std::string name = pgName(csv->owner) + "." + pgName(csv->table);
+  appendf(s, "BEGIN;\nSET LOCAL client_encoding = '%s';\n", encodingsOf(*csv).database.c_str());
+  createTable(s, *csv, name);
   for (const UnloadedTable& u : h.tables)
-    if (u.owner == t.owner && u.table == t.table && u.style == kStyleCsv) loadFile(s, u, name);
+    if (sameTable(u, first) && u.style == kStyleCsv) loadFile(s, u, name);
   s += "COMMIT;\n";
 }
 
@@ -348,10 +352,9 @@ bool writePgScript(const char* path, const UnloadHistory& h) {
   std::string s;
   appendf(s, kPrologue, base.c_str());
   for (size_t i = 0; i < h.tables.size(); i++) {
-    const UnloadedTable& t = h.tables[i];
     bool seen = false;
-    for (size_t j = 0; j < i && !seen; j++) seen = h.tables[j].owner == t.owner && h.tables[j].table == t.table;
-    if (!seen) writeTable(s, h, i);
+    for (size_t j = 0; j < i && !seen; j++) seen = sameTable(h.tables[j], h.tables[i]);
+    if (!seen) writeTable(s, h, h.tables[i]);
   }
   FILE* f = fopen(path, "wb");
   if (!f) return false;

@@ -1,5 +1,5 @@
 // Files written for loading the unloaded rows: control file, syntax script,
-// load batch file and its shell twin.
+// load batch file and its shell twin, the PostgreSQL script.
 #include "unload/control_file.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +13,7 @@
 
 #include "unload/banner.h"
 #include "unload/load_script.h"
+#include "unload/pg_script.h"
 #include "unload_test_util.h"
 
 using namespace bex;
@@ -144,4 +145,52 @@ TEST(LoadScript, BatchTextAndShellTwin) {
   EXPECT_EQ(readFile(dir.file("out.txt")), "Run script A_T_1_syntax.sql ...\nRun script B_T_2_syntax.sql ...\n");
   EXPECT_EQ(readFile(dir.file("A_T_1_syntax.log")), "sqlplus -L u/p@db @A_T_1_syntax.sql\n");
   EXPECT_EQ(readFile(dir.file("B_T_2_syntax.log")), "done");
+}
+
+TEST(PgScript, NamesFoldOnlyWithoutSmallLettersAndAreAlwaysQuoted) {
+  EXPECT_EQ(pgName("ACCT$HIST"), "\"acct$hist\"");
+  EXPECT_EQ(pgName("MixedCase"), "\"MixedCase\"");
+  EXPECT_EQ(pgName("SAY\"HI"), "\"say\"\"hi\"");
+  EXPECT_EQ(pgScriptName("dir.x/loadall.bat"), "dir.x/loadall_pg.sql");
+  EXPECT_EQ(pgScriptName("dir.x/loadall"), "dir.x/loadall_pg.sql");
+}
+
+TEST(PgScript, EncodingsByOracleAndIconvNames) {
+  EXPECT_EQ(pgEncodingOfOracle("zhs16gbk"), "GBK");
+  EXPECT_EQ(pgEncodingOfOracle("AL32UTF8"), "UTF8");
+  EXPECT_EQ(pgEncodingOfOracle("WE8PC850"), "");
+  for (const char* utf8 : {"UTF-8", "utf8", "UTF_8//TRANSLIT"}) EXPECT_EQ(pgEncodingOfIconv(utf8), "UTF8") << utf8;
+  EXPECT_EQ(pgEncodingOfIconv("windows-1252"), "WIN1252");
+  EXPECT_EQ(pgEncodingOfIconv("ISO-8859-15"), "LATIN9");
+  EXPECT_EQ(pgEncodingOfIconv("UTF-16"), "");
+}
+
+// A table unloaded by partitions is created once and loaded from each CSV
+// file; one unloaded in another style is only named.
+TEST(PgScript, OneTableForAllItsFilesOtherStylesNamed) {
+  ScratchDir dir;
+  UnloadHistory h;
+  UnloadedTable t;
+  t.owner = "SCOTT", t.table = "SALES", t.style = kStyleCsv, t.separator = ",", t.charset = "ZHS16GBK";
+  t.columns = {UnloadedColumn{"ID", C::kNumber, 22, 0, 0, true, false}};
+  for (const char* f : {"p1.csv", "p2.csv"}) {
+    t.dataFile = dir.file(f);
+    std::ofstream(t.dataFile) << "1\n";
+    h.note(t);
+  }
+  t.dataFile = dir.file("p3.txt"), t.style = kStyleTxt;
+  h.note(t);
+  t.dataFile = dir.file("p1.csv"), t.style = kStyleCsv;
+  h.note(t);  // written again: still one load of p1.csv
+  ASSERT_TRUE(writePgScript(dir.file("l_pg.sql").c_str(), h));
+  const std::string script = readFile(dir.file("l_pg.sql"));
+  auto count = [&](const std::string& what) {
+    size_t n = 0;
+    for (size_t at = script.find(what); at != std::string::npos; at = script.find(what, at + 1)) n++;
+    return n;
+  };
+  EXPECT_EQ(count("CREATE TABLE \"scott\".\"sales\""), 1u);
+  EXPECT_EQ(count("\\copy bex_rows FROM "), 2u);
+  EXPECT_EQ(count("p3.txt: unloaded in TXT style"), 1u);
+  EXPECT_EQ(count("\"id\" numeric NOT NULL"), 1u);
 }

@@ -3,19 +3,13 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
+
+#include "unload_test_util.h"
 
 namespace bex::testing {
 
 namespace {
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // Words, 'strings' and "strings" (quotes kept), one character each of
 // ( ) , = elsewhere.
@@ -121,7 +115,7 @@ bool readLob(const std::string& dir, const std::string& ref, LoaderValue& out, s
   const long long off = atoll(ref.substr(offDot + 1, lenDot - offDot - 1).c_str());
   const long long len = atoll(ref.substr(lenDot + 1).c_str());
   if (len < 0) return out.reset(), true;
-  const std::string lob = readFile(dir + "/" + ref.substr(0, offDot));
+  const std::string lob = readWhole(dir + "/" + ref.substr(0, offDot));
   if (off < 1 || static_cast<size_t>(off - 1 + len) > lob.size()) return error = "LOB reference past its file " + ref, false;
   out = lob.substr(static_cast<size_t>(off - 1), static_cast<size_t>(len));
   return true;
@@ -211,7 +205,7 @@ bool parseControl(const std::string& text, LoaderControl& c, std::string& error)
 }
 
 bool loadRows(const LoaderControl& c, const std::string& dir, std::vector<LoaderRow>& rows, std::string& error) {
-  const std::string data = readFile(dir + "/" + c.infile);
+  const std::string data = readWhole(dir + "/" + c.infile);
   for (size_t p = 0; p < data.size();) {
     const size_t start = p;
     LoaderRow row;
