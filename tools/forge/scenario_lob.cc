@@ -62,7 +62,6 @@
 #include <map>
 
 #include "forge/dict_system.h"
-#include "forge/load_oracle.h"
 #include "forge/lob_segment.h"
 #include "forge/scan_listing.h"
 #include "forge/values.h"
@@ -632,22 +631,6 @@ bool writeRoad(Build& b) {
          writeTextFile(b.out.path("expect/check.sh"), check, b.error);
 }
 
-// The table once loaded (load_oracle.h): character LOBs as UTF-8 text.
-bool writeLoaded(Build& b) {
-  std::vector<LoadedRow> rows;
-  for (uint32_t r = 0; r < kRows; ++r) {
-    LoadedRow row = {std::to_string(r + 1)};
-    for (size_t k = 0; k < 3; ++k) {
-      const Cell& c = b.cells[r][k];
-      const Bytes bytes = fileBytes(c, k);
-      row.push_back(c.nullRef ? std::nullopt : LoadedValue(std::string(bytes.begin(), bytes.end())));
-    }
-    rows.push_back(row);
-  }
-  return makeDir(b.out.path("expect/load"), b.error) &&
-         writeLoadedRows(b.out.path("expect/load/"), "MEDIA", "LOBCASES", rows, b.error);
-}
-
 bool writeExpectations(Build& b, const DictScan& scan) {
   ScanListing listing;
   for (const ForgeFile* f : {&b.system, &b.users4, &b.users5}) listing.scanFile(*f);
@@ -657,8 +640,7 @@ bool writeExpectations(Build& b, const DictScan& scan) {
          listing.write(b.out, "lob", b.error) && writeDictionaryFiles(b.out.path("expect/BEXDICT/"), scan, b.error) &&
          writeTextFile(b.out.path("expect/list_MEDIA.txt"),
                        format(" UNLOAD TABLE MEDIA.LOBCASES OBJECT %u TO %s;\n", kTableObj, kDataFile), b.error) &&
-         writeRows(b, kDataFile) && writeRows(b, kObjectFile) && writeCases(b) && writePageTables(b) && writeRoad(b) &&
-         writeLoaded(b);
+         writeRows(b, kDataFile) && writeRows(b, kObjectFile) && writeCases(b) && writePageTables(b) && writeRoad(b);
 }
 
 }  // namespace
