@@ -16,10 +16,42 @@ namespace {
 // longer field is simply enclosed.
 constexpr size_t kCsvFieldBuffer = 65536;
 
+// Whether the text holds the tag.
 bool holds(const char* p, size_t n, const char* tag, size_t tagLength) {
   if (tagLength == 0 || n < tagLength) return false;
-  if (tagLength == 1) return memchr(p, tag[0], n) != nullptr;
-  return std::string_view(p, n).find(std::string_view(tag, tagLength)) != std::string_view::npos;
+  const char* last = p + n - tagLength;
+  for (const char* q = p; q <= last; q++) {
+    q = static_cast<const char*>(memchr(q, tag[0], static_cast<size_t>(last - q) + 1));
+    if (!q) return false;
+    if (memcmp(q, tag, tagLength) == 0) return true;
+  }
+  return false;
+}
+
+// Every character the decoders of numbers, dates, times, floats, number
+// collections and hexadecimal (with the "C%d=" prefix) ever write; text of
+// stored characters and LOB references may hold any.
+constexpr std::string_view kCodedAlphabet = "0123456789ABCDEFILNUaefn+-.:=, ";
+
+bool isCodedText(ColumnTypeCode type) {
+  switch (decoderFor(type)) {
+    case ValueDecoder::kNone:
+    case ValueDecoder::kNumber:
+    case ValueDecoder::kDate:
+    case ValueDecoder::kTimestamp:
+    case ValueDecoder::kTimestampTz:
+    case ValueDecoder::kFloat:
+    case ValueDecoder::kNumberCollection:
+    case ValueDecoder::kHex:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Whether coded text can hold a byte of the tag.
+bool meetsCodedText(const char* tag, size_t length) {
+  return std::string_view(tag, length).find_first_of(kCodedAlphabet) != std::string_view::npos;
 }
 
 // Columns whose text may be empty while the value is not NULL: CHAR of
@@ -40,23 +72,14 @@ bool isCharacterText(ColumnTypeCode type) {
 
 // ---- text style -----------------------------------------------------
 
-TextFields::TextFields(Sink& data, const BlockContext& bc, ColumnCounts& tagged)
-    : data_(data), bc_(bc), tagged_(tagged), window_(data.capacity() / 4) {}
-
-Sink& TextFields::begin(uint32_t pos, ColumnTypeCode) {
-  pos_ = pos;
-  // Values up to the window stay in the buffer until end() has seen them.
-  if (window_) data_.reserve(window_);
-  start_ = data_.bytesWritten();
-  return data_;
+TextFields::TextFields(Sink& data, const BlockContext& bc, UnloadJob& job)
+    : data_(data), bc_(bc), tagged_(job.taggedValues), window_(data.capacity() / 4) {
+  const bool codedToo = meetsCodedText(bc.fieldTag, bc.fieldTagLen) || meetsCodedText(bc.recordTag, bc.recordTagLen);
+  for (unsigned code = 0; code < 256; code++)
+    checked_[code] = codedToo || !isCodedText(static_cast<ColumnTypeCode>(code));
 }
 
-void TextFields::value(Sink& out, const uint8_t* v, size_t length, const ColumnSpec& col, const BlockContext& bc) {
-  writeColumnValue(out, v, length, col, bc);
-}
-
-void TextFields::end(bool) {
-  if (pos_ == kRowAddressField) return;
+void TextFields::checkWritten() {
   const size_t n = static_cast<size_t>(std::min<uint64_t>(data_.bytesWritten() - start_, data_.buffered()));
   const char* text = data_.recent(n);
   if (holds(text, n, bc_.fieldTag, bc_.fieldTagLen) || holds(text, n, bc_.recordTag, bc_.recordTagLen))
@@ -70,16 +93,9 @@ CsvField::CsvField(Sink& data, const char* separator, size_t separatorLength)
       data_(data),
       separator_(separator),
       separatorLength_(separatorLength) {
-  for (unsigned char c : {'"', '\r', '\n'}) quoteByte_[c] = true;
-  if (separatorLength) quoteByte_[static_cast<unsigned char>(separator[0])] = true;
 }
 
 CsvField::~CsvField() { free(buffer()); }
-
-void CsvField::open() {
-  quoted_ = closing_ = nul_ = false;
-  start_ = bytesWritten();
-}
 
 bool CsvField::close(bool emptyAsQuotes) {
   const bool empty = bytesWritten() == start_;
@@ -94,13 +110,9 @@ bool CsvField::close(bool emptyAsQuotes) {
 }
 
 bool CsvField::needsQuotes(const char* p, size_t n) const {
-  for (size_t i = 0; i < n; i++) {
-    const unsigned char c = static_cast<unsigned char>(p[i]);
-    if (!quoteByte_[c]) continue;
-    if (c == '"' || c == '\r' || c == '\n') return true;
-    if (separatorLength_ <= n - i && memcmp(p + i, separator_, separatorLength_) == 0) return true;
-  }
-  return false;
+  for (char c : {'"', '\n', '\r'})
+    if (memchr(p, c, n)) return true;
+  return holds(p, n, separator_, separatorLength_);
 }
 
 void CsvField::writeQuoted(const char* p, size_t n) {
@@ -130,14 +142,14 @@ bool CsvField::emit(const char* p, size_t n) {
   return true;
 }
 
-CsvFields::CsvFields(Sink& data, const BlockContext& bc, ColumnCounts& nulValues)
-    : field_(data, bc.fieldTag, bc.fieldTagLen), nulValues_(nulValues) {}
-
-Sink& CsvFields::begin(uint32_t pos, ColumnTypeCode type) {
-  pos_ = pos;
-  text_ = isCharacterText(type);
-  field_.open();
-  return field_;
+CsvFields::CsvFields(Sink& data, const BlockContext& bc, UnloadJob& job)
+    : data_(data), field_(data, bc.fieldTag, bc.fieldTagLen), nulValues_(job.nulValues) {
+  const bool separatorInCoded = meetsCodedText(bc.fieldTag, bc.fieldTagLen);
+  for (unsigned code = 0; code < 256; code++) {
+    const ColumnTypeCode type = static_cast<ColumnTypeCode>(code);
+    straight_[code] = !separatorInCoded && isCodedText(type);
+    emptyText_[code] = isCharacterText(type);
+  }
 }
 
 // Values whose text form drops digits are written in full.
@@ -148,10 +160,6 @@ void CsvFields::value(Sink& out, const uint8_t* v, size_t length, const ColumnSp
     case ValueDecoder::kTimestampTz: return writeTimestampTzExactText(out, v, length);
     default: return writeColumnValue(out, v, length, col, bc);
   }
-}
-
-void CsvFields::end(bool present) {
-  if (field_.close(present && text_) && pos_ != kRowAddressField) nulValues_.note(pos_);
 }
 
 }  // namespace bex

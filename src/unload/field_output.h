@@ -1,15 +1,30 @@
 // How each value of a row reaches the data file. The row writer places the
-// field separators and record ends; a FieldOutput frames the values between
-// them. Text style writes a value as it is and counts the values holding the
-// field or record tag (the file would not load back as written); CSV style
-// encloses a value in double quotes when it holds the separator, a quote,
-// CR or LF, and doubles its quotes.
+// field separators and record ends; its field policy frames the values
+// between them. Text style (TextFields) writes a value as it is and counts
+// the values holding the field or record tag (the file would not load back
+// as written); CSV style (CsvFields) encloses a value in double quotes when
+// it holds the separator, a quote, CR or LF, and doubles its quotes.
+//
+// A policy is built on the data sink, the BlockContext (its tags) and the
+// job, and offers:
+//   Sink& begin(pos, type)  the value of column position pos starts (the row
+//                           address is kRowAddressField); its text goes to
+//                           the sink returned. A value split over row
+//                           pieces is begun once and ended once.
+//   void value(out, v, length, col, bc)  the text of a non-NULL value of a
+//                           column that is not a LOB
+//   void end(present)       the value begun last is complete; present: it
+//                           is not NULL
+//   kFillsRows              rows get a field for every position, also those
+//                           a row does not store (text style: only with a
+//                           LOB file open)
 #pragma once
 #include <cstdint>
 
 #include "base/block_context.h"
 #include "base/sink.h"
 #include "unload/column_counts.h"
+#include "unload/unload_job.h"
 #include "value/column_type.h"
 
 namespace bex {
@@ -17,37 +32,42 @@ namespace bex {
 // The position of the row address field, which no column owns.
 inline constexpr uint32_t kRowAddressField = UINT32_MAX;
 
-class FieldOutput {
+// Values as they are, each checked for the tags once written: the text of
+// stored characters and LOB references always, that of numbers, dates and
+// hexadecimal only when a tag holds one of their characters.
+class TextFields {
  public:
-  virtual ~FieldOutput() = default;
-  // Starts the value of column position pos (kRowAddressField for the row
-  // address) and returns where its text goes. A value split over row
-  // pieces is begun once and ended once.
-  virtual Sink& begin(uint32_t pos, ColumnTypeCode type) = 0;
-  // The text of a non-NULL value of a column that is not a LOB.
-  virtual void value(Sink& out, const uint8_t* v, size_t length, const ColumnSpec& col, const BlockContext& bc) = 0;
-  // Ends the value begun last; present: it is not NULL.
-  virtual void end(bool present) = 0;
-  // Rows that stop before the last column get empty fields up to it, so
-  // that every row has the same fields.
-  virtual bool fillsShortRows() const = 0;
-};
+  static constexpr bool kFillsRows = false;
 
-// Values as they are, each checked for the tags once written.
-class TextFields : public FieldOutput {
- public:
-  TextFields(Sink& data, const BlockContext& bc, ColumnCounts& tagged);
-  Sink& begin(uint32_t pos, ColumnTypeCode type) override;
-  void value(Sink& out, const uint8_t* v, size_t length, const ColumnSpec& col, const BlockContext& bc) override;
-  void end(bool present) override;
-  bool fillsShortRows() const override { return false; }
+  TextFields(Sink& data, const BlockContext& bc, UnloadJob& job);
+
+  Sink& begin(uint32_t pos, ColumnTypeCode type) {
+    check_ = pos != kRowAddressField && checked_[codeByte(type)];
+    if (check_) {
+      pos_ = pos;
+      // A value up to the window stays in the buffer until end() sees it.
+      data_.reserve(window_);
+      start_ = data_.bytesWritten();
+    }
+    return data_;
+  }
+  void value(Sink& out, const uint8_t* v, size_t length, const ColumnSpec& col, const BlockContext& bc) {
+    writeColumnValue(out, v, length, col, bc);
+  }
+  void end(bool) {
+    if (check_) checkWritten();
+  }
 
  private:
+  void checkWritten();
+
   Sink& data_;
   const BlockContext& bc_;
   ColumnCounts& tagged_;
-  size_t window_;  // room kept in the data sink's buffer before every value
-  uint32_t pos_ = kRowAddressField;
+  size_t window_;          // room kept in the data sink's buffer before every value
+  bool checked_[256];      // by type code: the text may hold a tag
+  bool check_ = false;     // the value begun last is checked
+  uint32_t pos_ = 0;
   uint64_t start_ = 0;
 };
 
@@ -61,7 +81,10 @@ class CsvField : public Sink {
   CsvField(const CsvField&) = delete;
   CsvField& operator=(const CsvField&) = delete;
 
-  void open();
+  void open() {
+    quoted_ = closing_ = nul_ = false;
+    start_ = bytesWritten();
+  }
   // Writes what is left of the field; an empty text as "" when
   // emptyAsQuotes (an empty string rather than NULL). True when the text
   // held a NUL byte.
@@ -77,7 +100,6 @@ class CsvField : public Sink {
   Sink& data_;
   const char* separator_;
   size_t separatorLength_;
-  bool quoteByte_[256] = {};  // bytes that may call for the quotes
   bool quoted_ = false;       // the opening quote is written
   bool closing_ = false;      // the pending bytes are the end of the text
   bool nul_ = false;
@@ -85,20 +107,37 @@ class CsvField : public Sink {
 };
 
 // RFC 4180 fields; BINARY_FLOAT, BINARY_DOUBLE and the fractions of
-// TIMESTAMPs in a text that reads back exactly.
-class CsvFields : public FieldOutput {
+// TIMESTAMPs in a text that reads back exactly. Numbers, dates and
+// hexadecimal go straight to the data file when the separator holds none
+// of their characters: they never need the quotes then.
+class CsvFields {
  public:
-  CsvFields(Sink& data, const BlockContext& bc, ColumnCounts& nulValues);
-  Sink& begin(uint32_t pos, ColumnTypeCode type) override;
-  void value(Sink& out, const uint8_t* v, size_t length, const ColumnSpec& col, const BlockContext& bc) override;
-  void end(bool present) override;
-  bool fillsShortRows() const override { return true; }
+  static constexpr bool kFillsRows = true;
+
+  CsvFields(Sink& data, const BlockContext& bc, UnloadJob& job);
+
+  Sink& begin(uint32_t pos, ColumnTypeCode type) {
+    direct_ = pos != kRowAddressField && straight_[codeByte(type)];
+    if (direct_) return data_;
+    pos_ = pos;
+    text_ = emptyText_[codeByte(type)];
+    field_.open();
+    return field_;
+  }
+  void value(Sink& out, const uint8_t* v, size_t length, const ColumnSpec& col, const BlockContext& bc);
+  void end(bool present) {
+    if (!direct_ && field_.close(present && text_) && pos_ != kRowAddressField) nulValues_.note(pos_);
+  }
 
  private:
+  Sink& data_;
   CsvField field_;
   ColumnCounts& nulValues_;
-  uint32_t pos_ = kRowAddressField;
-  bool text_ = false;  // the column holds character text: an empty value is ""
+  bool straight_[256];   // by type code: written straight to the data file
+  bool emptyText_[256];  // by type code: character text, an empty value is ""
+  bool direct_ = false;  // the value begun last goes straight to the data file
+  bool text_ = false;
+  uint32_t pos_ = 0;
 };
 
 }  // namespace bex

@@ -1,7 +1,6 @@
 #include "unload/output_format.h"
 
 #include <cstdio>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -34,8 +33,7 @@ class TextFormat : public OutputFormat {
     if (s.table && job_.outputName[0]) writeScripts(s);
     out_.open(job_.outputName, true, rc_.out);
     opened_ = out_.opened();
-    writer_.emplace(rc_.bc, job_, out_.data(), out_.lob(), rc_.out, job_.columns.count, opts_.rowAddress,
-                    fieldsFor(out_.data()));
+    writer_ = makeWriter(out_.data(), out_.lob());
     return true;
   }
   RowWriter& rowWriter() override { return *writer_; }
@@ -54,12 +52,14 @@ class TextFormat : public OutputFormat {
   // The tags of the BlockContext are the settings' (UNLOAD copied them);
   // false, after a message, when this format cannot write with them.
   virtual bool chooseTags() { return true; }
-  // How the values are framed; null: as text.
-  virtual FieldOutput* fieldsFor(Sink&) { return nullptr; }
+  virtual std::unique_ptr<RowWriter> makeWriter(Sink& data, LobFile& lob) {
+    return std::make_unique<TextRowWriter>(rc_.bc, job_, data, lob, rc_.out, job_.columns.count, opts_.rowAddress);
+  }
   virtual bool enclosesValues() const { return false; }
 
   RunContext& rc_;
   UnloadJob& job_;
+  const UnloadOptions opts_;
 
  private:
   void writeScripts(const UnloadSubject& s) {
@@ -81,9 +81,8 @@ class TextFormat : public OutputFormat {
     if (result == ScriptFile::kWriteFailed) rc_.out.printf("  Write error on %s, the file is incomplete!\n", name);
   }
 
-  const UnloadOptions opts_;
   UnloadOutput out_;
-  std::optional<TextRowWriter> writer_;
+  std::unique_ptr<RowWriter> writer_;
   bool opened_ = false;
   char syntax_[kGeneratedNameMax + 1] = "";
   char control_[kGeneratedNameMax + 1] = "";
@@ -115,11 +114,10 @@ class CsvFormat : public TextFormat {
     }
     return true;
   }
-  FieldOutput* fieldsFor(Sink& data) override { return &fields_.emplace(data, rc_.bc, job_.nulValues); }
+  std::unique_ptr<RowWriter> makeWriter(Sink& data, LobFile& lob) override {
+    return std::make_unique<CsvRowWriter>(rc_.bc, job_, data, lob, rc_.out, job_.columns.count, opts_.rowAddress);
+  }
   bool enclosesValues() const override { return true; }
-
- private:
-  std::optional<CsvFields> fields_;
 };
 
 // The export dump of one table: header and table start, the rows in their

@@ -15,8 +15,9 @@ void writeDecimal(Sink& out, uint64_t v) {
   out.write(buf + sizeof buf - n, n);
 }
 
-TextRowWriter::TextRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, LobFile& lob, Sink& console,
-                             uint32_t columnCount, bool rowAddress, FieldOutput* fields)
+template <class Fields>
+DelimitedRowWriter<Fields>::DelimitedRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, LobFile& lob,
+                                               Sink& console, uint32_t columnCount, bool rowAddress)
     : bc_(bc),
       job_(job),
       data_(data),
@@ -24,12 +25,11 @@ TextRowWriter::TextRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, LobFi
       console_(console),
       columnCount_(columnCount),
       rowAddress_(rowAddress),
-      textFields_(data, bc, job.taggedValues),
-      fields_(fields ? *fields : textFields_),
-      fillShortRows_(lob.sink || fields_.fillsShortRows()),
-      fillGaps_(fields_.fillsShortRows()) {}
+      fields_(data, bc, job),
+      fillShortRows_(lob.sink || Fields::kFillsRows) {}
 
-void TextRowWriter::fieldTag() {
+template <class Fields>
+void DelimitedRowWriter<Fields>::fieldTag() {
   if (bc_.fieldTagLen == 1)
     data_.put(bc_.fieldTag[0]);
   else
@@ -37,7 +37,8 @@ void TextRowWriter::fieldTag() {
   tagOwed_ = true;
 }
 
-void TextRowWriter::rowAddress(uint32_t rdba, uint32_t table, uint32_t slot) {
+template <class Fields>
+void DelimitedRowWriter<Fields>::rowAddress(uint32_t rdba, uint32_t table, uint32_t slot) {
   if (!rowAddress_) return;
   Sink& out = fields_.begin(kRowAddressField, ColumnTypeCode::kSkip);
   writeDecimal(out, rdba);
@@ -50,13 +51,18 @@ void TextRowWriter::rowAddress(uint32_t rdba, uint32_t table, uint32_t slot) {
   fieldTag();
 }
 
-void TextRowWriter::prefix(Sink& out, uint32_t pos) {
+namespace {
+
+void prefix(Sink& out, uint32_t pos) {
   out.put('C');
   writeDecimal(out, pos + 1);
   out.put('=');
 }
 
-void TextRowWriter::warnUnknown(const PieceRef& p, uint32_t pos, const ColumnRef& c) {
+}  // namespace
+
+template <class Fields>
+void DelimitedRowWriter<Fields>::warnUnknown(const PieceRef& p, uint32_t pos, const ColumnRef& c) {
   if (pos >= kMaxSegmentColumns || job_.unknownWarnings[pos] >= kMaxUnknownWarnings) return;
   job_.unknownWarnings[pos]++;
   console_.printf("Warnings : UNKNOWN column type %d at %u.%u.%u value 0x", static_cast<int>(pos + 1), p.rdba, p.table,
@@ -65,10 +71,11 @@ void TextRowWriter::warnUnknown(const PieceRef& p, uint32_t pos, const ColumnRef
   console_.put('\n');
 }
 
-void TextRowWriter::piece(const PieceRef& p) {
+template <class Fields>
+void DelimitedRowWriter<Fields>::piece(const PieceRef& p) {
   const ColumnList& cols = *p.cols;
   const uint32_t n = cols.count;
-  if (fillGaps_ && p.start > reached_ && !open_) {
+  if (Fields::kFillsRows && p.start > reached_ && !open_) {
     emptyFields(reached_, p.start);
     if (fieldsWritten_ && !tagOwed_) fieldTag();
   }
@@ -106,18 +113,23 @@ void TextRowWriter::piece(const PieceRef& p) {
   if (!p.lastContinues && fieldsWritten_ && !tagOwed_) fieldTag();
 }
 
-void TextRowWriter::endField() {
+template <class Fields>
+void DelimitedRowWriter<Fields>::endField() {
   if (!open_) return;
   fields_.end(openPresent_);
   open_ = nullptr;
   openPresent_ = false;
 }
 
-void TextRowWriter::endRowEarly(uint32_t reached) { endRow(reached); }
+template <class Fields>
+void DelimitedRowWriter<Fields>::endRowEarly(uint32_t reached) {
+  endRow(reached);
+}
 
 // The fields of positions a row does not store: empty, or the reference
 // of a NULL LOB.
-void TextRowWriter::emptyFields(uint32_t from, uint32_t to) {
+template <class Fields>
+void DelimitedRowWriter<Fields>::emptyFields(uint32_t from, uint32_t to) {
   for (uint32_t pos = from; pos < to; pos++) {
     const ColumnSpec& cs = job_.column(pos);
     if (cs.type == ColumnTypeCode::kSkip) continue;
@@ -130,12 +142,16 @@ void TextRowWriter::emptyFields(uint32_t from, uint32_t to) {
   }
 }
 
-void TextRowWriter::endRow(uint32_t reached) {
+template <class Fields>
+void DelimitedRowWriter<Fields>::endRow(uint32_t reached) {
   endField();
   if (fillShortRows_) emptyFields(reached, columnCount_);
   data_.write(bc_.recordTag, bc_.recordTagLen);
   fieldsWritten_ = tagOwed_ = false;
   reached_ = 0;
 }
+
+template class DelimitedRowWriter<TextFields>;
+template class DelimitedRowWriter<CsvFields>;
 
 }  // namespace bex

@@ -10,9 +10,9 @@
 // fields of the control file. A field tag is never written twice for one
 // field: a row that breaks off after a tag, or that starts with missing
 // positions, still gets exactly one tag between fields. Each value is
-// framed by a FieldOutput: text style's own, or the one the format gives
-// (CSV); a format whose fields fill short rows always pads them, and also
-// gives the positions a row skips between its pieces their fields.
+// framed by the field policy (field_output.h): text style's or CSV's; CSV
+// rows always get every field, also for the positions a row skips between
+// its pieces.
 #pragma once
 #include <cstdint>
 
@@ -25,13 +25,13 @@
 
 namespace bex {
 
-class TextRowWriter : public RowWriter {
+template <class Fields>
+class DelimitedRowWriter : public RowWriter {
  public:
   // columnCount: the positions a row has (the table's column count);
-  // rowAddress: rows start with their address column (ROW_ADDRESS);
-  // fields: how values are framed (null: as text style frames them).
-  TextRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, LobFile& lob, Sink& console, uint32_t columnCount,
-                bool rowAddress, FieldOutput* fields = nullptr);
+  // rowAddress: rows start with their address column (ROW_ADDRESS).
+  DelimitedRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, LobFile& lob, Sink& console,
+                     uint32_t columnCount, bool rowAddress);
 
   void rowAddress(uint32_t rdba, uint32_t table, uint32_t slot) override;
   void piece(const PieceRef& p) override;
@@ -43,7 +43,6 @@ class TextRowWriter : public RowWriter {
   void emptyFields(uint32_t from, uint32_t to);
   void endRow(uint32_t reached);
   void warnUnknown(const PieceRef& p, uint32_t pos, const ColumnRef& c);
-  void prefix(Sink& out, uint32_t pos);
 
   BlockContext& bc_;
   UnloadJob& job_;
@@ -52,16 +51,19 @@ class TextRowWriter : public RowWriter {
   Sink& console_;
   uint32_t columnCount_;
   bool rowAddress_;
-  TextFields textFields_;
-  FieldOutput& fields_;
+  Fields fields_;
   bool fillShortRows_;
-  bool fillGaps_;               // positions skipped between pieces get fields too
   uint32_t reached_ = 0;        // the position the row has reached
   Sink* open_ = nullptr;        // the value going on in the next piece
   bool openPresent_ = false;    // something of it was not NULL
   bool fieldsWritten_ = false;  // something of this row is written
   bool tagOwed_ = false;        // the last thing written is a field tag
 };
+
+using TextRowWriter = DelimitedRowWriter<TextFields>;
+using CsvRowWriter = DelimitedRowWriter<CsvFields>;
+extern template class DelimitedRowWriter<TextFields>;
+extern template class DelimitedRowWriter<CsvFields>;
 
 // Appends the decimal digits of v.
 void writeDecimal(Sink& out, uint64_t v);

@@ -30,9 +30,8 @@ struct Rows {
   std::unique_ptr<UnloadJob> job = std::make_unique<UnloadJob>();
   StringSink data, console, lobData;
   LobFile lob;
-  std::unique_ptr<TextRowWriter> writer;
+  std::unique_ptr<RowWriter> writer;
   std::unique_ptr<LobReader> reader;
-  std::unique_ptr<CsvFields> csv;
 
   Rows() {
     bc.blockSize = kBlock;
@@ -52,7 +51,7 @@ struct Rows {
       lob.sink = &lobData;
       strcpy(lob.name, "t.LOB");
     }
-    writer = std::make_unique<TextRowWriter>(bc, *job, data, lob, console, job->columns.count, true, csv.get());
+    writer = std::make_unique<TextRowWriter>(bc, *job, data, lob, console, job->columns.count, true);
   }
   // CSV fields: "," (unless a separator is given) and a line feed.
   void openCsv(bool withLob, const std::string& separator = ",") {
@@ -60,8 +59,8 @@ struct Rows {
     bc.fieldTagLen = static_cast<uint16_t>(separator.size());
     memcpy(bc.recordTag, "\n", 1);
     bc.recordTagLen = 1;
-    csv = std::make_unique<CsvFields>(data, bc, job->nulValues);
-    open(withLob);
+    if (withLob) open(true);  // the LOB file
+    writer = std::make_unique<CsvRowWriter>(bc, *job, data, lob, console, job->columns.count, true);
   }
   ColumnRef value(const std::string& s) {
     ColumnRef c{static_cast<uint16_t>(next), static_cast<uint16_t>(s.size())};
