@@ -98,6 +98,7 @@ void asmSet(RunContext& rc) {
   Sink& out = rc.out;
   CommandLine& cl = rc.cmd;
   if (!cl.nextToken()) {
+    out.noteError();
     out.write(" Valid options ORACLE_BLOCK BLOCK_SIZE, AU_SIZE, F1B1_DISK, F1B1_AU\n");
     return;
   }
@@ -105,7 +106,7 @@ void asmSet(RunContext& rc) {
   copyToken(cl.token(), option, kNameTokenMax);
   bool hasValue = cl.nextToken() > 0;
   uint64_t v = hasValue ? tokenNumberHex(cl.token()) : 0;
-  auto invalid = [&](const char* what) { out.printf("  %s can only be %s\n", option, what); };
+  auto invalid = [&](const char* what) { out.error("  %s can only be %s\n", option, what); };
   bool remap = false;
   if (keywordMatch(option, "BLOCK_SIZE")) {
     if (hasValue && (!powerOfTwo(v) || v < 512 || v > 32768 || v > g.auSize))
@@ -141,7 +142,7 @@ void asmSet(RunContext& rc) {
     if (hasValue) g.f1b1Au = static_cast<uint32_t>(v), remap = true;
     out.printf(" F1B1_AU = %d\n", static_cast<int>(g.f1b1Au));
   } else {
-    out.write(" Invalid option to set.\n");
+    out.error(" Invalid option to set.\n");
   }
   allocateBuffers(g);
   if (remap) {
@@ -328,7 +329,7 @@ struct FileListing : DirectoryAus {
 void asmFile(AsmDiskGroup& g, const AsmOptions& o, Sink& out) {
   std::unique_ptr<uint8_t[]> entry;
   if (!readDirectory(g, g.fileDir, o, entry)) {
-    out.write("  The file directory cannot be read.\n");
+    out.error("  The file directory cannot be read.\n");
     return;
   }
   out.write("    file  disk       au blk     size flag type alias0,alias1              \n");
@@ -375,7 +376,7 @@ struct AliasListing : DirectoryAus {
 void asmAlias(AsmDiskGroup& g, const AsmOptions& o, Sink& out) {
   std::unique_ptr<uint8_t[]> entry;
   if (!readDirectory(g, g.aliasDir, o, entry)) {
-    out.write("  The alias directory cannot be read.\n");
+    out.error("  The alias directory cannot be read.\n");
     return;
   }
   AsmMeta e{entry.get(), g.blockSize};
@@ -481,7 +482,7 @@ void asmDump(AsmFile& f, uint64_t block, Sink& out) {
   uint32_t bs = f.group.oracleBlock;
   std::unique_ptr<uint8_t[]> buf(new uint8_t[bs]);
   if (!ReadAsmFileRange(f, block * bs, buf.get(), bs)) {
-    out.write("  Read Error\n");
+    out.error("  Read Error\n");
     return;
   }
   hexDump(out, buf.get(), bs);
@@ -491,7 +492,7 @@ void asmDump(AsmFile& f, uint64_t block, Sink& out) {
 // when it cannot be.
 int createCopy(const char* to, Sink& out) {
   int fd = to[0] ? open(to, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666) : -1;
-  if (fd < 0) out.printf("  Cannot create %s\n", to[0] ? to : "(no TO file)");
+  if (fd < 0) out.error("  Cannot create %s\n", to[0] ? to : "(no TO file)");
   return fd;
 }
 
@@ -508,7 +509,7 @@ bool writeAll(int fd, const uint8_t* p, size_t n) {
 // Closes a copy; says so when it could not be written whole.
 void closeCopy(int fd, const char* to, bool ok, Sink& out) {
   if (close(fd) != 0) ok = false;
-  if (!ok) out.printf("  Write error on %s, the copy is incomplete!\n", to);
+  if (!ok) out.error("  Write error on %s, the copy is incomplete!\n", to);
 }
 
 void reportZeroed(uint64_t aus, Sink& out) {
@@ -572,7 +573,7 @@ struct MapSlot {
 void asmCopyMap(AsmDiskGroup& g, uint32_t n, const char* mapName, const char* to, Sink& out) {
   FILE* map = fopen(mapName, "r");
   if (!map) {
-    out.printf("  Cannot open map file %s\n", mapName);
+    out.error("  Cannot open map file %s\n", mapName);
     return;
   }
   AsmPlace place;
@@ -637,7 +638,7 @@ void asmCopyMap(AsmDiskGroup& g, uint32_t n, const char* mapName, const char* to
   }
   fclose(map);
   closeCopy(dest, to, ok, out);
-  if (lines == 0) out.printf("  The map file %s names no extent of file %u.\n", mapName, n);
+  if (lines == 0) out.error("  The map file %s names no extent of file %u.\n", mapName, n);
   reportZeroed(zeroed, out);
 }
 
@@ -683,7 +684,7 @@ void cmdAsm(RunContext& rc) {
     for (int i = 0; i < kNone; i++)
       if (keywordMatch(cl.token(), kSubs[i])) sub = static_cast<Sub>(i);
   if (sub == kNone) {
-    out.write("Invalid command, run ASM HELP for command list\n");
+    out.error("Invalid command, run ASM HELP for command list\n");
     return;
   }
   if (sub == kHelp) return printHelp(out);
@@ -705,7 +706,7 @@ void cmdAsm(RunContext& rc) {
     Sink& dest = to.sink();
     auto needFile = [&]() -> std::unique_ptr<AsmFile> {
       std::unique_ptr<AsmFile> f = o.file <= UINT32_MAX ? OpenAsmFile(g, n, hintOf(o)) : nullptr;
-      if (!f) out.printf("  ASM file %u not found.\n", n);
+      if (!f) out.error("  ASM file %u not found.\n", n);
       return f;
     };
     switch (sub) {
@@ -724,7 +725,7 @@ void cmdAsm(RunContext& rc) {
       case kFmap: {
         AsmPlace place = hintOf(o);
         if (n != 0 && FindFileEntry(g, place, n)) asmFmap(g, n, place, dest);
-        else out.printf("  ASM file %u not found.\n", n);
+        else out.error("  ASM file %u not found.\n", n);
         break;
       }
       case kFmap2: if (auto f = needFile()) asmFmap2(*f, o.offset, dest); break;

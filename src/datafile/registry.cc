@@ -132,7 +132,7 @@ void openSlots(DataFileRegistry& reg, AsmContext& asmGroup, Sink& out) {
       continue;
     }
     f.source = FileSource::open(f.path);
-    if (!f.source) out.printf("Cannot open file : %s \n", f.path);
+    if (!f.source) out.error("Cannot open file : %s \n", f.path);
   }
 }
 

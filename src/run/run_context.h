@@ -15,6 +15,8 @@
 #include "lob/lob_reader.h"
 #include "base/block_context.h"
 #include "base/cmdline.h"
+#include "base/progress.h"
+#include "base/recovery_report.h"
 #include "base/sink.h"
 #include "value/charset.h"
 
@@ -74,6 +76,8 @@ struct RunContext {
 
   FILE* unloadLog = nullptr;
   StatementState statement;
+  Progress progress;      // of the command running; drawn where main says
+  RecoveryReport report;  // BEXREPORT.JSONL in dictDir
 
   // Releases the block buffer and allocates one of the new size; empties
   // the read caches.

@@ -79,6 +79,7 @@ void cmdLog(RunContext& rc) {
   copyToken(cl.token(), name, kFileNameMax);
   if (rc.unloadLog) fclose(rc.unloadLog);
   rc.unloadLog = name[0] == '+' ? fopen(name + 1, "a+") : fopen(name, "w+");
+  if (!rc.unloadLog) rc.out.noteError();  // silent, as ever, but a failure
 }
 
 void cmdList(RunContext& rc) { cmdListDictionary(rc); }

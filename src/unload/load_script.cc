@@ -146,17 +146,18 @@ void cmdLoad(RunContext& rc) {
     table = keywordMatch(cl.token(), "TABLE");
   }
   if ((!script && !table) || !cl.nextToken()) {
+    rc.out.noteError();
     rc.out.write("  LOAD TABLE username\n  LOAD SCRIPT filename\n");
     return;
   }
   if (table) {
-    rc.out.write("  LOAD TABLE is not available in this build.\n");
+    rc.out.error("  LOAD TABLE is not available in this build.\n");
     return;
   }
   char path[kFileNameMax + 1];
   copyToken(cl.token(), path, kFileNameMax);
   if (!writeLoadBatch(path)) {
-    rc.out.printf("  Cannot create file %s!\n", path);
+    rc.out.error("  Cannot create file %s!\n", path);
     return;
   }
   std::string twin = loadShellName(path);

@@ -4,6 +4,7 @@
 #include "block/index_block.h"
 #include "block/row_piece.h"
 #include "datafile/block_reader.h"
+#include "base/recovery_report.h"
 #include "unload/chain_guard.h"
 
 namespace bex {
@@ -14,19 +15,6 @@ constexpr uint16_t kItlCommitted = kItlFlagC | kItlFlagU;
 constexpr uint8_t kIndexEntryDeleted = 0x01;
 
 BlockView viewOf(const BlockContext& bc, const uint8_t* block) { return BlockView{block, bc.blockSize, bc.byteOrder}; }
-
-// The block check and the SKIP list, with their messages.
-bool blockAccepted(RowWalk& w, uint32_t rdba) {
-  if (IsBadBlock(w.bc)) {
-    w.console.printf("Block check failured at RDBA=0x%08x=%u\n", rdba, rdba);
-    return false;
-  }
-  if (IsSkippedBlock(w.bc)) {
-    w.console.printf("Block skipped at RDBA=0x%08x=%u\n", rdba, rdba);
-    return false;
-  }
-  return true;
-}
 
 // COMMITED_ONLY: a row locked by an ITL entry counts when that entry's flag
 // word says committed (C) or upper bound committed (U).
@@ -72,6 +60,48 @@ uint32_t usablePiece(RowWalk& w, const BlockView& v, const DataHeader& h, uint32
 // A chained piece must be a row of the walked table in its block.
 bool holdsRow(const BlockView& v, const DataHeader& h, uint32_t table, uint32_t slot) {
   return classifyEntry(v, h, rowDirEntry(v, h, table, slot)) == Entry::kPiece;
+}
+
+// Rows a block holds: row-directory entries leading to a row head (the
+// entries of an index leaf block).
+uint64_t rowsHeld(const BlockView& v) {
+  if (blockType(v) != BlockType::kTransData) return 0;
+  if (txnTyp(v) == kTypIndex) return readIndexHeader(v).kdxconro;
+  const DataHeader h = readDataHeader(v);
+  uint64_t rows = 0;
+  for (uint32_t table = 0; table < h.ntab; table++) {
+    const uint32_t n = tableRowCount(v, h, table);
+    for (uint32_t slot = 0; slot < n; slot++) {
+      const uint16_t o = rowDirEntry(v, h, table, slot);
+      if (classifyEntry(v, h, o) == Entry::kPiece && (v.u8(h.hdsz + o) & kRowH)) rows++;
+    }
+  }
+  return rows;
+}
+
+// The block check and the SKIP list, with their messages; what they pass
+// over goes into the recovery report.
+bool blockAccepted(RowWalk& w, uint32_t rdba) {
+  ReportEntry* report = w.bc.report;
+  if (IsBadBlock(w.bc)) {
+    w.console.printf("Block check failured at RDBA=0x%08x=%u\n", rdba, rdba);
+    if (report) report->rejected.addRdba(rdba, w.bc.bigfile);
+    return false;
+  }
+  if (IsSkippedBlock(w.bc)) {
+    w.console.printf("Block skipped at RDBA=0x%08x=%u\n", rdba, rdba);
+    if (report) {
+      report->skipped.addRdba(rdba, w.bc.bigfile);
+      report->rowsSkipped += rowsHeld(viewOf(w.bc, w.bc.block));
+    }
+    return false;
+  }
+  return true;
+}
+
+// A row whose chain ended before the row did.
+void noteChainCut(const RowWalk& w) {
+  if (w.bc.report) w.bc.report->chainsCut++;
 }
 
 void parsePieceOf(const BlockView& v, const DataHeader& h, uint32_t table, uint32_t slot, ColumnList& cols) {
@@ -179,6 +209,7 @@ void followRowChain(RowWalk& w, const BlockView& walked, RowAddress next, uint32
     next = r.next;
   }
   carryCounters(w.bc, cur.bc);
+  noteChainCut(w);
   w.writer.endRowEarly(reached);
 }
 
@@ -246,6 +277,7 @@ void followOverflow(RowWalk& w, uint32_t walkedRdba, RowAddress next, uint32_t r
     next = r.next;
   }
   carryCounters(w.bc, cur.bc);
+  noteChainCut(w);
   w.writer.endRowEarly(reached);
 }
 

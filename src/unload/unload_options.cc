@@ -142,13 +142,13 @@ bool parseUnloadOptions(CommandLine& cl, UnloadJob& job, UnloadOptions& opts, Si
     std::string_view word = cl.token();
     const OptionWord* o = findOption(word);
     if (!o) {
-      out.printf("  Unknown UNLOAD option %.*s ignored.\n", static_cast<int>(word.size()), word.data());
+      out.error("  Unknown UNLOAD option %.*s ignored.\n", static_cast<int>(word.size()), word.data());
       continue;
     }
     if (!cl.nextToken()) break;
     std::string_view v = cl.token();
     if (v.size() > o->maxLength) {
-      out.printf("  Value of %s is too long (at most %u characters)!\n", o->word, o->maxLength);
+      out.error("  Value of %s is too long (at most %u characters)!\n", o->word, o->maxLength);
       return false;
     }
     applyOption(o->opt, v, job, opts);
@@ -162,7 +162,7 @@ bool parseUnloadOptions(CommandLine& cl, UnloadJob& job, UnloadOptions& opts, Si
         if (!cl.nextToken()) return true;
         v = cl.token();
         if (v.size() > o->maxLength) {
-          out.printf("  Value of %s is too long (at most %u characters)!\n", o->word, o->maxLength);
+          out.error("  Value of %s is too long (at most %u characters)!\n", o->word, o->maxLength);
           return false;
         }
         applyOption(o->opt, v, job, opts);
@@ -203,6 +203,7 @@ bool splitTableName(const char* arg, UnloadJob& job) {
 }
 
 void printUnloadUsage(Sink& out) {
+  out.noteError();
   out.write(
       "  UNLOAD TABLE user.tablename [LIMIT rows] [LOB colid.fid.blockid] [TO filename]\n"
       "  UNLOAD OBJECT objd [LIMIT rows] [CLUSTER clusterid] [LOB colid.fid.blockid]\n"
