@@ -50,11 +50,14 @@ const char kUsage[] =
     "and dictionary bootstrap appends a JSON line to BEXDICT/BEXREPORT.JSONL;\n"
     "REPORT [TO file.html] turns it into a page.\n";
 
-// The statements of one -e argument as a script: ";" ends a statement.
+// The statements of one -e argument as a script: ";" ends a statement
+// (and the blanks after it go with it).
 FILE* statementStream(const char* text, std::string& storage) {
   for (const char* p = text; *p; p++) {
     storage += *p;
-    if (*p == ';') storage += '\n';
+    if (*p != ';') continue;
+    storage += '\n';
+    while (p[1] == ' ' || p[1] == '\t') p++;
   }
   storage += '\n';
   return fmemopen(storage.data(), storage.size(), "r");

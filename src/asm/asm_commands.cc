@@ -14,6 +14,7 @@
 #include "base/clock.h"
 #include "base/cmdline.h"
 #include "base/file_or_console.h"
+#include "base/progress.h"
 #include "block/hex_dump.h"
 #include "run/run_context.h"
 
@@ -543,7 +544,7 @@ bool copyPiece(AsmFile& f, uint64_t pos, size_t n, int dest, uint8_t* buf, uint6
 
 // COPY: the file extent by extent, its unreadable AUs as zeros, as long
 // as its size (or its map, when that ends first).
-void asmCopy(AsmFile& f, const char* to, Sink& out) {
+void asmCopy(AsmFile& f, const char* to, Sink& out, Progress& progress) {
   AsmDiskGroup& g = f.group;
   uint64_t length = f.length;
   if (f.size > length)
@@ -556,7 +557,9 @@ void asmCopy(AsmFile& f, const char* to, Sink& out) {
   g.au[1].au = kAsmNoAu;
   uint64_t zeroed = 0;
   bool ok = true;
-  for (uint64_t pos = 0; pos < length && ok; pos += g.auSize)
+  progress.begin("ASM COPY", g.auSize, "AUs", false);
+  progress.expect((length + g.auSize - 1) / g.auSize);
+  for (uint64_t pos = 0; pos < length && ok; pos += g.auSize, progress.advance(1))
     ok = copyPiece(f, pos, static_cast<size_t>(std::min<uint64_t>(g.auSize, length - pos)), dest, buf, zeroed);
   closeCopy(dest, to, ok, out);
   reportZeroed(zeroed, out);
@@ -570,7 +573,7 @@ struct MapSlot {
 // COPY ... MAP: the extents of the file as a map file (SCAN's lines: file,
 // extent, disk, AU) names them, in passes of 1024 extents; extents the map
 // does not name are zeros. Several lines for one extent are its copies.
-void asmCopyMap(AsmDiskGroup& g, uint32_t n, const char* mapName, const char* to, Sink& out) {
+void asmCopyMap(AsmDiskGroup& g, uint32_t n, const char* mapName, const char* to, Sink& out, Progress& progress) {
   FILE* map = fopen(mapName, "r");
   if (!map) {
     out.error("  Cannot open map file %s\n", mapName);
@@ -595,6 +598,8 @@ void asmCopyMap(AsmDiskGroup& g, uint32_t n, const char* mapName, const char* to
   g.au[1].au = kAsmNoAu;
   uint64_t base = 0, pos = 0, zeroed = 0, lines = 0;
   bool ok = true, more = true;
+  progress.begin("ASM COPY", g.auSize, "AUs", false);
+  progress.expect((size + g.auSize - 1) / g.auSize);
   char line[256];
   while (more && ok) {
     more = false;
@@ -632,6 +637,7 @@ void asmCopyMap(AsmDiskGroup& g, uint32_t n, const char* mapName, const char* to
           zeroed++;
         }
         ok = writeAll(dest, buf, want);
+        progress.advance(1);
       }
     }
     base += kAsmWindow;
@@ -642,7 +648,7 @@ void asmCopyMap(AsmDiskGroup& g, uint32_t n, const char* mapName, const char* to
   reportZeroed(zeroed, out);
 }
 
-void asmScopy(AsmFile& f, const char* to, Sink& out) {
+void asmScopy(AsmFile& f, const char* to, Sink& out, Progress& progress) {
   AsmDiskGroup& g = f.group;
   int dest = createCopy(to, out);
   if (dest < 0) return;
@@ -651,7 +657,9 @@ void asmScopy(AsmFile& f, const char* to, Sink& out) {
   g.au[1].au = kAsmNoAu;
   bool ok = true;
   uint64_t pos = 0;
-  for (uint64_t s = 0; ok && (f.size == 0 || pos < f.size); s++, pos += g.stripSize) {
+  progress.begin("ASM SCOPY", g.stripSize, "stripes", false);
+  progress.expect((f.size + g.stripSize - 1) / g.stripSize);
+  for (uint64_t s = 0; ok && (f.size == 0 || pos < f.size); s++, pos += g.stripSize, progress.advance(1)) {
     if (!ReadAsmFileRange(f, stripeOffset(g, s), buf, g.stripSize)) {
       if (f.size) out.printf("  Stripe %llu cannot be read; the copy ends at byte %llu.\n",
                              static_cast<unsigned long long>(s), static_cast<unsigned long long>(pos));
@@ -731,10 +739,10 @@ void cmdAsm(RunContext& rc) {
       case kFmap2: if (auto f = needFile()) asmFmap2(*f, o.offset, dest); break;
       case kDump: if (auto f = needFile()) asmDump(*f, o.offset, dest); break;
       case kCopy:
-        if (o.map[0]) asmCopyMap(g, n, o.map, o.to, out);
-        else if (auto f = needFile()) asmCopy(*f, o.to, out);
+        if (o.map[0]) asmCopyMap(g, n, o.map, o.to, out, rc.progress);
+        else if (auto f = needFile()) asmCopy(*f, o.to, out, rc.progress);
         break;
-      case kScopy: if (auto f = needFile()) asmScopy(*f, o.to, out); break;
+      case kScopy: if (auto f = needFile()) asmScopy(*f, o.to, out, rc.progress); break;
       default: break;
     }
     dest.flush();

@@ -5,6 +5,7 @@
 #include "datafile/commands.h"
 #include "dict/dict_commands.h"
 #include "rowid/rowid.h"
+#include "report/report_page.h"
 #include "scan/scan_commands.h"
 #include "scan/table_guess.h"
 #include "base/cmdline.h"
@@ -43,6 +44,7 @@ const CommandEntry kCommandTable[] = {
     {"EXIT", cmdExit},
     {"HELP", cmdHelp},
     {"ASM", cmdAsm},
+    {"REPORT", cmdReport},
     {nullptr, nullptr},
 };
 
