@@ -48,6 +48,7 @@ void rangesField(std::string& out, const char* name, const BlockRanges& r) {
     field(out, "file", r.range[i].file);
     field(out, "block", r.range[i].first);
     field(out, "count", r.range[i].count);
+    if (r.range[i].objd) field(out, "objd", r.range[i].objd);
     out += '}';
   }
   out += "],\"all_listed\":";
@@ -116,7 +117,7 @@ size_t utf8Length(std::string_view s, size_t i) {
 
 }  // namespace
 
-void BlockRanges::add(uint32_t file, uint32_t first, uint32_t count) {
+void BlockRanges::add(uint32_t file, uint32_t first, uint32_t count, uint32_t objd) {
   if (count == 0) return;
   // The same blocks again (a chain back into them, a second walk of a
   // cluster) are not counted twice.
@@ -125,13 +126,13 @@ void BlockRanges::add(uint32_t file, uint32_t first, uint32_t count) {
   blocks += count;
   if (kept > 0) {
     Range& last = range[kept - 1];
-    if (last.file == file && last.first + last.count == first) {
+    if (last.file == file && last.objd == objd && last.first + last.count == first) {
       last.count += count;
       return;
     }
   }
   if (kept < kKept)
-    range[kept++] = Range{file, first, count};
+    range[kept++] = Range{file, first, count, objd};
   else
     cut = true;
 }
@@ -139,7 +140,7 @@ void BlockRanges::add(uint32_t file, uint32_t first, uint32_t count) {
 void BlockRanges::addAll(const BlockRanges& other) {
   uint64_t listed = 0;
   for (uint32_t i = 0; i < other.kept; i++) {
-    add(other.range[i].file, other.range[i].first, other.range[i].count);
+    add(other.range[i].file, other.range[i].first, other.range[i].count, other.range[i].objd);
     listed += other.range[i].count;
   }
   blocks += other.blocks - listed;  // those the other could not keep
@@ -198,6 +199,7 @@ std::string reportLine(const ReportEntry& e, std::string_view statement, bool fa
   rangesField(out, "blocks_skipped", e.skipped);
   rangesField(out, "blocks_unreadable", e.unreadable);
   field(out, "rows_skipped", e.rowsSkipped);
+  field(out, "rows_rejected", e.rowsRejected);
   field(out, "chains_cut", e.chainsCut);
   key(out, "damage");
   out += '{';
@@ -223,7 +225,7 @@ void RecoveryReport::begin(const char* kind) {
   e.kind = kind;
   e.owner.clear(), e.table.clear(), e.partition.clear();
   e.objd = 0;
-  e.rows = e.lobValues = e.lobErrors = e.blocksRead = e.rowsSkipped = e.chainsCut = 0;
+  e.rows = e.lobValues = e.lobErrors = e.blocksRead = e.rowsSkipped = e.rowsRejected = e.chainsCut = 0;
   e.rejected.clear(), e.skipped.clear(), e.unreadable.clear();
   e.damage.clear(), e.files.clear(), e.tables.clear(), e.dataFiles.clear();
   clock_gettime(CLOCK_REALTIME, &e.start);

@@ -20,13 +20,14 @@
 
 namespace bex {
 
-// Runs of block addresses (file, first block, count); an address that
-// follows the last run lengthens it. The first kKept runs are kept, the
-// rest only counted.
+// Runs of block addresses (file, first block, count, and the data object
+// the blocks claim to be of where that is known); an address that follows
+// the last run, claiming the same object, lengthens it. The first kKept
+// runs are kept, the rest only counted.
 struct BlockRanges {
   static constexpr uint32_t kKept = 1000;
   struct Range {
-    uint32_t file, first, count;
+    uint32_t file, first, count, objd;
   };
 
   uint64_t blocks = 0;  // every block added
@@ -34,7 +35,7 @@ struct BlockRanges {
   bool cut = false;  // runs beyond kKept were not kept
   Range range[kKept];
 
-  void add(uint32_t file, uint32_t first, uint32_t count = 1);
+  void add(uint32_t file, uint32_t first, uint32_t count = 1, uint32_t objd = 0);
   // An rdba as the walkers read it (with BIGFILE the block number alone).
   void addRdba(uint32_t rdba, bool bigfile) {
     if (bigfile)
@@ -75,6 +76,7 @@ struct ReportEntry {
   uint64_t lobErrors = 0;
   uint64_t blocksRead = 0;
   uint64_t rowsSkipped = 0;  // rows of blocks on the SKIP list
+  uint64_t rowsRejected = 0;  // rows the rejected blocks hold by their own row directory
   uint64_t chainsCut = 0;    // rows whose chain ended before the row did
   BlockRanges rejected;      // failing the block check (CORRUPT list, checksum)
   BlockRanges skipped;       // on the SKIP list

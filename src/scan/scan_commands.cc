@@ -213,6 +213,7 @@ class WorkerNotes {
     for (unsigned w = 0; w < kScanWorkers; w++) {
       if (bc.report) {
         bc.report->rejected.addAll(tallies_[w].rejected);
+        bc.report->rowsRejected += tallies_[w].rowsRejected;
         bc.report->unreadable.addAll(tallies_[w].unreadable);
       }
       if (bc.blockMap) bc.blockMap->take(maps_[w]);
@@ -290,7 +291,8 @@ void cmdScan(RunContext& rc) {
   if (sub == kTable && !fileExists(rc.dictDir.file("BEXEXT.TXT"))) return;
   printDateLine(out);
   BlockMap map;
-  if (sub == kDatabase || sub == kParallel) beginDatabaseScan(rc, sub == kDatabase ? "SCAN DATABASE" : "SCAN PARALLELDB", map);
+  const bool wholeDatabase = sub == kDatabase || sub == kParallel;
+  if (wholeDatabase) beginDatabaseScan(rc, sub == kDatabase ? "SCAN DATABASE" : "SCAN PARALLELDB", map);
   if (sub == kDatabase) {
     ScanResult r = scanDatabase(rc.bc, rc.dictDir);
     rebuildMaps(rc);
@@ -306,7 +308,7 @@ void cmdScan(RunContext& rc) {
     scanParallel(rc.bc, rc.dictDir, out);
     rebuildMaps(rc);
   }
-  if (sub == kDatabase || sub == kParallel) {
+  if (wholeDatabase) {
     endDatabaseScan(rc, map);
   } else if (sub == kMap) {
     rebuildMaps(rc);

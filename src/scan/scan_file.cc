@@ -1,5 +1,6 @@
 #include "scan/scan_file.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "block/block_header.h"
@@ -95,24 +96,25 @@ class RunWriter {
   LobRun lobRun_;
 };
 
-// What the block map calls the block: its class and the object it names.
+// What the block map calls the block: its class and the object it names
+// (a block failing the checksum is of the object its header claims).
 BlockClass classOf(const BlockView& v, bool bad, uint32_t& objd) {
   objd = 0;
-  if (bad) return BlockClass::kChecksum;
+  BlockClass c = BlockClass::kOther;
   const BlockType type = blockType(v);
   if (type == BlockType::kTransData) {
     objd = txnSegObj(v);
-    return txnTyp(v) == kTypIndex ? BlockClass::kIndex : BlockClass::kTable;
-  }
-  if (isLobBlock(type)) {
+    c = txnTyp(v) == kTypIndex ? BlockClass::kIndex : BlockClass::kTable;
+  } else if (isLobBlock(type)) {
     objd = readLobBlockHeader(v).objd;
-    return BlockClass::kLob;
-  }
-  if (isSegmentHeader(type)) {
+    c = BlockClass::kLob;
+  } else if (isSegmentHeader(type)) {
     objd = dataObjectNumber(v);
-    return BlockClass::kSegmentHeader;
+    c = BlockClass::kSegmentHeader;
+  } else if (typeCode(type) == 0) {
+    c = BlockClass::kEmpty;
   }
-  return typeCode(type) == 0 ? BlockClass::kEmpty : BlockClass::kOther;
+  return bad ? BlockClass::kChecksum : c;
 }
 
 // The scan's notes for the block map and the recovery report: each block's
@@ -125,11 +127,14 @@ class ScanNotes {
   void block(const BlockView& v, uint32_t number, bool bad) {
     if (number > next_) unreadable(next_, number - next_);
     next_ = number + 1;
-    if (bad && report_) report_->rejected.add(rfn_, number);
-    if (!map_) return;
+    if (!bad && !map_) return;
     uint32_t objd;
     const BlockClass c = classOf(v, bad, objd);
-    map_->note(rfn_, number, c, objd);
+    if (bad && report_) {
+      report_->rejected.add(rfn_, number, 1, objd);
+      report_->rowsRejected += blockRowCount(v.data, v.size, v.order);
+    }
+    if (map_) map_->note(rfn_, number, c, objd);
   }
   void end(uint32_t lastBlock) {
     if (lastBlock >= next_) unreadable(next_, lastBlock - next_ + 1);
@@ -185,7 +190,7 @@ void ScanFile(BlockContext& bc, SlotReader& reader, uint32_t slot, Sink& lobList
     }
   }
   runs.otherBlock();
-  notes.end(f.blocks);
+  notes.end(std::max(f.blocks, f.headerBlocks));
 }
 
 }  // namespace bex

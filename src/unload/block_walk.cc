@@ -56,8 +56,10 @@ bool belowLimit(const BlockContext& bc) { return bc.RowCount < bc.rowLimit; }
 
 // For the recovery report: a block of the walk that failed the block
 // check, and blocks of an extent that the file does not have.
-void noteRejected(const BlockContext& bc, uint32_t rfn, uint32_t block) {
-  if (bc.report) bc.report->rejected.add(rfn, block);
+void noteRejected(const RowWalk& w, uint32_t clusterTable, uint32_t rfn, uint32_t block) {
+  if (!w.bc.report) return;
+  w.bc.report->rejected.add(rfn, block);
+  w.bc.report->rowsRejected += rowsHeld(w, currentView(w.bc), clusterTable);
 }
 void noteUnreadable(const BlockContext& bc, uint32_t rfn, uint32_t first, uint64_t count) {
   if (bc.report && count <= UINT32_MAX) bc.report->unreadable.add(rfn, first, static_cast<uint32_t>(count));
@@ -111,7 +113,7 @@ void walkRun(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t rfn, uin
     if (!block) return;
     WindowBlock in(bc, block);
     if (checkFirst && IsBadBlock(bc)) {
-      noteRejected(bc, rfn, number);
+      noteRejected(w, clusterTable, rfn, number);
       continue;
     }
     const BlockView v = currentView(bc);
@@ -209,7 +211,7 @@ void scanSlot(RowWalk& w, uint32_t slot, uint32_t objd, uint32_t clusterTable) {
     WindowBlock in(bc, block);
     const BlockView v = currentView(bc);
     if (IsBadBlock(bc)) {
-      if (isDataBlockOf(v, objd)) noteRejected(bc, bc.registry->slots[slot].rfn, number);
+      if (isDataBlockOf(v, objd)) noteRejected(w, clusterTable, bc.registry->slots[slot].rfn, number);
       continue;
     }
     if (isDataBlockOf(v, objd) && txnTyp(v) == kTypData) unloadTableBlock(w, clusterTable);
@@ -228,7 +230,7 @@ void scanObjectBlocks(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t
     if (single) {
       if (!readWhole(bc, f.rfn, block)) continue;
       if (IsBadBlock(bc))
-        noteRejected(bc, f.rfn, block);
+        noteRejected(w, clusterTable, f.rfn, block);
       else if (isDataBlockOf(currentView(bc), objd))
         unloadBlock(w, clusterTable);
       continue;

@@ -62,37 +62,52 @@ bool holdsRow(const BlockView& v, const DataHeader& h, uint32_t table, uint32_t 
   return classifyEntry(v, h, rowDirEntry(v, h, table, slot)) == Entry::kPiece;
 }
 
-// Rows a block holds: row-directory entries leading to a row head (the
-// entries of an index leaf block).
-uint64_t rowsHeld(const BlockView& v) {
+}  // namespace
+
+uint64_t rowsHeld(const RowWalk& w, const BlockView& v, uint32_t clusterTable) {
   if (blockType(v) != BlockType::kTransData) return 0;
-  if (txnTyp(v) == kTypIndex) return readIndexHeader(v).kdxconro;
-  const DataHeader h = readDataHeader(v);
   uint64_t rows = 0;
-  for (uint32_t table = 0; table < h.ntab; table++) {
-    const uint32_t n = tableRowCount(v, h, table);
-    for (uint32_t slot = 0; slot < n; slot++) {
-      const uint16_t o = rowDirEntry(v, h, table, slot);
-      if (classifyEntry(v, h, o) == Entry::kPiece && (v.u8(h.hdsz + o) & kRowH)) rows++;
+  if (txnTyp(v) == kTypIndex) {
+    const IndexHeader ih = readIndexHeader(v);
+    if (!ih.leaf()) return 0;
+    for (uint32_t e = 0; e < ih.kdxconro; e++) {
+      const uint32_t p = ih.hdsz + indexRowDirEntry(v, ih, e);
+      if (p + 1 < v.size && rowWanted(w, v, v.u8(p) & kIndexEntryDeleted, v.u8(p + 1))) rows++;
     }
+    return rows;
+  }
+  const DataHeader h = readDataHeader(v);
+  const uint32_t table = (h.flag & kDataFlagCompressed) ? 1 : clusterTable;
+  if (table >= h.ntab) return 0;
+  const uint32_t n = tableRowCount(v, h, table);
+  for (uint32_t slot = 0; slot < n; slot++) {
+    const uint16_t o = rowDirEntry(v, h, table, slot);
+    if (classifyEntry(v, h, o) != Entry::kPiece) continue;
+    const uint32_t p = h.hdsz + o;
+    if ((v.u8(p) & kRowH) && rowWanted(w, v, v.u8(p) & kRowD, v.u8(p + 1))) rows++;
   }
   return rows;
 }
 
+namespace {
+
 // The block check and the SKIP list, with their messages; what they pass
 // over goes into the recovery report.
-bool blockAccepted(RowWalk& w, uint32_t rdba) {
+bool blockAccepted(RowWalk& w, uint32_t rdba, uint32_t clusterTable) {
   ReportEntry* report = w.bc.report;
   if (IsBadBlock(w.bc)) {
     w.console.printf("Block check failured at RDBA=0x%08x=%u\n", rdba, rdba);
-    if (report) report->rejected.addRdba(rdba, w.bc.bigfile);
+    if (report) {
+      report->rejected.addRdba(rdba, w.bc.bigfile);
+      report->rowsRejected += rowsHeld(w, viewOf(w.bc, w.bc.block), clusterTable);
+    }
     return false;
   }
   if (IsSkippedBlock(w.bc)) {
     w.console.printf("Block skipped at RDBA=0x%08x=%u\n", rdba, rdba);
     if (report) {
       report->skipped.addRdba(rdba, w.bc.bigfile);
-      report->rowsSkipped += rowsHeld(viewOf(w.bc, w.bc.block));
+      report->rowsSkipped += rowsHeld(w, viewOf(w.bc, w.bc.block), clusterTable);
     }
     return false;
   }
@@ -218,7 +233,7 @@ void unloadTableBlock(RowWalk& w, uint32_t clusterTable) {
   const BlockView v = viewOf(bc, bc.block);
   const uint32_t rdba = blockRdba(v);
   if (bc.verbose >= 1) w.console.printf("Recover rows from RDBA=%u ...\n", rdba);
-  if (!blockAccepted(w, rdba) || blockType(v) != BlockType::kTransData) return;
+  if (!blockAccepted(w, rdba, clusterTable) || blockType(v) != BlockType::kTransData) return;
   const DataHeader h = readDataHeader(v);
   if (h.ntab == 0 || clusterTable >= h.ntab) return;
   const uint32_t table = rowTable(h, clusterTable);
@@ -290,7 +305,7 @@ void unloadIndexBlock(RowWalk& w) {
   if (!ih.leaf()) return;
   const uint32_t rdba = blockRdba(v);
   if (bc.verbose >= 1) w.console.printf("Recover rows from RDBA=%u ...\n", rdba);
-  if (!blockAccepted(w, rdba)) return;
+  if (!blockAccepted(w, rdba, 0)) return;
   for (uint32_t e = 0; e < ih.kdxconro && bc.RowCount < bc.rowLimit; e++) {
     const uint16_t off = indexRowDirEntry(v, ih, e);
     const uint32_t p = ih.hdsz + off;
