@@ -220,6 +220,7 @@ int commandLoop(FILE* console, Sink& out, const RunOptions& options) {
       fclose(rc.script);
       rc.script = nullptr;
     }
+    out.flush();  // the statement's echo stands above any progress line it draws
     const bool more = runStatement(rc);
     if (endStatement(rc)) anyFailed = true;
     out.flush();
