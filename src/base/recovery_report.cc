@@ -100,6 +100,7 @@ void dataFilesField(std::string& out, const std::vector<ReportDataFile>& files) 
     field(out, "file", files[i].rfn);
     field(out, "path", files[i].path);
     field(out, "blocks", files[i].blocks);
+    field(out, "readable_blocks", files[i].readable);
     out += '}';
   }
   out += ']';

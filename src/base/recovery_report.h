@@ -63,7 +63,8 @@ struct ReportTable {
 struct ReportDataFile {
   uint32_t rfn = 0;
   std::string path;
-  uint64_t blocks = 0;
+  uint64_t blocks = 0;    // as its header gives them, or as many as can be read
+  uint64_t readable = 0;  // blocks that can be read whole
 };
 
 struct ReportEntry {

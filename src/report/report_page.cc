@@ -41,7 +41,7 @@ constexpr const char kStyle[] =
     "td.n{text-align:right}tr.loss{background:#fde8e8}tr.failed{background:#f8d0d0}"
     ".map{display:flex;flex-wrap:wrap;gap:1px;max-width:100%}.map i{display:block;width:11px;height:11px}"
     ".legend span{display:inline-block;margin-right:1.2em}"
-    ".legend i{display:inline-block;width:11px;height:11px;margin-right:.3em;vertical-align:middle}"
+    ".legend i{display:inline-block;width:8px;height:11px;margin-right:.3em;vertical-align:middle}"
     ".note{color:#666}";
 
 void escaped(Sink& out, std::string_view s) {

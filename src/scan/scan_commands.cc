@@ -235,7 +235,7 @@ void beginDatabaseScan(RunContext& rc, const char* label, BlockMap& map) {
   for (uint32_t slot = 0; slot < rc.registry.count; slot++) {
     const DataFile& f = rc.registry.slots[slot];
     if (!f.usable()) continue;
-    e.dataFiles.push_back(ReportDataFile{f.rfn, f.path, f.blocks});
+    e.dataFiles.push_back(ReportDataFile{f.rfn, f.path, std::max(f.blocks, f.headerBlocks), f.blocks});
     if (f.blocks >= 2) rc.progress.expect(f.blocks - 1);
   }
   rc.bc.blockMap = &map;

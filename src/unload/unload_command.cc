@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "base/block_map.h"
 #include "base/clock.h"
 #include "base/progress.h"
 #include "base/recovery_report.h"
@@ -63,6 +64,17 @@ void finishUnload(RunContext& rc, const UnloadJob& job, OutputFormat& format, co
   if (!rc.settings.emptyFiles && rc.bc.RowCount == 0) format.removeFiles();
 }
 
+// A walk through the scan's extent listing never reads the blocks the scan
+// found failing the checksum (the listing leaves them out): the block map
+// of that scan names those that claim the object, and the report takes
+// them as rejected.
+void reportScanRejections(RunContext& rc, uint32_t objd) {
+  std::vector<BlockRun> runs;
+  if (!readBlockMap(rc.dictDir.file(BlockMap::kFileName), runs)) return;
+  for (const BlockRun& r : runs)
+    if (r.cls == BlockClass::kChecksum && r.objd == objd) rc.report.entry().rejected.add(r.rfn, r.first, r.count, objd);
+}
+
 void unloadObject(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
   BlockContext& bc = rc.bc;
   rc.copyTagsToBlockContext();
@@ -82,10 +94,12 @@ void unloadObject(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
     RowWalk w(bc, rc.out, format->rowWriter(), filtersOf(rc), openBlockCount(bc));
     const BlockSource s{job.objectOverride, job.clusterTable, job.fileFilter, job.blockFilter,
                         job.fileFilter, job.blockFilter};
-    if (!listing || (job.blockFilter && job.fileFilter))
+    if (!listing || (job.blockFilter && job.fileFilter)) {
       walkByHeaderOrScan(w, s);
-    else
+    } else {
       walkExtentListing(w, listing, s.objd, s.cluster);
+      reportScanRejections(rc, s.objd);
+    }
     damage = w.damage;
   }
   if (listing) fclose(listing);
@@ -133,9 +147,10 @@ void unloadTableRows(RunContext& rc, UnloadJob& job, const UnloadOptions& opts, 
   {
     RowWalk w(bc, rc.out, format->rowWriter(), filtersOf(rc), openBlockCount(bc));
     const BlockSource s{objd, cluster, t.storage.file, t.storage.block, job.fileFilter, job.blockFilter};
-    if (listing)
+    if (listing) {
       walkExtentListing(w, listing, objd, cluster);
-    else if (t.storage.file != 0)
+      reportScanRejections(rc, objd);
+    } else if (t.storage.file != 0)
       walkByHeaderOrScan(w, s);
     damage = w.damage;
   }

@@ -133,11 +133,10 @@ def check_kind(name, damage, full):
         oracle_named = blocks(w["blocks_rejected"])
         if not named <= damaged:
             fail(f"{name}: {g['command']} ({way}): names sound blocks {sorted(named - damaged)}")
-        if damage[0] == "flip" and way == "segment header" and named != oracle_named:
+        if damage[0] == "flip" and named != oracle_named:
             fail(f"{name}: {g['command']} ({way}): names {sorted(named)}, its oracle {sorted(oracle_named)}")
-        # The listing leaves failing blocks out, a cut file loses its end:
-        # the scan names those.
-        named |= scan_lost.get(objd_of(g), set()) | scan_unreadable
+        # A cut file loses its end: the scan names those blocks.
+        named |= scan_unreadable
         if not oracle_named <= named:
             fail(f"{name}: {g['command']} ({way}): oracle blocks {sorted(oracle_named - named)} not named")
         if f["rows"] - w["rows"] != w["rows_rejected"]:
