@@ -60,50 +60,47 @@ int64_t fileSize(const std::string& name) {
   return stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<int64_t>(st.st_size) : -1;
 }
 
+// "name":[{...},...], each item's fields written by fields(out, item).
+template <class Item, class Fields>
+void arrayField(std::string& out, const char* name, const std::vector<Item>& items, Fields fields) {
+  key(out, name);
+  out += '[';
+  for (size_t i = 0; i < items.size(); i++) {
+    out += i ? ",{" : "{";
+    fields(out, items[i]);
+    out += '}';
+  }
+  out += ']';
+}
+
 // Files that exist when the statement ends, with their sizes (a file the
 // unload removed again, EMPTY_FILES off, is not listed).
 void filesField(std::string& out, const std::vector<std::string>& files) {
-  key(out, "files");
-  out += '[';
-  bool first = true;
-  for (const std::string& f : files) {
-    const int64_t size = fileSize(f);
-    if (size < 0) continue;
-    out += first ? "{" : ",{";
-    first = false;
-    field(out, "name", f);
-    field(out, "bytes", static_cast<uint64_t>(size));
-    out += '}';
-  }
-  out += ']';
+  std::vector<std::pair<std::string, uint64_t>> sized;
+  for (const std::string& f : files)
+    if (const int64_t size = fileSize(f); size >= 0) sized.emplace_back(f, static_cast<uint64_t>(size));
+  arrayField(out, "files", sized, [](std::string& o, const std::pair<std::string, uint64_t>& f) {
+    field(o, "name", f.first);
+    field(o, "bytes", f.second);
+  });
 }
 
 void tablesField(std::string& out, const std::vector<ReportTable>& tables) {
-  key(out, "tables");
-  out += '[';
-  for (size_t i = 0; i < tables.size(); i++) {
-    out += i ? ",{" : "{";
-    field(out, "table", tables[i].name);
-    field(out, "objd", tables[i].objd);
-    field(out, "rows", tables[i].rows);
-    field(out, "file", tables[i].file);
-    out += '}';
-  }
-  out += ']';
+  arrayField(out, "tables", tables, [](std::string& o, const ReportTable& t) {
+    field(o, "table", t.name);
+    field(o, "objd", t.objd);
+    field(o, "rows", t.rows);
+    field(o, "file", t.file);
+  });
 }
 
 void dataFilesField(std::string& out, const std::vector<ReportDataFile>& files) {
-  key(out, "data_files");
-  out += '[';
-  for (size_t i = 0; i < files.size(); i++) {
-    out += i ? ",{" : "{";
-    field(out, "file", files[i].rfn);
-    field(out, "path", files[i].path);
-    field(out, "blocks", files[i].blocks);
-    field(out, "readable_blocks", files[i].readable);
-    out += '}';
-  }
-  out += ']';
+  arrayField(out, "data_files", files, [](std::string& o, const ReportDataFile& f) {
+    field(o, "file", f.rfn);
+    field(o, "path", f.path);
+    field(o, "blocks", f.blocks);
+    field(o, "readable_blocks", f.readable);
+  });
 }
 
 // Length of the UTF-8 sequence at s[i], or 0 when it is not one.

@@ -91,24 +91,24 @@ uint64_t rowsHeld(const RowWalk& w, const BlockView& v, uint32_t clusterTable) {
 
 namespace {
 
+// A block the walk passes over, and the rows it holds, into the report.
+void notePassedOver(const RowWalk& w, BlockRanges& blocks, uint64_t& rows, uint32_t rdba, uint32_t clusterTable) {
+  blocks.addRdba(rdba, w.bc.bigfile);
+  rows += rowsHeld(w, viewOf(w.bc, w.bc.block), clusterTable);
+}
+
 // The block check and the SKIP list, with their messages; what they pass
 // over goes into the recovery report.
 bool blockAccepted(RowWalk& w, uint32_t rdba, uint32_t clusterTable) {
   ReportEntry* report = w.bc.report;
   if (IsBadBlock(w.bc)) {
     w.console.printf("Block check failured at RDBA=0x%08x=%u\n", rdba, rdba);
-    if (report) {
-      report->rejected.addRdba(rdba, w.bc.bigfile);
-      report->rowsRejected += rowsHeld(w, viewOf(w.bc, w.bc.block), clusterTable);
-    }
+    if (report) notePassedOver(w, report->rejected, report->rowsRejected, rdba, clusterTable);
     return false;
   }
   if (IsSkippedBlock(w.bc)) {
     w.console.printf("Block skipped at RDBA=0x%08x=%u\n", rdba, rdba);
-    if (report) {
-      report->skipped.addRdba(rdba, w.bc.bigfile);
-      report->rowsSkipped += rowsHeld(w, viewOf(w.bc, w.bc.block), clusterTable);
-    }
+    if (report) notePassedOver(w, report->skipped, report->rowsSkipped, rdba, clusterTable);
     return false;
   }
   return true;

@@ -162,6 +162,23 @@ def check_skip(full):
             fail(f"skip: {g['command']}: {f['rows'] - g['rows']} rows missing, {g['rows_skipped']} skipped")
 
 
+def check_names():
+    """File names with quotes, backslashes and bytes that are not UTF-8 still
+    give JSON."""
+    directory = os.path.join(work, "full")
+    name = b'q"b\\s\xff.txt'
+    subprocess.run([BEX.encode(), b"-e", b"OPEN unload.cfg; UNLOAD OBJECT 81002 COLUMN NUMBER TO " + name],
+                   cwd=directory, stdout=subprocess.DEVNULL, timeout=60)
+    with open(os.path.join(directory, "BEXDICT", "BEXREPORT.JSONL"), "rb") as f:
+        last = f.read().splitlines()[-1]
+    try:
+        rec = json.loads(last)
+        if rec["files"][0]["name"] != name.decode("latin-1") or rec["rows"] != 4:
+            fail(f"names: {rec['files']}, {rec['rows']} rows")
+    except (ValueError, IndexError) as e:
+        fail(f"names: {last!r}: {e}")
+
+
 with tempfile.TemporaryDirectory(prefix="bex-report.") as work:
     os.mkdir(os.path.join(work, "pristine"))
     subprocess.run([FORGE, "unload", "."], cwd=os.path.join(work, "pristine"), check=True, stdout=subprocess.DEVNULL)
@@ -171,6 +188,7 @@ with tempfile.TemporaryDirectory(prefix="bex-report.") as work:
     check_kind("flip", ["flip", "7", "10"], full)
     check_kind("truncate", ["truncate", "60"], full)
     check_skip(full)
+    check_names()
 
 print(f"report road: {len(failures)} failed")
 sys.exit(1 if failures else 0)

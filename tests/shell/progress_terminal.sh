@@ -3,9 +3,10 @@
 #
 # The progress line. A run whose standard error is redirected prints
 # nothing there at all. In a real terminal (tmux), a long forged scan (a
-# data file grown sparse to 512 MiB, more on a fast machine) shows one self-updating line with blocks
-# done of total, MB/s, rows and time left, and the line is gone when the
-# scan ends. Without tmux the terminal half is skipped, and says so.
+# data file grown sparse to 512 MiB, more on a fast machine) shows one
+# self-updating line with blocks done of total, MB/s, rows and time left,
+# the statement's echo stays above it, and the line is gone when the scan
+# ends. Without tmux the terminal half is skipped, and says so.
 set -u
 bex=$1 forge=$2
 work=$(mktemp -d "${TMPDIR:-/tmp}/bex-progress.XXXXXX")
