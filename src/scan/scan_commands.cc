@@ -319,7 +319,10 @@ void cmdScan(RunContext& rc) {
     if (sub == kHeader) scanHeader(rc, dest, o);
     if (sub == kData) scanData(rc, dest, o);
     if (sub == kBlock) scanBlockCensus(rc, dest, o);
-    if (sub == kTable) scanTables(rc, dest);
+    if (sub == kTable) {
+      rc.progress.begin("SCAN TABLE", rc.bc.blockSize, "blocks", false);
+      scanTables(rc, dest);
+    }
     dest.flush();
   }
   printDateLine(out);

@@ -244,6 +244,7 @@ void cmdSample(RunContext& rc) {
   BlockContext& bc = rc.bc;
   const SampleOptions o = readSampleOptions(rc.cmd);
   if (o.objd == 0 || o.block == 0 || (o.file == 0 && !bc.bigfile)) {
+    rc.out.noteError();
     rc.out.write("  SAMPLE OBJECT objd RDBA rdba FILE rfn BLOCK blockid \n"
                  "         [CLUSTER clusterid] [TO filename]\n");
     return;
