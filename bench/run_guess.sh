@@ -7,7 +7,9 @@
 #   - SCAN TABLE with the default GUESS_SIZE (whole process: OPEN and the
 #     guess of every object of the listing), in seconds per GiB of the
 #     blocks the listing names and as a share of cat's time,
-#   - peak resident memory of SCAN TABLE.
+#   - the CPU seconds (user and system) of both, the fairer measure on a
+#     machine whose cores are shared, and the peak resident memory of
+#     SCAN TABLE.
 # Every table object must be guessed with the forged layout.
 #
 #   bench/run_guess.sh [MiB (2200)] [FILES (2)]
@@ -31,28 +33,31 @@ mkdir -p "$work/db"
 echo "forging ${mib} MiB in ${files} files..."
 "$build/scan_db_forge" "$work/db" "$mib" --files "$files"
 bytes=$(cat "$work"/db/*.dbf | wc -c)
-listed=$(awk -F, '{n += $4} END {print n * 8192}' "$work/db/scanbench.BEXEXT.TXT")
+listed=$(awk -F, '{n += $4} END {printf "%.0f", n * 8192}' "$work/db/scanbench.BEXEXT.TXT")
 objects=$(awk -F, '$4 > 8 {n++} END {print n}' "$work/db/scanbench.BEXEXT.TXT")
 
-# best KIND COMMAND...: runs COMMAND three times in a fresh run directory;
-# sets seconds (the best wall time) and rss (its peak RSS in KiB).
+# best COMMAND...: runs COMMAND three times in a fresh run directory; sets
+# seconds (the best wall time), cpu (the CPU seconds of that run) and rss
+# (its peak RSS in KiB).
 best() {
-  seconds="" rss=""
+  seconds="" cpu="" rss=""
   for i in 1 2 3; do
     rm -rf "$work/run" && mkdir -p "$work/run/BEXDICT"
     cp "$work/db/scanbench.BEXEXT.TXT" "$work/run/BEXDICT/BEXEXT.TXT"
-    (cd "$work/run" && /usr/bin/time -f '%e %M' -o ../time.txt "$@" > ../out.txt 2>&1)
-    read -r s m < "$work/time.txt"
-    if [ -z "$seconds" ] || awk "BEGIN{exit !($s < $seconds)}"; then seconds=$s rss=$m; fi
+    (cd "$work/run" && /usr/bin/time -f '%e %U %S %M' -o ../time.txt "$@" > ../out.txt 2>&1)
+    read -r s u k m < "$work/time.txt"
+    if [ -z "$seconds" ] || awk "BEGIN{exit !($s < $seconds)}"; then
+      seconds=$s cpu=$(awk "BEGIN{printf \"%.2f\", $u + $k}") rss=$m
+    fi
   done
 }
 
 cat "$work"/db/*.dbf > /dev/null
 best sh -c "cat '$work'/db/*.dbf > /dev/null"
-cat_s=$seconds
+cat_s=$seconds cat_cpu=$cpu
 printf 'OPEN %s/scanbench.cfg\nSCAN TABLE TO guess.sql\n' "$work/db" > "$work/guess.sql"
 best sh -c "'$build/bex' < ../guess.sql"
-guess_s=$seconds guess_rss=$rss
+guess_s=$seconds guess_cpu=$cpu guess_rss=$rss
 guessed=$(grep -c '^## Object' "$work/run/guess.sql" || true)
 layouts=$(grep -c '^       NUMBER VARCHAR VARCHAR TO' "$work/run/guess.sql" || true)
 if [ "$guessed" != "$objects" ] || [ "$layouts" != "$objects" ]; then
@@ -60,10 +65,11 @@ if [ "$guessed" != "$objects" ] || [ "$layouts" != "$objects" ]; then
   exit 1
 fi
 
+perGiB() { awk "BEGIN{printf \"%.3f\", $1 * 1073741824 / $listed}"; }
 cat <<REPORT
 
-database: $((bytes / 1048576)) MiB in $files files, $(nproc) cores; the listing names $((listed / 1048576)) MiB ($objects table objects)
-                      seconds   s per GiB listed   of cat   peak RSS (KiB)
-cat > /dev/null       $(printf '%7s' "$cat_s")   $(printf '%16s' "$(awk "BEGIN{printf \"%.3f\", $cat_s * 1073741824 / $listed}")")
-SCAN TABLE            $(printf '%7s' "$guess_s")   $(printf '%16s' "$(awk "BEGIN{printf \"%.3f\", $guess_s * 1073741824 / $listed}")")   $(printf '%6s' "$(awk "BEGIN{printf \"%.0f%%\", 100 * $guess_s / $cat_s}")")   $guess_rss
+database: $((bytes / 1048576)) MiB in $files files, $(nproc) cores (load $(cut -d' ' -f1 /proc/loadavg)); the listing names $((listed / 1048576)) MiB ($objects table objects)
+                  wall s   s/GiB listed   of cat    CPU s   CPU s/GiB listed   of cat   peak RSS (KiB)
+cat > /dev/null  $(printf '%7s' "$cat_s")   $(printf '%12s' "$(perGiB "$cat_s")")            $(printf '%7s' "$cat_cpu")   $(printf '%16s' "$(perGiB "$cat_cpu")")
+SCAN TABLE       $(printf '%7s' "$guess_s")   $(printf '%12s' "$(perGiB "$guess_s")")   $(printf '%6s' "$(awk "BEGIN{printf \"%.0f%%\", 100 * $guess_s / $cat_s}")")   $(printf '%7s' "$guess_cpu")   $(printf '%16s' "$(perGiB "$guess_cpu")")   $(printf '%6s' "$(awk "BEGIN{printf \"%.0f%%\", 100 * $guess_cpu / $cat_cpu}")")   $guess_rss
 REPORT
