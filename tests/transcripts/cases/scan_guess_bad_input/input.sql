@@ -19,3 +19,7 @@ SET DELETED_ROW TRUE
 SAMPLE OBJECT 90130 FILE 4 BLOCK 60
 SCAN TABLE TO deleted.sql
 ! grep -A3 'Object = 90130' deleted.sql || echo PURGED not guessed
+REM SAMPLE writes no LOB file, so it leaves one of the same name alone.
+! printf 'LOB data of an earlier unload\n' > kept.LOB
+SAMPLE OBJECT 90120 FILE 4 BLOCK 48 TO kept.sql
+! cat kept.sql kept.LOB
