@@ -13,6 +13,7 @@
 #include "datafile/registry.h"
 #include "lob/lob_map.h"
 #include "lob/lob_reader.h"
+#include "scan/guess_candidate.h"
 #include "base/block_context.h"
 #include "base/cmdline.h"
 #include "base/progress.h"
@@ -73,6 +74,7 @@ struct RunContext {
   Conversions conversions;
   std::unique_ptr<LobMap> lobMap;  // in dictDir; opened lazily by UNLOAD, closed at the end
   std::unique_ptr<LobReader> lobReader;
+  GuessCandidates guessCandidates;  // tables loaded by LOAD TABLE, for SCAN TABLE
 
   FILE* unloadLog = nullptr;
   StatementState statement;

@@ -86,6 +86,29 @@ void cmdLog(RunContext& rc) {
 
 void cmdList(RunContext& rc) { cmdListDictionary(rc); }
 
+void cmdLoad(RunContext& rc) {
+  CommandLine& cl = rc.cmd;
+  bool script = false, table = false;
+  if (cl.nextToken()) {
+    script = keywordMatch(cl.token(), "SCRIPT");
+    table = keywordMatch(cl.token(), "TABLE");
+  }
+  if ((!script && !table) || !cl.nextToken()) {
+    rc.out.noteError();
+    rc.out.write("  LOAD TABLE username\n  LOAD SCRIPT filename\n");
+    return;
+  }
+  if (table) {
+    char user[kNameTokenMax + 1];
+    copyToken(cl.token(), user, kNameTokenMax);
+    loadGuessTables(rc, user);
+    return;
+  }
+  char path[kFileNameMax + 1];
+  copyToken(cl.token(), path, kFileNameMax);
+  loadScript(rc, path);
+}
+
 void cmdRowid(RunContext& rc) { rowidCommand(rc.cmd, rc.out); }
 
 }  // namespace bex
