@@ -40,6 +40,11 @@ class FileSource final : public ByteSource {
 
   ReadResult read(uint64_t offset, uint8_t* buf, size_t n) override;
   uint64_t size() const override;
+  // Copies n bytes at offset to the file descriptor out at its current
+  // position: in the kernel where the system can (no copy through user
+  // memory), else through bounce (bounceSize bytes). What was copied; error
+  // also when out could not be written.
+  ReadResult copyTo(uint64_t offset, int out, size_t n, uint8_t* bounce, size_t bounceSize);
 
  private:
   explicit FileSource(int fd) : fd_(fd) {}

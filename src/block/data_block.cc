@@ -53,8 +53,8 @@ DataHeader readDataHeader(const BlockView& v) {
 
 uint16_t rowDirEntry(const BlockView& v, const DataHeader& h, uint32_t table, uint32_t row) {
   if (table >= h.ntab || row >= tableRowCount(v, h, table)) return kFreeDirEntry;
-  if (!rowDirEntryInBlock(v, h, table, row)) return kFreeDirEntry;
-  return v.u16(h.rowDir + 2 * (tableFirstRow(v, h, table) + row));
+  const uint32_t at = h.rowDir + 2 * (tableFirstRow(v, h, table) + row);
+  return v.has(at, 2) ? v.u16(at) : kFreeDirEntry;
 }
 
 bool rowDirEntryInBlock(const BlockView& v, const DataHeader& h, uint32_t table, uint32_t row) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/block_check.h"
 #include "base/block_context.h"
 #include "base/rdba.h"
 
@@ -20,8 +21,6 @@ uint32_t ReadBlockDirect(BlockContext& bc, uint32_t rfn, uint32_t block);
 // One block of a registry slot, no cache, no lookup (the file probe).
 uint32_t ReadBlockBySlot(BlockContext& bc, uint32_t slot, uint32_t block);
 
-// XOR of all 16-bit words of the block; 0 means consistent.
-uint16_t BlockChecksumTest(const uint8_t* block, size_t length);
 // True when the current block is in the CORRUPT list or, with BLOCK_CHECK
 // on, fails the checksum test; each verdict "bad" counts one bad block.
 bool IsBadBlock(BlockContext& bc);

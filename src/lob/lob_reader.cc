@@ -25,7 +25,7 @@ void LobReader::lost(uint64_t& errors, const char* what, uint32_t rfn, uint32_t 
   if (bc_.verbose) console_.printf("  LOB: %s at RDBA=0x%08x(%u/%u)\n", what, makeRdba(rfn, block), rfn, block);
 }
 
-LobPath LobReader::read(const uint8_t* v, size_t len, LobKind kind, LobPieceSink& sink, uint64_t& errors) {
+LobPath LobReader::read(const uint8_t* v, size_t len, LobPieceSink& sink, uint64_t& errors) {
   const LobLocator loc = parseLobLocator(v, len);
   if (!loc.valid) {
     errors++;
@@ -54,7 +54,7 @@ LobPath LobReader::read(const uint8_t* v, size_t len, LobKind kind, LobPieceSink
       if (!loc.pagesGiven || loc.pages > 0 || loc.lastlen > 0) lost(errors, "no chunk in the LOB map", 0, 0);
       path = LobPath::kNoChunks;
     } else {
-      mapWalk(loc, kind, sink, errors);
+      mapWalk(loc, sink, errors);
     }
   }
   bc_.BadBlockCount = lobBc_.BadBlockCount;
@@ -110,8 +110,9 @@ void LobReader::chunkListWalk(const LobLocator& loc, const uint8_t* v, size_t le
 
 // Pages in page order, blocks of each page in block order; full payloads
 // until the last block the locator counts, which holds lastlen bytes.
-void LobReader::mapWalk(const LobLocator& loc, LobKind kind, LobPieceSink& sink, uint64_t& errors) {
-  (void)kind;  // every kind advances over an absent page alike: the last block keeps its place
+// Every LOB kind advances over an absent page alike, so the last block keeps
+// its place.
+void LobReader::mapWalk(const LobLocator& loc, LobPieceSink& sink, uint64_t& errors) {
   const BlockView block = viewOf(lobBc_);
   const uint32_t payload = payloadLength(block.size, kLobPayloadOffset);
   const LobMap& m = *bc_.lobMap;

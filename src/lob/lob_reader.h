@@ -48,12 +48,12 @@ class LobReader {
   // the bytes were found; errors counts what was lost of this value (an
   // invalid locator, absent pages, blocks not read, a walk cut short). Each
   // non-empty value read counts one in the context's LobCount.
-  LobPath read(const uint8_t* v, size_t len, LobKind kind, LobPieceSink& sink, uint64_t& errors);
+  LobPath read(const uint8_t* v, size_t len, LobPieceSink& sink, uint64_t& errors);
   Sink& console() { return console_; }
 
  private:
   void chunkListWalk(const LobLocator& loc, const uint8_t* v, size_t len, LobPieceSink& sink, uint64_t& errors);
-  void mapWalk(const LobLocator& loc, LobKind kind, LobPieceSink& sink, uint64_t& errors);
+  void mapWalk(const LobLocator& loc, LobPieceSink& sink, uint64_t& errors);
   bool readLobBlock(uint32_t rfn, uint32_t block);
   void lost(uint64_t& errors, const char* what, uint32_t rfn, uint32_t block);
 

@@ -143,7 +143,7 @@ bool RecoverLobToText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t*
   const uint32_t rowRdba = blockRdba(BlockView{block, bc.blockSize, bc.byteOrder});
   TextPieces pieces(*lob.sink, conversionFor(bc, kind), bc.lobReader->console(), bc, kind, rowRdba);
   uint64_t errors = 0;
-  LobPath path = bc.lobReader->read(block + pos, len, kind, pieces, errors);
+  LobPath path = bc.lobReader->read(block + pos, len, pieces, errors);
   pieces.finish();
   if (path == LobPath::kInvalid) {
     bc.lobReader->console().write(kind == LobKind::kBlob ? "Invalid BLOB: " : "Invalid CLOB: ");
@@ -171,7 +171,7 @@ bool RecoverLobToDump(Sink& dump, BlockContext& bc, const uint8_t* v, uint16_t l
   DumpPieces pieces(dump, conversionFor(bc, kind), console, bc, rowRdbaOf(bc), loc.offline);
   if (loc.valid && loc.chunkList()) pieces.local();
   uint64_t errors = 0;
-  LobPath path = bc.lobReader->read(v, len, kind, pieces, errors);
+  LobPath path = bc.lobReader->read(v, len, pieces, errors);
   if (path == LobPath::kInvalid) {
     console.write("Invalid CLOB \n");
     writeLe16(dump, kDumpNull);

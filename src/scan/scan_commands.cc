@@ -14,6 +14,7 @@
 #include "dict/column_split.h"
 #include "lob/lob_map.h"
 #include "scan/scan_file.h"
+#include "scan/table_guess.h"
 #include "base/clock.h"
 #include "base/file_or_console.h"
 #include "run/run_context.h"
@@ -186,6 +187,12 @@ void scanBlockCensus(RunContext& rc, Sink& out, const ScanOptions& o) {
   }
 }
 
+bool fileExists(const std::string& name) {
+  FILE* f = fopen(name.c_str(), "r");
+  if (f) fclose(f);
+  return f != nullptr;
+}
+
 void rebuildMaps(RunContext& rc) { BuildLobMap(*rc.lobMap); }
 
 }  // namespace
@@ -222,11 +229,8 @@ void cmdScan(RunContext& rc) {
     for (int i = 0; i < kNone; i++)
       if (keywordMatch(cl.token(), kSubs[i])) sub = static_cast<decltype(sub)>(i);
   if (sub == kNone) return printUsage(out);
-  if (sub == kTable) {
-    out.write("  SCAN TABLE is not available in this build.\n");
-    return;
-  }
   ScanOptions o = readOptions(cl);
+  if (sub == kTable && !fileExists(rc.dictDir.file("BEXEXT.TXT"))) return;
   printDateLine(out);
   if (sub == kDatabase) {
     ScanResult r = scanDatabase(rc.bc, rc.dictDir);
@@ -251,6 +255,7 @@ void cmdScan(RunContext& rc) {
     if (sub == kHeader) scanHeader(rc, dest, o);
     if (sub == kData) scanData(rc, dest, o);
     if (sub == kBlock) scanBlockCensus(rc, dest, o);
+    if (sub == kTable) scanTables(rc, dest);
     dest.flush();
   }
   printDateLine(out);

@@ -1,10 +1,12 @@
 #include "shell/commands.h"
 
+#include "asm/asm_commands.h"
 #include "block/dump_commands.h"
 #include "datafile/commands.h"
 #include "dict/dict_commands.h"
 #include "rowid/rowid.h"
 #include "scan/scan_commands.h"
+#include "scan/table_guess.h"
 #include "base/cmdline.h"
 #include "run/run_context.h"
 #include "shell/settings.h"
@@ -29,7 +31,7 @@ const CommandEntry kCommandTable[] = {
     {"LIST", cmdList},
     {"LOAD", cmdLoad},
     {"LOG", cmdLog},
-    {"SAMPLE", nullptr},
+    {"SAMPLE", cmdSample},
     {"UNLOAD", cmdUnload},
     {"CHECK", cmdCheck},
     {"REM", cmdRem},
@@ -40,7 +42,7 @@ const CommandEntry kCommandTable[] = {
     {"SCAN", cmdScan},
     {"EXIT", cmdExit},
     {"HELP", cmdHelp},
-    {"ASM", nullptr},
+    {"ASM", cmdAsm},
     {nullptr, nullptr},
 };
 

@@ -26,6 +26,8 @@ constexpr TypeWord kTypeWords[] = {
     {"DATE", ColumnTypeCode::kDate},
     {"TIMESTAMP_LTZ", ColumnTypeCode::kTimestampLtz},
     {"TIMESTAMP_TZ", ColumnTypeCode::kTimestampTz},
+    {"TIMESTAMPLTZ", ColumnTypeCode::kTimestampLtz},
+    {"TIMESTAMPTZ", ColumnTypeCode::kTimestampTz},
     {"TIMESTAMP", ColumnTypeCode::kTimestamp},
     {"BINARY_FLOAT", ColumnTypeCode::kBinaryFloat},
     {"BINARY_DOUBLE", ColumnTypeCode::kBinaryDouble},
@@ -150,6 +152,24 @@ bool parseUnloadOptions(CommandLine& cl, UnloadJob& job, UnloadOptions& opts, Si
       return false;
     }
     applyOption(o->opt, v, job, opts);
+    // COLUMN takes every word up to the next option keyword, so that the
+    // guessed lines (COLUMN NUMBER VARCHAR DATE ...) run as written.
+    while (o->opt == Opt::kColumn && cl.nextToken()) {
+      std::string_view more = cl.token();
+      const OptionWord* next = findOption(more);
+      if (next) {
+        o = next;
+        if (!cl.nextToken()) return true;
+        v = cl.token();
+        if (v.size() > o->maxLength) {
+          out.printf("  Value of %s is too long (at most %u characters)!\n", o->word, o->maxLength);
+          return false;
+        }
+        applyOption(o->opt, v, job, opts);
+        continue;
+      }
+      applyOption(Opt::kColumn, more, job, opts);
+    }
   }
   return true;
 }

@@ -1,6 +1,6 @@
 // The words of an UNLOAD statement: options read left to right, each
 // followed by one word; a later option overwrites an earlier one of the same
-// kind, except COLUMN, which appends.
+// kind, except COLUMN, which appends every word up to the next option.
 #pragma once
 #include <cstdint>
 #include <string_view>

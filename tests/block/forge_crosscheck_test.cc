@@ -279,6 +279,8 @@ TEST_P(ForgedScenarios, DecodersFindEveryListedFact) {
   char tmpl[] = "/tmp/bex-forge.XXXXXX";
   std::string dir = mkdtemp(tmpl);
   for (const forge::Scenario& s : forge::scenarios()) {
+    // ASM disk groups hold table blocks of the other scenarios, checked there.
+    if (std::string(s.name).rfind("asm", 0) == 0) continue;
     forge::ScenarioOptions opts;
     opts.order = order ? forge::ByteOrder::Big : forge::ByteOrder::Little;
     opts.blockSize = blockSize;

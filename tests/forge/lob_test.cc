@@ -95,7 +95,7 @@ TEST(LobBlocks, FieldsAtTheirOffsetsInBothByteOrders) {
 TEST(LobLocators, EveryCaseReadsBackAsTheLayoutSays) {
   const LobId id = someId();
   const Bytes data = {'h', 'i', 0x00, 0xff};
-  auto spec = [&](LocatorCase kind, uint8_t width = 0) {
+  auto locatorOf = [&](LocatorCase kind, uint8_t width = 0) {
     LocatorSpec s;
     s.kind = kind, s.id = id, s.width = width, s.pages = 3, s.lastlen = 100;
     return s;
@@ -103,7 +103,7 @@ TEST(LobLocators, EveryCaseReadsBackAsTheLayoutSays) {
   for (LocatorCase kind : {LocatorCase::A, LocatorCase::B, LocatorCase::D}) {
     for (uint8_t width : {0, 1, 2, 4}) {
       if (kind != LocatorCase::B && width) continue;
-      LocatorSpec s = spec(kind, width);
+      LocatorSpec s = locatorOf(kind, width);
       if (kind == LocatorCase::B && width == 0) s.pages = 0;
       const Bytes out = encodeLocator(s);
       Parsed r = parse(out);
@@ -122,18 +122,18 @@ TEST(LobLocators, EveryCaseReadsBackAsTheLayoutSays) {
       EXPECT_EQ(Bytes(in.begin() + r.dataoff, in.end()), data);
     }
   }
-  LocatorSpec a5 = spec(LocatorCase::A);
+  LocatorSpec a5 = locatorOf(LocatorCase::A);
   a5.f = 0x05;
   EXPECT_EQ(parse(encodeLocator(a5)).kind, 'A');
-  EXPECT_EQ(parse(encodeLocator(spec(LocatorCase::C))).kind, 'C');
-  EXPECT_EQ(parse(encodeLocator(spec(LocatorCase::B, 3))).kind, 'X');
-  const Bytes offline = encodeLocator(spec(LocatorCase::Offline));
+  EXPECT_EQ(parse(encodeLocator(locatorOf(LocatorCase::C))).kind, 'C');
+  EXPECT_EQ(parse(encodeLocator(locatorOf(LocatorCase::B, 3))).kind, 'X');
+  const Bytes offline = encodeLocator(locatorOf(LocatorCase::Offline));
   EXPECT_EQ(parse(offline).kind, 'O');
   EXPECT_EQ(offline.size(), 20u);
 
   for (uint8_t k : {2, 3, 4}) {
     for (uint8_t m : {1, 2, 4}) {
-      LocatorSpec e = spec(LocatorCase::E, k);
+      LocatorSpec e = locatorOf(LocatorCase::E, k);
       e.countWidth = m, e.total = 40000;
       e.chunks = {{makeRdba(4, 42), 2, false}, {makeRdba(5, 10), 300, true}};
       const Bytes out = encodeLocator(e);

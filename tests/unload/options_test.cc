@@ -39,8 +39,9 @@ TEST(ColumnWords, MatchByBeginningWithLongerKeywordsFirst) {
   EXPECT_EQ(columnTypeCode("TIMESTAMP_LTZ"), C::kTimestampLtz);
   EXPECT_EQ(columnTypeCode("timestamp_tz(6)"), C::kTimestampTz);
   EXPECT_EQ(columnTypeCode("TIMESTAMP(9)"), C::kTimestamp);
-  // The usage text spells these without "_": they are plain TIMESTAMPs.
-  EXPECT_EQ(columnTypeCode("TIMESTAMPTZ"), C::kTimestamp);
+  // The spellings of the usage text and of the guessed lines.
+  EXPECT_EQ(columnTypeCode("TIMESTAMPTZ"), C::kTimestampTz);
+  EXPECT_EQ(columnTypeCode("timestampltz"), C::kTimestampLtz);
   EXPECT_EQ(columnTypeCode("VARCHAR2(30)"), C::kVarchar2);
   EXPECT_EQ(columnTypeCode("VARCHAR"), C::kVarchar);
   EXPECT_EQ(columnTypeCode("NUMBER(10)"), C::kNumber);
@@ -83,6 +84,24 @@ TEST(UnloadOptions, LaterOptionsWinAndColumnAppends) {
   EXPECT_EQ(j.columns.column[1].type, C::kSkip);
   EXPECT_EQ(j.columns.column[2].type, C::kVarchar2);
   EXPECT_TRUE(p.messages.empty());
+}
+
+// The lines SAMPLE and SCAN TABLE write: several type words after one
+// COLUMN, up to the next option keyword.
+TEST(UnloadOptions, ColumnTakesEveryWordUpToTheNextOption) {
+  Parsed p = parse("OBJECT 9 CLUSTER 1 COLUMN \n NUMBER VARCHAR DATE TIMESTAMPTZ UNKNOWN COLUMN RAW TO x.txt CLUSTER 2");
+  ASSERT_TRUE(p.ok);
+  const UnloadJob& j = *p.job;
+  ASSERT_EQ(j.typeListLength, 6u);
+  EXPECT_EQ(j.columns.column[0].type, C::kNumber);
+  EXPECT_EQ(j.columns.column[1].type, C::kVarchar);
+  EXPECT_EQ(j.columns.column[2].type, C::kDate);
+  EXPECT_EQ(j.columns.column[3].type, C::kTimestampTz);
+  EXPECT_EQ(j.columns.column[4].type, C::kUnknown);
+  EXPECT_EQ(j.columns.column[5].type, C::kRaw);
+  EXPECT_STREQ(j.outputName, "x.txt");
+  EXPECT_EQ(j.clusterTable, 2u);
+  EXPECT_TRUE(p.messages.empty()) << p.messages;
 }
 
 TEST(UnloadOptions, LimitHasAFloorOfTen) {

@@ -2,6 +2,8 @@
 // decoder writes for them.
 #pragma once
 #include <cstdint>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -59,6 +61,22 @@ std::string textOf(Decoder decode, const std::vector<uint8_t>& v) {
 template <typename Decoder>
 std::string textOf(Decoder decode, const std::string& hex) {
   return textOf(decode, bytesOf(hex));
+}
+
+// Tab-separated rows of a vector file, comment lines left out.
+inline std::vector<std::vector<std::string>> readRows(const std::string& path) {
+  std::vector<std::vector<std::string>> rows;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> fields;
+    std::stringstream ss(line);
+    std::string f;
+    while (std::getline(ss, f, '\t')) fields.push_back(f);
+    rows.push_back(fields);
+  }
+  return rows;
 }
 
 }  // namespace bex::test

@@ -19,26 +19,12 @@
 #include "value_test_util.h"
 
 using namespace bex;
+using bex::test::readRows;
 using C = ColumnTypeCode;
 using bex::test::bytesOf;
 
 namespace {
 
-// Tab-separated rows of a vector file, comment lines left out.
-std::vector<std::vector<std::string>> readRows(const std::string& path) {
-  std::vector<std::vector<std::string>> rows;
-  std::ifstream in(path);
-  std::string line;
-  while (std::getline(in, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::vector<std::string> fields;
-    std::stringstream ss(line);
-    std::string f;
-    while (std::getline(ss, f, '\t')) fields.push_back(f);
-    rows.push_back(fields);
-  }
-  return rows;
-}
 
 std::string vectorFile(const char* name) { return std::string(BEX_SOURCE_DIR) + "/tests/vectors/" + name; }
 

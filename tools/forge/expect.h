@@ -47,7 +47,22 @@ inline constexpr const char* kExpectFormat =
     "# lob    R/B objd=N lobid=H page=N version=N   (LOB id: its 10 bytes)\n"
     "# chunk  R/B bytes=N   (a block named by a chunk-list locator: payload\n"
     "#          bytes from offset 128)\n"
-    "# bitmap R/B level=1|2\n";
+    "# bitmap R/B level=1|2\n"
+    "#\n"
+    "# ASM groups (no block address):\n"
+    "# asmgroup PREFIX name=S redundancy=EXTERNAL|NORMAL|HIGH disks=N au=N bsize=N\n"
+    "#          order=LITTLE|BIG mb=N compat=0x.. f1b1disk=N f1b1au=N\n"
+    "#          (mb = disk size; f1b1 = the F1B1 location ASM OPEN takes from the\n"
+    "#          disks present)\n"
+    "# asmdisk  N path=PATH name=S f1b1=N present=0|1   (f1b1: this disk's header)\n"
+    "# asmfile  N name=ORIGINAL size=N extents=N pointers=N alloc=N striped=0|1\n"
+    "#          entry=DISK/AU/BLOCK   (ASM file N holds ORIGINAL; alloc = bytes of\n"
+    "#          its extents: COPY (SCOPY when striped) writes the original, cut at\n"
+    "#          its size or followed by zeros up to alloc; entry = primary copy of\n"
+    "#          its directory entry)\n"
+    "# asmhole  N extent=E aus=N kind=empty|skipped   (no AU behind extent E)\n"
+    "# asmcopy  N extent=E copy=C disk=N au=N aus=N present=0|1   (mirrored groups:\n"
+    "#          copy 0 is the primary)\n";
 
 // One fact about a block, without its address; ForgeFile adds "kind R/B".
 struct Fact {

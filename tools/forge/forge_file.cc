@@ -1,5 +1,7 @@
 #include "forge/forge_file.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <memory>
 
@@ -145,13 +147,18 @@ bool ForgeFile::write(const std::string& path, std::string& expect, std::string&
   bool ok = std::fwrite(zeros.data(), 1, layout_.headerSize, f.get()) == layout_.headerSize;
   for (uint32_t n = 0; ok && n <= last; ++n) {
     const ForgeBlock* b = block(n);
-    ok = std::fwrite(b ? b->data() : zeros.data(), 1, layout_.blockSize, f.get()) == layout_.blockSize;
+    if (!b && layout_.sparse)
+      ok = std::fseek(f.get(), layout_.blockSize, SEEK_CUR) == 0;
+    else
+      ok = std::fwrite(b ? b->data() : zeros.data(), 1, layout_.blockSize, f.get()) == layout_.blockSize;
   }
+  const uint64_t bytes = layout_.headerSize + (uint64_t{last} + 1) * layout_.blockSize;
+  if (ok && layout_.sparse)
+    ok = std::fflush(f.get()) == 0 && ::ftruncate(fileno(f.get()), static_cast<off_t>(bytes)) == 0;
   if (!ok) {
     error = "cannot write " + path;
     return false;
   }
-  const uint64_t bytes = layout_.headerSize + (uint64_t{last} + 1) * layout_.blockSize;
   expect += format("file name=%s rfn=%u bsize=%u order=%s hsize=%u blocks=%u bytes=%llu\n",
                    layout_.name.c_str(), layout_.rfn, layout_.blockSize,
                    layout_.order == ByteOrder::Big ? "BIG" : "LITTLE", layout_.headerSize, last,

@@ -36,6 +36,7 @@ struct FileSpec {
   uint32_t blocks = 0;      // highest block number; 0 = highest block added
   bool bigfile = false;     // rdbas carry the whole block number, file bits 0
   bool withHeader = true;
+  bool sparse = false;      // blocks never added are left as holes
   FileHeaderSpec header;
 };
 

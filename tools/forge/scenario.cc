@@ -12,6 +12,10 @@ bool buildDictScenario(ScenarioOut& out, std::string& error);
 bool buildScanScenario(ScenarioOut& out, std::string& error);
 bool buildScanWideScenario(ScenarioOut& out, std::string& error);
 bool buildLobScenario(ScenarioOut& out, std::string& error);
+bool buildAsmScenario(ScenarioOut& out, std::string& error);
+bool buildAsmNormalScenario(ScenarioOut& out, std::string& error);
+bool buildAsmHighScenario(ScenarioOut& out, std::string& error);
+bool buildAsmVarScenario(ScenarioOut& out, std::string& error);
 
 ScenarioOut::ScenarioOut(std::string outdir, std::string name, const ScenarioOptions& opts)
     : outdir_(std::move(outdir)), name_(std::move(name)), opts_(opts) {}
@@ -31,9 +35,10 @@ FileSpec ScenarioOut::fileSpec(const std::string& file, uint16_t rfn) const {
   return s;
 }
 
-bool ScenarioOut::add(ForgeFile& f, std::string& error) {
+bool ScenarioOut::add(ForgeFile& f, std::string& error, bool listed) {
   if (!f.write(f.layout().name, expect_, error)) return false;
-  configLine(f.layout().headerSize ? format("%s %u", f.layout().name.c_str(), f.layout().headerSize)
+  if (listed)
+    configLine(f.layout().headerSize ? format("%s %u", f.layout().name.c_str(), f.layout().headerSize)
                                  : f.layout().name);
   return true;
 }
@@ -64,6 +69,12 @@ const std::vector<Scenario>& scenarios() {
       {"scanwide", "six files for SCAN PARALLELDB's worker order", buildScanWideScenario},
       {"lob", "a table with LOB locators of every kind, its LOB segments and dictionary; the LOB files UNLOAD writes",
        buildLobScenario},
+      {"asm", "dict and scan files in an EXTERNAL ASM group, a fine-striped file, aliases, a disk without header",
+       buildAsmScenario},
+      {"asmnormal", "the asm files in a NORMAL redundancy group, one disk missing", buildAsmNormalScenario},
+      {"asmhigh", "the asm files in a HIGH redundancy group, one disk missing", buildAsmHighScenario},
+      {"asmvar", "over 20000 variable-size extents, holes, a file directory through indirect extents",
+       buildAsmVarScenario},
   };
   return kScenarios;
 }

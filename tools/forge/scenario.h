@@ -15,6 +15,8 @@ struct ScenarioOptions {
   uint32_t blockSize = 8192;
   uint32_t headerSize = 0;  // bytes before block 0 (scenarios may pick their own)
   bool headerSizeGiven = false;
+  uint32_t auSize = 0;  // ASM groups: AU size in bytes, 0 = the scenario's own
+  uint32_t disks = 0;   // ASM groups: disk count, 0 = the scenario's own
 };
 
 // Collects a scenario's files, configuration lines and expectations.
@@ -23,16 +25,19 @@ class ScenarioOut {
   ScenarioOut(std::string outdir, std::string name, const ScenarioOptions& opts);
 
   const ScenarioOptions& options() const { return opts_; }
+  const std::string& outdir() const { return outdir_; }
+  const std::string& name() const { return name_; }
   // The path a file has for BEX started in the output directory's parent
   // ("." keeps bare names).
   std::string path(const std::string& file) const;
   // A FileSpec carrying the scenario's block size, byte order and header size.
   FileSpec fileSpec(const std::string& file, uint16_t rfn) const;
 
-  // Writes the data file and adds its line to the configuration.
-  bool add(ForgeFile& f, std::string& error);
+  // Writes the data file and, when listed, adds its line to the configuration.
+  bool add(ForgeFile& f, std::string& error, bool listed = true);
   void configLine(const std::string& line) { config_ += line + "\n"; }
   void note(const std::string& line) { expect_ += "# " + line + "\n"; }
+  void fact(const std::string& line) { expect_ += line + "\n"; }
   bool finish(std::string& error);
 
  private:

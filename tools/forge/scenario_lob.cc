@@ -608,13 +608,15 @@ bool writeRoad(Build& b) {
       "# Compares what BEX wrote with what the forged files hold: \"check.sh scan\" the\n"
       "# listings of SCAN DATABASE, \"check.sh dict\" the dictionary files, \"check.sh rows\"\n"
       "# the data and LOB files of UNLOAD TABLE MEDIA.LOBCASES and UNLOAD OBJECT 74000.\n"
+      "# Exits 1 when any file differs.\n"
       "cd \"$(dirname \"$0\")/..\"\n"
-      "same() { if cmp -s \"$1\" \"$2\"; then echo \"$2 same\"; else echo \"$2 DIFFERS\"; fi; }\n"
+      "status=0\n"
+      "same() { if cmp -s \"$1\" \"$2\"; then echo \"$2 same\"; else echo \"$2 DIFFERS\"; status=1; fi; }\n"
       "scan() { same lob.BEXEXT.TXT BEXDICT/BEXEXT.TXT; same lob.BEXLOB.TXT BEXDICT/BEXLOB.TXT; }\n"
       "dict() {\n"
       "  n=0\n"
       "  for f in expect/BEXDICT/*; do\n"
-      "    if cmp -s \"$f\" \"BEXDICT/${f##*/}\"; then n=$((n + 1)); else echo \"BEXDICT/${f##*/} DIFFERS\"; fi\n"
+      "    if cmp -s \"$f\" \"BEXDICT/${f##*/}\"; then n=$((n + 1)); else echo \"BEXDICT/${f##*/} DIFFERS\"; status=1; fi\n"
       "  done\n"
       "  echo \"$n dictionary files same\"\n"
       "}\n"
@@ -623,7 +625,8 @@ bool writeRoad(Build& b) {
       "    same \"expect/rows/$f\" \"$f\"\n"
       "  done\n"
       "}\n"
-      "\"${1:-rows}\"\n";
+      "\"${1:-rows}\"\n"
+      "exit $status\n";
   return writeTextFile(b.out.path("expect/road.sql"), road, b.error) &&
          writeTextFile(b.out.path("expect/check.sh"), check, b.error);
 }

@@ -1,0 +1,16 @@
+// Guessing the column layout of data objects without a dictionary: SAMPLE
+// (one block) and SCAN TABLE (every object of the extent listing). The
+// unload engine walks the rows in guess mode and hands every value to
+// GuessValue; the result is an UNLOAD OBJECT line with the guessed types.
+#pragma once
+
+namespace bex {
+
+struct RunContext;
+class Sink;
+
+void cmdSample(RunContext& rc);
+// SCAN TABLE: the guesses go to dest, progress to the console.
+void scanTables(RunContext& rc, Sink& dest);
+
+}  // namespace bex
