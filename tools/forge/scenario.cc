@@ -12,6 +12,7 @@ bool buildDictScenario(ScenarioOut& out, std::string& error);
 bool buildScanScenario(ScenarioOut& out, std::string& error);
 bool buildScanWideScenario(ScenarioOut& out, std::string& error);
 bool buildLobScenario(ScenarioOut& out, std::string& error);
+bool buildDumpScenario(ScenarioOut& out, std::string& error);
 bool buildAsmScenario(ScenarioOut& out, std::string& error);
 bool buildAsmNormalScenario(ScenarioOut& out, std::string& error);
 bool buildAsmHighScenario(ScenarioOut& out, std::string& error);
@@ -69,6 +70,9 @@ const std::vector<Scenario>& scenarios() {
       {"scanwide", "six files for SCAN PARALLELDB's worker order", buildScanWideScenario},
       {"lob", "a table with LOB locators of every kind, its LOB segments and dictionary; the LOB files UNLOAD writes",
        buildLobScenario},
+      {"dump", "chained, migrated, compressed, index-organised, wide, empty and broken tables with a dictionary; "
+               "their export dumps",
+       buildDumpScenario},
       {"asm", "dict and scan files in an EXTERNAL ASM group, a fine-striped file, aliases, a disk without header",
        buildAsmScenario},
       {"asmnormal", "the asm files in a NORMAL redundancy group, one disk missing", buildAsmNormalScenario},
