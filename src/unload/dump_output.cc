@@ -85,6 +85,9 @@ uint32_t joinBound(uint16_t blockSize) {
   return twoBlocks < kMaxValueLength ? twoBlocks : kMaxValueLength;
 }
 
+// A row is written as its pieces come: each position once, in order. A
+// value continued in the next piece is gathered in join_ until its last
+// part; a LONG value is written part by part as one piece sequence.
 class DumpRowWriter : public RowWriter {
  public:
   DumpRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, Sink& console)
@@ -104,28 +107,22 @@ class DumpRowWriter : public RowWriter {
     const uint32_t n = cols.count;
     for (uint32_t i = 0; i < n; i++) {
       const uint32_t pos = p.start + i;
-      if (pos >= count_) break;  // the descriptors name count_ columns
+      if (pos >= count_) break;  // the descriptors name count_ positions
       const ColumnRef c = cols.col[i];
-      const bool present = valueInBlock(c.offset, c.length, p.v->size);
-      const uint8_t* bytes = p.v->data + c.offset;
-      const uint16_t len = present ? c.length : 0;
-      const bool joined = i == 0 && p.continues;
-      const bool carries = i + 1 == n && p.lastContinues;
-      if (!joined || (!pending_ && !longOpen_)) fillTo(pos);
-      if (isLongCode(job_.code(pos))) {
-        longPart(pos, bytes, len, carries);
-        continue;
+      const Part part{p.v->data + c.offset, valueInBlock(c.offset, c.length, p.v->size) ? c.length : 0u,
+                      i + 1 == n && p.lastContinues};
+      if (i == 0 && p.continues) {
+        if (carrying_ && pos == next_ && joinLen_ + part.len > bound_) return valueTooLong(p, pos);
+        if (goesOn(pos, part)) continue;
       }
-      if (joined || carries) {
-        if (!joined || !pending_) joinLen_ = 0;
-        if (joinLen_ + len > bound_) return valueTooLong(p, pos);
-        if (len) memcpy(join_.get() + joinLen_, bytes, len);
-        joinLen_ += len;
-        pending_ = carries;
-        if (!carries) value(pos, join_.get(), joinLen_);
-        continue;
-      }
-      value(pos, bytes, len);
+      if (pos < next_) continue;  // written already (the piece's flags are damaged)
+      fillTo(pos);
+      if (isLongCode(job_.code(pos)))
+        longPart(pos, part);
+      else if (part.carries)
+        startJoin(part);
+      else
+        value(pos, part.bytes, part.len);
     }
     if (p.last) endRow();
   }
@@ -135,8 +132,43 @@ class DumpRowWriter : public RowWriter {
   }
 
  private:
-  // Positions before pos that the row did not store.
+  struct Part {
+    const uint8_t* bytes;
+    uint32_t len;  // 0: NULL
+    bool carries;  // goes on in the next piece
+  };
+
+  // The first column of a piece that continues the previous piece's last
+  // one: the next part of the value carried at pos (within the bound), or
+  // of the LONG value open at pos. False when nothing goes on there.
+  bool goesOn(uint32_t pos, const Part& part) {
+    if (carrying_ && pos == next_) {
+      if (part.len) memcpy(join_.get() + joinLen_, part.bytes, part.len);
+      joinLen_ += part.len;
+      if (!part.carries) flushJoin(true);
+      return true;
+    }
+    if (longOpen_ && pos + 1 == next_) {
+      longPart(pos, part);
+      return true;
+    }
+    return false;
+  }
+  void startJoin(const Part& part) {
+    if (part.len) memcpy(join_.get(), part.bytes, part.len);  // a part is at most a block
+    joinLen_ = part.len;
+    carrying_ = true;
+  }
+  // The carried value: whole, or as far as it was gathered when its next
+  // part never came (a LOB locator cut short is nothing).
+  void flushJoin(bool whole) {
+    carrying_ = false;
+    value(next_, join_.get(), whole || !isLobType(job_.code(next_)) ? joinLen_ : 0);
+  }
+  // Positions before pos that the row did not store; a carried value whose
+  // next part never came, and an open LONG value, end first.
   void fillTo(uint32_t pos) {
+    if (carrying_) flushJoin(false);
     closeLong();
     while (next_ < pos) {
       put16(data_, kNullMark);
@@ -149,17 +181,19 @@ class DumpRowWriter : public RowWriter {
     longOpen_ = false;
   }
   // One stored part of a LONG or LONG RAW value; a NULL LONG is FE FF.
-  void longPart(uint32_t pos, const uint8_t* bytes, uint16_t len, bool carries) {
-    if (len) {
-      if (!longOpen_) put16(data_, kLongMark);
+  void longPart(uint32_t pos, const Part& part) {
+    if (!longOpen_ && (part.len || part.carries)) {
+      put16(data_, kLongMark);
       longOpen_ = true;
-      put16(data_, len);
-      data_.write(bytes, len);
-    } else if (!longOpen_ && !carries) {
+    }
+    if (part.len) {
+      put16(data_, part.len);
+      data_.write(part.bytes, part.len);
+    } else if (!longOpen_) {
       put16(data_, kNullMark);
     }
     next_ = pos + 1;
-    if (!carries) closeLong();
+    if (!part.carries) closeLong();
   }
   void value(uint32_t pos, const uint8_t* bytes, uint32_t len) {
     const ColumnSpec& cs = job_.column(pos);
@@ -177,17 +211,11 @@ class DumpRowWriter : public RowWriter {
   void valueTooLong(const PieceRef& p, uint32_t pos) {
     console_.printf("  Value of column %u at %u.%u.%u longer than %u bytes, row ends early.\n", pos + 1, p.rdba,
                     p.table, p.slot, bound_);
-    pending_ = false;
+    carrying_ = false;
     endRow();
     dropping_ = true;
   }
   void endRow() {
-    closeLong();
-    // A value whose next part never came: what was read of it (a LOB
-    // locator cut short is nothing).
-    if (pending_ && next_ < count_) value(next_, join_.get(), isLobType(job_.code(next_)) ? 0 : joinLen_);
-    pending_ = false;
-    joinLen_ = 0;
     fillTo(count_);
     put16(data_, 0);
     next_ = 0;
@@ -201,10 +229,10 @@ class DumpRowWriter : public RowWriter {
   const uint32_t bound_;
   std::unique_ptr<uint8_t[]> join_;  // the parts of a value split over pieces
   uint32_t joinLen_ = 0;
-  uint32_t next_ = 0;     // next position of the row to be written
-  bool pending_ = false;  // join_ holds the first parts of position next_
-  bool longOpen_ = false;
-  bool dropping_ = false;  // the row is closed; its remaining pieces are passed over
+  uint32_t next_ = 0;       // next position of the row to be written
+  bool carrying_ = false;   // join_ holds the first parts of position next_
+  bool longOpen_ = false;   // a LONG value at position next_ - 1 takes more parts
+  bool dropping_ = false;   // the row is closed; its remaining pieces are passed over
 };
 
 }  // namespace
@@ -294,8 +322,30 @@ void writeDumpTrailer(Sink& out) {
   zeros(out, 2048);
 }
 
+namespace {
+
+// The header declares CHARSET and NLSCHARSET while each character column
+// declares the set the dictionary stores it in: imp converts each column
+// from its own, but a header that disagrees is most often a CHARSET left at
+// its default. Said once, for the first such column.
+void warnCharsetMismatch(Sink& console, const TableColumns& cols, uint16_t charset, uint16_t nlsCharset) {
+  for (uint32_t i = 0; i < cols.count; i++) {
+    const ColumnSpec& cs = cols.column[i];
+    if (!hasCharset(codeByte(cs.type)) || cs.charsetForm == 0 || cs.charsetId == 0) continue;
+    const bool national = cs.charsetForm == kCharsetFormNational;
+    const uint16_t declared = national ? nlsCharset : charset;
+    if (cs.charsetId == declared) continue;
+    console.printf("  Warning: column %s is stored in character set %u, the dump header says %u (SET %s).\n",
+                   cols.desc[i].name, cs.charsetId, declared, national ? "NLSCHARSET" : "CHARSET");
+    return;
+  }
+}
+
+}  // namespace
+
 void writeDumpPrologue(RunContext& rc, const UnloadJob& job, const UserRecord& user, const ObjectRecord& table,
                        uint32_t objd, Sink& data) {
+  warnCharsetMismatch(rc.out, job.columns, rc.settings.charset, rc.settings.nlsCharset);
   const char* target = job.target[0] ? job.target : table.name;
   std::string create;
   buildCreateTable(rc.dictDir, table, target, false, rc.settings.uniqueTname, objd, rc.settings.ignoreNotnull,
