@@ -97,7 +97,11 @@ class DumpRowWriter : public RowWriter {
         console_(console),
         count_(job.columns.count),
         bound_(joinBound(bc.blockSize)),
-        join_(new uint8_t[bound_]) {}
+        join_(new uint8_t[bound_]),
+        kinds_(new Kind[count_ + 1]) {
+    for (uint32_t pos = 0; pos < count_; pos++)
+      kinds_[pos] = isLongCode(job.code(pos)) ? Kind::kLong : isLobType(job.code(pos)) ? Kind::kLob : Kind::kPlain;
+  }
 
   void rowAddress(uint32_t, uint32_t, uint32_t) override { dropping_ = false; }
 
@@ -116,11 +120,13 @@ class DumpRowWriter : public RowWriter {
         if (goesOn(pos, part)) continue;
       }
       if (pos < next_) continue;  // written already (the piece's flags are damaged)
-      fillTo(pos);
-      if (isLongCode(job_.code(pos)))
+      if (pos != next_ || carrying_ || longOpen_) fillTo(pos);
+      if (kinds_[pos] == Kind::kLong)
         longPart(pos, part);
       else if (part.carries)
         startJoin(part);
+      else if (kinds_[pos] == Kind::kPlain || part.len == 0)
+        plainValue(pos, part.bytes, part.len);
       else
         value(pos, part.bytes, part.len);
     }
@@ -132,6 +138,7 @@ class DumpRowWriter : public RowWriter {
   }
 
  private:
+  enum class Kind : uint8_t { kPlain, kLong, kLob };
   struct Part {
     const uint8_t* bytes;
     uint32_t len;  // 0: NULL
@@ -163,7 +170,7 @@ class DumpRowWriter : public RowWriter {
   // part never came (a LOB locator cut short is nothing).
   void flushJoin(bool whole) {
     carrying_ = false;
-    value(next_, join_.get(), whole || !isLobType(job_.code(next_)) ? joinLen_ : 0);
+    value(next_, join_.get(), whole || kinds_[next_] != Kind::kLob ? joinLen_ : 0);
   }
   // Positions before pos that the row did not store; a carried value whose
   // next part never came, and an open LONG value, end first.
@@ -195,9 +202,13 @@ class DumpRowWriter : public RowWriter {
     next_ = pos + 1;
     if (!part.carries) closeLong();
   }
+  void plainValue(uint32_t pos, const uint8_t* bytes, uint32_t len) {
+    writeDumpValue(data_, bytes, len);
+    next_ = pos + 1;
+  }
   void value(uint32_t pos, const uint8_t* bytes, uint32_t len) {
     const ColumnSpec& cs = job_.column(pos);
-    if (len && isLobType(cs.type)) {
+    if (len && kinds_[pos] == Kind::kLob) {
       if (bc_.verbose > 2)
         console_.printf("Recover dump LOB value row = %llu col = %u ...\n",
                         static_cast<unsigned long long>(bc_.RowCount + 1), pos);
@@ -228,6 +239,7 @@ class DumpRowWriter : public RowWriter {
   const uint32_t count_;
   const uint32_t bound_;
   std::unique_ptr<uint8_t[]> join_;  // the parts of a value split over pieces
+  std::unique_ptr<Kind[]> kinds_;    // of each position
   uint32_t joinLen_ = 0;
   uint32_t next_ = 0;       // next position of the row to be written
   bool carrying_ = false;   // join_ holds the first parts of position next_

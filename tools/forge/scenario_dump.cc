@@ -149,25 +149,11 @@ void longs(Build& b) {
          {"long"});
 }
 
-// Symbol rows 0 "SALES", 1 (100, "EUR"), 2 "HR"; the data rows refer to them.
+// The compressed block of salesCompressedBlock.
 void packed(Build& b) {
   const TableDef t = table("PACKED", 75020, 30, {vc("DEPT", 10), num("AMOUNT"), vc("CUR", 3), num("N")});
   segment(b, 30, t.objNo, 1);
-  CompressedBlockSpec s;
-  s.trans.objd = t.objNo;
-  s.fullHeaders = 2;
-  s.symbols = {SymbolRow{kRowHeadFirstLast, 0, {cval("SALES")}},
-               SymbolRow{kRowHeadFirstLast, 0, {cval(numberInt(100)), cval("EUR")}},
-               SymbolRow{kRowHeadFirstLast, 0, {cval("HR")}}};
-  auto data = [](std::vector<CEntry> e) {
-    CompressedRow r;
-    r.entries = std::move(e);
-    return r;
-  };
-  s.rows = {data({symRef(0), symRef(1), cval(numberInt(1))}), data({symRef(2), symRef(1), cval(numberInt(2))}),
-            data({cval("IT"), cnull(), cnull(), cval(numberInt(3))}),
-            data({symLongRef(0), symRef(1), cval(numberInt(4))})};
-  b.users.addCompressedBlock(31, s);
+  b.users.addCompressedBlock(31, salesCompressedBlock(t.objNo));
   expect(b, t,
          {cells({vstr("SALES"), vnum(100), vstr("EUR"), vnum(1)}), cells({vstr("HR"), vnum(100), vstr("EUR"), vnum(2)}),
           cells({vstr("IT"), vnull(), vnull(), vnum(3)}), cells({vstr("SALES"), vnum(100), vstr("EUR"), vnum(4)})},
