@@ -117,7 +117,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, ForgedDump,
                                            "compressed", "iot-overflow", "partition-P2023", "partition-P2024",
                                            "long", "long-raw", "every-type", "xmltype-lobs", "lobs", "one-column",
                                            "thousand-columns", "empty", "empty-deleted", "default-name",
-                                           "unique-name", "dollar-name", "cut-chain", "long-missing-last-piece"),
+                                           "unique-name", "text-options-ignored", "dollar-name", "cut-chain", "long-missing-last-piece"),
                          [](const ::testing::TestParamInfo<const char*>& p) {
                            std::string n = p.param;
                            for (char& ch : n)
@@ -146,6 +146,19 @@ TEST(ForgedDumpCharset, AColumnStoredInAnotherSetIsNamed) {
   EXPECT_EQ(d.table.columns[1].charset, 852u);
   const std::string quiet = f->run("UNLOAD TABLE SCOTT.EMP TO charset.dmp");
   EXPECT_EQ(quiet.find("Warning"), std::string::npos) << quiet;
+}
+
+// A dump file that cannot be created: the rows go to the console in their
+// dump form, without header, table start or trailer.
+TEST(ForgedDumpConsole, ADumpThatCannotBeCreatedGoesToTheConsoleAlone) {
+  Forged* f = forged("dump");
+  ASSERT_TRUE(f->enter());
+  const std::string said = f->run("UNLOAD TABLE DEMO.ONE TO no/such/dir/one.dmp");
+  const std::string rows = std::string("\x02\0\xC1\x02\0\0\xFE\xFF\0\0\x02\0\xC1\x04\0\0", 16);
+  EXPECT_NE(said.find(rows), std::string::npos) << said;
+  EXPECT_EQ(said.find("EXPORT:V"), std::string::npos);
+  EXPECT_EQ(said.find("TABLE \"ONE\""), std::string::npos);
+  EXPECT_EQ(said.find("EXIT\nEXIT"), std::string::npos);
 }
 
 // LOB blocks gone: a value none of whose blocks is left is a single blank

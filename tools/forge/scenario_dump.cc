@@ -205,7 +205,8 @@ void iot(Build& b) {
 }
 
 // One column; the second row stores no column at all. Also written with
-// UNIQUE_TNAME, and without a TO name in OUTPUT_STYLE DMP.
+// UNIQUE_TNAME, without a TO name in OUTPUT_STYLE DMP, and with ROW_ADDRESS
+// and INDEX, which only text output knows.
 void one(Build& b) {
   const TableDef t = table("ONE", 75040, 50, {num("N")});
   segment(b, 50, t.objNo, 1);
@@ -215,6 +216,9 @@ void one(Build& b) {
   const ExpectedDump d = b.dumps.back().second;
   b.kinds.kind("default-name", "bexdata.dmp", {"SET OUTPUT_STYLE DMP", "UNLOAD TABLE DEMO.ONE;", "SET OUTPUT_STYLE TXT"});
   b.dumps.emplace_back("bexdata.dmp", d);
+  b.kinds.kind("text-options-ignored", "DEMO_ONE_OPTIONS.dmp",
+               {"SET ROW_ADDRESS 1", "UNLOAD TABLE DEMO.ONE TO DEMO_ONE_OPTIONS.dmp INDEX 1;", "SET ROW_ADDRESS 0"});
+  b.dumps.emplace_back("DEMO_ONE_OPTIONS.dmp", d);
   ExpectedDump unique = d;
   unique.uniqueName = true;
   b.kinds.kind("unique-name", "DEMO_ONE_UNIQUE.dmp",

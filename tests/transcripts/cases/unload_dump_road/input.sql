@@ -8,6 +8,8 @@ LIST TABLE SCOTT TO scott.sql
 ! cat scott.sql
 @scott.sql
 SET OUTPUT_STYLE TXT
+REM Export dumps come alone: no CREATE TABLE script, control file or LOB file.
+! ls | grep -c -e _syntax.sql -e _sqlldr.ctl -e '\.LOB$'
 ! for f in expect/dump/SCOTT_*.dmp; do cmp "$f" "${f##*/}" && echo "${f##*/} as forged"; done
 REM A TO name ending in .DMP writes a dump whatever OUTPUT_STYLE says.
 UNLOAD TABLE SCOTT.EMP TO EMP_COPY.DMP;
