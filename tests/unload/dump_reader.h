@@ -192,6 +192,7 @@ inline Table readTable(const std::string& s, size_t from) {
   if (c.u16() != 0 || c.u16() != 0) return t;
   while (c.ok()) {
     Row row;
+    row.reserve(n);
     for (unsigned i = 0; i < n && c.ok(); i++) {
       const unsigned len = c.u16();
       if (i == 0 && len == 0xFFFF) {
