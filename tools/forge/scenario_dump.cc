@@ -14,9 +14,9 @@
 //   40 IOT      (its top index SYS_IOT_TOP_75030, 75031) leaves 41-42; two
 //               rows go on in the overflow block 45
 //   50 ONE      block 51: one NUMBER column
-//   60 WIDE     blocks 61-63: 1000 columns, each row in pieces of at most
-//               255 columns within its block
-//   70 EMPTY    blocks 71-72, no rows
+//   60 WIDE     blocks 61-71: 1000 columns, each row in pieces of at most
+//               255 columns, one block each
+//   73 EMPTY    blocks 74-75, no rows
 //   80 CUT      blocks 81-82: a value whose second part would be in a block
 //               of zeros (86), a LONG whose last piece would be past the end
 //               of the file, a chain into another object's block (85)
@@ -227,37 +227,38 @@ void one(Build& b) {
 }
 
 // Columns C0001 to C1000, NUMBER and VARCHAR2 by turns; every seventh
-// value NULL; the third row stores only its first 600 columns.
+// value NULL; the third row stores only its first 600 columns. Each row is
+// pieces of at most 255 columns, one block each (small enough for 2 KB).
 void wide(Build& b) {
   std::vector<ColDef> cols;
   for (size_t i = 1; i <= kWideColumns; ++i)
     cols.push_back(i % 2 ? num(format("C%04zu", i)) : vc(format("C%04zu", i), 10));
   const TableDef t = table("WIDE", 75050, 60, cols);
-  segment(b, 60, t.objNo, 3);
   std::vector<DumpRow> rows;
+  uint32_t block = 61;
   for (uint32_t r = 1; r <= 3; ++r) {
     std::vector<Val> v;
     const size_t stored = r == 3 ? 600 : kWideColumns;
     for (size_t i = 1; i <= stored; ++i)
-      v.push_back(i % 7 == 0 ? vnull() : i % 2 ? vnum(static_cast<int64_t>(i * r)) : vstr(format("r%uc%zu", r, i)));
-    std::vector<TableRow> pieces;
-    for (size_t from = 0; from < v.size(); from += kPieceColumns) {
+      v.push_back(i % 7 == 0 ? vnull() : i % 2 ? vnum(static_cast<int64_t>(i * r)) : vstr(format("%zu", i + r)));
+    for (size_t from = 0; from < v.size(); from += kPieceColumns, ++block) {
       const size_t to = std::min(v.size(), from + kPieceColumns);
       const bool first = from == 0, last = to == v.size();
       const uint8_t flag = static_cast<uint8_t>((first ? kRowH | kRowF : 0) | (last ? kRowL : 0));
-      const RowAddr next = last ? RowAddr{} : RowAddr{b.rdba(60 + r), static_cast<uint16_t>(pieces.size() + 1)};
-      pieces.push_back(rowPiece(std::vector<Val>(v.begin() + from, v.begin() + to), flag, next));
+      const RowAddr next = last ? RowAddr{} : RowAddr{b.rdba(block + 1), 0};
+      b.users.addTableBlock(block, blockOf(t.objNo, {rowPiece(std::vector<Val>(v.begin() + from, v.begin() + to),
+                                                              flag, next)}));
     }
-    b.users.addTableBlock(60 + r, blockOf(t.objNo, pieces));
     rows.push_back(cells(v));
   }
+  segment(b, 60, t.objNo, block - 61);
   expect(b, t, rows, {"thousand-columns"});
 }
 
 void empty(Build& b) {
-  const TableDef t = table("EMPTY", 75060, 70, {num("ID"), vc("NAME", 10)});
-  segment(b, 70, t.objNo, 2);
-  b.users.addTableBlock(71, blockOf(t.objNo, {}));
+  const TableDef t = table("EMPTY", 75060, 73, {num("ID"), vc("NAME", 10)});
+  segment(b, 73, t.objNo, 2);
+  b.users.addTableBlock(74, blockOf(t.objNo, {}));
   expect(b, t, {}, {});
   const std::string file = b.dumps.back().first;
   b.kinds.kind("empty", file, {"SET EMPTY_FILES YES", "UNLOAD TABLE DEMO.EMPTY TO " + file + ";", "SET EMPTY_FILES NO"});
