@@ -223,6 +223,28 @@ TEST(DumpRows, BrokenRowsStayWellFormed) {
   EXPECT_EQ(*rows[4][0], "\xC1\x09");
 }
 
+// A value carried into a piece that does not continue it is written as far
+// as it came, and a LONG whose first stored part is empty still opens its
+// piece sequence: every row keeps one value per position.
+TEST(DumpRows, CarriedValuesAndEmptyLongPartsKeepThePositions) {
+  PieceRig r({C::kNumber, C::kVarchar2, C::kLong, C::kVarchar2});
+  ColumnList a1 = r.list({"\xC1\x02", "par"});
+  ColumnList a2 = r.list({"x", "y"});
+  r.piece(a1, 0, false, false, true);
+  r.piece(a2, 2, false, true, false);
+  ColumnList b1 = r.list({"\xC1\x03", "n", ""});
+  ColumnList b2 = r.list({"abc", "z"});
+  r.piece(b1, 0, false, false, true);
+  r.piece(b2, 2, true, true, false);
+  auto rows = r.rows();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(*rows[0][1], "par");
+  EXPECT_EQ(*rows[0][2], "x");
+  EXPECT_EQ(*rows[0][3], "y");
+  EXPECT_EQ(*rows[1][2], "abc");
+  EXPECT_EQ(*rows[1][3], "z");
+}
+
 // With 32 KB blocks two parts could make 65,536 bytes, more than one
 // length can say (FFFD to FFFF are marks): a joined value of 65,532 bytes
 // is written whole, one byte more ends the row.
