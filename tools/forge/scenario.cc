@@ -13,6 +13,7 @@ bool buildScanScenario(ScenarioOut& out, std::string& error);
 bool buildScanWideScenario(ScenarioOut& out, std::string& error);
 bool buildLobScenario(ScenarioOut& out, std::string& error);
 bool buildGuessScenario(ScenarioOut& out, std::string& error);
+bool buildDumpScenario(ScenarioOut& out, std::string& error);
 bool buildAsmScenario(ScenarioOut& out, std::string& error);
 bool buildAsmNormalScenario(ScenarioOut& out, std::string& error);
 bool buildAsmHighScenario(ScenarioOut& out, std::string& error);
@@ -72,6 +73,9 @@ const std::vector<Scenario>& scenarios() {
        buildLobScenario},
       {"guess", "tables of every scalar type class without their dictionary, an older dictionary to LOAD TABLE from",
        buildGuessScenario},
+      {"dump", "chained, migrated, compressed, index-organised, wide, empty and broken tables with a dictionary; "
+               "their export dumps",
+       buildDumpScenario},
       {"asm", "dict and scan files in an EXTERNAL ASM group, a fine-striped file, aliases, a disk without header",
        buildAsmScenario},
       {"asmnormal", "the asm files in a NORMAL redundancy group, one disk missing", buildAsmNormalScenario},
