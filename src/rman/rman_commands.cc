@@ -55,12 +55,13 @@ PieceRules piecesRules(const BlockContext& bc) {
 }
 
 void reportPiece(Sink& out, uint32_t slot, const DataFile& f, const PieceCounts& c, uint32_t blockSize) {
-  out.printf("  Slot %u %s: %llu data-file blocks in %llu runs, %llu other blocks", slot, f.path,
-             static_cast<unsigned long long>(c.runBlocks), static_cast<unsigned long long>(c.runs),
+  out.printf("  Slot %u %s: runs %llu, blocks in runs %llu, other blocks %llu", slot, f.path,
+             static_cast<unsigned long long>(c.runs), static_cast<unsigned long long>(c.runBlocks),
              static_cast<unsigned long long>(c.blocks - c.runBlocks));
   const uint64_t size = f.source->size();
   if (size > f.headerSize && (size - f.headerSize) % blockSize)
-    out.printf(", %llu bytes after the last whole block", static_cast<unsigned long long>((size - f.headerSize) % blockSize));
+    out.printf(", bytes after the last whole block %llu",
+               static_cast<unsigned long long>((size - f.headerSize) % blockSize));
   out.write("\n");
 }
 
@@ -127,7 +128,7 @@ FileCopies copiesOf(RunContext& rc, const std::vector<PieceRun>& runs) {
 
 void reportCopies(Sink& out, const FileCopies& c) {
   if (c.severalCopies == 0) return;
-  out.printf("  %llu blocks held by several pieces: the copy with the highest SCN taken, for %llu of them not the "
+  out.printf("  Blocks held by several pieces %llu: the copy with the highest SCN taken, for %llu of them not the "
              "one listed last\n",
              static_cast<unsigned long long>(c.severalCopies), static_cast<unsigned long long>(c.newerKept));
 }
@@ -149,7 +150,7 @@ bool isOpenDataFile(const DataFileRegistry& reg, const char* name, Sink& out) {
 }
 
 void reportRestore(Sink& out, const char* name, const RestoreCounts& r) {
-  out.printf("  %s: %llu blocks restored, %llu filler blocks, %llu blocks unreadable\n", name,
+  out.printf("  %s: blocks restored %llu, filler blocks %llu, unreadable blocks %llu\n", name,
              static_cast<unsigned long long>(r.restored), static_cast<unsigned long long>(r.filler),
              static_cast<unsigned long long>(r.unreadable));
   if (r.fillerLimit)
@@ -216,7 +217,7 @@ void rmanOpen(RunContext& rc) {
   rc.emptyReadCaches();
   reportCopies(rc.out, all);
   if (cutBlocks)
-    rc.out.printf("  %llu listed blocks lie past the end of their pieces.\n", static_cast<unsigned long long>(cutBlocks));
+    rc.out.printf("  Listed blocks past the end of their pieces %llu\n", static_cast<unsigned long long>(cutBlocks));
 }
 
 }  // namespace
