@@ -123,12 +123,7 @@ std::vector<BackupPiece> backupSet(const BackupSetSpec& set, const std::vector<s
 }
 
 uint64_t blockScnOf(const uint8_t* block, ByteOrder order) {
-  const uint8_t* p = block + 8;
-  const uint8_t* w = block + 12;
-  uint32_t base = order == ByteOrder::Big ? (uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3])
-                                          : (uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0]);
-  uint16_t wrap = order == ByteOrder::Big ? static_cast<uint16_t>(w[0] << 8 | w[1]) : static_cast<uint16_t>(w[1] << 8 | w[0]);
-  return uint64_t{wrap} << 32 | base;
+  return uint64_t{get16(block + 12, order)} << 32 | get32(block + 8, order);
 }
 
 }  // namespace bex::forge

@@ -74,11 +74,6 @@ struct Listed {
   const BackupPiece* piece = nullptr;
 };
 
-uint32_t get32(const uint8_t* p, ByteOrder o) {
-  return o == ByteOrder::Big ? (uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3])
-                             : (uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0]);
-}
-
 bool readImage(const Original& o, uint16_t rfn, DataFileImage& img, std::string& error) {
   Bytes all;
   if (!readWhole(o.path, all, error)) return false;
