@@ -5,7 +5,7 @@
 namespace bex {
 
 SlotReader::SlotReader(BlockContext& bc, uint32_t windowSize)
-    : bc_(bc), window_(new uint8_t[windowSize]), windowSize_(windowSize) {}
+    : bc_(bc), window_(allocateReadBuffer(windowSize)), windowSize_(windowSize) {}
 
 void SlotReader::start(uint32_t slot, uint32_t first, uint32_t last) {
   slot_ = slot;

@@ -23,7 +23,7 @@ bool writeAll(int fd, const uint8_t* p, size_t n, uint64_t offset) {
 class Restorer {
  public:
   Restorer(const DataFileRegistry& reg, uint32_t blockSize, int fd, uint64_t size)
-      : reg_(reg), bs_(blockSize), fd_(fd), size_(size), chunk_(new uint8_t[kRestoreChunk]) {}
+      : reg_(reg), bs_(blockSize), fd_(fd), size_(size), chunk_(allocateReadBuffer(kRestoreChunk)) {}
 
   // False when the stretch, and every one after it, is to be left out.
   bool reach(const BlockStretch& s) {
@@ -80,7 +80,7 @@ class Restorer {
   const uint32_t bs_;
   const int fd_;
   uint64_t size_;
-  std::unique_ptr<uint8_t[]> chunk_;
+  ReadBuffer chunk_;
   RestoreCounts c_;
 };
 
