@@ -87,12 +87,12 @@ const std::vector<Scenario>& scenarios() {
 std::string baseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 bool readWhole(const std::string& path, Bytes& out, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  out.resize(in ? static_cast<size_t>(in.tellg()) : 0);
+  if (!in || !in.seekg(0) || !in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()))) {
     error = "cannot read " + path;
     return false;
   }
-  out.assign(std::istreambuf_iterator<char>(in), {});
   return true;
 }
 

@@ -155,7 +155,7 @@ bool forgeTypesFile(ScenarioOut& out, DataFileImage& img, std::string& error) {
 
 bool writePiece(const ScenarioOut& out, const Listed& l, std::string& error) {
   std::string s(l.hsize, static_cast<char>(kPieceFill));
-  s.append(l.piece->bytes().begin(), l.piece->bytes().end());
+  s.append(reinterpret_cast<const char*>(l.piece->bytes().data()), l.piece->bytes().size());
   return writeTextFile(out.path(l.name), s, error);
 }
 
@@ -186,7 +186,7 @@ class RestoreModel {
       std::string image((uint64_t{last} + 1) * bs, '\0');
       uint64_t several = 0, newer = 0;
       for (const auto& [n, c] : blocks) {
-        std::copy_n(c.bytes, bs, image.begin() + uint64_t{n} * bs);
+        std::copy_n(c.bytes, bs, image.data() + uint64_t{n} * bs);
         several += c.copies > 1;
         newer += c.copies > 1 && !c.lastWins;
       }
