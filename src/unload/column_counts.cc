@@ -2,10 +2,10 @@
 
 namespace bex {
 
-bool ColumnCounts::any() const {
-  for (uint64_t n : count)
-    if (n) return true;
-  return false;
+uint64_t ColumnCounts::total() const {
+  uint64_t n = 0;
+  for (uint64_t c : count) n += c;
+  return n;
 }
 
 void ColumnCounts::warn(Sink& console, const TableColumns& cols, const char* what, const char* after) const {

@@ -15,7 +15,8 @@ struct ColumnCounts {
   void note(uint32_t pos) {
     if (pos < kMaxSegmentColumns) count[pos]++;
   }
-  bool any() const;
+  uint64_t total() const;
+  bool any() const { return total() != 0; }
   // One line for each column with a count: "  Warning: N <what> column
   // NAME<after>", the column named by its position when it has no name.
   void warn(Sink& console, const TableColumns& cols, const char* what, const char* after = "") const;

@@ -47,6 +47,9 @@ class TextFormat : public OutputFormat {
     removeNamed(syntax_);
     removeNamed(control_);
   }
+  void nameFiles(ReportEntry& e) const override {
+    for (const char* name : {out_.dataName(), out_.lobName(), syntax_, control_}) e.wrote(name);
+  }
 
  protected:
   // The tags of the BlockContext are the settings' (UNLOAD copied them);
@@ -78,7 +81,7 @@ class TextFormat : public OutputFormat {
   // A script that cannot be created is passed over in silence; one that
   // could not be written whole is said to be incomplete, like the data file.
   void report(ScriptFile result, const char* name) {
-    if (result == ScriptFile::kWriteFailed) rc_.out.printf("  Write error on %s, the file is incomplete!\n", name);
+    if (result == ScriptFile::kWriteFailed) rc_.out.error("  Write error on %s, the file is incomplete!\n", name);
   }
 
   UnloadOutput out_;
@@ -109,7 +112,7 @@ class CsvFormat : public TextFormat {
     bc.recordTagLen = 1;
     const std::string_view separator(bc.fieldTag, bc.fieldTagLen);
     if (separator.empty() || separator.find_first_of("\"\r\n") != std::string_view::npos) {
-      rc_.out.write("  FIELD_TAG cannot hold a double quote, CR or LF in CSV style!\n");
+      rc_.out.error("  FIELD_TAG cannot hold a double quote, CR or LF in CSV style!\n");
       return false;
     }
     return true;
@@ -128,7 +131,7 @@ class DumpFormat : public OutputFormat {
 
   bool open(const UnloadSubject& s) override {
     if (!dumpOutputAvailable()) {
-      rc_.out.write("  Export dump output is not available in this build.\n");
+      rc_.out.error("  Export dump output is not available in this build.\n");
       return false;
     }
     out_.open(job_.outputName[0] ? job_.outputName : kDefaultDumpName, false, rc_.out);

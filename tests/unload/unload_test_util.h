@@ -37,7 +37,7 @@ struct ScratchDir {
   std::string file(const std::string& name) const { return path + "/" + name; }
 };
 
-// Runs whole SET, OPEN, UNLOAD, LIST (TABLE) and LOAD statements,
+// Runs whole SET, OPEN, UNLOAD, LIST (TABLE) and LOAD SCRIPT statements,
 // dispatched on the first word as at the prompt.
 struct UnloadShell : TestShell {
   std::string statement(const std::string& text) {
@@ -49,7 +49,8 @@ struct UnloadShell : TestShell {
     if (keywordMatch(word, "OPEN")) cmdOpen(rc);
     if (keywordMatch(word, "UNLOAD")) cmdUnload(rc);
     if (keywordMatch(word, "LIST")) cmdListDictionary(rc);
-    if (keywordMatch(word, "LOAD")) cmdLoad(rc);
+    if (keywordMatch(word, "LOAD") && rc.cmd.nextToken() && rc.cmd.nextToken())
+      loadScript(rc, std::string(rc.cmd.token()).c_str());
     return fresh();
   }
 };
