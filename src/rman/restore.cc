@@ -23,7 +23,12 @@ bool writeAll(int fd, const uint8_t* p, size_t n, uint64_t offset) {
 class Restorer {
  public:
   Restorer(const DataFileRegistry& reg, uint32_t blockSize, int fd, uint64_t size)
-      : reg_(reg), bs_(blockSize), fd_(fd), size_(size), chunk_(allocateReadBuffer(kRestoreChunk)) {}
+      : reg_(reg),
+        bs_(blockSize),
+        fd_(fd),
+        size_(size),
+        chunk_(allocateReadBuffer(kRestoreChunk)),
+        zeros_(new uint8_t[blockSize]()) {}
 
   // False when the stretch, and every one after it, is to be left out.
   bool reach(const BlockStretch& s) {
@@ -48,22 +53,24 @@ class Restorer {
   // and tries the next; the end of the piece ends the stretch.
   bool copy(const BlockStretch& s) {
     const DataFile& piece = reg_.slots[s.slot];
+    FileSource* file = dynamic_cast<FileSource*>(piece.source.get());
     const uint32_t perChunk = kRestoreChunk / bs_;
     for (uint32_t k = 0; k < s.count;) {
       const uint32_t want = std::min(perChunk, s.count - k);
-      const ReadResult got =
-          piece.source->read((uint64_t{s.position} + k) * bs_ + piece.headerSize, chunk_.get(), size_t{want} * bs_);
-      const uint32_t whole = static_cast<uint32_t>(got.bytes / bs_);
+      const uint64_t from = (uint64_t{s.position} + k) * bs_ + piece.headerSize;
       const uint64_t at = (uint64_t{s.first} + k) * bs_;
-      if (whole > 0 && !writeAll(fd_, chunk_.get(), size_t{whole} * bs_, at)) {
+      Chunk got = file ? copyInKernel(*file, from, at, want) : Chunk{};
+      if (got.whole < want) got = copyThrough(*piece.source, from + uint64_t{got.whole} * bs_,
+                                              at + uint64_t{got.whole} * bs_, want, got.whole);
+      if (got.writeFailed) {
         c_.writeFailed = true;
         return false;
       }
-      c_.restored += whole;
-      size_ = std::max(size_, at + uint64_t{whole} * bs_);
-      k += whole;
-      if (whole == want) continue;
-      if (!got.error) {
+      c_.restored += got.whole;
+      size_ = std::max(size_, at + uint64_t{got.whole} * bs_);
+      k += got.whole;
+      if (got.whole == want) continue;
+      if (got.end) {
         c_.unreadable += s.count - k;
         break;
       }
@@ -76,11 +83,46 @@ class Restorer {
   const RestoreCounts& counts() const { return c_; }
 
  private:
+  struct Chunk {
+    uint32_t whole = 0;  // blocks of the chunk written, from its first
+    bool end = false;    // the piece ended before the next block
+    bool writeFailed = false;
+  };
+
+  // The chunk copied by the system from a piece that is a file, without
+  // passing through this process. What it leaves undone (a read error, the
+  // end of the piece) goes through copyThrough, which tells which it is; a
+  // block it copied only in part is made zeros until then.
+  Chunk copyInKernel(FileSource& piece, uint64_t from, uint64_t at, uint32_t blocks) {
+    Chunk c;
+    if (::lseek(fd_, static_cast<off_t>(at), SEEK_SET) < 0) return c;
+    const size_t n = size_t{blocks} * bs_;
+    const ReadResult got = piece.copyTo(from, fd_, n, chunk_.get(), kRestoreChunk);
+    c.whole = static_cast<uint32_t>(got.bytes / bs_);
+    const size_t part = got.bytes % bs_;
+    if (part && !writeAll(fd_, zeros_.get(), part, at + uint64_t{c.whole} * bs_)) c.writeFailed = true;
+    return c;
+  }
+
+  // Blocks done .. blocks - 1 of the chunk read into this process and
+  // written, from and at being the place of block done.
+  Chunk copyThrough(ByteSource& piece, uint64_t from, uint64_t at, uint32_t blocks, uint32_t done) {
+    Chunk c;
+    c.whole = done;
+    const ReadResult got = piece.read(from, chunk_.get(), size_t{blocks - done} * bs_);
+    const uint32_t whole = static_cast<uint32_t>(got.bytes / bs_);
+    if (whole > 0 && !writeAll(fd_, chunk_.get(), size_t{whole} * bs_, at)) c.writeFailed = true;
+    c.whole += whole;
+    c.end = !got.error;
+    return c;
+  }
+
   const DataFileRegistry& reg_;
   const uint32_t bs_;
   const int fd_;
   uint64_t size_;
   ReadBuffer chunk_;
+  std::unique_ptr<uint8_t[]> zeros_;
   RestoreCounts c_;
 };
 

@@ -31,6 +31,7 @@ using FileRuns = std::map<uint32_t, std::vector<PieceRun>>;
 constexpr uint32_t kFileNumbers = 1024;  // relative file numbers have 10 bits
 
 void printUsage(Sink& out) {
+  out.noteError();
   out.write("  RMAN SCAN \n");
   out.write("  RMAN RESTORE FILE fileid \n");
   out.write("  RMAN OPEN \n");
@@ -69,7 +70,7 @@ void rmanScan(RunContext& rc) {
   const std::string name = rc.dictDir.file(kRmanListing);
   FILE* f = fopen(name.c_str(), "wb+");
   if (!f) {
-    rc.out.printf("  Cannot create %s\n", name.c_str());
+    rc.out.error("  Cannot create %s\n", name.c_str());
     return;
   }
   bool written;
@@ -90,7 +91,7 @@ void rmanScan(RunContext& rc) {
     }
     written = listing.flush() && !listing.failed();
   }
-  if (fclose(f) != 0 || !written) rc.out.printf("  Cannot write %s, the listing is incomplete.\n", name.c_str());
+  if (fclose(f) != 0 || !written) rc.out.error("  Cannot write %s, the listing is incomplete.\n", name.c_str());
   for (uint32_t file = 0; file < kFileNumbers; file++)
     if (files.test(file)) rc.out.printf("RMAN RESTORE FILE %u\n", file + 1);
 }
@@ -109,7 +110,7 @@ bool readRuns(RunContext& rc, int64_t file, FileRuns& runs, uint64_t& cutBlocks)
   };
   const std::string name = rc.dictDir.file(kRmanListing);
   if (readRunListing(name.c_str(), file, pieceBlocks, rc.out, runs, cutBlocks)) return true;
-  rc.out.printf("  Cannot open %s: run RMAN SCAN first.\n", name.c_str());
+  rc.out.error("  Cannot open %s: run RMAN SCAN first.\n", name.c_str());
   return false;
 }
 
@@ -142,7 +143,7 @@ bool isOpenDataFile(const DataFileRegistry& reg, const char* name, Sink& out) {
     struct stat st;
     const char* path = reg.slots[i].path;
     if (path[0] != '+' && stat(path, &st) == 0 && st.st_dev == target.st_dev && st.st_ino == target.st_ino) {
-      out.printf("  %s is open as slot %u, it is not written.\n", name, i);
+      out.error("  %s is open as slot %u, it is not written.\n", name, i);
       return true;
     }
   }
@@ -155,7 +156,7 @@ void reportRestore(Sink& out, const char* name, const RestoreCounts& r) {
              static_cast<unsigned long long>(r.unreadable));
   if (r.fillerLimit)
     out.printf("  Filler limit reached: block %u and the blocks after it are not restored.\n", r.limitBlock);
-  if (r.writeFailed) out.printf("  Cannot write %s, the file is incomplete.\n", name);
+  if (r.writeFailed) out.error("  Cannot write %s, the file is incomplete.\n", name);
 }
 
 void rmanRestore(RunContext& rc, uint32_t fileid) {
@@ -173,7 +174,7 @@ void rmanRestore(RunContext& rc, uint32_t fileid) {
   int fd = ::open(name, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   struct stat st;
   if (fd < 0 || fstat(fd, &st) != 0) {
-    rc.out.printf("  Cannot open %s\n", name);
+    rc.out.error("  Cannot open %s\n", name);
     if (fd >= 0) ::close(fd);
     return;
   }
@@ -240,7 +241,7 @@ void cmdRman(RunContext& rc) {
   }
   if (what == kRestore && fileid == 0) return;
   if (mappedOntoPieces(rc.registry)) {
-    rc.out.write("  The open files are read from backup pieces (RMAN OPEN): OPEN the pieces again first.\n");
+    rc.out.error("  The open files are read from backup pieces (RMAN OPEN): OPEN the pieces again first.\n");
     return;
   }
   printDateLine(rc.out);

@@ -131,13 +131,13 @@ Bytes olderVersion(const Bytes& block, const std::vector<uint32_t>& rows, ByteOr
 }
 
 bool forgeTypesFile(ScenarioOut& out, DataFileImage& img, std::string& error) {
-  FileSpec spec = out.fileSpec("rman_types06.dbf", kTypesRfn);
-  spec.headerSize = 0;
-  spec.header.tsNumber = kTypesRfn, spec.header.tsName = "TYPES";
-  ForgeFile f(spec);
+  FileSpec layout = out.fileSpec("rman_types06.dbf", kTypesRfn);
+  layout.headerSize = 0;
+  layout.header.tsNumber = kTypesRfn, layout.header.tsName = "TYPES";
+  ForgeFile f(layout);
   uint32_t n = 2;
   auto add = [&](uint8_t type) {
-    ForgeBlock b(spec.blockSize, spec.order);
+    ForgeBlock b(layout.blockSize, layout.order);
     BlockHeader h;
     h.type = type;
     h.rdba = f.rdba(n);
@@ -150,7 +150,7 @@ bool forgeTypesFile(ScenarioOut& out, DataFileImage& img, std::string& error) {
   n += 9;  // never formatted
   for (uint8_t t : {0x06, 0x06, 0x1b}) add(t);
   if (!out.add(f, error, false)) return false;
-  return readImage({spec.name, 0}, kTypesRfn, img, error);
+  return readImage({layout.name, 0}, kTypesRfn, img, error);
 }
 
 bool writePiece(const ScenarioOut& out, const Listed& l, std::string& error) {
