@@ -52,7 +52,7 @@ struct CreateEntries {
 
 }  // namespace
 
-bool buildCreateTable(const DictDirectory& dir, const ObjectRecord& table, const char* targetName, bool multiLine,
+bool buildCreateTable(const DictFiles& dir, const ObjectRecord& table, const char* targetName, bool multiLine,
                       bool uniqueName, uint32_t dataObjNo, bool commentNotNull, std::string& text) {
   constexpr size_t kPoolReserve = 64 * 1024;
   CreateEntries e;

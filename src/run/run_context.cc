@@ -56,6 +56,7 @@ void RunContext::resetStatement() {
   bc.unloadFlag = 0;
   bc.rowLimit = kNoRowLimit;
   cmd.rewind();
+  dictDir.recheck();
 }
 
 }  // namespace bex
