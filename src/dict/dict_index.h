@@ -6,7 +6,7 @@
 // Keys are hashes: a line whose key only collides is read and refused by
 // the query's test. The index keeps where lines begin and their keys, never
 // the records: per line of BEXOBJ.TXT about 34 bytes, of BEXTAB.TXT about
-// 19, and per table in a column map file one run of its lines (about 26
+// 19, and per table in a column map file one run of its lines (about 23
 // bytes), whatever its number of columns.
 #pragma once
 #include <cstdint>
