@@ -1,6 +1,7 @@
 #include "dict/dict_files.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -30,6 +31,14 @@ size_t readAt(int fd, char* buf, size_t n, uint64_t at) {
     got += static_cast<size_t>(r);
   }
   return got;
+}
+
+// A window as big as the file, up to kStreamWindow.
+size_t streamWindow(int fd) {
+  struct stat st;
+  if (fd < 0 || fstat(fd, &st) != 0 || st.st_size < 0) return kStreamWindow;
+  const uint64_t size = static_cast<uint64_t>(st.st_size) + 1;
+  return size < kStreamWindow ? static_cast<size_t>(size) : kStreamWindow;
 }
 
 }  // namespace
@@ -93,9 +102,9 @@ bool DictLineSource::lineAt(uint64_t at, std::string_view& line, uint64_t& next)
 
 // Read-only: a query never needs to write the files it reads.
 DictLineReader::DictLineReader(const char* path)
-    : fd_(open(path, O_RDONLY | O_CLOEXEC)), ownsFd_(true), source_(fd_, kStreamWindow) {}
+    : fd_(open(path, O_RDONLY | O_CLOEXEC)), ownsFd_(true), source_(fd_, streamWindow(fd_)) {}
 
-DictLineReader::DictLineReader(int fd) : fd_(fd), ownsFd_(false), source_(fd, kStreamWindow) {}
+DictLineReader::DictLineReader(int fd) : fd_(fd), ownsFd_(false), source_(fd, streamWindow(fd)) {}
 
 DictLineReader::~DictLineReader() {
   if (ownsFd_ && fd_ >= 0) close(fd_);

@@ -122,16 +122,17 @@ void tableAnswers(const DictFiles& dir, const ObjectRecord& table, const char* p
   out.push_back(format("valid %d ", valid) + create);
 }
 
-void objectAnswers(const DictFiles& dir, const ObjectRecord& o, std::vector<std::string>& out) {
+void objectAnswers(const DictFiles& dir, const ObjectRecord& o, std::set<std::string>& tablesSeen,
+                   std::vector<std::string>& out) {
   using Find = bool (*)(const DictFiles&, uint32_t, const char*, const char*, ObjectRecord&);
   for (Find find : {Find(findTableObject), Find(findIndexObject)})
-    for (const std::string& name : {std::string(o.name), flipCase(o.name)})
-      for (const char* sub : {o.subname, ""}) {
-        ObjectRecord r;
-        const bool found = find(dir, o.ownerNo, name.c_str(), sub, r);
-        out.push_back(format("object %d ", found) + text(r));
-        if (found && find == Find(findTableObject)) tableAnswers(dir, r, sub, out);
-      }
+    for (const std::string& name : {std::string(o.name), flipCase(o.name)}) {
+      ObjectRecord r;
+      const bool found = find(dir, o.ownerNo, name.c_str(), o.subname, r);
+      out.push_back(format("object %d ", found) + text(r));
+      if (found && find == Find(findTableObject) && tablesSeen.insert(text(r) + "/" + o.subname).second)
+        tableAnswers(dir, r, o.subname, out);
+    }
   ObjectRecord r;
   out.push_back(format("by number %d ", findObjectByNumber(dir, o.objNo, r)) + text(r));
   for (const std::string& oid : {std::string(o.oid), flipCase(o.oid)})
@@ -154,7 +155,8 @@ std::vector<std::string> answers(const DictFiles& dir, const Probes& p) {
     return false;
   });
   out.push_back("users " + all);
-  for (const ObjectRecord& o : p.objects) objectAnswers(dir, o, out);
+  std::set<std::string> tablesSeen;
+  for (const ObjectRecord& o : p.objects) objectAnswers(dir, o, tablesSeen, out);
   for (auto [owner, type] : p.ownerTypes) {
     std::string objects;
     dir.objects().forOwnerType(owner, type, [&](const ObjectRecord& o) {
@@ -193,7 +195,7 @@ class RandomDictionary {
   void write(Put&& put) {
     std::string users, objects, storage, types;
     for (int i = 0; i < 30; i++) users += oneOf(8) ? userLine() : junk();
-    for (int i = 0; i < 40; i++) addTable();
+    for (int i = 0; i < 30; i++) addTable();
     for (const Object& o : objects_) objects += oneOf(12) ? objectLine(o) : junk() + objectLine(o);
     for (const Object& o : objects_)
       for (int n = pick(3); n-- > 0;) storage += oneOf(10) ? storageLine(o.objNo) : junk();
@@ -303,7 +305,7 @@ class RandomDictionary {
 }  // namespace
 
 TEST_F(DictIndexTest, RandomDictionariesAnswerAsAScanBeforeAndAfterTheyChange) {
-  for (unsigned seed = 1; seed <= 4; seed++) {
+  for (unsigned seed = 1; seed <= 3; seed++) {
     RandomDictionary(seed).write([&](const char* name, const std::string& t) { write("BEXDICT/" + std::string(name), t); });
     const DictFiles indexed(dict().path());
     expectScanAnswers(indexed);
@@ -317,14 +319,12 @@ TEST_F(DictIndexTest, RandomDictionariesAnswerAsAScanBeforeAndAfterTheyChange) {
   }
 }
 
-TEST_F(DictIndexTest, ForgedDictionariesAnswerAsAScan) {
-  for (const char* scenario : {"dict", "lob"}) {
-    const std::string dir = path(scenario);
-    mkdir(dir.c_str(), 0755);
-    std::string error;
-    ASSERT_TRUE(forge::runScenario(scenario, dir, forge::ScenarioOptions{}, error)) << error;
-    expectScanAnswers(DictFiles(dir + "/expect/BEXDICT"));
-  }
+TEST_F(DictIndexTest, ForgedDictionaryAnswersAsAScan) {
+  const std::string dir = path("dict");
+  mkdir(dir.c_str(), 0755);
+  std::string error;
+  ASSERT_TRUE(forge::runScenario("dict", dir, forge::ScenarioOptions{}, error)) << error;
+  expectScanAnswers(DictFiles(dir + "/expect/BEXDICT"));
 }
 
 TEST_F(DictIndexTest, ChangedFilesAreSeenAtTheNextStatement) {
