@@ -65,12 +65,14 @@ run() {
   t1=$(now)
   secs=$(echo "$t1 - $t0" | bc -l)
   rss=$(sed -n 's/.*Maximum resident set size (kbytes): *//p' "$name.time")
+  cpu=$(sed -n 's/.*\(User\|System\) time (seconds): *//p' "$name.time" | paste -sd+ | bc -l)
 }
 
-# report NAME: the figures of the last run.
+# report NAME: the figures of the last run (cpu: user and system seconds).
 report() {
-  awk -v n="$1" -v s="$secs" -v c="$cat_s" -v rss="$rss" 'BEGIN {
-    printf "%-10s %8.2f s, %8.1f times as long as cat of the dictionary files, peak RSS %6d KB\n", n, s, s / c, rss }'
+  awk -v n="$1" -v s="$secs" -v c="$cat_s" -v cpu="$cpu" -v rss="$rss" 'BEGIN {
+    printf "%-10s %8.2f s (cpu %7.2f s), %8.1f times as long as cat of the dictionary files, peak RSS %6d KB\n",
+      n, s, cpu, s / c, rss }'
 }
 
 sys_s=$(catTime dict.dbf)
