@@ -1,8 +1,12 @@
 // bex: reads Oracle data files block by block and unloads their data.
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "base/dict_directory.h"
 #include "base/sink.h"
@@ -11,6 +15,7 @@
 namespace {
 
 constexpr rlim_t kOpenFilesWanted = 8192;
+constexpr int kBadCommandLine = 2;
 
 // Data files, LOB maps and ASM disks may all be open at once. Where the
 // limit cannot be raised to 8192 the run goes on with what there is.
@@ -25,15 +30,85 @@ void raiseOpenFileLimit(bex::Sink& out) {
     out.printf("  Only %llu files can be open at once (8192 wanted).\n", static_cast<unsigned long long>(rl.rlim_cur));
 }
 
+const char kUsage[] =
+    "Usage: bex                  the interactive shell (statements from standard input)\n"
+    "       bex -f script.sql    run the statements of a script, then exit\n"
+    "       bex -e \"statements\"  run statements given here (\";\" ends each), then exit\n"
+    "       bex --help | --version\n"
+    "\n"
+    "-f and -e may be given several times and run in the order given. Their\n"
+    "statements are echoed after the prompt as script lines are; EXIT or the\n"
+    "end of the last one ends the run.\n"
+    "\n"
+    "Exit status of -f and -e runs: 0 when every statement succeeded, 1 when\n"
+    "any failed (unknown command, a file that could not be opened or written,\n"
+    "a table or user not found, a usage text printed), 2 for a bad command\n"
+    "line. Runs reading standard input always exit with 0.\n"
+    "\n"
+    "While SCAN, UNLOAD and ASM COPY work, a progress line is shown on standard\n"
+    "error when it is a terminal. Every UNLOAD, SCAN DATABASE or PARALLELDB\n"
+    "and dictionary bootstrap appends a JSON line to BEXDICT/BEXREPORT.JSONL;\n"
+    "REPORT [TO file.html] turns it into a page.\n";
+
+// The statements of one -e argument as a script: ";" ends a statement
+// (and the blanks after it go with it).
+FILE* statementStream(const char* text, std::string& storage) {
+  for (const char* p = text; *p; p++) {
+    storage += *p;
+    if (*p != ';') continue;
+    storage += '\n';
+    while (p[1] == ' ' || p[1] == '\t') p++;
+  }
+  storage += '\n';
+  return fmemopen(storage.data(), storage.size(), "r");
+}
+
+int badCommandLine(const char* fmt, const char* arg) {
+  fprintf(stderr, "bex: ");
+  fprintf(stderr, fmt, arg);
+  fprintf(stderr, "\nTry 'bex --help'.\n");
+  return kBadCommandLine;
+}
+
+struct CommandLineRun {
+  std::vector<FILE*> inputs;
+  std::vector<std::string> texts;  // the -e statements, read in place
+  ~CommandLineRun() {
+    for (FILE* f : inputs) fclose(f);
+  }
+};
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  CommandLineRun run;
+  run.texts.reserve(static_cast<size_t>(argc));
+  for (int i = 1; i < argc; i++) {
+    const char* a = argv[i];
+    if (!strcmp(a, "--help") || !strcmp(a, "-h")) {
+      fputs(kUsage, stdout);
+      return 0;
+    }
+    if (!strcmp(a, "--version") || !strcmp(a, "-V")) {
+      printf("bex %s\n", BEX_VERSION);
+      return 0;
+    }
+    if (strcmp(a, "-f") && strcmp(a, "-e")) return badCommandLine("unknown argument '%s'", a);
+    if (i + 1 == argc) return badCommandLine("%s needs an argument", a);
+    const char* value = argv[++i];
+    FILE* f = a[1] == 'f' ? fopen(value, "r") : statementStream(value, run.texts.emplace_back());
+    if (!f) return badCommandLine(a[1] == 'f' ? "cannot open script file '%s'" : "cannot read '%s'", value);
+    run.inputs.push_back(f);
+  }
   // The console sink does the buffering; stdio adds none of its own.
   setvbuf(stdout, nullptr, _IONBF, 0);
   bex::FileSink out(stdout);
   raiseOpenFileLimit(out);
   mkdir(bex::DictDirectory::kDefault, 0777);
-  bex::commandLoop(stdin, out);
+  bex::RunOptions options;
+  options.batch = run.inputs;
+  options.progressFd = isatty(STDERR_FILENO) ? STDERR_FILENO : -1;
+  int status = bex::commandLoop(stdin, out, options);
   out.flush();
-  return 0;
+  return status;
 }

@@ -14,6 +14,7 @@
 #include "base/clock.h"
 #include "base/cmdline.h"
 #include "base/file_or_console.h"
+#include "base/progress.h"
 #include "block/hex_dump.h"
 #include "run/run_context.h"
 
@@ -98,6 +99,7 @@ void asmSet(RunContext& rc) {
   Sink& out = rc.out;
   CommandLine& cl = rc.cmd;
   if (!cl.nextToken()) {
+    out.noteError();
     out.write(" Valid options ORACLE_BLOCK BLOCK_SIZE, AU_SIZE, F1B1_DISK, F1B1_AU\n");
     return;
   }
@@ -105,7 +107,7 @@ void asmSet(RunContext& rc) {
   copyToken(cl.token(), option, kNameTokenMax);
   bool hasValue = cl.nextToken() > 0;
   uint64_t v = hasValue ? tokenNumberHex(cl.token()) : 0;
-  auto invalid = [&](const char* what) { out.printf("  %s can only be %s\n", option, what); };
+  auto invalid = [&](const char* what) { out.error("  %s can only be %s\n", option, what); };
   bool remap = false;
   if (keywordMatch(option, "BLOCK_SIZE")) {
     if (hasValue && (!powerOfTwo(v) || v < 512 || v > 32768 || v > g.auSize))
@@ -141,7 +143,7 @@ void asmSet(RunContext& rc) {
     if (hasValue) g.f1b1Au = static_cast<uint32_t>(v), remap = true;
     out.printf(" F1B1_AU = %d\n", static_cast<int>(g.f1b1Au));
   } else {
-    out.write(" Invalid option to set.\n");
+    out.error(" Invalid option to set.\n");
   }
   allocateBuffers(g);
   if (remap) {
@@ -328,7 +330,7 @@ struct FileListing : DirectoryAus {
 void asmFile(AsmDiskGroup& g, const AsmOptions& o, Sink& out) {
   std::unique_ptr<uint8_t[]> entry;
   if (!readDirectory(g, g.fileDir, o, entry)) {
-    out.write("  The file directory cannot be read.\n");
+    out.error("  The file directory cannot be read.\n");
     return;
   }
   out.write("    file  disk       au blk     size flag type alias0,alias1              \n");
@@ -375,7 +377,7 @@ struct AliasListing : DirectoryAus {
 void asmAlias(AsmDiskGroup& g, const AsmOptions& o, Sink& out) {
   std::unique_ptr<uint8_t[]> entry;
   if (!readDirectory(g, g.aliasDir, o, entry)) {
-    out.write("  The alias directory cannot be read.\n");
+    out.error("  The alias directory cannot be read.\n");
     return;
   }
   AsmMeta e{entry.get(), g.blockSize};
@@ -481,7 +483,7 @@ void asmDump(AsmFile& f, uint64_t block, Sink& out) {
   uint32_t bs = f.group.oracleBlock;
   std::unique_ptr<uint8_t[]> buf(new uint8_t[bs]);
   if (!ReadAsmFileRange(f, block * bs, buf.get(), bs)) {
-    out.write("  Read Error\n");
+    out.error("  Read Error\n");
     return;
   }
   hexDump(out, buf.get(), bs);
@@ -491,7 +493,7 @@ void asmDump(AsmFile& f, uint64_t block, Sink& out) {
 // when it cannot be.
 int createCopy(const char* to, Sink& out) {
   int fd = to[0] ? open(to, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666) : -1;
-  if (fd < 0) out.printf("  Cannot create %s\n", to[0] ? to : "(no TO file)");
+  if (fd < 0) out.error("  Cannot create %s\n", to[0] ? to : "(no TO file)");
   return fd;
 }
 
@@ -508,7 +510,7 @@ bool writeAll(int fd, const uint8_t* p, size_t n) {
 // Closes a copy; says so when it could not be written whole.
 void closeCopy(int fd, const char* to, bool ok, Sink& out) {
   if (close(fd) != 0) ok = false;
-  if (!ok) out.printf("  Write error on %s, the copy is incomplete!\n", to);
+  if (!ok) out.error("  Write error on %s, the copy is incomplete!\n", to);
 }
 
 void reportZeroed(uint64_t aus, Sink& out) {
@@ -542,7 +544,7 @@ bool copyPiece(AsmFile& f, uint64_t pos, size_t n, int dest, uint8_t* buf, uint6
 
 // COPY: the file extent by extent, its unreadable AUs as zeros, as long
 // as its size (or its map, when that ends first).
-void asmCopy(AsmFile& f, const char* to, Sink& out) {
+void asmCopy(AsmFile& f, const char* to, Sink& out, Progress& progress) {
   AsmDiskGroup& g = f.group;
   uint64_t length = f.length;
   if (f.size > length)
@@ -555,7 +557,9 @@ void asmCopy(AsmFile& f, const char* to, Sink& out) {
   g.au[1].au = kAsmNoAu;
   uint64_t zeroed = 0;
   bool ok = true;
-  for (uint64_t pos = 0; pos < length && ok; pos += g.auSize)
+  progress.begin("ASM COPY", g.auSize, "AUs", false);
+  progress.expect((length + g.auSize - 1) / g.auSize);
+  for (uint64_t pos = 0; pos < length && ok; pos += g.auSize, progress.advance(1))
     ok = copyPiece(f, pos, static_cast<size_t>(std::min<uint64_t>(g.auSize, length - pos)), dest, buf, zeroed);
   closeCopy(dest, to, ok, out);
   reportZeroed(zeroed, out);
@@ -569,10 +573,10 @@ struct MapSlot {
 // COPY ... MAP: the extents of the file as a map file (SCAN's lines: file,
 // extent, disk, AU) names them, in passes of 1024 extents; extents the map
 // does not name are zeros. Several lines for one extent are its copies.
-void asmCopyMap(AsmDiskGroup& g, uint32_t n, const char* mapName, const char* to, Sink& out) {
+void asmCopyMap(AsmDiskGroup& g, uint32_t n, const char* mapName, const char* to, Sink& out, Progress& progress) {
   FILE* map = fopen(mapName, "r");
   if (!map) {
-    out.printf("  Cannot open map file %s\n", mapName);
+    out.error("  Cannot open map file %s\n", mapName);
     return;
   }
   AsmPlace place;
@@ -594,6 +598,8 @@ void asmCopyMap(AsmDiskGroup& g, uint32_t n, const char* mapName, const char* to
   g.au[1].au = kAsmNoAu;
   uint64_t base = 0, pos = 0, zeroed = 0, lines = 0;
   bool ok = true, more = true;
+  progress.begin("ASM COPY", g.auSize, "AUs", false);
+  progress.expect((size + g.auSize - 1) / g.auSize);
   char line[256];
   while (more && ok) {
     more = false;
@@ -631,17 +637,18 @@ void asmCopyMap(AsmDiskGroup& g, uint32_t n, const char* mapName, const char* to
           zeroed++;
         }
         ok = writeAll(dest, buf, want);
+        progress.advance(1);
       }
     }
     base += kAsmWindow;
   }
   fclose(map);
   closeCopy(dest, to, ok, out);
-  if (lines == 0) out.printf("  The map file %s names no extent of file %u.\n", mapName, n);
+  if (lines == 0) out.error("  The map file %s names no extent of file %u.\n", mapName, n);
   reportZeroed(zeroed, out);
 }
 
-void asmScopy(AsmFile& f, const char* to, Sink& out) {
+void asmScopy(AsmFile& f, const char* to, Sink& out, Progress& progress) {
   AsmDiskGroup& g = f.group;
   int dest = createCopy(to, out);
   if (dest < 0) return;
@@ -650,7 +657,9 @@ void asmScopy(AsmFile& f, const char* to, Sink& out) {
   g.au[1].au = kAsmNoAu;
   bool ok = true;
   uint64_t pos = 0;
-  for (uint64_t s = 0; ok && (f.size == 0 || pos < f.size); s++, pos += g.stripSize) {
+  progress.begin("ASM SCOPY", g.stripSize, "stripes", false);
+  progress.expect((f.size + g.stripSize - 1) / g.stripSize);
+  for (uint64_t s = 0; ok && (f.size == 0 || pos < f.size); s++, pos += g.stripSize, progress.advance(1)) {
     if (!ReadAsmFileRange(f, stripeOffset(g, s), buf, g.stripSize)) {
       if (f.size) out.printf("  Stripe %llu cannot be read; the copy ends at byte %llu.\n",
                              static_cast<unsigned long long>(s), static_cast<unsigned long long>(pos));
@@ -683,7 +692,7 @@ void cmdAsm(RunContext& rc) {
     for (int i = 0; i < kNone; i++)
       if (keywordMatch(cl.token(), kSubs[i])) sub = static_cast<Sub>(i);
   if (sub == kNone) {
-    out.write("Invalid command, run ASM HELP for command list\n");
+    out.error("Invalid command, run ASM HELP for command list\n");
     return;
   }
   if (sub == kHelp) return printHelp(out);
@@ -705,7 +714,7 @@ void cmdAsm(RunContext& rc) {
     Sink& dest = to.sink();
     auto needFile = [&]() -> std::unique_ptr<AsmFile> {
       std::unique_ptr<AsmFile> f = o.file <= UINT32_MAX ? OpenAsmFile(g, n, hintOf(o)) : nullptr;
-      if (!f) out.printf("  ASM file %u not found.\n", n);
+      if (!f) out.error("  ASM file %u not found.\n", n);
       return f;
     };
     switch (sub) {
@@ -724,16 +733,16 @@ void cmdAsm(RunContext& rc) {
       case kFmap: {
         AsmPlace place = hintOf(o);
         if (n != 0 && FindFileEntry(g, place, n)) asmFmap(g, n, place, dest);
-        else out.printf("  ASM file %u not found.\n", n);
+        else out.error("  ASM file %u not found.\n", n);
         break;
       }
       case kFmap2: if (auto f = needFile()) asmFmap2(*f, o.offset, dest); break;
       case kDump: if (auto f = needFile()) asmDump(*f, o.offset, dest); break;
       case kCopy:
-        if (o.map[0]) asmCopyMap(g, n, o.map, o.to, out);
-        else if (auto f = needFile()) asmCopy(*f, o.to, out);
+        if (o.map[0]) asmCopyMap(g, n, o.map, o.to, out, rc.progress);
+        else if (auto f = needFile()) asmCopy(*f, o.to, out, rc.progress);
         break;
-      case kScopy: if (auto f = needFile()) asmScopy(*f, o.to, out); break;
+      case kScopy: if (auto f = needFile()) asmScopy(*f, o.to, out, rc.progress); break;
       default: break;
     }
     dest.flush();

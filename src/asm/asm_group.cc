@@ -241,7 +241,7 @@ void OpenDiskList(AsmDiskGroup& g, const char* path, Sink& out) {
   // Read-only: the list is never written, and a read-only list must open.
   FILE* list = fopen(path, "r");
   if (!list) {
-    out.printf("Cannot open disk list file (%s)!\n", path);
+    out.error("Cannot open disk list file (%s)!\n", path);
     groupChanged(g);
     return;
   }
@@ -267,12 +267,12 @@ void OpenDiskList(AsmDiskGroup& g, const char* path, Sink& out) {
     memcpy(d.path, line, strlen(line) + 1);
     d.source = FileSource::open(d.path);
     if (!d.source) {
-      out.printf("Cannot open disk : %s\n", d.path);
+      out.error("Cannot open disk : %s\n", d.path);
       continue;
     }
     HeaderValues h = readHeader(g, *d.source);
     if (!h.valid) {
-      out.printf("Invalid Disk : %s\n", d.path);
+      out.error("Invalid Disk : %s\n", d.path);
       continue;
     }
     fillDisk(d, g, h);
@@ -304,7 +304,7 @@ void AddDisk(AsmDiskGroup& g, uint16_t number, const char* path, uint32_t sizeMb
   snprintf(d.path, sizeof d.path, "%s", path);
   d.source = FileSource::open(d.path);
   if (!d.source) {
-    out.printf("Cannot open disk : %s\n", d.path);
+    out.error("Cannot open disk : %s\n", d.path);
     return;
   }
   HeaderValues h = readHeader(g, *d.source);

@@ -14,6 +14,9 @@ struct ReadCache;
 struct Conversions;
 struct LobMap;
 class LobReader;
+class Progress;
+struct ReportEntry;
+class BlockMap;
 
 inline constexpr uint32_t kTagBufferSize = 128;
 inline constexpr uint64_t kNoRowLimit = 1ull << 63;
@@ -64,6 +67,12 @@ struct BlockContext {
   uint16_t transOffset = 0;
   uint16_t transCount = 0;
   Conversions* conversions = nullptr;
+  // What the readers and walkers count for the progress line and the
+  // recovery report, and the block map a database scan fills; null where
+  // nobody counts.
+  Progress* progress = nullptr;
+  ReportEntry* report = nullptr;
+  BlockMap* blockMap = nullptr;
 };
 
 }  // namespace bex

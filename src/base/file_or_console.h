@@ -24,10 +24,12 @@ class FileOrConsole {
   static constexpr size_t kFileOrConsoleBuffer = 65536;
 
   // Creates (or, with mode "ab", appends to) the file `name`; an empty name
-  // or a file that cannot be opened leaves the output on the console.
+  // or a file that cannot be opened leaves the output on the console (the
+  // latter noted as an error of the statement there).
   void open(const char* name, const char* mode, Sink& console, size_t bufferSize = kFileOrConsoleBuffer);
-  // Flushes and closes the file; the console is left as it is. False when
-  // a write to the file failed. The output is the console afterwards.
+  // Flushes and closes the file; the console is left as it is. False (and
+  // an error noted on the console) when a write to the file failed. The
+  // output is the console afterwards.
   bool close();
 
   Sink& sink() { return *out_; }

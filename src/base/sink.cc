@@ -1,5 +1,7 @@
 #include "base/sink.h"
 
+#include "base/progress.h"
+
 #include <cstdarg>
 #include <cstdlib>
 
@@ -7,6 +9,7 @@ namespace bex {
 
 void Sink::drain() {
   if (len_ == 0) return;
+  if (overlay_) overlay_->erase();
   if (!emit(buf_, len_)) failed_ = true;
   total_ += len_;
   len_ = 0;
@@ -15,6 +18,7 @@ void Sink::drain() {
 void Sink::writeSlow(const char* p, size_t n) {
   drain();
   if (n >= cap_) {
+    if (overlay_) overlay_->erase();
     if (!emit(p, n)) failed_ = true;
     total_ += n;
     return;
@@ -28,23 +32,35 @@ bool Sink::flush() {
   return !failed_;
 }
 
-void Sink::printf(const char* fmt, ...) {
+void Sink::vprintf(const char* fmt, va_list ap) {
   char tmp[1024];
+  va_list again;
+  va_copy(again, ap);
+  int n = vsnprintf(tmp, sizeof tmp, fmt, ap);
+  if (n >= 0 && static_cast<size_t>(n) < sizeof tmp) {
+    write(tmp, static_cast<size_t>(n));
+  } else if (n >= 0) {
+    // Rare long message: format again into a buffer of the exact size.
+    std::string big(static_cast<size_t>(n) + 1, '\0');
+    vsnprintf(big.data(), big.size(), fmt, again);
+    write(big.data(), static_cast<size_t>(n));
+  }
+  va_end(again);
+}
+
+void Sink::printf(const char* fmt, ...) {
   va_list ap;
   va_start(ap, fmt);
-  int n = vsnprintf(tmp, sizeof tmp, fmt, ap);
+  vprintf(fmt, ap);
   va_end(ap);
-  if (n < 0) return;
-  if (static_cast<size_t>(n) < sizeof tmp) {
-    write(tmp, static_cast<size_t>(n));
-    return;
-  }
-  // Rare long message: format again into a buffer of the exact size.
-  std::string big(static_cast<size_t>(n) + 1, '\0');
+}
+
+void Sink::error(const char* fmt, ...) {
+  noteError();
+  va_list ap;
   va_start(ap, fmt);
-  vsnprintf(big.data(), big.size(), fmt, ap);
+  vprintf(fmt, ap);
   va_end(ap);
-  write(big.data(), static_cast<size_t>(n));
 }
 
 FileSink::FileSink(FILE* f, size_t bufSize) : Sink(static_cast<char*>(malloc(bufSize)), bufSize), f_(f) {}

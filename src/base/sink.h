@@ -2,6 +2,7 @@
 // data files, control files. Values are decoded straight into a Sink; the hot
 // path is an inline bounds test and a memcpy, with no allocation.
 #pragma once
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -10,6 +11,8 @@
 #include <string_view>
 
 namespace bex {
+
+class Progress;
 
 class Sink {
  public:
@@ -39,6 +42,19 @@ class Sink {
   void commit(size_t n) { len_ += n; }
   // printf into the sink (console-style messages; not for hot paths).
   void printf(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+  // The message of a command that could not do its work (a file not
+  // opened or written, a name not found, a usage text): printed like
+  // printf, and noted on the console until clearErrorNote(), so that a
+  // batch run can end with a failing exit status.
+  void error(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+  // Notes a failure whose message was printed some other way (or, where
+  // the command is silent about it, none at all).
+  void noteError() { errorNoted_ = true; }
+  bool errorNoted() const { return errorNoted_; }
+  void clearErrorNote() { errorNoted_ = false; }
+  // A progress line drawn on the terminal below this console's text: it is
+  // erased before the console writes.
+  void setOverlay(Progress* line) { overlay_ = line; }
 
   // Hands buffered bytes on; false when the destination reported an error.
   bool flush();
@@ -54,12 +70,15 @@ class Sink {
  private:
   void drain();
   void writeSlow(const char* p, size_t n);
+  void vprintf(const char* fmt, va_list ap);
 
   char* buf_;
   size_t cap_;
   size_t len_ = 0;
   uint64_t total_ = 0;
   bool failed_ = false;
+  bool errorNoted_ = false;
+  Progress* overlay_ = nullptr;
 };
 
 // A sink over a stdio stream (which it does not own).

@@ -50,7 +50,7 @@ bool parseDumpArgs(CommandLine& cl, DumpArgs& a) {
 bool readRequested(RunContext& rc, const DumpArgs& a) {
   uint32_t got = a.rdba ? ReadBlockByRdba(rc.bc, a.rdba) : ReadBlock(rc.bc, a.rfn, a.block);
   if (got == rc.bc.blockSize) return true;
-  rc.out.write("  Read Error\n");
+  rc.out.error("  Read Error\n");
   return false;
 }
 
@@ -67,6 +67,7 @@ void writeDump(RunContext& rc, const DumpArgs& a, Dump dump) {
 void cmdOsdump(RunContext& rc) {
   DumpArgs a;
   if (!parseDumpArgs(rc.cmd, a) || (a.rdba == 0 && a.rfn == 0)) {
+    rc.out.noteError();
     rc.out.write("  OSDUMP RDBA     rdba [TO filename]\n");
     rc.out.write("  OSDUMP FILE rfn BLOCK blockid [TO filename]\n");
     return;
@@ -78,6 +79,7 @@ void cmdOsdump(RunContext& rc) {
 void cmdOradump(RunContext& rc) {
   DumpArgs a;
   if (!parseDumpArgs(rc.cmd, a) || (a.rdba == 0 && (a.block == 0 || (a.rfn == 0 && !rc.bc.bigfile)))) {
+    rc.out.noteError();
     rc.out.write("  ORADUMP RDBA     rdba [TO filename]\n");
     rc.out.write("  ORADUMP FILE rfn  BLOCK blockid [TO filename]\n");
     return;
@@ -89,6 +91,7 @@ void cmdOradump(RunContext& rc) {
 void cmdBcheck(RunContext& rc) {
   DumpArgs a;
   if (!parseDumpArgs(rc.cmd, a) || (a.rdba == 0 && (a.rfn == 0 || a.block == 0))) {
+    rc.out.noteError();
     rc.out.write("  BCHECK RDBA     rdba [TO filename]\n");
     rc.out.write("  BCHECK FILE rfn BLOCK blockid [TO filename]\n");
     return;

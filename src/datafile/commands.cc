@@ -32,15 +32,17 @@ const ListTexts kSkipTexts = {" Skipped Blocks List:\n",
                               {"  SKIP  CLEAR \n", "  SKIP  LIST \n", "  SKIP  RDBA     rdba \n",
                                "  SKIP  FILE rfn BLOCK blockid \n", "  SKIP  LOAD file \n"}};
 
-void loadListFile(BlockList& list, const char* name) {
+// False when the file cannot be opened.
+bool loadListFile(BlockList& list, const char* name) {
   FILE* f = fopen(name, "r");
-  if (!f) return;
+  if (!f) return false;
   char line[kListLineMax + 1];
   while (fgets(line, sizeof line, f)) {
     uint64_t v = tokenNumberHex({line, strcspn(line, " \t\r\n")});
     if (static_cast<uint32_t>(v) != 0) list.add(static_cast<uint32_t>(v));
   }
   fclose(f);
+  return true;
 }
 
 // CORRUPT and SKIP share their grammar; they differ in list and texts.
@@ -79,8 +81,9 @@ void blockListCommand(RunContext& rc, BlockList& list, const ListTexts& texts) {
   } else if (static_cast<uint32_t>(file) != 0 && static_cast<uint32_t>(block) != 0) {
     list.add(makeRdba(static_cast<uint32_t>(file), static_cast<uint32_t>(block)));
   } else if (loadName[0]) {
-    loadListFile(list, loadName);
+    if (!loadListFile(list, loadName)) rc.out.noteError();
   } else {
+    rc.out.noteError();
     for (const char* line : texts.usage) rc.out.write(line);
   }
 }
@@ -93,7 +96,7 @@ void cmdOpen(RunContext& rc) {
   char name[kFileNameMax + 1];
   copyToken(cl.fromToken(), name, kFileNameMax);
   FILE* config = fopen(name, "r");
-  if (!config) return;
+  if (!config) return rc.out.noteError();
   loadConfiguration(rc, config);
   fclose(config);
   rc.emptyReadCaches();

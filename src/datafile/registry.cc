@@ -23,6 +23,7 @@ void resetSlot(DataFile& f, uint32_t position) {
   f.bsize = 0;
   f.blocks = 0;
   f.sizemb = 0;
+  f.headerBlocks = 0;
 }
 
 bool readsWhole(BlockContext& bc, uint32_t slot, uint32_t block) {
@@ -50,11 +51,12 @@ void takeProbedValues(BlockContext& bc, DataFile& f) {
   f.bsize = bc.blockSize;
   f.ts = 0;
   // The tablespace only from a header of this block size. The header's own
-  // file size is not used: the size probe below finds what can really be
-  // read.
+  // file size is not read from: the size probe finds what can really be
+  // read. It is kept to tell a cut file's missing blocks.
   if (blockType(v) == BlockType::kFileHeader) {
     const FileHeader fh = readFileHeader(v);
     if (fh.blksiz == bc.blockSize) f.ts = fh.tsNo;
+    if (fh.blksiz == bc.blockSize && BlockChecksumTest(bc.block, bc.blockSize) == 0) f.headerBlocks = fh.blks;
   }
 }
 
@@ -132,7 +134,7 @@ void openSlots(DataFileRegistry& reg, AsmContext& asmGroup, Sink& out) {
       continue;
     }
     f.source = FileSource::open(f.path);
-    if (!f.source) out.printf("Cannot open file : %s \n", f.path);
+    if (!f.source) out.error("Cannot open file : %s \n", f.path);
   }
 }
 

@@ -31,6 +31,7 @@ struct DataFile {
   uint16_t bsize;
   uint32_t blocks;      // highest block number that can be read whole
   uint32_t sizemb;
+  uint32_t headerBlocks;  // the size the file header gives (0: none); more than blocks for a cut file
   bool usable() const { return source != nullptr; }
 };
 

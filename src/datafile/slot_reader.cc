@@ -1,5 +1,6 @@
 #include "datafile/slot_reader.h"
 
+#include "base/progress.h"
 #include "datafile/registry.h"
 
 namespace bex {
@@ -29,7 +30,10 @@ bool SlotReader::refill() {
         f.source->read(static_cast<uint64_t>(nextBlock_) * bs + f.headerSize, window_.get(), n);
     windowFirst_ = nextBlock_;
     windowCount_ = static_cast<uint32_t>(got.bytes / bs);
-    if (windowCount_ > 0) return true;
+    if (windowCount_ > 0) {
+      if (bc_.progress) bc_.progress->advance(windowCount_);  // once a window, for the progress line
+      return true;
+    }
     if (!got.error || nextBlock_ == last_) return false;
     nextBlock_++;
   }

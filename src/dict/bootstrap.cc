@@ -10,6 +10,7 @@
 #include "dict/dictionary.h"
 #include "base/clock.h"
 #include "base/file_or_console.h"
+#include "base/recovery_report.h"
 #include "run/run_context.h"
 #include "unload/block_walk.h"
 #include "unload/text_row_writer.h"
@@ -68,9 +69,15 @@ bool unloadInto(RunContext& rc, const char* file, const char* mode, const char* 
                 uint32_t table, const ColumnTypeCode* types, size_t count) {
   // Rows go to the console when the file cannot be opened.
   rc.dictDir.forget();
-  FileOrConsole out(rc.dictDir.file(file).c_str(), mode, rc.out, kOutputBufferSize);
+  const std::string path = rc.dictDir.file(file);
+  FileOrConsole out(path.c_str(), mode, rc.out, kOutputBufferSize);
   rc.out.printf("Unload Dict Table %s ...\n", name);
   unloadDictTable(rc, out.sink(), objd, table, types, count);
+  ReportEntry& e = rc.report.entry();
+  e.tables.push_back(ReportTable{name, objd, rc.bc.RowCount, out.toFile() ? path : ""});
+  e.rows += rc.bc.RowCount;
+  e.lobValues += rc.bc.LobCount;
+  if (out.toFile()) e.wrote(path);
   return out.toFile();
 }
 
@@ -108,6 +115,7 @@ void unloadDictTable(RunContext& rc, Sink& out, uint32_t objd, uint32_t table, c
   RowWalk w(bc, rc.out, writer, filters, openBlockCount(bc));
   scanObjectBlocks(w, objd, table, 0, 0);
   printDamageSummary(rc.out, w.damage);
+  reportDamage(rc.report.entry(), w.damage);
 }
 
 void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clusterOverride) {
@@ -141,6 +149,7 @@ void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clust
     FileOrConsole(rc.dictDir.file(kColumnTypeFile).c_str(), "wb", rc.out);
   }
 
+  rc.report.entry().blocksRead = rc.progress.done();
   rc.out.printf("Unload Dict Table With %llu Errors.\n", static_cast<unsigned long long>(bc.BadBlockCount));
   printDateLine(rc.out);
 }

@@ -40,23 +40,24 @@ void cmdDesc(RunContext& rc) {
   CommandLine& cl = rc.cmd;
   Sink& out = rc.out;
   if (!cl.nextToken()) {
+    out.noteError();
     out.write("  DESC owner.tablename [partition]\n");
     return;
   }
   char owner[kDictNameMax + 1] = "", table[kDictNameMax + 1] = "", partition[kDictNameMax + 1] = "";
-  if (!splitOwnerTable(cl.token(), owner, table)) return;
+  if (!splitOwnerTable(cl.token(), owner, table)) return out.noteError();
   if (cl.nextToken()) copyToken(cl.token(), partition, kDictNameMax);
   UserRecord user;
   const DictFiles& dir = rc.dictDir;
   if (!findUser(dir, owner, user)) {
-    out.printf("  USER %s does not exists!\n", owner);
+    out.error("  USER %s does not exists!\n", owner);
     return;
   }
   ObjectRecord obj;
   obj.segmentObjNo = 0;
   if (!findTableObject(dir, user.userNo, table, partition, obj) &&
       !findIndexObject(dir, user.userNo, table, partition, obj)) {
-    out.printf("  TABLE %s.%s does not exists!\n", owner, table);
+    out.error("  TABLE %s.%s does not exists!\n", owner, table);
     return;
   }
   out.write("\n");

@@ -45,6 +45,7 @@ struct ListRequest {
 };
 
 void printUsage(Sink& out) {
+  out.noteError();
   out.write("  LIST { TABLE | VIEW | PROCEDURE | FUNCTION |INDEX | PACKAGE | DDL } username\n");
   out.write("  LIST { USER | CHARSET } \n");
 }
@@ -117,7 +118,7 @@ void listKind(const RunContext& rc, const ListRequest& req, const UserRecord& us
 void runList(RunContext& rc, const ListRequest& req) {
   UserRecord user;
   if (!findUser(rc.dictDir, req.user, user)) {
-    rc.out.printf("User (%s) does not exists.\n", req.user);
+    rc.out.error("User (%s) does not exists.\n", req.user);
     return;
   }
   FileOrConsole to(req.toFile, "wb", rc.out);

@@ -24,6 +24,7 @@ uint64_t decodeField(std::string_view digits) {
 }
 
 void printUsage(Sink& out) {
+  out.noteError();
   out.write("  ROWID CREATE OBJECT objd {[FILE rfn BLOCK bid] | [RDBA rdba]} SLOT slot \n");
   out.write("  ROWID PARSE  rowid\n");
 }
@@ -78,12 +79,12 @@ void createRowid(Sink& out, uint32_t objd, uint32_t rdba, uint16_t slot) {
 
 void parseRowid(Sink& out, std::string_view text) {
   if (text.size() != kRowidLength) {
-    out.write("Invalid rowid length!\n");
+    out.error("Invalid rowid length!\n");
     return;
   }
   for (char c : text) {
     if (digitValue(c) < 0) {
-      out.printf("Invalid rowid value : %c !\n", c);
+      out.error("Invalid rowid value : %c !\n", c);
       return;
     }
   }

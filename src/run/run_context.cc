@@ -5,7 +5,10 @@
 namespace bex {
 
 RunContext::RunContext(FILE* consoleIn, Sink& output, std::string dictDirectory)
-    : console(consoleIn), out(output), dictDir(std::move(dictDirectory)) {
+    : console(consoleIn),
+      out(output),
+      dictDir(std::move(dictDirectory)),
+      report(dictDir.file(RecoveryReport::kFileName)) {
   bc.registry = &registry;
   bc.corruptList = &corruptList;
   bc.skipList = &skipList;
@@ -21,9 +24,14 @@ RunContext::RunContext(FILE* consoleIn, Sink& output, std::string dictDirectory)
   bc.lobMap = lobMap.get();
   lobReader = std::make_unique<LobReader>(bc, out);
   bc.lobReader = lobReader.get();
+  bc.progress = &progress;
+  bc.report = &report.entry();
+  out.setOverlay(&progress);
 }
 
 RunContext::~RunContext() {
+  progress.end();
+  out.setOverlay(nullptr);
   CloseLobMap(*lobMap);
   registry.clear();
   if (script) fclose(script);

@@ -13,8 +13,11 @@
 #include "dict/dict_files.h"
 #include "lob/lob_map.h"
 #include "lob/lob_reader.h"
+#include "scan/guess_candidate.h"
 #include "base/block_context.h"
 #include "base/cmdline.h"
+#include "base/progress.h"
+#include "base/recovery_report.h"
 #include "base/sink.h"
 #include "value/charset.h"
 
@@ -71,9 +74,12 @@ struct RunContext {
   Conversions conversions;
   std::unique_ptr<LobMap> lobMap;  // in dictDir; opened lazily by UNLOAD, closed at the end
   std::unique_ptr<LobReader> lobReader;
+  GuessCandidates guessCandidates;  // tables loaded by LOAD TABLE, for SCAN TABLE
 
   FILE* unloadLog = nullptr;
   StatementState statement;
+  Progress progress;      // of the command running; drawn where main says
+  RecoveryReport report;  // BEXREPORT.JSONL in dictDir
 
   // Releases the block buffer and allocates one of the new size; empties
   // the read caches.

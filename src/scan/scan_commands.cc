@@ -15,7 +15,9 @@
 #include "lob/lob_map.h"
 #include "scan/scan_file.h"
 #include "scan/table_guess.h"
+#include "base/block_map.h"
 #include "base/clock.h"
+#include "base/recovery_report.h"
 #include "base/file_or_console.h"
 #include "run/run_context.h"
 
@@ -33,6 +35,7 @@ struct ScanOptions {
 };
 
 void printUsage(Sink& out) {
+  out.noteError();
   out.write("  SCAN HEADER [OBJECT objd] [FILE rfn] [TO filename]\n");
   out.write("  SCAN TABLE  [OBJECT objd] [FILE rfn] [TO filename]\n");
   out.write("  SCAN DATA   [OBJECT objd] [BLOCKS blks] [FILE rfn] [TO filename]\n");
@@ -96,7 +99,7 @@ ScanResult scanSlots(BlockContext& bc, const std::string& lobName, const std::st
 }
 
 void reportUnwritten(Sink& out, const ScanResult& r) {
-  if (!r.unwritten.empty()) out.printf("  Cannot write %s, the listing is incomplete.\n", r.unwritten.c_str());
+  if (!r.unwritten.empty()) out.error("  Cannot write %s, the listing is incomplete.\n", r.unwritten.c_str());
 }
 
 // Appends one worker's listing; false when writing failed. A worker file
@@ -117,12 +120,12 @@ void mergeListing(const DictDirectory& dir, const char* kind, Sink& out) {
   std::string name = listingName(dir, kind, -1);
   FILE* to = fopen(name.c_str(), "wb+");
   if (!to) {
-    out.printf("  Cannot create %s\n", name.c_str());
+    out.error("  Cannot create %s\n", name.c_str());
     return;
   }
   bool ok = true;
   for (unsigned w = 0; w < kScanWorkers; w++) ok = appendFile(to, listingName(dir, kind, static_cast<int>(w))) && ok;
-  if (fclose(to) != 0 || !ok) out.printf("  Cannot write %s, the listing is incomplete.\n", name.c_str());
+  if (fclose(to) != 0 || !ok) out.error("  Cannot write %s, the listing is incomplete.\n", name.c_str());
 }
 
 // Walks blocks 2 .. count of every slot in scope; visit returns false to stop.
@@ -195,6 +198,58 @@ bool fileExists(const std::string& name) {
 
 void rebuildMaps(RunContext& rc) { BuildLobMap(*rc.lobMap); }
 
+// Each scan worker notes into a block map and report tally of its own;
+// they join the command's when the workers have ended.
+class WorkerNotes {
+ public:
+  explicit WorkerNotes(const BlockContext& bc)
+      : tallies_(bc.report ? new ReportEntry[kScanWorkers] : nullptr), mapping_(bc.blockMap != nullptr) {}
+
+  void give(BlockContext& own, unsigned w) {
+    own.report = tallies_ ? &tallies_[w] : nullptr;
+    own.blockMap = mapping_ ? &maps_[w] : nullptr;
+  }
+  void join(BlockContext& bc) {
+    for (unsigned w = 0; w < kScanWorkers; w++) {
+      if (bc.report) {
+        bc.report->rejected.addAll(tallies_[w].rejected);
+        bc.report->rowsRejected += tallies_[w].rowsRejected;
+        bc.report->unreadable.addAll(tallies_[w].unreadable);
+      }
+      if (bc.blockMap) bc.blockMap->take(maps_[w]);
+    }
+  }
+
+ private:
+  std::unique_ptr<ReportEntry[]> tallies_;
+  bool mapping_;
+  BlockMap maps_[kScanWorkers];
+};
+
+// SCAN DATABASE and PARALLELDB are measured and reported: the data files
+// they read, the blocks expected, and the block map they fill.
+void beginDatabaseScan(RunContext& rc, const char* label, BlockMap& map) {
+  rc.report.begin("scan");
+  rc.progress.begin(label, rc.bc.blockSize);
+  ReportEntry& e = rc.report.entry();
+  for (uint32_t slot = 0; slot < rc.registry.count; slot++) {
+    const DataFile& f = rc.registry.slots[slot];
+    if (!f.usable()) continue;
+    e.dataFiles.push_back(ReportDataFile{f.rfn, f.path, std::max(f.blocks, f.headerBlocks), f.blocks});
+    if (f.blocks >= 2) rc.progress.expect(f.blocks - 1);
+  }
+  rc.bc.blockMap = &map;
+}
+
+void endDatabaseScan(RunContext& rc, BlockMap& map) {
+  rc.bc.blockMap = nullptr;
+  ReportEntry& e = rc.report.entry();
+  e.blocksRead = rc.progress.done();
+  for (const char* kind : {"BEXEXT", "BEXLOB"}) e.wrote(listingName(rc.dictDir, kind, -1));
+  for (const char* name : {"BEXLOBMAP.TXT", "BEXLOBPOS.TXT", BlockMap::kFileName}) e.wrote(rc.dictDir.file(name));
+  map.write(rc.dictDir.file(BlockMap::kFileName));
+}
+
 }  // namespace
 
 ScanResult scanDatabase(BlockContext& bc, const DictDirectory& dir) {
@@ -204,16 +259,19 @@ ScanResult scanDatabase(BlockContext& bc, const DictDirectory& dir) {
 void scanParallel(BlockContext& bc, const DictDirectory& dir, Sink& out) {
   std::vector<std::thread> workers;
   ScanResult results[kScanWorkers];
+  WorkerNotes notes(bc);
   for (unsigned w = 0; w < kScanWorkers; w++) {
-    workers.emplace_back([&bc, &dir, &results, w] {
+    workers.emplace_back([&bc, &dir, &results, &notes, w] {
       BlockContext own = bc;  // settings and registry shared read-only; own window
+      notes.give(own, w);
       results[w] = scanSlots(own, listingName(dir, "BEXLOB", static_cast<int>(w)),
                              listingName(dir, "BEXEXT", static_cast<int>(w)), kScanWorkers, w);
     });
   }
   for (std::thread& t : workers) t.join();
+  notes.join(bc);
   for (const ScanResult& r : results) {
-    if (!r.failed.empty()) out.printf("  Cannot create %s, its files were not scanned.\n", r.failed.c_str());
+    if (!r.failed.empty()) out.error("  Cannot create %s, its files were not scanned.\n", r.failed.c_str());
     reportUnwritten(out, r);
   }
   mergeListing(dir, "BEXLOB", out);
@@ -232,6 +290,9 @@ void cmdScan(RunContext& rc) {
   ScanOptions o = readOptions(cl);
   if (sub == kTable && !fileExists(rc.dictDir.file("BEXEXT.TXT"))) return;
   printDateLine(out);
+  BlockMap map;
+  const bool wholeDatabase = sub == kDatabase || sub == kParallel;
+  if (wholeDatabase) beginDatabaseScan(rc, sub == kDatabase ? "SCAN DATABASE" : "SCAN PARALLELDB", map);
   if (sub == kDatabase) {
     ScanResult r = scanDatabase(rc.bc, rc.dictDir);
     rebuildMaps(rc);
@@ -239,13 +300,16 @@ void cmdScan(RunContext& rc) {
     // of reporting a clean scan.
     reportUnwritten(out, r);
     if (!r.failed.empty())
-      out.printf("  Cannot create %s, no block was scanned.\n", r.failed.c_str());
+      out.error("  Cannot create %s, no block was scanned.\n", r.failed.c_str());
     else
       out.printf("Scan Done With %llu Errors.\n", static_cast<unsigned long long>(r.errors));
   } else if (sub == kParallel) {
     out.flush();
     scanParallel(rc.bc, rc.dictDir, out);
     rebuildMaps(rc);
+  }
+  if (wholeDatabase) {
+    endDatabaseScan(rc, map);
   } else if (sub == kMap) {
     rebuildMaps(rc);
     splitColumnFile(rc.dictDir);
@@ -255,7 +319,10 @@ void cmdScan(RunContext& rc) {
     if (sub == kHeader) scanHeader(rc, dest, o);
     if (sub == kData) scanData(rc, dest, o);
     if (sub == kBlock) scanBlockCensus(rc, dest, o);
-    if (sub == kTable) scanTables(rc, dest);
+    if (sub == kTable) {
+      rc.progress.begin("SCAN TABLE", rc.bc.blockSize, "blocks", false);
+      scanTables(rc, dest);
+    }
     dest.flush();
   }
   printDateLine(out);

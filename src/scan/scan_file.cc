@@ -1,5 +1,6 @@
 #include "scan/scan_file.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "block/block_header.h"
@@ -8,6 +9,9 @@
 #include "block/lob_block.h"
 #include "datafile/block_reader.h"
 #include "datafile/registry.h"
+#include "base/block_map.h"
+#include "base/progress.h"
+#include "base/recovery_report.h"
 
 namespace bex {
 
@@ -92,6 +96,62 @@ class RunWriter {
   LobRun lobRun_;
 };
 
+// What the block map calls the block: its class and the object it names
+// (a block failing the checksum is of the object its header claims).
+BlockClass classOf(const BlockView& v, bool bad, uint32_t& objd) {
+  objd = 0;
+  BlockClass c = BlockClass::kOther;
+  const BlockType type = blockType(v);
+  if (type == BlockType::kTransData) {
+    objd = txnSegObj(v);
+    c = txnTyp(v) == kTypIndex ? BlockClass::kIndex : BlockClass::kTable;
+  } else if (isLobBlock(type)) {
+    objd = readLobBlockHeader(v).objd;
+    c = BlockClass::kLob;
+  } else if (isSegmentHeader(type)) {
+    objd = dataObjectNumber(v);
+    c = BlockClass::kSegmentHeader;
+  } else if (typeCode(type) == 0) {
+    c = BlockClass::kEmpty;
+  }
+  return bad ? BlockClass::kChecksum : c;
+}
+
+// The scan's notes for the block map and the recovery report: each block's
+// class, checksum failures, and blocks that could not be read (a gap the
+// reader stepped over, or the end of a file shorter than it says).
+class ScanNotes {
+ public:
+  ScanNotes(BlockContext& bc, uint32_t rfn) : map_(bc.blockMap), report_(bc.report), rfn_(rfn) {}
+
+  void block(const BlockView& v, uint32_t number, bool bad) {
+    if (number > next_) unreadable(next_, number - next_);
+    next_ = number + 1;
+    if (!bad && !map_) return;
+    uint32_t objd;
+    const BlockClass c = classOf(v, bad, objd);
+    if (bad && report_) {
+      report_->rejected.add(rfn_, number, 1, objd);
+      report_->rowsRejected += blockRowCount(v.data, v.size, v.order);
+    }
+    if (map_) map_->note(rfn_, number, c, objd);
+  }
+  void end(uint32_t lastBlock) {
+    if (lastBlock >= next_) unreadable(next_, lastBlock - next_ + 1);
+  }
+
+ private:
+  void unreadable(uint32_t first, uint32_t count) {
+    if (report_) report_->unreadable.add(rfn_, first, count);
+    if (map_) map_->noteRange(rfn_, first, count, BlockClass::kUnreadable);
+  }
+
+  BlockMap* map_;
+  ReportEntry* report_;
+  uint32_t rfn_;
+  uint32_t next_ = 2;
+};
+
 }  // namespace
 
 uint64_t blockRowCount(const uint8_t* block, uint32_t blockSize, uint8_t order) {
@@ -108,6 +168,7 @@ void ScanFile(BlockContext& bc, SlotReader& reader, uint32_t slot, Sink& lobList
   const DataFile& f = bc.registry->slots[slot];
   if (f.blocks < 2) return;
   RunWriter runs(lobListing, extentListing, f.rfn);
+  ScanNotes notes(bc, f.rfn);
   const uint32_t bs = bc.blockSize;
   const uint8_t order = bc.byteOrder;
   reader.start(slot, 2, f.blocks);
@@ -117,8 +178,11 @@ void ScanFile(BlockContext& bc, SlotReader& reader, uint32_t slot, Sink& lobList
     if (bad) errors++;
     const BlockView v{b, bs, order};
     const BlockType type = blockType(v);
+    notes.block(v, number, bad);
     if (type == BlockType::kTransData) {
-      runs.tableBlock(txnSegObj(v), number, bad ? 0 : blockRowCount(b, bs, order), bad);
+      const uint64_t rows = bad ? 0 : blockRowCount(b, bs, order);
+      if (bc.progress) bc.progress->addRows(rows);
+      runs.tableBlock(txnSegObj(v), number, rows, bad);
     } else if (isLobBlock(type)) {
       runs.lobBlock(readLobBlockHeader(v), number);
     } else {
@@ -126,6 +190,7 @@ void ScanFile(BlockContext& bc, SlotReader& reader, uint32_t slot, Sink& lobList
     }
   }
   runs.otherBlock();
+  notes.end(std::max(f.blocks, f.headerBlocks));
 }
 
 }  // namespace bex

@@ -16,6 +16,7 @@
 #include "datafile/registry.h"
 #include "run/run_context.h"
 #include "scan/column_guess.h"
+#include "scan/guess_candidate.h"
 #include "unload/block_walk.h"
 #include "unload/guess_row_writer.h"
 #include "unload/unload_job.h"
@@ -157,6 +158,7 @@ class TableScan {
   TableScan(RunContext& rc, Sink& dest, FILE* listing, FILE* again)
       : rc_(rc), bc_(rc.bc), dest_(dest), listing_(listing), again_(again), g_(rc) {
     done_.reserve(kGuessedObjectsMax);
+    match_.survivors.reserve(kGuessSurvivorsMax);
   }
 
   void run() {
@@ -224,9 +226,17 @@ class TableScan {
     const ColumnGuess& guess = *g_.guess;
     dest_.printf("## Object = %u.%u, Columns = %u, Rows = %llu, Size = %.2f mb\n", r.objd, cluster, guess.count,
                  static_cast<unsigned long long>(rows), static_cast<double>(blocks) * bc_.blockSize / 1048576.0);
-    writeLayoutLine(dest_, guess, r.objd, static_cast<int>(cluster));
+    matchCandidates(guess, bc_.RowCount, rc_.guessCandidates, matchSettings(), match_);
+    if (match_.chosen())
+      writeGuessLines(dest_, match_, r.objd, bc_.guessLimit);
+    else
+      writeLayoutLine(dest_, guess, r.objd, static_cast<int>(cluster));
     dest_.write("\n");
     return again;
+  }
+
+  MatchSettings matchSettings() const {
+    return MatchSettings{bc_.guessSize, bc_.guessLimit, bc_.guessColpct, bc_.guessScore, bc_.guessColsize != 0};
   }
 
   RunContext& rc_;
@@ -235,6 +245,7 @@ class TableScan {
   FILE* listing_;
   FILE* again_;
   GuessWalk g_;
+  GuessMatch match_;
   std::vector<uint32_t> done_;  // objects guessed, sorted
 };
 
@@ -244,6 +255,7 @@ void cmdSample(RunContext& rc) {
   BlockContext& bc = rc.bc;
   const SampleOptions o = readSampleOptions(rc.cmd);
   if (o.objd == 0 || o.block == 0 || (o.file == 0 && !bc.bigfile)) {
+    rc.out.noteError();
     rc.out.write("  SAMPLE OBJECT objd RDBA rdba FILE rfn BLOCK blockid \n"
                  "         [CLUSTER clusterid] [TO filename]\n");
     return;

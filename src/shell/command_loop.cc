@@ -77,14 +77,14 @@ bool startsWithIgnoreCase(std::string_view tok, const char* prefix) {
 // runs like any other. A script that cannot be opened says so.
 FILE* openScript(const char* path, Sink& out) {
   FILE* f = fopen(path, "r");
-  if (!f) out.printf("  Cannot open script file : %s\n", path);
+  if (!f) out.error("  Cannot open script file : %s\n", path);
   return f;
 }
 
 // "@file": open the file named by the rest of the statement as the script.
 void startScript(RunContext& rc) {
   if (rc.script) {
-    rc.out.write(" Cannot using @script.sql in script file.\n");
+    rc.out.error(" Cannot using @script.sql in script file.\n");
     return;
   }
   std::string_view name = rc.cmd.fromToken().substr(1);
@@ -153,14 +153,14 @@ bool runStatement(RunContext& rc) {
   if (first[0] == '#') return true;
   const CommandEntry* e = findCommand(first);
   if (!e) {
-    rc.out.write("  Unknown command!\n");
+    rc.out.error("  Unknown command!\n");
     return true;
   }
   if (keywordMatch(first, "EXIT")) return false;
   if (e->handler)
     e->handler(rc);
   else
-    rc.out.printf("  %s is not available in this build.\n", e->keyword);
+    rc.out.error("  %s is not available in this build.\n", e->keyword);
   return true;
 }
 
@@ -169,24 +169,65 @@ static void printBanner(Sink& out) {
   out.write("Type HELP for the commands; every statement ends at the line end or with \";\".\n\n");
 }
 
-int commandLoop(FILE* console, Sink& out) {
+namespace {
+
+// The statement source behind the script: the console, or the batch
+// inputs in turn (in script form, ending the run at their end).
+class ConsoleInput {
+ public:
+  ConsoleInput(FILE* console, const std::vector<FILE*>& batch) : console_(console), batch_(batch) {}
+
+  bool batch() const { return !batch_.empty(); }
+  // As readStatement: -1 when the run ends.
+  int read(CommandLine& cl, Sink& out) {
+    if (!batch()) return readStatement(console_, InputForm::kConsole, cl, out);
+    while (next_ < batch_.size() && feof(batch_[next_])) next_++;
+    if (next_ == batch_.size()) return -1;
+    return readStatement(batch_[next_], InputForm::kScript, cl, out);
+  }
+
+ private:
+  FILE* console_;
+  const std::vector<FILE*>& batch_;
+  size_t next_ = 0;
+};
+
+}  // namespace
+
+bool endStatement(RunContext& rc) {
+  rc.progress.end();
+  const bool failed = rc.out.errorNoted();
+  rc.out.clearErrorNote();
+  rc.report.finish(std::string_view(rc.cmd.text, rc.cmd.length), failed);
+  return failed;
+}
+
+int commandLoop(FILE* console, Sink& out, const RunOptions& options) {
   RunContext rc(console, out);
+  rc.progress.drawOn(options.progressFd);
+  ConsoleInput input(console, options.batch);
+  bool anyFailed = false;
   printBanner(out);
   if (access(kInitScript, F_OK) == 0) rc.script = openScript(kInitScript, out);
+  if (out.errorNoted()) anyFailed = true;  // init.sql there but not readable
+  out.clearErrorNote();
   for (;;) {
     int r = -1;
     if (rc.script) r = readStatement(rc.script, InputForm::kScript, rc.cmd, out);
-    if (r == -1 && readStatement(console, InputForm::kConsole, rc.cmd, out) == -1) break;
+    if (r == -1 && input.read(rc.cmd, out) == -1) break;
     rc.resetStatement();
     if (rc.script && feof(rc.script)) {
       fclose(rc.script);
       rc.script = nullptr;
     }
-    if (!runStatement(rc)) break;
+    out.flush();  // the statement's echo stands above any progress line it draws
+    const bool more = runStatement(rc);
+    if (endStatement(rc)) anyFailed = true;
     out.flush();
+    if (!more) break;
   }
   out.flush();
-  return 0;
+  return input.batch() && anyFailed ? 1 : 0;
 }
 
 }  // namespace bex

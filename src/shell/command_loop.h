@@ -3,6 +3,7 @@
 // run.
 #pragma once
 #include <cstdio>
+#include <vector>
 
 #include "base/cmdline.h"
 #include "base/sink.h"
@@ -21,8 +22,24 @@ int readStatement(FILE* in, InputForm form, CommandLine& cl, Sink& out);
 // Runs one statement already in rc.cmd. Returns false when it was EXIT.
 bool runStatement(RunContext& rc);
 
-// Builds the RunContext, runs init.sql and the console until EXIT or end of
-// input, and releases everything. Returns the loop's status.
-int commandLoop(FILE* console, Sink& out);
+// How a run gets its statements and where it draws its progress.
+struct RunOptions {
+  // A batch run (bex -f, bex -e): these streams, one after the other, take
+  // the console's place; their lines are echoed like a script's, and their
+  // end, or EXIT, ends the run. Empty: the console stream is read.
+  std::vector<FILE*> batch;
+  // Where the progress line is drawn (standard error when it is a
+  // terminal); -1: nowhere.
+  int progressFd = -1;
+};
+
+// Builds the RunContext, runs init.sql and the console (or the batch
+// inputs) until EXIT or end of input, and releases everything. Returns the
+// exit status: for a batch run 1 when any statement failed, else 0.
+int commandLoop(FILE* console, Sink& out, const RunOptions& options = {});
+
+// Ends a statement: the progress line is erased and the recovery report
+// gets the line of a reported command. True when the statement failed.
+bool endStatement(RunContext& rc);
 
 }  // namespace bex

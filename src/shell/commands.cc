@@ -5,6 +5,7 @@
 #include "datafile/commands.h"
 #include "dict/dict_commands.h"
 #include "rowid/rowid.h"
+#include "report/report_page.h"
 #include "scan/scan_commands.h"
 #include "scan/table_guess.h"
 #include "base/cmdline.h"
@@ -43,6 +44,7 @@ const CommandEntry kCommandTable[] = {
     {"EXIT", cmdExit},
     {"HELP", cmdHelp},
     {"ASM", cmdAsm},
+    {"REPORT", cmdReport},
     {nullptr, nullptr},
 };
 
@@ -79,9 +81,33 @@ void cmdLog(RunContext& rc) {
   copyToken(cl.token(), name, kFileNameMax);
   if (rc.unloadLog) fclose(rc.unloadLog);
   rc.unloadLog = name[0] == '+' ? fopen(name + 1, "a+") : fopen(name, "w+");
+  if (!rc.unloadLog) rc.out.noteError();  // silent, as ever, but a failure
 }
 
 void cmdList(RunContext& rc) { cmdListDictionary(rc); }
+
+void cmdLoad(RunContext& rc) {
+  CommandLine& cl = rc.cmd;
+  bool script = false, table = false;
+  if (cl.nextToken()) {
+    script = keywordMatch(cl.token(), "SCRIPT");
+    table = keywordMatch(cl.token(), "TABLE");
+  }
+  if ((!script && !table) || !cl.nextToken()) {
+    rc.out.noteError();
+    rc.out.write("  LOAD TABLE username\n  LOAD SCRIPT filename\n");
+    return;
+  }
+  if (table) {
+    char user[kNameTokenMax + 1];
+    copyToken(cl.token(), user, kNameTokenMax);
+    loadGuessTables(rc, user);
+    return;
+  }
+  char path[kFileNameMax + 1];
+  copyToken(cl.token(), path, kFileNameMax);
+  loadScript(rc, path);
+}
 
 void cmdRowid(RunContext& rc) { rowidCommand(rc.cmd, rc.out); }
 

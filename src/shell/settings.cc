@@ -70,7 +70,7 @@ void setFlag(Sink& out, const char* key, std::string_view value, bool hasValue, 
     else if (keywordMatch(value, off))
       flag = 0;
     else
-      out.printf("  %s can only be %s\n", key, choices);
+      out.error("  %s can only be %s\n", key, choices);
   }
   out.printf("  Current %s is : %s\n", key, flag ? on : off);
 }
@@ -85,7 +85,7 @@ void setBlockSize(RunContext& rc, std::string_view value, bool hasValue) {
     if (size < 0) {
       int64_t n = tokenNumber(value);
       if (n == 0)
-        out.printf("  %s can only be %s, %s, %s, %s, %s\n", "BLOCK_SIZE", "2048", "4096", "8192", "16384", "32768");
+        out.error("  %s can only be %s, %s, %s, %s, %s\n", "BLOCK_SIZE", "2048", "4096", "8192", "16384", "32768");
       else if (n > 0 && n % 2048 == 0 && n <= 32768)
         size = n;
     }
@@ -125,6 +125,7 @@ void setIconv(RunContext& rc, const char* key, Conversion& conv) {
 }  // namespace
 
 void printSetUsage(Sink& out) {
+  out.noteError();
   for (const char* line : kUsage) out.write(line);
 }
 

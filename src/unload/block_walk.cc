@@ -1,5 +1,6 @@
 #include "unload/block_walk.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -9,6 +10,8 @@
 #include "datafile/block_reader.h"
 #include "datafile/registry.h"
 #include "datafile/slot_reader.h"
+#include "base/progress.h"
+#include "base/recovery_report.h"
 #include "unload/chain_guard.h"
 
 namespace bex {
@@ -51,6 +54,21 @@ void unloadBlock(RowWalk& w, uint32_t clusterTable) {
 
 bool belowLimit(const BlockContext& bc) { return bc.RowCount < bc.rowLimit; }
 
+// For the recovery report: a block of the walk that failed the block
+// check, and blocks of an extent that the file does not have.
+void noteRejected(const RowWalk& w, uint32_t clusterTable, uint32_t rfn, uint32_t block) {
+  if (!w.bc.report) return;
+  w.bc.report->rejected.add(rfn, block);
+  w.bc.report->rowsRejected += rowsHeld(w, currentView(w.bc), clusterTable);
+}
+void noteUnreadable(const BlockContext& bc, uint32_t rfn, uint32_t first, uint64_t count) {
+  if (bc.report && count <= UINT32_MAX) bc.report->unreadable.add(rfn, first, static_cast<uint32_t>(count));
+}
+// For the progress line: blocks the walk expects to read.
+void expectBlocks(const BlockContext& bc, uint64_t blocks) {
+  if (bc.progress) bc.progress->expect(blocks);
+}
+
 // Walks from a block inside the slot reader's window: the walkers only read
 // the block, and a chain is followed in the cursor's own buffer, so the
 // window stands in for the block buffer while the block is walked.
@@ -81,6 +99,8 @@ void walkRun(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t rfn, uin
   uint64_t last = first + count - 1;
   if (last > bc.registry->slots[slot].blocks) {
     noteDamage(w, Damage::kExtentPastFile, composeRdba(bc, rfn, first), static_cast<uint32_t>(count));
+    const uint64_t past = std::max<uint64_t>(first, bc.registry->slots[slot].blocks + 1ull);
+    noteUnreadable(bc, rfn, static_cast<uint32_t>(past), last - past + 1);
     last = bc.registry->slots[slot].blocks;
   }
   if (!bc.bigfile && last > kRdbaBlockMask) last = kRdbaBlockMask;
@@ -92,7 +112,10 @@ void walkRun(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t rfn, uin
     const uint8_t* block = reader.next(number);
     if (!block) return;
     WindowBlock in(bc, block);
-    if (checkFirst && IsBadBlock(bc)) continue;
+    if (checkFirst && IsBadBlock(bc)) {
+      noteRejected(w, clusterTable, rfn, number);
+      continue;
+    }
     const BlockView v = currentView(bc);
     if (blockRdba(v) == composeRdba(bc, rfn, number) && isDataBlockOf(v, objd)) unloadBlock(w, clusterTable);
   }
@@ -158,6 +181,7 @@ void walkExtentMap(RowWalk& w, uint32_t objd, uint32_t clusterTable) {
   for (uint64_t maps = 1; hasExtentList(blockType(v)); maps++) {
     const SegmentHeader sh = readSegmentHeader(v);
     const uint32_t count = extentCount(v, sh);
+    for (uint32_t i = 0; i < count; i++) expectBlocks(bc, readExtent(v, sh, i).length);
     for (uint32_t i = 0; i < count && belowLimit(bc); i++) {
       const Extent x = readExtent(v, sh, i);
       walkExtent(w, objd, clusterTable, x.rdba, x.length);
@@ -177,14 +201,19 @@ namespace {
 void scanSlot(RowWalk& w, uint32_t slot, uint32_t objd, uint32_t clusterTable) {
   BlockContext& bc = w.bc;
   SlotReader& reader = w.slotReader();
-  reader.start(slot, 2, bc.registry->slots[slot].blocks);
+  const uint32_t blocks = bc.registry->slots[slot].blocks;
+  reader.start(slot, 2, blocks);
+  if (blocks >= 2) expectBlocks(bc, blocks - 1);
   uint32_t number;
   while (belowLimit(bc)) {
     const uint8_t* block = reader.next(number);
     if (!block) return;
     WindowBlock in(bc, block);
-    if (IsBadBlock(bc)) continue;
     const BlockView v = currentView(bc);
+    if (IsBadBlock(bc)) {
+      if (isDataBlockOf(v, objd)) noteRejected(w, clusterTable, bc.registry->slots[slot].rfn, number);
+      continue;
+    }
     if (isDataBlockOf(v, objd) && txnTyp(v) == kTypData) unloadTableBlock(w, clusterTable);
   }
 }
@@ -199,7 +228,10 @@ void scanObjectBlocks(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t
     const DataFile& f = reg.slots[s];
     if (!passesFileFilter(bc, f, file)) continue;
     if (single) {
-      if (readWhole(bc, f.rfn, block) && !IsBadBlock(bc) && isDataBlockOf(currentView(bc), objd))
+      if (!readWhole(bc, f.rfn, block)) continue;
+      if (IsBadBlock(bc))
+        noteRejected(w, clusterTable, f.rfn, block);
+      else if (isDataBlockOf(currentView(bc), objd))
         unloadBlock(w, clusterTable);
       continue;
     }
@@ -214,7 +246,19 @@ void walkListedExtent(RowWalk& w, uint32_t objd, uint32_t clusterTable, const Ex
   walkRun(w, objd, clusterTable, r.file, r.first, r.count, true);
 }
 
+// Blocks the listing names for objd; read ahead only while a progress line
+// is drawn (it then shows the time left).
+static void expectListed(const BlockContext& bc, FILE* listing, uint32_t objd) {
+  if (!bc.progress || !bc.progress->live()) return;
+  char line[kListingLineMax + 1];
+  ExtentRecord r;
+  while (fgets(line, sizeof line, listing))
+    if (parseExtentRecord(line, r) && r.objd == objd) expectBlocks(bc, r.count);
+  rewind(listing);
+}
+
 void walkExtentListing(RowWalk& w, FILE* listing, uint32_t objd, uint32_t clusterTable) {
+  expectListed(w.bc, listing, objd);
   char line[kListingLineMax + 1];
   while (belowLimit(w.bc) && fgets(line, sizeof line, listing)) {
     const size_t n = strlen(line);

@@ -1,6 +1,7 @@
 #include "unload/damage.h"
 
 #include "base/rdba.h"
+#include "base/recovery_report.h"
 
 namespace bex {
 
@@ -9,15 +10,16 @@ namespace {
 struct KindText {
   const char* one;
   const char* many;
+  const char* key;  // in the recovery report
 };
 
 // In the order of Damage.
 constexpr KindText kKindText[kDamageKinds] = {
-    {"row piece outside its block", "row pieces outside their block"},
-    {"row directory entry past the data", "row directory entries past the data"},
-    {"row directory entry into the free space", "row directory entries into the free space"},
-    {"chain to a foreign block", "chains to a foreign block"},
-    {"extent past the file", "extents past the file"},
+    {"row piece outside its block", "row pieces outside their block", "row_pieces_outside"},
+    {"row directory entry past the data", "row directory entries past the data", "entries_past_data"},
+    {"row directory entry into the free space", "row directory entries into the free space", "entries_in_free_space"},
+    {"chain to a foreign block", "chains to a foreign block", "chains_to_foreign_blocks"},
+    {"extent past the file", "extents past the file", "extents_past_file"},
 };
 
 void printAddress(Sink& out, uint32_t rdba) {
@@ -55,6 +57,12 @@ void printDamageSummary(Sink& out, const DamageCounts& d) {
     printAddress(out, d.address[i]);
   }
   out.write(")\n");
+}
+
+void reportDamage(ReportEntry& e, const DamageCounts& d) {
+  if (e.damage.empty())
+    for (const KindText& k : kKindText) e.damage.emplace_back(k.key, 0);
+  for (uint32_t k = 0; k < kDamageKinds && k < e.damage.size(); k++) e.damage[k].second += d.count[k];
 }
 
 void printDamage(Sink& out, Damage kind, uint32_t rdba, uint32_t detail) {

@@ -10,6 +10,8 @@
 
 namespace bex {
 
+struct ReportEntry;
+
 enum class Damage : uint8_t {
   kPieceOutside,       // a row piece whose header or columns run past the end of its block
   kEntryPastData,      // a row-directory entry pointing past the end of the block, or lying past it
@@ -36,6 +38,9 @@ struct DamageCounts {
 // (first at RDBA=0x01c00017(7/23), RDBA=0x01c0000a(7/10))\n"; nothing when
 // there was no damage.
 void printDamageSummary(Sink& out, const DamageCounts& d);
+
+// The counts of every kind added into the recovery report entry.
+void reportDamage(ReportEntry& e, const DamageCounts& d);
 
 // The line VERBOSE prints for each rejection: "  Damage: <kind> at
 // RDBA=0x%08x(%u/%u) slot %u\n" (for an extent "... length %u": the

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "base/cmdline.h"
 #include "run/run_context.h"
 
 namespace bex {
@@ -138,25 +137,9 @@ bool writeLoadShell(const char* path) {
   return true;
 }
 
-void cmdLoad(RunContext& rc) {
-  CommandLine& cl = rc.cmd;
-  bool script = false, table = false;
-  if (cl.nextToken()) {
-    script = keywordMatch(cl.token(), "SCRIPT");
-    table = keywordMatch(cl.token(), "TABLE");
-  }
-  if ((!script && !table) || !cl.nextToken()) {
-    rc.out.write("  LOAD TABLE username\n  LOAD SCRIPT filename\n");
-    return;
-  }
-  if (table) {
-    rc.out.write("  LOAD TABLE is not available in this build.\n");
-    return;
-  }
-  char path[kFileNameMax + 1];
-  copyToken(cl.token(), path, kFileNameMax);
+void loadScript(RunContext& rc, const char* path) {
   if (!writeLoadBatch(path)) {
-    rc.out.printf("  Cannot create file %s!\n", path);
+    rc.out.error("  Cannot create file %s!\n", path);
     return;
   }
   std::string twin = loadShellName(path);

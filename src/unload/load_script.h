@@ -21,7 +21,7 @@ std::string loadShellName(const char* batchPath);
 // Writes the shell twin (executable); false when it cannot be created.
 bool writeLoadShell(const char* path);
 
-// LOAD SCRIPT filename | LOAD TABLE user
-void cmdLoad(RunContext& rc);
+// LOAD SCRIPT filename: the batch file and its twin.
+void loadScript(RunContext& rc, const char* path);
 
 }  // namespace bex

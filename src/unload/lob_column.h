@@ -29,6 +29,11 @@ struct LobLossCounts {
   void note(uint32_t pos) {
     if (pos < kMaxSegmentColumns) count[pos]++;
   }
+  uint64_t total() const {
+    uint64_t n = 0;
+    for (uint64_t c : count) n += c;
+    return n;
+  }
   // One line for each column with losses, naming the column (its position
   // when it has no name).
   void warn(Sink& console, const TableColumns& cols) const;

@@ -46,6 +46,9 @@ class TextFormat : public OutputFormat {
     removeNamed(syntax_);
     removeNamed(control_);
   }
+  void nameFiles(ReportEntry& e) const override {
+    for (const char* name : {out_.dataName(), out_.lobName(), syntax_, control_}) e.wrote(name);
+  }
 
  private:
   void writeScripts(const UnloadSubject& s) {
@@ -63,7 +66,7 @@ class TextFormat : public OutputFormat {
   // A script that cannot be created is passed over in silence; one that
   // could not be written whole is said to be incomplete, like the data file.
   void report(ScriptFile result, const char* name) {
-    if (result == ScriptFile::kWriteFailed) rc_.out.printf("  Write error on %s, the file is incomplete!\n", name);
+    if (result == ScriptFile::kWriteFailed) rc_.out.error("  Write error on %s, the file is incomplete!\n", name);
   }
 
   RunContext& rc_;
@@ -84,7 +87,7 @@ class DumpFormat : public OutputFormat {
 
   bool open(const UnloadSubject& s) override {
     if (!dumpOutputAvailable()) {
-      rc_.out.write("  Export dump output is not available in this build.\n");
+      rc_.out.error("  Export dump output is not available in this build.\n");
       return false;
     }
     out_.open(job_.outputName[0] ? job_.outputName : kDefaultDumpName, false, rc_.out);

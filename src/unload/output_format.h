@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/recovery_report.h"
 #include "dict/dictionary.h"
 #include "unload/row_writer.h"
 #include "unload/unload_job.h"
@@ -42,6 +43,8 @@ class OutputFormat {
   virtual const char* dataName() const = 0;
   // Deletes the files the unload created (EMPTY_FILES off and no rows).
   virtual void removeFiles() = 0;
+  // Names the files the unload wrote, for the recovery report.
+  virtual void nameFiles(ReportEntry& e) const { e.wrote(dataName()); }
 };
 
 // The format of opts.style for this command.

@@ -4,6 +4,7 @@
 #include "block/index_block.h"
 #include "block/row_piece.h"
 #include "datafile/block_reader.h"
+#include "base/recovery_report.h"
 #include "unload/chain_guard.h"
 
 namespace bex {
@@ -14,19 +15,6 @@ constexpr uint16_t kItlCommitted = kItlFlagC | kItlFlagU;
 constexpr uint8_t kIndexEntryDeleted = 0x01;
 
 BlockView viewOf(const BlockContext& bc, const uint8_t* block) { return BlockView{block, bc.blockSize, bc.byteOrder}; }
-
-// The block check and the SKIP list, with their messages.
-bool blockAccepted(RowWalk& w, uint32_t rdba) {
-  if (IsBadBlock(w.bc)) {
-    w.console.printf("Block check failured at RDBA=0x%08x=%u\n", rdba, rdba);
-    return false;
-  }
-  if (IsSkippedBlock(w.bc)) {
-    w.console.printf("Block skipped at RDBA=0x%08x=%u\n", rdba, rdba);
-    return false;
-  }
-  return true;
-}
 
 // COMMITED_ONLY: a row locked by an ITL entry counts when that entry's flag
 // word says committed (C) or upper bound committed (U).
@@ -72,6 +60,63 @@ uint32_t usablePiece(RowWalk& w, const BlockView& v, const DataHeader& h, uint32
 // A chained piece must be a row of the walked table in its block.
 bool holdsRow(const BlockView& v, const DataHeader& h, uint32_t table, uint32_t slot) {
   return classifyEntry(v, h, rowDirEntry(v, h, table, slot)) == Entry::kPiece;
+}
+
+}  // namespace
+
+uint64_t rowsHeld(const RowWalk& w, const BlockView& v, uint32_t clusterTable) {
+  if (blockType(v) != BlockType::kTransData) return 0;
+  uint64_t rows = 0;
+  if (txnTyp(v) == kTypIndex) {
+    const IndexHeader ih = readIndexHeader(v);
+    if (!ih.leaf()) return 0;
+    for (uint32_t e = 0; e < ih.kdxconro; e++) {
+      const uint32_t p = ih.hdsz + indexRowDirEntry(v, ih, e);
+      if (p + 1 < v.size && rowWanted(w, v, v.u8(p) & kIndexEntryDeleted, v.u8(p + 1))) rows++;
+    }
+    return rows;
+  }
+  const DataHeader h = readDataHeader(v);
+  const uint32_t table = (h.flag & kDataFlagCompressed) ? 1 : clusterTable;
+  if (table >= h.ntab) return 0;
+  const uint32_t n = tableRowCount(v, h, table);
+  for (uint32_t slot = 0; slot < n; slot++) {
+    const uint16_t o = rowDirEntry(v, h, table, slot);
+    if (classifyEntry(v, h, o) != Entry::kPiece) continue;
+    const uint32_t p = h.hdsz + o;
+    if ((v.u8(p) & kRowH) && rowWanted(w, v, v.u8(p) & kRowD, v.u8(p + 1))) rows++;
+  }
+  return rows;
+}
+
+namespace {
+
+// A block the walk passes over, and the rows it holds, into the report.
+void notePassedOver(const RowWalk& w, BlockRanges& blocks, uint64_t& rows, uint32_t rdba, uint32_t clusterTable) {
+  blocks.addRdba(rdba, w.bc.bigfile);
+  rows += rowsHeld(w, viewOf(w.bc, w.bc.block), clusterTable);
+}
+
+// The block check and the SKIP list, with their messages; what they pass
+// over goes into the recovery report.
+bool blockAccepted(RowWalk& w, uint32_t rdba, uint32_t clusterTable) {
+  ReportEntry* report = w.bc.report;
+  if (IsBadBlock(w.bc)) {
+    w.console.printf("Block check failured at RDBA=0x%08x=%u\n", rdba, rdba);
+    if (report) notePassedOver(w, report->rejected, report->rowsRejected, rdba, clusterTable);
+    return false;
+  }
+  if (IsSkippedBlock(w.bc)) {
+    w.console.printf("Block skipped at RDBA=0x%08x=%u\n", rdba, rdba);
+    if (report) notePassedOver(w, report->skipped, report->rowsSkipped, rdba, clusterTable);
+    return false;
+  }
+  return true;
+}
+
+// A row whose chain ended before the row did.
+void noteChainCut(const RowWalk& w) {
+  if (w.bc.report) w.bc.report->chainsCut++;
 }
 
 void parsePieceOf(const BlockView& v, const DataHeader& h, uint32_t table, uint32_t slot, ColumnList& cols) {
@@ -179,6 +224,7 @@ void followRowChain(RowWalk& w, const BlockView& walked, RowAddress next, uint32
     next = r.next;
   }
   carryCounters(w.bc, cur.bc);
+  noteChainCut(w);
   w.writer.endRowEarly(reached);
 }
 
@@ -187,7 +233,7 @@ void unloadTableBlock(RowWalk& w, uint32_t clusterTable) {
   const BlockView v = viewOf(bc, bc.block);
   const uint32_t rdba = blockRdba(v);
   if (bc.verbose >= 1) w.console.printf("Recover rows from RDBA=%u ...\n", rdba);
-  if (!blockAccepted(w, rdba) || blockType(v) != BlockType::kTransData) return;
+  if (!blockAccepted(w, rdba, clusterTable) || blockType(v) != BlockType::kTransData) return;
   const DataHeader h = readDataHeader(v);
   if (h.ntab == 0 || clusterTable >= h.ntab) return;
   const uint32_t table = rowTable(h, clusterTable);
@@ -246,6 +292,7 @@ void followOverflow(RowWalk& w, uint32_t walkedRdba, RowAddress next, uint32_t r
     next = r.next;
   }
   carryCounters(w.bc, cur.bc);
+  noteChainCut(w);
   w.writer.endRowEarly(reached);
 }
 
@@ -258,7 +305,7 @@ void unloadIndexBlock(RowWalk& w) {
   if (!ih.leaf()) return;
   const uint32_t rdba = blockRdba(v);
   if (bc.verbose >= 1) w.console.printf("Recover rows from RDBA=%u ...\n", rdba);
-  if (!blockAccepted(w, rdba)) return;
+  if (!blockAccepted(w, rdba, 0)) return;
   for (uint32_t e = 0; e < ih.kdxconro && bc.RowCount < bc.rowLimit; e++) {
     const uint16_t off = indexRowDirEntry(v, ih, e);
     const uint32_t p = ih.hdsz + off;

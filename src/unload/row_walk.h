@@ -43,6 +43,12 @@ struct RowWalk {
   std::unique_ptr<SlotReader> reader;
 };
 
+// Rows of table clusterTable a block holds by its own row directory that
+// the walk's filters would take: entries leading to a row head (the
+// entries of an index leaf block). For the recovery report's count of what
+// skipped and rejected blocks held.
+uint64_t rowsHeld(const RowWalk& w, const BlockView& v, uint32_t clusterTable);
+
 // Counts one structural rejection at rdba (detail: the slot, or an
 // extent's length); with VERBOSE its line goes to the console.
 void noteDamage(RowWalk& w, Damage kind, uint32_t rdba, uint32_t detail);

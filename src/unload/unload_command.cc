@@ -3,7 +3,10 @@
 #include <cstring>
 #include <memory>
 
+#include "base/block_map.h"
 #include "base/clock.h"
+#include "base/progress.h"
+#include "base/recovery_report.h"
 #include "run/run_context.h"
 #include "base/unload_log.h"
 #include "unload/block_walk.h"
@@ -42,16 +45,34 @@ void walkByHeaderOrScan(RowWalk& w, const BlockSource& s) {
 // EMPTY_FILES off no files left by an unload without rows.
 void finishUnload(RunContext& rc, const UnloadJob& job, OutputFormat& format, const DamageCounts& damage) {
   const bool writtenOk = format.close();
+  ReportEntry& e = rc.report.entry();
+  e.rows = rc.bc.RowCount;
+  e.lobValues = rc.bc.LobCount;
+  e.lobErrors = job.lobLosses.total();
+  e.blocksRead = rc.progress.done();
+  reportDamage(e, damage);
+  format.nameFiles(e);
   const unsigned long long rows = rc.bc.RowCount;
   if (writtenOk)
     rc.out.printf("Sucessfully unload %llu rows ...\n", rows);
   else
-    rc.out.printf("  Write error on %s: %llu rows unloaded, the file is incomplete!\n", format.dataName(), rows);
+    rc.out.error("  Write error on %s: %llu rows unloaded, the file is incomplete!\n", format.dataName(), rows);
   printDamageSummary(rc.out, damage);
   job.lobLosses.warn(rc.out, job.columns);
   writeUnloadLogRecord(rc.unloadLog, rc.bc.RowCount, rc.bc.LobCount, rc.bc.BadBlockCount, format.dataName());
   printDateLine(rc.out);
   if (!rc.settings.emptyFiles && rc.bc.RowCount == 0) format.removeFiles();
+}
+
+// A walk through the scan's extent listing never reads the blocks the scan
+// found failing the checksum (the listing leaves them out): the block map
+// of that scan names those that claim the object, and the report takes
+// them as rejected.
+void reportScanRejections(RunContext& rc, uint32_t objd) {
+  std::vector<BlockRun> runs;
+  if (!readBlockMap(rc.dictDir.file(BlockMap::kFileName), runs)) return;
+  for (const BlockRun& r : runs)
+    if (r.cls == BlockClass::kChecksum && r.objd == objd) rc.report.entry().rejected.add(r.rfn, r.first, r.count, objd);
 }
 
 void unloadObject(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
@@ -73,10 +94,12 @@ void unloadObject(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
     RowWalk w(bc, rc.out, format->rowWriter(), filtersOf(rc), openBlockCount(bc));
     const BlockSource s{job.objectOverride, job.clusterTable, job.fileFilter, job.blockFilter,
                         job.fileFilter, job.blockFilter};
-    if (!listing || (job.blockFilter && job.fileFilter))
+    if (!listing || (job.blockFilter && job.fileFilter)) {
       walkByHeaderOrScan(w, s);
-    else
+    } else {
       walkExtentListing(w, listing, s.objd, s.cluster);
+      reportScanRejections(rc, s.objd);
+    }
     damage = w.damage;
   }
   if (listing) fclose(listing);
@@ -94,13 +117,13 @@ struct TableLookup {
 bool lookUpTable(RunContext& rc, UnloadJob& job, TableLookup& t) {
   const DictFiles& dir = rc.dictDir;
   if (!findUser(dir, job.owner, t.user)) {
-    rc.out.printf("  USER %s does not exists!\n", job.owner);
+    rc.out.error("  USER %s does not exists!\n", job.owner);
     return false;
   }
   t.object.segmentObjNo = 0;
   if (!findTableObject(dir, t.user.userNo, job.table, job.partition, t.object) &&
       !findIndexObject(dir, t.user.userNo, job.table, job.partition, t.object)) {
-    rc.out.printf("  TABLE %s.%s does not exists!\n", job.owner, job.table);
+    rc.out.error("  TABLE %s.%s does not exists!\n", job.owner, job.table);
     writeUnloadLogRecord(rc.unloadLog, 0, 0, kUnknownTableBadCount, job.outputName);
     return false;
   }
@@ -116,6 +139,7 @@ void unloadTableRows(RunContext& rc, UnloadJob& job, const UnloadOptions& opts, 
   const uint32_t cluster = job.clusterTable ? job.clusterTable : t.storage.cluster;
   rc.out.printf("Unload OBJD=%u FILE=%u BLOCK=%u CLUSTER=%u ...\n", objd, t.storage.file, t.storage.block, cluster);
   const char* target = job.target[0] ? job.target : t.object.name;
+  rc.report.entry().objd = objd;
   std::unique_ptr<OutputFormat> format = makeOutputFormat(rc, job, opts);
   if (!format->open(UnloadSubject{&t.user, &t.object, target, objd})) return;
   FILE* listing = fopen(job.extentListing, "r");
@@ -123,9 +147,10 @@ void unloadTableRows(RunContext& rc, UnloadJob& job, const UnloadOptions& opts, 
   {
     RowWalk w(bc, rc.out, format->rowWriter(), filtersOf(rc), openBlockCount(bc));
     const BlockSource s{objd, cluster, t.storage.file, t.storage.block, job.fileFilter, job.blockFilter};
-    if (listing)
+    if (listing) {
       walkExtentListing(w, listing, objd, cluster);
-    else if (t.storage.file != 0)
+      reportScanRejections(rc, objd);
+    } else if (t.storage.file != 0)
       walkByHeaderOrScan(w, s);
     damage = w.damage;
   }
@@ -145,6 +170,24 @@ void unloadTable(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
   }
 }
 
+// The recovery report and the progress line of one UNLOAD.
+void beginUnload(RunContext& rc, const UnloadJob& job, bool dictionary) {
+  rc.report.begin(dictionary ? "bootstrap" : "unload");
+  ReportEntry& e = rc.report.entry();
+  char label[80];
+  if (dictionary) {
+    snprintf(label, sizeof label, "UNLOAD DICT$");
+  } else if (job.tableArg[0]) {
+    e.owner = job.owner, e.table = job.table, e.partition = job.partition;
+    snprintf(label, sizeof label, "UNLOAD %.30s.%.30s", job.owner, job.table);
+  } else {
+    e.objd = job.objectOverride;
+    snprintf(label, sizeof label, "UNLOAD OBJECT %u", job.objectOverride);
+  }
+  rc.progress.begin(label, rc.bc.blockSize);
+  rc.progress.watchRows(&rc.bc.RowCount);
+}
+
 }  // namespace
 
 void cmdUnload(RunContext& rc) {
@@ -159,10 +202,11 @@ void cmdUnload(RunContext& rc) {
   UnloadOptions opts = unloadOptionsFromSettings(bc);
   if (!parseUnloadOptions(rc.cmd, *job, opts, rc.out)) return;
   if (job->tableArg[0] && !beginsWithDict(job->tableArg) && !splitTableName(job->tableArg, *job)) {
-    rc.out.printf("  Owner and table name are each at most %u characters!\n", static_cast<unsigned>(kNameTokenMax));
+    rc.out.error("  Owner and table name are each at most %u characters!\n", static_cast<unsigned>(kNameTokenMax));
     return;
   }
   if (opts.rowLimit) bc.rowLimit = opts.rowLimit;
+  if (job->tableArg[0] || job->objectOverride) beginUnload(rc, *job, beginsWithDict(job->tableArg));
   if (beginsWithDict(job->tableArg))
     bootstrapDictionary(rc, job->objectOverride, job->clusterTable);
   else if (job->tableArg[0])

@@ -138,38 +138,29 @@ ColumnTypeCode columnTypeCode(std::string_view word) {
 }
 
 bool parseUnloadOptions(CommandLine& cl, UnloadJob& job, UnloadOptions& opts, Sink& out) {
+  // After COLUMN every word up to the next option keyword is one more type
+  // word, so that the guessed lines (COLUMN NUMBER VARCHAR DATE ...) run as
+  // written.
+  bool typeWords = false;
   while (cl.nextToken()) {
     std::string_view word = cl.token();
     const OptionWord* o = findOption(word);
+    if (!o && typeWords) {
+      applyOption(Opt::kColumn, word, job, opts);
+      continue;
+    }
     if (!o) {
-      out.printf("  Unknown UNLOAD option %.*s ignored.\n", static_cast<int>(word.size()), word.data());
+      out.error("  Unknown UNLOAD option %.*s ignored.\n", static_cast<int>(word.size()), word.data());
       continue;
     }
     if (!cl.nextToken()) break;
     std::string_view v = cl.token();
     if (v.size() > o->maxLength) {
-      out.printf("  Value of %s is too long (at most %u characters)!\n", o->word, o->maxLength);
+      out.error("  Value of %s is too long (at most %u characters)!\n", o->word, o->maxLength);
       return false;
     }
     applyOption(o->opt, v, job, opts);
-    // COLUMN takes every word up to the next option keyword, so that the
-    // guessed lines (COLUMN NUMBER VARCHAR DATE ...) run as written.
-    while (o->opt == Opt::kColumn && cl.nextToken()) {
-      std::string_view more = cl.token();
-      const OptionWord* next = findOption(more);
-      if (next) {
-        o = next;
-        if (!cl.nextToken()) return true;
-        v = cl.token();
-        if (v.size() > o->maxLength) {
-          out.printf("  Value of %s is too long (at most %u characters)!\n", o->word, o->maxLength);
-          return false;
-        }
-        applyOption(o->opt, v, job, opts);
-        continue;
-      }
-      applyOption(Opt::kColumn, more, job, opts);
-    }
+    typeWords = o->opt == Opt::kColumn;
   }
   return true;
 }
@@ -203,6 +194,7 @@ bool splitTableName(const char* arg, UnloadJob& job) {
 }
 
 void printUnloadUsage(Sink& out) {
+  out.noteError();
   out.write(
       "  UNLOAD TABLE user.tablename [LIMIT rows] [LOB colid.fid.blockid] [TO filename]\n"
       "  UNLOAD OBJECT objd [LIMIT rows] [CLUSTER clusterid] [LOB colid.fid.blockid]\n"

@@ -31,7 +31,7 @@ void UnloadOutput::open(const char* name, bool withLob, Sink& console) {
   data_.open(name, "wb+", console, kOutputBufferSize);
   if (!*name) return;
   if (!data_.toFile()) {
-    console.printf("  Cannot create file %s, rows go to the console.\n", name);
+    console.error("  Cannot create file %s, rows go to the console.\n", name);
     return;
   }
   if (!withLob) return;

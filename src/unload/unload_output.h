@@ -28,6 +28,7 @@ class UnloadOutput {
 
   bool opened() const { return data_.toFile(); }
   const char* dataName() const { return dataName_; }
+  const char* lobName() const { return lob_.name; }
   Sink& data() { return data_.sink(); }
   LobFile& lob() { return lob_; }
 

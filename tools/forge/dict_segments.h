@@ -11,7 +11,6 @@
 
 namespace bex::forge {
 
-using Row = std::vector<Val>;
 
 // Where a segment lies: its header and the blocks after it.
 struct SegmentPlace {

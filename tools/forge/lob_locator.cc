@@ -93,4 +93,15 @@ Bytes encodeLocator(const LocatorSpec& s) {
   return b;
 }
 
+Bytes encodeInRowLocator(const LocatorSpec& s, uint8_t kind) {
+  constexpr uint16_t kInRowFirstField = 0x0054;
+  constexpr uint32_t kKindOffset = 9, kRestOffset = 20;
+  Bytes b = encodeLocator(s);
+  if (b.size() < kRestOffset + 2) b.resize(kRestOffset + 2, 0);
+  putBE16(b.data(), kInRowFirstField);
+  b[kKindOffset] = kind;
+  putBE16(b.data() + kRestOffset, static_cast<uint16_t>(b.size() - kRestOffset));
+  return b;
+}
+
 }  // namespace bex::forge

@@ -62,6 +62,12 @@ struct LocatorSpec {
 
 Bytes encodeLocator(const LocatorSpec& s);
 
+// The locator as Oracle stores it in a row: the same, but its first field
+// is the fixed 0x0054, byte 9 says the LOB's kind (kLobKindClob or
+// kLobKindBlob) and bytes 20-21 the length of what follows them.
+inline constexpr uint8_t kLobKindBlob = 1, kLobKindClob = 2;
+Bytes encodeInRowLocator(const LocatorSpec& s, uint8_t kind);
+
 const char* locatorCaseName(LocatorCase c);
 
 }  // namespace bex::forge

@@ -12,6 +12,7 @@ bool buildDictScenario(ScenarioOut& out, std::string& error);
 bool buildScanScenario(ScenarioOut& out, std::string& error);
 bool buildScanWideScenario(ScenarioOut& out, std::string& error);
 bool buildLobScenario(ScenarioOut& out, std::string& error);
+bool buildGuessScenario(ScenarioOut& out, std::string& error);
 bool buildAsmScenario(ScenarioOut& out, std::string& error);
 bool buildAsmNormalScenario(ScenarioOut& out, std::string& error);
 bool buildAsmHighScenario(ScenarioOut& out, std::string& error);
@@ -69,6 +70,8 @@ const std::vector<Scenario>& scenarios() {
       {"scanwide", "six files for SCAN PARALLELDB's worker order", buildScanWideScenario},
       {"lob", "a table with LOB locators of every kind, its LOB segments and dictionary; the LOB files UNLOAD writes",
        buildLobScenario},
+      {"guess", "tables of every scalar type class without their dictionary, an older dictionary to LOAD TABLE from",
+       buildGuessScenario},
       {"asm", "dict and scan files in an EXTERNAL ASM group, a fine-striped file, aliases, a disk without header",
        buildAsmScenario},
       {"asmnormal", "the asm files in a NORMAL redundancy group, one disk missing", buildAsmNormalScenario},

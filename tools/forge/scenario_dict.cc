@@ -328,42 +328,6 @@ bool buildDictionary(Build& b, DictScan& s) {
 
 // ---- what a correct BEX writes --------------------------------------
 
-// The data file of one UNLOAD TABLE with TO: default tags, a LOB file open,
-// so every row has a field for each position up to the column count, LOB
-// positions holding a reference to a NULL value.
-struct Unloaded {
-  std::string data, lob;
-};
-
-Unloaded renderUnload(const std::vector<Row>& rows, const SegmentColumns& sc, const std::string& lobName) {
-  Unloaded u;
-  auto isLob = [](uint8_t code) { return code == 112 || code == 113 || code == 255; };
-  auto nullLob = [&]() {
-    const std::string ref = format("%s.%zu.-1/", lobName.c_str(), u.lob.size() + 1);
-    u.lob += "\r\n";
-    return ref;
-  };
-  for (const Row& r : rows) {
-    bool written = false, owed = false;
-    for (size_t i = 0; i < r.size(); ++i) {
-      const uint8_t code = i < sc.codes.size() ? sc.codes[i] : 0;
-      if (code == 0) continue;
-      const bool empty = r[i].col.null || r[i].col.bytes.empty();
-      u.data += isLob(code) && empty ? nullLob() : r[i].text;
-      written = true, owed = false;
-      if (i + 1 < r.size()) u.data += "|", owed = true;
-    }
-    for (size_t i = r.size(); i < sc.count; ++i) {
-      if (sc.codes[i] == 0) continue;
-      if (written && !owed) u.data += "|";
-      if (isLob(sc.codes[i])) u.data += nullLob();
-      written = true, owed = false;
-    }
-    u.data += "\r\n";
-  }
-  return u;
-}
-
 struct ListLine {
   std::string text, dataFile;
   const TableDef* table;
@@ -403,7 +367,8 @@ bool expectUnload(Build& b, const ListLine& l, std::string& check) {
     return true;
   }
   const std::string rowsDir = b.out.path("expect/rows/");
-  const Unloaded un = renderUnload(b.scanned[l.scanKey], segmentColumns(*l.table, colFileCodes()), lobNameOf(l.dataFile));
+  const SegmentColumns sc = segmentColumns(*l.table, colFileCodes());
+  const UnloadedFiles un = renderUnload(b.scanned[l.scanKey], sc.codes, sc.count, lobNameOf(l.dataFile));
   if (!writeTextFile(rowsDir + l.dataFile, un.data, b.error)) return false;
   check += "  same 'expect/rows/" + l.dataFile + "' '" + l.dataFile + "'\n";
   if (un.lob.empty()) return true;

@@ -61,6 +61,37 @@ std::string renderRows(const ExpectedRows& e, const std::string& fieldTag, const
   return out;
 }
 
+UnloadedFiles renderUnload(const std::vector<Row>& rows, const std::vector<uint8_t>& codes, size_t count,
+                           const std::string& lobName) {
+  UnloadedFiles u;
+  auto isLob = [](uint8_t code) { return code == 112 || code == 113 || code == 255; };
+  auto lobRef = [&](const std::string& bytes, bool null) {
+    const std::string ref = null ? format("%s.%zu.-1/", lobName.c_str(), u.lob.size() + 1)
+                                 : format("%s.%zu.%zu/", lobName.c_str(), u.lob.size() + 1, bytes.size());
+    u.lob += bytes + "\r\n";
+    return ref;
+  };
+  auto code = [&](size_t i) -> uint8_t { return i < codes.size() ? codes[i] : 0; };
+  for (const Row& r : rows) {
+    bool written = false, owed = false;
+    for (size_t i = 0; i < r.size(); ++i) {
+      if (code(i) == 0) continue;
+      const bool empty = r[i].col.null || r[i].col.bytes.empty();
+      u.data += isLob(code(i)) ? lobRef(empty ? "" : r[i].text, empty) : r[i].text;
+      written = true, owed = false;
+      if (i + 1 < r.size()) u.data += "|", owed = true;
+    }
+    for (size_t i = r.size(); i < count; ++i) {
+      if (code(i) == 0) continue;
+      if (written && !owed) u.data += "|";
+      if (isLob(code(i))) u.data += lobRef("", true);
+      written = true, owed = false;
+    }
+    u.data += "\r\n";
+  }
+  return u;
+}
+
 bool writeTextFile(const std::string& path, const std::string& text, std::string& error) {
   std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "wb"), &std::fclose);
   if (!f || std::fwrite(text.data(), 1, text.size(), f.get()) != text.size()) {

@@ -24,6 +24,9 @@ Val vnull();
 
 std::vector<Column> columnsOf(const std::vector<Val>& vals);
 
+// A table row: its stored columns in segment column order.
+using Row = std::vector<Val>;
+
 // The fields of one output row, in order.
 using Fields = std::vector<std::string>;
 
@@ -48,6 +51,19 @@ struct ExpectedRows {
 std::string renderRows(const ExpectedRows& e, const std::string& fieldTag, const std::string& recordTag);
 
 bool writeTextFile(const std::string& path, const std::string& text, std::string& error);
+
+// The data and LOB files of an UNLOAD into a data file (default tags, so a
+// LOB file named lobName is open): codes gives each stored position's type
+// code (0 SKIP, 112, 113 and 255 LOB columns), count the positions of the
+// column list. A LOB column's value goes to the LOB file as its text (the
+// bytes the LOB reader writes) with its record tag, the data file getting
+// "lobName.start.length/"; an empty one, and every LOB position a row does
+// not store, gets "lobName.start.-1/" and the record tag alone.
+struct UnloadedFiles {
+  std::string data, lob;
+};
+UnloadedFiles renderUnload(const std::vector<Row>& rows, const std::vector<uint8_t>& codes, size_t count,
+                           const std::string& lobName);
 
 // Writes <dir>/unload.<name>.txt and unload.<name>.tab.txt for each.
 bool writeExpectedRows(const std::string& dir, const std::vector<ExpectedRows>& all, std::string& error);

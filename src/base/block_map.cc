@@ -1,0 +1,51 @@
+#include "base/block_map.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+
+namespace bex {
+
+void BlockMap::noteRange(uint32_t rfn, uint32_t first, uint32_t count, BlockClass cls) {
+  if (count) runs_.push_back(BlockRun{rfn, first, count, 0, cls});
+}
+
+void BlockMap::take(BlockMap& other) {
+  runs_.insert(runs_.end(), other.runs_.begin(), other.runs_.end());
+  other.runs_.clear();
+}
+
+bool BlockMap::write(const std::string& path) {
+  std::stable_sort(runs_.begin(), runs_.end(), [](const BlockRun& a, const BlockRun& b) {
+    return a.rfn != b.rfn ? a.rfn < b.rfn : a.first < b.first;
+  });
+  FILE* f = fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = true;
+  for (const BlockRun& r : runs_)
+    ok = fprintf(f, "%u,%u,%u,%c,%u,\n", r.rfn, r.first, r.count, static_cast<char>(r.cls), r.objd) > 0 && ok;
+  return fclose(f) == 0 && ok;
+}
+
+bool readBlockMap(const std::string& path, std::vector<BlockRun>& runs) {
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return false;
+  char line[128];
+  while (fgets(line, sizeof line, f)) {
+    BlockRun r;
+    char cls = 0;
+    if (sscanf(line, "%" SCNu32 ",%" SCNu32 ",%" SCNu32 ",%c,%" SCNu32 ",", &r.rfn, &r.first, &r.count, &cls,
+               &r.objd) != 5)
+      continue;
+    static const char kClasses[] = "TILHECUO";
+    bool known = false;
+    for (const char* c = kClasses; *c; c++) known = known || *c == cls;
+    if (!known || r.count == 0) continue;
+    r.cls = static_cast<BlockClass>(cls);
+    runs.push_back(r);
+  }
+  fclose(f);
+  return true;
+}
+
+}  // namespace bex

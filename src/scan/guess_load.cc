@@ -1,0 +1,48 @@
+// LOAD TABLE: the tables of one user, as the dictionary files describe
+// them, become candidates for SCAN TABLE.
+#include "dict/queries.h"
+#include "run/run_context.h"
+#include "scan/guess_candidate.h"
+#include "scan/table_guess.h"
+
+namespace bex {
+
+namespace {
+
+// A table of its own segment or cluster: not a partition, not in the
+// recycle bin.
+bool isCandidateTable(const ObjectRecord& o, uint32_t userNo) {
+  return o.ownerNo == userNo && o.type == kObjTable && o.subname[0] == 0 && !isRecycleBinName(o.name);
+}
+
+GuessCandidate candidateOf(const DictFiles& dir, const UserRecord& user, const ObjectRecord& table) {
+  GuessCandidate c;
+  c.objNo = table.objNo;
+  c.setNames(user.name, table.name);
+  // Columns by their place in the stored row (cluster keys first); a column
+  // without storage of its own (SEGCOL# 0) has none.
+  forEachColumn(dir, table.objNo, [&](const ColumnRecord& col) {
+    if (col.segColNo >= 1 && col.segColNo < kGuessColumns) c.addColumn(col.segColNo, col.type, col.length, col.nullFlag);
+    return false;
+  });
+  return c;
+}
+
+}  // namespace
+
+void loadGuessTables(RunContext& rc, const char* userName) {
+  const DictFiles& dir = rc.dictDir;
+  UserRecord user;
+  if (!findUser(dir, userName, user)) {
+    rc.out.error("User (%s) does not exists.\n", userName);
+    return;
+  }
+  dir.objects().forOwnerType(user.userNo, kObjTable, [&](const ObjectRecord& o) {
+    if (isCandidateTable(o, user.userNo) && rc.guessCandidates.put(candidateOf(dir, user, o)))
+      rc.out.printf(" Loaded Guess Table %s.%s\n", user.name, o.name);
+    return false;
+  });
+  rc.guessCandidates.sortByObject();
+}
+
+}  // namespace bex
