@@ -14,22 +14,8 @@
 # forged file is kept and reused while the row count stays the same. Not
 # run by the tests.
 set -eu
-src=$(cd "$(dirname "$0")/.." && pwd)
-build=${BEX_BENCH_BUILD:-$src/build-bench}
-work=${BEX_BENCH_DIR:-/tmp/bex-unload-bench}
 rows=${1:-10750000}
-
-cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBEX_BENCH=ON -DBEX_TESTS=OFF >/dev/null
-ninja -C "$build" -j2 bex forge_big_table >/dev/null
-mkdir -p "$work"
-cd "$work"
-if [ ! -f big.dbf ] || [ "$(cat big.rows 2>/dev/null)" != "$rows" ]; then
-  echo "forging $rows rows ..."
-  "$build/forge_big_table" big.dbf "$rows"
-  echo "$rows" > big.rows
-fi
-echo big.dbf > big.cfg
-bytes=$(stat -c %s big.dbf)
+. "$(dirname "$0")/big_table.sh"
 columns="COLUMN NUMBER COLUMN VARCHAR2 COLUMN VARCHAR2 COLUMN DATE COLUMN NUMBER"
 
 now() { date +%s.%N; }

@@ -5,8 +5,16 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <new>
 
 namespace bex {
+
+ReadBuffer allocateReadBuffer(size_t bytes) {
+  constexpr size_t kPage = 4096;
+  void* p = std::aligned_alloc(kPage, (bytes + kPage - 1) / kPage * kPage);
+  if (!p) throw std::bad_alloc();
+  return ReadBuffer(static_cast<uint8_t*>(p));
+}
 
 std::unique_ptr<FileSource> FileSource::open(const char* path) {
   int fd = ::open(path, O_RDONLY | O_CLOEXEC);

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 
 namespace bex {
@@ -17,6 +18,14 @@ struct ReadResult {
   size_t bytes = 0;
   bool error = false;
 };
+
+// A buffer to read into: page-aligned, as the system copies file data into
+// such a buffer several times faster than into one off the page boundary.
+struct FreeBuffer {
+  void operator()(uint8_t* p) const { std::free(p); }
+};
+using ReadBuffer = std::unique_ptr<uint8_t[], FreeBuffer>;
+ReadBuffer allocateReadBuffer(size_t bytes);
 
 class ByteSource {
  public:

@@ -1,5 +1,7 @@
 #include "block/block_header.h"
 
+#include <initializer_list>
+
 #include "base/block_context.h"
 #include "block/data_block.h"
 #include "block/lob_block.h"
@@ -40,6 +42,24 @@ const char* blockTypeName(BlockType type) {
   while (e->code != 0 && static_cast<uint8_t>(e->code) != typeCode(type)) e++;
   return e->name;
 }
+
+namespace {
+
+struct DataFileTypes {
+  bool known[256] = {};
+  DataFileTypes() {
+    for (const BlockTypeEntry* e = kBlockTypeTable; e->code != 0; e++) known[static_cast<uint8_t>(e->code)] = true;
+    for (BlockType t : {BlockType::kFileHeader, BlockType::kSegmentHeader11, BlockType::kExtentMap,
+                        BlockType::kPagetableMap})
+      known[typeCode(t)] = true;
+  }
+};
+
+const DataFileTypes kDataFileTypes;
+
+}  // namespace
+
+bool isDataFileBlockType(BlockType type) { return kDataFileTypes.known[typeCode(type)]; }
 
 uint32_t dataObjectOffset(BlockType type) {
   switch (type) {

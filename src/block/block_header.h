@@ -64,6 +64,8 @@ inline uint16_t blockScnWrap(const BlockView& v) { return v.u16(12); }
 inline uint8_t blockSeq(const BlockView& v) { return v.u8(14); }
 inline uint8_t blockFlag(const BlockView& v) { return v.u8(15); }
 inline uint16_t blockChecksumField(const BlockView& v) { return v.u16(16); }
+// The SCN the block was last changed at: wrap in the high 16 bits.
+inline uint64_t blockScn(const BlockView& v) { return uint64_t{blockScnWrap(v)} << 32 | blockScnBase(v); }
 
 // Every block layout this reader knows has 2 in the low four bits of its
 // format byte.
@@ -76,6 +78,10 @@ inline constexpr bool isKnownFormat(uint8_t format) { return (format & 0x0F) == 
 inline bool plausibleBlockHeader(const BlockView& v, bool bigfile) {
   return isKnownFormat(blockFormat(v)) && (bigfile || rdbaFile(blockRdba(v)) != 0);
 }
+
+// A type a data file's own blocks carry: one the type table names, or one
+// with a decoder of its own (file header, segment headers and extent maps).
+bool isDataFileBlockType(BlockType type);
 
 // Offset of the data object number for a block type, 0 when it has none.
 uint32_t dataObjectOffset(BlockType type);

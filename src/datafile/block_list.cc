@@ -13,4 +13,10 @@ void BlockList::add(uint32_t value) {
   count++;
 }
 
+bool BlockList::holds(uint32_t value) const {
+  const uint32_t* end = rdba + count;
+  const uint32_t* at = std::lower_bound(rdba, end, value);
+  return at != end && *at == value;
+}
+
 }  // namespace bex

@@ -14,6 +14,8 @@ struct BlockList {
   // Adds rdba unless it is present or the list is full; keeps the order.
   void add(uint32_t value);
   void clear() { count = 0; }
+  // True when value is in the list (binary search).
+  bool holds(uint32_t value) const;
 };
 
 }  // namespace bex

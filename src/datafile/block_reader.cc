@@ -70,18 +70,7 @@ size_t readOne(BlockContext& bc, const DataFile& f, uint32_t block) {
   return readFrom(f, block, bc.blockSize, bc.block, bc.blockSize);
 }
 
-bool listHolds(const BlockList* list, uint32_t rdba) {
-  if (!list) return false;
-  uint32_t lo = 0, hi = list->count;
-  while (lo < hi) {
-    uint32_t mid = (lo + hi) / 2;
-    if (list->rdba[mid] < rdba)
-      lo = mid + 1;
-    else
-      hi = mid;
-  }
-  return lo < list->count && list->rdba[lo] == rdba;
-}
+bool listHolds(const BlockList* list, uint32_t rdba) { return list && list->holds(rdba); }
 
 // The address the block in the buffer carries in its own header.
 uint32_t ownRdba(const BlockContext& bc) { return blockRdba(BlockView{bc.block, bc.blockSize, bc.byteOrder}); }

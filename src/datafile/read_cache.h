@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/byte_source.h"
+
 namespace bex {
 
 inline constexpr uint32_t kPrimaryCacheDefault = 262144;
@@ -14,7 +16,7 @@ struct ReadCache {
   uint32_t first = 0;    // block number of the first cached block
   uint16_t count = 0;    // whole blocks cached
   uint32_t blockSize = 0;  // size of the cached blocks: a stretch never serves another size
-  std::unique_ptr<uint8_t[]> buffer;
+  ReadBuffer buffer;
 
   bool holds(uint16_t f, uint32_t b, uint32_t bsize) const {
     return bsize == blockSize && f == file && b >= first && b - first < count;
@@ -22,7 +24,7 @@ struct ReadCache {
   void empty() { file = 0, first = 0, count = 0, blockSize = 0; }
   // Releases the buffer and allocates one of bytes bytes, empty.
   void allocate(uint32_t bytes) {
-    buffer.reset(new uint8_t[bytes]);
+    buffer = allocateReadBuffer(bytes);
     size = bytes;
     empty();
   }

@@ -6,7 +6,7 @@
 namespace bex {
 
 SlotReader::SlotReader(BlockContext& bc, uint32_t windowSize)
-    : bc_(bc), window_(new uint8_t[windowSize]), windowSize_(windowSize) {}
+    : bc_(bc), window_(allocateReadBuffer(windowSize)), windowSize_(windowSize) {}
 
 void SlotReader::start(uint32_t slot, uint32_t first, uint32_t last) {
   slot_ = slot;
@@ -24,7 +24,7 @@ bool SlotReader::refill() {
   const DataFile& f = bc_.registry->slots[slot_];
   uint32_t bs = bc_.blockSize;
   for (;;) {
-    uint64_t want = static_cast<uint64_t>(last_ - nextBlock_ + 1) * bs;
+    uint64_t want = (static_cast<uint64_t>(last_ - nextBlock_) + 1) * bs;
     size_t n = want < windowSize_ ? static_cast<size_t>(want) : windowSize_ / bs * bs;
     const ReadResult got =
         f.source->read(static_cast<uint64_t>(nextBlock_) * bs + f.headerSize, window_.get(), n);

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "base/block_context.h"
+#include "base/byte_source.h"
 
 namespace bex {
 
@@ -28,7 +29,7 @@ class SlotReader {
   bool refill();
 
   BlockContext& bc_;
-  std::unique_ptr<uint8_t[]> window_;
+  ReadBuffer window_;
   uint32_t windowSize_;
   uint32_t slot_ = 0;
   uint32_t nextBlock_ = 0;   // block number of the next block to hand out

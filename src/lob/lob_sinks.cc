@@ -13,6 +13,9 @@ namespace {
 
 constexpr uint16_t kDumpNull = 0xFFFE, kDumpBlocksStart = 0xFFFD, kDumpBlocksEnd = 0x0000;
 constexpr uint32_t kDumpInlineMax = 4000;
+// The longest piece one length can say: FFFD to FFFF are marks. A converted
+// block that comes out longer goes on in a second piece.
+constexpr size_t kDumpPieceMax = 0xFFFC;
 constexpr int kVerbosePieces = 3;  // VERBOSE above 2 announces every piece
 
 LobKind kindOf(const ColumnSpec& col) {
@@ -66,7 +69,7 @@ class TextPieces : public LobPieceSink {
 };
 
 // Export dump: each piece collected in a buffer of its own and written with
-// its length when flushed.
+// its length when flushed, or when the buffer is full.
 class DumpPiece : public Sink {
  public:
   explicit DumpPiece(Sink& dump) : Sink(buf_, sizeof buf_), dump_(dump) {}
@@ -79,7 +82,7 @@ class DumpPiece : public Sink {
   }
 
  private:
-  char buf_[65535];
+  char buf_[kDumpPieceMax];
   Sink& dump_;
 };
 

@@ -4,6 +4,7 @@
 #include "block/dump_commands.h"
 #include "datafile/commands.h"
 #include "dict/dict_commands.h"
+#include "rman/rman_commands.h"
 #include "rowid/rowid.h"
 #include "report/report_page.h"
 #include "scan/scan_commands.h"
@@ -39,7 +40,7 @@ const CommandEntry kCommandTable[] = {
     {"DESC", cmdDesc},
     {"DESCRIBE", cmdDesc},
     {"ROWID", cmdRowid},
-    {"RMAN", nullptr},
+    {"RMAN", cmdRman},
     {"SCAN", cmdScan},
     {"EXIT", cmdExit},
     {"HELP", cmdHelp},

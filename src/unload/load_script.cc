@@ -63,11 +63,13 @@ const char kLoadBatchText[] =
 namespace {
 
 // The same four modes and the same rule (a file whose log exists is done).
+// Dumps are found whatever the case of their ".dmp" (a TO name ending in
+// ".DMP" writes one), as the batch file's "dir" finds them.
 const char kLoadShellText[] =
     "#!/bin/sh\n"
     "# Loads what BEX unloaded into this directory:\n"
     "#   sql: run every *_syntax.sql with sqlplus     ctl: every *_sqlldr.ctl with sqlldr\n"
-    "#   dmp: import every *.dmp with imp             show: list every *.dmp with imp show=y\n"
+    "#   dmp: import every *.dmp (any case) with imp  show: list every *.dmp with imp show=y\n"
     "# A file whose .log exists is passed over (show removes the log of a good run).\n"
     "\n"
     "usage() {\n"
@@ -94,18 +96,18 @@ const char kLoadShellText[] =
     "    [ -e \"$n.log\" ] || sqlldr userid=\"$2\" control=\"$n.ctl\" log=\"$n.log\"\n"
     "  done ;;\n"
     "dmp)\n"
-    "  for f in *.dmp; do\n"
-    "    [ -e \"$f\" ] || continue\n"
+    "  for f in *; do\n"
+    "    case \"$f\" in *.[dD][mM][pP]) ;; *) continue ;; esac\n"
     "    n=${f%.*}\n"
     "    echo \"Run Import $f ...\"\n"
-    "    [ -e \"$n.log\" ] || imp \"$2\" file=\"$n.dmp\" log=\"$n.log\" buffer=16777216 ignore=y full=y\n"
+    "    [ -e \"$n.log\" ] || imp \"$2\" file=\"$f\" log=\"$n.log\" buffer=16777216 ignore=y full=y\n"
     "  done ;;\n"
     "show)\n"
-    "  for f in *.dmp; do\n"
-    "    [ -e \"$f\" ] || continue\n"
+    "  for f in *; do\n"
+    "    case \"$f\" in *.[dD][mM][pP]) ;; *) continue ;; esac\n"
     "    n=${f%.*}\n"
     "    echo \"Run Import $f ...\"\n"
-    "    imp \"$2\" file=\"$n.dmp\" log=\"$n.log\" buffer=16777216 ignore=y full=y show=y && rm -f \"$n.log\"\n"
+    "    imp \"$2\" file=\"$f\" log=\"$n.log\" buffer=16777216 ignore=y full=y show=y && rm -f \"$n.log\"\n"
     "  done ;;\n"
     "*) usage ;;\n"
     "esac\n";

@@ -46,15 +46,17 @@ std::vector<Fact> readFacts(const std::string& path) {
     Fact fact;
     in >> fact.kind;
     std::string word;
+    bool block = false;  // facts of disk groups and backup pieces name no block
     while (in >> word) {
       size_t eq = word.find('=');
       if (eq == std::string::npos) {
-        fact.block = static_cast<uint32_t>(std::stoul(word.substr(word.find('/') + 1)));
+        block = word.find('/') != std::string::npos;
+        if (block) fact.block = static_cast<uint32_t>(std::stoul(word.substr(word.find('/') + 1)));
         continue;
       }
       fact.kv[word.substr(0, eq)] = word.substr(eq + 1);
     }
-    facts.push_back(fact);
+    if (block || fact.kind == "file") facts.push_back(fact);
   }
   return facts;
 }

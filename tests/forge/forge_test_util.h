@@ -18,8 +18,10 @@ namespace forge_test {
 using Bytes = std::vector<uint8_t>;
 
 inline Bytes readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  Bytes b(in ? static_cast<size_t>(in.tellg()) : 0);
+  if (in && in.seekg(0)) in.read(reinterpret_cast<char*>(b.data()), static_cast<std::streamsize>(b.size()));
+  return b;
 }
 
 inline uint16_t rd16(const uint8_t* p, bool big) {

@@ -43,7 +43,8 @@ while IFS='|' read -r what statement; do
   expect 1 "$what" -e "OPEN dict.cfg; UNLOAD TABLE DICT\$; $statement"
 done <<'CASES'
 unknown command|FOO
-statement not in this build|RMAN SCAN
+RMAN usage|RMAN
+RMAN RESTORE without a listing|RMAN RESTORE FILE 9
 script that cannot be opened|@nothere.sql
 configuration that cannot be opened|OPEN nothere.cfg
 log that cannot be opened|LOG nodir/x.log

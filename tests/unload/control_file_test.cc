@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -144,4 +145,28 @@ TEST(LoadScript, BatchTextAndShellTwin) {
   EXPECT_EQ(readFile(dir.file("out.txt")), "Run script A_T_1_syntax.sql ...\nRun script B_T_2_syntax.sql ...\n");
   EXPECT_EQ(readFile(dir.file("A_T_1_syntax.log")), "sqlplus -L u/p@db @A_T_1_syntax.sql\n");
   EXPECT_EQ(readFile(dir.file("B_T_2_syntax.log")), "done");
+}
+
+// The twin's dmp and show modes take every dump an unload can write
+// (bexdata.dmp, a TO name ending in ".DMP", the names LIST TABLE prints),
+// each by its own name: dmp passes over a dump whose log exists, show
+// removes the log of a good run.
+TEST(LoadScript, TheTwinImportsEveryDumpWhateverTheCaseOfItsName) {
+  ScratchDir dir;
+  ASSERT_TRUE(writeLoadShell(dir.file("loadall.sh").c_str()));
+  for (const char* f : {"bexdata.dmp", "X.DMP", "SCOTT_EMP_73181.dmp", "notes.txt"}) std::ofstream(dir.file(f)) << "x";
+  std::ofstream(dir.file("X.log")) << "done";
+  std::ofstream(dir.file("imp")) << "#!/bin/sh\necho \"imp $*\" >> calls.txt\n";
+  const std::string run = "cd " + dir.path + " && chmod +x imp && LC_ALL=C PATH=.:$PATH sh ./loadall.sh ";
+  ASSERT_EQ(system((run + "dmp u/p@db > out.txt").c_str()), 0);
+  const char* opts = " buffer=16777216 ignore=y full=y";
+  EXPECT_EQ(readFile(dir.file("out.txt")),
+            "Run Import SCOTT_EMP_73181.dmp ...\nRun Import X.DMP ...\nRun Import bexdata.dmp ...\n");
+  EXPECT_EQ(readFile(dir.file("calls.txt")), std::string("imp u/p@db file=SCOTT_EMP_73181.dmp log=SCOTT_EMP_73181.log") +
+                                                 opts + "\nimp u/p@db file=bexdata.dmp log=bexdata.log" + opts + "\n");
+  remove(dir.file("calls.txt").c_str());
+  ASSERT_EQ(system((run + "show u/p@db > out.txt").c_str()), 0);
+  EXPECT_NE(readFile(dir.file("calls.txt")).find(std::string("imp u/p@db file=X.DMP log=X.log") + opts + " show=y\n"),
+            std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("X.log")));
 }

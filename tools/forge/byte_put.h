@@ -36,6 +36,15 @@ inline void put32(uint8_t* p, uint32_t v, ByteOrder o) {
   o == ByteOrder::Big ? putBE32(p, v) : putLE32(p, v);
 }
 
+// Reading back a field of a block the forge made or took over.
+inline uint16_t get16(const uint8_t* p, ByteOrder o) {
+  return o == ByteOrder::Big ? static_cast<uint16_t>(p[0] << 8 | p[1]) : static_cast<uint16_t>(p[1] << 8 | p[0]);
+}
+inline uint32_t get32(const uint8_t* p, ByteOrder o) {
+  return o == ByteOrder::Big ? (uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3])
+                             : (uint32_t{p[3]} << 24 | uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0]);
+}
+
 // Appending forms, for building row pieces and entries byte by byte.
 inline void append16(Bytes& b, uint16_t v, ByteOrder o) {
   b.resize(b.size() + 2);

@@ -129,20 +129,40 @@ bool placeCluster(ForgeFile& f, uint32_t objd, uint32_t header, uint32_t maxBloc
     block.tables.resize(tables.size() + 1);
     used = 0;
   };
-  for (const KeyGroup& g : groupByKey(keyColumns, tables)) {
-    uint32_t need = pieceBytes(keyRow(g).piece, fs.order);
-    for (const auto& rows : g.members)
-      for (const Row& r : rows) need += pieceBytes(memberRow(r, keyColumns, 0).piece, fs.order);
-    if (used + need > budget) flush();
-    const uint8_t slot = static_cast<uint8_t>(block.tables[0].size());
-    block.tables[0].push_back(keyRow(g));
-    for (size_t t = 0; t < g.members.size(); ++t) {
-      for (const Row& r : g.members[t]) {
-        block.tables[t + 1].push_back(memberRow(r, keyColumns, slot));
-        ordered[t].push_back(r);
+  // A key whose rows do not fit one block goes on in the next ones, each
+  // with a key row of its own.
+  for (KeyGroup g : groupByKey(keyColumns, tables)) {
+    while (true) {
+      const uint32_t keyBytes = pieceBytes(keyRow(g).piece, fs.order);
+      uint32_t need = keyBytes;
+      for (const auto& rows : g.members)
+        for (const Row& r : rows) need += pieceBytes(memberRow(r, keyColumns, 0).piece, fs.order);
+      if (used + need > budget) flush();
+      KeyGroup here = g, rest = g;
+      for (auto& m : here.members) m.clear();
+      for (auto& m : rest.members) m.clear();
+      uint32_t take = used + keyBytes, taken = 0;
+      bool full = false;
+      for (size_t t = 0; t < g.members.size(); ++t)
+        for (const Row& r : g.members[t]) {
+          const uint32_t n = pieceBytes(memberRow(r, keyColumns, 0).piece, fs.order);
+          full = full || (take + n > budget && taken > 0);
+          (full ? rest : here).members[t].push_back(r);
+          if (!full) take += n, taken++;
+        }
+      const uint8_t slot = static_cast<uint8_t>(block.tables[0].size());
+      block.tables[0].push_back(keyRow(here));
+      for (size_t t = 0; t < here.members.size(); ++t) {
+        for (const Row& r : here.members[t]) {
+          block.tables[t + 1].push_back(memberRow(r, keyColumns, slot));
+          ordered[t].push_back(r);
+        }
       }
+      used = take;
+      if (!full) break;
+      flush();
+      g = rest;
     }
-    used += need;
   }
   flush();
   if (tooMany(blocks, maxBlocks, objd, error)) return false;

@@ -24,6 +24,7 @@ inline constexpr uint16_t kSystemRfn = 1;
 inline constexpr uint32_t kSystemTs = 0, kSystemBlocks = 99;
 inline constexpr uint32_t kSysUser = 0;
 inline constexpr uint32_t kCsDb = 852, kCsNational = 2000;  // ZHS16GBK, AL16UTF16
+inline constexpr const char* kXmlTypeOid = "00000000000000000000000000020100";  // SYS.XMLTYPE
 inline constexpr uint32_t kObjTypeIndex = 1, kObjTypeTable = 2, kObjTypeCluster = 3, kObjTypeLob = 21;
 
 // Column definitions of COL$ rows.

@@ -62,7 +62,16 @@ inline constexpr const char* kExpectFormat =
     "#          its directory entry)\n"
     "# asmhole  N extent=E aus=N kind=empty|skipped   (no AU behind extent E)\n"
     "# asmcopy  N extent=E copy=C disk=N au=N aus=N present=0|1   (mirrored groups:\n"
-    "#          copy 0 is the primary)\n";
+    "#          copy 0 is the primary)\n"
+    "#\n"
+    "# Backup pieces (no block address; CFG names the configuration CFG.cfg):\n"
+    "# rmanpiece SLOT cfg=CFG path=PATH blocks=N runs=N runblocks=N tail=N\n"
+    "#          (the piece in that slot: whole blocks, runs of data-file blocks\n"
+    "#          and the blocks in them, bytes after the last whole block)\n"
+    "# rmanfile  FILEID cfg=CFG rfn=N restored=N filler=N several=N newer=N\n"
+    "#          image=PATH   (RMAN RESTORE FILE FILEID writes PATH: restored\n"
+    "#          blocks, filler blocks; several = blocks with more than one copy,\n"
+    "#          newer = of those, blocks whose newest copy is not listed last)\n";
 
 // One fact about a block, without its address; ForgeFile adds "kind R/B".
 struct Fact {

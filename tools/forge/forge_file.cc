@@ -88,10 +88,7 @@ std::string ForgeFile::problems() const {
 
 uint32_t readField32(const ForgeBlock& b, uint32_t off) {
   if (off + 4 > b.size()) return 0;
-  const uint8_t* p = b.data() + off;
-  if (b.order() == ByteOrder::Big)
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
-  return (uint32_t{p[3]} << 24) | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+  return get32(b.data() + off, b.order());
 }
 
 uint32_t blockObjd(const ForgeBlock& b) {

@@ -1,7 +1,9 @@
 #include "forge/scenario.h"
 
 #include <cstdio>
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 namespace bex::forge {
 
@@ -13,10 +15,12 @@ bool buildScanScenario(ScenarioOut& out, std::string& error);
 bool buildScanWideScenario(ScenarioOut& out, std::string& error);
 bool buildLobScenario(ScenarioOut& out, std::string& error);
 bool buildGuessScenario(ScenarioOut& out, std::string& error);
+bool buildDumpScenario(ScenarioOut& out, std::string& error);
 bool buildAsmScenario(ScenarioOut& out, std::string& error);
 bool buildAsmNormalScenario(ScenarioOut& out, std::string& error);
 bool buildAsmHighScenario(ScenarioOut& out, std::string& error);
 bool buildAsmVarScenario(ScenarioOut& out, std::string& error);
+bool buildRmanScenario(ScenarioOut& out, std::string& error);
 
 ScenarioOut::ScenarioOut(std::string outdir, std::string name, const ScenarioOptions& opts)
     : outdir_(std::move(outdir)), name_(std::move(name)), opts_(opts) {}
@@ -72,14 +76,47 @@ const std::vector<Scenario>& scenarios() {
        buildLobScenario},
       {"guess", "tables of every scalar type class without their dictionary, an older dictionary to LOAD TABLE from",
        buildGuessScenario},
+      {"dump", "chained, migrated, compressed, index-organised, wide, empty and broken tables with a dictionary; "
+               "their export dumps",
+       buildDumpScenario},
       {"asm", "dict and scan files in an EXTERNAL ASM group, a fine-striped file, aliases, a disk without header",
        buildAsmScenario},
       {"asmnormal", "the asm files in a NORMAL redundancy group, one disk missing", buildAsmNormalScenario},
       {"asmhigh", "the asm files in a HIGH redundancy group, one disk missing", buildAsmHighScenario},
       {"asmvar", "over 20000 variable-size extents, holes, a file directory through indirect extents",
        buildAsmVarScenario},
+      {"rman", "backup pieces of the dict files and of every block type: level 0 and 1, multiplexed, split, in ASM, damaged",
+       buildRmanScenario},
   };
   return kScenarios;
+}
+
+std::string baseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+bool readWhole(const std::string& path, Bytes& out, std::string& error) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  out.resize(in ? static_cast<size_t>(in.tellg()) : 0);
+  if (!in || !in.seekg(0) || !in.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()))) {
+    error = "cannot read " + path;
+    return false;
+  }
+  return true;
+}
+
+bool forgeBeside(ScenarioOut& out, const char* name, bool (*build)(ScenarioOut&, std::string&),
+                 std::vector<Original>& files, std::string& error) {
+  ScenarioOut sub(out.outdir(), name, out.options());
+  if (!build(sub, error) || !sub.finish(error)) return false;
+  std::ifstream in(out.path(std::string(name) + ".cfg"));
+  std::string line;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    Original o;
+    if (!(words >> o.path) || o.path[0] == '#') continue;
+    words >> o.hsize;
+    files.push_back(o);
+  }
+  return true;
 }
 
 bool runScenario(const std::string& name, const std::string& outdir, const ScenarioOptions& opts,

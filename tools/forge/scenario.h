@@ -53,6 +53,19 @@ struct Scenario {
 };
 
 const std::vector<Scenario>& scenarios();
+
+// A data file another scenario forged, as its configuration names it.
+struct Original {
+  std::string path;
+  uint32_t hsize = 0;
+};
+
+std::string baseName(const std::string& path);
+bool readWhole(const std::string& path, Bytes& out, std::string& error);
+// Forges another scenario into the same directory and returns the files its
+// configuration names.
+bool forgeBeside(ScenarioOut& out, const char* name, bool (*build)(ScenarioOut&, std::string&),
+                 std::vector<Original>& files, std::string& error);
 bool runScenario(const std::string& name, const std::string& outdir, const ScenarioOptions& opts,
                  std::string& error);
 

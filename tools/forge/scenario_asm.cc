@@ -51,46 +51,11 @@ namespace {
 constexpr uint32_t kFirstFile = 256, kMaxDisks = 4;
 constexpr uint32_t kBigObj = 95001, kHoleObj = 95002;
 
-struct Original {
-  std::string path;
-  uint32_t hsize = 0;
-};
-
-std::string baseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
-
 std::string aliasStem(const std::string& path) {
   std::string s = baseName(path);
   s = s.substr(0, s.find('.'));
   for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return s;
-}
-
-bool readWhole(const std::string& path, Bytes& out, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error = "cannot read " + path;
-    return false;
-  }
-  out.assign(std::istreambuf_iterator<char>(in), {});
-  return true;
-}
-
-// Forges another scenario into the same directory and returns the files its
-// configuration names.
-bool forgeBeside(ScenarioOut& out, const char* name, bool (*build)(ScenarioOut&, std::string&),
-                 std::vector<Original>& files, std::string& error) {
-  ScenarioOut sub(out.outdir(), name, out.options());
-  if (!build(sub, error) || !sub.finish(error)) return false;
-  std::ifstream in(out.path(std::string(name) + ".cfg"));
-  std::string line;
-  while (std::getline(in, line)) {
-    std::istringstream words(line);
-    Original o;
-    if (!(words >> o.path) || o.path[0] == '#') continue;
-    words >> o.hsize;
-    files.push_back(o);
-  }
-  return true;
 }
 
 std::string configLine(const Original& o, uint32_t number) {

@@ -34,6 +34,7 @@
 
 #include "forge/dict_system.h"
 #include "forge/dict_values.h"
+#include "forge/export_dump.h"
 
 namespace bex::forge {
 
@@ -44,7 +45,6 @@ using namespace coldef;
 constexpr uint16_t kUsersRfn = 4;
 constexpr uint32_t kUsersTs = 4;
 constexpr uint32_t kSys = kSysUser, kScott = 54, kHr = 55;
-constexpr const char* kXmlTypeOid = "00000000000000000000000000020100";
 
 // ---- the application schema -----------------------------------------
 
@@ -332,6 +332,8 @@ struct ListLine {
   std::string text, dataFile;
   const TableDef* table;
   std::string scanKey;  // whose rows the line unloads; empty: none (NODICT)
+  uint32_t objd;
+  std::string partition;
 };
 
 // The LIST TABLE lines of one user, in the order LIST finds them: the
@@ -343,17 +345,18 @@ std::vector<ListLine> listLines(const Build& b, const UserDef& u) {
     if (t.owner == u.number && !(t.name.size() == 30 && t.name.rfind("BIN$", 0) == 0)) tables.push_back(&t);
   std::sort(tables.begin(), tables.end(), [](const TableDef* x, const TableDef* y) { return x->objNo < y->objNo; });
   std::vector<ListLine> out;
-  auto add = [&](const TableDef& t, uint32_t objd, uint32_t tab, const std::string& scanKey) {
+  auto add = [&](const TableDef& t, uint32_t objd, uint32_t tab, const std::string& scanKey,
+                 const std::string& partition = "") {
     const char* nodict = scanKey.empty() ? "_NODICT" : "";
     const std::string file = format("%s_%s_%u%s.txt", u.name.c_str(), t.name.c_str(), objd, nodict);
     const std::string cl = tab ? format(" CLUSTER %u", tab) : "";
     out.push_back({format(" UNLOAD TABLE %s.%s OBJECT %u%s TO %s;\n", u.name.c_str(), t.name.c_str(), objd,
                           cl.c_str(), file.c_str()),
-                   file, &t, scanKey});
+                   file, &t, scanKey, objd, partition});
   };
   for (const TableDef* t : tables) add(*t, t->dataObjNo ? t->dataObjNo : t->objNo, t->tab, t->dataObjNo ? key(*t) : "");
   for (const TableDef* t : tables)
-    for (const PartDef& p : t->parts) add(*t, p.dataObjNo, 0, key(*t) + "." + p.name);
+    for (const PartDef& p : t->parts) add(*t, p.dataObjNo, 0, key(*t) + "." + p.name, p.name);
   return out;
 }
 
@@ -376,7 +379,37 @@ bool expectUnload(Build& b, const ListLine& l, std::string& check) {
   return writeTextFile(rowsDir + lobNameOf(l.dataFile), un.lob, b.error);
 }
 
+// The kinds of table the dumps of the LIST lines stand for.
+std::string dumpKindOf(const ListLine& l) {
+  static const std::map<std::string, std::string> kinds = {
+      {"EMP", "heap"},           {"DEPT_C", "cluster"},       {"BONUS_C", "cluster-key-inside"},
+      {"SALES_PT", "partition"}, {"ALLTYPES", "every-type"},  {"RAWLOG", "long-raw"},
+      {"DOCS", "xmltype-lobs"},  {"ACCT$HIST", "dollar-name"}, {"EMPLOYEES", "heap-hr"}};
+  const auto it = kinds.find(l.table->name);
+  const std::string kind = it == kinds.end() ? l.table->name : it->second;
+  return l.partition.empty() ? kind : kind + "-" + l.partition;
+}
+
+// The export dump of one LIST line in DMP style (the same line with a
+// ".dmp" name), for tables whose every position has a readable column.
+bool expectDump(Build& b, const UserDef& u, const ListLine& l, DumpKinds& kinds) {
+  const SegmentColumns sc = segmentColumns(*l.table, colFileCodes());
+  for (uint32_t i = 0; i < sc.count; ++i)
+    if (sc.codes[i] == 0) return true;
+  ExpectedDump d;
+  d.user = u.name, d.target = l.table->name, d.objd = l.objd;
+  d.columns = dumpColumns(*l.table);
+  for (const Row& r : b.scanned[l.scanKey]) d.rows.push_back(dumpRowOf(r, d.columns));
+  const std::string file = l.dataFile.substr(0, l.dataFile.rfind('.')) + ".dmp";
+  std::string statement = l.text.substr(1, l.text.size() - 2);
+  statement.replace(statement.rfind(l.dataFile), l.dataFile.size(), file);
+  kinds.kind(dumpKindOf(l), file, {statement});
+  return writeExpectedDump(b.out.path("expect/dump/"), file, d, b.error);
+}
+
 bool writeUnloadExpectations(Build& b) {
+  DumpKinds kinds(b.out);
+  kinds.setup("UNLOAD TABLE DICT$;");
   std::string check =
       "#!/bin/sh\n# Compares what BEX wrote with what the forged database holds: \"check.sh dict\" the\n"
       "# dictionary files, \"check.sh rows [USER]\" the files of the UNLOAD lines LIST TABLE prints\n"
@@ -400,13 +433,14 @@ bool writeUnloadExpectations(Build& b) {
     check += "  if [ -z \"$1\" ] || [ \"$1\" = " + u.name + " ]; then\n  :\n";
     for (const ListLine& l : listLines(b, u)) {
       list += l.text;
-      if (!expectUnload(b, l, check)) return false;
+      if (!expectUnload(b, l, check) || (!l.scanKey.empty() && !expectDump(b, u, l, kinds))) return false;
     }
     check += "  fi\n";
     if (!writeTextFile(b.out.path("expect/list_" + u.name + ".txt"), list, b.error)) return false;
   }
   check += "}\n\"${1:-dict}\" \"${2:-}\"\nexit $status\n";
-  return writeTextFile(b.out.path("expect/check.sh"), check, b.error);
+  return writeTextFile(b.out.path("expect/check.sh"), check, b.error) &&
+         kinds.write(b.out.path("expect/dump/"), b.error);
 }
 
 }  // namespace
@@ -421,6 +455,7 @@ bool buildDictScenario(ScenarioOut& out, std::string& error) {
   DictScan scan;
   const bool ok = buildApplication(b) && buildDictionary(b, scan) && makeDir(out.path("expect"), b.error) &&
                   makeDir(out.path("expect/BEXDICT"), b.error) && makeDir(out.path("expect/rows"), b.error) &&
+                  makeDir(out.path("expect/dump"), b.error) &&
                   writeDictionaryFiles(out.path("expect/BEXDICT/"), scan, b.error) && writeUnloadExpectations(b) && out.add(b.system, b.error) &&
                   out.add(b.usersFile, b.error);
   if (!ok) error = b.error;

@@ -62,6 +62,7 @@
 #include <map>
 
 #include "forge/dict_system.h"
+#include "forge/export_dump.h"
 #include "forge/lob_segment.h"
 #include "forge/scan_listing.h"
 #include "forge/values.h"
@@ -143,6 +144,7 @@ struct Build {
   std::array<std::array<Cell, 3>, kRows> cells;  // [row][column]
   std::array<uint32_t, 3> lobHeaders{};          // LOB segment header blocks in file 4
   SegmentPlace table;                             // the table's header and blocks in file 4
+  std::vector<DumpColumn> positions;              // the table's positions in an export dump
   // The current runs of each page of each LOB id an out-of-line or offline
   // locator names, in the order the locators name them.
   std::deque<std::pair<LobId, std::map<uint32_t, LobRun>>> pageTables;
@@ -406,6 +408,7 @@ bool placeTableAndDictionary(Build& b, DictScan& scan) {
   t.rfn = kRfn4;
   t.cols = {num("ID", {}, {}, true), text("C", 112, 4000), typed("B", 113, 4000), text("N", 112, 4000, 2)};
   t.rows = tableRows(b);
+  b.positions = dumpColumns(t);
   SegmentPlace place;
   if (!placeHeap(b.users4, kTableObj, kTableHeader, kMaxTableBlocks, t.rows, place, b.error)) return false;
   b.table = place;
@@ -485,49 +488,29 @@ std::string placeOf(const Build& b, const Cell& c) {
   return "";
 }
 
-// The value in an export dump's row stream: pieces of a 16-bit
-// little-endian length and their bytes (character data converted piece by
-// piece), a piece of no bytes being the NULL marker 0xFFFE; 0xFFFD before
-// and 0x0000 after the pieces of blocks, one blank piece when no block gave
-// any; inline values of 1 to 4000 bytes as one piece, others as 0xFFFE.
-Bytes dumpBytes(const Cell& c, size_t column, uint32_t blockSize) {
-  constexpr uint16_t kNullMarker = 0xFFFE, kBlocksStart = 0xFFFD, kBlocksEnd = 0x0000;
-  Bytes d;
-  auto mark = [&d](uint16_t v) {
-    d.push_back(static_cast<uint8_t>(v));
-    d.push_back(static_cast<uint8_t>(v >> 8));
-  };
-  auto piece = [&](const Bytes& stored) {
-    const Bytes p = isChar(column) ? bytesOf(utf8OfUcs2be(stored)) : stored;
-    if (p.empty()) return mark(kNullMarker);
-    mark(static_cast<uint16_t>(p.size()));
-    appendBytes(d, p);
-  };
+// The value in an export dump's row stream: the inline bytes of 1 to 4000
+// as one piece (character data converted), other inline values as NULL;
+// a value in blocks as one piece per block (each block holds one LOB
+// payload of the value, or one chunk payload), or one blank piece when no
+// block gave any.
+DumpCell dumpCellOf(const Cell& c, size_t column, uint32_t blockSize) {
+  auto converted = [&](const Bytes& stored) { return isChar(column) ? bytesOf(utf8OfUcs2be(stored)) : stored; };
   switch (c.dump) {
-    case DumpShape::NullMarker:
-      mark(kNullMarker);
-      break;
+    case DumpShape::NullMarker: break;
     case DumpShape::Inline:
-      if (c.out.empty() || c.out.size() > 4000)
-        mark(kNullMarker);
-      else
-        piece(c.out);
+      if (!c.out.empty() && c.out.size() <= 4000) return DumpCell{DumpCell::Value, {converted(c.out)}};
       break;
     case DumpShape::LobBlocks:
     case DumpShape::ChunkBlocks: {
       const uint32_t unit =
           c.dump == DumpShape::LobBlocks ? lobPayloadSize(blockSize) : lobChunkPayloadSize(blockSize);
-      mark(kBlocksStart);
-      for (size_t at = 0; at < c.out.size(); at += unit) piece(slice(c.out, at, unit));
-      if (c.out.empty()) {  // the blank as it is, not converted
-        mark(1);
-        d.push_back(' ');
-      }
-      mark(kBlocksEnd);
-      break;
+      std::vector<Bytes> parts;
+      for (size_t at = 0; at < c.out.size(); at += unit) parts.push_back(converted(slice(c.out, at, unit)));
+      if (parts.empty()) parts.push_back(bytesOf(" "));  // the blank as it is, not converted
+      return dumpPieces(parts);
     }
   }
-  return d;
+  return dumpNull();
 }
 
 bool writeCases(Build& b) {
@@ -559,13 +542,33 @@ bool writeCases(Build& b) {
       if (!c.nullRef && !writeTextFile(b.out.path("expect/values/" + cellName), std::string(bytes.begin(), bytes.end()),
                                        b.error))
         return false;
-      const Bytes dump = dumpBytes(c, k, b.out.options().blockSize);
+      const Bytes dump = encodeDumpCell(dumpCellOf(c, k, b.out.options().blockSize));
       if (!writeTextFile(b.out.path("expect/dump/" + cellName), std::string(dump.begin(), dump.end()), b.error))
         return false;
     }
   }
   b.out.note(format("an UNLOAD of MEDIA.LOBCASES writes %u rows and counts %u LOB errors", kRows, errors));
   return writeTextFile(b.out.path("expect/cases.txt"), text, b.error);
+}
+
+// The export dump of the table (ICONV_CLOB and ICONV_NCLOB UCS-2BE UTF-8,
+// after SCAN DATABASE).
+bool writeDump(Build& b) {
+  ExpectedDump d;
+  d.user = "MEDIA", d.target = "LOBCASES", d.objd = kTableObj, d.columns = b.positions;
+  for (uint32_t r = 0; r < kRows; ++r) {
+    DumpRow row = {dumpValue(vnum(r + 1).col)};
+    for (size_t k = 0; k < 3; ++k) row.push_back(dumpCellOf(b.cells[r][k], k, b.out.options().blockSize));
+    d.rows.push_back(row);
+  }
+  const std::string file = format("MEDIA_LOBCASES_%u.dmp", kTableObj);
+  DumpKinds kinds(b.out);
+  for (const char* s : {"SET ICONV_CLOB UCS-2BE UTF-8", "SET ICONV_NCLOB UCS-2BE UTF-8", "SCAN DATABASE",
+                        "UNLOAD TABLE DICT$;"})
+    kinds.setup(s);
+  kinds.kind("lobs", file, {format("UNLOAD TABLE MEDIA.LOBCASES OBJECT %u TO %s;", kTableObj, file.c_str())});
+  const std::string dir = b.out.path("expect/dump/");
+  return writeExpectedDump(dir, file, d, b.error) && kinds.write(dir, b.error);
 }
 
 bool writePageTables(Build& b) {
@@ -640,7 +643,8 @@ bool writeExpectations(Build& b, const DictScan& scan) {
          listing.write(b.out, "lob", b.error) && writeDictionaryFiles(b.out.path("expect/BEXDICT/"), scan, b.error) &&
          writeTextFile(b.out.path("expect/list_MEDIA.txt"),
                        format(" UNLOAD TABLE MEDIA.LOBCASES OBJECT %u TO %s;\n", kTableObj, kDataFile), b.error) &&
-         writeRows(b, kDataFile) && writeRows(b, kObjectFile) && writeCases(b) && writePageTables(b) && writeRoad(b);
+         writeRows(b, kDataFile) && writeRows(b, kObjectFile) && writeCases(b) && writeDump(b) && writePageTables(b) &&
+         writeRoad(b);
 }
 
 }  // namespace

@@ -289,23 +289,9 @@ void buildCluster(Builder& b) {
   b.expected.insert(b.expected.end(), {emp, dept});
 }
 
-// 81040: symbol rows 0 "SALES", 1 (100, "EUR") with two columns, 2 "HR";
-// data rows refer to them; columns VARCHAR2 NUMBER VARCHAR2 NUMBER.
+// 81040: the compressed block of salesCompressedBlock.
 void buildCompressed(Builder& b) {
-  CompressedBlockSpec s;
-  s.trans.objd = 81040;
-  s.fullHeaders = 2;
-  s.symbols = {SymbolRow{kRowHeadFirstLast, 0, {cval("SALES")}},
-               SymbolRow{kRowHeadFirstLast, 0, {cval(numberInt(100)), cval("EUR")}},
-               SymbolRow{kRowHeadFirstLast, 0, {cval("HR")}}};
-  auto data = [](std::vector<CEntry> e) {
-    CompressedRow r;
-    r.entries = std::move(e);
-    return r;
-  };
-  s.rows = {data({symRef(0), symRef(1), cval(numberInt(1))}), data({symRef(2), symRef(1), cval(numberInt(2))}),
-            data({cval("IT"), cnull(), cnull(), cval(numberInt(3))}), data({symLongRef(0), symRef(1), cval(numberInt(4))})};
-  b.f.addCompressedBlock(75, s);
+  b.f.addCompressedBlock(75, salesCompressedBlock(81040));
   b.expected.push_back(ExpectedRows{"81040",
                                     {{"SALES", "100", "EUR", "1"},
                                      {"HR", "100", "EUR", "2"},

@@ -137,4 +137,22 @@ std::string extentListing(const ForgeFile& f) {
   return out;
 }
 
+CompressedBlockSpec salesCompressedBlock(uint32_t objd) {
+  CompressedBlockSpec s;
+  s.trans.objd = objd;
+  s.fullHeaders = 2;
+  s.symbols = {SymbolRow{kRowHeadFirstLast, 0, {cval("SALES")}},
+               SymbolRow{kRowHeadFirstLast, 0, {cval(numberInt(100)), cval("EUR")}},
+               SymbolRow{kRowHeadFirstLast, 0, {cval("HR")}}};
+  auto data = [](std::vector<CEntry> e) {
+    CompressedRow r;
+    r.entries = std::move(e);
+    return r;
+  };
+  s.rows = {data({symRef(0), symRef(1), cval(numberInt(1))}), data({symRef(2), symRef(1), cval(numberInt(2))}),
+            data({cval("IT"), cnull(), cnull(), cval(numberInt(3))}),
+            data({symLongRef(0), symRef(1), cval(numberInt(4))})};
+  return s;
+}
+
 }  // namespace bex::forge

@@ -68,6 +68,12 @@ UnloadedFiles renderUnload(const std::vector<Row>& rows, const std::vector<uint8
 // Writes <dir>/unload.<name>.txt and unload.<name>.tab.txt for each.
 bool writeExpectedRows(const std::string& dir, const std::vector<ExpectedRows>& all, std::string& error);
 
+// A compressed block of object objd: symbol rows 0 "SALES", 1 (100, "EUR")
+// with two columns, 2 "HR"; data rows (columns VARCHAR2 NUMBER VARCHAR2
+// NUMBER) SALES 100 EUR 1, HR 100 EUR 2, IT NULL NULL 3 (all stored in the
+// row) and SALES 100 EUR 4 (through a two-byte symbol reference).
+CompressedBlockSpec salesCompressedBlock(uint32_t objd);
+
 // Runs of consecutive table and index blocks of one object, in the extent
 // listing's line format "%u,%u,%u,%u,%llu,\r\n" (row count written as 0).
 std::string extentListing(const ForgeFile& f);

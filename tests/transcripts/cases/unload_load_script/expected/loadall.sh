@@ -1,7 +1,7 @@
 #!/bin/sh
 # Loads what BEX unloaded into this directory:
 #   sql: run every *_syntax.sql with sqlplus     ctl: every *_sqlldr.ctl with sqlldr
-#   dmp: import every *.dmp with imp             show: list every *.dmp with imp show=y
+#   dmp: import every *.dmp (any case) with imp  show: list every *.dmp with imp show=y
 # A file whose .log exists is passed over (show removes the log of a good run).
 
 usage() {
@@ -28,18 +28,18 @@ ctl)
     [ -e "$n.log" ] || sqlldr userid="$2" control="$n.ctl" log="$n.log"
   done ;;
 dmp)
-  for f in *.dmp; do
-    [ -e "$f" ] || continue
+  for f in *; do
+    case "$f" in *.[dD][mM][pP]) ;; *) continue ;; esac
     n=${f%.*}
     echo "Run Import $f ..."
-    [ -e "$n.log" ] || imp "$2" file="$n.dmp" log="$n.log" buffer=16777216 ignore=y full=y
+    [ -e "$n.log" ] || imp "$2" file="$f" log="$n.log" buffer=16777216 ignore=y full=y
   done ;;
 show)
-  for f in *.dmp; do
-    [ -e "$f" ] || continue
+  for f in *; do
+    case "$f" in *.[dD][mM][pP]) ;; *) continue ;; esac
     n=${f%.*}
     echo "Run Import $f ..."
-    imp "$2" file="$n.dmp" log="$n.log" buffer=16777216 ignore=y full=y show=y && rm -f "$n.log"
+    imp "$2" file="$f" log="$n.log" buffer=16777216 ignore=y full=y show=y && rm -f "$n.log"
   done ;;
 *) usage ;;
 esac

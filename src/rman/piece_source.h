@@ -1,0 +1,52 @@
+// A data file read in place from the backup pieces that hold its blocks
+// (RMAN OPEN): the ByteSource of a registry slot whose block reads go to the
+// piece and position the chosen copy of each block lies at. Blocks no piece
+// holds read as zeros, as a restored file has filler there; a block whose
+// piece cannot give it is a read error.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "base/byte_source.h"
+#include "rman/block_copies.h"
+
+namespace bex {
+
+// The backup pieces of one RMAN OPEN, by the slot numbers the listing
+// names, shared by the files mapped onto them. Reads of one piece are
+// serialised: files mapped onto the same piece may be read from several
+// threads (SCAN PARALLELDB), and not every source allows that.
+class PieceSet {
+ public:
+  // Takes over the piece's source (none for a slot that is not open).
+  void add(std::unique_ptr<ByteSource> source, uint32_t headerSize);
+  ReadResult read(uint32_t slot, uint64_t offset, uint8_t* buf, size_t n);
+
+ private:
+  struct Piece {
+    std::unique_ptr<ByteSource> source;
+    uint32_t headerSize = 0;
+    std::mutex lock;
+  };
+  std::vector<std::unique_ptr<Piece>> pieces_;
+};
+
+class PieceFileSource final : public ByteSource {
+ public:
+  PieceFileSource(std::shared_ptr<PieceSet> pieces, std::vector<BlockStretch> stretches, uint32_t blockSize);
+  ReadResult read(uint64_t offset, uint8_t* buf, size_t n) override;
+  uint64_t size() const override { return size_; }
+
+ private:
+  // The stretch holding block, or the first one after it (end() if none).
+  std::vector<BlockStretch>::const_iterator find(uint64_t block) const;
+
+  std::shared_ptr<PieceSet> pieces_;
+  std::vector<BlockStretch> stretches_;
+  uint32_t blockSize_;
+  uint64_t size_;
+};
+
+}  // namespace bex

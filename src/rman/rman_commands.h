@@ -1,0 +1,13 @@
+// RMAN: backup pieces entered with OPEN like data files. SCAN lists the runs
+// of data-file blocks they hold (BEXDICT/BEXRMAN.TXT); RESTORE FILE writes a
+// data file back from them ("RMAN_<fileid>.DBF"); OPEN makes the listed data
+// files readable in place, as registry slots that read from the pieces.
+#pragma once
+
+namespace bex {
+
+struct RunContext;
+
+void cmdRman(RunContext& rc);
+
+}  // namespace bex

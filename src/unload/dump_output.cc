@@ -1,0 +1,376 @@
+// The export dump: one table per file, its rows in their stored internal
+// form, loadable by imp.
+//
+// File: header (2,268 bytes), TABLE line, CREATE TABLE line, INSERT line,
+// column count and descriptors, rows, then FF FF 0A, "EXIT\nEXIT\n" and
+// 2,048 zero bytes. Every 16-bit number is little-endian except the
+// character-set ids of the header, which are big-endian.
+//
+// A row is its values in column order, then 00 00. A value is a 16-bit
+// length and its bytes; NULL (and every position a row does not store) is
+// FE FF; a LONG or LONG RAW value is FD FF, its stored parts as length and
+// bytes, then 00 00; LOB values are written by the LOB reader.
+#include "unload/dump_output.h"
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "lob/lob_sinks.h"
+#include "run/run_context.h"
+#include "unload/column_text.h"
+
+namespace bex {
+
+namespace {
+
+constexpr uint16_t kNullMark = 0xFFFE;
+constexpr uint16_t kLongMark = 0xFFFD;
+// The longest value one length field can carry: FFFD to FFFF are marks.
+constexpr uint32_t kMaxValueLength = 0xFFFC;
+constexpr uint32_t kUserRoom = 1909;
+
+// Session block of the header: database and client character sets, time
+// zone and version. The character-set ids at kDbCharsetAt and kClientCharsetAt
+// are filled in per file.
+constexpr uint8_t kSessionBlock[220] = {
+    0x64, 0x00, 0x00, 0x00, 0x00, 0x60, 0x01, 0x21, 0x0f, 0x05, 0x0b, 0x0c, 0x03, 0x0c, 0x0c, 0x05, 0x04, 0x05, 0x0d,
+    0x06, 0x09, 0x07, 0x08, 0x05, 0x0f, 0x05, 0x05, 0x05, 0x0f, 0x05, 0x05, 0x05, 0x05, 0x05, 0x0a, 0x05, 0x05, 0x05,
+    0x05, 0x05, 0x04, 0x05, 0x08, 0x23, 0x47, 0x23, 0x23, 0x08, 0x11, 0x23, 0x08, 0x11, 0x41, 0xb0, 0x23, 0x00, 0x83,
+    0x03, 0x67, 0x03, 0x67, 0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x64, 0x00, 0x00, 0x00, 0x00, 0x60, 0x01, 0x21, 0x0f, 0x05, 0x0b, 0x0c,
+    0x03, 0x0c, 0x0c, 0x05, 0x04, 0x05, 0x0d, 0x06, 0x09, 0x07, 0x08, 0x05, 0x0f, 0x05, 0x05, 0x05, 0x0f, 0x05, 0x05,
+    0x05, 0x05, 0x05, 0x0a, 0x05, 0x05, 0x05, 0x05, 0x05, 0x04, 0x05, 0x08, 0x23, 0x47, 0x23, 0x23, 0x08, 0x11, 0x23,
+    0x08, 0x11, 0x41, 0xb0, 0x23, 0x00, 0x83, 0x03, 0x67, 0x01, 0x59, 0x03, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x06, 0x00, 0x2b, 0x30, 0x30,
+    0x3a, 0x30, 0x30, 0x05, 0x00, 0x38, 0x2e, 0x31, 0x2e, 0x36, 0x0a};
+constexpr size_t kDbCharsetAt = 57;       // database character set, then national
+constexpr size_t kClientCharsetAt = 159;  // client character set, twice
+
+void put16(Sink& out, uint32_t v) {
+  const char b[2] = {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
+  out.write(b, 2);
+}
+
+void putBig16(uint8_t* p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v >> 8);
+  p[1] = static_cast<uint8_t>(v & 0xFF);
+}
+
+void putBig16(Sink& out, uint16_t v) {
+  uint8_t b[2];
+  putBig16(b, v);
+  out.write(b, 2);
+}
+
+void zeros(Sink& out, size_t n) {
+  static const char kZero[256] = {};
+  while (n) {
+    const size_t k = n < sizeof kZero ? n : sizeof kZero;
+    out.write(kZero, k);
+    n -= k;
+  }
+}
+
+bool isLongCode(ColumnTypeCode t) { return t == ColumnTypeCode::kLong || t == ColumnTypeCode::kLongRaw; }
+
+bool hasCharset(uint8_t type) { return type == 1 || type == 9 || type == 96; }
+
+// The bound of a value joined from row pieces: the parts come from one
+// block each, and the whole must fit one length field.
+uint32_t joinBound(uint16_t blockSize) {
+  const uint32_t twoBlocks = 2u * blockSize;
+  return twoBlocks < kMaxValueLength ? twoBlocks : kMaxValueLength;
+}
+
+// A row is written as its pieces come: each position once, in order. A
+// value continued in the next piece is gathered in join_ until its last
+// part; a LONG value is written part by part as one piece sequence.
+class DumpRowWriter : public RowWriter {
+ public:
+  DumpRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, Sink& console)
+      : bc_(bc),
+        job_(job),
+        data_(data),
+        console_(console),
+        count_(job.columns.count),
+        bound_(joinBound(bc.blockSize)),
+        join_(new uint8_t[bound_]),
+        kinds_(new Kind[count_ + 1]) {
+    for (uint32_t pos = 0; pos < count_; pos++)
+      kinds_[pos] = isLongCode(job.code(pos)) ? Kind::kLong : isLobType(job.code(pos)) ? Kind::kLob : Kind::kPlain;
+  }
+
+  void rowAddress(uint32_t, uint32_t, uint32_t) override { dropping_ = false; }
+
+  void piece(const PieceRef& p) override {
+    if (dropping_) return;
+    const ColumnList& cols = *p.cols;
+    const uint32_t n = cols.count;
+    for (uint32_t i = 0; i < n; i++) {
+      const uint32_t pos = p.start + i;
+      if (pos >= count_) break;  // the descriptors name count_ positions
+      const ColumnRef c = cols.col[i];
+      const Part part{p.v->data + c.offset, valueInBlock(c.offset, c.length, p.v->size) ? c.length : 0u,
+                      i + 1 == n && p.lastContinues};
+      if (i == 0 && p.continues) {
+        if (carrying_ && pos == next_ && joinLen_ + part.len > bound_) return valueTooLong(p, pos);
+        if (goesOn(pos, part)) continue;
+      }
+      if (pos < next_) continue;  // written already (the piece's flags are damaged)
+      if (pos != next_ || carrying_ || longOpen_) fillTo(pos);
+      if (kinds_[pos] == Kind::kLong)
+        longPart(pos, part);
+      else if (part.carries)
+        startJoin(part);
+      else if (kinds_[pos] == Kind::kPlain || part.len == 0)
+        plainValue(pos, part.bytes, part.len);
+      else
+        value(pos, part.bytes, part.len);
+    }
+    if (p.last) endRow();
+  }
+
+  void endRowEarly(uint32_t) override {
+    if (!dropping_) endRow();
+  }
+
+ private:
+  enum class Kind : uint8_t { kPlain, kLong, kLob };
+  struct Part {
+    const uint8_t* bytes;
+    uint32_t len;  // 0: NULL
+    bool carries;  // goes on in the next piece
+  };
+
+  // The first column of a piece that continues the previous piece's last
+  // one: the next part of the value carried at pos (within the bound), or
+  // of the LONG value open at pos. False when nothing goes on there.
+  bool goesOn(uint32_t pos, const Part& part) {
+    if (carrying_ && pos == next_) {
+      if (part.len) memcpy(join_.get() + joinLen_, part.bytes, part.len);
+      joinLen_ += part.len;
+      if (!part.carries) flushJoin(true);
+      return true;
+    }
+    if (longOpen_ && pos + 1 == next_) {
+      longPart(pos, part);
+      return true;
+    }
+    return false;
+  }
+  void startJoin(const Part& part) {
+    if (part.len) memcpy(join_.get(), part.bytes, part.len);  // a part is at most a block
+    joinLen_ = part.len;
+    carrying_ = true;
+  }
+  // The carried value: whole, or as far as it was gathered when its next
+  // part never came (a LOB locator cut short is nothing).
+  void flushJoin(bool whole) {
+    carrying_ = false;
+    value(next_, join_.get(), whole || kinds_[next_] != Kind::kLob ? joinLen_ : 0);
+  }
+  // Positions before pos that the row did not store; a carried value whose
+  // next part never came, and an open LONG value, end first.
+  void fillTo(uint32_t pos) {
+    if (carrying_) flushJoin(false);
+    closeLong();
+    while (next_ < pos) {
+      put16(data_, kNullMark);
+      next_++;
+    }
+  }
+  void closeLong() {
+    if (!longOpen_) return;
+    put16(data_, 0);
+    longOpen_ = false;
+  }
+  // One stored part of a LONG or LONG RAW value; a NULL LONG is FE FF.
+  void longPart(uint32_t pos, const Part& part) {
+    if (!longOpen_ && (part.len || part.carries)) {
+      put16(data_, kLongMark);
+      longOpen_ = true;
+    }
+    if (part.len) {
+      put16(data_, part.len);
+      data_.write(part.bytes, part.len);
+    } else if (!longOpen_) {
+      put16(data_, kNullMark);
+    }
+    next_ = pos + 1;
+    if (!part.carries) closeLong();
+  }
+  void plainValue(uint32_t pos, const uint8_t* bytes, uint32_t len) {
+    writeDumpValue(data_, bytes, len);
+    next_ = pos + 1;
+  }
+  void value(uint32_t pos, const uint8_t* bytes, uint32_t len) {
+    const ColumnSpec& cs = job_.column(pos);
+    if (len && kinds_[pos] == Kind::kLob) {
+      if (bc_.verbose > 2)
+        console_.printf("Recover dump LOB value row = %llu col = %u ...\n",
+                        static_cast<unsigned long long>(bc_.RowCount + 1), pos);
+      if (!RecoverLobToDump(data_, bc_, bytes, static_cast<uint16_t>(len), cs.type, cs.charsetForm))
+        job_.lobLosses.note(pos);
+    } else {
+      writeDumpValue(data_, bytes, len);
+    }
+    next_ = pos + 1;
+  }
+  void valueTooLong(const PieceRef& p, uint32_t pos) {
+    console_.printf("  Value of column %u at %u.%u.%u longer than %u bytes, row ends early.\n", pos + 1, p.rdba,
+                    p.table, p.slot, bound_);
+    carrying_ = false;
+    endRow();
+    dropping_ = true;
+  }
+  void endRow() {
+    fillTo(count_);
+    put16(data_, 0);
+    next_ = 0;
+  }
+
+  BlockContext& bc_;
+  UnloadJob& job_;
+  Sink& data_;
+  Sink& console_;
+  const uint32_t count_;
+  const uint32_t bound_;
+  std::unique_ptr<uint8_t[]> join_;  // the parts of a value split over pieces
+  std::unique_ptr<Kind[]> kinds_;    // of each position
+  uint32_t joinLen_ = 0;
+  uint32_t next_ = 0;       // next position of the row to be written
+  bool carrying_ = false;   // join_ holds the first parts of position next_
+  bool longOpen_ = false;   // a LONG value at position next_ - 1 takes more parts
+  bool dropping_ = false;   // the row is closed; its remaining pieces are passed over
+};
+
+}  // namespace
+
+bool dumpOutputAvailable() { return true; }
+
+void writeDumpHeader(Sink& out, uint16_t charset, uint16_t nlsCharset, const char* userName) {
+  size_t n = strlen(userName);
+  if (n > kUserRoom) n = kUserRoom;
+  out.put(0x03);
+  putBig16(out, charset);
+  out.write("EXPORT:V08.01.07\nU");
+  out.write(userName, n);
+  out.write("\nRTABLES\n2048\n0\n28\n0\n");
+  putBig16(out, charset);
+  putBig16(out, charset);
+  putBig16(out, nlsCharset);
+  static const char kFlags[13] = {0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x0B, 0};
+  out.write(kFlags, sizeof kFlags);
+  out.write("                                     Tue Mar 22 17:29:25 2005wyndo.dmp");
+  zeros(out, 8 + kUserRoom - n);
+  uint8_t block[sizeof kSessionBlock];
+  memcpy(block, kSessionBlock, sizeof block);
+  putBig16(block + kDbCharsetAt, charset);
+  putBig16(block + kDbCharsetAt + 2, nlsCharset);
+  putBig16(block + kClientCharsetAt, charset);
+  putBig16(block + kClientCharsetAt + 2, charset);
+  out.write(block, sizeof block);
+}
+
+void writeDumpTableStart(Sink& out, const char* target, const char* createText, const TableColumns& cols,
+                         bool uniqueName, uint32_t objd, uint16_t charset) {
+  std::string name(target);
+  for (char& ch : name)
+    if (ch == '\t' || ch == '\n' || ch == '\r') ch = ' ';
+  out.write("TABLE \"");
+  out.write(name);
+  out.write("\"\n");
+  out.write(createText);
+  out.put('\n');
+  if (uniqueName)
+    out.printf("INSERT INTO \"%s_%u\" (", target, objd);
+  else
+    out.printf("INSERT INTO \"%s\" (", target);
+  for (uint32_t i = 0; i < cols.count; i++) out.printf("%s\"%s\"", i ? "," : "", cols.desc[i].name);
+  out.write(") VALUES (");
+  for (uint32_t i = 0; i < cols.count; i++) {
+    if (i) out.put(',');
+    const unsigned pos = i + 1;
+    switch (cols.desc[i].typeKind) {
+      case kKindXmlType:
+        if (cols.column[i].type == ColumnTypeCode::kBlob)
+          out.printf("SYS.XMLTYPE.CREATEXMLFROMBINARY(:%u)", pos);
+        else
+          out.printf("SYS.XMLTYPE.CREATEXML(:%u)", pos);
+        break;
+      case kKindAnyData: out.printf("SYS.ANYDATA.CONVERTRAW(:%u)", pos); break;
+      default: out.printf(":%u", pos);
+    }
+  }
+  out.write(")\n");
+  put16(out, cols.count);
+  for (uint32_t i = 0; i < cols.count; i++) {
+    const ColumnSpec& cs = cols.column[i];
+    uint8_t type = codeByte(cs.type);
+    if (type == 112) type = 8;
+    if (type == 113) type = 24;
+    put16(out, type);
+    put16(out, type == 8 || type == 24 ? 0x4000 : cols.desc[i].length & 0xFFFF);
+    if (!hasCharset(type)) continue;
+    const bool own = cs.charsetForm != 0 && cs.charsetId != 0;
+    put16(out, own ? cs.charsetId : charset);
+    out.put(static_cast<char>(own ? cs.charsetForm : 1));
+    out.put(0);
+  }
+  zeros(out, 4);
+}
+
+void writeDumpValue(Sink& out, const uint8_t* bytes, uint32_t len) {
+  if (len == 0 || len > kMaxValueLength) return put16(out, kNullMark);
+  put16(out, len);
+  out.write(bytes, len);
+}
+
+void writeDumpTrailer(Sink& out) {
+  out.write("\xFF\xFF\nEXIT\nEXIT\n");
+  zeros(out, 2048);
+}
+
+namespace {
+
+// The header declares CHARSET and NLSCHARSET while each character column
+// declares the set the dictionary stores it in: imp converts each column
+// from its own, but a header that disagrees is most often a CHARSET left at
+// its default. Said once, for the first such column.
+void warnCharsetMismatch(Sink& console, const TableColumns& cols, uint16_t charset, uint16_t nlsCharset) {
+  for (uint32_t i = 0; i < cols.count; i++) {
+    const ColumnSpec& cs = cols.column[i];
+    if (!hasCharset(codeByte(cs.type)) || cs.charsetForm == 0 || cs.charsetId == 0) continue;
+    const bool national = cs.charsetForm == kCharsetFormNational;
+    const uint16_t declared = national ? nlsCharset : charset;
+    if (cs.charsetId == declared) continue;
+    console.printf("  Warning: column %s is stored in character set %u, the dump header says %u (SET %s).\n",
+                   cols.desc[i].name, cs.charsetId, declared, national ? "NLSCHARSET" : "CHARSET");
+    return;
+  }
+}
+
+}  // namespace
+
+void writeDumpPrologue(RunContext& rc, const UnloadJob& job, const UserRecord& user, const ObjectRecord& table,
+                       uint32_t objd, Sink& data) {
+  warnCharsetMismatch(rc.out, job.columns, rc.settings.charset, rc.settings.nlsCharset);
+  const char* target = job.target[0] ? job.target : table.name;
+  std::string create;
+  buildCreateTable(rc.dictDir, table, target, false, rc.settings.uniqueTname, objd, rc.settings.ignoreNotnull,
+                   create);
+  writeDumpHeader(data, rc.settings.charset, rc.settings.nlsCharset, user.name);
+  writeDumpTableStart(data, target, create.c_str(), job.columns, rc.settings.uniqueTname != 0, objd,
+                      rc.settings.charset);
+}
+
+void writeDumpEpilogue(Sink& data) { writeDumpTrailer(data); }
+
+std::unique_ptr<RowWriter> makeDumpRowWriter(RunContext& rc, UnloadJob& job, Sink& data) {
+  return std::make_unique<DumpRowWriter>(rc.bc, job, data, rc.out);
+}
+
+}  // namespace bex
