@@ -37,8 +37,6 @@ std::string_view CommandLine::restAfterToken() const {
   return {text + p, length - p};
 }
 
-static char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
-
 bool keywordMatch(std::string_view token, std::string_view keyword) {
   if (token.size() != keyword.size()) return false;
   for (size_t i = 0; i < token.size(); i++)

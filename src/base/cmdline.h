@@ -32,6 +32,8 @@ struct CommandLine {
 };
 
 bool isBlank(char c);
+// Upper case for ASCII letters only; every other byte as it is.
+inline char asciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
 // A token matches a keyword when the lengths are equal and the characters
 // are equal ignoring ASCII case. No abbreviations.

@@ -68,6 +68,7 @@ void resetCounters(BlockContext& bc) { bc.RowCount = bc.LobCount = 0; }
 bool unloadInto(RunContext& rc, const char* file, const char* mode, const char* name, uint32_t objd,
                 uint32_t table, const ColumnTypeCode* types, size_t count) {
   // Rows go to the console when the file cannot be opened.
+  rc.dictDir.forget();
   const std::string path = rc.dictDir.file(file);
   FileOrConsole out(path.c_str(), mode, rc.out, kOutputBufferSize);
   rc.out.printf("Unload Dict Table %s ...\n", name);
@@ -82,7 +83,7 @@ bool unloadInto(RunContext& rc, const char* file, const char* mode, const char* 
 
 // A SYS table located through the dictionary files just written: its data
 // object and table number.
-bool locateSysTable(const DictDirectory& dir, const char* name, StorageRecord& st) {
+bool locateSysTable(const DictFiles& dir, const char* name, StorageRecord& st) {
   ObjectRecord o;
   o.segmentObjNo = 0;
   if (!findTableObject(dir, 0, name, "", o) && !findIndexObject(dir, 0, name, "", o)) return false;
@@ -143,7 +144,10 @@ void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clust
     splitColumnFile(rc.dictDir);
   // Without COLTYPE$ an older BEXTYP.TXT would name the types of another
   // database's columns: it is emptied.
-  if (!unloadFoundTable(rc, kColTypeTable, kColumnTypeFile, "wb")) FileOrConsole(rc.dictDir.file(kColumnTypeFile).c_str(), "wb", rc.out);
+  if (!unloadFoundTable(rc, kColTypeTable, kColumnTypeFile, "wb")) {
+    rc.dictDir.forget();
+    FileOrConsole(rc.dictDir.file(kColumnTypeFile).c_str(), "wb", rc.out);
+  }
 
   rc.report.entry().blocksRead = rc.progress.done();
   rc.out.printf("Unload Dict Table With %llu Errors.\n", static_cast<unsigned long long>(bc.BadBlockCount));

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "dict/dict_files.h"
+
 namespace bex {
 
 namespace {
@@ -11,15 +13,14 @@ constexpr size_t kLineMax = 511;
 constexpr size_t kLineMin = 10;
 }  // namespace
 
-void splitColumnFile(const DictDirectory& dir) {
-  FILE* in = fopen(dir.file("BEXCOL.TXT").c_str(), "rb");
+void splitColumnFile(const DictFiles& dir) {
+  FILE* in = fopen(dir.file(kColumnFile).c_str(), "rb");
   if (!in) return;
+  dir.forget();
   FILE* maps[kColumnMapFiles];
   bool allOpen = true;
   for (unsigned i = 0; i < kColumnMapFiles; i++) {
-    char name[32];
-    snprintf(name, sizeof name, "BEXCOLMAP%03u.TXT", i);
-    maps[i] = fopen(dir.file(name).c_str(), "wb");
+    maps[i] = fopen(columnMapName(dir, i).c_str(), "wb");
     allOpen = allOpen && maps[i];
   }
   char line[kLineMax + 1];

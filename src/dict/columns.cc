@@ -12,7 +12,7 @@ namespace {
 
 // The segment header of a LOB column's index, found as the object
 // SYS_IL<table OBJ#>C<INTCOL#>$$ of the table's owner.
-void findLobIndex(const DictDirectory& dir, const ObjectRecord& table, const char* partition, const ColumnRecord& c,
+void findLobIndex(const DictFiles& dir, const ObjectRecord& table, const char* partition, const ColumnRecord& c,
                   ColumnSpec& cs) {
   if (cs.lobIndexFile != 0 || cs.lobIndexBlock != 0) return;  // given by the LOB option
   char name[kDictNameMax + 1];
@@ -28,7 +28,7 @@ void findLobIndex(const DictDirectory& dir, const ObjectRecord& table, const cha
   cs.lobIndexBlock = st.block;
 }
 
-void enterColumn(const DictDirectory& dir, const ObjectRecord& table, const char* partition, const ColumnRecord& c,
+void enterColumn(const DictFiles& dir, const ObjectRecord& table, const char* partition, const ColumnRecord& c,
                  TableColumns& cols) {
   const uint32_t i = c.segColNo - 1;
   ColumnSpec& cs = cols.column[i];
@@ -46,7 +46,7 @@ void enterColumn(const DictDirectory& dir, const ObjectRecord& table, const char
 
 }  // namespace
 
-void loadColumns(const DictDirectory& dir, const ObjectRecord& table, const char* partition, TableColumns& cols) {
+void loadColumns(const DictFiles& dir, const ObjectRecord& table, const char* partition, TableColumns& cols) {
   if (!partition) partition = "";
   uint32_t count = 0;
   forEachSegmentColumn(dir, table.objNo, [&](const ColumnRecord& c) {

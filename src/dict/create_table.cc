@@ -31,10 +31,11 @@ struct CreateEntries {
     bool present = false;
   };
   std::string pool;
-  std::vector<Span> spans = std::vector<Span>(kMaxSegmentColumns);
+  std::vector<Span> spans;  // grows to the highest position seen
   uint32_t count = 0;
 
   void add(const ColumnRecord& c, bool commentNotNull) {
+    if (spans.size() < c.segColNo) spans.resize(c.segColNo);
     const size_t start = pool.size();
     appendf(pool, " \"%s\" ", c.name);
     appendCreateType(pool, c, commentNotNull);
@@ -52,7 +53,7 @@ struct CreateEntries {
 
 }  // namespace
 
-bool buildCreateTable(const DictDirectory& dir, const ObjectRecord& table, const char* targetName, bool multiLine,
+bool buildCreateTable(const DictFiles& dir, const ObjectRecord& table, const char* targetName, bool multiLine,
                       bool uniqueName, uint32_t dataObjNo, bool commentNotNull, std::string& text) {
   constexpr size_t kPoolReserve = 64 * 1024;
   CreateEntries e;

@@ -13,7 +13,7 @@ namespace {
 
 int asInt(uint32_t v) { return static_cast<int>(static_cast<int32_t>(v)); }
 
-void printColumns(const DictDirectory& dir, Sink& out, uint32_t objNo) {
+void printColumns(const DictFiles& dir, Sink& out, uint32_t objNo) {
   out.write("No. SEQ INT Column Name                   Type            \n");
   out.write("--- --- --- ----------------------------- ----------------\n");
   forEachColumn(dir, objNo, [&](const ColumnRecord& record) {
@@ -48,7 +48,7 @@ void cmdDesc(RunContext& rc) {
   if (!splitOwnerTable(cl.token(), owner, table)) return out.noteError();
   if (cl.nextToken()) copyToken(cl.token(), partition, kDictNameMax);
   UserRecord user;
-  const DictDirectory& dir = rc.dictDir;
+  const DictFiles& dir = rc.dictDir;
   if (!findUser(dir, owner, user)) {
     out.error("  USER %s does not exists!\n", owner);
     return;

@@ -152,6 +152,11 @@ bool readColumnTypeRecord(std::string_view line, ColumnTypeRecord& out) {
   return !fc.skip(2) || optionalNumber(fc, out.synObjNo);
 }
 
+bool readLeadingNumber(std::string_view line, uint32_t& out) {
+  FieldCursor fc(line);
+  return requiredNumber(fc, out);
+}
+
 bool sameName(std::string_view a, std::string_view b) { return keywordMatch(a, b); }
 
 bool isRecycleBinName(std::string_view name) {

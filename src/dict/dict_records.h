@@ -73,6 +73,9 @@ bool readObjectRecord(std::string_view line, ObjectRecord& out);
 bool readStorageRecord(std::string_view line, StorageRecord& out);
 bool readColumnRecord(std::string_view line, ColumnRecord& out);
 bool readColumnTypeRecord(std::string_view line, ColumnTypeRecord& out);
+// The number in the first field, as the object, storage, column and
+// column-type readers take their OBJ#; false when it is not one.
+bool readLeadingNumber(std::string_view line, uint32_t& out);
 
 // Names compare ignoring ASCII case and must have the same length.
 bool sameName(std::string_view a, std::string_view b);

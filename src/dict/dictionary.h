@@ -1,12 +1,12 @@
 // The dictionary queries the unload engine and the commands built on the
 // dictionary files (BEX*.TXT in the run's dictionary directory) answer
-// through. Each query opens its file, reads it from the start and closes it;
-// nothing is cached.
+// through. Each query reads the lines the index of DictFiles points it to
+// and answers as a pass over the whole file would.
 #pragma once
 #include <cstdint>
 #include <string>
 
-#include "base/dict_directory.h"
+#include "dict/dict_files.h"
 #include "value/column_type.h"
 
 namespace bex {
@@ -66,23 +66,23 @@ struct TableColumns {
 };
 
 // BEXUSR.TXT: the user of that name (same length, ASCII case ignored).
-bool findUser(const DictDirectory& dir, const char* name, UserRecord& out);
+bool findUser(const DictFiles& dir, const char* name, UserRecord& out);
 // BEXOBJ.TXT: a table (TYPE# 2, 19, 34) or an index (1, 20, 35) of the owner
 // with that name and subname (empty matches empty). The caller clears
 // out.segmentObjNo first.
-bool findTableObject(const DictDirectory& dir, uint32_t ownerNo, const char* name, const char* subname,
+bool findTableObject(const DictFiles& dir, uint32_t ownerNo, const char* name, const char* subname,
                      ObjectRecord& out);
-bool findIndexObject(const DictDirectory& dir, uint32_t ownerNo, const char* name, const char* subname,
+bool findIndexObject(const DictFiles& dir, uint32_t ownerNo, const char* name, const char* subname,
                      ObjectRecord& out);
 // BEXTAB.TXT: the first row of objNo with a non-zero DATAOBJ#; all zero when none.
-bool findStorage(const DictDirectory& dir, uint32_t objNo, StorageRecord& out);
+bool findStorage(const DictFiles& dir, uint32_t objNo, StorageRecord& out);
 // Fills names, types, lengths, character-set data and LOB index addresses
 // of the table's columns. A LOB index address already set in cols (by the
 // LOB option) is kept.
-void loadColumns(const DictDirectory& dir, const ObjectRecord& table, const char* partition, TableColumns& cols);
+void loadColumns(const DictFiles& dir, const ObjectRecord& table, const char* partition, TableColumns& cols);
 // The CREATE TABLE text of the table under targetName (the table's own
 // NAME when empty); false when the table has no usable column list.
-bool buildCreateTable(const DictDirectory& dir, const ObjectRecord& table, const char* targetName, bool multiLine,
+bool buildCreateTable(const DictFiles& dir, const ObjectRecord& table, const char* targetName, bool multiLine,
                       bool uniqueName, uint32_t dataObjNo, bool commentNotNull, std::string& text);
 
 // UNLOAD TABLE DICT$: unloads the core dictionary tables into the run's

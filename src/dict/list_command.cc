@@ -50,9 +50,9 @@ void printUsage(Sink& out) {
   out.write("  LIST { USER | CHARSET } \n");
 }
 
-void listUsers(const DictDirectory& dir, Sink& out) {
+void listUsers(const DictFiles& dir, Sink& out) {
   unsigned n = 0;
-  forEachRecord(dir.file(kUserFile), readUserRecord, [&](const UserRecord& u) {
+  dir.users().forAll([&](const UserRecord& u) {
     out.printf(" %-31s", u.name);
     if (++n % 3 == 0) out.put('\n');
     return false;
@@ -64,9 +64,9 @@ void listUsers(const DictDirectory& dir, Sink& out) {
 // Every object of the user of that TYPE#, recycle-bin names passed over
 // when asked to.
 template <class Visit>
-void forEachUserObject(const DictDirectory& dir, uint32_t userNo, uint32_t type, bool skipRecycleBin,
+void forEachUserObject(const DictFiles& dir, uint32_t userNo, uint32_t type, bool skipRecycleBin,
                        Visit&& visit) {
-  forEachRecord(dir.file(kObjectFile), readObjectRecord, [&](const ObjectRecord& o) {
+  dir.objects().forOwnerType(userNo, type, [&](const ObjectRecord& o) {
     if (o.ownerNo == userNo && o.type == type && !(skipRecycleBin && isRecycleBinName(o.name))) visit(o);
     return false;
   });
@@ -90,7 +90,7 @@ void listUnloadLines(Sink& out, const RunContext& rc, const char* user, uint32_t
   }
 }
 
-void listNames(const DictDirectory& dir, Sink& out, uint32_t userNo, uint32_t type) {
+void listNames(const DictFiles& dir, Sink& out, uint32_t userNo, uint32_t type) {
   forEachUserObject(dir, userNo, type, false, [&](const ObjectRecord& o) { out.printf("   %s \n", o.name); });
 }
 

@@ -15,12 +15,12 @@ bool typeIn(uint32_t type, const uint32_t (&types)[3]) {
   return type == types[0] || type == types[1] || type == types[2];
 }
 
-bool findObjectOfTypes(const DictDirectory& dir, uint32_t ownerNo, const char* name, const char* subname,
+bool findObjectOfTypes(const DictFiles& dir, uint32_t ownerNo, const char* name, const char* subname,
                        const uint32_t (&types)[3], ObjectRecord& out) {
   if (!name) return false;
   if (!subname) subname = "";
   bool found = false;
-  forEachRecord(dir.file(kObjectFile), readObjectRecord, [&](const ObjectRecord& r) {
+  dir.objects().forName(ownerNo, name, subname, [&](const ObjectRecord& r) {
     if (r.ownerNo != ownerNo || !typeIn(r.type, types) || !sameName(r.name, name) || !sameName(r.subname, subname))
       return false;
     const uint32_t segment = out.segmentObjNo;
@@ -53,10 +53,10 @@ uint8_t typeKindOf(const char* typeName) {
 
 }  // namespace
 
-bool findUser(const DictDirectory& dir, const char* name, UserRecord& out) {
+bool findUser(const DictFiles& dir, const char* name, UserRecord& out) {
   bool found = false;
   if (!name) return false;
-  forEachRecord(dir.file(kUserFile), readUserRecord, [&](const UserRecord& r) {
+  dir.users().forName(name, [&](const UserRecord& r) {
     if (!sameName(r.name, name)) return false;
     out = r;
     found = true;
@@ -65,9 +65,9 @@ bool findUser(const DictDirectory& dir, const char* name, UserRecord& out) {
   return found;
 }
 
-bool findUserByNumber(const DictDirectory& dir, uint32_t userNo, UserRecord& out) {
+bool findUserByNumber(const DictFiles& dir, uint32_t userNo, UserRecord& out) {
   bool found = false;
-  forEachRecord(dir.file(kUserFile), readUserRecord, [&](const UserRecord& r) {
+  dir.users().forNumber(userNo, [&](const UserRecord& r) {
     if (r.userNo != userNo) return false;
     out = r;
     found = true;
@@ -76,19 +76,19 @@ bool findUserByNumber(const DictDirectory& dir, uint32_t userNo, UserRecord& out
   return found;
 }
 
-bool findTableObject(const DictDirectory& dir, uint32_t ownerNo, const char* name, const char* subname,
+bool findTableObject(const DictFiles& dir, uint32_t ownerNo, const char* name, const char* subname,
                      ObjectRecord& out) {
   return findObjectOfTypes(dir, ownerNo, name, subname, kTableTypes, out);
 }
 
-bool findIndexObject(const DictDirectory& dir, uint32_t ownerNo, const char* name, const char* subname,
+bool findIndexObject(const DictFiles& dir, uint32_t ownerNo, const char* name, const char* subname,
                      ObjectRecord& out) {
   return findObjectOfTypes(dir, ownerNo, name, subname, kIndexTypes, out);
 }
 
-bool findObjectByNumber(const DictDirectory& dir, uint32_t objNo, ObjectRecord& out) {
+bool findObjectByNumber(const DictFiles& dir, uint32_t objNo, ObjectRecord& out) {
   bool found = false;
-  forEachRecord(dir.file(kObjectFile), readObjectRecord, [&](const ObjectRecord& r) {
+  dir.objects().forNumber(objNo, [&](const ObjectRecord& r) {
     if (r.objNo != objNo) return false;
     out = r;
     found = true;
@@ -97,10 +97,10 @@ bool findObjectByNumber(const DictDirectory& dir, uint32_t objNo, ObjectRecord& 
   return found;
 }
 
-bool findObjectByOid(const DictDirectory& dir, std::string_view oid, ObjectRecord& out) {
+bool findObjectByOid(const DictFiles& dir, std::string_view oid, ObjectRecord& out) {
   bool found = false;
   if (oid.empty()) return false;
-  forEachRecord(dir.file(kObjectFile), readObjectRecord, [&](const ObjectRecord& r) {
+  dir.objects().forOid(oid, [&](const ObjectRecord& r) {
     if (!sameName(r.oid, oid)) return false;
     out = r;
     found = true;
@@ -109,10 +109,10 @@ bool findObjectByOid(const DictDirectory& dir, std::string_view oid, ObjectRecor
   return found;
 }
 
-bool findStorage(const DictDirectory& dir, uint32_t objNo, StorageRecord& out) {
+bool findStorage(const DictFiles& dir, uint32_t objNo, StorageRecord& out) {
   bool found = false;
   out = StorageRecord{};
-  forEachRecord(dir.file(kStorageFile), readStorageRecord, [&](const StorageRecord& r) {
+  dir.storage().forKey(storageKey(objNo), [&](const StorageRecord& r) {
     if (r.objNo != objNo || r.dataObjNo == 0) return false;
     out = r;
     found = true;
@@ -121,10 +121,10 @@ bool findStorage(const DictDirectory& dir, uint32_t objNo, StorageRecord& out) {
   return found;
 }
 
-bool findColumnType(const DictDirectory& dir, uint32_t objNo, uint32_t colNo, uint32_t intColNo,
+bool findColumnType(const DictFiles& dir, uint32_t objNo, uint32_t colNo, uint32_t intColNo,
                     ColumnTypeRecord& out) {
   bool found = false;
-  forEachRecord(dir.file(kColumnTypeFile), readColumnTypeRecord, [&](const ColumnTypeRecord& r) {
+  dir.columnTypes().forKey(columnTypeKey(objNo, colNo, intColNo), [&](const ColumnTypeRecord& r) {
     if (r.objNo != objNo || r.colNo != colNo || r.intColNo != intColNo) return false;
     out = r;
     found = true;
@@ -133,7 +133,7 @@ bool findColumnType(const DictDirectory& dir, uint32_t objNo, uint32_t colNo, ui
   return found;
 }
 
-void resolveObjectType(const DictDirectory& dir, ColumnRecord& col) {
+void resolveObjectType(const DictFiles& dir, ColumnRecord& col) {
   if (!isObjectType(columnTypeOf(col.type))) return;
   ColumnTypeRecord ct;
   if (!findColumnType(dir, col.objNo, col.colNo, col.intColNo, ct)) return;

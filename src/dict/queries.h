@@ -6,31 +6,30 @@
 #include <string_view>
 
 #include "dict/dict_records.h"
-#include "dict/dict_scan.h"
+#include "dict/dict_index.h"
 
 namespace bex {
 
 // BEXOBJ.TXT by OBJ#, or by OID$ text (same length, case ignored).
-bool findObjectByNumber(const DictDirectory& dir, uint32_t objNo, ObjectRecord& out);
-bool findObjectByOid(const DictDirectory& dir, std::string_view oid, ObjectRecord& out);
+bool findObjectByNumber(const DictFiles& dir, uint32_t objNo, ObjectRecord& out);
+bool findObjectByOid(const DictFiles& dir, std::string_view oid, ObjectRecord& out);
 // BEXUSR.TXT by USER#.
-bool findUserByNumber(const DictDirectory& dir, uint32_t userNo, UserRecord& out);
+bool findUserByNumber(const DictFiles& dir, uint32_t userNo, UserRecord& out);
 // BEXTYP.TXT: the row of that column.
-bool findColumnType(const DictDirectory& dir, uint32_t objNo, uint32_t colNo, uint32_t intColNo,
+bool findColumnType(const DictFiles& dir, uint32_t objNo, uint32_t colNo, uint32_t intColNo,
                     ColumnTypeRecord& out);
 
 // For a column of TYPE# 58, 111, 121, 122 or 123: its type owner, type name
 // and kind (XMLTYPE, ANYDATA or another named type), through COLTYPE$ and the
 // type's OBJ$ row (by SYNOBJ# when set, else by TOID). Unchanged when the
 // type cannot be found.
-void resolveObjectType(const DictDirectory& dir, ColumnRecord& col);
+void resolveObjectType(const DictFiles& dir, ColumnRecord& col);
 
 // Every column record of the table, in file order, from its column map
 // file; false when that file cannot be opened.
 template <class Visit>
-bool forEachColumn(const DictDirectory& dir, uint32_t objNo, Visit&& visit) {
-  return forEachRecord(columnMapName(dir, objNo), readColumnRecord,
-                       [&](const ColumnRecord& c) { return c.objNo == objNo && visit(c); });
+bool forEachColumn(const DictFiles& dir, uint32_t objNo, Visit&& visit) {
+  return dir.columnMap(objNo).forTable(objNo, [&](const ColumnRecord& c) { return c.objNo == objNo && visit(c); });
 }
 
 // What a SEGCOL# 0 record (an object column without a stored column of its
@@ -50,7 +49,7 @@ struct HeldObjectColumn {
 // 1023), in file order, with object types resolved and the SEGCOL# 0 rule
 // applied. False when the column map file cannot be opened.
 template <class Visit>
-bool forEachSegmentColumn(const DictDirectory& dir, uint32_t objNo, Visit&& visit) {
+bool forEachSegmentColumn(const DictFiles& dir, uint32_t objNo, Visit&& visit) {
   HeldObjectColumn held;
   return forEachColumn(dir, objNo, [&](const ColumnRecord& record) {
     ColumnRecord c = record;

@@ -64,6 +64,7 @@ void RunContext::resetStatement() {
   bc.unloadFlag = 0;
   bc.rowLimit = kNoRowLimit;
   cmd.rewind();
+  dictDir.recheck();
 }
 
 }  // namespace bex

@@ -7,10 +7,10 @@
 #include <memory>
 
 #include "asm/asm_file.h"
-#include "base/dict_directory.h"
 #include "datafile/block_list.h"
 #include "datafile/read_cache.h"
 #include "datafile/registry.h"
+#include "dict/dict_files.h"
 #include "lob/lob_map.h"
 #include "lob/lob_reader.h"
 #include "run/unload_history.h"
@@ -67,7 +67,7 @@ struct RunContext {
 
   Settings settings;
   BlockContext bc;
-  const DictDirectory dictDir;
+  const DictFiles dictDir;  // with the index of its dictionary files
 
   AsmContext asmContext;  // the ASM disk group "+n" data files are read from
   DataFileRegistry registry;  // after asmContext: its sources may read through it

@@ -1,6 +1,5 @@
 // LOAD TABLE: the tables of one user, as the dictionary files describe
 // them, become candidates for SCAN TABLE.
-#include "dict/dict_scan.h"
 #include "dict/queries.h"
 #include "run/run_context.h"
 #include "scan/guess_candidate.h"
@@ -16,7 +15,7 @@ bool isCandidateTable(const ObjectRecord& o, uint32_t userNo) {
   return o.ownerNo == userNo && o.type == kObjTable && o.subname[0] == 0 && !isRecycleBinName(o.name);
 }
 
-GuessCandidate candidateOf(const DictDirectory& dir, const UserRecord& user, const ObjectRecord& table) {
+GuessCandidate candidateOf(const DictFiles& dir, const UserRecord& user, const ObjectRecord& table) {
   GuessCandidate c;
   c.objNo = table.objNo;
   c.setNames(user.name, table.name);
@@ -32,13 +31,13 @@ GuessCandidate candidateOf(const DictDirectory& dir, const UserRecord& user, con
 }  // namespace
 
 void loadGuessTables(RunContext& rc, const char* userName) {
-  const DictDirectory& dir = rc.dictDir;
+  const DictFiles& dir = rc.dictDir;
   UserRecord user;
   if (!findUser(dir, userName, user)) {
     rc.out.error("User (%s) does not exists.\n", userName);
     return;
   }
-  forEachRecord(dir.file(kObjectFile), readObjectRecord, [&](const ObjectRecord& o) {
+  dir.objects().forOwnerType(user.userNo, kObjTable, [&](const ObjectRecord& o) {
     if (isCandidateTable(o, user.userNo) && rc.guessCandidates.put(candidateOf(dir, user, o)))
       rc.out.printf(" Loaded Guess Table %s.%s\n", user.name, o.name);
     return false;

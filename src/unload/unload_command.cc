@@ -121,7 +121,7 @@ struct TableLookup {
 
 // The user, the object and its storage row. False ends the command.
 bool lookUpTable(RunContext& rc, UnloadJob& job, TableLookup& t) {
-  const DictDirectory& dir = rc.dictDir;
+  const DictFiles& dir = rc.dictDir;
   if (!findUser(dir, job.owner, t.user)) {
     rc.out.error("  USER %s does not exists!\n", job.owner);
     return false;

@@ -6,6 +6,8 @@
 #include <sstream>
 #include <string>
 
+#include "dict/dict_files.h"
+
 using namespace bex;
 
 namespace {
@@ -25,7 +27,7 @@ TEST(SplitColumnFile, ByObjectNumberModulo64UntilAShortLine) {
                                                           ",,129,3,3,X,2,22,\n"
                                                           "short\n"
                                                           "2,1,1,AFTER,1,30,\n";
-  splitColumnFile(DictDirectory(dir));
+  splitColumnFile(DictFiles(dir));
   EXPECT_EQ(slurp(dir + "/BEXCOLMAP001.TXT"), "65,1,1,NAME,1,30,\n1,2,2,ID,2,22,\r\n,,129,3,3,X,2,22,\n");
   EXPECT_EQ(slurp(dir + "/BEXCOLMAP002.TXT"), "");
   EXPECT_EQ(slurp(dir + "/BEXCOLMAP063.TXT"), "");
@@ -35,7 +37,7 @@ TEST(SplitColumnFile, ByObjectNumberModulo64UntilAShortLine) {
 TEST(SplitColumnFile, MissingInputCreatesNothing) {
   char tmpl[] = "/tmp/bex-colsplit.XXXXXX";
   std::string dir = mkdtemp(tmpl);
-  splitColumnFile(DictDirectory(dir));
+  splitColumnFile(DictFiles(dir));
   std::ifstream f(dir + "/BEXCOLMAP000.TXT");
   EXPECT_FALSE(f.good());
   (void)system(("rm -rf " + dir).c_str());

@@ -10,8 +10,8 @@
 #include <sstream>
 #include <string>
 
-#include "base/dict_directory.h"
 #include "dict/column_split.h"
+#include "dict/dict_files.h"
 
 namespace bex::testing {
 
@@ -20,7 +20,7 @@ class DictDir : public ::testing::Test {
   DictDir() : root_(makeRoot()), dict_(root_ + "/BEXDICT") { mkdir(dict_.path().c_str(), 0755); }
   ~DictDir() override { (void)system(("rm -rf " + root_).c_str()); }
 
-  const DictDirectory& dict() const { return dict_; }
+  const DictFiles& dict() const { return dict_; }
   // A file of the scratch directory ("BEXDICT/BEXUSR.TXT" is a dictionary file).
   std::string path(const std::string& name) const { return root_ + "/" + name; }
   void write(const std::string& name, const std::string& text) const {
@@ -51,7 +51,7 @@ class DictDir : public ::testing::Test {
   }
 
   std::string root_;
-  DictDirectory dict_;
+  DictFiles dict_;
 };
 
 }  // namespace bex::testing

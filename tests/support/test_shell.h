@@ -19,6 +19,7 @@ struct TestShell {
   // Runs handler on statement (its first word is the keyword) and returns
   // what it printed.
   std::string run(void (*handler)(RunContext&), const std::string& statement) {
+    rc.dictDir.recheck();  // as before every statement of the command loop
     rc.cmd.set(statement);
     rc.cmd.nextToken();
     handler(rc);
