@@ -17,7 +17,7 @@ const char* targetOf(const Conversion& c) { return c.valid() ? c.target : ""; }
 
 // One field per column position of the data file (positions without a
 // column have none), in position order.
-void noteColumns(const DictDirectory& dir, const ObjectRecord& table, const TableColumns& cols,
+void noteColumns(const DictFiles& dir, const ObjectRecord& table, const TableColumns& cols,
                  std::vector<UnloadedColumn>& out) {
   std::vector<ColumnRecord> records(cols.count);
   forEachSegmentColumn(dir, table.objNo, [&](const ColumnRecord& c) {

@@ -51,7 +51,7 @@ in_terminal() {
   tmux -L "$socket" pipe-pane -o "cat >> '$work/pane.log'"
   local start=$SECONDS
   seen=0
-  for _ in $(seq 1200); do
+  while [ $((SECONDS - start)) -lt 60 ]; do
     tmux -L "$socket" capture-pane -p > screen.txt
     grep -Eq "$line" screen.txt && seen=1
     grep -q '^BEX-ENDED' screen.txt && break
