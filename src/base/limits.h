@@ -2,6 +2,7 @@
 // has its limit here, and every copy into it is cut to that limit.
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 namespace bex {
 
@@ -13,6 +14,7 @@ inline constexpr size_t kTagMax = 127;            // FIELD_TAG, RECORD_TAG, LONG
 inline constexpr size_t kNameTokenMax = 63;       // names (iconv names, owners, tables)
 inline constexpr size_t kFileNameMax = 1023;      // file names typed in a statement
 inline constexpr size_t kCharsetTokenMax = 20;    // CHARSET and NLSCHARSET values
+inline constexpr uint32_t kMaxThreads = 64;       // THREADS
 inline constexpr size_t kOutputBufferSize = 1049576;  // buffer of every output data file
 
 }  // namespace bex

@@ -10,7 +10,7 @@ namespace bex {
 namespace {
 
 enum Key {
-  kBLOCK_SIZE, kBYTE_ORDER, kCHARSET, kNLSCHARSET, kVERBOSE, kROW_ADDRESS, kBLOCK_CHECK, kTABLESPACE, kMAXCHAINS, kGUESS_SIZE, kGUESS_LIMIT, kGUESS_COLPCT, kGUESS_SCORE, kGUESS_COLSIZE, kDELETED_ROW, kOUTPUT_STYLE, kCOMMITED_ONLY, kFIELD_TAG, kLONG_TAG, kRECORD_TAG, kCACHE_SIZE, kTRANS_OFFSET, kTRANS_COUNT, kBIGFILE, kUNIQUE_TNAME, kEMPTY_FILES, kIGNORE_NOTNULL, kICONV_NCHAR, kICONV_NCLOB, kICONV_CLOB, kKeyCount
+  kBLOCK_SIZE, kBYTE_ORDER, kCHARSET, kNLSCHARSET, kVERBOSE, kROW_ADDRESS, kBLOCK_CHECK, kTABLESPACE, kMAXCHAINS, kGUESS_SIZE, kGUESS_LIMIT, kGUESS_COLPCT, kGUESS_SCORE, kGUESS_COLSIZE, kDELETED_ROW, kOUTPUT_STYLE, kCOMMITED_ONLY, kFIELD_TAG, kLONG_TAG, kRECORD_TAG, kCACHE_SIZE, kTRANS_OFFSET, kTRANS_COUNT, kBIGFILE, kUNIQUE_TNAME, kEMPTY_FILES, kIGNORE_NOTNULL, kICONV_NCHAR, kICONV_NCLOB, kICONV_CLOB, kTHREADS, kKeyCount
 };
 
 // Lookup order of the keys.
@@ -20,6 +20,7 @@ const char* const kKeyNames[kKeyCount] = {
     "GUESS_SCORE", "GUESS_COLSIZE", "DELETED_ROW",  "OUTPUT_STYLE", "COMMITED_ONLY", "FIELD_TAG",
     "LONG_TAG",    "RECORD_TAG",   "CACHE_SIZE",    "TRANS_OFFSET", "TRANS_COUNT", "BIGFILE",
     "UNIQUE_TNAME", "EMPTY_FILES", "IGNORE_NOTNULL", "ICONV_NCHAR", "ICONV_NCLOB", "ICONV_CLOB",
+    "THREADS",
 };
 
 const char* const kUsage[] = {
@@ -50,6 +51,7 @@ const char* const kUsage[] = {
     "  SET ICONV_NCHAR    from_iconv_charset to_iconv_charset\n",
     "  SET ICONV_NCLOB    from_iconv_charset to_iconv_charset\n",
     "  SET ICONV_CLOB     from_iconv_charset to_iconv_charset\n",
+    "  SET THREADS        {1 - 64}\n",
 };
 
 int findKey(std::string_view tok) {
@@ -290,6 +292,10 @@ void cmdSet(RunContext& rc) {
     case kUNIQUE_TNAME: return setFlag(out, name, v, has, s.uniqueTname, "YES", "NO", "YES, NO");
     case kEMPTY_FILES: return setFlag(out, name, v, has, s.emptyFiles, "YES", "NO", "YES, NO");
     case kIGNORE_NOTNULL: return setFlag(out, name, v, has, s.ignoreNotnull, "YES", "NO", "YES, NO");
+    case kTHREADS:
+      if (has) bc.threads = static_cast<uint16_t>(clampU32(static_cast<uint32_t>(num), 1, kMaxThreads));
+      out.printf("  Current THREADS is : %u\n", static_cast<unsigned>(bc.threads));
+      return;
   }
 }
 
