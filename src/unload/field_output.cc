@@ -4,9 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <string_view>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "value/datetime.h"
 #include "value/float.h"
@@ -19,25 +16,16 @@ namespace {
 // longer field is simply enclosed.
 constexpr size_t kCsvFieldBuffer = 65536;
 
-// The first byte from p on (before end) that is a or b; end when none. Two
-// compares a byte in one pass: the tag check of every text value is one
-// scan, not one a tag.
-const char* findEither(const char* p, const char* end, char a, char b) {
-#if defined(__SSE2__)
-  const __m128i wantA = _mm_set1_epi8(a), wantB = _mm_set1_epi8(b);
-  for (; end - p >= 16; p += 16) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const int hits = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(x, wantA), _mm_cmpeq_epi8(x, wantB)));
-    if (hits) return p + __builtin_ctz(static_cast<unsigned>(hits));
+// Whether the text holds the tag.
+bool holds(const char* p, size_t n, const char* tag, size_t tagLength) {
+  if (tagLength == 0 || n < tagLength) return false;
+  const char* last = p + n - tagLength;
+  for (const char* q = p; q <= last; q++) {
+    q = static_cast<const char*>(memchr(q, tag[0], static_cast<size_t>(last - q) + 1));
+    if (!q) return false;
+    if (memcmp(q, tag, tagLength) == 0) return true;
   }
-#endif
-  for (; p < end; p++)
-    if (*p == a || *p == b) return p;
-  return end;
-}
-
-bool startsWith(const char* q, const char* end, const char* tag, size_t length) {
-  return length && static_cast<size_t>(end - q) >= length && memcmp(q, tag, length) == 0;
+  return false;
 }
 
 // Every character the decoders of numbers, dates, times, floats, number
@@ -82,16 +70,6 @@ bool isCharacterText(ColumnTypeCode type) {
 
 }  // namespace
 
-bool holdsTag(const char* p, size_t n, const char* tag, size_t tagLength, const char* other, size_t otherLength) {
-  if (!tagLength && !otherLength) return false;
-  const char a = tagLength ? tag[0] : other[0];
-  const char b = otherLength ? other[0] : tag[0];
-  const char* end = p + n;
-  for (const char* q = findEither(p, end, a, b); q < end; q = findEither(q + 1, end, a, b))
-    if (startsWith(q, end, tag, tagLength) || startsWith(q, end, other, otherLength)) return true;
-  return false;
-}
-
 // ---- text style -----------------------------------------------------
 
 TextFields::TextFields(Sink& data, const BlockContext& bc, UnloadJob& job)
@@ -104,7 +82,8 @@ TextFields::TextFields(Sink& data, const BlockContext& bc, UnloadJob& job)
 void TextFields::checkWritten() {
   const size_t n = static_cast<size_t>(std::min<uint64_t>(data_.bytesWritten() - start_, data_.buffered()));
   const char* text = data_.recent(n);
-  if (holdsTag(text, n, bc_.fieldTag, bc_.fieldTagLen, bc_.recordTag, bc_.recordTagLen)) tagged_.note(pos_);
+  if (holds(text, n, bc_.fieldTag, bc_.fieldTagLen) || holds(text, n, bc_.recordTag, bc_.recordTagLen))
+    tagged_.note(pos_);
 }
 
 // ---- CSV ------------------------------------------------------------
@@ -131,8 +110,9 @@ bool CsvField::close(bool emptyAsQuotes) {
 }
 
 bool CsvField::needsQuotes(const char* p, size_t n) const {
-  if (findEither(p, p + n, '"', '\n') != p + n) return true;
-  return holdsTag(p, n, "\r", 1, separator_, separatorLength_);
+  for (char c : {'"', '\n', '\r'})
+    if (memchr(p, c, n)) return true;
+  return holds(p, n, separator_, separatorLength_);
 }
 
 void CsvField::writeQuoted(const char* p, size_t n) {

@@ -32,9 +32,6 @@ namespace bex {
 // The position of the row address field, which no column owns.
 inline constexpr uint32_t kRowAddressField = UINT32_MAX;
 
-// Whether the n bytes at p hold either tag (an empty tag is never held).
-bool holdsTag(const char* p, size_t n, const char* tag, size_t tagLength, const char* other, size_t otherLength);
-
 // Values as they are, each checked for the tags once written: the text of
 // stored characters and LOB references always, that of numbers, dates and
 // hexadecimal only when a tag holds one of their characters.

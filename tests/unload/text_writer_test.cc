@@ -11,7 +11,6 @@
 
 #include "lob/lob_reader.h"
 #include "unload/column_text.h"
-#include "unload/field_output.h"
 #include "unload/guess_row_writer.h"
 
 using namespace bex;
@@ -223,28 +222,6 @@ TEST(TextRows, ValuesHoldingATagAreCountedPerColumn) {
   EXPECT_EQ(warnings.str(),
             "  Warning: 2 values holding a tag in column NOTE\n"
             "  Warning: 1 values holding a tag in column 2\n");
-}
-
-// The one-pass tag search against std::string::find on random text over a
-// small alphabet (tags of one and two bytes, empty tags, tags sharing a
-// first byte), at every length around the 16-byte steps.
-TEST(TextRows, TagSearchAgreesWithAPlainSearch) {
-  uint64_t seed = 12345;
-  auto next = [&seed] {
-    seed = seed * 6364136223846793005ull + 1442695040888963407ull;
-    return static_cast<uint32_t>(seed >> 33);
-  };
-  const std::vector<std::string> tags = {"", "|", "\r\n", "ab", "a", "\n", "ba"};
-  for (int round = 0; round < 20000; round++) {
-    std::string text(next() % 70, ' ');
-    for (char& c : text) c = "ab|\r\nxy"[next() % 7];
-    const std::string& tag = tags[next() % tags.size()];
-    const std::string& other = tags[next() % tags.size()];
-    const bool want = (!tag.empty() && text.find(tag) != std::string::npos) ||
-                      (!other.empty() && text.find(other) != std::string::npos);
-    ASSERT_EQ(holdsTag(text.data(), text.size(), tag.data(), tag.size(), other.data(), other.size()), want)
-        << "text \"" << text << "\" tags \"" << tag << "\" \"" << other << "\"";
-  }
 }
 
 TEST(CsvRows, ValuesAreEnclosedOnlyWhenTheyMustBeAndKeepEveryByte) {
