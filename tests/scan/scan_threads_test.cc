@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,13 +21,6 @@ namespace bex {
 namespace {
 
 using testing::ScratchDir;
-
-std::string slurp(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
 
 // Lines without the clock: date lines and the report's times.
 std::string withoutClock(const std::string& text) {
@@ -49,8 +41,8 @@ std::string scanWith(const std::string& dir, const std::string& cfg, uint16_t th
   sh.rc.bc.threads = threads;
   std::string all = withoutClock(sh.run(cmdScan, "SCAN DATABASE"));
   for (const char* name : {"BEXEXT.TXT", "BEXLOB.TXT", "BEXMAP.TXT", "BEXLOBMAP.TXT"})
-    all += std::string("== ") + name + "\n" + slurp(dir + "/" + name);
-  all += "== report\n" + withoutClock(slurp(dir + "/BEXREPORT.JSONL"));
+    all += std::string("== ") + name + "\n" + testing::fileText(dir + "/" + name);
+  all += "== report\n" + withoutClock(testing::fileText(dir + "/BEXREPORT.JSONL"));
   unlink((dir + "/BEXREPORT.JSONL").c_str());
   return all;
 }
@@ -96,7 +88,7 @@ TEST(ScanThreads, SameOutputAsOneThreadSoundAndDamaged) {
     EXPECT_NE(damaged, sound);
 
     // Cut short mid-block: the blocks past the cut are unreadable.
-    const uint64_t size = slurp(file).size();
+    const uint64_t size = testing::fileText(file).size();
     ASSERT_EQ(truncate(file.c_str(), static_cast<off_t>(size - size / 3 - bs / 2)), 0);
     EXPECT_NE(expectSameWithThreads(dir, cfg, "file cut short"), damaged);
   }
