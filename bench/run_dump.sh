@@ -45,6 +45,7 @@ for i in $(seq "$repeat"); do
 done
 cat_s=$(best $cats)
 echo "data file: $bytes bytes; cat to /dev/null: $(printf '%.3f' "$cat_s") s ($(echo "$bytes / $cat_s / 1000000" | bc) MB/s), best of $repeat"
+echo "load average: $(cut -d" " -f1-3 /proc/loadavg), $(nproc) cores"
 
 # run NAME TARGET STATEMENTS...: bex runs; the least wall, CPU and user time
 # of them, the largest peak RSS, and the size of TARGET.

@@ -3,8 +3,9 @@
 # files (mostly table blocks, about 2% LOB blocks), then reports, best of
 # three runs each:
 #   - cat of the files to /dev/null with the page cache warm (the limit here),
-#   - SCAN DATABASE and SCAN PARALLELDB through bex (whole process: OPEN, the
-#     scan and the LOB map build), as throughput and as a share of cat,
+#   - SCAN DATABASE (THREADS 1, 2 and 4) and SCAN PARALLELDB through bex
+#     (whole process: OPEN, the scan and the LOB map build), as throughput,
+#     as a share of cat, and as CPU seconds (user + system),
 #   - peak resident memory of both scans on this database and on one of
 #     256 MiB (it must not grow with the database),
 #   - SCAN MAP (BuildLobMap) of a listing of 1,000,000 lines.
@@ -36,23 +37,27 @@ bytes=$(cat "$work"/big/*.dbf | wc -c)
 warm() { cat "$1"/*.dbf > /dev/null; }
 
 # best DIR KIND COMMAND...: runs COMMAND three times in a fresh directory
-# under DIR; sets seconds (the best wall time) and rss (its peak RSS in KiB).
+# under DIR; sets seconds (the best wall time), cpu (user + system seconds
+# of that run) and rss (its peak RSS in KiB).
 best() {
   local dir=$1 kind=$2
   shift 2
   seconds=""
   rss=""
+  cpu=""
   for i in 1 2 3; do
     rm -rf "$dir/run" && mkdir -p "$dir/run"
-    (cd "$dir/run" && /usr/bin/time -f '%e %M' -o ../time.txt "$@" > ../out.txt 2>&1)
-    read -r s m < "$dir/time.txt"
-    if [ -z "$seconds" ] || awk "BEGIN{exit !($s < $seconds)}"; then seconds=$s rss=$m; fi
+    (cd "$dir/run" && /usr/bin/time -f '%e %M %U %S' -o ../time.txt "$@" > ../out.txt 2>&1)
+    read -r s m u k < "$dir/time.txt"
+    if [ -z "$seconds" ] || awk "BEGIN{exit !($s < $seconds)}"; then
+      seconds=$s rss=$m cpu=$(awk "BEGIN{printf \"%.2f\", $u + $k}")
+    fi
   done
 }
 
-scan() {  # scan DIR KIND: SCAN <KIND> of DIR's database; checks its listings
-  local dir=$1 kind=$2
-  printf 'OPEN %s/scanbench.cfg\nSCAN %s\n' "$dir" "$kind" > "$dir/scan.sql"
+scan() {  # scan DIR KIND [THREADS]: SCAN <KIND> of DIR's database; checks its listings
+  local dir=$1 kind=$2 threads=${3:-1}
+  printf 'SET THREADS %s\nOPEN %s/scanbench.cfg\nSCAN %s\n' "$threads" "$dir" "$kind" > "$dir/scan.sql"
   warm "$dir"
   best "$dir" "$kind" sh -c "'$build/bex' < ../scan.sql"
   for l in BEXEXT BEXLOB; do
@@ -65,11 +70,15 @@ share() { awk "BEGIN{printf \"%.0f%%\", 100 * $2 / $1}"; }
 
 warm "$work/big"
 best "$work/big" cat sh -c "cat '$work'/big/*.dbf > /dev/null"
-cat_s=$seconds
+cat_s=$seconds cat_cpu=$cpu
 scan "$work/big" DATABASE
-db_s=$seconds db_rss=$rss
+db_s=$seconds db_rss=$rss db_cpu=$cpu
+scan "$work/big" DATABASE 2
+db2_s=$seconds db2_rss=$rss db2_cpu=$cpu
+scan "$work/big" DATABASE 4
+db4_s=$seconds db4_rss=$rss db4_cpu=$cpu
 scan "$work/big" PARALLELDB
-par_s=$seconds par_rss=$rss
+par_s=$seconds par_rss=$rss par_cpu=$cpu
 scan "$work/small" DATABASE
 small_db_rss=$rss
 scan "$work/small" PARALLELDB
@@ -83,11 +92,13 @@ map_s=$seconds map_rss=$rss
 
 cat <<REPORT
 
-database: $((bytes / 1048576)) MiB in $files files, $(nproc) cores
-                      seconds   MiB/s   of cat   peak RSS (KiB)
-cat > /dev/null       $(printf '%7s' "$cat_s")   $(printf '%5s' "$(mibps "$cat_s")")
-SCAN DATABASE         $(printf '%7s' "$db_s")   $(printf '%5s' "$(mibps "$db_s")")   $(printf '%6s' "$(share "$db_s" "$cat_s")")   $db_rss (256 MiB database: $small_db_rss)
-SCAN PARALLELDB       $(printf '%7s' "$par_s")   $(printf '%5s' "$(mibps "$par_s")")   $(printf '%6s' "$(share "$par_s" "$cat_s")")   $par_rss (256 MiB database: $small_par_rss)
+database: $((bytes / 1048576)) MiB in $files files, $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)
+                      seconds   MiB/s   of cat   cpu s   peak RSS (KiB)
+cat > /dev/null       $(printf '%7s' "$cat_s")   $(printf '%5s' "$(mibps "$cat_s")")            $(printf '%5s' "$cat_cpu")
+SCAN DATABASE         $(printf '%7s' "$db_s")   $(printf '%5s' "$(mibps "$db_s")")   $(printf '%6s' "$(share "$db_s" "$cat_s")")   $(printf '%5s' "$db_cpu")   $db_rss (256 MiB database: $small_db_rss)
+  THREADS 2           $(printf '%7s' "$db2_s")   $(printf '%5s' "$(mibps "$db2_s")")   $(printf '%6s' "$(share "$db2_s" "$cat_s")")   $(printf '%5s' "$db2_cpu")   $db2_rss
+  THREADS 4           $(printf '%7s' "$db4_s")   $(printf '%5s' "$(mibps "$db4_s")")   $(printf '%6s' "$(share "$db4_s" "$cat_s")")   $(printf '%5s' "$db4_cpu")   $db4_rss
+SCAN PARALLELDB       $(printf '%7s' "$par_s")   $(printf '%5s' "$(mibps "$par_s")")   $(printf '%6s' "$(share "$par_s" "$cat_s")")   $(printf '%5s' "$par_cpu")   $par_rss (256 MiB database: $small_par_rss)
 PARALLELDB speed-up over DATABASE: $(awk "BEGIN{printf \"%.2f\", $db_s / $par_s}")
 SCAN MAP of 1,000,000 listing lines: ${map_s} s, peak RSS $map_rss KiB
 REPORT

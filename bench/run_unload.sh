@@ -51,6 +51,7 @@ run() {
 }
 
 echo "data file: $bytes bytes; cat to /dev/null: $(printf '%.3f' "$cat_s") s ($(echo "$bytes / $cat_s / 1000000" | bc) MB/s)"
+echo "load average: $(cut -d" " -f1-3 /proc/loadavg), $(nproc) cores"
 run extent-map "OPEN big.cfg" "UNLOAD OBJECT 90001 $columns TO big.txt;"
 run full-scan "OPEN big.cfg" "CORRUPT FILE 9 BLOCK 2" "UNLOAD OBJECT 90001 $columns TO big.txt;"
 run csv "OPEN big.cfg" "SET OUTPUT_STYLE CSV" "UNLOAD OBJECT 90001 $columns TO big.txt;"

@@ -15,6 +15,19 @@ void BlockMap::take(BlockMap& other) {
   other.runs_.clear();
 }
 
+void BlockMap::follow(BlockMap& next) {
+  auto from = next.runs_.begin();
+  if (from != next.runs_.end() && !runs_.empty()) {
+    BlockRun& r = runs_.back();
+    if (r.rfn == from->rfn && r.cls == from->cls && r.objd == from->objd && r.first + r.count == from->first) {
+      r.count += from->count;
+      ++from;
+    }
+  }
+  runs_.insert(runs_.end(), from, next.runs_.end());
+  next.runs_.clear();
+}
+
 bool BlockMap::write(const std::string& path) {
   std::stable_sort(runs_.begin(), runs_.end(), [](const BlockRun& a, const BlockRun& b) {
     return a.rfn != b.rfn ? a.rfn < b.rfn : a.first < b.first;

@@ -49,6 +49,9 @@ class BlockMap {
   void noteRange(uint32_t rfn, uint32_t first, uint32_t count, BlockClass cls);
   // The runs of another map (a scan worker's) join these.
   void take(BlockMap& other);
+  // The runs of the next stretch of one walk (a SCAN DATABASE worker's)
+  // follow these: its first run joins the last one where it continues it.
+  void follow(BlockMap& next);
   // Sorted by file and block, one line a run; false when it could not be
   // written.
   bool write(const std::string& path);

@@ -11,7 +11,7 @@
 
 namespace bex {
 
-inline constexpr uint32_t kScanWindowSize = 1048576;
+inline constexpr uint32_t kScanWindowSize = 262144;  // half a core's L2: the blocks are still there when decoded
 
 class SlotReader {
  public:

@@ -14,6 +14,7 @@
 #include "dict/column_split.h"
 #include "lob/lob_map.h"
 #include "scan/scan_file.h"
+#include "scan/scan_workers.h"
 #include "scan/table_guess.h"
 #include "base/block_map.h"
 #include "base/clock.h"
@@ -74,8 +75,9 @@ std::string listingName(const DictDirectory& dir, const char* kind, int worker) 
 
 // Scans the slots given to one worker (or all slots) into two listings;
 // nothing is scanned unless both listings could be created.
+// With threads above 1 every slot is scanned by that many workers.
 ScanResult scanSlots(BlockContext& bc, const std::string& lobName, const std::string& extName, unsigned stride,
-                     unsigned first) {
+                     unsigned first, unsigned threads = 1) {
   ScanResult r;
   FILE* lob = fopen(lobName.c_str(), "wb+");
   FILE* ext = fopen(extName.c_str(), "wb+");
@@ -83,9 +85,13 @@ ScanResult scanSlots(BlockContext& bc, const std::string& lobName, const std::st
   if (lob && ext) {
     FileSink lobSink(lob, kOutputBufferSize);
     FileSink extSink(ext, kOutputBufferSize);
-    SlotReader reader(bc);
-    for (uint32_t slot = first; slot < bc.registry->count; slot += stride)
-      ScanFile(bc, reader, slot, lobSink, extSink, r.errors);
+    if (threads > 1) {
+      r.errors = scanWithWorkers(bc, lobSink, extSink);
+    } else {
+      SlotReader reader(bc);
+      for (uint32_t slot = first; slot < bc.registry->count; slot += stride)
+        ScanFile(bc, reader, slot, lobSink, extSink, r.errors);
+    }
     lobOk = lobSink.flush() && !lobSink.failed();
     extOk = extSink.flush() && !extSink.failed();
   } else {
@@ -253,7 +259,7 @@ void endDatabaseScan(RunContext& rc, BlockMap& map) {
 }  // namespace
 
 ScanResult scanDatabase(BlockContext& bc, const DictDirectory& dir) {
-  return scanSlots(bc, listingName(dir, "BEXLOB", -1), listingName(dir, "BEXEXT", -1), 1, 0);
+  return scanSlots(bc, listingName(dir, "BEXLOB", -1), listingName(dir, "BEXEXT", -1), 1, 0, bc.threads);
 }
 
 void scanParallel(BlockContext& bc, const DictDirectory& dir, Sink& out) {

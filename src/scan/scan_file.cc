@@ -17,83 +17,53 @@ namespace bex {
 
 namespace {
 
-struct DataRun {
-  uint32_t objd = 0, first = 0, count = 0;
-  uint64_t rows = 0;
-};
-
-struct LobRun {
-  bool open = false;
-  uint32_t objd = 0, page = 0, version = 0, first = 0, count = 0;
-  uint8_t lobId[kLobIdBytes] = {0};
-};
-
-class RunWriter {
+// Gathers the blocks of a walk into segments for a SegmentSink.
+class SegmentBuilder {
  public:
-  RunWriter(Sink& lob, Sink& ext, uint16_t rfn) : lob_(lob), ext_(ext), rfn_(rfn) {}
+  explicit SegmentBuilder(SegmentSink& out) : out_(out) {}
 
-  void closeData() {
-    if (data_.objd && data_.first && data_.count) {
-      char* p = ext_.reserve(80);
-      int n = snprintf(p, 80, "%u,%u,%u,%u,%llu,\r\n", data_.objd, rfn_, data_.first, data_.count,
-                       static_cast<unsigned long long>(data_.rows));
-      ext_.commit(static_cast<size_t>(n));
-    }
-    data_ = DataRun{};
-  }
-  void closeLob() {
-    if (!lob_open()) return;
-    char* p = lob_.reserve(128);
-    int n = snprintf(p, 128, "%u,", lobRun_.objd);
-    static const char kHex[] = "0123456789ABCDEF";
-    for (uint8_t byte : lobRun_.lobId) {
-      p[n++] = kHex[byte >> 4];
-      p[n++] = kHex[byte & 15];
-    }
-    n += snprintf(p + n, 128 - static_cast<size_t>(n), ",%u,%u,%u,%u,%u,\n", lobRun_.page, lobRun_.version, rfn_,
-                  lobRun_.first, lobRun_.count);
-    lob_.commit(static_cast<size_t>(n));
-    lobRun_ = LobRun{};
-  }
-  void tableBlock(uint32_t objd, uint32_t block, uint64_t rows, bool bad) {
-    closeLob();
-    if (bad || objd != data_.objd || data_.count == 0) {
-      closeData();
-      if (bad) return;
-      data_ = {objd, block, 1, rows};
+  void tableBlock(uint32_t objd, uint32_t block, uint64_t rows) {
+    if (cur_.count && cur_.kind == ScanSegment::Kind::kTable && cur_.objd == objd) {
+      cur_.count++;
+      cur_.rows += rows;
       return;
     }
-    data_.count++;
-    data_.rows += rows;
+    flush();
+    cur_.kind = ScanSegment::Kind::kTable;
+    cur_.objd = objd;
+    cur_.first = block;
+    cur_.count = 1;
+    cur_.rows = rows;
   }
   void lobBlock(const LobBlockHeader& h, uint32_t block) {
-    if (lobRun_.open && lobRun_.objd == h.objd && lobRun_.page == h.page && lobRun_.version == h.version &&
-        memcmp(lobRun_.lobId, h.lobId, kLobIdBytes) == 0) {
-      lobRun_.count++;
-    } else {
-      closeLob();
-      lobRun_.open = true;
-      lobRun_.objd = h.objd;
-      lobRun_.page = h.page;
-      lobRun_.version = h.version;
-      lobRun_.first = block;
-      lobRun_.count = 1;
-      memcpy(lobRun_.lobId, h.lobId, kLobIdBytes);
+    if (cur_.count && cur_.kind == ScanSegment::Kind::kLob && cur_.objd == h.objd && cur_.page == h.page &&
+        cur_.version == h.version && memcmp(cur_.lobId, h.lobId, kLobIdBytes) == 0) {
+      cur_.count++;
+      return;
     }
-    closeData();
+    flush();
+    cur_.kind = ScanSegment::Kind::kLob;
+    cur_.objd = h.objd;
+    cur_.page = h.page;
+    cur_.version = h.version;
+    memcpy(cur_.lobId, h.lobId, kLobIdBytes);
+    cur_.first = block;
+    cur_.count = 1;
   }
   void otherBlock() {
-    closeLob();
-    closeData();
+    if (cur_.count && cur_.kind == ScanSegment::Kind::kBreak) return;
+    flush();
+    cur_.kind = ScanSegment::Kind::kBreak;
+    cur_.count = 1;
+  }
+  void flush() {
+    if (cur_.count) out_.segment(cur_);
+    cur_.count = 0;
   }
 
  private:
-  bool lob_open() const { return lobRun_.open; }
-  Sink& lob_;
-  Sink& ext_;
-  uint16_t rfn_;
-  DataRun data_;
-  LobRun lobRun_;
+  SegmentSink& out_;
+  ScanSegment cur_;
 };
 
 // What the block map calls the block: its class and the object it names
@@ -122,7 +92,8 @@ BlockClass classOf(const BlockView& v, bool bad, uint32_t& objd) {
 // reader stepped over, or the end of a file shorter than it says).
 class ScanNotes {
  public:
-  ScanNotes(BlockContext& bc, uint32_t rfn) : map_(bc.blockMap), report_(bc.report), rfn_(rfn) {}
+  ScanNotes(BlockContext& bc, uint32_t rfn, uint32_t first)
+      : map_(bc.blockMap), report_(bc.report), rfn_(rfn), next_(first) {}
 
   void block(const BlockView& v, uint32_t number, bool bad) {
     if (number > next_) unreadable(next_, number - next_);
@@ -149,7 +120,7 @@ class ScanNotes {
   BlockMap* map_;
   ReportEntry* report_;
   uint32_t rfn_;
-  uint32_t next_ = 2;
+  uint32_t next_;
 };
 
 }  // namespace
@@ -163,15 +134,68 @@ uint64_t blockRowCount(const uint8_t* block, uint32_t blockSize, uint8_t order) 
   return tableRowCount(v, h, (h.flag & kDataFlagCompressed) ? 1 : 0);
 }
 
-void ScanFile(BlockContext& bc, SlotReader& reader, uint32_t slot, Sink& lobListing, Sink& extentListing,
-              uint64_t& errors) {
+void ListingWriter::closeData() {
+  if (data_.objd && data_.first && data_.count) {
+    char* p = ext_.reserve(80);
+    int n = snprintf(p, 80, "%u,%u,%u,%u,%llu,\r\n", data_.objd, rfn_, data_.first, data_.count,
+                     static_cast<unsigned long long>(data_.rows));
+    ext_.commit(static_cast<size_t>(n));
+  }
+  data_.count = 0;
+}
+
+void ListingWriter::closeLob() {
+  if (!lobRun_.count) return;
+  char* p = lob_.reserve(128);
+  int n = snprintf(p, 128, "%u,", lobRun_.objd);
+  static const char kHex[] = "0123456789ABCDEF";
+  for (uint8_t byte : lobRun_.lobId) {
+    p[n++] = kHex[byte >> 4];
+    p[n++] = kHex[byte & 15];
+  }
+  n += snprintf(p + n, 128 - static_cast<size_t>(n), ",%u,%u,%u,%u,%u,\n", lobRun_.page, lobRun_.version, rfn_,
+                lobRun_.first, lobRun_.count);
+  lob_.commit(static_cast<size_t>(n));
+  lobRun_.count = 0;
+}
+
+void ListingWriter::segment(const ScanSegment& s) {
+  switch (s.kind) {
+    case ScanSegment::Kind::kTable:
+      closeLob();
+      if (data_.count && s.objd == data_.objd) {
+        data_.count += s.count;
+        data_.rows += s.rows;
+      } else {
+        closeData();
+        data_ = s;
+      }
+      break;
+    case ScanSegment::Kind::kLob:
+      if (lobRun_.count && lobRun_.objd == s.objd && lobRun_.page == s.page && lobRun_.version == s.version &&
+          memcmp(lobRun_.lobId, s.lobId, kLobIdBytes) == 0) {
+        lobRun_.count += s.count;
+      } else {
+        closeLob();
+        lobRun_ = s;
+      }
+      closeData();
+      break;
+    case ScanSegment::Kind::kBreak:
+      end();
+      break;
+  }
+}
+
+uint64_t scanStretch(BlockContext& bc, SlotReader& reader, uint32_t slot, uint32_t first, uint32_t last,
+                     uint32_t endBlock, SegmentSink& out) {
   const DataFile& f = bc.registry->slots[slot];
-  if (f.blocks < 2) return;
-  RunWriter runs(lobListing, extentListing, f.rfn);
-  ScanNotes notes(bc, f.rfn);
+  SegmentBuilder segments(out);
+  ScanNotes notes(bc, f.rfn, first);
   const uint32_t bs = bc.blockSize;
   const uint8_t order = bc.byteOrder;
-  reader.start(slot, 2, f.blocks);
+  uint64_t errors = 0;
+  reader.start(slot, first, last);
   uint32_t number;
   while (const uint8_t* b = reader.next(number)) {
     bool bad = BlockChecksumTest(b, bs) != 0;
@@ -179,18 +203,28 @@ void ScanFile(BlockContext& bc, SlotReader& reader, uint32_t slot, Sink& lobList
     const BlockView v{b, bs, order};
     const BlockType type = blockType(v);
     notes.block(v, number, bad);
-    if (type == BlockType::kTransData) {
-      const uint64_t rows = bad ? 0 : blockRowCount(b, bs, order);
+    if (type == BlockType::kTransData && !bad) {
+      const uint64_t rows = blockRowCount(b, bs, order);
       if (bc.progress) bc.progress->addRows(rows);
-      runs.tableBlock(txnSegObj(v), number, rows, bad);
+      segments.tableBlock(txnSegObj(v), number, rows);
     } else if (isLobBlock(type)) {
-      runs.lobBlock(readLobBlockHeader(v), number);
+      segments.lobBlock(readLobBlockHeader(v), number);
     } else {
-      runs.otherBlock();
+      segments.otherBlock();
     }
   }
-  runs.otherBlock();
-  notes.end(std::max(f.blocks, f.headerBlocks));
+  segments.flush();
+  notes.end(endBlock);
+  return errors;
+}
+
+void ScanFile(BlockContext& bc, SlotReader& reader, uint32_t slot, Sink& lobListing, Sink& extentListing,
+              uint64_t& errors) {
+  const DataFile& f = bc.registry->slots[slot];
+  if (f.blocks < 2) return;
+  ListingWriter runs(lobListing, extentListing, f.rfn);
+  errors += scanStretch(bc, reader, slot, 2, f.blocks, std::max(f.blocks, f.headerBlocks), runs);
+  runs.end();
 }
 
 }  // namespace bex

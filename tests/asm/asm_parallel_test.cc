@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 #include <sstream>
 
 #include "asm/asm_commands.h"
@@ -21,13 +20,6 @@ namespace {
 using testing::AsmImage;
 using testing::AsmImageSpec;
 using testing::ScratchDir;
-
-std::string slurp(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
 
 // A data file of rfn: its header, then table blocks of a few objects.
 std::vector<uint8_t> dataFile(uint32_t rfn, uint32_t blocks) {
@@ -65,13 +57,13 @@ TEST(AsmParallel, FourWorkersReadOneGroup) {
     ASSERT_NE(opened.find("Y    9    9 a2   8192        329"), std::string::npos) << opened;
     ScanResult one = scanDatabase(sh.rc.bc, sh.rc.dictDir);
     ASSERT_TRUE(one.failed.empty());
-    std::string serial = slurp(dir.file("BEXEXT.TXT"));
+    std::string serial = testing::fileText(dir.file("BEXEXT.TXT"));
     EXPECT_GT(std::count(serial.begin(), serial.end(), '\n'), 40);
     for (int round = 0; round < 3; round++) {
       StringSink out;
       scanParallel(sh.rc.bc, sh.rc.dictDir, out);
       EXPECT_EQ(out.str(), "");
-      std::string merged = slurp(dir.file("BEXEXT.TXT"));
+      std::string merged = testing::fileText(dir.file("BEXEXT.TXT"));
       // Workers take slots by index modulo 4: the lines are the same, grouped by worker.
       std::vector<std::string> a, b;
       std::stringstream sa(serial), sb(merged);

@@ -50,6 +50,17 @@ inline std::vector<uint8_t> makeFileHeader(uint32_t size, uint32_t rfn, uint32_t
   return b;
 }
 
+// The whole content of a file ("" when it cannot be read).
+inline std::string fileText(const std::string& path) {
+  std::string text;
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return text;
+  char buf[65536];
+  for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+  fclose(f);
+  return text;
+}
+
 class ScratchDir {
  public:
   ScratchDir() {
