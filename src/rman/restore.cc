@@ -22,8 +22,9 @@ bool writeAll(int fd, const uint8_t* p, size_t n, uint64_t offset) {
 
 class Restorer {
  public:
-  Restorer(const DataFileRegistry& reg, uint32_t blockSize, int fd, uint64_t size)
+  Restorer(const DataFileRegistry& reg, uint32_t blockSize, int fd, uint64_t size, Progress& progress)
       : reg_(reg),
+        progress_(progress),
         bs_(blockSize),
         fd_(fd),
         size_(size),
@@ -69,13 +70,16 @@ class Restorer {
       c_.restored += got.whole;
       size_ = std::max(size_, at + uint64_t{got.whole} * bs_);
       k += got.whole;
+      progress_.advance(got.whole);
       if (got.whole == want) continue;
       if (got.end) {
         c_.unreadable += s.count - k;
+        progress_.advance(s.count - k);
         break;
       }
       c_.unreadable++;
       k++;
+      progress_.advance(1);
     }
     return true;
   }
@@ -118,6 +122,7 @@ class Restorer {
   }
 
   const DataFileRegistry& reg_;
+  Progress& progress_;
   const uint32_t bs_;
   const int fd_;
   uint64_t size_;
@@ -129,8 +134,10 @@ class Restorer {
 }  // namespace
 
 RestoreCounts restoreFile(const DataFileRegistry& reg, uint32_t blockSize, const FileCopies& copies, int fd,
-                          uint64_t size) {
-  Restorer r(reg, blockSize, fd, size);
+                          uint64_t size, Progress& progress) {
+  progress.begin("RMAN RESTORE", blockSize, "blocks", false);
+  for (const BlockStretch& s : copies.stretches) progress.expect(s.count);
+  Restorer r(reg, blockSize, fd, size, progress);
   for (const BlockStretch& s : copies.stretches) {
     if (s.slot >= reg.count || !reg.slots[s.slot].usable()) continue;
     if (!r.reach(s) || !r.copy(s)) break;

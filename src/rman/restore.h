@@ -7,6 +7,7 @@
 #pragma once
 #include <cstdint>
 
+#include "base/progress.h"
 #include "datafile/registry.h"
 #include "rman/block_copies.h"
 
@@ -26,8 +27,9 @@ inline constexpr uint64_t kFillerFactor = 10;
 inline constexpr uint32_t kRestoreChunk = 1048576;  // bytes read from a piece at once
 
 // Writes copies into fd (open for reading and writing, starting size bytes
-// long), reading the pieces through their registry slots.
+// long), reading the pieces through their registry slots; progress counts
+// the blocks of the stretches as they are passed.
 RestoreCounts restoreFile(const DataFileRegistry& reg, uint32_t blockSize, const FileCopies& copies, int fd,
-                          uint64_t size);
+                          uint64_t size, Progress& progress);
 
 }  // namespace bex

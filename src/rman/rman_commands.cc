@@ -178,7 +178,7 @@ void rmanRestore(RunContext& rc, uint32_t fileid) {
     if (fd >= 0) ::close(fd);
     return;
   }
-  RestoreCounts r = restoreFile(rc.registry, rc.bc.blockSize, copies, fd, static_cast<uint64_t>(st.st_size));
+  RestoreCounts r = restoreFile(rc.registry, rc.bc.blockSize, copies, fd, static_cast<uint64_t>(st.st_size), rc.progress);
   if (::close(fd) != 0) r.writeFailed = true;
   r.unreadable += cutBlocks;
   rc.bc.BadBlockCount += r.unreadable;

@@ -157,7 +157,8 @@ std::vector<std::string> answers(const DictFiles& dir, const Probes& p) {
   out.push_back("users " + all);
   std::set<std::string> tablesSeen;
   for (const ObjectRecord& o : p.objects) objectAnswers(dir, o, tablesSeen, out);
-  for (auto [owner, type] : p.ownerTypes) {
+  for (const auto& ownerType : p.ownerTypes) {
+    const auto owner = ownerType.first, type = ownerType.second;
     std::string objects;
     dir.objects().forOwnerType(owner, type, [&](const ObjectRecord& o) {
       if (o.ownerNo == owner && o.type == type) objects += text(o) + "; ";

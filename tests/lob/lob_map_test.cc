@@ -40,7 +40,7 @@ std::vector<unsigned long long> positions(const std::string& text) {
 
 TEST(LobBucket, KnownValuesSpreadAndUseOnlyTheLastTenDigits) {
   // Same last ten characters, same bucket; the first ten do not count.
-  EXPECT_EQ(lobBucket("00000001000000000ABC"), lobBucket("FFFFFFFFFF00000000ABC" + 1));
+  EXPECT_EQ(lobBucket("00000001000000000ABC"), lobBucket(&"FFFFFFFFFF00000000ABC"[1]));
   EXPECT_LT(lobBucket("00000001000000000ABC"), kLobMapBuckets);
   std::vector<int> used(kLobMapFanout, 0);
   for (unsigned i = 0; i < 20000; i++) used[lobBucket(lobId(i)) >> 9]++;

@@ -177,7 +177,8 @@ TEST(RmanRestore, AnUnreadableBlockLeavesAGapAndTheBlocksAfterItKeepTheirPlaces)
   const std::string out = dir.file("out.dbf");
   int fd = ::open(out.c_str(), O_RDWR | O_CREAT, 0644);
   ASSERT_GE(fd, 0);
-  const RestoreCounts c = restoreFile(reg, kBs, copies, fd, 0);
+  Progress progress;
+  const RestoreCounts c = restoreFile(reg, kBs, copies, fd, 0, progress);
   ::close(fd);
   EXPECT_EQ(c.restored, 7u);
   EXPECT_EQ(c.unreadable, 1u);

@@ -22,7 +22,7 @@ int lineCount(const std::string& s) { return static_cast<int>(std::count(s.begin
 TEST(Set, UsageForNoKeyUnknownKeyAndHeadSize) {
   Shell sh;
   std::string usage = sh.set("SET");
-  EXPECT_EQ(lineCount(usage), 27);
+  EXPECT_EQ(lineCount(usage), 28);
   EXPECT_EQ(usage.substr(0, 32), "  SET UNIQUE_TNAME   {Yes | NO}\n");
   EXPECT_EQ(sh.set("SET NOSUCHKEY 1"), usage);
   EXPECT_EQ(sh.set("SET HEAD_SIZE 8192"), usage);
@@ -91,6 +91,8 @@ TEST(Set, NumbersAreCutClampedOrMasked) {
   EXPECT_EQ(sh.set("SET TRANS_OFFSET 9000"), "  Current TRANS_OFFSET is : 0\n");
   EXPECT_EQ(sh.set("SET TRANS_OFFSET 100"), "  Current TRANS_OFFSET is : 100\n");
   EXPECT_EQ(sh.set("SET TRANS_COUNT 70000"), "  Current TRANS_COUNT is : 4464\n");
+  EXPECT_EQ(sh.set("SET THREADS 0"), "  Current THREADS is : 1\n");
+  EXPECT_EQ(sh.set("SET THREADS 1000"), "  Current THREADS is : 64\n");
 }
 
 TEST(Set, CacheSizeIsClampedReallocatedAndSilent) {
