@@ -1,5 +1,6 @@
 #include "unload/parallel_walk.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -43,6 +44,15 @@ constexpr size_t kConsoleBuffer = 65536;
 // The console line of an UNKNOWN value's warning; the column number
 // follows it.
 constexpr char kUnknownWarning[] = "Warnings : UNKNOWN column type ";
+
+// A chunk's bytes handed on a buffer's worth at a time: the system copies
+// a write of many megabytes into the page cache many times slower than the
+// same bytes written a megabyte at a time.
+void writeInSlices(Sink& out, const std::vector<char>& bytes) {
+  const size_t slice = out.capacity();
+  for (size_t at = 0; at < bytes.size(); at += slice)
+    out.write(bytes.data() + at, std::min(slice, bytes.size() - at));
+}
 
 }  // namespace
 
@@ -201,8 +211,8 @@ void ParallelWalk::commit(Result& r) {
   BlockContext& bc = t_.walk.bc;
   writeConsole(r.console);
   if (r.errorNoted) t_.walk.console.noteError();
-  t_.data.write(r.data.data(), r.data.size());
-  if (t_.lob.sink) t_.lob.sink->write(r.lob.data(), r.lob.size());
+  writeInSlices(t_.data, r.data);
+  if (t_.lob.sink) writeInSlices(*t_.lob.sink, r.lob);
   bc.RowCount += r.rows;
   bc.LobCount += r.lobValues;
   bc.BadBlockCount += r.badBlocks;
