@@ -57,6 +57,9 @@ struct BlockContext {
   uint8_t guess = 0;  // reserved for table guessing: set while SAMPLE or SCAN TABLE drive the walkers
   uint8_t verbose = 0;
   uint16_t threads = 1;  // THREADS: workers of one UNLOAD or SCAN DATABASE
+  // A worker thread's copy: the registry is shared, so its lookups leave
+  // the registry's memo alone.
+  uint8_t worker = 0;
   uint8_t blockCheck = 0;
   uint64_t RowCount = 0;
   uint64_t LobCount = 0;  // non-empty LOB values written (the LOB readers count them)

@@ -35,9 +35,10 @@ class ByteSource {
   virtual ReadResult read(uint64_t offset, uint8_t* buf, size_t n) = 0;
   // Length of the source in bytes (0 when it cannot be told).
   virtual uint64_t size() const = 0;
-  // True when several threads may read this one source at once (the
-  // parallel SCAN DATABASE then splits its file between them).
-  virtual bool sharedReads() const { return false; }
+  // True when several threads may read this one source at the same time
+  // (it keeps no state between reads): the parallel SCAN DATABASE and
+  // UNLOAD then split its file between them.
+  virtual bool readsInParallel() const { return false; }
 };
 
 // An operating-system file or device, opened read-only; pread at 64-bit
@@ -52,7 +53,7 @@ class FileSource final : public ByteSource {
 
   ReadResult read(uint64_t offset, uint8_t* buf, size_t n) override;
   uint64_t size() const override;
-  bool sharedReads() const override { return true; }  // pread keeps no position
+  bool readsInParallel() const override { return true; }  // pread only
   // Copies n bytes at offset to the file descriptor out at its current
   // position: in the kernel where the system can (no copy through user
   // memory), else through bounce (bounceSize bytes). What was copied; error

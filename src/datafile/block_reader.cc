@@ -21,6 +21,9 @@ void foldBigfile(const BlockContext& bc, uint32_t& rfn, uint32_t& block) {
   rfn = 0;
 }
 
+// The registry slot of rfn; a worker's copy reads the registry only.
+int slotOf(BlockContext& bc, uint32_t rfn) { return bc.worker ? bc.registry->find(rfn) : bc.registry->lookup(rfn); }
+
 void copyFromCache(BlockContext& bc, const ReadCache& c, uint32_t block) {
   memcpy(bc.block, c.buffer.get() + static_cast<size_t>(block - c.first) * bc.blockSize, bc.blockSize);
 }
@@ -36,7 +39,7 @@ size_t readFrom(const DataFile& f, uint32_t block, uint32_t blockSize, uint8_t* 
 uint32_t readThroughCache(BlockContext& bc, ReadCache& c, uint32_t rfn, uint32_t block, bool countMissingFile) {
   foldBigfile(bc, rfn, block);
   DataFileRegistry& reg = *bc.registry;
-  int slot = reg.lookup(rfn);
+  int slot = slotOf(bc, rfn);
   if (slot < 0) {
     if (countMissingFile) bc.BadBlockCount++;
     return 0;
@@ -90,7 +93,7 @@ uint32_t ReadBlockLob(BlockContext& bc, uint32_t rfn, uint32_t block) {
 uint32_t ReadBlockDirect(BlockContext& bc, uint32_t rfn, uint32_t block) {
   foldBigfile(bc, rfn, block);
   DataFileRegistry& reg = *bc.registry;
-  int slot = reg.lookup(rfn);
+  int slot = slotOf(bc, rfn);
   if (slot < 0) {
     bc.BadBlockCount++;
     return 0;
@@ -125,6 +128,6 @@ bool IsBadBlock(BlockContext& bc) {
 
 bool IsSkippedBlock(const BlockContext& bc) { return listHolds(bc.skipList, ownRdba(bc)); }
 
-int LookupFile(BlockContext& bc, uint32_t rfn) { return bc.registry->lookup(rfn); }
+int LookupFile(BlockContext& bc, uint32_t rfn) { return slotOf(bc, rfn); }
 
 }  // namespace bex

@@ -83,16 +83,31 @@ void DataFileRegistry::clear() {
   for (uint32_t& b : buckets) b = kNoNode;
 }
 
+namespace {
+
+uint32_t findNode(const DataFileRegistry& reg, uint32_t rfn) {
+  for (uint32_t n = reg.buckets[rfn % kRegistryBuckets]; n != kNoNode; n = reg.nodes[n].next)
+    if (reg.nodes[n].rfn == rfn) return n;
+  return kNoNode;
+}
+
+}  // namespace
+
 int DataFileRegistry::lookup(uint32_t rfn) {
   if (memo != kNoNode && nodes[memo].rfn == rfn) return nodes[memo].slot;
-  for (uint32_t n = buckets[rfn % kRegistryBuckets]; n != kNoNode; n = nodes[n].next) {
-    if (nodes[n].rfn == rfn) {
-      memo = n;
-      return nodes[n].slot;
-    }
-  }
-  memo = kNoNode;
-  return -1;
+  memo = findNode(*this, rfn);
+  return memo == kNoNode ? -1 : nodes[memo].slot;
+}
+
+int DataFileRegistry::find(uint32_t rfn) const {
+  const uint32_t n = findNode(*this, rfn);
+  return n == kNoNode ? -1 : nodes[n].slot;
+}
+
+bool slotsReadInParallel(const DataFileRegistry& reg) {
+  for (uint32_t s = 0; s < reg.count; s++)
+    if (reg.slots[s].usable() && !reg.slots[s].source->readsInParallel()) return false;
+  return true;
 }
 
 void DataFileRegistry::rebuildHash() {

@@ -58,6 +58,8 @@ struct DataFileRegistry {
   void clear();
   // Slot holding rfn (later slots win), or -1. Remembers the node found.
   int lookup(uint32_t rfn);
+  // The same without the memo: safe beside other threads' finds.
+  int find(uint32_t rfn) const;
   // Frees every node, then hashes every slot by its (probed) rfn.
   void rebuildHash();
 };
@@ -68,6 +70,8 @@ bool parseConfigLine(DataFileRegistry& reg, const char* line);
 // Opens every slot: "+n" as ASM file n of the disk group, other paths as
 // operating-system files, read-only.
 void openSlots(DataFileRegistry& reg, AsmContext& asmGroup, Sink& out);
+// True when every open slot may be read by several threads at once.
+bool slotsReadInParallel(const DataFileRegistry& reg);
 // Probes one slot with the current BLOCK_SIZE, BYTE_ORDER and BIGFILE.
 void FileProbe(BlockContext& bc, uint32_t slot);
 // Probes every slot, prints the file list and rebuilds the hash.

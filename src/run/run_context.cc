@@ -1,5 +1,6 @@
 #include "run/run_context.h"
 
+#include <cstdlib>
 #include <cstring>
 
 namespace bex {
@@ -27,6 +28,7 @@ RunContext::RunContext(FILE* consoleIn, Sink& output, std::string dictDirectory)
   bc.progress = &progress;
   bc.report = &report.entry();
   out.setOverlay(&progress);
+  if (const char* chunk = getenv("BEX_TEST_CHUNK_BLOCKS")) parallelChunkBlocks = static_cast<uint32_t>(strtoul(chunk, nullptr, 10));
 }
 
 RunContext::~RunContext() {

@@ -80,6 +80,12 @@ struct RunContext {
   std::unique_ptr<LobReader> lobReader;
   GuessCandidates guessCandidates;  // tables loaded by LOAD TABLE, for SCAN TABLE
 
+  // Blocks in one chunk of a parallel UNLOAD; 0: the default size. A test
+  // knob only, read once from the environment variable
+  // BEX_TEST_CHUNK_BLOCKS, so that tests can put chunk boundaries inside
+  // the chains of small forged tables.
+  uint32_t parallelChunkBlocks = 0;
+
   FILE* unloadLog = nullptr;
   StatementState statement;
   UnloadHistory unloaded;  // UNLOAD TABLE, for LOAD SCRIPT

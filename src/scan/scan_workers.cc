@@ -54,7 +54,7 @@ std::vector<Stretch> planStretches(const BlockContext& bc) {
     const DataFile& f = reg.slots[slot];
     if (!f.usable() || f.blocks < 2) continue;
     // A source that one thread at a time must read is one stretch.
-    const uint32_t step = f.source->sharedReads() ? size : f.blocks;
+    const uint32_t step = f.source->readsInParallel() ? size : f.blocks;
     for (uint32_t first = 2; first <= f.blocks;) {
       Stretch s;
       s.slot = slot;

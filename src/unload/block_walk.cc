@@ -56,10 +56,9 @@ bool belowLimit(const BlockContext& bc) { return bc.RowCount < bc.rowLimit; }
 
 // For the recovery report: a block of the walk that failed the block
 // check, and blocks of an extent that the file does not have.
-void noteRejected(const RowWalk& w, uint32_t clusterTable, uint32_t rfn, uint32_t block) {
-  if (!w.bc.report) return;
-  w.bc.report->rejected.add(rfn, block);
-  w.bc.report->rowsRejected += rowsHeld(w, currentView(w.bc), clusterTable);
+void noteRejected(RowWalk& w, uint32_t clusterTable, uint32_t rfn, uint32_t block) {
+  if (!reporting(w)) return;
+  noteReport(w, ReportEvent{ReportEvent::kRejected, rfn, block, rowsHeld(w, currentView(w.bc), clusterTable)});
 }
 void noteUnreadable(const BlockContext& bc, uint32_t rfn, uint32_t first, uint64_t count) {
   if (bc.report && count <= UINT32_MAX) bc.report->unreadable.add(rfn, first, static_cast<uint32_t>(count));
@@ -86,6 +85,20 @@ class WindowBlock {
   uint8_t* saved_;
 };
 
+// Commits what the workers of a parallel walk have done so far: the walk
+// is about to write or report something itself.
+void drainWorkers(RowWalk& w) {
+  if (w.parallel) w.parallel->drain();
+}
+
+// Walks the chunk here, or hands it to the workers.
+void walkOrSubmit(RowWalk& w, const WalkChunk& c) {
+  if (w.parallel)
+    w.parallel->submit(c);
+  else
+    walkChunk(w, c);
+}
+
 // Unloads the blocks first to first + count - 1 of file rfn that carry their
 // own address and belong to objd, in one sequential pass. The run stops at
 // the end of the file (counted as damage), so a damaged length cannot make
@@ -98,6 +111,7 @@ void walkRun(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t rfn, uin
   if (slot < 0 || count == 0) return;
   uint64_t last = first + count - 1;
   if (last > bc.registry->slots[slot].blocks) {
+    drainWorkers(w);
     noteDamage(w, Damage::kExtentPastFile, composeRdba(bc, rfn, first), static_cast<uint32_t>(count));
     const uint64_t past = std::max<uint64_t>(first, bc.registry->slots[slot].blocks + 1ull);
     noteUnreadable(bc, rfn, static_cast<uint32_t>(past), last - past + 1);
@@ -105,20 +119,35 @@ void walkRun(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t rfn, uin
   }
   if (!bc.bigfile && last > kRdbaBlockMask) last = kRdbaBlockMask;
   if (first > last) return;
-  SlotReader& reader = w.slotReader();
-  reader.start(static_cast<uint32_t>(slot), first, static_cast<uint32_t>(last));
-  uint32_t number;
-  while (belowLimit(bc)) {
-    const uint8_t* block = reader.next(number);
-    if (!block) return;
-    WindowBlock in(bc, block);
-    if (checkFirst && IsBadBlock(bc)) {
-      noteRejected(w, clusterTable, rfn, number);
-      continue;
-    }
-    const BlockView v = currentView(bc);
-    if (blockRdba(v) == composeRdba(bc, rfn, number) && isDataBlockOf(v, objd)) unloadBlock(w, clusterTable);
+  WalkChunk c;
+  c.slot = static_cast<uint32_t>(slot);
+  c.rfn = rfn;
+  c.first = first;
+  c.last = static_cast<uint32_t>(last);
+  c.objd = objd;
+  c.clusterTable = clusterTable;
+  c.checkFirst = checkFirst;
+  walkOrSubmit(w, c);
+}
+
+// One block of a run: unloaded when it carries its own address and is a
+// data block of the object.
+void walkRunBlock(RowWalk& w, const WalkChunk& c, uint32_t number) {
+  BlockContext& bc = w.bc;
+  if (c.checkFirst && IsBadBlock(bc)) return noteRejected(w, c.clusterTable, c.rfn, number);
+  const BlockView v = currentView(bc);
+  if (blockRdba(v) == composeRdba(bc, c.rfn, number) && isDataBlockOf(v, c.objd)) unloadBlock(w, c.clusterTable);
+}
+
+// One block of a whole-file scan: table blocks of the object.
+void scanBlock(RowWalk& w, const WalkChunk& c, uint32_t number) {
+  BlockContext& bc = w.bc;
+  const BlockView v = currentView(bc);
+  if (IsBadBlock(bc)) {
+    if (isDataBlockOf(v, c.objd)) noteRejected(w, c.clusterTable, bc.registry->slots[c.slot].rfn, number);
+    return;
   }
+  if (isDataBlockOf(v, c.objd) && txnTyp(v) == kTypData) unloadTableBlock(w, c.clusterTable);
 }
 
 // One extent entry: its first rdba and length.
@@ -199,26 +228,36 @@ namespace {
 
 // Every table block of objd from block 2 on, read in one sequential pass.
 void scanSlot(RowWalk& w, uint32_t slot, uint32_t objd, uint32_t clusterTable) {
-  BlockContext& bc = w.bc;
-  SlotReader& reader = w.slotReader();
-  const uint32_t blocks = bc.registry->slots[slot].blocks;
-  reader.start(slot, 2, blocks);
-  if (blocks >= 2) expectBlocks(bc, blocks - 1);
-  uint32_t number;
-  while (belowLimit(bc)) {
-    const uint8_t* block = reader.next(number);
-    if (!block) return;
-    WindowBlock in(bc, block);
-    const BlockView v = currentView(bc);
-    if (IsBadBlock(bc)) {
-      if (isDataBlockOf(v, objd)) noteRejected(w, clusterTable, bc.registry->slots[slot].rfn, number);
-      continue;
-    }
-    if (isDataBlockOf(v, objd) && txnTyp(v) == kTypData) unloadTableBlock(w, clusterTable);
-  }
+  const uint32_t blocks = w.bc.registry->slots[slot].blocks;
+  if (blocks < 2) return;
+  expectBlocks(w.bc, blocks - 1);
+  WalkChunk c;
+  c.slot = slot;
+  c.rfn = w.bc.registry->slots[slot].rfn;
+  c.first = 2;
+  c.last = blocks;
+  c.objd = objd;
+  c.clusterTable = clusterTable;
+  c.scan = true;
+  walkOrSubmit(w, c);
 }
 
 }  // namespace
+
+void walkChunk(RowWalk& w, const WalkChunk& c) {
+  SlotReader& reader = w.slotReader();
+  reader.start(c.slot, c.first, c.last);
+  uint32_t number;
+  while (belowLimit(w.bc)) {
+    const uint8_t* block = reader.next(number);
+    if (!block) return;
+    WindowBlock in(w.bc, block);
+    if (c.scan)
+      scanBlock(w, c, number);
+    else
+      walkRunBlock(w, c, number);
+  }
+}
 
 void scanObjectBlocks(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t file, uint32_t block) {
   BlockContext& bc = w.bc;
@@ -228,6 +267,7 @@ void scanObjectBlocks(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t
     const DataFile& f = reg.slots[s];
     if (!passesFileFilter(bc, f, file)) continue;
     if (single) {
+      drainWorkers(w);
       if (!readWhole(bc, f.rfn, block)) continue;
       if (IsBadBlock(bc))
         noteRejected(w, clusterTable, f.rfn, block);

@@ -38,6 +38,9 @@ void walkListedExtent(RowWalk& w, uint32_t objd, uint32_t clusterTable, const Ex
 // Every record of the open listing whose object is objd.
 void walkExtentListing(RowWalk& w, FILE* listing, uint32_t objd, uint32_t clusterTable);
 
+// Unloads the blocks of one chunk (a run or a part of a scan).
+void walkChunk(RowWalk& w, const WalkChunk& c);
+
 // Blocks in the open files: the bound of one row chain.
 uint64_t openBlockCount(const BlockContext& bc);
 

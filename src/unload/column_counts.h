@@ -15,6 +15,9 @@ struct ColumnCounts {
   void note(uint32_t pos) {
     if (pos < kMaxSegmentColumns) count[pos]++;
   }
+  void add(const ColumnCounts& other) {
+    for (uint32_t i = 0; i < kMaxSegmentColumns; i++) count[i] += other.count[i];
+  }
   uint64_t total() const;
   bool any() const { return total() != 0; }
   // One line for each column with a count: "  Warning: N <what> column

@@ -35,6 +35,15 @@ void DamageCounts::note(Damage kind, uint32_t rdba) {
   if (addresses < kAddressesShown) address[addresses++] = rdba;
 }
 
+void DamageCounts::add(const DamageCounts& later) {
+  for (uint32_t k = 0; k < kDamageKinds; k++) count[k] += later.count[k];
+  for (uint32_t i = 0; i < later.addresses; i++) {
+    bool known = false;
+    for (uint32_t j = 0; j < addresses; j++) known = known || address[j] == later.address[i];
+    if (!known && addresses < kAddressesShown) address[addresses++] = later.address[i];
+  }
+}
+
 uint64_t DamageCounts::total() const {
   uint64_t n = 0;
   for (uint64_t c : count) n += c;

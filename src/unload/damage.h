@@ -30,6 +30,9 @@ struct DamageCounts {
 
   // One rejection at block address rdba.
   void note(Damage kind, uint32_t rdba);
+  // Adds the counts of a later part of the walk, as if its rejections had
+  // been noted here one by one.
+  void add(const DamageCounts& later);
   uint64_t total() const;
   uint64_t of(Damage kind) const { return count[static_cast<uint32_t>(kind)]; }
 };

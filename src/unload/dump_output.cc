@@ -369,8 +369,8 @@ void writeDumpPrologue(RunContext& rc, const UnloadJob& job, const UserRecord& u
 
 void writeDumpEpilogue(Sink& data) { writeDumpTrailer(data); }
 
-std::unique_ptr<RowWriter> makeDumpRowWriter(RunContext& rc, UnloadJob& job, Sink& data) {
-  return std::make_unique<DumpRowWriter>(rc.bc, job, data, rc.out);
+std::unique_ptr<RowWriter> makeDumpRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, Sink& console) {
+  return std::make_unique<DumpRowWriter>(bc, job, data, console);
 }
 
 }  // namespace bex

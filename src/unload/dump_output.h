@@ -35,6 +35,6 @@ void writeDumpPrologue(RunContext& rc, const UnloadJob& job, const UserRecord& u
 // End-of-data mark and trailer.
 void writeDumpEpilogue(Sink& data);
 // The row writer of the export-dump form.
-std::unique_ptr<RowWriter> makeDumpRowWriter(RunContext& rc, UnloadJob& job, Sink& data);
+std::unique_ptr<RowWriter> makeDumpRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, Sink& console);
 
 }  // namespace bex

@@ -33,10 +33,17 @@ class TextFormat : public OutputFormat {
     if (s.table && job_.outputName[0]) writeScripts(s);
     out_.open(job_.outputName, true, rc_.out);
     opened_ = out_.opened();
-    writer_ = makeWriter(out_.data(), out_.lob());
+    writer_ = makeRowWriter(rc_.bc, job_, out_.data(), out_.lob(), rc_.out);
     return true;
   }
   RowWriter& rowWriter() override { return *writer_; }
+  Sink& dataSink() override { return out_.data(); }
+  LobFile& lobFile() override { return out_.lob(); }
+  bool toFile() const override { return opened_; }
+  std::unique_ptr<RowWriter> makeRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, LobFile& lob,
+                                           Sink& console) override {
+    return std::make_unique<TextRowWriter>(bc, job, data, lob, console, job.columns.count, opts_.rowAddress);
+  }
   bool close() override {
     writer_.reset();
     return out_.close();
@@ -55,9 +62,6 @@ class TextFormat : public OutputFormat {
   // The tags of the BlockContext are the settings' (UNLOAD copied them);
   // false, after a message, when this format cannot write with them.
   virtual bool chooseTags() { return true; }
-  virtual std::unique_ptr<RowWriter> makeWriter(Sink& data, LobFile& lob) {
-    return std::make_unique<TextRowWriter>(rc_.bc, job_, data, lob, rc_.out, job_.columns.count, opts_.rowAddress);
-  }
   virtual bool enclosesValues() const { return false; }
 
   RunContext& rc_;
@@ -117,8 +121,9 @@ class CsvFormat : public TextFormat {
     }
     return true;
   }
-  std::unique_ptr<RowWriter> makeWriter(Sink& data, LobFile& lob) override {
-    return std::make_unique<CsvRowWriter>(rc_.bc, job_, data, lob, rc_.out, job_.columns.count, opts_.rowAddress);
+  std::unique_ptr<RowWriter> makeRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, LobFile& lob,
+                                           Sink& console) override {
+    return std::make_unique<CsvRowWriter>(bc, job, data, lob, console, job.columns.count, opts_.rowAddress);
   }
   bool enclosesValues() const override { return true; }
 };
@@ -137,10 +142,17 @@ class DumpFormat : public OutputFormat {
     out_.open(job_.outputName[0] ? job_.outputName : kDefaultDumpName, false, rc_.out);
     opened_ = out_.opened();
     if (opened_ && s.table) writeDumpPrologue(rc_, job_, *s.user, *s.table, s.objd, out_.data());
-    writer_ = makeDumpRowWriter(rc_, job_, out_.data());
+    writer_ = makeDumpRowWriter(rc_.bc, job_, out_.data(), rc_.out);
     return writer_ != nullptr;
   }
   RowWriter& rowWriter() override { return *writer_; }
+  Sink& dataSink() override { return out_.data(); }
+  LobFile& lobFile() override { return out_.lob(); }
+  bool toFile() const override { return opened_; }
+  std::unique_ptr<RowWriter> makeRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, LobFile&,
+                                           Sink& console) override {
+    return makeDumpRowWriter(bc, job, data, console);
+  }
   bool close() override {
     if (opened_) writeDumpEpilogue(out_.data());
     writer_.reset();

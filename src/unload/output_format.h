@@ -9,6 +9,7 @@
 
 #include "base/recovery_report.h"
 #include "dict/dictionary.h"
+#include "unload/lob_column.h"
 #include "unload/row_writer.h"
 #include "unload/unload_job.h"
 #include "unload/unload_options.h"
@@ -43,6 +44,14 @@ class OutputFormat {
   virtual const char* dataName() const = 0;
   // Deletes the files the unload created (EMPTY_FILES off and no rows).
   virtual void removeFiles() = 0;
+  // For a walk by several threads: where the rows go (the console when no
+  // data file could be made), and a writer like rowWriter()'s for one
+  // worker, writing with its own context and job into its own sinks.
+  virtual Sink& dataSink() = 0;
+  virtual LobFile& lobFile() = 0;
+  virtual bool toFile() const = 0;
+  virtual std::unique_ptr<RowWriter> makeRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, LobFile& lob,
+                                                   Sink& console) = 0;
   // Names the files the unload wrote, for the recovery report.
   virtual void nameFiles(ReportEntry& e) const { e.wrote(dataName()); }
 };

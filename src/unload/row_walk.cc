@@ -92,32 +92,33 @@ uint64_t rowsHeld(const RowWalk& w, const BlockView& v, uint32_t clusterTable) {
 namespace {
 
 // A block the walk passes over, and the rows it holds, into the report.
-void notePassedOver(const RowWalk& w, BlockRanges& blocks, uint64_t& rows, uint32_t rdba, uint32_t clusterTable) {
-  blocks.addRdba(rdba, w.bc.bigfile);
-  rows += rowsHeld(w, viewOf(w.bc, w.bc.block), clusterTable);
+void notePassedOver(RowWalk& w, ReportEvent::Kind kind, uint32_t rdba, uint32_t clusterTable) {
+  if (!reporting(w)) return;
+  const uint64_t rows = rowsHeld(w, viewOf(w.bc, w.bc.block), clusterTable);
+  if (w.bc.bigfile)
+    noteReport(w, ReportEvent{kind, 0, rdba, rows});
+  else
+    noteReport(w, ReportEvent{kind, rdbaFile(rdba), rdbaBlock(rdba), rows});
 }
 
 // The block check and the SKIP list, with their messages; what they pass
 // over goes into the recovery report.
 bool blockAccepted(RowWalk& w, uint32_t rdba, uint32_t clusterTable) {
-  ReportEntry* report = w.bc.report;
   if (IsBadBlock(w.bc)) {
     w.console.printf("Block check failured at RDBA=0x%08x=%u\n", rdba, rdba);
-    if (report) notePassedOver(w, report->rejected, report->rowsRejected, rdba, clusterTable);
+    notePassedOver(w, ReportEvent::kRejected, rdba, clusterTable);
     return false;
   }
   if (IsSkippedBlock(w.bc)) {
     w.console.printf("Block skipped at RDBA=0x%08x=%u\n", rdba, rdba);
-    if (report) notePassedOver(w, report->skipped, report->rowsSkipped, rdba, clusterTable);
+    notePassedOver(w, ReportEvent::kSkipped, rdba, clusterTable);
     return false;
   }
   return true;
 }
 
 // A row whose chain ended before the row did.
-void noteChainCut(const RowWalk& w) {
-  if (w.bc.report) w.bc.report->chainsCut++;
-}
+void noteChainCut(RowWalk& w) { noteReport(w, ReportEvent{ReportEvent::kChainCut, 0, 0, 0}); }
 
 void parsePieceOf(const BlockView& v, const DataHeader& h, uint32_t table, uint32_t slot, ColumnList& cols) {
   cols.clear();
@@ -157,6 +158,29 @@ bool chainMayGoOn(RowWalk& w, ChainGuard& guard, RowAddress next, uint64_t hops,
 }
 
 }  // namespace
+
+bool reporting(const RowWalk& w) { return w.reportLog || w.bc.report; }
+
+void noteReport(RowWalk& w, const ReportEvent& ev) {
+  if (w.reportLog)
+    w.reportLog->push_back(ev);
+  else if (w.bc.report)
+    applyReportEvent(*w.bc.report, ev);
+}
+
+void applyReportEvent(ReportEntry& e, const ReportEvent& ev) {
+  switch (ev.kind) {
+    case ReportEvent::kRejected:
+      e.rejected.add(ev.file, ev.block);
+      e.rowsRejected += ev.rows;
+      break;
+    case ReportEvent::kSkipped:
+      e.skipped.add(ev.file, ev.block);
+      e.rowsSkipped += ev.rows;
+      break;
+    case ReportEvent::kChainCut: e.chainsCut++; break;
+  }
+}
 
 void noteDamage(RowWalk& w, Damage kind, uint32_t rdba, uint32_t detail) {
   w.damage.note(kind, rdba);

@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "block/column_list.h"
 #include "block/data_block.h"
@@ -20,6 +21,38 @@ struct RowFilters {
   bool commitedOnly = false;  // COMMITED_ONLY: rows of open transactions are not
 };
 
+// A stretch of blocks of one registry slot, walked in one sequential pass:
+// a run of an extent or of the extent listing, or a part of a whole-file
+// scan. The unit a parallel walk hands to its workers.
+struct WalkChunk {
+  uint32_t slot = 0, rfn = 0;
+  uint32_t first = 0, last = 0;  // block numbers, both walked
+  uint32_t objd = 0, clusterTable = 0;
+  bool scan = false;        // a whole-file scan: table blocks only
+  bool checkFirst = false;  // a run whose blocks failing the block check are passed over quietly
+};
+
+// Where the chunks of a parallel walk go: they are walked by worker
+// threads and their output committed in the order they were submitted.
+class ChunkQueue {
+ public:
+  virtual ~ChunkQueue() = default;
+  virtual void submit(const WalkChunk& c) = 0;
+  // Commits every chunk submitted so far (before the walk writes anything
+  // itself).
+  virtual void drain() = 0;
+};
+
+// What the walkers tell the recovery report about one block: rejected by
+// the block check, on the SKIP list, or a row whose chain was cut.
+struct ReportEvent {
+  enum Kind : uint8_t { kRejected, kSkipped, kChainCut } kind;
+  uint32_t file, block;
+  uint64_t rows;  // rows the block held
+};
+struct ReportEntry;
+void applyReportEvent(ReportEntry& e, const ReportEvent& ev);
+
 // What the walkers of one command share.
 struct RowWalk {
   RowWalk(BlockContext& bc, Sink& console, RowWriter& writer, RowFilters filters, uint64_t chainBound);
@@ -32,6 +65,10 @@ struct RowWalk {
   std::unique_ptr<uint8_t[]> cursorBlock;  // the BlockCursor's buffer for chained pieces
   ColumnList cols;
   DamageCounts damage;  // what the walk passed over as damaged
+  // Set while the blocks are walked by worker threads.
+  ChunkQueue* parallel = nullptr;
+  // A worker's walk: report events kept here for the commit, not applied.
+  std::vector<ReportEvent>* reportLog = nullptr;
 
   // The sequential reader of extents and whole files (made when first used).
   SlotReader& slotReader() {
@@ -48,6 +85,11 @@ struct RowWalk {
 // entries of an index leaf block). For the recovery report's count of what
 // skipped and rejected blocks held.
 uint64_t rowsHeld(const RowWalk& w, const BlockView& v, uint32_t clusterTable);
+
+// Tells the recovery report (or the worker's log); reporting() says whether
+// anyone listens.
+bool reporting(const RowWalk& w);
+void noteReport(RowWalk& w, const ReportEvent& ev);
 
 // Counts one structural rejection at rdba (detail: the slot, or an
 // extent's length); with VERBOSE its line goes to the console.

@@ -10,7 +10,9 @@
 #include "run/run_context.h"
 #include "base/unload_log.h"
 #include "unload/block_walk.h"
+#include "datafile/registry.h"
 #include "unload/output_format.h"
+#include "unload/parallel_walk.h"
 #include "unload/unload_options.h"
 #include "unload/unload_record.h"
 
@@ -80,8 +82,49 @@ void reportScanRejections(RunContext& rc, uint32_t objd) {
     if (r.cls == BlockClass::kChecksum && r.objd == objd) rc.report.entry().rejected.add(r.rfn, r.first, r.count, objd);
 }
 
+// Values that pass through what the run has only one of (the LOB reader
+// with its caches and the LOB file's offsets, the iconv descriptors) are
+// written by one thread.
+bool needsOneThread(const ColumnSpec& c) {
+  const ValueDecoder d = decoderFor(c.type);
+  return d == ValueDecoder::kLob || d == ValueDecoder::kNational || c.charsetForm == kCharsetFormNational;
+}
+
+// THREADS above 1 walks the blocks with workers when nothing of the unload
+// needs the one thread: no row limit (rows are counted as chunks commit),
+// no guessing, rows going to a data file (on the console they would mix
+// with the messages), no column of needsOneThread, and files that several
+// threads may read at once.
+bool walkInParallel(const RunContext& rc, const UnloadJob& job, const OutputFormat& format) {
+  const BlockContext& bc = rc.bc;
+  if (bc.threads <= 1 || bc.guess || bc.rowLimit != kNoRowLimit || !format.toFile()) return false;
+  for (uint32_t pos = 0; pos < job.columns.count && pos < kMaxSegmentColumns; pos++)
+    if (needsOneThread(job.column(pos))) return false;
+  return !needsOneThread(job.column(kMaxSegmentColumns)) && slotsReadInParallel(*bc.registry);
+}
+
+// Walks the object's blocks the way `how` finds them, by this thread or by
+// THREADS workers; the damage passed over.
+template <class How>
+DamageCounts walkBlocks(RunContext& rc, UnloadJob& job, OutputFormat& format, How how) {
+  RowWalk w(rc.bc, rc.out, format.rowWriter(), filtersOf(rc), openBlockCount(rc.bc));
+  if (walkInParallel(rc, job, format)) {
+    const RowWriterMaker maker = [&format](BlockContext& bc, UnloadJob& j, Sink& data, LobFile& lob, Sink& console) {
+      return format.makeRowWriter(bc, j, data, lob, console);
+    };
+    ParallelWalk workers(ParallelTarget{w, job, format.dataSink(), format.lobFile()}, maker, rc.bc.threads,
+                         rc.parallelChunkBlocks);
+    w.parallel = &workers;
+    how(w);
+    workers.drain();
+    w.parallel = nullptr;
+  } else {
+    how(w);
+  }
+  return w.damage;
+}
+
 void unloadObject(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
-  BlockContext& bc = rc.bc;
   rc.copyTagsToBlockContext();
   chooseStyleByName(opts, job.outputName);
   if (opts.style == kStyleDmp) opts.style = kStyleTxt;  // rows without a dictionary are never a dump
@@ -95,19 +138,16 @@ void unloadObject(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
   if (!format->open(UnloadSubject{nullptr, nullptr, "", job.objectOverride})) return;
   FILE* listing = fopen(job.extentListing, "r");
   printDateLine(rc.out);
-  DamageCounts damage;
-  {
-    RowWalk w(bc, rc.out, format->rowWriter(), filtersOf(rc), openBlockCount(bc));
-    const BlockSource s{job.objectOverride, job.clusterTable, job.fileFilter, job.blockFilter,
-                        job.fileFilter, job.blockFilter};
-    if (!listing || (job.blockFilter && job.fileFilter)) {
-      walkByHeaderOrScan(w, s);
-    } else {
+  const BlockSource s{job.objectOverride, job.clusterTable, job.fileFilter, job.blockFilter,
+                      job.fileFilter, job.blockFilter};
+  const bool byListing = listing && !(job.blockFilter && job.fileFilter);
+  const DamageCounts damage = walkBlocks(rc, job, *format, [&](RowWalk& w) {
+    if (byListing)
       walkExtentListing(w, listing, s.objd, s.cluster);
-      reportScanRejections(rc, s.objd);
-    }
-    damage = w.damage;
-  }
+    else
+      walkByHeaderOrScan(w, s);
+  });
+  if (byListing) reportScanRejections(rc, s.objd);
   if (listing) fclose(listing);
   finishUnload(rc, job, *format, damage);
 }
@@ -140,7 +180,6 @@ bool lookUpTable(RunContext& rc, UnloadJob& job, TableLookup& t) {
 }
 
 void unloadTableRows(RunContext& rc, UnloadJob& job, const UnloadOptions& opts, const TableLookup& t) {
-  BlockContext& bc = rc.bc;
   const uint32_t objd = job.objectOverride ? job.objectOverride : t.storage.dataObjNo;
   const uint32_t cluster = job.clusterTable ? job.clusterTable : t.storage.cluster;
   rc.out.printf("Unload OBJD=%u FILE=%u BLOCK=%u CLUSTER=%u ...\n", objd, t.storage.file, t.storage.block, cluster);
@@ -149,17 +188,14 @@ void unloadTableRows(RunContext& rc, UnloadJob& job, const UnloadOptions& opts, 
   std::unique_ptr<OutputFormat> format = makeOutputFormat(rc, job, opts);
   if (!format->open(UnloadSubject{&t.user, &t.object, target, objd})) return;
   FILE* listing = fopen(job.extentListing, "r");
-  DamageCounts damage;
-  {
-    RowWalk w(bc, rc.out, format->rowWriter(), filtersOf(rc), openBlockCount(bc));
-    const BlockSource s{objd, cluster, t.storage.file, t.storage.block, job.fileFilter, job.blockFilter};
-    if (listing) {
+  const BlockSource s{objd, cluster, t.storage.file, t.storage.block, job.fileFilter, job.blockFilter};
+  const DamageCounts damage = walkBlocks(rc, job, *format, [&](RowWalk& w) {
+    if (listing)
       walkExtentListing(w, listing, objd, cluster);
-      reportScanRejections(rc, objd);
-    } else if (t.storage.file != 0)
+    else if (t.storage.file != 0)
       walkByHeaderOrScan(w, s);
-    damage = w.damage;
-  }
+  });
+  if (listing) reportScanRejections(rc, objd);
   if (listing) fclose(listing);
   finishUnload(rc, job, *format, damage);
   rememberUnload(rc, job, opts.style, opts.rowAddress, t.object, target, objd);

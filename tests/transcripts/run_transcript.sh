@@ -8,7 +8,9 @@
 #   expected.out what bex must print (date/time lines masked)
 #   expected/    files bex must write, compared byte for byte (dates masked)
 # With BEX_ACCEPT=1 the actual output replaces the expected files (review
-# the diff before committing).
+# the diff before committing). With BEX_THREADS=n the statements run after
+# SET THREADS n (its answer left out of the output): a parallel UNLOAD must
+# give the same output as one thread.
 set -u
 bex=$1 case=$2 build=$3
 src=$(cd "$(dirname "$0")/../.." && pwd)
@@ -23,8 +25,14 @@ cd "$work" || exit 2
 if [ -x "$case/setup.sh" ]; then
   BEX_CASE=$case BEX_BUILD=$build BEX_SOURCE=$src "$case/setup.sh" || { echo "setup failed"; exit 2; }
 fi
-timeout 240 "$bex" < "$case/input.sql" > actual.out 2>&1
-status=$?
+if [ -n "${BEX_THREADS:-}" ]; then
+  { echo "SET THREADS $BEX_THREADS"; cat "$case/input.sql"; } | timeout 240 "$bex" > actual.threads 2>&1
+  status=$?
+  sed '0,/^BEX>   Current THREADS is : /{/^BEX>   Current THREADS is : /d}' actual.threads > actual.out
+else
+  timeout 240 "$bex" < "$case/input.sql" > actual.out 2>&1
+  status=$?
+fi
 if [ $status -ne 0 ]; then echo "bex exited with status $status"; fi
 
 fail=0

@@ -107,7 +107,7 @@ struct PieceRig {
     shell.rc.setBlockSize(size);
     job.columns.count = static_cast<uint16_t>(types.size());
     for (size_t i = 0; i < types.size(); i++) job.columns.column[i].type = types[i];
-    w = makeDumpRowWriter(shell.rc, job, data);
+    w = makeDumpRowWriter(shell.rc.bc, job, data, shell.rc.out);
   }
   ColumnList list(std::vector<std::string> values, uint8_t flag = 0) {
     ColumnList c;

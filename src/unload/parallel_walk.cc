@@ -1,0 +1,252 @@
+#include "unload/parallel_walk.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/limits.h"
+#include "base/progress.h"
+#include "base/recovery_report.h"
+#include "datafile/read_cache.h"
+#include "unload/block_walk.h"
+
+namespace bex {
+
+namespace {
+
+// A sink gathering a worker's text for the chunk it walks, emptied into the
+// chunk's byte vector. The data's buffer is as large as the data file's,
+// so that what the field policies look back at is the same.
+class ChunkSink final : public Sink {
+ public:
+  explicit ChunkSink(size_t capacity) : Sink(static_cast<char*>(malloc(capacity)), capacity) {}
+  ~ChunkSink() override { free(buffer()); }
+  ChunkSink(const ChunkSink&) = delete;
+  ChunkSink& operator=(const ChunkSink&) = delete;
+
+  void into(std::vector<char>& v) {
+    v.clear();
+    into_ = &v;
+  }
+
+ protected:
+  bool emit(const char* p, size_t n) override {
+    into_->insert(into_->end(), p, p + n);
+    return true;
+  }
+
+ private:
+  std::vector<char>* into_ = nullptr;
+};
+
+constexpr size_t kConsoleBuffer = 65536;
+
+// The console line of an UNKNOWN value's warning; the column number
+// follows it.
+constexpr char kUnknownWarning[] = "Warnings : UNKNOWN column type ";
+
+// A chunk's bytes handed on a buffer's worth at a time: the system copies
+// a write of many megabytes into the page cache many times slower than the
+// same bytes written a megabyte at a time.
+void writeInSlices(Sink& out, const std::vector<char>& bytes) {
+  const size_t slice = out.capacity();
+  for (size_t at = 0; at < bytes.size(); at += slice)
+    out.write(bytes.data() + at, std::min(slice, bytes.size() - at));
+}
+
+}  // namespace
+
+struct ParallelWalk::Result {
+  WalkChunk chunk;
+  bool done = false;
+  std::vector<char> data, console, lob;
+  uint64_t rows = 0, lobValues = 0, badBlocks = 0, blocksRead = 0;
+  bool errorNoted = false;
+  DamageCounts damage;
+  std::vector<ReportEvent> events;
+  uint8_t warned[kMaxSegmentColumns];  // UNKNOWN warnings committed when the chunk was queued
+  ColumnCounts lobLosses, taggedValues, nulValues;
+};
+
+struct ParallelWalk::Worker {
+  Worker(const BlockContext& from, const UnloadJob& j, const RowWriterMaker& make, const LobFile& lobOf,
+         const RowWalk& main)
+      : bc(from), job(std::make_unique<UnloadJob>(j)), block(new uint8_t[from.blockSize]()) {
+    bc.worker = 1;
+    bc.threads = 1;
+    bc.block = block.get();
+    bc.cache = bc.lobCache = &cache;  // empty: every read goes to the file
+    bc.progress = &progress;
+    bc.report = nullptr;
+    bc.lobReader = nullptr;
+    bc.lobMap = nullptr;
+    snprintf(lob.name, sizeof lob.name, "%s", lobOf.name);
+    lob.sink = lobOf.sink ? &lobText : nullptr;
+    writer = make(bc, *job, data, lob, console);
+    walk = std::make_unique<RowWalk>(bc, console, *writer, main.filters, main.chainBound);
+  }
+
+  BlockContext bc;
+  ReadCache cache;
+  Progress progress;  // counts the blocks read; never drawn
+  std::unique_ptr<UnloadJob> job;
+  std::unique_ptr<uint8_t[]> block;
+  ChunkSink data{kOutputBufferSize}, console{kConsoleBuffer}, lobText{kConsoleBuffer};
+  LobFile lob;
+  std::unique_ptr<RowWriter> writer;
+  std::unique_ptr<RowWalk> walk;
+  std::thread thread;
+};
+
+ParallelWalk::ParallelWalk(const ParallelTarget& target, const RowWriterMaker& makeWriter, uint32_t threads,
+                           uint32_t chunkBlocks)
+    : t_(target) {
+  const BlockContext& bc = t_.walk.bc;
+  chunkBlocks_ = chunkBlocks ? chunkBlocks : kParallelChunkBytes / bc.blockSize;
+  for (uint32_t i = 0; i < 2 * threads; i++) results_.push_back(std::make_unique<Result>());
+  for (uint32_t i = 0; i < threads; i++)
+    workers_.push_back(std::make_unique<Worker>(bc, t_.job, makeWriter, t_.lob, t_.walk));
+  for (auto& k : workers_) k->thread = std::thread([this, w = k.get()] { work(*w); });
+}
+
+ParallelWalk::~ParallelWalk() {
+  drain();
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    ending_ = true;
+  }
+  queued_.notify_all();
+  for (auto& k : workers_) k->thread.join();
+}
+
+void ParallelWalk::submit(const WalkChunk& c) {
+  WalkChunk part = c;
+  for (uint64_t first = c.first; first <= c.last; first += chunkBlocks_) {
+    part.first = static_cast<uint32_t>(first);
+    part.last = static_cast<uint32_t>(std::min<uint64_t>(c.last, first + chunkBlocks_ - 1));
+    queue(part);
+  }
+}
+
+void ParallelWalk::queue(const WalkChunk& c) {
+  if (submitted_ - committed_ == results_.size()) commitOldest();
+  Result& r = *results_[submitted_ % results_.size()];
+  r.chunk = c;
+  r.done = false;
+  memcpy(r.warned, t_.job.unknownWarnings, sizeof r.warned);
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    submitted_++;
+  }
+  queued_.notify_one();
+}
+
+void ParallelWalk::drain() {
+  while (committed_ < submitted_) commitOldest();
+}
+
+void ParallelWalk::commitOldest() {
+  Result& r = *results_[committed_ % results_.size()];
+  {
+    std::unique_lock<std::mutex> hold(lock_);
+    walked_.wait(hold, [&] { return r.done; });
+  }
+  commit(r);
+  committed_++;
+}
+
+void ParallelWalk::work(Worker& k) {
+  for (;;) {
+    Result* r;
+    {
+      std::unique_lock<std::mutex> hold(lock_);
+      queued_.wait(hold, [&] { return ending_ || taken_ < submitted_; });
+      if (taken_ == submitted_) return;
+      r = results_[taken_++ % results_.size()].get();
+    }
+    walk(k, *r);
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      r->done = true;
+    }
+    walked_.notify_all();
+  }
+}
+
+// Walks one chunk from counts of zero; what it counted goes into the result.
+void ParallelWalk::walk(Worker& k, Result& r) {
+  BlockContext& bc = k.bc;
+  RowWalk& w = *k.walk;
+  UnloadJob& job = *k.job;
+  k.data.into(r.data);
+  k.console.into(r.console);
+  k.lobText.into(r.lob);
+  k.console.clearErrorNote();
+  bc.RowCount = bc.LobCount = bc.BadBlockCount = 0;
+  w.damage = DamageCounts{};
+  r.events.clear();
+  w.reportLog = &r.events;
+  memcpy(job.unknownWarnings, r.warned, sizeof job.unknownWarnings);
+  job.lobLosses = job.taggedValues = job.nulValues = ColumnCounts{};
+  const uint64_t readBefore = k.progress.done();
+
+  walkChunk(w, r.chunk);
+
+  k.data.flush();
+  k.console.flush();
+  k.lobText.flush();
+  r.rows = bc.RowCount;
+  r.lobValues = bc.LobCount;
+  r.badBlocks = bc.BadBlockCount;
+  r.blocksRead = k.progress.done() - readBefore;
+  r.errorNoted = k.console.errorNoted();
+  r.damage = w.damage;
+  r.lobLosses = job.lobLosses;
+  r.taggedValues = job.taggedValues;
+  r.nulValues = job.nulValues;
+}
+
+// The chunk's output and counts, as if the main walk had walked it.
+void ParallelWalk::commit(Result& r) {
+  BlockContext& bc = t_.walk.bc;
+  writeConsole(r.console);
+  if (r.errorNoted) t_.walk.console.noteError();
+  writeInSlices(t_.data, r.data);
+  if (t_.lob.sink) writeInSlices(*t_.lob.sink, r.lob);
+  bc.RowCount += r.rows;
+  bc.LobCount += r.lobValues;
+  bc.BadBlockCount += r.badBlocks;
+  if (bc.progress) bc.progress->advance(r.blocksRead);
+  t_.walk.damage.add(r.damage);
+  if (bc.report)
+    for (const ReportEvent& ev : r.events) applyReportEvent(*bc.report, ev);
+  t_.job.lobLosses.add(r.lobLosses);
+  t_.job.taggedValues.add(r.taggedValues);
+  t_.job.nulValues.add(r.nulValues);
+}
+
+// The chunk's console lines; of the warnings about UNKNOWN values only as
+// many per column as one thread prints (the worker began from the count
+// committed when its chunk was queued, so it printed at least those).
+void ParallelWalk::writeConsole(const std::vector<char>& text) {
+  Sink& out = t_.walk.console;
+  const size_t prefix = sizeof kUnknownWarning - 1;
+  size_t at = 0;
+  while (at < text.size()) {
+    const char* line = text.data() + at;
+    const void* nl = memchr(line, '\n', text.size() - at);
+    const size_t n = nl ? static_cast<size_t>(static_cast<const char*>(nl) - line) + 1 : text.size() - at;
+    at += n;
+    if (n > prefix && memcmp(line, kUnknownWarning, prefix) == 0) {
+      const unsigned long column = strtoul(line + prefix, nullptr, 10);
+      if (column >= 1 && column <= kMaxSegmentColumns) {
+        uint8_t& warned = t_.job.unknownWarnings[column - 1];
+        if (warned >= kMaxUnknownWarnings) continue;
+        warned++;
+      }
+    }
+    out.write(line, n);
+  }
+}
+
+}  // namespace bex

@@ -1,0 +1,83 @@
+// The blocks of one object walked by several threads (THREADS above 1).
+// The walk submits its runs as chunks of consecutive blocks; each worker
+// walks a chunk with its own copy of the BlockContext (own block buffers,
+// read-ahead window, counters, an empty read cache of its own), its own row
+// writer, its own copy of the job's per-column counts, and writes into the
+// chunk's buffers: data, console messages, damage, report events. The main
+// thread commits the chunks in the order they were submitted, so that the
+// data file, the messages and every count come out as one thread writes
+// them. A chained row is followed from its head-piece block by the worker
+// that walks that block, through its own cursor, wherever the chain goes.
+//
+// Memory: at most 2 x THREADS chunks are in flight; each holds the text its
+// blocks gave (about the bytes of the chunk's blocks for typical rows), so
+// the peak is about 2 x THREADS x that, plus a 1 MiB window, two 1 MiB
+// sinks and a block buffer per worker.
+#pragma once
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "base/block_context.h"
+#include "base/sink.h"
+#include "unload/lob_column.h"
+#include "unload/row_walk.h"
+#include "unload/unload_job.h"
+
+namespace bex {
+
+// Blocks of one chunk by default: 4 MiB of them.
+inline constexpr uint32_t kParallelChunkBytes = 4u << 20;
+
+// Makes the row writer of one worker, writing to its sinks.
+using RowWriterMaker =
+    std::function<std::unique_ptr<RowWriter>(BlockContext& bc, UnloadJob& job, Sink& data, LobFile& lob, Sink& console)>;
+
+// Where the chunks are committed: the walk's console, data and LOB file,
+// and the job whose counts they add to.
+struct ParallelTarget {
+  RowWalk& walk;  // the main walk: its BlockContext counters, console, damage
+  UnloadJob& job;
+  Sink& data;
+  LobFile& lob;
+};
+
+class ParallelWalk final : public ChunkQueue {
+ public:
+  // chunkBlocks 0: kParallelChunkBytes of blocks.
+  ParallelWalk(const ParallelTarget& target, const RowWriterMaker& makeWriter, uint32_t threads,
+               uint32_t chunkBlocks);
+  ~ParallelWalk() override;
+  ParallelWalk(const ParallelWalk&) = delete;
+  ParallelWalk& operator=(const ParallelWalk&) = delete;
+
+  void submit(const WalkChunk& c) override;
+  void drain() override;
+
+ private:
+  struct Worker;
+  struct Result;
+
+  void queue(const WalkChunk& c);
+  void commitOldest();
+  void commit(Result& r);
+  void writeConsole(const std::vector<char>& text);
+  void work(Worker& k);
+  void walk(Worker& k, Result& r);
+
+  ParallelTarget t_;
+  uint32_t chunkBlocks_;
+  std::vector<std::unique_ptr<Worker>> workers_;
+  std::vector<std::unique_ptr<Result>> results_;  // a ring: chunk n in n % size
+  std::mutex lock_;
+  std::condition_variable queued_;  // a chunk to take, or the end
+  std::condition_variable walked_;  // a chunk is done
+  uint64_t submitted_ = 0, taken_ = 0, committed_ = 0;
+  bool ending_ = false;
+};
+
+}  // namespace bex
