@@ -57,12 +57,42 @@ void rowFlagLetters(uint8_t flag, char out[8]);
 
 // Shared by the parsers (block size B = v.size):
 RowAddress readRowAddress(const BlockView& v, uint32_t p);
-// cc columns in the column-length encoding from p (0x00-0xFD: that many
-// bytes follow; 0xFE: a 16-bit length in BYTE_ORDER follows; 0xFF: NULL).
-// Advances p; false when a bound check (out.cut) or a full list stopped
-// the parse.
-bool readColumns(const BlockView& v, uint32_t& p, uint32_t cc, ColumnList& out);
+
 // Every entry that would run past B - 2 becomes {B - 2, 0} (out.cut).
+inline uint32_t columnLimit(const BlockView& v) { return v.size >= 2 ? v.size - 2 : 0; }
+// Appends {offset, length}, as {B - 2, 0} (out.cut) when it runs past B - 2;
+// false (and nothing added) when the list is full.
+inline bool addClamped(ColumnList& out, uint32_t offset, uint32_t length, uint32_t limit) {
+  if (out.full()) return false;
+  if (offset + length > limit) offset = limit, length = 0, out.cut = true;
+  out.col[out.count++] = ColumnRef{static_cast<uint16_t>(offset), static_cast<uint16_t>(length)};
+  return true;
+}
+// One column at p whatever its length byte, bound checks included; false
+// when a bound check (out.cut) or a full list stopped the parse.
+bool readColumn(const BlockView& v, uint32_t& p, ColumnList& out);
+
+// cc columns in the column-length encoding from p (0x00-0xFD: that many
+// bytes follow; 0xFE: a 16-bit length in BYTE_ORDER follows; 0xFF: NULL),
+// each clamped as addClamped says. Advances p; false when a bound check
+// (out.cut) or a full list stopped the parse. A short value lying well
+// inside the block is taken in line; everything else goes by readColumn.
+inline bool readColumns(const BlockView& v, uint32_t& p, uint32_t cc, ColumnList& out) {
+  const uint32_t b = v.size;
+  const uint32_t limit = columnLimit(v);
+  for (uint32_t i = 0; i < cc; i++) {
+    if (p >= b) return out.cut = true, false;
+    const uint32_t len = v.data[p];
+    if (len <= 0xFD && p + 1 + len <= limit && !out.full()) {
+      out.col[out.count++] = ColumnRef{static_cast<uint16_t>(p + 1), static_cast<uint16_t>(len)};
+      p += len + 1;
+    } else if (!readColumn(v, p, out)) {
+      return false;
+    }
+  }
+  return true;
+}
+// Clamps every entry as addClamped does (for lists not filled through it).
 void clampColumns(const BlockView& v, ColumnList& out);
 
 }  // namespace bex

@@ -11,12 +11,12 @@ inline constexpr uint32_t kClusterKeyExtra = 16;
 // keyRowsAllowed: a member row's key row is parsed with it off, so a
 // damaged key row that claims membership itself cannot recurse further.
 void parsePiece(const BlockView& v, const DataHeader& h, uint32_t table, uint32_t row, ColumnList& out,
-                bool keyRowsAllowed) {
+                bool keyRowsAllowed);
+
+// The piece at block offset p.
+void parsePieceAt(const BlockView& v, const DataHeader& h, uint32_t p, ColumnList& out, bool keyRowsAllowed) {
   const uint32_t b = v.size;
   out.flag = 0, out.head = {}, out.next = {};
-  uint16_t e = rowDirEntry(v, h, table, row);
-  if (e == kFreeDirEntry) return;
-  uint32_t p = h.hdsz + e;
   if (p + 3 >= b) {
     out.cut = true;
     return;
@@ -54,11 +54,24 @@ void parsePiece(const BlockView& v, const DataHeader& h, uint32_t table, uint32_
   readColumns(v, p, cc, out);
 }
 
+void parsePiece(const BlockView& v, const DataHeader& h, uint32_t table, uint32_t row, ColumnList& out,
+                bool keyRowsAllowed) {
+  const uint16_t e = rowDirEntry(v, h, table, row);
+  if (e == kFreeDirEntry) {
+    out.flag = 0, out.head = {}, out.next = {};
+    return;
+  }
+  parsePieceAt(v, h, h.hdsz + e, out, keyRowsAllowed);
+}
+
 }  // namespace
 
 void parseRowPiece(const BlockView& v, const DataHeader& h, uint32_t table, uint32_t row, ColumnList& out) {
   parsePiece(v, h, table, row, out, true);
-  clampColumns(v, out);
+}
+
+void parseRowPieceAt(const BlockView& v, const DataHeader& h, uint32_t p, ColumnList& out) {
+  parsePieceAt(v, h, p, out, true);
 }
 
 void parseRowPiece(const BlockView& v, uint32_t table, uint32_t row, ColumnList& out) {

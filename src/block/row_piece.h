@@ -16,6 +16,9 @@ namespace bex {
 // [head address | cluster key extra bytes], [next-piece address], columns.
 void parseRowPiece(const BlockView& v, const DataHeader& h, uint32_t table, uint32_t row, ColumnList& out);
 void parseRowPiece(const BlockView& v, uint32_t table, uint32_t row, ColumnList& out);
+// The same for the piece at block offset p, the place its directory entry
+// gives (the caller has read and classified the entry).
+void parseRowPieceAt(const BlockView& v, const DataHeader& h, uint32_t p, ColumnList& out);
 
 // Row of a compressed block (data header flag 0x40): table 0 holds the
 // symbol rows, the data rows refer to them.
