@@ -72,23 +72,41 @@ inline bool addClamped(ColumnList& out, uint32_t offset, uint32_t length, uint32
 // when a bound check (out.cut) or a full list stopped the parse.
 bool readColumn(const BlockView& v, uint32_t& p, ColumnList& out);
 
+// Columns i, i + 1, ... up to cc from p while they are short values or
+// NULLs lying well inside the block (B >= 2, room in the list for all):
+// what readColumn would take for them, without its tests. Returns the
+// first column it left.
+inline uint32_t takeShortColumns(const BlockView& v, uint32_t& p, uint32_t i, uint32_t cc, ColumnList& out) {
+  const uint8_t* const data = v.data;
+  const uint32_t b = v.size, limit = b - 2;
+  uint32_t at = p;
+  ColumnRef* col = out.col + out.count;
+  for (; i < cc && at < b; i++) {
+    const uint32_t len = data[at];
+    if (len <= 0xFD && at + 1 + len <= limit) [[likely]] {
+      *col++ = ColumnRef{static_cast<uint16_t>(at + 1), static_cast<uint16_t>(len)};
+      at += 1 + len;
+    } else if (len == 0xFF && at <= limit) {
+      *col++ = ColumnRef{static_cast<uint16_t>(at), 0};
+      at += 1;
+    } else {
+      break;
+    }
+  }
+  out.count = static_cast<uint16_t>(col - out.col);
+  p = at;
+  return i;
+}
+
 // cc columns in the column-length encoding from p (0x00-0xFD: that many
 // bytes follow; 0xFE: a 16-bit length in BYTE_ORDER follows; 0xFF: NULL),
 // each clamped as addClamped says. Advances p; false when a bound check
-// (out.cut) or a full list stopped the parse. A short value lying well
-// inside the block is taken in line; everything else goes by readColumn.
+// (out.cut) or a full list stopped the parse.
 inline bool readColumns(const BlockView& v, uint32_t& p, uint32_t cc, ColumnList& out) {
-  const uint32_t b = v.size;
-  const uint32_t limit = columnLimit(v);
+  const bool quick = v.size >= 2 && out.count + cc <= kMaxColumns;
   for (uint32_t i = 0; i < cc; i++) {
-    if (p >= b) return out.cut = true, false;
-    const uint32_t len = v.data[p];
-    if (len <= 0xFD && p + 1 + len <= limit && !out.full()) {
-      out.col[out.count++] = ColumnRef{static_cast<uint16_t>(p + 1), static_cast<uint16_t>(len)};
-      p += len + 1;
-    } else if (!readColumn(v, p, out)) {
-      return false;
-    }
+    if (quick && (i = takeShortColumns(v, p, i, cc, out)) == cc) break;
+    if (!readColumn(v, p, out)) return false;
   }
   return true;
 }
