@@ -80,8 +80,11 @@ inline uint32_t takeShortColumns(const BlockView& v, uint32_t& p, uint32_t i, ui
   const uint8_t* const data = v.data;
   const uint32_t b = v.size, limit = b - 2;
   uint32_t at = p;
+  if (at >= b) return i;
+  // Each column taken ends at or before B - 1: the next length byte lies
+  // inside the block.
   ColumnRef* col = out.col + out.count;
-  for (; i < cc && at < b; i++) {
+  for (; i < cc; i++) {
     const uint32_t len = data[at];
     if (len <= 0xFD && at + 1 + len <= limit) [[likely]] {
       *col++ = ColumnRef{static_cast<uint16_t>(at + 1), static_cast<uint16_t>(len)};
