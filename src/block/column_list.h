@@ -57,12 +57,63 @@ void rowFlagLetters(uint8_t flag, char out[8]);
 
 // Shared by the parsers (block size B = v.size):
 RowAddress readRowAddress(const BlockView& v, uint32_t p);
-// cc columns in the column-length encoding from p (0x00-0xFD: that many
-// bytes follow; 0xFE: a 16-bit length in BYTE_ORDER follows; 0xFF: NULL).
-// Advances p; false when a bound check (out.cut) or a full list stopped
-// the parse.
-bool readColumns(const BlockView& v, uint32_t& p, uint32_t cc, ColumnList& out);
+
 // Every entry that would run past B - 2 becomes {B - 2, 0} (out.cut).
+inline uint32_t columnLimit(const BlockView& v) { return v.size >= 2 ? v.size - 2 : 0; }
+// Appends {offset, length}, as {B - 2, 0} (out.cut) when it runs past B - 2;
+// false (and nothing added) when the list is full.
+inline bool addClamped(ColumnList& out, uint32_t offset, uint32_t length, uint32_t limit) {
+  if (out.full()) return false;
+  if (offset + length > limit) offset = limit, length = 0, out.cut = true;
+  out.col[out.count++] = ColumnRef{static_cast<uint16_t>(offset), static_cast<uint16_t>(length)};
+  return true;
+}
+// One column at p whatever its length byte, bound checks included; false
+// when a bound check (out.cut) or a full list stopped the parse.
+bool readColumn(const BlockView& v, uint32_t& p, ColumnList& out);
+
+// Columns i, i + 1, ... up to cc from p while they are short values or
+// NULLs lying well inside the block (B >= 2, room in the list for all):
+// what readColumn would take for them, without its tests. Returns the
+// first column it left.
+inline uint32_t takeShortColumns(const BlockView& v, uint32_t& p, uint32_t i, uint32_t cc, ColumnList& out) {
+  const uint8_t* const data = v.data;
+  const uint32_t b = v.size, limit = b - 2;
+  uint32_t at = p;
+  if (at >= b) return i;
+  // Each column taken ends at or before B - 1: the next length byte lies
+  // inside the block.
+  ColumnRef* col = out.col + out.count;
+  for (; i < cc; i++) {
+    const uint32_t len = data[at];
+    if (len <= 0xFD && at + 1 + len <= limit) [[likely]] {
+      *col++ = ColumnRef{static_cast<uint16_t>(at + 1), static_cast<uint16_t>(len)};
+      at += 1 + len;
+    } else if (len == 0xFF && at <= limit) {
+      *col++ = ColumnRef{static_cast<uint16_t>(at), 0};
+      at += 1;
+    } else {
+      break;
+    }
+  }
+  out.count = static_cast<uint16_t>(col - out.col);
+  p = at;
+  return i;
+}
+
+// cc columns in the column-length encoding from p (0x00-0xFD: that many
+// bytes follow; 0xFE: a 16-bit length in BYTE_ORDER follows; 0xFF: NULL),
+// each clamped as addClamped says. Advances p; false when a bound check
+// (out.cut) or a full list stopped the parse.
+inline bool readColumns(const BlockView& v, uint32_t& p, uint32_t cc, ColumnList& out) {
+  const bool quick = v.size >= 2 && out.count + cc <= kMaxColumns;
+  for (uint32_t i = 0; i < cc; i++) {
+    if (quick && (i = takeShortColumns(v, p, i, cc, out)) == cc) break;
+    if (!readColumn(v, p, out)) return false;
+  }
+  return true;
+}
+// Clamps every entry as addClamped does (for lists not filled through it).
 void clampColumns(const BlockView& v, ColumnList& out);
 
 }  // namespace bex

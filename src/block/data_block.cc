@@ -57,6 +57,16 @@ uint16_t rowDirEntry(const BlockView& v, const DataHeader& h, uint32_t table, ui
   return v.has(at, 2) ? v.u16(at) : kFreeDirEntry;
 }
 
+TableRows tableRows(const BlockView& v, const DataHeader& h, uint32_t table) {
+  TableRows t;
+  if (table >= h.ntab) return t;
+  t.at = h.rowDir + 2 * tableFirstRow(v, h, table);
+  t.count = tableRowCount(v, h, table);
+  const uint32_t room = t.at < v.size ? (v.size - t.at) / 2 : 0;
+  t.inBlock = t.count < room ? t.count : room;
+  return t;
+}
+
 bool rowDirEntryInBlock(const BlockView& v, const DataHeader& h, uint32_t table, uint32_t row) {
   return v.has(h.rowDir + 2 * (tableFirstRow(v, h, table) + row), 2);
 }

@@ -98,6 +98,21 @@ uint16_t rowDirEntry(const BlockView& v, const DataHeader& h, uint32_t table, ui
 // False when the directory slot of that row lies outside the block's bytes.
 bool rowDirEntryInBlock(const BlockView& v, const DataHeader& h, uint32_t table, uint32_t row);
 
+// The row directory of one table, its bounds tested once: the entries of
+// rows below inBlock lie wholly inside the block and are read by
+// tableRowEntry without further tests; rowDirEntry gives kFreeDirEntry for
+// the rows from inBlock to count. All 0 for a table the block lacks.
+struct TableRows {
+  uint32_t at = 0;  // block offset of row 0's entry
+  uint32_t count = 0;
+  uint32_t inBlock = 0;
+};
+TableRows tableRows(const BlockView& v, const DataHeader& h, uint32_t table);
+// Entry of row (below t.inBlock).
+inline uint16_t tableRowEntry(const BlockView& v, const TableRows& t, uint32_t row) {
+  return get16(v.data + t.at + 2 * row, v.order);
+}
+
 // Entry of the column-length array of a compressed block (0 outside it).
 inline uint16_t lengthArrayEntry(const BlockView& v, const DataHeader& h, uint32_t i) {
   return i < h.lengthCount ? v.u16(h.lengthArray + 2 * i) : 0;

@@ -40,7 +40,6 @@ void parseIndexEntry(const BlockView& v, uint32_t entry, ColumnList& out) {
       }
     }
   }
-  clampColumns(v, out);
 }
 
 }  // namespace bex

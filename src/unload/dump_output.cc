@@ -12,6 +12,7 @@
 // bytes, then 00 00; LOB values are written by the LOB reader.
 #include "unload/dump_output.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -49,9 +50,35 @@ constexpr uint8_t kSessionBlock[220] = {
 constexpr size_t kDbCharsetAt = 57;       // database character set, then national
 constexpr size_t kClientCharsetAt = 159;  // client character set, twice
 
+void store16(char* d, uint32_t v) {
+  d[0] = static_cast<char>(v & 0xFF);
+  d[1] = static_cast<char>((v >> 8) & 0xFF);
+}
+
 void put16(Sink& out, uint32_t v) {
-  const char b[2] = {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};
+  char b[2];
+  store16(b, v);
   out.write(b, 2);
+}
+
+// A short value is copied as one or two fixed 16-byte moves when the
+// block holds that many bytes from it: room for kCopySlack bytes more than
+// the values take is kept at the end of the sink.
+constexpr uint32_t kCopySlack = 32;
+
+// One value as writeDumpValue writes it, stored at d (room for 2 + len +
+// kCopySlack bytes); held: the bytes the block holds from bytes on.
+// Returns the end.
+char* storeDumpValue(char* d, const uint8_t* bytes, uint32_t len, uint32_t held) {
+  if (len == 0 || len > kMaxValueLength) return store16(d, kNullMark), d + 2;
+  store16(d, len);
+  if (len <= kCopySlack && held >= kCopySlack) {
+    memcpy(d + 2, bytes, 16);
+    if (len > 16) memcpy(d + 18, bytes + 16, 16);
+  } else {
+    memcpy(d + 2, bytes, len);
+  }
+  return d + 2 + len;
 }
 
 void putBig16(uint8_t* p, uint16_t v) {
@@ -98,9 +125,12 @@ class DumpRowWriter : public RowWriter {
         count_(job.columns.count),
         bound_(joinBound(bc.blockSize)),
         join_(new uint8_t[bound_]),
-        kinds_(new Kind[count_ + 1]) {
+        kinds_(new Kind[count_ + 1]),
+        plainEnd_(new uint32_t[count_ + 1]) {
     for (uint32_t pos = 0; pos < count_; pos++)
       kinds_[pos] = isLongCode(job.code(pos)) ? Kind::kLong : isLobType(job.code(pos)) ? Kind::kLob : Kind::kPlain;
+    plainEnd_[count_] = count_;
+    for (uint32_t pos = count_; pos-- > 0;) plainEnd_[pos] = kinds_[pos] == Kind::kPlain ? plainEnd_[pos + 1] : pos;
   }
 
   void rowAddress(uint32_t, uint32_t, uint32_t) override { dropping_ = false; }
@@ -109,7 +139,7 @@ class DumpRowWriter : public RowWriter {
     if (dropping_) return;
     const ColumnList& cols = *p.cols;
     const uint32_t n = cols.count;
-    for (uint32_t i = 0; i < n; i++) {
+    for (uint32_t i = plainRun(p); i < n; i++) {
       const uint32_t pos = p.start + i;
       if (pos >= count_) break;  // the descriptors name count_ positions
       const ColumnRef c = cols.col[i];
@@ -145,6 +175,37 @@ class DumpRowWriter : public RowWriter {
     bool carries;  // goes on in the next piece
   };
 
+  // The leading values of a piece that go straight out: plain values from
+  // the row's next position on, with nothing carried or open, and not the
+  // last one when it goes on in the next piece. They are stored straight
+  // into the sink's buffer. How many it wrote; the rest of the piece takes
+  // the general way.
+  uint32_t plainRun(const PieceRef& p) {
+    if (p.continues || carrying_ || longOpen_ || p.start != next_ || p.start >= count_) return 0;
+    const ColumnList& cols = *p.cols;
+    uint32_t end = cols.count - (p.lastContinues && cols.count ? 1 : 0);
+    end = std::min(end, plainEnd_[p.start] - p.start);
+    const BlockView& v = *p.v;
+    char* first = data_.reserve(0);
+    char* stop = first + (data_.capacity() - data_.buffered());
+    char* d = first;
+    uint32_t i = 0;
+    for (; i < end; i++) {
+      const ColumnRef c = cols.col[i];
+      const uint32_t len = valueInBlock(c.offset, c.length, v.size) ? c.length : 0u;
+      const size_t need = 2u + len + kCopySlack;
+      if (static_cast<size_t>(stop - d) < need) {
+        if (need > data_.capacity()) break;  // the general way writes it
+        data_.commit(static_cast<size_t>(d - first));
+        first = d = data_.reserve(need);
+        stop = first + (data_.capacity() - data_.buffered());
+      }
+      d = storeDumpValue(d, v.data + c.offset, len, v.size - c.offset);
+    }
+    data_.commit(static_cast<size_t>(d - first));
+    next_ = p.start + i;
+    return i;
+  }
   // The first column of a piece that continues the previous piece's last
   // one: the next part of the value carried at pos (within the bound), or
   // of the LONG value open at pos. False when nothing goes on there.
@@ -240,6 +301,7 @@ class DumpRowWriter : public RowWriter {
   const uint32_t bound_;
   std::unique_ptr<uint8_t[]> join_;  // the parts of a value split over pieces
   std::unique_ptr<Kind[]> kinds_;    // of each position
+  std::unique_ptr<uint32_t[]> plainEnd_;  // of each position: where its run of plain positions ends
   uint32_t joinLen_ = 0;
   uint32_t next_ = 0;       // next position of the row to be written
   bool carrying_ = false;   // join_ holds the first parts of position next_

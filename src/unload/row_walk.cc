@@ -42,17 +42,21 @@ Entry classifyEntry(const BlockView& v, const DataHeader& h, uint16_t o) {
   return Entry::kPiece;
 }
 
-// The block offset of the piece of that row, or 0 when the walk does not
-// take it; damaged entries are counted.
-uint32_t usablePiece(RowWalk& w, const BlockView& v, const DataHeader& h, uint32_t table, uint32_t slot) {
-  const uint16_t o = rowDirEntry(v, h, table, slot);
+// The block offset of the piece of row slot of the table, or 0 when the
+// walk does not take it; damaged entries (and entries past the block) are
+// counted.
+uint32_t usablePiece(RowWalk& w, const BlockView& v, const DataHeader& h, const TableRows& rows, uint32_t rdba,
+                     uint32_t slot) {
+  if (slot >= rows.inBlock) {
+    noteDamage(w, Damage::kEntryPastData, rdba, slot);
+    return 0;
+  }
+  const uint16_t o = tableRowEntry(v, rows, slot);
   switch (classifyEntry(v, h, o)) {
     case Entry::kPiece: return h.hdsz + o;
-    case Entry::kFree:
-      if (!rowDirEntryInBlock(v, h, table, slot)) noteDamage(w, Damage::kEntryPastData, blockRdba(v), slot);
-      return 0;
-    case Entry::kPastData: noteDamage(w, Damage::kEntryPastData, blockRdba(v), slot); return 0;
-    case Entry::kInFreeSpace: noteDamage(w, Damage::kEntryInFreeSpace, blockRdba(v), slot); return 0;
+    case Entry::kFree: return 0;
+    case Entry::kPastData: noteDamage(w, Damage::kEntryPastData, rdba, slot); return 0;
+    case Entry::kInFreeSpace: noteDamage(w, Damage::kEntryInFreeSpace, rdba, slot); return 0;
   }
   return 0;
 }
@@ -195,10 +199,11 @@ RowWalk::RowWalk(BlockContext& context, Sink& out, RowWriter& rowWriter, RowFilt
       chainBound(bound ? bound : 1),
       cursorBlock(new uint8_t[context.blockSize]()) {}
 
-PieceResult writeRowPiece(RowWalk& w, const BlockView& v, const DataHeader& h, uint32_t table, uint32_t slot,
-                          uint32_t start) {
-  ColumnList& cols = w.cols;
-  parsePieceOf(v, h, table, slot, cols);
+namespace {
+
+// Hands the piece parsed into w.cols to the writer.
+PieceResult handPiece(RowWalk& w, const BlockView& v, uint32_t rdba, uint32_t table, uint32_t slot, uint32_t start) {
+  const ColumnList& cols = w.cols;
   const bool continues = (cols.flag & kRowP) && start != 0;
   PieceRef ref;
   ref.v = &v;
@@ -207,11 +212,28 @@ PieceResult writeRowPiece(RowWalk& w, const BlockView& v, const DataHeader& h, u
   ref.continues = continues;
   ref.last = (cols.flag & kRowL) != 0;
   ref.lastContinues = (cols.flag & kRowN) != 0;
-  ref.rdba = blockRdba(v);
+  ref.rdba = rdba;
   ref.table = table;
   ref.slot = slot;
   w.writer.piece(ref);
   return PieceResult{ref.start + cols.count, cols.next, ref.last};
+}
+
+// The piece at block offset p heading row slot of the walked block (rdba).
+PieceResult writeHeadPiece(RowWalk& w, const BlockView& v, const DataHeader& h, uint32_t rdba, uint32_t table,
+                           uint32_t slot, uint32_t p) {
+  if (h.flag & kDataFlagCompressed) return writeRowPiece(w, v, h, table, slot, 0);
+  w.cols.clear();
+  parseRowPieceAt(v, h, p, w.cols);
+  return handPiece(w, v, rdba, table, slot, 0);
+}
+
+}  // namespace
+
+PieceResult writeRowPiece(RowWalk& w, const BlockView& v, const DataHeader& h, uint32_t table, uint32_t slot,
+                          uint32_t start) {
+  parsePieceOf(v, h, table, slot, w.cols);
+  return handPiece(w, v, blockRdba(v), table, slot, start);
 }
 
 void followRowChain(RowWalk& w, const BlockView& walked, RowAddress next, uint32_t reached, uint32_t clusterTable) {
@@ -261,16 +283,16 @@ void unloadTableBlock(RowWalk& w, uint32_t clusterTable) {
   const DataHeader h = readDataHeader(v);
   if (h.ntab == 0 || clusterTable >= h.ntab) return;
   const uint32_t table = rowTable(h, clusterTable);
-  const uint32_t rows = table < h.ntab ? tableRowCount(v, h, table) : 0;
-  for (uint32_t slot = 0; slot < rows && bc.RowCount < bc.rowLimit; slot++) {
-    const uint32_t p = usablePiece(w, v, h, table, slot);
+  const TableRows rows = tableRows(v, h, table);
+  for (uint32_t slot = 0; slot < rows.count && bc.RowCount < bc.rowLimit; slot++) {
+    const uint32_t p = usablePiece(w, v, h, rows, rdba, slot);
     if (p == 0) continue;
     const uint8_t flag = v.u8(p);
     if (!(flag & kRowH) || !rowWanted(w, v, flag & kRowD, v.u8(p + 1))) continue;
     w.writer.rowAddress(rdba, table, slot);
     PieceResult r{0, {}, false};
     if (flag & kRowF) {
-      r = writeRowPiece(w, v, h, table, slot, 0);
+      r = writeHeadPiece(w, v, h, rdba, table, slot, p);
       if (w.cols.cut) noteDamage(w, Damage::kPieceOutside, rdba, slot);
     } else if (!(flag & kRowL)) {
       const uint32_t at = p + ((flag & kRowC) ? 4 : 3);

@@ -48,7 +48,13 @@ void parseAll(const bex::BlockView& v) {
     uint32_t n = tableRowCount(v, h, t);
     if (n > budget) n = budget;
     budget -= n;
+    // The walk's directory, bounds-tested once, reads what the per-entry
+    // tests read.
+    const TableRows rows = tableRows(v, h, t);
     for (uint32_t r = 0; r < n; r++) {
+      const bool in = r < rows.inBlock;
+      if (in != rowDirEntryInBlock(v, h, t, r) || (in && tableRowEntry(v, rows, r) != rowDirEntry(v, h, t, r)))
+        __builtin_trap();
       cols.clear();
       parseRowPiece(v, h, t, r, cols);
       cols.clear();

@@ -245,6 +245,32 @@ TEST(DumpRows, CarriedValuesAndEmptyLongPartsKeepThePositions) {
   EXPECT_EQ(*rows[1][3], "z");
 }
 
+// Short values are copied in fixed moves where the block holds the bytes:
+// values ending at the last byte a value may take (four before the block
+// end) come out whole, one byte further they are NULL, and nothing past
+// the block is read (the sanitizer build watches the exactly-sized block).
+TEST(DumpRows, ShortValuesAtTheBlockEndComeOutWhole) {
+  PieceRig r({C::kVarchar2, C::kVarchar2}, 2048);
+  std::vector<std::string> want;
+  for (uint32_t len : {1u, 15u, 16u, 17u, 31u, 32u, 33u}) {
+    const std::string value(len, static_cast<char>('a' + len % 26));
+    ColumnList c;
+    for (uint32_t end : {r.blockSize - 4, r.blockSize - 3}) {
+      memcpy(r.block.data() + end - len, value.data(), len);
+      c.add(end - len, len);
+    }
+    r.piece(c, 0, false, true, false);
+    want.push_back(value);
+  }
+  auto rows = r.rows();
+  ASSERT_EQ(rows.size(), want.size());
+  for (size_t i = 0; i < rows.size(); i++) {
+    ASSERT_TRUE(rows[i][0]);
+    EXPECT_EQ(*rows[i][0], want[i]);
+    EXPECT_FALSE(rows[i][1]);
+  }
+}
+
 // With 32 KB blocks two parts could make 65,536 bytes, more than one
 // length can say (FFFD to FFFF are marks): a joined value of 65,532 bytes
 // is written whole, one byte more ends the row.
