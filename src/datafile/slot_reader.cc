@@ -62,7 +62,7 @@ bool SlotReader::refill() {
 
 const uint8_t* SlotReader::next(uint32_t& number) {
   if (ended_) return nullptr;
-  if (view_.damaged()) {
+  if (mapping_ && view_.damaged()) {
     // The mapped file failed under the walk: read from here on.
     mapping_ = false;
     windowCount_ = 0;
