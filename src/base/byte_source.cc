@@ -1,13 +1,124 @@
 #include "base/byte_source.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <mutex>
 #include <new>
 
 namespace bex {
+
+namespace {
+
+size_t pageSize() {
+  static const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  return page;
+}
+
+// A file whose pages a mapping may stand for: a regular file on a file
+// system of this machine. A device, a pipe or a network file (whose server
+// may go away under the mapping) is read with pread only.
+bool mappable(int fd) {
+  struct stat st;
+  struct statfs fs;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || fstatfs(fd, &fs) != 0) return false;
+  switch (static_cast<unsigned long>(fs.f_type)) {
+    case EXT4_SUPER_MAGIC:  // also ext2 and ext3
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+    case F2FS_SUPER_MAGIC:
+    case TMPFS_MAGIC:
+    case OVERLAYFS_SUPER_MAGIC:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The mapped views of the whole process, for the bus-error handler: the one
+// state it can reach is what is global, so this table is. A view claims an
+// entry for its life and sets begin and length while it maps.
+struct BusGuard {
+  std::atomic<bool> taken{false};
+  std::atomic<uintptr_t> begin{0};
+  std::atomic<size_t> length{0};
+  std::atomic<bool> damaged{false};
+};
+constexpr int kBusGuards = 256;  // more readers than that read with pread
+BusGuard busGuards[kBusGuards];
+struct sigaction previousBusAction;
+
+// A bus error inside a mapped view: zeros replace the view's pages from the
+// failing one on (the access is then repeated and reads them) and the view
+// is marked damaged. Any other bus error goes where it went before.
+void onBusError(int, siginfo_t* info, void*) {
+  const uintptr_t at = reinterpret_cast<uintptr_t>(info->si_addr);
+  for (BusGuard& g : busGuards) {
+    const uintptr_t begin = g.begin.load(std::memory_order_acquire);
+    const size_t length = g.length.load(std::memory_order_acquire);
+    if (begin == 0 || at < begin || at - begin >= length) continue;
+    const uintptr_t page = at & ~(uintptr_t{pageSize()} - 1);
+    if (mmap(reinterpret_cast<void*>(page), begin + length - page, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED,
+             -1, 0) == MAP_FAILED)
+      break;
+    g.damaged.store(true, std::memory_order_release);
+    return;
+  }
+  sigaction(SIGBUS, &previousBusAction, nullptr);
+  if (info->si_code <= 0) raise(SIGBUS);  // sent, not a fault: the fault repeats by itself
+}
+
+// Installed once, before the first mapping; false when it cannot be.
+bool busGuardInstalled() {
+  static std::once_flag once;
+  static bool installed = false;
+  std::call_once(once, [] {
+    struct sigaction action = {};
+    action.sa_sigaction = onBusError;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    installed = sigaction(SIGBUS, &action, &previousBusAction) == 0;
+  });
+  return installed;
+}
+
+}  // namespace
+
+MappedView::~MappedView() {
+  unmap();
+  if (guard_ >= 0) busGuards[guard_].taken.store(false, std::memory_order_release);
+}
+
+bool MappedView::claimGuard() {
+  for (int i = 0; guard_ < 0 && i < kBusGuards; i++) {
+    bool free = false;
+    if (busGuards[i].taken.compare_exchange_strong(free, true)) guard_ = i;
+  }
+  return guard_ >= 0;
+}
+
+bool MappedView::damaged() const {
+  return guard_ >= 0 && busGuards[guard_].damaged.load(std::memory_order_acquire);
+}
+
+void MappedView::unmap() {
+  if (!base_) return;
+  BusGuard& g = busGuards[guard_];
+  g.begin.store(0, std::memory_order_release);
+  g.length.store(0, std::memory_order_release);
+  g.damaged.store(false, std::memory_order_release);
+  munmap(base_, length_);
+  base_ = nullptr;
+  length_ = 0;
+}
 
 ReadBuffer allocateReadBuffer(size_t bytes) {
   constexpr size_t kPage = 4096;
@@ -19,7 +130,7 @@ ReadBuffer allocateReadBuffer(size_t bytes) {
 std::unique_ptr<FileSource> FileSource::open(const char* path) {
   int fd = ::open(path, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return nullptr;
-  return std::unique_ptr<FileSource>(new FileSource(fd));
+  return std::unique_ptr<FileSource>(new FileSource(fd, mappable(fd)));
 }
 
 FileSource::~FileSource() { ::close(fd_); }
@@ -35,6 +146,38 @@ ReadResult FileSource::read(uint64_t offset, uint8_t* buf, size_t n) {
     r.bytes += static_cast<size_t>(got);
   }
   return r;
+}
+
+// Maps only what the file holds now (a short file reads short through
+// read()), and hands the mapping out only once every page of it has been
+// touched: a page that cannot be read fails here, not under the reader, and
+// read() then gives what it always gave.
+const uint8_t* FileSource::map(uint64_t offset, size_t n, MappedView& view) {
+  view.unmap();
+  if (!mappable_ || n == 0 || !busGuardInstalled() || !view.claimGuard()) return nullptr;
+  struct stat st;
+  if (fstat(fd_, &st) != 0 || offset > static_cast<uint64_t>(st.st_size) ||
+      n > static_cast<uint64_t>(st.st_size) - offset)
+    return nullptr;
+  const uint64_t start = offset / pageSize() * pageSize();
+  const size_t length = static_cast<size_t>(offset - start) + n;
+  void* p = mmap(nullptr, length, PROT_READ, MAP_SHARED, fd_, static_cast<off_t>(start));
+  if (p == MAP_FAILED) return nullptr;
+  view.base_ = static_cast<uint8_t*>(p);
+  view.length_ = length;
+  BusGuard& g = busGuards[view.guard_];
+  g.length.store(length, std::memory_order_release);
+  g.begin.store(reinterpret_cast<uintptr_t>(p), std::memory_order_release);
+  // One load a page brings every page in (each fault maps the cached pages
+  // around it too); one that fails trips the guard instead of stopping the
+  // process.
+  madvise(p, length, MADV_SEQUENTIAL);
+  for (size_t at = 0; at < length; at += pageSize()) static_cast<void>(*static_cast<volatile const uint8_t*>(view.base_ + at));
+  if (view.damaged()) {
+    view.unmap();
+    return nullptr;
+  }
+  return view.base_ + (offset - start);
 }
 
 ReadResult FileSource::copyTo(uint64_t offset, int out, size_t n, uint8_t* bounce, size_t bounceSize) {

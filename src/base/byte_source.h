@@ -27,6 +27,32 @@ struct FreeBuffer {
 using ReadBuffer = std::unique_ptr<uint8_t[], FreeBuffer>;
 ReadBuffer allocateReadBuffer(size_t bytes);
 
+// One reader's mapping of a stretch of a plain file, read-only: the bytes
+// straight out of the system's page cache, without a copy. A page that can
+// no longer be read while mapped (the file cut short under the reader, a
+// disk error on a page the system had let go) would stop the process with a
+// bus error; here it reads as zeros from that page on and the view counts
+// as damaged, so the reader drops the mapping and reads on with read().
+class MappedView {
+ public:
+  MappedView() = default;
+  ~MappedView();
+  MappedView(const MappedView&) = delete;
+  MappedView& operator=(const MappedView&) = delete;
+
+  // True when a page of the current mapping failed while mapped.
+  bool damaged() const;
+  void unmap();
+
+ private:
+  friend class FileSource;
+  bool claimGuard();
+
+  uint8_t* base_ = nullptr;
+  size_t length_ = 0;
+  int guard_ = -1;  // this view's entry in the bus-error guard table
+};
+
 class ByteSource {
  public:
   virtual ~ByteSource() = default;
@@ -39,6 +65,11 @@ class ByteSource {
   // (it keeps no state between reads): the parallel SCAN DATABASE and
   // UNLOAD then split its file between them.
   virtual bool readsInParallel() const { return false; }
+  // The n bytes at offset mapped into memory through view (replacing what
+  // it mapped before), when the source is a plain local file and every one
+  // of those bytes can be read now; nullptr otherwise: read() them instead.
+  // The bytes stay valid until view maps again or ends.
+  virtual const uint8_t* map(uint64_t, size_t, MappedView&) { return nullptr; }
 };
 
 // An operating-system file or device, opened read-only; pread at 64-bit
@@ -54,6 +85,7 @@ class FileSource final : public ByteSource {
   ReadResult read(uint64_t offset, uint8_t* buf, size_t n) override;
   uint64_t size() const override;
   bool readsInParallel() const override { return true; }  // pread only
+  const uint8_t* map(uint64_t offset, size_t n, MappedView& view) override;
   // Copies n bytes at offset to the file descriptor out at its current
   // position: in the kernel where the system can (no copy through user
   // memory), else through bounce (bounceSize bytes). What was copied; error
@@ -61,8 +93,9 @@ class FileSource final : public ByteSource {
   ReadResult copyTo(uint64_t offset, int out, size_t n, uint8_t* bounce, size_t bounceSize);
 
  private:
-  explicit FileSource(int fd) : fd_(fd) {}
+  FileSource(int fd, bool mappable) : fd_(fd), mappable_(mappable) {}
   int fd_;
+  bool mappable_;  // a regular file on a local file system
 };
 
 }  // namespace bex

@@ -5,8 +5,8 @@
 
 namespace bex {
 
-SlotReader::SlotReader(BlockContext& bc, uint32_t windowSize)
-    : bc_(bc), window_(allocateReadBuffer(windowSize)), windowSize_(windowSize) {}
+SlotReader::SlotReader(BlockContext& bc, uint32_t windowSize, uint32_t mapWindowSize)
+    : bc_(bc), window_(allocateReadBuffer(windowSize)), windowSize_(windowSize), mapWindowSize_(mapWindowSize) {}
 
 void SlotReader::start(uint32_t slot, uint32_t first, uint32_t last) {
   slot_ = slot;
@@ -15,6 +15,20 @@ void SlotReader::start(uint32_t slot, uint32_t first, uint32_t last) {
   windowCount_ = 0;
   windowFirst_ = first;
   ended_ = first > last || slot >= bc_.registry->count || !bc_.registry->slots[slot].usable();
+  mapping_ = mapWindowSize_ >= bc_.blockSize;
+}
+
+// Maps the next stretch of whole blocks; false when the source gives no
+// mapping of it (then it is read).
+bool SlotReader::mapWindow(const DataFile& f) {
+  const uint32_t bs = bc_.blockSize;
+  const uint64_t want = (static_cast<uint64_t>(last_ - nextBlock_) + 1) * bs;
+  const size_t n = want < mapWindowSize_ ? static_cast<size_t>(want) : mapWindowSize_ / bs * bs;
+  blocks_ = f.source->map(static_cast<uint64_t>(nextBlock_) * bs + f.headerSize, n, view_);
+  if (!blocks_) return false;
+  windowFirst_ = nextBlock_;
+  windowCount_ = static_cast<uint32_t>(n / bs);
+  return true;
 }
 
 // Reads from nextBlock_ on into the window. A read error (not the end of
@@ -23,6 +37,13 @@ void SlotReader::start(uint32_t slot, uint32_t first, uint32_t last) {
 bool SlotReader::refill() {
   const DataFile& f = bc_.registry->slots[slot_];
   uint32_t bs = bc_.blockSize;
+  if (mapping_ && mapWindow(f)) {
+    if (bc_.progress) bc_.progress->advance(windowCount_);
+    return true;
+  }
+  mapping_ = false;  // a file that cannot be mapped whole is read to the end of the walk
+  view_.unmap();
+  blocks_ = window_.get();
   for (;;) {
     uint64_t want = (static_cast<uint64_t>(last_ - nextBlock_) + 1) * bs;
     size_t n = want < windowSize_ ? static_cast<size_t>(want) : windowSize_ / bs * bs;
@@ -41,12 +62,17 @@ bool SlotReader::refill() {
 
 const uint8_t* SlotReader::next(uint32_t& number) {
   if (ended_) return nullptr;
+  if (mapping_ && view_.damaged()) {
+    // The mapped file failed under the walk: read from here on.
+    mapping_ = false;
+    windowCount_ = 0;
+  }
   if (nextBlock_ - windowFirst_ >= windowCount_ && !refill()) {
     ended_ = true;
     return nullptr;
   }
   number = nextBlock_;
-  const uint8_t* b = window_.get() + static_cast<size_t>(nextBlock_ - windowFirst_) * bc_.blockSize;
+  const uint8_t* b = blocks_ + static_cast<size_t>(nextBlock_ - windowFirst_) * bc_.blockSize;
   if (nextBlock_ == last_)
     ended_ = true;
   else

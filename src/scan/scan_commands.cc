@@ -88,7 +88,7 @@ ScanResult scanSlots(BlockContext& bc, const std::string& lobName, const std::st
     if (threads > 1) {
       r.errors = scanWithWorkers(bc, lobSink, extSink);
     } else {
-      SlotReader reader(bc);
+      SlotReader reader(bc, kScanWindowSize, kMapWindowSize);
       for (uint32_t slot = first; slot < bc.registry->count; slot += stride)
         ScanFile(bc, reader, slot, lobSink, extSink, r.errors);
     }

@@ -95,7 +95,7 @@ class StretchQueue {
   // One worker: claims stretches in order while a result slot is free.
   void work() {
     BlockContext own = bc_;  // settings and registry shared read-only
-    SlotReader reader(own);
+    SlotReader reader(own, kScanWindowSize, kMapWindowSize);
     for (;;) {
       size_t i;
       {

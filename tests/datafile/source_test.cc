@@ -140,3 +140,31 @@ TEST(ByteSource, OperatingSystemFileTellsErrorFromEnd) {
   EXPECT_TRUE(r.error);
   EXPECT_FALSE(FileSource::open(dir.file("missing").c_str()));
 }
+
+// A mapping stands for the file as it is when mapped: a range past the end
+// is not mapped (it is read, short), and a file cut short while mapped
+// reads as zeros from the cut on, marked damaged, instead of stopping the
+// process with a bus error.
+TEST(ByteSource, AMappedFileCutShortUnderTheReaderDoesNotStopTheProcess) {
+  ScratchDir dir;
+  std::vector<std::vector<uint8_t>> blocks;
+  for (uint32_t b = 0; b < 64; b++) blocks.push_back(makeBlock(8192, 0x06, makeRdba(3, b)));
+  const std::string path = dir.write("a.dbf", blocks, 100);
+  std::unique_ptr<FileSource> f = FileSource::open(path.c_str());
+  ASSERT_TRUE(f);
+  MappedView view;
+  const uint8_t* p = f->map(100 + 3 * 8192, 10 * 8192, view);
+  if (!p) GTEST_SKIP() << "the scratch directory's file system is not mapped";
+  EXPECT_EQ(getLE32(p + 4), makeRdba(3, 3));
+  EXPECT_EQ(getLE32(p + 9 * 8192 + 4), makeRdba(3, 12));
+  EXPECT_EQ(f->map(100 + 60 * 8192, 10 * 8192, view), nullptr);
+  p = f->map(100, 32 * 8192, view);
+  ASSERT_NE(p, nullptr);
+  ASSERT_EQ(truncate(path.c_str(), 100 + 8 * 8192), 0);
+  EXPECT_EQ(getLE32(p + 3 * 8192 + 4), makeRdba(3, 3));
+  EXPECT_EQ(getLE32(p + 20 * 8192 + 4), 0u);
+  EXPECT_TRUE(view.damaged());
+  EXPECT_EQ(f->map(100 + 4 * 8192, 8 * 8192, view), nullptr);
+  std::vector<uint8_t> buf(8 * 8192);
+  EXPECT_EQ(f->read(100 + 4 * 8192, buf.data(), buf.size()).bytes, 4 * 8192u);
+}
