@@ -110,7 +110,8 @@ __attribute__((target("avx2"))) size_t countEitherWide(const char* p, size_t n, 
       sums = _mm256_sub_epi8(sums, _mm256_or_si256(_mm256_cmpeq_epi8(x, wa), _mm256_cmpeq_epi8(x, wb)));
     }
     sums = _mm256_sad_epu8(sums, zero);
-    for (int lane = 0; lane < 4; lane++) count += static_cast<size_t>(_mm256_extract_epi64(sums, lane));
+    count += static_cast<size_t>(_mm256_extract_epi64(sums, 0) + _mm256_extract_epi64(sums, 1) +
+                                 _mm256_extract_epi64(sums, 2) + _mm256_extract_epi64(sums, 3));
   }
   return count + countEither(p + i, n - i, a, b);
 }

@@ -15,6 +15,8 @@
 //                           column that is not a LOB
 //   void end(present)       the value begun last is complete; present: it
 //                           is not NULL
+//   void whole(pos, col, v, length)  the three for a value that begins and
+//                           ends in one piece (not a LOB); v null for NULL
 //   void fieldTag(), recordTag()  write the tags between fields and
 //                           after a row
 //   kFillsRows              rows get a field for every position, also those
@@ -51,7 +53,8 @@ inline void writeTag(Sink& out, const char* tag, size_t length) {
 // since the last check, the bytes that begin a tag. When that is the
 // number the tags written there hold, no value can hold a tag; otherwise
 // each waiting value is looked at as it would have been when it ended: the
-// part of it still in the buffer.
+// part of it still in the buffer. The counts are complete once the data
+// sink was flushed or the policy is gone.
 class TextFields : private SinkWatcher {
  public:
   static constexpr bool kFillsRows = false;
