@@ -8,6 +8,7 @@
 namespace bex {
 
 void Sink::drain() {
+  if (watcher_) watcher_->beforeHandOn();
   if (len_ == 0) return;
   if (overlay_) overlay_->erase();
   if (!emit(buf_, len_)) failed_ = true;

@@ -14,6 +14,15 @@ namespace bex {
 
 class Progress;
 
+// Looks at what a sink buffered before the buffer is handed on.
+class SinkWatcher {
+ public:
+  virtual void beforeHandOn() = 0;
+
+ protected:
+  ~SinkWatcher() = default;
+};
+
 class Sink {
  public:
   Sink(const Sink&) = delete;
@@ -40,12 +49,22 @@ class Sink {
     return buf_ + len_;
   }
   void commit(size_t n) { len_ += n; }
+  // Room for n bytes in place when the buffer has it without handing
+  // anything on (commit() what was used); null otherwise.
+  char* room(size_t n) { return n <= cap_ - len_ ? buf_ + len_ : nullptr; }
   // The bytes still in the buffer, the last n of them (n <= buffered()),
   // and the buffer's size: what was just written can be looked at again
   // while it has not been handed on (reserve() keeps room for it).
   size_t buffered() const { return len_; }
   const char* recent(size_t n) const { return buf_ + len_ - n; }
   size_t capacity() const { return cap_; }
+  // Told before buffered bytes are handed on (null: nobody); returns
+  // the one told before, who is to be told in turn.
+  SinkWatcher* watch(SinkWatcher* w) {
+    SinkWatcher* before = watcher_;
+    watcher_ = w;
+    return before;
+  }
   // printf into the sink (console-style messages; not for hot paths).
   void printf(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
   // The message of a command that could not do its work (a file not
@@ -85,6 +104,7 @@ class Sink {
   bool failed_ = false;
   bool errorNoted_ = false;
   Progress* overlay_ = nullptr;
+  SinkWatcher* watcher_ = nullptr;
 };
 
 // A sink over a stdio stream (which it does not own).

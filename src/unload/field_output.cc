@@ -5,6 +5,14 @@
 #include <cstring>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#define BEX_WIDE_COUNT 1
+#endif
+
 #include "value/datetime.h"
 #include "value/float.h"
 
@@ -68,22 +76,124 @@ bool isCharacterText(ColumnTypeCode type) {
   }
 }
 
+// How many of the n bytes at p are a or b.
+size_t countEither(const char* p, size_t n, char a, char b) {
+  size_t count = 0, i = 0;
+#if defined(__SSE2__)
+  const __m128i wa = _mm_set1_epi8(a), wb = _mm_set1_epi8(b), zero = _mm_setzero_si128();
+  // Counts per byte lane, summed before any of them can pass 255.
+  while (n - i >= 16) {
+    const size_t blocks = std::min<size_t>((n - i) / 16, 255);
+    __m128i sums = zero;
+    for (size_t k = 0; k < blocks; k++, i += 16) {
+      const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+      sums = _mm_sub_epi8(sums, _mm_or_si128(_mm_cmpeq_epi8(x, wa), _mm_cmpeq_epi8(x, wb)));
+    }
+    sums = _mm_sad_epu8(sums, zero);
+    count += static_cast<size_t>(_mm_cvtsi128_si32(sums)) + static_cast<size_t>(_mm_extract_epi16(sums, 4));
+  }
+#endif
+  for (; i < n; i++) count += p[i] == a || p[i] == b;
+  return count;
+}
+
+#if defined(BEX_WIDE_COUNT)
+// countEither 32 bytes at a time, on processors that have AVX2.
+__attribute__((target("avx2"))) size_t countEitherWide(const char* p, size_t n, char a, char b) {
+  size_t count = 0, i = 0;
+  const __m256i wa = _mm256_set1_epi8(a), wb = _mm256_set1_epi8(b), zero = _mm256_setzero_si256();
+  while (n - i >= 32) {
+    const size_t blocks = std::min<size_t>((n - i) / 32, 255);
+    __m256i sums = zero;
+    for (size_t k = 0; k < blocks; k++, i += 32) {
+      const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + i));
+      sums = _mm256_sub_epi8(sums, _mm256_or_si256(_mm256_cmpeq_epi8(x, wa), _mm256_cmpeq_epi8(x, wb)));
+    }
+    sums = _mm256_sad_epu8(sums, zero);
+    count += static_cast<size_t>(_mm256_extract_epi64(sums, 0) + _mm256_extract_epi64(sums, 1) +
+                                 _mm256_extract_epi64(sums, 2) + _mm256_extract_epi64(sums, 3));
+  }
+  return count + countEither(p + i, n - i, a, b);
+}
+
+bool wideCountWorks() { return __builtin_cpu_supports("avx2"); }
+#else
+bool wideCountWorks() { return false; }
+#endif
+
+// How many bytes of the tag are one of the two.
+uint32_t countOf(const char* tag, size_t length, const char two[2]) {
+  uint32_t n = 0;
+  for (size_t i = 0; i < length; i++) n += tag[i] == two[0] || tag[i] == two[1];
+  return n;
+}
+
 }  // namespace
 
 // ---- text style -----------------------------------------------------
 
 TextFields::TextFields(Sink& data, const BlockContext& bc, UnloadJob& job)
-    : data_(data), bc_(bc), tagged_(job.taggedValues), window_(data.capacity() / 4) {
+    : data_(data),
+      bc_(bc),
+      tagged_(job.taggedValues),
+      watchedBefore_(data.watch(this)),
+      window_(data.capacity() / 4),
+      wide_(wideCountWorks()),
+      since_(data.bytesWritten()) {
+  // A text can hold a tag only where it holds the tag's first byte.
+  const bool field = bc.fieldTagLen != 0, record = bc.recordTagLen != 0;
+  tagStart_[0] = field ? bc.fieldTag[0] : bc.recordTag[0];
+  tagStart_[1] = record ? bc.recordTag[0] : tagStart_[0];
+  fieldTagBytes_ = countOf(bc.fieldTag, bc.fieldTagLen, tagStart_);
+  recordTagBytes_ = countOf(bc.recordTag, bc.recordTagLen, tagStart_);
   const bool codedToo = meetsCodedText(bc.fieldTag, bc.fieldTagLen) || meetsCodedText(bc.recordTag, bc.recordTagLen);
   for (unsigned code = 0; code < 256; code++)
-    checked_[code] = codedToo || !isCodedText(static_cast<ColumnTypeCode>(code));
+    checked_[code] = (field || record) && (codedToo || !isCodedText(static_cast<ColumnTypeCode>(code)));
 }
 
+TextFields::~TextFields() {
+  checkWritten();
+  data_.watch(watchedBefore_);
+}
+
+void TextFields::beforeHandOn() {
+  checkWritten();
+  if (watchedBefore_) watchedBefore_->beforeHandOn();
+}
+
+// Everything written since the last check is still in the buffer: the
+// bytes are handed on only after beforeHandOn().
 void TextFields::checkWritten() {
-  const size_t n = static_cast<size_t>(std::min<uint64_t>(data_.bytesWritten() - start_, data_.buffered()));
-  const char* text = data_.recent(n);
-  if (holds(text, n, bc_.fieldTag, bc_.fieldTagLen) || holds(text, n, bc_.recordTag, bc_.recordTagLen))
-    tagged_.note(pos_);
+  const uint64_t now = data_.bytesWritten();
+  if (waitingCount_ != 0) {
+    const uint64_t from = std::max(since_, now - data_.buffered());
+    const size_t n = static_cast<size_t>(now - from);
+    if (countTagBytes(data_.recent(n), n) != tagBytes_) checkEach(now, data_.buffered());
+  }
+  waitingCount_ = 0;
+  tagBytes_ = 0;
+  since_ = now;
+}
+
+// Each waiting value, the part of it still in the buffer.
+void TextFields::checkEach(uint64_t now, uint64_t buffered) {
+  const uint64_t base = now - buffered;
+  for (uint32_t i = 0; i < waitingCount_; i++) {
+    const Written& w = waiting_[i];
+    const uint64_t start = std::max(w.start, base);
+    if (w.end <= start) continue;
+    const char* text = data_.recent(static_cast<size_t>(now - start));
+    const size_t n = static_cast<size_t>(w.end - start);
+    if (holds(text, n, bc_.fieldTag, bc_.fieldTagLen) || holds(text, n, bc_.recordTag, bc_.recordTagLen))
+      tagged_.note(w.pos);
+  }
+}
+
+size_t TextFields::countTagBytes(const char* p, size_t n) const {
+#if defined(BEX_WIDE_COUNT)
+  if (wide_) return countEitherWide(p, n, tagStart_[0], tagStart_[1]);
+#endif
+  return countEither(p, n, tagStart_[0], tagStart_[1]);
 }
 
 // ---- CSV ------------------------------------------------------------
@@ -143,7 +253,7 @@ bool CsvField::emit(const char* p, size_t n) {
 }
 
 CsvFields::CsvFields(Sink& data, const BlockContext& bc, UnloadJob& job)
-    : data_(data), field_(data, bc.fieldTag, bc.fieldTagLen), nulValues_(job.nulValues) {
+    : data_(data), bc_(bc), field_(data, bc.fieldTag, bc.fieldTagLen), nulValues_(job.nulValues) {
   const bool separatorInCoded = meetsCodedText(bc.fieldTag, bc.fieldTagLen);
   for (unsigned code = 0; code < 256; code++) {
     const ColumnTypeCode type = static_cast<ColumnTypeCode>(code);

@@ -15,6 +15,10 @@
 //                           column that is not a LOB
 //   void end(present)       the value begun last is complete; present: it
 //                           is not NULL
+//   void whole(pos, col, v, length)  the three for a value that begins and
+//                           ends in one piece (not a LOB); v null for NULL
+//   void fieldTag(), recordTag()  write the tags between fields and
+//                           after a row
 //   kFillsRows              rows get a field for every position, also those
 //                           a row does not store (text style: only with a
 //                           LOB file open)
@@ -32,20 +36,39 @@ namespace bex {
 // The position of the row address field, which no column owns.
 inline constexpr uint32_t kRowAddressField = UINT32_MAX;
 
+// A tag as the row writer places it between fields and rows.
+inline void writeTag(Sink& out, const char* tag, size_t length) {
+  if (length == 1)
+    out.put(*tag);
+  else
+    out.write(tag, length);
+}
+
 // Values as they are, each checked for the tags once written: the text of
 // stored characters and LOB references always, that of numbers, dates and
 // hexadecimal only when a tag holds one of their characters.
-class TextFields {
+//
+// The check waits until the bytes are about to leave the data sink's
+// buffer (or many values are waiting): it counts, in everything written
+// since the last check, the bytes that begin a tag. When that is the
+// number the tags written there hold, no value can hold a tag; otherwise
+// each waiting value is looked at as it would have been when it ended: the
+// part of it still in the buffer. The counts are complete once the data
+// sink was flushed or the policy is gone.
+class TextFields : private SinkWatcher {
  public:
   static constexpr bool kFillsRows = false;
 
   TextFields(Sink& data, const BlockContext& bc, UnloadJob& job);
+  ~TextFields();
+  TextFields(const TextFields&) = delete;
+  TextFields& operator=(const TextFields&) = delete;
 
   Sink& begin(uint32_t pos, ColumnTypeCode type) {
     check_ = pos != kRowAddressField && checked_[codeByte(type)];
     if (check_) {
       pos_ = pos;
-      // A value up to the window stays in the buffer until end() sees it.
+      // A value up to the window stays in the buffer until it ends.
       data_.reserve(window_);
       start_ = data_.bytesWritten();
     }
@@ -55,20 +78,63 @@ class TextFields {
     writeColumnValue(out, v, length, col, bc);
   }
   void end(bool) {
-    if (check_) checkWritten();
+    if (check_) noteWritten(start_, pos_);
+  }
+  // begin(), value() when v is not null, and end() in one.
+  void whole(uint32_t pos, const ColumnSpec& col, const uint8_t* v, size_t length) {
+    if (!checked_[codeByte(col.type)]) {
+      if (v) writeColumnValue(data_, v, length, col, bc_);
+      return;
+    }
+    data_.reserve(window_);
+    const uint64_t start = data_.bytesWritten();
+    if (v) writeColumnValue(data_, v, length, col, bc_);
+    noteWritten(start, pos);
+  }
+  void fieldTag() {
+    writeTag(data_, bc_.fieldTag, bc_.fieldTagLen);
+    tagBytes_ += fieldTagBytes_;
+  }
+  void recordTag() {
+    writeTag(data_, bc_.recordTag, bc_.recordTagLen);
+    tagBytes_ += recordTagBytes_;
   }
 
  private:
+  // A checked value waiting for the check: where its text is in the data.
+  struct Written {
+    uint64_t start, end;
+    uint32_t pos;
+  };
+  static constexpr uint32_t kWaitingMax = 512;
+
+  void noteWritten(uint64_t start, uint32_t pos) {
+    const uint64_t end = data_.bytesWritten();
+    if (end == start) return;
+    waiting_[waitingCount_++] = Written{start, end, pos};
+    if (waitingCount_ == kWaitingMax) checkWritten();
+  }
+  void beforeHandOn() override;
   void checkWritten();
+  void checkEach(uint64_t now, uint64_t buffered);
+  size_t countTagBytes(const char* p, size_t n) const;
 
   Sink& data_;
   const BlockContext& bc_;
   ColumnCounts& tagged_;
+  SinkWatcher* watchedBefore_;
   size_t window_;          // room kept in the data sink's buffer before every value
+  bool wide_;              // the processor counts 32 bytes at a time
   bool checked_[256];      // by type code: the text may hold a tag
+  char tagStart_[2];       // the first bytes of the two tags
+  uint32_t fieldTagBytes_ = 0, recordTagBytes_ = 0;  // bytes of each tag that are tagStart_ bytes
   bool check_ = false;     // the value begun last is checked
   uint32_t pos_ = 0;
   uint64_t start_ = 0;
+  uint64_t since_ = 0;     // the data written since the last check begins here
+  uint64_t tagBytes_ = 0;  // tagStart_ bytes of the tags written since
+  uint32_t waitingCount_ = 0;
+  Written waiting_[kWaitingMax];
 };
 
 // One CSV field on its way to the data file: its text is gathered first
@@ -128,9 +194,17 @@ class CsvFields {
   void end(bool present) {
     if (!direct_ && field_.close(present && text_) && pos_ != kRowAddressField) nulValues_.note(pos_);
   }
+  void whole(uint32_t pos, const ColumnSpec& col, const uint8_t* v, size_t length) {
+    Sink& out = begin(pos, col.type);
+    if (v) value(out, v, length, col, bc_);
+    end(v != nullptr);
+  }
+  void fieldTag() { writeTag(data_, bc_.fieldTag, bc_.fieldTagLen); }
+  void recordTag() { writeTag(data_, bc_.recordTag, bc_.recordTagLen); }
 
  private:
   Sink& data_;
+  const BlockContext& bc_;
   CsvField field_;
   ColumnCounts& nulValues_;
   bool straight_[256];   // by type code: written straight to the data file

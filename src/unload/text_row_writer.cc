@@ -26,15 +26,19 @@ DelimitedRowWriter<Fields>::DelimitedRowWriter(BlockContext& bc, UnloadJob& job,
       columnCount_(columnCount),
       rowAddress_(rowAddress),
       fields_(data, bc, job),
-      fillShortRows_(lob.sink || Fields::kFillsRows) {}
+      fillShortRows_(lob.sink || Fields::kFillsRows),
+      plainPositions_(plainPositionsOf(job)) {}
 
+// The leading positions whose values are written without a prefix, a
+// warning or the LOB readers.
 template <class Fields>
-void DelimitedRowWriter<Fields>::fieldTag() {
-  if (bc_.fieldTagLen == 1)
-    data_.put(bc_.fieldTag[0]);
-  else
-    data_.write(bc_.fieldTag, bc_.fieldTagLen);
-  tagOwed_ = true;
+uint32_t DelimitedRowWriter<Fields>::plainPositionsOf(const UnloadJob& job) {
+  if (job.indexPrefix) return 0;
+  uint32_t pos = 0;
+  while (pos < kMaxSegmentColumns && job.columns.column[pos].type != ColumnTypeCode::kUnknown &&
+         !isLobType(job.columns.column[pos].type))
+    pos++;
+  return pos;
 }
 
 template <class Fields>
@@ -73,13 +77,45 @@ void DelimitedRowWriter<Fields>::warnUnknown(const PieceRef& p, uint32_t pos, co
 
 template <class Fields>
 void DelimitedRowWriter<Fields>::piece(const PieceRef& p) {
-  const ColumnList& cols = *p.cols;
-  const uint32_t n = cols.count;
+  const uint32_t n = p.cols->count;
   if (Fields::kFillsRows && p.start > reached_ && !open_) {
     emptyFields(reached_, p.start);
     if (fieldsWritten_ && !tagOwed_) fieldTag();
   }
   reached_ = p.start + n;
+  if (!open_ && !p.continues && !p.lastContinues && p.start + n <= plainPositions_)
+    plainColumns(p);
+  else
+    columns(p);
+  if (p.last) return endRow(p.start + n);
+  if (!p.lastContinues && fieldsWritten_ && !tagOwed_) fieldTag();
+}
+
+// Every value of the piece begins and ends in it.
+template <class Fields>
+void DelimitedRowWriter<Fields>::plainColumns(const PieceRef& p) {
+  const ColumnRef* col = p.cols->col;
+  const uint32_t n = p.cols->count;
+  const uint8_t* block = p.v->data;
+  // Values end at least four bytes before the block end (valueInBlock).
+  const uint32_t limit = p.v->size >= 4 ? p.v->size - 4 : 0;
+  for (uint32_t i = 0; i < n; i++) {
+    const uint32_t pos = p.start + i;
+    const ColumnSpec& cs = job_.columns.column[pos];
+    if (cs.type == ColumnTypeCode::kSkip) continue;
+    const ColumnRef c = col[i];
+    const bool present = c.length != 0 && c.offset + c.length <= limit;
+    fields_.whole(pos, cs, present ? block + c.offset : nullptr, c.length);
+    fieldsWritten_ = true;
+    tagOwed_ = false;
+    if (i + 1 < n) fieldTag();
+  }
+}
+
+template <class Fields>
+void DelimitedRowWriter<Fields>::columns(const PieceRef& p) {
+  const ColumnList& cols = *p.cols;
+  const uint32_t n = cols.count;
   for (uint32_t i = 0; i < n; i++) {
     const uint32_t pos = p.start + i;
     const ColumnSpec& cs = job_.column(pos);
@@ -109,8 +145,6 @@ void DelimitedRowWriter<Fields>::piece(const PieceRef& p) {
     tagOwed_ = false;
     if (i + 1 < n) fieldTag();
   }
-  if (p.last) return endRow(p.start + n);
-  if (!p.lastContinues && fieldsWritten_ && !tagOwed_) fieldTag();
 }
 
 template <class Fields>
@@ -146,7 +180,7 @@ template <class Fields>
 void DelimitedRowWriter<Fields>::endRow(uint32_t reached) {
   endField();
   if (fillShortRows_) emptyFields(reached, columnCount_);
-  data_.write(bc_.recordTag, bc_.recordTagLen);
+  fields_.recordTag();
   fieldsWritten_ = tagOwed_ = false;
   reached_ = 0;
 }

@@ -38,7 +38,13 @@ class DelimitedRowWriter : public RowWriter {
   void endRowEarly(uint32_t reached) override;
 
  private:
-  void fieldTag();
+  static uint32_t plainPositionsOf(const UnloadJob& job);
+  void plainColumns(const PieceRef& p);
+  void columns(const PieceRef& p);
+  void fieldTag() {
+    fields_.fieldTag();
+    tagOwed_ = true;
+  }
   void endField();
   void emptyFields(uint32_t from, uint32_t to);
   void endRow(uint32_t reached);
@@ -53,6 +59,7 @@ class DelimitedRowWriter : public RowWriter {
   bool rowAddress_;
   Fields fields_;
   bool fillShortRows_;
+  uint32_t plainPositions_;     // positions below this need no prefix, warning or LOB reader
   uint32_t reached_ = 0;        // the position the row has reached
   Sink* open_ = nullptr;        // the value going on in the next piece
   bool openPresent_ = false;    // something of it was not NULL

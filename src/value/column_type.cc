@@ -1,7 +1,5 @@
 #include "value/column_type.h"
 
-#include <array>
-
 #include "base/block_context.h"
 #include "value/charset.h"
 #include "value/collection.h"
@@ -13,35 +11,7 @@
 namespace bex {
 namespace {
 
-using C = ColumnTypeCode;
 using D = ValueDecoder;
-
-constexpr std::array<ValueDecoder, 256> makeDecoderTable() {
-  std::array<ValueDecoder, 256> t{};
-  for (auto& d : t) d = D::kHex;  // ROWID, INTERVAL, UROWID, RAW, unknown...
-  auto set = [&t](C code, D d) { t[codeByte(code)] = d; };
-  set(C::kSkip, D::kNone);
-  set(C::kVarchar2, D::kStoredBytes);
-  set(C::kVarchar, D::kStoredBytes);
-  set(C::kLong, D::kStoredBytes);
-  set(C::kChar, D::kChar);
-  set(C::kNchar, D::kNational);
-  set(C::kNumber, D::kNumber);
-  set(C::kDate, D::kDate);
-  set(C::kTimestamp, D::kTimestamp);
-  set(C::kTimestampTz, D::kTimestampTz);
-  set(C::kTimestampLtz, D::kTimestamp);
-  set(C::kBinaryFloat, D::kFloat);
-  set(C::kBinaryDouble, D::kFloat);
-  set(C::kNarray, D::kNumberCollection);
-  set(C::kVarray, D::kStringCollection);
-  set(C::kClob, D::kLob);
-  set(C::kBlob, D::kLob);
-  set(C::kNclob, D::kLob);
-  return t;
-}
-
-constexpr std::array<ValueDecoder, 256> kDecoderTable = makeDecoderTable();
 
 // National-character text through the context's conversion; stored bytes
 // when the run has no conversions.
@@ -58,10 +28,8 @@ void writeCharText(Sink& out, const uint8_t* v, size_t length) {
 
 }  // namespace
 
-ValueDecoder decoderFor(ColumnTypeCode type) { return kDecoderTable[codeByte(type)]; }
-
-void writeColumnValue(Sink& out, const uint8_t* v, size_t length, const ColumnSpec& col,
-                      const BlockContext& bc) {
+void writeOtherColumnValue(Sink& out, const uint8_t* v, size_t length, const ColumnSpec& col,
+                           const BlockContext& bc) {
   const bool national = col.charsetForm == kCharsetFormNational;
   switch (decoderFor(col.type)) {
     case D::kNone:

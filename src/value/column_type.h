@@ -4,10 +4,13 @@
 // decoder; codes without one of their own (any byte is a valid code, named
 // here or not) are written in hexadecimal.
 #pragma once
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
 #include "base/sink.h"
+#include "value/datetime.h"
+#include "value/number.h"
 
 namespace bex {
 
@@ -95,13 +98,62 @@ enum class ValueDecoder : uint8_t {
   kHex,               // everything else
 };
 
-ValueDecoder decoderFor(ColumnTypeCode type);
+// The decoder of every code byte.
+namespace decoder_table {
+
+constexpr std::array<ValueDecoder, 256> makeDecoderTable() {
+  std::array<ValueDecoder, 256> t{};
+  for (auto& d : t) d = ValueDecoder::kHex;  // ROWID, INTERVAL, UROWID, RAW, unknown...
+  auto set = [&t](ColumnTypeCode code, ValueDecoder d) { t[codeByte(code)] = d; };
+  set(ColumnTypeCode::kSkip, ValueDecoder::kNone);
+  set(ColumnTypeCode::kVarchar2, ValueDecoder::kStoredBytes);
+  set(ColumnTypeCode::kVarchar, ValueDecoder::kStoredBytes);
+  set(ColumnTypeCode::kLong, ValueDecoder::kStoredBytes);
+  set(ColumnTypeCode::kChar, ValueDecoder::kChar);
+  set(ColumnTypeCode::kNchar, ValueDecoder::kNational);
+  set(ColumnTypeCode::kNumber, ValueDecoder::kNumber);
+  set(ColumnTypeCode::kDate, ValueDecoder::kDate);
+  set(ColumnTypeCode::kTimestamp, ValueDecoder::kTimestamp);
+  set(ColumnTypeCode::kTimestampTz, ValueDecoder::kTimestampTz);
+  set(ColumnTypeCode::kTimestampLtz, ValueDecoder::kTimestamp);
+  set(ColumnTypeCode::kBinaryFloat, ValueDecoder::kFloat);
+  set(ColumnTypeCode::kBinaryDouble, ValueDecoder::kFloat);
+  set(ColumnTypeCode::kNarray, ValueDecoder::kNumberCollection);
+  set(ColumnTypeCode::kVarray, ValueDecoder::kStringCollection);
+  set(ColumnTypeCode::kClob, ValueDecoder::kLob);
+  set(ColumnTypeCode::kBlob, ValueDecoder::kLob);
+  set(ColumnTypeCode::kNclob, ValueDecoder::kLob);
+  return t;
+}
+
+inline constexpr std::array<ValueDecoder, 256> kDecoderTable = makeDecoderTable();
+
+}  // namespace decoder_table
+
+inline ValueDecoder decoderFor(ColumnTypeCode type) { return decoder_table::kDecoderTable[codeByte(type)]; }
 inline bool isLobType(ColumnTypeCode type) { return decoderFor(type) == ValueDecoder::kLob; }
 
 // Writes the text of one non-NULL value (length > 0, already bounds-checked
 // against its block by the caller). Uses the context's BYTE_ORDER and its
 // national-character conversion. LOB and SKIP columns write nothing here.
-void writeColumnValue(Sink& out, const uint8_t* v, size_t length, const ColumnSpec& col,
-                      const BlockContext& bc);
+void writeOtherColumnValue(Sink& out, const uint8_t* v, size_t length, const ColumnSpec& col,
+                           const BlockContext& bc);
+
+// The same, with the most common values written in place.
+inline void writeColumnValue(Sink& out, const uint8_t* v, size_t length, const ColumnSpec& col,
+                             const BlockContext& bc) {
+  switch (decoderFor(col.type)) {
+    case ValueDecoder::kStoredBytes:
+      if (col.charsetForm != kCharsetFormNational) return out.write(v, length);
+      break;
+    case ValueDecoder::kNumber:
+      return writeNumberText(out, v, length);
+    case ValueDecoder::kDate:
+      return writeDateText(out, v, length);
+    default:
+      break;
+  }
+  writeOtherColumnValue(out, v, length, col, bc);
+}
 
 }  // namespace bex

@@ -1,5 +1,8 @@
 #include "value/datetime.h"
 
+#include <array>
+#include <cstring>
+
 #include "base/byte_order.h"
 
 namespace bex {
@@ -28,7 +31,7 @@ inline unsigned timeField(uint8_t b) { return b ? b - 1u : 0u; }
 // Years before 1 (century byte below 100, Oracle's BC dates) are written
 // with a minus sign; every field keeps at least its width, so corrupt bytes
 // show as more digits rather than as wrong ones.
-char* putDate(char* p, const uint8_t* v) {
+char* putAnyDate(char* p, const uint8_t* v) {
   const int year = (v[0] - 100) * 100 + (v[1] - 100);
   if (year < 0) *p++ = '-';
   p = putDigits(p, static_cast<unsigned>(year < 0 ? -year : year), 4);
@@ -42,6 +45,36 @@ char* putDate(char* p, const uint8_t* v) {
   p = putDigits(p, timeField(v[5]), 2);
   *p++ = ':';
   return putDigits(p, timeField(v[6]), 2);
+}
+
+// "00" to "99".
+constexpr std::array<std::array<char, 2>, 100> kTwoDigits = [] {
+  std::array<std::array<char, 2>, 100> t{};
+  for (int d = 0; d < 100; d++) t[d] = {static_cast<char>('0' + d / 10), static_cast<char>('0' + d % 10)};
+  return t;
+}();
+
+inline void putTwoDigits(char* p, unsigned d) { memcpy(p, kTwoDigits[d].data(), 2); }
+
+// A date of years 0 to 9999 whose fields all have two digits is written
+// field by field without arithmetic; others as putAnyDate writes them.
+char* putDate(char* p, const uint8_t* v) {
+  const unsigned century = v[0] - 100u, year = v[1] - 100u;
+  if (century >= 100 || year >= 100 || v[2] >= 100 || v[3] >= 100 || v[4] > 100 || v[5] > 100 || v[6] > 100)
+    return putAnyDate(p, v);
+  putTwoDigits(p, century);
+  putTwoDigits(p + 2, year);
+  p[4] = '-';
+  putTwoDigits(p + 5, v[2]);
+  p[7] = '-';
+  putTwoDigits(p + 8, v[3]);
+  p[10] = ' ';
+  putTwoDigits(p + 11, timeField(v[4]));
+  p[13] = ':';
+  putTwoDigits(p + 14, timeField(v[5]));
+  p[16] = ':';
+  putTwoDigits(p + 17, timeField(v[6]));
+  return p + 19;
 }
 
 // Oracle's calendar: Julian up to 1582-10-04, Gregorian from 1582-10-15.
@@ -111,6 +144,7 @@ bool zoneOffset(const uint8_t* zone, int& minutes) {
 
 void writeDateText(Sink& out, const uint8_t* v, size_t length) {
   if (length != kDateBytes) return;
+  if (char* room = out.room(kDateTextMax)) return out.commit(static_cast<size_t>(putDate(room, v) - room));
   char text[kDateTextMax];
   out.write(text, static_cast<size_t>(putDate(text, v) - text));
 }

@@ -1,6 +1,8 @@
 #include "value/number.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 
 namespace bex {
 namespace {
@@ -10,23 +12,48 @@ constexpr uint8_t kPositiveBase = 192;  // exponent byte of 100^0 is 193 (0xC1)
 constexpr uint8_t kNegativeBase = 63;   // and 62 (0x3E) for negative numbers
 constexpr uint8_t kNegativeTerminator = 102;
 
-// Digits of one base-100 pair. Out-of-range digit bytes give whatever the
-// arithmetic gives; the characters may then not be digits, but the text
-// stays within its bounds.
-inline char tensOf(int d) { return static_cast<char>('0' + d / 10); }
-inline char unitsOf(int d) { return static_cast<char>('0' + d % 10); }
+// The two characters of every digit byte, by byte: the base-100 digit is
+// the byte minus one in a positive number, 101 minus the byte in a
+// negative one. Out-of-range digit bytes give whatever the arithmetic
+// gives; the characters may then not be digits, but the text stays within
+// its bounds.
+using DigitPairs = std::array<std::array<char, 2>, 256>;
+
+constexpr DigitPairs makeDigitPairs(bool negative) {
+  DigitPairs t{};
+  for (int b = 0; b < 256; b++) {
+    const int d = negative ? 101 - b : b - 1;
+    t[b] = {static_cast<char>('0' + d / 10), static_cast<char>('0' + d % 10)};
+  }
+  return t;
+}
+
+constexpr DigitPairs kPositivePairs = makeDigitPairs(false);
+constexpr DigitPairs kNegativePairs = makeDigitPairs(true);
 
 inline char* putZeroPairs(char* p, int count) {
-  for (int k = 0; k < count; k++) {
-    *p++ = '0';
-    *p++ = '0';
-  }
+  if (count <= 0) return p;
+  memset(p, '0', 2 * static_cast<size_t>(count));
+  return p + 2 * count;
+}
+
+// The digit bytes v[from..to) in full, two characters each.
+inline char* putPairs(char* p, const DigitPairs& pairs, const uint8_t* v, int from, int to) {
+  for (int i = from; i < to; i++, p += 2) memcpy(p, pairs[v[i]].data(), 2);
   return p;
 }
 
-}  // namespace
+// The digit bytes v[from..last] after the decimal point: no trailing zero.
+inline char* putFraction(char* p, const DigitPairs& pairs, const uint8_t* v, int from, int last) {
+  p = putPairs(p, pairs, v, from, last);
+  const auto& d = pairs[v[last]];
+  *p++ = d[0];
+  if (d[1] != '0') *p++ = d[1];
+  return p;
+}
 
-size_t formatNumber(const uint8_t* v, size_t length, char* text) {
+// formatNumber, for the callers in this file to have in line.
+inline size_t numberText(const uint8_t* v, size_t length, char* text) {
   if (length == 0) return 0;
   int n = static_cast<int>(std::min(length, kNumberMaxBytes));
   const uint8_t e = v[0];
@@ -49,32 +76,35 @@ size_t formatNumber(const uint8_t* v, size_t length, char* text) {
   }
   if (n < 2) return 0;  // no digit bytes: nothing to decode
   if (negative) *p++ = '-';
-
-  bool point = false;
+  const DigitPairs& pairs = negative ? kNegativePairs : kPositivePairs;
+  const int last = n - 1;  // the last digit byte
   if (X <= 0) {
     *p++ = '0';
     *p++ = '.';
-    point = true;
     p = putZeroPairs(p, -X);
+    return static_cast<size_t>(putFraction(p, pairs, v, 1, last) - text);
   }
-  for (int i = 1; i < n; i++) {
-    const int d = negative ? 101 - v[i] : v[i] - 1;
-    if (i > 1 && i == X + 1) {
-      *p++ = '.';
-      point = true;
-      *p++ = tensOf(d);
-    } else if (i > 1 || point || d / 10 != 0) {
-      *p++ = tensOf(d);
-    }
-    if (i < n - 1 || !point || d % 10 != 0) *p++ = unitsOf(d);
+  // The first pair without its leading zero, then the whole pairs.
+  const auto& first = pairs[v[1]];
+  if (first[0] != '0') *p++ = first[0];
+  *p++ = first[1];
+  if (last <= X) {
+    p = putPairs(p, pairs, v, 2, n);
+    return static_cast<size_t>(putZeroPairs(p, X - last) - text);
   }
-  if (n - 1 < X) p = putZeroPairs(p, X - (n - 1));
-  return static_cast<size_t>(p - text);
+  p = putPairs(p, pairs, v, 2, X + 1);
+  *p++ = '.';
+  return static_cast<size_t>(putFraction(p, pairs, v, X + 1, last) - text);
 }
 
+}  // namespace
+
+size_t formatNumber(const uint8_t* v, size_t length, char* text) { return numberText(v, length, text); }
+
 void writeNumberText(Sink& out, const uint8_t* v, size_t length) {
+  if (char* room = out.room(kNumberTextMax)) return out.commit(numberText(v, length, room));
   char text[kNumberTextMax];
-  out.write(text, formatNumber(v, length, text));
+  out.write(text, numberText(v, length, text));
 }
 
 }  // namespace bex

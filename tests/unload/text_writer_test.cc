@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -222,6 +223,54 @@ TEST(TextRows, ValuesHoldingATagAreCountedPerColumn) {
   EXPECT_EQ(warnings.str(),
             "  Warning: 2 values holding a tag in column NOTE\n"
             "  Warning: 1 values holding a tag in column 2\n");
+}
+
+// The values are checked once their bytes are about to leave the buffer
+// (a small one here, handed on every few rows): each value counts when its
+// own text holds a tag, never for a tag it only touches, one of the
+// writer's own or one split over two values.
+TEST(TextRows, TagCountsStayExactWhateverTheBufferHoldsAtTheCheck) {
+  for (const auto& [field, record] : {std::pair("|"s, "\r\n"s), std::pair("<|>"s, "\0\n"s)}) {
+    Rows r;
+    r.types({C::kVarchar2, C::kNumber, C::kVarchar2, C::kVarchar2});
+    memcpy(r.bc.fieldTag, field.data(), field.size());
+    r.bc.fieldTagLen = static_cast<uint16_t>(field.size());
+    memcpy(r.bc.recordTag, record.data(), record.size());
+    r.bc.recordTagLen = static_cast<uint16_t>(record.size());
+    r.open(false);
+    std::mt19937 rng(5);
+    const std::string alphabet("ab<|>\r\n\0", 8);
+    uint64_t expected[3] = {0, 0, 0};
+    for (int row = 0; row < 3000; row++) {
+      std::vector<ColumnRef> cols;
+      for (uint32_t pos = 0; pos < 4; pos++) {
+        if (pos == 1) {
+          cols.push_back(r.bytes({0xC1, 0x02}));
+          continue;
+        }
+        // Plain, holding a tag, ending in the start of one, or any bytes.
+        std::string text(rng() % 12, 'a');
+        const std::string& tag = rng() % 2 ? field : record;
+        switch (rng() % 40) {
+          case 1: text.insert(rng() % (text.size() + 1), tag); break;
+          case 2: text += tag.substr(0, rng() % tag.size()); break;
+          case 3:
+            for (char& c : text) c = alphabet[rng() % alphabet.size()];
+            break;
+        }
+        if (text.find(field) != std::string::npos || text.find(record) != std::string::npos)
+          expected[pos == 0 ? 0 : pos - 1]++;
+        cols.push_back(r.value(text));
+        if (r.next > kBlock - 100) r.next = 100;
+      }
+      r.piece(cols, 0, true);
+    }
+    r.out();
+    EXPECT_EQ(r.job->taggedValues.count[0], expected[0]) << field;
+    EXPECT_EQ(r.job->taggedValues.count[1], 0u) << field;
+    EXPECT_EQ(r.job->taggedValues.count[2], expected[1]) << field;
+    EXPECT_EQ(r.job->taggedValues.count[3], expected[2]) << field;
+  }
 }
 
 TEST(CsvRows, ValuesAreEnclosedOnlyWhenTheyMustBeAndKeepEveryByte) {
