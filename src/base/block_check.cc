@@ -4,9 +4,8 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__x86_64__) || defined(__i386__)
-#include <immintrin.h>
-#endif
+
+#include "base/wide_loads.h"
 
 namespace bex {
 
@@ -30,7 +29,7 @@ uint64_t foldTail(const uint8_t* block, size_t from, size_t length, uint64_t acc
   return acc;
 }
 
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(BEX_WIDE_LOADS)
 // Cores with 32-byte loads take a block in half the loads; the result is the
 // same XOR.
 __attribute__((target("avx2"))) uint16_t checksumWide(const uint8_t* block, size_t length) {
@@ -80,8 +79,8 @@ uint16_t checksumNarrow(const uint8_t* block, size_t length) {
 using ChecksumFn = uint16_t (*)(const uint8_t*, size_t);
 
 ChecksumFn pickChecksum() {
-#if defined(__x86_64__) || defined(__i386__)
-  if (__builtin_cpu_supports("avx2")) return checksumWide;
+#if defined(BEX_WIDE_LOADS)
+  if (hasWideLoads()) return checksumWide;
 #endif
   return checksumNarrow;
 }

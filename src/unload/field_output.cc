@@ -8,11 +8,8 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
-#if defined(__x86_64__) && defined(__GNUC__)
-#include <immintrin.h>
-#define BEX_WIDE_COUNT 1
-#endif
 
+#include "base/wide_loads.h"
 #include "value/datetime.h"
 #include "value/float.h"
 
@@ -97,7 +94,7 @@ size_t countEither(const char* p, size_t n, char a, char b) {
   return count;
 }
 
-#if defined(BEX_WIDE_COUNT)
+#if defined(BEX_WIDE_LOADS)
 // countEither 32 bytes at a time, on processors that have AVX2.
 __attribute__((target("avx2"))) size_t countEitherWide(const char* p, size_t n, char a, char b) {
   size_t count = 0, i = 0;
@@ -115,10 +112,6 @@ __attribute__((target("avx2"))) size_t countEitherWide(const char* p, size_t n, 
   }
   return count + countEither(p + i, n - i, a, b);
 }
-
-bool wideCountWorks() { return __builtin_cpu_supports("avx2"); }
-#else
-bool wideCountWorks() { return false; }
 #endif
 
 // How many bytes of the tag are one of the two.
@@ -138,7 +131,7 @@ TextFields::TextFields(Sink& data, const BlockContext& bc, UnloadJob& job)
       tagged_(job.taggedValues),
       watchedBefore_(data.watch(this)),
       window_(data.capacity() / 4),
-      wide_(wideCountWorks()),
+      wide_(hasWideLoads()),
       since_(data.bytesWritten()) {
   // A text can hold a tag only where it holds the tag's first byte.
   const bool field = bc.fieldTagLen != 0, record = bc.recordTagLen != 0;
@@ -190,7 +183,7 @@ void TextFields::checkEach(uint64_t now, uint64_t buffered) {
 }
 
 size_t TextFields::countTagBytes(const char* p, size_t n) const {
-#if defined(BEX_WIDE_COUNT)
+#if defined(BEX_WIDE_LOADS)
   if (wide_) return countEitherWide(p, n, tagStart_[0], tagStart_[1]);
 #endif
   return countEither(p, n, tagStart_[0], tagStart_[1]);
