@@ -10,9 +10,13 @@
 set -u
 bex=$1 forge=$2
 work=$(mktemp -d "${TMPDIR:-/tmp}/bex-progress.XXXXXX")
-socket=bex-progress-$$
+# One tmux server per attempt: a server being killed can still take the
+# next new-session's connection and die under it.
+sockets=()
 cleanup() {
-  command -v tmux >/dev/null && tmux -L "$socket" kill-server 2>/dev/null
+  if command -v tmux >/dev/null; then
+    for s in "${sockets[@]}"; do tmux -L "$s" kill-server 2>/dev/null; done
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -45,7 +49,9 @@ fi
 in_terminal() {
   truncate -s "$1" scan06.dbf
   rm -f pane.log
-  tmux -L "$socket" kill-server 2>/dev/null
+  [ ${#sockets[@]} = 0 ] || tmux -L "$socket" kill-server 2>/dev/null
+  socket=bex-progress-$$-$1
+  sockets+=("$socket")
   tmux -L "$socket" new-session -d -x 160 -y 40 \
     "cd '$work' && sleep 0.5 && '$bex' -f scan.sql; echo BEX-ENDED \$?; sleep 120"
   tmux -L "$socket" pipe-pane -o "cat >> '$work/pane.log'"
