@@ -22,7 +22,8 @@
 // Every walk runs twice, into data sinks of a small and a large buffer: the
 // writers' in-place paths depend on the room left in the buffer, the bytes
 // written must not. An export dump must read back as one row per row the
-// walk counted, each with a value for every column.
+// walk counted, each with a value for every column. The in-line column
+// reader must agree with the general one.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -252,13 +253,39 @@ Outcome unload(const WalkSettings& s, Files& f, uint8_t* block, size_t dataBuffe
   return Outcome{data.text(), lobData.text(), bc.RowCount};
 }
 
+// The in-line reader of short columns takes what the general reader takes,
+// column by column: read at the pieces of the first rows of each table.
+void checkColumnReader(const BlockView& v, uint32_t p, uint32_t cc) {
+  ColumnList quick, plain;
+  uint32_t pq = p, pp = p;
+  const bool ok = readColumns(v, pq, cc, quick);
+  bool okPlain = true;
+  for (uint32_t i = 0; i < cc && okPlain; i++) okPlain = readColumn(v, pp, plain);
+  if (ok != okPlain || pq != pp || quick.count != plain.count || quick.cut != plain.cut) abort();
+  for (uint32_t i = 0; i < quick.count; i++)
+    if (quick.col[i].offset != plain.col[i].offset || quick.col[i].length != plain.col[i].length) abort();
+}
+
+void checkColumnReaders(const WalkSettings& s, const uint8_t* block) {
+  const BlockView v{block, s.blockSize, s.order};
+  if (txnTyp(v) != kTypData) return;
+  const DataHeader h = readDataHeader(v);
+  for (uint32_t t = 0; t < h.ntab; t++) {
+    const TableRows rows = tableRows(v, h, t);
+    for (uint32_t r = 0; r < rows.inBlock && r < 64; r++) {
+      const uint32_t p = h.hdsz + tableRowEntry(v, rows, r);
+      checkColumnReader(v, p + 3, v.u8(p + 2));  // flag, lock, column count
+    }
+  }
+}
+
 // The dump's rows read back: one per row walked, each with every column.
 void checkDump(const WalkSettings& s, const Outcome& o) {
   MemorySink head(4096);
-  TableColumns cols;
-  cols.count = s.columns;
-  for (uint32_t i = 0; i < s.columns; i++) cols.column[i] = s.types[i];
-  writeDumpTableStart(head, "T", "", cols, false, 0, 1);
+  auto cols = std::make_unique<TableColumns>();
+  cols->count = s.columns;
+  for (uint32_t i = 0; i < s.columns; i++) cols->column[i] = s.types[i];
+  writeDumpTableStart(head, "T", "", *cols, false, 0, 1);
   const std::string dump = head.text() + o.data + "\xFF\xFF";
   const testing::dump::Table t = testing::dump::readTable(dump, 0);
   if (!t.closed || t.end != dump.size() || t.rows.size() != o.rows) abort();
@@ -278,5 +305,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const Outcome large = unload(s, files, block.get(), 65536);
   if (small.data != large.data || small.lob != large.lob || small.rows != large.rows) abort();
   if (s.format == 3) checkDump(s, large);
+  checkColumnReaders(s, block.get());
   return 0;
 }
