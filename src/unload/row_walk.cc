@@ -355,8 +355,10 @@ void unloadIndexBlock(RowWalk& w) {
   for (uint32_t e = 0; e < ih.kdxconro && bc.RowCount < bc.rowLimit; e++) {
     const uint16_t off = indexRowDirEntry(v, ih, e);
     const uint32_t p = ih.hdsz + off;
-    if (off == kFreeDirEntry) continue;
-    if (p + 1 >= v.size) {
+    // An entry lying past the block is damage, as in a table block; only
+    // one that reads 0xFFFF is free.
+    if (off == kFreeDirEntry && v.has(ih.rowDir() + 2 * e, 2)) continue;
+    if (off == kFreeDirEntry || p + 1 >= v.size) {
       noteDamage(w, Damage::kEntryPastData, rdba, e);
       continue;
     }

@@ -10,7 +10,10 @@
 #include "../block/real_blocks.h"
 #include "base/rdba.h"
 #include "block/block_header.h"
+#include "block/index_block.h"
 #include "forge/forge_file.h"
+#include "forge/index_block.h"
+#include "forge/values.h"
 #include "unload/chain_guard.h"
 #include "unload/damage.h"
 #include "unload_test_util.h"
@@ -321,6 +324,27 @@ TEST(Damage, DirectoryEntriesPastTheBlockOrIntoTheFreeSpaceAreCounted) {
   out = sh.statement("UNLOAD OBJECT 91000 FILE 7 BLOCK 6 COLUMN VARCHAR2 COLUMN VARCHAR2");
   EXPECT_EQ(rowsOf(out), "c|d\r\n");
   EXPECT_EQ(damageLine(out), "  Damage: 1 row directory entry into the free space (first at RDBA=0x01c00006(7/6))\n");
+}
+
+// An index leaf whose kdxconro runs its directory far past the block: every
+// entry outside is counted, as a table block's are.
+TEST(Damage, IndexDirectoryEntriesPastTheBlockAreCounted) {
+  ScratchDir dir;
+  UnloadShell sh;
+  forge::IndexLeafSpec ix;
+  ix.trans.objd = kDamageObjd;
+  ix.hdr.rdba = rdbaOf(5);
+  for (int i = 0; i < 2; i++) ix.entries.push_back({0, 0, {}, {forge::col(forge::numberInt(i))}, false, {}, -1});
+  forge::Facts facts;
+  forge::ForgeBlock leaf = forge::buildIndexLeaf(ix, 8192, forge::ByteOrder::Little, facts);
+  const IndexHeader ih = readIndexHeader(BlockView{leaf.data(), 8192, 0});
+  const uint32_t count = 60000, inside = (8192 - ih.rowDir()) / 2;
+  memcpy(leaf.data() + ih.hdsz + 8, &count, 2);
+  openBlocks(sh, dir, {{5, Bytes(leaf.data(), leaf.data() + 8192)}});
+  const std::string out = sh.statement("UNLOAD OBJECT 91000 FILE 7 BLOCK 5 COLUMN NUMBER");
+  const std::string line = damageLine(out);
+  ASSERT_NE(line.find("row directory entries past the data"), std::string::npos) << out;
+  EXPECT_GE(std::stoul(line.substr(strlen("  Damage: "))), count - inside);
 }
 
 TEST(Damage, ChainsIntoAnotherObjectOrToAMissingRowAreCountedAndNamedWithVerbose) {
