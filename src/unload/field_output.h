@@ -82,6 +82,18 @@ class TextFields : private SinkWatcher {
   }
   // begin(), value() when v is not null, and end() in one.
   void whole(uint32_t pos, const ColumnSpec& col, const uint8_t* v, size_t length) {
+    switch (plain_[pos]) {
+      case Plain::kNumber:
+        if (v) writeNumberText(data_, v, length);
+        return;
+      case Plain::kDate:
+        if (v) writeDateText(data_, v, length);
+        return;
+      case Plain::kCheckedBytes:
+        return checkedBytes(pos, v, length);
+      case Plain::kOther:
+        break;
+    }
     if (!checked_[codeByte(col.type)]) {
       if (v) writeColumnValue(data_, v, length, col, bc_);
       return;
@@ -107,6 +119,18 @@ class TextFields : private SinkWatcher {
     uint32_t pos;
   };
   static constexpr uint32_t kWaitingMax = 512;
+  // What whole() does with the values of a column position, decided once:
+  // numbers and dates nobody checks, stored bytes that are checked, or the
+  // general way.
+  enum class Plain : uint8_t { kOther, kNumber, kDate, kCheckedBytes };
+  Plain plainOf(const ColumnSpec& col) const;
+
+  void checkedBytes(uint32_t pos, const uint8_t* v, size_t length) {
+    data_.reserve(window_);
+    const uint64_t start = data_.bytesWritten();
+    if (v) data_.write(v, length);
+    noteWritten(start, pos);
+  }
 
   void noteWritten(uint64_t start, uint32_t pos) {
     const uint64_t end = data_.bytesWritten();
@@ -135,6 +159,7 @@ class TextFields : private SinkWatcher {
   uint64_t tagBytes_ = 0;  // tagStart_ bytes of the tags written since
   uint32_t waitingCount_ = 0;
   Written waiting_[kWaitingMax];
+  Plain plain_[kMaxSegmentColumns];
 };
 
 // One CSV field on its way to the data file: its text is gathered first
