@@ -146,6 +146,7 @@ TextFields::TextFields(Sink& data, const BlockContext& bc, UnloadJob& job)
 }
 
 TextFields::Plain TextFields::plainOf(const ColumnSpec& col) const {
+  if (col.type == ColumnTypeCode::kSkip) return Plain::kSkip;
   const bool checked = checked_[codeByte(col.type)];
   switch (decoderFor(col.type)) {
     case ValueDecoder::kNumber: return checked ? Plain::kOther : Plain::kNumber;
