@@ -182,7 +182,7 @@ void DelimitedRowWriter<Fields>::emptyFields(uint32_t from, uint32_t to) {
 template <class Fields>
 void DelimitedRowWriter<Fields>::endRow(uint32_t reached) {
   endField();
-  if (fillShortRows_) emptyFields(reached, columnCount_);
+  if (fillShortRows_ && reached < columnCount_) emptyFields(reached, columnCount_);
   fields_.recordTag();
   fieldsWritten_ = tagOwed_ = false;
   reached_ = 0;
