@@ -2,6 +2,7 @@
 // offset of a value inside the block buffer and its length (0 = NULL);
 // values are never copied.
 #pragma once
+#include <bit>
 #include <cstdint>
 
 #include "block/block_view.h"
@@ -24,6 +25,14 @@ struct ColumnRef {
   uint16_t offset;
   uint16_t length;
 };
+
+// {offset, length} made in one register, to be stored at once.
+inline ColumnRef columnRef(uint32_t offset, uint32_t length) {
+  if constexpr (std::endian::native == std::endian::little)
+    return std::bit_cast<ColumnRef>((offset & 0xFFFF) | (length << 16));
+  else
+    return ColumnRef{static_cast<uint16_t>(offset), static_cast<uint16_t>(length)};
+}
 
 // A row address inside a row header: 4-byte rdba and 2-byte slot, always
 // most significant byte first.
@@ -84,19 +93,22 @@ inline uint32_t takeShortColumns(const BlockView& v, uint32_t& p, uint32_t i, ui
   // Each column taken ends at or before B - 1: the next length byte lies
   // inside the block.
   ColumnRef* col = out.col + out.count;
-  for (; i < cc; i++) {
+  ColumnRef* const end = col + (cc - i);
+  while (col != end) {
     const uint32_t len = data[at];
-    if (len <= 0xFD && at + 1 + len <= limit) [[likely]] {
-      *col++ = ColumnRef{static_cast<uint16_t>(at + 1), static_cast<uint16_t>(len)};
-      at += 1 + len;
+    const uint32_t next = at + 1 + len;
+    if (next <= limit && len <= 0xFD) [[likely]] {
+      *col++ = columnRef(at + 1, len);
+      at = next;
     } else if (len == 0xFF && at <= limit) {
-      *col++ = ColumnRef{static_cast<uint16_t>(at), 0};
+      *col++ = columnRef(at, 0);
       at += 1;
     } else {
       break;
     }
   }
   out.count = static_cast<uint16_t>(col - out.col);
+  i = cc - static_cast<uint32_t>(end - col);
   p = at;
   return i;
 }

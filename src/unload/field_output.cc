@@ -142,6 +142,19 @@ TextFields::TextFields(Sink& data, const BlockContext& bc, UnloadJob& job)
   const bool codedToo = meetsCodedText(bc.fieldTag, bc.fieldTagLen) || meetsCodedText(bc.recordTag, bc.recordTagLen);
   for (unsigned code = 0; code < 256; code++)
     checked_[code] = (field || record) && (codedToo || !isCodedText(static_cast<ColumnTypeCode>(code)));
+  for (uint32_t pos = 0; pos < kMaxSegmentColumns; pos++) plain_[pos] = plainOf(job.columns.column[pos]);
+}
+
+TextFields::Plain TextFields::plainOf(const ColumnSpec& col) const {
+  if (col.type == ColumnTypeCode::kSkip) return Plain::kSkip;
+  const bool checked = checked_[codeByte(col.type)];
+  switch (decoderFor(col.type)) {
+    case ValueDecoder::kNumber: return checked ? Plain::kOther : Plain::kNumber;
+    case ValueDecoder::kDate: return checked ? Plain::kOther : Plain::kDate;
+    case ValueDecoder::kStoredBytes:
+      return checked && col.charsetForm != kCharsetFormNational ? Plain::kCheckedBytes : Plain::kOther;
+    default: return Plain::kOther;
+  }
 }
 
 TextFields::~TextFields() {

@@ -15,8 +15,9 @@
 //                           column that is not a LOB
 //   void end(present)       the value begun last is complete; present: it
 //                           is not NULL
-//   void whole(pos, col, v, length)  the three for a value that begins and
-//                           ends in one piece (not a LOB); v null for NULL
+//   bool whole(pos, col, v, length)  the three for a value that begins and
+//                           ends in one piece (not a LOB); v null for NULL;
+//                           false (nothing written) for a SKIP column
 //   void fieldTag(), recordTag()  write the tags between fields and
 //                           after a row
 //   kFillsRows              rows get a field for every position, also those
@@ -81,15 +82,31 @@ class TextFields : private SinkWatcher {
     if (check_) noteWritten(start_, pos_);
   }
   // begin(), value() when v is not null, and end() in one.
-  void whole(uint32_t pos, const ColumnSpec& col, const uint8_t* v, size_t length) {
+  bool whole(uint32_t pos, const ColumnSpec& col, const uint8_t* v, size_t length) {
+    switch (plain_[pos]) {
+      case Plain::kSkip:
+        return false;
+      case Plain::kNumber:
+        if (v) writeNumberText(data_, v, length);
+        return true;
+      case Plain::kDate:
+        if (v) writeDateText(data_, v, length);
+        return true;
+      case Plain::kCheckedBytes:
+        checkedBytes(pos, v, length);
+        return true;
+      case Plain::kOther:
+        break;
+    }
     if (!checked_[codeByte(col.type)]) {
       if (v) writeColumnValue(data_, v, length, col, bc_);
-      return;
+      return true;
     }
     data_.reserve(window_);
     const uint64_t start = data_.bytesWritten();
     if (v) writeColumnValue(data_, v, length, col, bc_);
     noteWritten(start, pos);
+    return true;
   }
   void fieldTag() {
     writeTag(data_, bc_.fieldTag, bc_.fieldTagLen);
@@ -107,6 +124,18 @@ class TextFields : private SinkWatcher {
     uint32_t pos;
   };
   static constexpr uint32_t kWaitingMax = 512;
+  // What whole() does with the values of a column position, decided once:
+  // nothing (SKIP), numbers and dates nobody checks, stored bytes that are
+  // checked, or the general way.
+  enum class Plain : uint8_t { kOther, kSkip, kNumber, kDate, kCheckedBytes };
+  Plain plainOf(const ColumnSpec& col) const;
+
+  void checkedBytes(uint32_t pos, const uint8_t* v, size_t length) {
+    data_.reserve(window_);
+    const uint64_t start = data_.bytesWritten();
+    if (v) data_.write(v, length);
+    noteWritten(start, pos);
+  }
 
   void noteWritten(uint64_t start, uint32_t pos) {
     const uint64_t end = data_.bytesWritten();
@@ -135,6 +164,7 @@ class TextFields : private SinkWatcher {
   uint64_t tagBytes_ = 0;  // tagStart_ bytes of the tags written since
   uint32_t waitingCount_ = 0;
   Written waiting_[kWaitingMax];
+  Plain plain_[kMaxSegmentColumns];
 };
 
 // One CSV field on its way to the data file: its text is gathered first
@@ -194,10 +224,12 @@ class CsvFields {
   void end(bool present) {
     if (!direct_ && field_.close(present && text_) && pos_ != kRowAddressField) nulValues_.note(pos_);
   }
-  void whole(uint32_t pos, const ColumnSpec& col, const uint8_t* v, size_t length) {
+  bool whole(uint32_t pos, const ColumnSpec& col, const uint8_t* v, size_t length) {
+    if (col.type == ColumnTypeCode::kSkip) return false;
     Sink& out = begin(pos, col.type);
     if (v) value(out, v, length, col, bc_);
     end(v != nullptr);
+    return true;
   }
   void fieldTag() { writeTag(data_, bc_.fieldTag, bc_.fieldTagLen); }
   void recordTag() { writeTag(data_, bc_.recordTag, bc_.recordTagLen); }

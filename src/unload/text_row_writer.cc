@@ -99,17 +99,20 @@ void DelimitedRowWriter<Fields>::plainColumns(const PieceRef& p) {
   const uint8_t* block = p.v->data;
   // Values end at least four bytes before the block end (valueInBlock).
   const uint32_t limit = p.v->size >= 4 ? p.v->size - 4 : 0;
+  // The row's state is kept here and stored once: the values' writers
+  // cannot see it.
+  bool written = false, owed = tagOwed_;
   for (uint32_t i = 0; i < n; i++) {
     const uint32_t pos = p.start + i;
-    const ColumnSpec& cs = job_.columns.column[pos];
-    if (cs.type == ColumnTypeCode::kSkip) continue;
     const ColumnRef c = col[i];
     const bool present = c.length != 0 && c.offset + c.length <= limit;
-    fields_.whole(pos, cs, present ? block + c.offset : nullptr, c.length);
-    fieldsWritten_ = true;
-    tagOwed_ = false;
-    if (i + 1 < n) fieldTag();
+    if (!fields_.whole(pos, job_.columns.column[pos], present ? block + c.offset : nullptr, c.length)) continue;
+    written = true;
+    owed = i + 1 < n;
+    if (owed) fields_.fieldTag();
   }
+  if (written) fieldsWritten_ = true;
+  tagOwed_ = owed;
 }
 
 template <class Fields>
@@ -179,7 +182,7 @@ void DelimitedRowWriter<Fields>::emptyFields(uint32_t from, uint32_t to) {
 template <class Fields>
 void DelimitedRowWriter<Fields>::endRow(uint32_t reached) {
   endField();
-  if (fillShortRows_) emptyFields(reached, columnCount_);
+  if (fillShortRows_ && reached < columnCount_) emptyFields(reached, columnCount_);
   fields_.recordTag();
   fieldsWritten_ = tagOwed_ = false;
   reached_ = 0;

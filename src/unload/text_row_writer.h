@@ -29,7 +29,9 @@ template <class Fields>
 class DelimitedRowWriter : public RowWriter {
  public:
   // columnCount: the positions a row has (the table's column count);
-  // rowAddress: rows start with their address column (ROW_ADDRESS).
+  // rowAddress: rows start with their address column (ROW_ADDRESS). The
+  // job's column types are read here, once: they stay as they are while
+  // the writer writes.
   DelimitedRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, LobFile& lob, Sink& console,
                      uint32_t columnCount, bool rowAddress);
 

@@ -7,19 +7,24 @@
 #include <cstdint>
 
 #include "base/sink.h"
+#include "value/number_text.h"
 
 namespace bex {
 
-// At most this many bytes of a value are read (exponent + 21 digit bytes).
-inline constexpr size_t kNumberMaxBytes = 22;
 // Room for the longest text kNumberMaxBytes can produce (about 175 chars).
 inline constexpr size_t kNumberTextMax = 256;
 
 // Writes the text of v[0..length) into text (kNumberTextMax bytes) and
 // returns its length; 0 when there is nothing to write.
-size_t formatNumber(const uint8_t* v, size_t length, char* text);
+inline size_t formatNumber(const uint8_t* v, size_t length, char* text) {
+  return number_text::numberText(v, length, text);
+}
 
 // formatNumber straight into the sink.
-void writeNumberText(Sink& out, const uint8_t* v, size_t length);
+inline void writeNumberText(Sink& out, const uint8_t* v, size_t length) {
+  if (char* room = out.room(kNumberTextMax)) return out.commit(number_text::numberText(v, length, room));
+  char text[kNumberTextMax];
+  out.write(text, number_text::numberText(v, length, text));
+}
 
 }  // namespace bex
