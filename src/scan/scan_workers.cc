@@ -1,14 +1,11 @@
 #include "scan/scan_workers.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
 #include "base/block_map.h"
+#include "base/ordered_workers.h"
 #include "base/recovery_report.h"
 #include "datafile/registry.h"
 #include "datafile/slot_reader.h"
@@ -36,7 +33,6 @@ struct StretchResult final : SegmentSink {
   BlockMap map;
   ReportEntry tally;
   uint64_t errors = 0;
-  bool done = false;
 
   void segment(const ScanSegment& s) override { segments.push_back(s); }
 };
@@ -85,83 +81,58 @@ void joinNotes(BlockContext& bc, StretchResult& r) {
   r.segments.clear();
 }
 
+// The stretches of the plan scanned by the workers and replayed by the
+// calling thread in plan order.
 class StretchQueue {
  public:
-  StretchQueue(BlockContext& bc, std::vector<Stretch> plan)
-      : bc_(bc), plan_(std::move(plan)), ring_(2u * bc.threads) {
-    for (size_t i = 0; i < ring_; i++) results_.push_back(std::make_unique<StretchResult>());
+  StretchQueue(BlockContext& bc, std::vector<Stretch> plan, Sink& lob, Sink& ext)
+      : bc_(bc), plan_(std::move(plan)), lob_(lob), ext_(ext),
+        stretches_(bc.threads, [this](uint64_t i, StretchResult& r) { replay(plan_[i], r); }) {
+    stretches_.start([this](uint32_t) { work(); });
   }
 
-  // One worker: claims stretches in order while a result slot is free.
+  // The calling thread: every stretch scanned and replayed; the blocks
+  // failing the checksum.
+  uint64_t scanAll() {
+    for (size_t i = 0; i < plan_.size(); i++) stretches_.submit();
+    stretches_.drain();
+    return errors_;
+  }
+
+ private:
+  // One worker, with a reader of its own.
   void work() {
     BlockContext own = bc_;  // settings and registry shared read-only
     SlotReader reader(own, kScanWindowSize, kMapWindowSize);
-    for (;;) {
-      size_t i;
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        freed_.wait(lock, [&] { return claimed_ >= plan_.size() || claimed_ < replayed_ + ring_; });
-        if (claimed_ >= plan_.size()) return;
-        i = claimed_++;
-      }
-      StretchResult& r = *results_[i % ring_];
+    stretches_.eachJob([&](uint64_t i, StretchResult& r) {
       const Stretch& s = plan_[i];
       own.report = bc_.report ? &r.tally : nullptr;
       own.blockMap = bc_.blockMap ? &r.map : nullptr;
       r.errors = scanStretch(own, reader, s.slot, s.first, s.last, s.end, r);
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        r.done = true;
-      }
-      ready_.notify_all();
-    }
+    });
   }
 
-  // The calling thread: replays every stretch in order.
-  uint64_t replay(Sink& lob, Sink& ext) {
-    uint64_t errors = 0;
-    std::optional<ListingWriter> writer;
-    for (size_t i = 0; i < plan_.size(); i++) {
-      StretchResult& r = *results_[i % ring_];
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        ready_.wait(lock, [&] { return r.done; });
-      }
-      const Stretch& s = plan_[i];
-      if (s.firstOfFile) writer.emplace(lob, ext, bc_.registry->slots[s.slot].rfn);
-      for (const ScanSegment& seg : r.segments) writer->segment(seg);
-      if (s.lastOfFile) writer->end();
-      errors += r.errors;
-      joinNotes(bc_, r);
-      {
-        std::lock_guard<std::mutex> lock(mutex_);
-        r.done = false;
-        replayed_++;
-      }
-      freed_.notify_all();
-    }
-    return errors;
+  void replay(const Stretch& s, StretchResult& r) {
+    if (s.firstOfFile) writer_.emplace(lob_, ext_, bc_.registry->slots[s.slot].rfn);
+    for (const ScanSegment& seg : r.segments) writer_->segment(seg);
+    if (s.lastOfFile) writer_->end();
+    errors_ += r.errors;
+    joinNotes(bc_, r);
   }
 
- private:
   BlockContext& bc_;
   const std::vector<Stretch> plan_;
-  const size_t ring_;
-  std::vector<std::unique_ptr<StretchResult>> results_;
-  std::mutex mutex_;
-  std::condition_variable ready_, freed_;
-  size_t claimed_ = 0, replayed_ = 0;
+  Sink &lob_, &ext_;
+  std::optional<ListingWriter> writer_;  // of the file being replayed
+  uint64_t errors_ = 0;
+  OrderedWorkers<StretchResult> stretches_;  // last: its threads end first
 };
 
 }  // namespace
 
 uint64_t scanWithWorkers(BlockContext& bc, Sink& lobListing, Sink& extentListing) {
-  StretchQueue queue(bc, planStretches(bc));
-  std::vector<std::thread> workers;
-  for (unsigned w = 0; w < bc.threads; w++) workers.emplace_back([&queue] { queue.work(); });
-  const uint64_t errors = queue.replay(lobListing, extentListing);
-  for (std::thread& t : workers) t.join();
-  return errors;
+  StretchQueue queue(bc, planStretches(bc), lobListing, extentListing);
+  return queue.scanAll();
 }
 
 }  // namespace bex

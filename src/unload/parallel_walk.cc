@@ -58,7 +58,6 @@ void writeInSlices(Sink& out, const std::vector<char>& bytes) {
 
 struct ParallelWalk::Result {
   WalkChunk chunk;
-  bool done = false;
   std::vector<char> data, console, lob;
   uint64_t rows = 0, lobValues = 0, badBlocks = 0, blocksRead = 0;
   bool errorNoted = false;
@@ -95,29 +94,21 @@ struct ParallelWalk::Worker {
   LobFile lob;
   std::unique_ptr<RowWriter> writer;
   std::unique_ptr<RowWalk> walk;
-  std::thread thread;
 };
 
 ParallelWalk::ParallelWalk(const ParallelTarget& target, const RowWriterMaker& makeWriter, uint32_t threads,
                            uint32_t chunkBlocks)
-    : t_(target) {
+    : t_(target), chunks_(threads, [this](uint64_t, Result& r) { commit(r); }) {
   const BlockContext& bc = t_.walk.bc;
   chunkBlocks_ = chunkBlocks ? chunkBlocks : kParallelChunkBytes / bc.blockSize;
-  for (uint32_t i = 0; i < 2 * threads; i++) results_.push_back(std::make_unique<Result>());
   for (uint32_t i = 0; i < threads; i++)
     workers_.push_back(std::make_unique<Worker>(bc, t_.job, makeWriter, t_.lob, t_.walk));
-  for (auto& k : workers_) k->thread = std::thread([this, w = k.get()] { work(*w); });
+  chunks_.start([this](uint32_t w) {
+    chunks_.eachJob([this, &k = *workers_[w]](uint64_t, Result& r) { walk(k, r); });
+  });
 }
 
-ParallelWalk::~ParallelWalk() {
-  drain();
-  {
-    std::lock_guard<std::mutex> hold(lock_);
-    ending_ = true;
-  }
-  queued_.notify_all();
-  for (auto& k : workers_) k->thread.join();
-}
+ParallelWalk::~ParallelWalk() = default;
 
 void ParallelWalk::submit(const WalkChunk& c) {
   WalkChunk part = c;
@@ -129,49 +120,13 @@ void ParallelWalk::submit(const WalkChunk& c) {
 }
 
 void ParallelWalk::queue(const WalkChunk& c) {
-  if (submitted_ - committed_ == results_.size()) commitOldest();
-  Result& r = *results_[submitted_ % results_.size()];
+  Result& r = chunks_.next();
   r.chunk = c;
-  r.done = false;
   memcpy(r.warned, t_.job.unknownWarnings, sizeof r.warned);
-  {
-    std::lock_guard<std::mutex> hold(lock_);
-    submitted_++;
-  }
-  queued_.notify_one();
+  chunks_.submit();
 }
 
-void ParallelWalk::drain() {
-  while (committed_ < submitted_) commitOldest();
-}
-
-void ParallelWalk::commitOldest() {
-  Result& r = *results_[committed_ % results_.size()];
-  {
-    std::unique_lock<std::mutex> hold(lock_);
-    walked_.wait(hold, [&] { return r.done; });
-  }
-  commit(r);
-  committed_++;
-}
-
-void ParallelWalk::work(Worker& k) {
-  for (;;) {
-    Result* r;
-    {
-      std::unique_lock<std::mutex> hold(lock_);
-      queued_.wait(hold, [&] { return ending_ || taken_ < submitted_; });
-      if (taken_ == submitted_) return;
-      r = results_[taken_++ % results_.size()].get();
-    }
-    walk(k, *r);
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      r->done = true;
-    }
-    walked_.notify_all();
-  }
-}
+void ParallelWalk::drain() { chunks_.drain(); }
 
 // Walks one chunk from counts of zero; what it counted goes into the result.
 void ParallelWalk::walk(Worker& k, Result& r) {

@@ -14,15 +14,13 @@
 // the peak is about 2 x THREADS x that, plus a 1 MiB window, two 1 MiB
 // sinks and a block buffer per worker.
 #pragma once
-#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "base/block_context.h"
+#include "base/ordered_workers.h"
 #include "base/sink.h"
 #include "unload/lob_column.h"
 #include "unload/row_walk.h"
@@ -51,7 +49,7 @@ class ParallelWalk final : public ChunkQueue {
   // chunkBlocks 0: kParallelChunkBytes of blocks.
   ParallelWalk(const ParallelTarget& target, const RowWriterMaker& makeWriter, uint32_t threads,
                uint32_t chunkBlocks);
-  ~ParallelWalk() override;
+  ~ParallelWalk() override;  // commits what was submitted; the workers end
   ParallelWalk(const ParallelWalk&) = delete;
   ParallelWalk& operator=(const ParallelWalk&) = delete;
 
@@ -63,21 +61,14 @@ class ParallelWalk final : public ChunkQueue {
   struct Result;
 
   void queue(const WalkChunk& c);
-  void commitOldest();
   void commit(Result& r);
   void writeConsole(const std::vector<char>& text);
-  void work(Worker& k);
   void walk(Worker& k, Result& r);
 
   ParallelTarget t_;
   uint32_t chunkBlocks_;
   std::vector<std::unique_ptr<Worker>> workers_;
-  std::vector<std::unique_ptr<Result>> results_;  // a ring: chunk n in n % size
-  std::mutex lock_;
-  std::condition_variable queued_;  // a chunk to take, or the end
-  std::condition_variable walked_;  // a chunk is done
-  uint64_t submitted_ = 0, taken_ = 0, committed_ = 0;
-  bool ending_ = false;
+  OrderedWorkers<Result> chunks_;  // last: its threads end before the workers' state goes
 };
 
 }  // namespace bex
