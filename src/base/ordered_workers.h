@@ -9,9 +9,9 @@
 // The submitting thread calls next, submit and drain; the consume function
 // runs on it. A worker's thread runs the work function, which sets up or
 // picks what that worker keeps from job to job (its own reader, its own
-// BlockContext copy) and then calls eachJob. A result belongs to the submitting thread until its job is
-// submitted, to one worker until the job is done, then to the submitting
-// thread again.
+// BlockContext copy) and then calls eachJob. A result belongs to the
+// submitting thread until its job is submitted, to one worker until the
+// job is done, then to the submitting thread again.
 #pragma once
 #include <condition_variable>
 #include <cstdint>
