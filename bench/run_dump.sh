@@ -56,6 +56,7 @@ run() {
   secs="" cpu="" user="" rss=0
   for i in $(seq "$repeat"); do
     rm -f big.txt big.dmp
+    sync  # the write-back of the run before is not timed with this one
     t0=$(now)
     /usr/bin/time -v "$build/bex" < "$name.sql" > "$name.out" 2> "$name.time"
     t1=$(now)
