@@ -16,14 +16,17 @@ void Sink::drain() {
   len_ = 0;
 }
 
-void Sink::writeSlow(const char* p, size_t n) {
+void Sink::writeThrough(const char* p, size_t n) {
   drain();
-  if (n >= cap_) {
-    if (overlay_) overlay_->erase();
-    if (!emit(p, n)) failed_ = true;
-    total_ += n;
-    return;
-  }
+  if (n == 0) return;
+  if (overlay_) overlay_->erase();
+  if (!emit(p, n)) failed_ = true;
+  total_ += n;
+}
+
+void Sink::writeSlow(const char* p, size_t n) {
+  if (n >= cap_) return writeThrough(p, n);
+  drain();
   memcpy(buf_, p, n);
   len_ = n;
 }

@@ -38,6 +38,9 @@ class Sink {
     }
   }
   void write(std::string_view s) { write(s.data(), s.size()); }
+  // Hands what is buffered on, then p[0..n) straight from where it is:
+  // for large stretches, which need no copy into the buffer.
+  void writeThrough(const char* p, size_t n);
   void put(char c) {
     if (len_ == cap_) drain();
     buf_[len_++] = c;

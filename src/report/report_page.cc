@@ -66,8 +66,8 @@ std::string rangesText(const JsonValue& r, size_t shown = 6) {
     const uint64_t file = ranges[i]["file"].count(), first = ranges[i]["block"].count(),
                    count = ranges[i]["count"].count();
     if (i) s += ", ";
-    s += number(file) + "/" + number(first);
-    if (count > 1) s += "-" + number(first + count - 1);
+    s.append(number(file)).append("/").append(number(first));
+    if (count > 1) s.append("-").append(number(first + count - 1));
   }
   if (ranges.size() > shown || !r["all_listed"].flag) s += ", ...";
   return s;
@@ -89,8 +89,9 @@ bool hasLosses(const JsonValue& c) {
 std::string subjectOf(const JsonValue& c) {
   if (c["kind"].str() == "bootstrap") return "dictionary (UNLOAD TABLE DICT$)";
   if (!c["table"].str().empty()) {
-    std::string s = std::string(c["owner"].str()) + "." + std::string(c["table"].str());
-    if (!c["partition"].str().empty()) s += " " + std::string(c["partition"].str());
+    std::string s(c["owner"].str());
+    s.append(".").append(c["table"].str());
+    if (!c["partition"].str().empty()) s.append(" ").append(c["partition"].str());
     return s;
   }
   return "OBJECT " + number(c["objd"].count());
@@ -193,11 +194,11 @@ std::string objectName(const ReportSources& s, uint32_t objd) {
 void cellTitle(Sink& out, const ReportSources& s, const CellTally& t, uint32_t rfn, uint32_t lo, uint32_t hi) {
   std::string title = lo == hi ? "block " + number(lo) : "blocks " + number(lo) + "-" + number(hi);
   for (size_t k = 0; k < kClassCount; k++)
-    if (t.blocks[k]) title += "; " + std::string(kClasses[k].name) + " " + number(t.blocks[k]);
-  for (uint32_t objd : t.objects) title += "; " + objectName(s, objd);
+    if (t.blocks[k]) title.append("; ").append(kClasses[k].name).append(" ").append(number(t.blocks[k]));
+  for (uint32_t objd : t.objects) title.append("; ").append(objectName(s, objd));
   if (!t.damaged.empty()) {
     title += "; damaged:";
-    for (uint32_t b : t.damaged) title += " " + number(rfn) + "/" + number(b);
+    for (uint32_t b : t.damaged) title.append(" ").append(number(rfn)).append("/").append(number(b));
   }
   escaped(out, title);
 }

@@ -45,13 +45,15 @@ constexpr size_t kConsoleBuffer = 65536;
 // follows it.
 constexpr char kUnknownWarning[] = "Warnings : UNKNOWN column type ";
 
-// A chunk's bytes handed on a buffer's worth at a time: the system copies
+// A chunk's bytes handed on a buffer's worth at a time (the system copies
 // a write of many megabytes into the page cache many times slower than the
-// same bytes written a megabyte at a time.
+// same bytes written a megabyte at a time): whole slices straight from the
+// chunk, the rest through the buffer.
 void writeInSlices(Sink& out, const std::vector<char>& bytes) {
   const size_t slice = out.capacity();
-  for (size_t at = 0; at < bytes.size(); at += slice)
-    out.write(bytes.data() + at, std::min(slice, bytes.size() - at));
+  size_t at = 0;
+  for (; bytes.size() - at >= slice; at += slice) out.writeThrough(bytes.data() + at, slice);
+  out.write(bytes.data() + at, bytes.size() - at);
 }
 
 }  // namespace
