@@ -36,7 +36,7 @@ bytes=$(cat "$work"/big/*.dbf | wc -c)
 
 warm() { cat "$1"/*.dbf > /dev/null; }
 
-# best DIR KIND COMMAND...: runs COMMAND three times in a fresh directory
+# best DIR KIND COMMAND...: runs COMMAND BEX_BENCH_REPEAT times (3) in a fresh directory
 # under DIR; sets seconds (the best wall time), cpu (user + system seconds
 # of that run) and rss (its peak RSS in KiB).
 best() {
@@ -45,7 +45,7 @@ best() {
   seconds=""
   rss=""
   cpu=""
-  for i in 1 2 3; do
+  for i in $(seq "${BEX_BENCH_REPEAT:-3}"); do
     rm -rf "$dir/run" && mkdir -p "$dir/run"
     (cd "$dir/run" && /usr/bin/time -f '%e %M %U %S' -o ../time.txt "$@" > ../out.txt 2>&1)
     read -r s m u k < "$dir/time.txt"
