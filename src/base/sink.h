@@ -94,6 +94,13 @@ class Sink {
   char* buffer() const { return buf_; }
   // Writes n bytes to the destination; false on error.
   virtual bool emit(const char* p, size_t n) = 0;
+  // For a sink whose destination is memory it hands out as its buffer:
+  // from emit(), the buffer the next bytes go to (what is buffered is
+  // handed on when emit() returns).
+  void rebuffer(char* buf, size_t cap) {
+    buf_ = buf;
+    cap_ = cap;
+  }
 
  private:
   void drain();

@@ -14,29 +14,51 @@ namespace bex {
 
 namespace {
 
-// A sink gathering a worker's text for the chunk it walks, emptied into the
-// chunk's byte vector. The data's buffer is as large as the data file's,
-// so that what the field policies look back at is the same.
+// A sink gathering a worker's text for the chunk it walks, written in place
+// into the chunk's bytes: its buffer is always the free end of them, at
+// least as large as the capacity it was made with (the data's is as large
+// as the data file's, so that what the field policies look back at is the
+// same), and they grow when less is left.
 class ChunkSink final : public Sink {
  public:
-  explicit ChunkSink(size_t capacity) : Sink(static_cast<char*>(malloc(capacity)), capacity) {}
-  ~ChunkSink() override { free(buffer()); }
+  explicit ChunkSink(size_t capacity)
+      : Sink(new char[capacity], capacity), first_(buffer()), least_(capacity) {}
   ChunkSink(const ChunkSink&) = delete;
   ChunkSink& operator=(const ChunkSink&) = delete;
 
-  void into(std::vector<char>& v) {
-    v.clear();
-    into_ = &v;
+  void into(ChunkBytes& c) {
+    c.length = 0;
+    into_ = &c;
+    if (c.size < least_) grow(least_);
+    rebuffer(c.bytes.get(), c.size);
   }
 
  protected:
   bool emit(const char* p, size_t n) override {
-    into_->insert(into_->end(), p, p + n);
+    ChunkBytes& c = *into_;
+    if (p != c.bytes.get() + c.length) {  // bytes from elsewhere: a write larger than the buffer
+      if (c.size - c.length < n) grow(c.length + n + least_);
+      memcpy(c.bytes.get() + c.length, p, n);
+    }
+    c.length += n;
+    if (c.size - c.length < least_) grow(c.length + least_);
+    rebuffer(c.bytes.get() + c.length, c.size - c.length);
     return true;
   }
 
  private:
-  std::vector<char>* into_ = nullptr;
+  void grow(size_t size) {
+    ChunkBytes& c = *into_;
+    size = std::max(size, 2 * c.size);
+    std::unique_ptr<char[]> bigger(new char[size]);
+    if (c.length) memcpy(bigger.get(), c.bytes.get(), c.length);
+    c.bytes = std::move(bigger);
+    c.size = size;
+  }
+
+  std::unique_ptr<char[]> first_;  // the buffer until the first chunk
+  size_t least_;
+  ChunkBytes* into_ = nullptr;
 };
 
 constexpr size_t kConsoleBuffer = 65536;
@@ -49,7 +71,7 @@ constexpr char kUnknownWarning[] = "Warnings : UNKNOWN column type ";
 // a write of many megabytes into the page cache many times slower than the
 // same bytes written a megabyte at a time): whole slices straight from the
 // chunk, the rest through the buffer.
-void writeInSlices(Sink& out, const std::vector<char>& bytes) {
+void writeInSlices(Sink& out, std::string_view bytes) {
   const size_t slice = out.capacity();
   size_t at = 0;
   for (; bytes.size() - at >= slice; at += slice) out.writeThrough(bytes.data() + at, slice);
@@ -60,7 +82,7 @@ void writeInSlices(Sink& out, const std::vector<char>& bytes) {
 
 struct ParallelWalk::Result {
   WalkChunk chunk;
-  std::vector<char> data, console, lob;
+  ChunkBytes data, console, lob;
   uint64_t rows = 0, lobValues = 0, badBlocks = 0, blocksRead = 0;
   bool errorNoted = false;
   DamageCounts damage;
@@ -166,10 +188,10 @@ void ParallelWalk::walk(Worker& k, Result& r) {
 // The chunk's output and counts, as if the main walk had walked it.
 void ParallelWalk::commit(Result& r) {
   BlockContext& bc = t_.walk.bc;
-  writeConsole(r.console);
+  writeConsole(r.console.view());
   if (r.errorNoted) t_.walk.console.noteError();
-  writeInSlices(t_.data, r.data);
-  if (t_.lob.sink) writeInSlices(*t_.lob.sink, r.lob);
+  writeInSlices(t_.data, r.data.view());
+  if (t_.lob.sink) writeInSlices(*t_.lob.sink, r.lob.view());
   bc.RowCount += r.rows;
   bc.LobCount += r.lobValues;
   bc.BadBlockCount += r.badBlocks;
@@ -185,7 +207,7 @@ void ParallelWalk::commit(Result& r) {
 // The chunk's console lines; of the warnings about UNKNOWN values only as
 // many per column as one thread prints (the worker began from the count
 // committed when its chunk was queued, so it printed at least those).
-void ParallelWalk::writeConsole(const std::vector<char>& text) {
+void ParallelWalk::writeConsole(std::string_view text) {
   Sink& out = t_.walk.console;
   const size_t prefix = sizeof kUnknownWarning - 1;
   size_t at = 0;

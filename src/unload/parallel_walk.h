@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 #include "base/block_context.h"
@@ -44,6 +45,14 @@ struct ParallelTarget {
   LobFile& lob;
 };
 
+// The bytes a worker wrote for one chunk (its sinks write them in place).
+struct ChunkBytes {
+  std::unique_ptr<char[]> bytes;
+  size_t size = 0;    // allocated
+  size_t length = 0;  // written
+  std::string_view view() const { return {bytes.get(), length}; }
+};
+
 class ParallelWalk final : public ChunkQueue {
  public:
   // chunkBlocks 0: kParallelChunkBytes of blocks.
@@ -62,7 +71,7 @@ class ParallelWalk final : public ChunkQueue {
 
   void queue(const WalkChunk& c);
   void commit(Result& r);
-  void writeConsole(const std::vector<char>& text);
+  void writeConsole(std::string_view text);
   void walk(Worker& k, Result& r);
 
   ParallelTarget t_;
