@@ -159,7 +159,7 @@ const uint8_t* FileSource::map(uint64_t offset, size_t n, MappedView& view) {
   if (fstat(fd_, &st) != 0 || offset > static_cast<uint64_t>(st.st_size) ||
       n > static_cast<uint64_t>(st.st_size) - offset)
     return nullptr;
-  const uint64_t start = offset / pageSize() * pageSize();
+  const uint64_t start = offset / kMapAlignment * kMapAlignment;
   const size_t length = static_cast<size_t>(offset - start) + n;
   void* p = mmap(nullptr, length, PROT_READ, MAP_SHARED, fd_, static_cast<off_t>(start));
   if (p == MAP_FAILED) return nullptr;
@@ -172,7 +172,8 @@ const uint8_t* FileSource::map(uint64_t offset, size_t n, MappedView& view) {
   // around it too); one that fails trips the guard instead of stopping the
   // process.
   madvise(p, length, MADV_SEQUENTIAL);
-  for (size_t at = 0; at < length; at += pageSize()) static_cast<void>(*static_cast<volatile const uint8_t*>(view.base_ + at));
+  for (size_t at = (offset - start) / pageSize() * pageSize(); at < length; at += pageSize())
+    static_cast<void>(*static_cast<volatile const uint8_t*>(view.base_ + at));
   if (view.damaged()) {
     view.unmap();
     return nullptr;

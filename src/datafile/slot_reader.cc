@@ -23,8 +23,14 @@ void SlotReader::start(uint32_t slot, uint32_t first, uint32_t last) {
 bool SlotReader::mapWindow(const DataFile& f) {
   const uint32_t bs = bc_.blockSize;
   const uint64_t want = (static_cast<uint64_t>(last_ - nextBlock_) + 1) * bs;
-  const size_t n = want < mapWindowSize_ ? static_cast<size_t>(want) : mapWindowSize_ / bs * bs;
-  blocks_ = f.source->map(static_cast<uint64_t>(nextBlock_) * bs + f.headerSize, n, view_);
+  const uint64_t offset = static_cast<uint64_t>(nextBlock_) * bs + f.headerSize;
+  // The stretch ends on the mapping boundary, so the next one starts there
+  // (a window smaller than the boundary ends where it ends).
+  uint64_t end = (offset + mapWindowSize_) / kMapAlignment * kMapAlignment;
+  if (end < offset + bs) end = offset + mapWindowSize_;
+  const uint64_t whole = (end - offset) / bs * bs;
+  const size_t n = static_cast<size_t>(want < whole ? want : whole);
+  blocks_ = f.source->map(offset, n, view_);
   if (!blocks_) return false;
   windowFirst_ = nextBlock_;
   windowCount_ = static_cast<uint32_t>(n / bs);

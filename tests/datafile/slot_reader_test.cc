@@ -75,8 +75,8 @@ TEST(SlotReader, WalksARangeAcrossWindowsAndStopsAtTheEnd) {
   EXPECT_EQ(r.next(n), nullptr);
 }
 
-// A file cut short after OPEN: the mapped walk ends where the read walk
-// ends. Cut while a window is mapped, the walk reads at most one block of
+// Mapped walks give the blocks a read walk gives. A file cut short after
+// OPEN: the mapped walk ends where the read walk ends. Cut while a window is mapped, the walk reads at most one block of
 // zeros (what a file changed under a reader may give) and ends, with no
 // bus error.
 TEST(SlotReader, AMappedWalkOfAFileCutShortEndsLikeARead) {
@@ -86,6 +86,8 @@ TEST(SlotReader, AMappedWalkOfAFileCutShortEndsLikeARead) {
   const std::vector<uint32_t> whole = walk(mapped);
   EXPECT_EQ(whole, walk(read));
   EXPECT_EQ(whole.size(), 298u);
+  SlotReader wide(o.rc.bc, 65536, 2u << 20);  // blocks 2 .. 255 end on the 2 MiB boundary
+  EXPECT_EQ(walk(wide), whole);
   ASSERT_EQ(truncate(o.path.c_str(), 100 * 8192 + 3000), 0);
   const std::vector<uint32_t> cut = walk(mapped);
   EXPECT_EQ(cut, walk(read));
