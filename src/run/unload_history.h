@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/block_context.h"
@@ -38,18 +39,24 @@ struct UnloadedTable {
   std::vector<UnloadedColumn> columns;  // one per field, in file order
 };
 
-struct UnloadHistory {
-  std::vector<UnloadedTable> tables;  // in the order of their first unload
+class UnloadHistory {
+ public:
+  // In the order of their first unload.
+  const std::vector<UnloadedTable>& tables() const { return tables_; }
 
-  // A data file written again replaces what was noted for it.
+  // A data file written again replaces what was noted for it (found by
+  // name at once: a script may unload a hundred thousand tables).
   void note(UnloadedTable t) {
-    for (UnloadedTable& old : tables)
-      if (old.dataFile == t.dataFile) {
-        old = std::move(t);
-        return;
-      }
-    tables.push_back(std::move(t));
+    const auto [at, added] = byDataFile_.try_emplace(t.dataFile, tables_.size());
+    if (added)
+      tables_.push_back(std::move(t));
+    else
+      tables_[at->second] = std::move(t);
   }
+
+ private:
+  std::vector<UnloadedTable> tables_;
+  std::unordered_map<std::string, size_t> byDataFile_;  // data file -> its entry in tables_
 };
 
 }  // namespace bex

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace bex {
@@ -261,16 +263,15 @@ void loadFile(std::string& s, const UnloadedTable& t, const std::string& name) {
   s += "DROP TABLE bex_rows;\n";
 }
 
-bool sameTable(const UnloadedTable& a, const UnloadedTable& b) { return a.owner == b.owner && a.table == b.table; }
-
 // Every data file of one table (a table unloaded by partitions has one per
 // partition), in the order they were unloaded; those of other styles are
 // named only.
-void writeTable(std::string& s, const UnloadHistory& h, const UnloadedTable& first) {
+void writeTable(std::string& s, const std::vector<const UnloadedTable*>& files) {
+  const UnloadedTable& first = *files.front();
   appendf(s, "\n-- %s.%s\n", first.owner.c_str(), first.table.c_str());
   const UnloadedTable* csv = nullptr;
-  for (const UnloadedTable& u : h.tables) {
-    if (!sameTable(u, first)) continue;
+  for (const UnloadedTable* f : files) {
+    const UnloadedTable& u = *f;
     if (u.style == kStyleCsv && !csv) csv = &u;
     if (u.style != kStyleCsv)
       appendf(s, "-- %s: unloaded in %s style; unload it with OUTPUT_STYLE CSV to load it here\n",
@@ -280,9 +281,25 @@ void writeTable(std::string& s, const UnloadHistory& h, const UnloadedTable& fir
   const std::string name = pgName(csv->owner) + "." + pgName(csv->table);
   appendf(s, "BEGIN;\nSET LOCAL client_encoding = '%s';\n", encodingsOf(*csv).database.c_str());
   createTable(s, *csv, name);
-  for (const UnloadedTable& u : h.tables)
-    if (sameTable(u, first) && u.style == kStyleCsv) loadFile(s, u, name);
+  for (const UnloadedTable* u : files)
+    if (u->style == kStyleCsv) loadFile(s, *u, name);
   s += "COMMIT;\n";
+}
+
+// The data files of the run by table (owner and name), the tables in the
+// order of their first data file.
+std::vector<std::vector<const UnloadedTable*>> byTable(const UnloadHistory& h) {
+  std::vector<std::vector<const UnloadedTable*>> tables;
+  std::unordered_map<std::string, size_t> index;
+  for (const UnloadedTable& u : h.tables()) {
+    std::string key = u.owner;
+    key += '\0';
+    key += u.table;
+    const auto [at, added] = index.try_emplace(std::move(key), tables.size());
+    if (added) tables.emplace_back();
+    tables[at->second].push_back(&u);
+  }
+  return tables;
 }
 
 }  // namespace
@@ -351,11 +368,7 @@ bool writePgScript(const char* path, const UnloadHistory& h) {
   if (slash != std::string::npos) base.erase(0, slash + 1);
   std::string s;
   appendf(s, kPrologue, base.c_str());
-  for (size_t i = 0; i < h.tables.size(); i++) {
-    bool seen = false;
-    for (size_t j = 0; j < i && !seen; j++) seen = sameTable(h.tables[j], h.tables[i]);
-    if (!seen) writeTable(s, h, h.tables[i]);
-  }
+  for (const std::vector<const UnloadedTable*>& files : byTable(h)) writeTable(s, files);
   FILE* f = fopen(path, "wb");
   if (!f) return false;
   const bool ok = fwrite(s.data(), 1, s.size(), f) == s.size();

@@ -191,7 +191,8 @@ TEST(PgScript, EncodingsByOracleAndIconvNames) {
 }
 
 // A table unloaded by partitions is created once and loaded from each CSV
-// file; one unloaded in another style is only named.
+// file, whatever was unloaded between them; one unloaded in another style
+// is only named.
 TEST(PgScript, OneTableForAllItsFilesOtherStylesNamed) {
   ScratchDir dir;
   UnloadHistory h;
@@ -202,6 +203,11 @@ TEST(PgScript, OneTableForAllItsFilesOtherStylesNamed) {
     t.dataFile = dir.file(f);
     std::ofstream(t.dataFile) << "1\n";
     h.note(t);
+    if (f[1] == '1') {  // another table between the partitions
+      UnloadedTable other = t;
+      other.table = "COSTS", other.dataFile = dir.file("c.csv");
+      h.note(other);
+    }
   }
   t.dataFile = dir.file("p3.txt"), t.style = kStyleTxt;
   h.note(t);
@@ -217,5 +223,6 @@ TEST(PgScript, OneTableForAllItsFilesOtherStylesNamed) {
   EXPECT_EQ(count("CREATE TABLE \"scott\".\"sales\""), 1u);
   EXPECT_EQ(count("\\copy bex_rows FROM "), 2u);
   EXPECT_EQ(count("p3.txt: unloaded in TXT style"), 1u);
-  EXPECT_EQ(count("\"id\" numeric NOT NULL"), 1u);
+  EXPECT_EQ(count("\"id\" numeric NOT NULL"), 2u);
+  EXPECT_LT(script.find("p2.csv"), script.find("-- SCOTT.COSTS"));  // tables in the order of their first file
 }
