@@ -3,9 +3,11 @@
 #include <cstdio>
 #include <iterator>
 #include <memory>
+#include <string>
 
 #include "datafile/registry.h"
 #include "dict/column_split.h"
+#include "dict/dict_charsets.h"
 #include "dict/dict_files.h"
 #include "dict/dictionary.h"
 #include "base/clock.h"
@@ -14,6 +16,7 @@
 #include "run/run_context.h"
 #include "unload/block_walk.h"
 #include "unload/text_row_writer.h"
+#include "value/charset.h"
 
 namespace bex {
 
@@ -98,6 +101,28 @@ bool unloadFoundTable(RunContext& rc, const DictTable& t, const char* file, cons
   return true;
 }
 
+// "AL32UTF8 (873)", or the id alone when the table has no name for it.
+std::string charsetText(uint16_t id) {
+  const char* name = charsetName(id);
+  return (name ? std::string(name) + " (" : std::string("(")) + std::to_string(id) + ")";
+}
+
+// One line when a setting differs from the set the dictionary's columns
+// were written in, with the SET that makes them agree.
+void adviseCharset(Sink& out, const char* key, const char* what, uint16_t setting, uint16_t found) {
+  if (found == 0 || found == setting) return;
+  const char* name = charsetName(found);
+  out.printf("  The dictionary says the %s character set is %s; %s is %s: SET %s %s\n", what,
+             charsetText(found).c_str(), key, charsetText(setting).c_str(), key,
+             name ? name : std::to_string(found).c_str());
+}
+
+void adviseCharsets(RunContext& rc) {
+  const DictCharsets found = dictionaryCharsets(rc.dictDir);
+  adviseCharset(rc.out, "CHARSET", "database", rc.settings.charset, found.database);
+  adviseCharset(rc.out, "NLSCHARSET", "national", rc.settings.nlsCharset, found.national);
+}
+
 }  // namespace
 
 void unloadDictTable(RunContext& rc, Sink& out, uint32_t objd, uint32_t table, const ColumnTypeCode* types,
@@ -151,6 +176,7 @@ void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clust
 
   rc.report.entry().blocksRead = rc.progress.done();
   rc.out.printf("Unload Dict Table With %llu Errors.\n", static_cast<unsigned long long>(bc.BadBlockCount));
+  adviseCharsets(rc);
   printDateLine(rc.out);
 }
 

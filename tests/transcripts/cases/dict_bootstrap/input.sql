@@ -33,3 +33,11 @@ REM A file that cannot be created: its rows go to the console.
 UNLOAD TABLE DICT$;
 LIST USER
 ! rmdir BEXDICT/BEXUSR.TXT
+REM The dictionary's columns name the character sets they were written in:
+REM settings that differ from them are pointed out with the SET that fixes them.
+SET CHARSET AL32UTF8
+SET NLSCHARSET UTF8
+UNLOAD TABLE DICT$;
+SET CHARSET ZHS16GBK
+SET NLSCHARSET AL16UTF16
+UNLOAD TABLE DICT$;
