@@ -8,6 +8,7 @@ REM The AS name goes into the file names and texts; "$" in names becomes "_".
 SET ROW_ADDRESS 1
 SET UNIQUE_TNAME YES
 UNLOAD TABLE SCOTT.CHAINS AS chains$copy TO chains.txt;
+! cut -d'|' -f2- chains.txt | cmp - unload.81010.txt && echo chains rows as forged
 SET ROW_ADDRESS 0
 SET UNIQUE_TNAME NO
 REM A TO name ending in .dmp switches this one command to the export dump.
