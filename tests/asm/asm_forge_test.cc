@@ -24,6 +24,11 @@ struct Case {
   uint32_t auMb, disks;
 };
 
+// The case as it shows in the test names: its fields, never the address of its text.
+void PrintTo(const Case& c, std::ostream* os) {
+  *os << c.scenario << (c.order == ByteOrder::Big ? "_big" : "_little") << "_au" << c.auMb << "_disks" << c.disks;
+}
+
 class AsmForged : public ::testing::TestWithParam<Case> {};
 
 std::vector<uint8_t> readFile(const std::string& path) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -32,8 +33,11 @@ TEST(OrderedWorkers, ConsumesInSubmissionOrderAndNeverRunsAheadOfTheRing) {
     workers.start([&](uint32_t) {
       workers.eachJob([&](uint64_t job, Square& r) {
         EXPECT_LT(job, consumed + kRing);
-        if (job == 0)
-          while (othersDone < kRing - 1) std::this_thread::yield();
+        if (job == 0) {  // bounded: a ring that keeps the others back fails here instead of hanging
+          const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+          while (othersDone < kRing - 1 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+          EXPECT_EQ(othersDone, kRing - 1) << "the jobs of the ring did not run while job 0 was held";
+        }
         r.is = r.of * r.of;
         if (job != 0) othersDone++;
       });
