@@ -40,6 +40,16 @@ std::string bigListing(unsigned n) {
   return text;
 }
 
+// Looks up lobId(n) of a listing of line(lobId(n), 0, 1, n): true when its
+// page was found; a lookup never finds anything else.
+bool foundOwnPage(MapDir& d, unsigned n) {
+  LookupLobMap(d.map, lobId(n));
+  if (d.map.pagecount == 0) return false;
+  EXPECT_EQ(d.map.pagecount, 1u) << n;
+  EXPECT_EQ(d.map.pages[0].block, n) << n;
+  return true;
+}
+
 }  // namespace
 
 // Values worked out by hand from the hash's definition; a change here would
@@ -147,15 +157,26 @@ TEST(LobMapLookup, DamagedMapFilesEndLookupsCleanly) {
   BuildLobMap(d.map);
   std::string map = d.read("BEXLOBMAP.TXT"), pos = d.read("BEXLOBPOS.TXT");
 
-  // A position file cut short: buckets past its end start at 0.
-  d.write("BEXLOBPOS.TXT", pos.substr(0, pos.size() / 2));
+  // A position file cut short: buckets past its end start at 0, where the
+  // map's first bucket is, so their ids are not found; the buckets whose
+  // positions are whole still are.
+  const std::string cut = pos.substr(0, pos.size() / 2);
+  const uint32_t whole = static_cast<uint32_t>(std::count(cut.begin(), cut.end(), '\n'));
+  d.write("BEXLOBPOS.TXT", cut);
   OpenLobMap(d.map);
   ASSERT_TRUE(d.map.available());
-  for (unsigned i = 0; i < 2000; i += 7) LookupLobMap(d.map, lobId(i));
-  // Positions past the end of the map, or not numbers at all.
+  const uint32_t firstBucket = lobBucket(map.substr(map.find(',') + 1, kLobIdDigits));
+  for (unsigned i = 0; i < 2000; i += 7) {
+    const uint32_t b = lobBucket(lobId(i));
+    const bool found = foundOwnPage(d, i);
+    if (b < whole) EXPECT_TRUE(found) << i;
+    if (b > whole && b != firstBucket) EXPECT_FALSE(found) << i;
+  }
+  // Positions past the end of the map, or not numbers at all: only the ids
+  // of the map's first bucket, which starts at 0, are found.
   d.write("BEXLOBPOS.TXT", std::string(kLobMapBuckets / 2, '\n') + "99999999999,\nxyz,\n-5,\n");
   OpenLobMap(d.map);
-  for (unsigned i = 0; i < 2000; i += 7) LookupLobMap(d.map, lobId(i));
+  for (unsigned i = 0; i < 2000; i += 7) EXPECT_EQ(foundOwnPage(d, i), lobBucket(lobId(i)) == firstBucket) << i;
   // A map file cut in the middle of a line.
   d.write("BEXLOBPOS.TXT", pos);
   d.write("BEXLOBMAP.TXT", map.substr(0, map.size() / 2 + 17));
@@ -196,7 +217,8 @@ TEST(LobMapBuild, RandomBytesAsListing) {
   d.build();
   std::string pos = d.read("BEXLOBPOS.TXT");
   EXPECT_EQ(std::count(pos.begin(), pos.end(), '\n'), static_cast<long>(kLobMapBuckets));
-  LookupLobMap(d.map, lobId(1));
+  LookupLobMap(d.map, lobId(1));  // no such id in the junk
+  EXPECT_EQ(d.map.pagecount, 0u);
 }
 
 // A million listing lines: a lookup reads only the wanted bucket (the
