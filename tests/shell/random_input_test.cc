@@ -1,4 +1,5 @@
-// Feeds a few thousand random lines into bex and expects a clean exit.
+// Feeds a few thousand random lines into bex and expects it to read them all
+// and exit cleanly.
 // Lines that would start programs (HOST, "!") or scripts ("@") are left
 // out; everything else, keywords with random arguments included, goes in.
 #include <sys/wait.h>
@@ -45,10 +46,17 @@ int main(int argc, char** argv) {
     }
     fprintf(f, "%s\n", s.c_str());
   }
+  // A statement left open ends at the ";"; the mark shows that every line was read.
+  fprintf(f, ";\nHOST echo random-input-read\n");
   fclose(f);
   std::string cmd = std::string("cd ") + dir + " && timeout 120 " + argv[1] + " < input.sql > output.txt 2>&1";
   int status = system(cmd.c_str());
   int code = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+  std::string seen = std::string("grep -qE '^(BEX> )*random-input-read$' ") + dir + "/output.txt";
+  if (code == 0 && system(seen.c_str()) != 0) {
+    fprintf(stderr, "bex stopped reading before the last line\n");
+    code = 1;
+  }
   std::string clean = std::string("rm -rf ") + dir;
   if (code == 0) (void)system(clean.c_str());
   else fprintf(stderr, "bex ended with status %d; input kept in %s\n", code, dir);
