@@ -256,7 +256,18 @@ void scanAu(const AsmDiskGroup& g, const uint8_t* au, uint32_t stride, Sink& out
   }
 }
 
-void asmScan(AsmDiskGroup& g, const AsmOptions& o, Sink& out) {
+// AUs ASM SCAN reads of a disk: as many as its size in MB gives, or, when
+// neither its header nor ADD gave one, as many as the device holds (said
+// on the console).
+uint64_t scanAus(const AsmDiskGroup& g, const AsmDisk& d, Sink& console) {
+  if (d.sizeMb) return static_cast<uint64_t>(d.sizeMb) * 1048576 / g.auSize;
+  uint64_t aus = d.length / d.auSize;
+  console.printf("  Disk %u gives no size: its %llu AUs as the device holds them are scanned.\n", d.number,
+                 static_cast<unsigned long long>(aus));
+  return aus;
+}
+
+void asmScan(AsmDiskGroup& g, const AsmOptions& o, Sink& out, Sink& console) {
   auto scanDisk = [&](const AsmDisk& d, uint64_t from, uint64_t count) {
     if (d.blockSize < g.blockSize) return;
     uint64_t aus = d.length / d.auSize;
@@ -272,7 +283,7 @@ void asmScan(AsmDiskGroup& g, const AsmOptions& o, Sink& out) {
   }
   for (uint32_t i = 0; i < g.diskCount; i++) {
     const AsmDisk& d = g.disks[i];
-    if (d.source) scanDisk(d, 0, static_cast<uint64_t>(d.sizeMb) * 1048576 / g.auSize);
+    if (d.source) scanDisk(d, 0, scanAus(g, d, console));
   }
 }
 
@@ -590,6 +601,14 @@ void asmCopyMap(AsmDiskGroup& g, uint32_t n, const char* mapName, const char* to
     fclose(map);
     return;
   }
+  // Extents the copy may have: those of the file's size when its entry
+  // gives one, and never more than the open disks could hold. Lines past
+  // them (SCAN writes such lines from damaged blocks) are passed over.
+  const uint64_t sizeAus = size / g.auSize + (size % g.auSize != 0);
+  const bool bySize = size && sizeAus <= groupAuBound(g);
+  const uint64_t limitAus = bySize ? sizeAus : groupAuBound(g);
+  const uint64_t limit = limitAus ? static_cast<uint64_t>(mapAu(g, limitAus - 1).extent) + 1 : 0;
+  uint64_t refused = 0, firstRefused = 0;
   std::unique_ptr<MapSlot[]> slots(new MapSlot[kAsmWindow]);
   AsmFile reader(g, n);  // the mirror choice of COPY, over the map's copies
   reader.checkSize = g.oracleBlock;
@@ -612,6 +631,10 @@ void asmCopyMap(AsmDiskGroup& g, uint32_t n, const char* mapName, const char* to
       if (sscanf(line, "%llu,%llu,%llu,%llu", &file, &extent, &disk, &au) != 4) continue;
       if (file != n || extent == 0 || au == 0 || au >= kAsmNoAu || disk > 0xFFFF) continue;
       uint64_t e = extent - 1;
+      if (e >= limit) {
+        if (base == 0) firstRefused = refused++ ? std::min<uint64_t>(firstRefused, extent) : extent;
+        continue;
+      }
       if (e < base) continue;
       if (e >= base + kAsmWindow) {
         more = true;
@@ -644,12 +667,21 @@ void asmCopyMap(AsmDiskGroup& g, uint32_t n, const char* mapName, const char* to
   }
   fclose(map);
   closeCopy(dest, to, ok, out);
+  if (refused)
+    out.error("  %llu map lines of file %u name extents past %s (the first: extent %llu); they were passed over.\n",
+              static_cast<unsigned long long>(refused), n, bySize ? "the file's size" : "what the open disks can hold",
+              static_cast<unsigned long long>(firstRefused));
   if (lines == 0) out.error("  The map file %s names no extent of file %u.\n", mapName, n);
   reportZeroed(zeroed, out);
 }
 
 void asmScopy(AsmFile& f, const char* to, Sink& out, Progress& progress) {
   AsmDiskGroup& g = f.group;
+  if (g.stripSize == 0 || g.stripWidth == 0 || g.stripSize > g.auSize) {
+    out.error("  STRIP_SIZE %u with STRIP_WIDTH %u does not fit AUs of %u bytes; nothing is copied.\n", g.stripSize,
+              g.stripWidth, g.auSize);
+    return;
+  }
   int dest = createCopy(to, out);
   if (dest < 0) return;
   uint8_t* buf = g.au[1].bytes.get();
@@ -674,7 +706,8 @@ void asmScopy(AsmFile& f, const char* to, Sink& out, Progress& progress) {
 }  // namespace
 
 uint64_t stripeOffset(const AsmDiskGroup& group, uint64_t g) {
-  uint64_t h = static_cast<uint64_t>(group.auSize / group.stripSize) * group.stripWidth;
+  uint64_t h = static_cast<uint64_t>(group.stripSize ? group.auSize / group.stripSize : 0) * group.stripWidth;
+  if (h == 0) return g * group.stripSize;  // no stripe fits an AU: asmScopy refuses such settings
   uint64_t q = g / h, r = g % h;
   return static_cast<uint64_t>(group.auSize) * (group.stripWidth * q + r % group.stripWidth) +
          static_cast<uint64_t>(group.stripSize) * (r / group.stripWidth);
@@ -726,7 +759,7 @@ void cmdAsm(RunContext& rc) {
         break;
       case kList: asmList(g, dest); break;
       case kLsau: if (o.disk <= 0xFFFF) asmLsau(g, o, dest); break;
-      case kScan: asmScan(g, o, dest); break;
+      case kScan: asmScan(g, o, dest, out); break;
       case kFile: asmFile(g, o, dest); break;
       case kAlias: asmAlias(g, o, dest); break;
       case kExtent: asmExtent(rc, o); break;

@@ -11,15 +11,22 @@ namespace {
 
 bool plausibleDbBlock(uint32_t v) { return v >= 2048 && v <= 32768 && !(v & (v - 1)); }
 
-// Stops at the first directory block of file n in the AUs of file 1.
+// Stops at the first directory block of file n in the AUs of file 1. Each
+// extent is searched in the first copy that reads; the extent where entry
+// n belongs (block n of the directory) in its other copies too while the
+// entry is not found: a damaged block there leaves the mirror's.
 struct EntrySearch : AsmPointerVisitor {
   AsmDiskGroup& g;
-  uint32_t n, copies;
+  uint32_t n, copies, home;
   uint32_t doneExtent = UINT32_MAX;
   AsmPlace found;
-  EntrySearch(AsmDiskGroup& group, uint32_t file) : g(group), n(file), copies(copiesPerExtent(group)) {}
+  EntrySearch(AsmDiskGroup& group, uint32_t file)
+      : g(group),
+        n(file),
+        copies(copiesPerExtent(group)),
+        home(mapAu(group, static_cast<uint64_t>(file) * group.blockSize / group.auSize).extent) {}
   bool pointer(uint32_t p, const AsmPointer& ptr) override {
-    if (ptr.au == 0 || p / copies == doneExtent) return true;
+    if (ptr.au == 0 || (p / copies == doneExtent && doneExtent != home)) return true;
     const uint8_t* au = ReadAu(g, 1, ptr.disk, ptr.au);
     if (!au) return true;  // a mirror may still be read
     doneExtent = p / copies;
@@ -67,7 +74,7 @@ struct WindowFill : AsmPointerVisitor {
 bool loadEntry(AsmFile& f) {
   AsmDiskGroup& g = f.group;
   f.windowValid = false;
-  f.size = f.mapped = f.length = 0;
+  f.size = f.mapped = f.length = f.stated = 0;
   f.ecnt = 0;
   if (!f.entry.known()) return false;
   f.entryBuf.reset(new uint8_t[g.blockSize]);
@@ -84,12 +91,14 @@ bool loadEntry(AsmFile& f) {
   // A damaged map may name pointers far beyond anything the group can
   // hold; a file's extents never outnumber the AUs of sixteen disks as
   // large as the largest open one.
-  LastPointer lp(groupAuBound(g) * f.copies);
+  const uint64_t bound = groupAuBound(g);
+  LastPointer lp(bound * f.copies);
   walkEntryPointers(g, e, f.number, f.scratch.get(), kAsmScratch, lp);
   if (lp.last >= 0) f.mapped = extentFirstAu(g, static_cast<uint64_t>(lp.last) / f.copies + 1) * g.auSize;
   uint64_t counted = extentFirstAu(g, (static_cast<uint64_t>(f.ecnt) + f.copies - 1) / f.copies) * g.auSize;
   f.length = std::min(f.mapped, counted);
   if (f.size) f.length = std::min(f.length, f.size);
+  f.stated = std::min({f.size, counted, bound * g.auSize});
   return true;
 }
 
@@ -174,6 +183,9 @@ bool FindFileEntry(AsmDiskGroup& g, AsmPlace& place, uint32_t n) {
   }
   if (g.f1b1Disk == kAsmNoDisk || g.f1b1Au == kAsmNoAu) return false;
   const uint8_t* dir = ReadMetaBlock(g, g.f1b1Disk, g.f1b1Au, 1);
+  // A damaged block 1 of the F1B1 AU: the copy of the entry LocateFiles found.
+  if ((!dir || !AsmMeta{dir, g.blockSize}.isEntryOf(1)) && g.fileDir.known())
+    dir = ReadMetaBlock(g, g.fileDir.disk, g.fileDir.au, g.fileDir.block);
   if (!dir || !AsmMeta{dir, g.blockSize}.isEntryOf(1)) return false;
   EntrySearch search(g, n);
   walkPointers(g, AsmMeta{dir, g.blockSize}, 1, search);

@@ -43,6 +43,7 @@ struct AsmFile {
   uint32_t checkSize = 8192;  // database block size the mirror choice checks
   uint64_t mapped = 0;     // bytes up to the end of the last extent that has a pointer
   uint64_t length = 0;     // what the file reads as: size, cut to the map
+  uint64_t stated = 0;     // size, cut to the extent count and what the disks can hold
 
   uint32_t windowFirst = 0;  // extent index (from 0) of window slot 0
   bool windowValid = false;
@@ -88,6 +89,7 @@ class AsmFileSource final : public ByteSource {
   explicit AsmFileSource(std::unique_ptr<AsmFile> f) : f_(std::move(f)) {}
   ReadResult read(uint64_t offset, uint8_t* buf, size_t n) override;
   uint64_t size() const override { return f_->length; }
+  uint64_t statedSize() const override { return f_->stated; }
   AsmFile& file() { return *f_; }
 
  private:

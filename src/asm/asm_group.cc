@@ -87,6 +87,7 @@ void fillDisk(AsmDisk& d, const AsmDiskGroup& g, const HeaderValues& h) {
   d.auSize = plausibleAu(h.auSize) ? h.auSize : g.auSize;
   d.blockSize = plausibleBlock(h.blockSize) ? h.blockSize : g.blockSize;
   d.sizeMb = h.sizeMb;
+  d.f1b1 = h.f1b1 == kAsmNoAu ? 0 : h.f1b1;
   memcpy(d.name, h.name, sizeof d.name);
   memcpy(d.group, h.group, sizeof d.group);
 }
@@ -118,6 +119,7 @@ void adoptHeaderGeometry(AsmDiskGroup& g, Sink& out, const uint32_t* headerAu, c
   if (!au || (au == g.auSize && block == g.blockSize)) return;
   g.auSize = au;
   g.blockSize = block;
+  if (g.stripSize > au) g.stripSize = au;  // as ASM SET AU_SIZE keeps it: a stripe lies in one AU
   allocateBuffers(g);
   out.printf("  AU_SIZE %u and BLOCK_SIZE %u taken from the disk headers.\n", au, block);
 }
@@ -333,19 +335,33 @@ void AddDisk(AsmDiskGroup& g, uint16_t number, const char* path, uint32_t sizeMb
   groupChanged(g);
 }
 
+namespace {
+
+// The places of files 1, 2 and 6 that the directory AU au of disk holds and
+// that are not known yet.
+void locateIn(AsmDiskGroup& g, uint16_t disk, uint32_t au) {
+  const uint8_t* bytes = ReadAu(g, 0, disk, au);
+  if (!bytes) return;
+  uint32_t stride = diskByNumber(g, disk)->blockSize;
+  for (uint32_t b = 0; (static_cast<uint64_t>(b) + 1) * stride <= g.auSize && stride >= g.blockSize; b++) {
+    AsmMeta m{bytes + static_cast<size_t>(b) * stride, g.blockSize};
+    if (!m.is(kAsmFileEntry)) continue;
+    const uint32_t numbers[] = {1, 2, 6};
+    AsmPlace* places[] = {&g.fileDir, &g.diskDir, &g.aliasDir};
+    for (int k = 0; k < 3; k++)
+      if (m.number() == numbers[k] && !places[k]->known()) *places[k] = AsmPlace{numbers[k], disk, au, b};
+  }
+}
+
+}  // namespace
+
 void LocateFiles(AsmDiskGroup& g) {
   g.fileDir = g.diskDir = g.aliasDir = AsmPlace{};
-  const uint8_t* au = ReadAu(g, 0, g.f1b1Disk, g.f1b1Au);
-  if (!au) return;
-  const AsmDisk* d = diskByNumber(g, g.f1b1Disk);
-  uint32_t stride = d->blockSize;
-  for (uint32_t b = 0; (static_cast<uint64_t>(b) + 1) * stride <= g.auSize && stride >= g.blockSize; b++) {
-    AsmMeta m{au + static_cast<size_t>(b) * stride, g.blockSize};
-    if (!m.is(kAsmFileEntry)) continue;
-    AsmPlace place{m.number(), g.f1b1Disk, g.f1b1Au, b};
-    if (m.number() == 1) g.fileDir = place;
-    if (m.number() == 2) g.diskDir = place;
-    if (m.number() == 6) g.aliasDir = place;
+  locateIn(g, g.f1b1Disk, g.f1b1Au);
+  for (uint32_t i = 0; i < g.diskCount; i++) {
+    const AsmDisk& d = g.disks[i];
+    bool all = g.fileDir.known() && g.diskDir.known() && g.aliasDir.known();
+    if (!all && d.source && d.f1b1 && !(d.number == g.f1b1Disk && d.f1b1 == g.f1b1Au)) locateIn(g, d.number, d.f1b1);
   }
   // With small AUs the disk and alias directories lie past the first AU of
   // the file directory: search it for them.
@@ -425,53 +441,112 @@ void walkPointers(AsmDiskGroup& g, const AsmMeta& entryIn, uint32_t file, AsmPoi
   walkEntryPointers(g, entry, file, g.au[0].bytes.get(), g.auSize, v);
 }
 
-void walkEntryPointers(const AsmDiskGroup& g, const AsmMeta& entry, uint32_t file, uint8_t* chunk,
-                       size_t chunkSize, AsmPointerVisitor& v) {
-  uint32_t ecnt = entry.u32(kEntryExtentCount);
-  AsmEntrySlots s = entrySlots(entry);
+namespace {
+
+// The walk of the indirect blocks an entry names, kept between its
+// indirect extents.
+struct IndirectWalk {
+  const AsmDiskGroup& g;
+  uint32_t file, ecnt;
+  uint8_t* chunk;
+  size_t chunkSize;
+  AsmPointerVisitor& v;
   uint32_t counted = 0;
-  for (uint32_t k = 0; k < s.direct && k < ecnt; k++) {
-    if (!v.pointer(k, pointerAt(entry, kEntryPointers + k * kPointerBytes))) return;
+  std::unique_ptr<uint8_t[]> spare;  // a mirror's block; only damage needs it
+
+  IndirectWalk(const AsmDiskGroup& group, uint32_t f, uint32_t extents, uint8_t* c, size_t cs, AsmPointerVisitor& vis)
+      : g(group), file(f), ecnt(extents), chunk(c), chunkSize(cs), v(vis) {}
+
+  // Block b of the copies' AUs, parse bytes (at most BLOCK_SIZE) of it,
+  // from the first copy other than skip where it is an indirect block of
+  // the file; nullptr when none is.
+  const uint8_t* mirrorBlock(const AsmPointer* copies, uint32_t n, uint32_t skip, uint32_t b, uint32_t parse) {
+    for (uint32_t c = 0; c < n; c++) {
+      const AsmDisk* d = c == skip ? nullptr : diskByNumber(g, copies[c].disk);
+      if (!d || (static_cast<uint64_t>(b) + 1) * d->blockSize > d->auSize) continue;
+      if (!spare) spare.reset(new uint8_t[g.blockSize]);
+      if (!readDiskBytes(g, copies[c].disk, diskOffset(g, copies[c].disk, copies[c].au, b), spare.get(), parse))
+        continue;
+      if (AsmMeta{spare.get(), parse}.isIndirectOf(file)) return spare.get();
+    }
+    return nullptr;
   }
-  counted = s.direct < ecnt ? s.direct : ecnt;
-  // Indirect AUs named twice (a loop in damaged metadata) are walked once.
-  AsmPointer seen[4096];
-  uint32_t seenCount = 0;
-  for (uint32_t k = s.direct; k < s.used && counted < ecnt; k++) {
-    AsmPointer ind = pointerAt(entry, kEntryPointers + k * kPointerBytes);
-    const AsmDisk* d = diskByNumber(g, ind.disk);
-    if (ind.au == 0 || !d) continue;
-    bool again = false;
-    for (uint32_t i = 0; i < seenCount; i++) again |= seen[i].au == ind.au && seen[i].disk == ind.disk;
-    if (again) continue;
-    if (seenCount < 4096) seen[seenCount++] = ind;
+
+  // The pointers of one indirect block; false when the visitor stops.
+  bool block(const AsmMeta& blk) {
+    uint32_t first = blk.u32(kIndirectFirst);
+    uint32_t count = indirectCount(blk);
+    if (first > counted) {
+      v.gap(first - counted);
+      counted = first;
+    }
+    for (uint32_t j = 0; j < count; j++) {
+      uint64_t p = static_cast<uint64_t>(first) + j;
+      if (p >= ecnt) break;
+      if (p < counted) continue;  // pointers already walked (a loop in damaged metadata)
+      if (!v.pointer(static_cast<uint32_t>(p), pointerAt(blk, kIndirectPointers + j * kPointerBytes))) return false;
+      counted = static_cast<uint32_t>(p + 1);
+    }
+    return true;
+  }
+
+  // One indirect extent, its n copies' AUs (on open disks) block by block:
+  // each chunk from the first copy that reads, and each block that is not
+  // an indirect block of the file from a mirror where it is one. False when
+  // the walk ends.
+  bool extent(const AsmPointer* copies, uint32_t n) {
+    const AsmDisk* d = diskByNumber(g, copies[0].disk);
     uint32_t stride = d->blockSize;
     uint32_t parse = g.blockSize < stride ? g.blockSize : stride;
     uint32_t perAu = d->auSize / stride;
     uint32_t perChunk = static_cast<uint32_t>(chunkSize / stride);
-    if (perChunk == 0) return;
+    if (perChunk == 0) return false;
     for (uint32_t b = 0; b < perAu && counted < ecnt; b += perChunk) {
-      uint32_t n = perAu - b < perChunk ? perAu - b : perChunk;
-      if (!readDiskBytes(g, ind.disk, diskOffset(g, ind.disk, ind.au, b), chunk, static_cast<size_t>(n) * stride))
-        continue;
-      for (uint32_t i = 0; i < n && counted < ecnt; i++) {
-        AsmMeta blk{chunk + static_cast<size_t>(i) * stride, parse};
-        if (!blk.isIndirectOf(file)) continue;
-        uint32_t first = blk.u32(kIndirectFirst);
-        uint32_t count = indirectCount(blk);
-        if (first > counted) {
-          v.gap(first - counted);
-          counted = first;
-        }
-        for (uint32_t j = 0; j < count; j++) {
-          uint64_t p = static_cast<uint64_t>(first) + j;
-          if (p >= ecnt) break;
-          if (p < counted) continue;  // pointers already walked (a mirror of the block, or a loop)
-          if (!v.pointer(static_cast<uint32_t>(p), pointerAt(blk, kIndirectPointers + j * kPointerBytes))) return;
-          counted = static_cast<uint32_t>(p + 1);
-        }
+      uint32_t count = perAu - b < perChunk ? perAu - b : perChunk;
+      uint32_t from = n;
+      for (uint32_t c = 0; c < n && from == n; c++)
+        if (diskByNumber(g, copies[c].disk)->blockSize == stride &&
+            readDiskBytes(g, copies[c].disk, diskOffset(g, copies[c].disk, copies[c].au, b), chunk,
+                          static_cast<size_t>(count) * stride))
+          from = c;
+      for (uint32_t i = 0; i < count && counted < ecnt; i++) {
+        const uint8_t* p = from < n ? chunk + static_cast<size_t>(i) * stride : nullptr;
+        if ((!p || !AsmMeta{p, parse}.isIndirectOf(file)) && n > 1) p = mirrorBlock(copies, n, from, b + i, parse);
+        if (p && AsmMeta{p, parse}.isIndirectOf(file) && !block(AsmMeta{p, parse})) return false;
       }
     }
+    return true;
+  }
+};
+
+}  // namespace
+
+void walkEntryPointers(const AsmDiskGroup& g, const AsmMeta& entry, uint32_t file, uint8_t* chunk,
+                       size_t chunkSize, AsmPointerVisitor& v) {
+  IndirectWalk w(g, file, entry.u32(kEntryExtentCount), chunk, chunkSize, v);
+  AsmEntrySlots s = entrySlots(entry);
+  for (uint32_t k = 0; k < s.direct && k < w.ecnt; k++) {
+    if (!v.pointer(k, pointerAt(entry, kEntryPointers + k * kPointerBytes))) return;
+  }
+  w.counted = s.direct < w.ecnt ? s.direct : w.ecnt;
+  // The copies of each indirect AU are adjacent slots. Indirect AUs named
+  // twice (a loop in damaged metadata) are walked once.
+  const uint32_t copies = copiesPerExtent(g);
+  AsmPointer seen[4096];
+  uint32_t seenCount = 0;
+  for (uint32_t k = s.direct; k < s.used && w.counted < w.ecnt; k += copies) {
+    AsmPointer ind[kAsmMaxCopies];
+    uint32_t n = 0;
+    for (uint32_t c = 0; c < copies && k + c < s.used; c++) {
+      AsmPointer p = pointerAt(entry, kEntryPointers + (k + c) * kPointerBytes);
+      if (p.au == 0 || !diskByNumber(g, p.disk)) continue;
+      bool again = false;
+      for (uint32_t i = 0; i < seenCount; i++) again |= seen[i].au == p.au && seen[i].disk == p.disk;
+      if (again) continue;
+      if (seenCount < 4096) seen[seenCount++] = p;
+      ind[n++] = p;
+    }
+    if (n > 0 && !w.extent(ind, n)) return;
   }
 }
 

@@ -97,6 +97,7 @@ struct AsmDisk {
   uint32_t auSize = 0;
   uint32_t blockSize = 0;
   uint32_t sizeMb = 0;
+  uint32_t f1b1 = 0;  // AU of this disk's copy of the file directory's first AU (0: none)
   uint8_t groupType = 0;
   char name[33] = "";
   char group[33] = "";
@@ -189,7 +190,8 @@ const uint8_t* ReadMetaBlock(AsmDiskGroup& g, uint16_t disk, uint32_t au, uint32
 void OpenDiskList(AsmDiskGroup& g, const char* path, Sink& out);
 // ASM ADD: one more disk under the given number (size in MB when nonzero).
 void AddDisk(AsmDiskGroup& g, uint16_t number, const char* path, uint32_t sizeMb, Sink& out);
-// The entries of files 1, 2 and 6 in the F1B1 AU.
+// The entries of files 1, 2 and 6 in the F1B1 AU; those it does not give
+// (a damaged block) from the copies of that AU other disk headers name.
 void LocateFiles(AsmDiskGroup& g);
 // After any change of disks, geometry or extent table: open files find
 // their entries again and forget their extent windows.

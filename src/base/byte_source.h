@@ -61,6 +61,11 @@ class ByteSource {
   virtual ReadResult read(uint64_t offset, uint8_t* buf, size_t n) = 0;
   // Length of the source in bytes (0 when it cannot be told).
   virtual uint64_t size() const = 0;
+  // The length the source's own metadata states (an ASM file's size in its
+  // directory entry), or 0 when it states none. A file's block count is
+  // taken from it, not probed: a stretch that cannot be read (a hole in an
+  // extent map) is then no end of the file.
+  virtual uint64_t statedSize() const { return 0; }
   // True when several threads may read this one source at the same time
   // (it keeps no state between reads): the parallel SCAN DATABASE and
   // UNLOAD then split its file between them.

@@ -1,5 +1,6 @@
 #include "datafile/registry.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "asm/asm_file.h"
@@ -58,6 +59,14 @@ void takeProbedValues(BlockContext& bc, DataFile& f) {
     if (fh.blksiz == bc.blockSize) f.ts = fh.tsNo;
     if (fh.blksiz == bc.blockSize && BlockChecksumTest(bc.block, bc.blockSize) == 0) f.headerBlocks = fh.blks;
   }
+}
+
+// The highest block number the size a source states holds whole; 0 when
+// it states none (the size is then probed).
+uint32_t statedLastBlock(const BlockContext& bc, const DataFile& f) {
+  const uint64_t stated = f.source ? f.source->statedSize() : 0;
+  const uint64_t whole = stated > f.headerSize ? (stated - f.headerSize) / bc.blockSize : 0;
+  return whole < 2 ? 0 : static_cast<uint32_t>(std::min<uint64_t>(whole - 1, UINT32_MAX));
 }
 
 uint32_t lastWholeBlock(BlockContext& bc, uint32_t slot) {
@@ -156,13 +165,16 @@ void openSlots(DataFileRegistry& reg, AsmContext& asmGroup, Sink& out) {
 void FileProbe(BlockContext& bc, uint32_t slot) {
   DataFile& f = bc.registry->slots[slot];
   resetSlot(f, slot + 1);
+  // Within a stated size a block that cannot be read is a hole, not the end.
+  const uint32_t stated = statedLastBlock(bc, f);
   for (uint32_t n = 1;; n++) {
-    if (!readsWhole(bc, slot, n)) return;
-    if (acceptable(bc, n)) break;
+    const bool read = readsWhole(bc, slot, n);
+    if (!read && n >= stated) return;
+    if (read && acceptable(bc, n)) break;
     if (n == UINT32_MAX) return;
   }
   takeProbedValues(bc, f);
-  f.blocks = lastWholeBlock(bc, slot);
+  f.blocks = stated ? stated : lastWholeBlock(bc, slot);
   f.sizemb = (f.blocks + 1) / (1048576 / bc.blockSize);
 }
 

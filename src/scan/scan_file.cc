@@ -197,7 +197,10 @@ uint64_t scanStretch(BlockContext& bc, SlotReader& reader, uint32_t slot, uint32
   uint64_t errors = 0;
   reader.start(slot, first, last);
   uint32_t number;
+  uint64_t expected = first;  // a gap the reader stepped over ends the runs: they hold whole stretches
   while (const uint8_t* b = reader.next(number)) {
+    if (number != expected) segments.otherBlock();
+    expected = static_cast<uint64_t>(number) + 1;
     bool bad = BlockChecksumTest(b, bs) != 0;
     if (bad) errors++;
     const BlockView v{b, bs, order};
@@ -213,6 +216,7 @@ uint64_t scanStretch(BlockContext& bc, SlotReader& reader, uint32_t slot, uint32
       segments.otherBlock();
     }
   }
+  if (expected <= last) segments.otherBlock();
   segments.flush();
   notes.end(endBlock);
   return errors;

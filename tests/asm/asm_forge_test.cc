@@ -9,8 +9,12 @@
 #include <fstream>
 #include <iterator>
 
+#include "asm/asm_commands.h"
 #include "asm/asm_file.h"
+#include "datafile/commands.h"
 #include "forge_test_util.h"
+#include "scan/scan_commands.h"
+#include "test_shell.h"
 
 namespace bex {
 namespace {
@@ -82,6 +86,43 @@ TEST_P(AsmForged, EveryFileEqualsItsOriginal) {
     files++;
   }
   EXPECT_GE(files, 2u);
+  ASSERT_EQ(chdir(here), 0);
+}
+
+// The hole file of asmvar ("+257": 200 blocks, one an AU; extent 3 has no
+// AU and extents 101 to 120 are in no indirect block) counts the blocks its
+// directory entry gives, and SCAN DATABASE walks past both holes to its
+// last block: the blocks it could not read are counted, not its end, and
+// no run of the listing spans them.
+TEST(AsmForgedHoles, ScanGoesPastHolesToTheSizeTheDirectoryGives) {
+  forge_test::ScenarioDir sd("asmvar", ScenarioOptions{}, "-holes");
+  ASSERT_TRUE(sd.ok) << sd.error;
+  char here[4096];
+  ASSERT_TRUE(getcwd(here, sizeof here));
+  ASSERT_EQ(chdir(sd.dir.c_str()), 0);
+  {
+    std::ofstream("holes.cfg") << "+257\n";
+    testing::TestShell sh(sd.dir.string());
+    sh.run(cmdAsm, "ASM OPEN asmvar.disks");
+    sh.run(cmdAsm, "ASM EXTENT LEVEL 1 AU 20000 COUNT 1");
+    sh.run(cmdAsm, "ASM EXTENT LEVEL 2 AU 40000 COUNT 4");
+    std::string opened = sh.run(cmdOpen, "OPEN holes.cfg");
+    EXPECT_EQ(sh.rc.registry.slots[0].blocks, 199u) << opened;
+    sh.run(cmdScan, "SCAN DATABASE");
+    std::ifstream ext(sd.dir / "BEXEXT.TXT");
+    uint64_t listed = 0, last = 0;
+    for (std::string line; std::getline(ext, line);) {
+      unsigned objd, rfn, first, count;
+      ASSERT_EQ(sscanf(line.c_str(), "%u,%u,%u,%u,", &objd, &rfn, &first, &count), 4) << line;
+      if (objd != 95002) continue;
+      listed += count;
+      last = std::max<uint64_t>(last, first + count - 1);
+      EXPECT_TRUE(first + count <= 100 || first >= 120) << "a run across the hole: " << line;
+    }
+    EXPECT_EQ(last, 199u);
+    EXPECT_EQ(listed, 198u - 21u);
+    EXPECT_EQ(sh.rc.report.entry().unreadable.blocks, 21u);
+  }
   ASSERT_EQ(chdir(here), 0);
 }
 

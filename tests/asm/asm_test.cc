@@ -36,6 +36,12 @@ void patchDisk(const std::string& path, uint64_t offset, const std::vector<uint8
   fclose(f);
 }
 
+// A line of the map file ASM SCAN writes and COPY ... MAP reads.
+std::string mapLine(uint32_t file, uint32_t extent, uint32_t disk, uint32_t au) {
+  return std::to_string(file) + "," + std::to_string(extent) + "," + std::to_string(disk) + "," + std::to_string(au) +
+         "\n";
+}
+
 // Reads the whole file in uneven pieces that cross AU and extent ends.
 std::vector<uint8_t> readAll(AsmFile& f) {
   std::vector<uint8_t> got(f.length);
@@ -156,6 +162,41 @@ TEST(AsmRedundancy, MissingDiskAndDamagedPrimaryReadFromMirrors) {
   }
 }
 
+// A primary metadata block that reads but is damaged (zeroed) gives way to
+// its mirror: a block of an indirect extent AU, a file's directory block,
+// and block 1 of the F1B1 AU.
+TEST(AsmRedundancy, DamagedPrimaryMetadataReadFromMirrors) {
+  ScratchDir dir;
+  AsmImageSpec shape;
+  shape.groupType = 2;
+  AsmImage img(dir.path(), shape);
+  std::vector<uint8_t> big = AsmImage::blocks(540, 8192, 21);  // five indirect blocks
+  std::vector<uint8_t> small = AsmImage::blocks(9, 8192, 22);
+  img.addFile(5, big);
+  img.addFile(7, small);
+  std::string list = img.write();
+  std::vector<uint8_t> zeros(shape.blockSize, 0);
+  auto blockAt = [&](uint32_t au, uint32_t b) { return static_cast<uint64_t>(au) * shape.auSize + b * shape.blockSize; };
+  // Disk 0 holds the primary copies of the directory and of the indirect AU.
+  patchDisk(img.diskPath(0), blockAt(img.indirectAu(5), 1), zeros);
+  patchDisk(img.diskPath(0), blockAt(AsmImage::kDirAu, 7), zeros);
+  auto readBack = [&](const char* stage) {
+    TestShell sh;
+    std::string opened = sh.run(cmdAsm, "ASM OPEN " + list);
+    for (auto [n, data] : {std::pair{5u, &big}, std::pair{7u, &small}}) {
+      std::unique_ptr<AsmFile> f = OpenAsmFile(sh.rc.asmContext.group, n);
+      ASSERT_TRUE(f) << stage << ": file " << n << "\n" << opened;
+      EXPECT_TRUE(readAll(*f) == *data) << stage << ": file " << n;
+    }
+    std::string fmap = sh.run(cmdAsm, "ASM FMAP FILE 5");
+    EXPECT_EQ(fmap.find("ERROR"), std::string::npos) << stage << "\n" << fmap;
+  };
+  readBack("indirect and entry block");
+  // The F1B1 place comes from the last disk header naming it: disk 1.
+  patchDisk(img.diskPath(1), blockAt(AsmImage::kDirAu, 1), zeros);
+  readBack("block 1 of the F1B1 AU");
+}
+
 TEST(AsmRead, HoleEndsReadAndCopyWritesZeros) {
   ScratchDir dir;
   AsmImage img(dir.path(), AsmImageSpec{});
@@ -235,6 +276,70 @@ TEST(AsmCommands, CopiesEqualTheOriginal) {
   std::vector<uint8_t> fromMap = readFile(dir.file("m6"));
   ASSERT_EQ(fromMap.size(), (data.size() + 65535) / 65536 * 65536) << out;
   EXPECT_EQ(memcmp(fromMap.data(), data.data(), data.size()), 0);
+}
+
+// Disk headers with 64 KB AUs set AU_SIZE below the default STRIP_SIZE:
+// the stripe shrinks to the AU as with ASM SET AU_SIZE, and SCOPY takes
+// stripe s from AU s instead of dividing by zero stripes per AU.
+TEST(AsmCommands, ScopyWithHeaderAusBelowTheStripeSize) {
+  ScratchDir dir;
+  AsmImage img(dir.path(), AsmImageSpec{});
+  std::vector<uint8_t> data = AsmImage::blocks(40, 8192, 23);
+  img.addFile(3, data);
+  std::string list = img.write();
+  TestShell sh;
+  sh.run(cmdAsm, "ASM OPEN " + list);
+  EXPECT_EQ(sh.rc.asmContext.group.stripSize, 65536u);
+  sh.run(cmdAsm, "ASM SCOPY FILE 3 TO " + dir.file("s3"));
+  EXPECT_TRUE(readFile(dir.file("s3")) == data);
+}
+
+// A disk added with neither a header nor SIZE is scanned to the end of the
+// device, and the user is told.
+TEST(AsmCommands, ScanOfADiskAddedWithoutHeaderOrSize) {
+  ScratchDir dir;
+  AsmImage img(dir.path(), AsmImageSpec{});
+  img.addFile(3, AsmImage::blocks(40, 8192, 29));
+  img.write();
+  patchDisk(img.diskPath(0), 0, std::vector<uint8_t>(4096, 0));  // disk 0 holds the directory
+  TestShell sh;
+  sh.run(cmdAsm, "ASM SET AU_SIZE 65536");
+  sh.run(cmdAsm, "ASM ADD DISK 0 PATH " + img.diskPath(0));
+  std::string out = sh.run(cmdAsm, "ASM SCAN TO " + dir.file("map.txt"));
+  EXPECT_NE(out.find("  Disk 0 gives no size: its 96 AUs as the device holds them are scanned.\n"), std::string::npos)
+      << out;
+  auto [disk, au] = img.place(3, 0, 0);
+  std::string map = testing::fileText(dir.file("map.txt"));
+  EXPECT_NE(map.find(mapLine(3, 1, disk, au)), std::string::npos) << map;
+}
+
+// COPY ... MAP ends at the file's size when its entry is found, and at
+// what the open disks can hold when it is not: map lines naming extents
+// past that are passed over, and the user is told.
+TEST(AsmCommands, CopyWithMapIsBounded) {
+  ScratchDir dir;
+  AsmImageSpec shape;
+  shape.ausPerDisk = 8;  // no file of the group reaches extent 129
+  AsmImage img(dir.path(), shape);
+  std::vector<uint8_t> data = AsmImage::blocks(16, 8192, 31);  // 2 AUs
+  img.addFile(3, data);
+  std::string list = img.write();
+  std::string lines;
+  for (uint32_t n : {3u, 999u}) {
+    for (uint32_t x = 0; x < 2; x++) lines += mapLine(n, x + 1, img.place(3, x, 0).first, img.place(3, x, 0).second);
+    lines += mapLine(n, 500, 1, 7);
+  }
+  std::string map = dir.write("map.txt", {std::vector<uint8_t>(lines.begin(), lines.end())});
+  TestShell sh;
+  sh.run(cmdAsm, "ASM OPEN " + list);
+  std::string out = sh.run(cmdAsm, "ASM COPY FILE 3 TO " + dir.file("c3") + " MAP " + map);
+  EXPECT_NE(out.find("  1 map lines of file 3 name extents past the file's size (the first: extent 500)"),
+            std::string::npos)
+      << out;
+  EXPECT_TRUE(readFile(dir.file("c3")) == data);
+  out = sh.run(cmdAsm, "ASM COPY FILE 999 TO " + dir.file("c999") + " MAP " + map);
+  EXPECT_NE(out.find("past what the open disks can hold (the first: extent 500)"), std::string::npos) << out;
+  EXPECT_TRUE(readFile(dir.file("c999")) == data);
 }
 
 TEST(AsmBadInput, DiskListsAndDisksThatCannotBeUsed) {

@@ -1,8 +1,10 @@
 // Arbitrary bytes as the metadata of a one-disk ASM group: the file
 // directory's first AU and the AUs after it (indirect blocks, alias
-// blocks, data) come from the input behind a sound disk header. Opening the
-// group, finding and reading files and every listing command must end
-// cleanly, whatever the entries, indirect blocks and pointers say.
+// blocks, data) come from the input behind a sound disk header; its last
+// byte picks the redundancy (with mirrors, damaged metadata is looked for
+// in their copies). Opening the group, finding, reading and copying files
+// (through a map file of the input's bytes too) and every listing command
+// must end cleanly, whatever the entries, indirect blocks and pointers say.
 #include <unistd.h>
 
 #include <cstdio>
@@ -25,6 +27,7 @@ std::vector<uint8_t> image(const uint8_t* data, size_t size) {
   h[218] = 0x00, h[219] = 0x10;  // metadata blocks of 4096
   memcpy(h + 220, &kAu, 4);
   h[244] = 1;  // the file directory in AU 1
+  h[70] = size ? static_cast<uint8_t>(1 + data[size - 1] % 3) : 1;  // EXTERNAL, NORMAL or HIGH
   memcpy(disk.data() + kAu, data, std::min<size_t>(size, kAu * (kAus - 1)));
   return disk;
 }
@@ -46,6 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   f = fopen((dir + "/disks.lst").c_str(), "w");
   fprintf(f, "%s/d0.img\n", dir.c_str());
   fclose(f);
+  f = fopen((dir + "/map.txt").c_str(), "wb");
+  fwrite(data, 1, size, f);
+  fclose(f);
   auto run = [](const std::string& s) {
     rc.cmd.set(s);
     rc.cmd.nextToken();
@@ -55,6 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const char* c : {"ASM LIST", "ASM FILE", "ASM ALIAS", "ASM LSAU DISK 0 AU 1 COUNT 11", "ASM SCAN",
                         "ASM FMAP FILE 1", "ASM FMAP FILE 3", "ASM FMAP2 FILE 3 OFFSET 2", "ASM DUMP FILE 3 OFFSET 1"})
     run(c);
+  run("ASM COPY FILE 3 TO " + dir + "/copy");
+  run("ASM SCOPY FILE 3 TO " + dir + "/copy");
+  run("ASM COPY FILE 3 TO " + dir + "/copy MAP " + dir + "/map.txt");
   std::vector<uint8_t> buf(3 * kAu);
   for (uint32_t n = 1; n < 8; n++) {
     std::unique_ptr<bex::AsmFile> file = bex::OpenAsmFile(rc.asmContext.group, n);
