@@ -61,6 +61,25 @@ class ByteSource {
   virtual ReadResult read(uint64_t offset, uint8_t* buf, size_t n) = 0;
   // Length of the source in bytes (0 when it cannot be told).
   virtual uint64_t size() const = 0;
+  // The length the source's own metadata states (an ASM file's size in its
+  // directory entry, the end of the last run a backup listing maps), or 0
+  // when it states none. A file's block count is taken from it, not probed:
+  // a stretch that cannot be read, or a hole, is then no end of the file.
+  virtual uint64_t statedSize() const { return 0; }
+  // A source that maps its file onto stretches of other files (backup
+  // pieces, ASM allocation units) may leave holes: stretches of its length
+  // that it holds no bytes of, which read as zeros and carry no data.
+  // nextHeld names the first stretch it holds that ends after offset:
+  // [begin, end) with begin >= offset; the bytes from offset to begin are a
+  // hole. begin is kNoneHeld when it holds nothing from offset on, end is
+  // kNoneHeld when the stretch goes on to the end of the source. A source
+  // without holes holds every byte: [offset, kNoneHeld). No allocation.
+  static constexpr uint64_t kNoneHeld = UINT64_MAX;
+  struct Held {
+    uint64_t begin = 0;
+    uint64_t end = kNoneHeld;
+  };
+  virtual Held nextHeld(uint64_t offset) const { return Held{offset, kNoneHeld}; }
   // True when several threads may read this one source at the same time
   // (it keeps no state between reads): the parallel SCAN DATABASE and
   // UNLOAD then split its file between them.

@@ -1,5 +1,6 @@
 #include "datafile/registry.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "asm/asm_file.h"
@@ -60,11 +61,37 @@ void takeProbedValues(BlockContext& bc, DataFile& f) {
   }
 }
 
+// The highest block number the size a source states holds whole; 0 when
+// it states none (the size is then probed).
+uint32_t statedLastBlock(const BlockContext& bc, const DataFile& f) {
+  const uint64_t stated = f.source->statedSize();
+  const uint64_t whole = stated > f.headerSize ? (stated - f.headerSize) / bc.blockSize : 0;
+  return whole < 2 ? 0 : static_cast<uint32_t>(std::min<uint64_t>(whole - 1, UINT32_MAX));
+}
+
 uint32_t lastWholeBlock(BlockContext& bc, uint32_t slot) {
   uint32_t a = 0;
   for (uint32_t s : kSizeSteps)
     while (a <= UINT32_MAX - s && readsWhole(bc, slot, a + s)) a += s;
   return a;
+}
+
+// The first block from n on that the probe accepts, reading only blocks the
+// source holds (a hole holds none); false when none is left, or a block
+// cannot be read whole past the stated last block (within it an unreadable
+// block is no end of the file).
+bool firstAcceptable(BlockContext& bc, uint32_t slot, uint32_t stated, uint32_t& n) {
+  const DataFile& f = bc.registry->slots[slot];
+  for (uint64_t b = n;; b++) {
+    b = nextHeldBlocks(f, b, bc.blockSize).first;
+    if (b > UINT32_MAX) return false;
+    const bool read = readsWhole(bc, slot, static_cast<uint32_t>(b));
+    if (!read && b >= stated) return false;
+    if (read && acceptable(bc, static_cast<uint32_t>(b))) {
+      n = static_cast<uint32_t>(b);
+      return true;
+    }
+  }
 }
 
 }  // namespace
@@ -120,6 +147,16 @@ void DataFileRegistry::rebuildHash() {
   }
 }
 
+HeldBlocks nextHeldBlocks(const DataFile& f, uint64_t block, uint32_t blockSize) {
+  const uint64_t offset = block * blockSize + f.headerSize;
+  const ByteSource::Held held = f.source->nextHeld(offset);
+  if (held.begin == ByteSource::kNoneHeld) return HeldBlocks{kNoBlockHeld, kNoBlockHeld};
+  HeldBlocks b;
+  b.first = held.begin <= offset ? block : (held.begin - f.headerSize) / blockSize;
+  if (held.end != ByteSource::kNoneHeld) b.end = (held.end - f.headerSize + blockSize - 1) / blockSize;
+  return b;
+}
+
 bool parseConfigLine(DataFileRegistry& reg, const char* line) {
   if (reg.count >= kMaxDataFiles) return false;
   const char* p = line;
@@ -156,13 +193,12 @@ void openSlots(DataFileRegistry& reg, AsmContext& asmGroup, Sink& out) {
 void FileProbe(BlockContext& bc, uint32_t slot) {
   DataFile& f = bc.registry->slots[slot];
   resetSlot(f, slot + 1);
-  for (uint32_t n = 1;; n++) {
-    if (!readsWhole(bc, slot, n)) return;
-    if (acceptable(bc, n)) break;
-    if (n == UINT32_MAX) return;
-  }
+  if (!f.usable()) return;
+  const uint32_t stated = statedLastBlock(bc, f);
+  uint32_t n = 1;
+  if (!firstAcceptable(bc, slot, stated, n)) return;
   takeProbedValues(bc, f);
-  f.blocks = lastWholeBlock(bc, slot);
+  f.blocks = stated ? stated : lastWholeBlock(bc, slot);
   f.sizemb = (f.blocks + 1) / (1048576 / bc.blockSize);
 }
 
