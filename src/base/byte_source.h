@@ -62,9 +62,9 @@ class ByteSource {
   // Length of the source in bytes (0 when it cannot be told).
   virtual uint64_t size() const = 0;
   // The length the source's own metadata states (an ASM file's size in its
-  // directory entry, the end of the last run a backup listing maps), or 0
-  // when it states none. A file's block count is taken from it, not probed:
-  // a stretch that cannot be read, or a hole, is then no end of the file.
+  // directory entry), or 0 when it states none. A file's block count is
+  // taken from it, not probed: a stretch that cannot be read (a hole in an
+  // extent map) is then no end of the file.
   virtual uint64_t statedSize() const { return 0; }
   // A source that maps its file onto stretches of other files (backup
   // pieces, ASM allocation units) may leave holes: stretches of its length

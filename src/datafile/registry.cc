@@ -64,7 +64,7 @@ void takeProbedValues(BlockContext& bc, DataFile& f) {
 // The highest block number the size a source states holds whole; 0 when
 // it states none (the size is then probed).
 uint32_t statedLastBlock(const BlockContext& bc, const DataFile& f) {
-  const uint64_t stated = f.source->statedSize();
+  const uint64_t stated = f.source ? f.source->statedSize() : 0;
   const uint64_t whole = stated > f.headerSize ? (stated - f.headerSize) / bc.blockSize : 0;
   return whole < 2 ? 0 : static_cast<uint32_t>(std::min<uint64_t>(whole - 1, UINT32_MAX));
 }

@@ -39,6 +39,7 @@ class PieceFileSource final : public ByteSource {
   PieceFileSource(std::shared_ptr<PieceSet> pieces, std::vector<BlockStretch> stretches, uint32_t blockSize);
   ReadResult read(uint64_t offset, uint8_t* buf, size_t n) override;
   uint64_t size() const override { return size_; }
+  // The listing states the file's length: to the end of its last run.
   uint64_t statedSize() const override { return size_; }
   Held nextHeld(uint64_t offset) const override;
 
