@@ -66,6 +66,20 @@ class ByteSource {
   // taken from it, not probed: a stretch that cannot be read (a hole in an
   // extent map) is then no end of the file.
   virtual uint64_t statedSize() const { return 0; }
+  // A source that maps its file onto stretches of other files (backup
+  // pieces, ASM allocation units) may leave holes: stretches of its length
+  // that it holds no bytes of, which read as zeros and carry no data.
+  // nextHeld names the first stretch it holds that ends after offset:
+  // [begin, end) with begin >= offset; the bytes from offset to begin are a
+  // hole. begin is kNoneHeld when it holds nothing from offset on, end is
+  // kNoneHeld when the stretch goes on to the end of the source. A source
+  // without holes holds every byte: [offset, kNoneHeld). No allocation.
+  static constexpr uint64_t kNoneHeld = UINT64_MAX;
+  struct Held {
+    uint64_t begin = 0;
+    uint64_t end = kNoneHeld;
+  };
+  virtual Held nextHeld(uint64_t offset) const { return Held{offset, kNoneHeld}; }
   // True when several threads may read this one source at the same time
   // (it keeps no state between reads): the parallel SCAN DATABASE and
   // UNLOAD then split its file between them.

@@ -76,6 +76,24 @@ uint32_t lastWholeBlock(BlockContext& bc, uint32_t slot) {
   return a;
 }
 
+// The first block from n on that the probe accepts, reading only blocks the
+// source holds (a hole holds none); false when none is left, or a block
+// cannot be read whole past the stated last block (within it an unreadable
+// block is no end of the file).
+bool firstAcceptable(BlockContext& bc, uint32_t slot, uint32_t stated, uint32_t& n) {
+  const DataFile& f = bc.registry->slots[slot];
+  for (uint64_t b = n;; b++) {
+    b = nextHeldBlocks(f, b, bc.blockSize).first;
+    if (b > UINT32_MAX) return false;
+    const bool read = readsWhole(bc, slot, static_cast<uint32_t>(b));
+    if (!read && b >= stated) return false;
+    if (read && acceptable(bc, static_cast<uint32_t>(b))) {
+      n = static_cast<uint32_t>(b);
+      return true;
+    }
+  }
+}
+
 }  // namespace
 
 DataFileRegistry::DataFileRegistry() {
@@ -129,6 +147,16 @@ void DataFileRegistry::rebuildHash() {
   }
 }
 
+HeldBlocks nextHeldBlocks(const DataFile& f, uint64_t block, uint32_t blockSize) {
+  const uint64_t offset = block * blockSize + f.headerSize;
+  const ByteSource::Held held = f.source->nextHeld(offset);
+  if (held.begin == ByteSource::kNoneHeld) return HeldBlocks{kNoBlockHeld, kNoBlockHeld};
+  HeldBlocks b;
+  b.first = held.begin <= offset ? block : (held.begin - f.headerSize) / blockSize;
+  if (held.end != ByteSource::kNoneHeld) b.end = (held.end - f.headerSize + blockSize - 1) / blockSize;
+  return b;
+}
+
 bool parseConfigLine(DataFileRegistry& reg, const char* line) {
   if (reg.count >= kMaxDataFiles) return false;
   const char* p = line;
@@ -165,14 +193,10 @@ void openSlots(DataFileRegistry& reg, AsmContext& asmGroup, Sink& out) {
 void FileProbe(BlockContext& bc, uint32_t slot) {
   DataFile& f = bc.registry->slots[slot];
   resetSlot(f, slot + 1);
-  // Within a stated size a block that cannot be read is a hole, not the end.
+  if (!f.usable()) return;
   const uint32_t stated = statedLastBlock(bc, f);
-  for (uint32_t n = 1;; n++) {
-    const bool read = readsWhole(bc, slot, n);
-    if (!read && n >= stated) return;
-    if (read && acceptable(bc, n)) break;
-    if (n == UINT32_MAX) return;
-  }
+  uint32_t n = 1;
+  if (!firstAcceptable(bc, slot, stated, n)) return;
   takeProbedValues(bc, f);
   f.blocks = stated ? stated : lastWholeBlock(bc, slot);
   f.sizemb = (f.blocks + 1) / (1048576 / bc.blockSize);

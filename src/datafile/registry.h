@@ -29,7 +29,7 @@ struct DataFile {
   uint16_t rfn;         // relative file number; line position until probed
   uint8_t ver;          // format byte of the block the probe accepted
   uint16_t bsize;
-  uint32_t blocks;      // highest block number that can be read whole
+  uint32_t blocks;      // highest block number: of the length the source states, else the highest read whole
   uint32_t sizemb;
   uint32_t headerBlocks;  // the size the file header gives (0: none); more than blocks for a cut file
   bool usable() const { return source != nullptr; }
@@ -63,6 +63,18 @@ struct DataFileRegistry {
   // Frees every node, then hashes every slot by its (probed) rfn.
   void rebuildHash();
 };
+
+// The first stretch of blocks [first, end) at or after block that f's
+// source holds bytes of (ByteSource::nextHeld): blocks block to first - 1
+// lie in a hole. For a source without holes [block, kNoBlockHeld); first is
+// kNoBlockHeld when the source holds none from block on. Walks over a file
+// go from one held stretch to the next with it, never through a hole.
+inline constexpr uint64_t kNoBlockHeld = UINT64_MAX;
+struct HeldBlocks {
+  uint64_t first = 0;
+  uint64_t end = kNoBlockHeld;
+};
+HeldBlocks nextHeldBlocks(const DataFile& f, uint64_t block, uint32_t blockSize);
 
 // Parses one configuration line into the next slot; false when the line is
 // ignored (blank or comment) or the registry is full.

@@ -1,5 +1,7 @@
 #include "datafile/slot_reader.h"
 
+#include <algorithm>
+
 #include "base/progress.h"
 #include "datafile/registry.h"
 
@@ -37,12 +39,26 @@ bool SlotReader::mapWindow(const DataFile& f) {
   return true;
 }
 
+// Moves nextBlock_ past a hole of the source to the next block it holds;
+// false when it holds none up to the end of the walk.
+bool SlotReader::skipHole(const DataFile& f) {
+  const uint64_t held = nextHeldBlocks(f, nextBlock_, bc_.blockSize).first;
+  if (held == nextBlock_) return true;
+  const uint64_t skipped = std::min<uint64_t>(held, uint64_t{last_} + 1) - nextBlock_;
+  if (bc_.progress) bc_.progress->advance(skipped);
+  if (held > last_) return false;
+  nextBlock_ = static_cast<uint32_t>(held);
+  return true;
+}
+
 // Reads from nextBlock_ on into the window. A read error (not the end of
 // the file) on a damaged disk skips the unreadable block and tries the next,
-// so one bad sector does not end the walk of the whole file.
+// so one bad sector does not end the walk of the whole file. A hole of the
+// source is passed over whole: it holds no block.
 bool SlotReader::refill() {
   const DataFile& f = bc_.registry->slots[slot_];
   uint32_t bs = bc_.blockSize;
+  if (!skipHole(f)) return false;
   if (mapping_ && mapWindow(f)) {
     if (bc_.progress) bc_.progress->advance(windowCount_);
     return true;
@@ -63,6 +79,7 @@ bool SlotReader::refill() {
     }
     if (!got.error || nextBlock_ == last_) return false;
     nextBlock_++;
+    if (!skipHole(f)) return false;
   }
 }
 

@@ -30,12 +30,15 @@ class SlotReader {
   // Starts a walk over blocks [first, last] of slot.
   void start(uint32_t slot, uint32_t first, uint32_t last);
   // The next block read whole, or nullptr at the end of the range or of
-  // the readable file. number receives its block number. The block stays
+  // the readable file. number receives its block number. Blocks in a hole
+  // of the source (ByteSource::nextHeld) are passed over, as are blocks
+  // that cannot be read. The block stays
   // where it is until the walk passes the end of its window.
   const uint8_t* next(uint32_t& number);
 
  private:
   bool refill();
+  bool skipHole(const DataFile& f);
   bool mapWindow(const DataFile& f);
 
   BlockContext& bc_;

@@ -32,6 +32,12 @@ std::vector<BlockStretch>::const_iterator PieceFileSource::find(uint64_t block) 
   return it;
 }
 
+ByteSource::Held PieceFileSource::nextHeld(uint64_t offset) const {
+  const auto s = find(offset / blockSize_);
+  if (s == stretches_.end()) return Held{kNoneHeld, kNoneHeld};
+  return Held{std::max(offset, uint64_t{s->first} * blockSize_), (uint64_t{s->first} + s->count) * blockSize_};
+}
+
 ReadResult PieceFileSource::read(uint64_t offset, uint8_t* buf, size_t n) {
   ReadResult r;
   while (r.bytes < n && offset + r.bytes < size_) {

@@ -1,8 +1,9 @@
 // A data file read in place from the backup pieces that hold its blocks
 // (RMAN OPEN): the ByteSource of a registry slot whose block reads go to the
 // piece and position the chosen copy of each block lies at. Blocks no piece
-// holds read as zeros, as a restored file has filler there; a block whose
-// piece cannot give it is a read error.
+// holds are holes: they read as zeros, as a restored file has filler there,
+// and the probe and the scans pass over them; a block whose piece cannot
+// give it is a read error.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -38,6 +39,9 @@ class PieceFileSource final : public ByteSource {
   PieceFileSource(std::shared_ptr<PieceSet> pieces, std::vector<BlockStretch> stretches, uint32_t blockSize);
   ReadResult read(uint64_t offset, uint8_t* buf, size_t n) override;
   uint64_t size() const override { return size_; }
+  // The listing states the file's length: to the end of its last run.
+  uint64_t statedSize() const override { return size_; }
+  Held nextHeld(uint64_t offset) const override;
 
  private:
   // The stretch holding block, or the first one after it (end() if none).

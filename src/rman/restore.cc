@@ -31,28 +31,14 @@ class Restorer {
         chunk_(allocateReadBuffer(kRestoreChunk)),
         zeros_(new uint8_t[blockSize]()) {}
 
-  // False when the stretch, and every one after it, is to be left out.
-  bool reach(const BlockStretch& s) {
-    const uint64_t target = uint64_t{s.first} * bs_;
-    if (size_ >= target) return true;
-    const uint64_t need = (target - size_ + bs_ - 1) / bs_;
-    if (c_.filler + need > kFillerFactor * std::max(kFillerFloor, c_.restored)) {
-      c_.fillerLimit = true;
-      c_.limitBlock = s.first;
-      return false;
-    }
-    if (::ftruncate(fd_, static_cast<off_t>(target)) != 0) {
-      c_.writeFailed = true;
-      return false;
-    }
-    c_.filler += need;
-    size_ = target;
-    return true;
-  }
-
   // Copies the stretch chunk by chunk. A read error passes over one block
-  // and tries the next; the end of the piece ends the stretch.
+  // and tries the next; the end of the piece ends the stretch. Where the
+  // file ended before the stretch, the blocks up to it stay a hole (filler,
+  // read as zeros) that the file system keeps no room for; the file grows
+  // only with blocks written, never past the last one a piece gave.
   bool copy(const BlockStretch& s) {
+    const uint64_t target = uint64_t{s.first} * bs_;
+    const uint64_t filler = size_ < target ? (target - size_ + bs_ - 1) / bs_ : 0;
     const DataFile& piece = reg_.slots[s.slot];
     FileSource* file = dynamic_cast<FileSource*>(piece.source.get());
     const uint32_t perChunk = kRestoreChunk / bs_;
@@ -67,6 +53,7 @@ class Restorer {
         c_.writeFailed = true;
         return false;
       }
+      if (got.whole > 0 && size_ < target) c_.filler += filler;
       c_.restored += got.whole;
       size_ = std::max(size_, at + uint64_t{got.whole} * bs_);
       k += got.whole;
@@ -140,7 +127,7 @@ RestoreCounts restoreFile(const DataFileRegistry& reg, uint32_t blockSize, const
   Restorer r(reg, blockSize, fd, size, progress);
   for (const BlockStretch& s : copies.stretches) {
     if (s.slot >= reg.count || !reg.slots[s.slot].usable()) continue;
-    if (!r.reach(s) || !r.copy(s)) break;
+    if (!r.copy(s)) break;
   }
   return r.counts();
 }

@@ -1,9 +1,9 @@
 // Writing a data file back from its blocks in the backup pieces: each
 // stretch at the offset its first block number gives, in ascending order.
-// Where the file is shorter than the next stretch's place it is first
-// extended by filler blocks (zeros), as long as all filler stays within 10
-// times the larger of 10000 and the blocks restored so far; a stretch that
-// would need more is not written, nor any after it.
+// Where the file is shorter than a stretch's place, the blocks up to it are
+// filler: a hole of the file (zeros), which costs no room, so every stretch
+// is written however far it lies. The file ends with the last block a
+// piece gave.
 #pragma once
 #include <cstdint>
 
@@ -17,13 +17,9 @@ struct RestoreCounts {
   uint64_t restored = 0;
   uint64_t filler = 0;
   uint64_t unreadable = 0;  // blocks the pieces could not give
-  bool fillerLimit = false;  // stretches were left out at the filler limit
-  uint32_t limitBlock = 0;  // the first block left out there
   bool writeFailed = false;
 };
 
-inline constexpr uint64_t kFillerFloor = 10000;
-inline constexpr uint64_t kFillerFactor = 10;
 inline constexpr uint32_t kRestoreChunk = 1048576;  // bytes read from a piece at once
 
 // Writes copies into fd (open for reading and writing, starting size bytes

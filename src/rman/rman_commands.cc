@@ -154,8 +154,6 @@ void reportRestore(Sink& out, const char* name, const RestoreCounts& r) {
   out.printf("  %s: blocks restored %llu, filler blocks %llu, unreadable blocks %llu\n", name,
              static_cast<unsigned long long>(r.restored), static_cast<unsigned long long>(r.filler),
              static_cast<unsigned long long>(r.unreadable));
-  if (r.fillerLimit)
-    out.printf("  Filler limit reached: block %u and the blocks after it are not restored.\n", r.limitBlock);
   if (r.writeFailed) out.error("  Cannot write %s, the file is incomplete.\n", name);
 }
 

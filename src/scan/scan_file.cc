@@ -92,11 +92,11 @@ BlockClass classOf(const BlockView& v, bool bad, uint32_t& objd) {
 // reader stepped over, or the end of a file shorter than it says).
 class ScanNotes {
  public:
-  ScanNotes(BlockContext& bc, uint32_t rfn, uint32_t first)
-      : map_(bc.blockMap), report_(bc.report), rfn_(rfn), next_(first) {}
+  ScanNotes(BlockContext& bc, const DataFile& f, uint32_t first)
+      : map_(bc.blockMap), report_(bc.report), file_(f), blockSize_(bc.blockSize), rfn_(f.rfn), next_(first) {}
 
   void block(const BlockView& v, uint32_t number, bool bad) {
-    if (number > next_) unreadable(next_, number - next_);
+    if (number > next_) gap(next_, number - next_);
     next_ = number + 1;
     if (!bad && !map_) return;
     uint32_t objd;
@@ -108,10 +108,21 @@ class ScanNotes {
     if (map_) map_->note(rfn_, number, c, objd);
   }
   void end(uint32_t lastBlock) {
-    if (lastBlock >= next_) unreadable(next_, lastBlock - next_ + 1);
+    if (lastBlock >= next_) gap(next_, lastBlock - next_ + 1);
   }
 
  private:
+  // Blocks the reader passed over: those in a hole of the file's source
+  // were never written (empty), the others could not be read.
+  void gap(uint64_t first, uint64_t count) {
+    for (uint64_t b = first, end = first + count; b < end;) {
+      const HeldBlocks held = nextHeldBlocks(file_, b, blockSize_);
+      const uint64_t from = std::min(held.first, end), to = std::min(held.end, end);
+      if (from > b && map_) map_->noteRange(rfn_, static_cast<uint32_t>(b), static_cast<uint32_t>(from - b), BlockClass::kEmpty);
+      if (to > from) unreadable(static_cast<uint32_t>(from), static_cast<uint32_t>(to - from));
+      b = to;
+    }
+  }
   void unreadable(uint32_t first, uint32_t count) {
     if (report_) report_->unreadable.add(rfn_, first, count);
     if (map_) map_->noteRange(rfn_, first, count, BlockClass::kUnreadable);
@@ -119,6 +130,8 @@ class ScanNotes {
 
   BlockMap* map_;
   ReportEntry* report_;
+  const DataFile& file_;
+  uint32_t blockSize_;
   uint32_t rfn_;
   uint32_t next_;
 };
@@ -191,7 +204,7 @@ uint64_t scanStretch(BlockContext& bc, SlotReader& reader, uint32_t slot, uint32
                      uint32_t endBlock, SegmentSink& out) {
   const DataFile& f = bc.registry->slots[slot];
   SegmentBuilder segments(out);
-  ScanNotes notes(bc, f.rfn, first);
+  ScanNotes notes(bc, f, first);
   const uint32_t bs = bc.blockSize;
   const uint8_t order = bc.byteOrder;
   uint64_t errors = 0;

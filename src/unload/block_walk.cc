@@ -195,8 +195,8 @@ bool findSegmentHeader(RowWalk& w, uint32_t objd, uint32_t file, uint32_t block)
     const DataFile& f = reg.slots[s];
     if (!passesFileFilter(bc, f, file)) continue;
     if (single) return readWhole(bc, f.rfn, block) && isSegmentHeaderOf(bc, objd);
-    for (uint32_t b = 2; b <= f.blocks; b++)
-      if (readWhole(bc, f.rfn, b) && isSegmentHeaderOf(bc, objd)) return true;
+    for (uint64_t b = 2; (b = nextHeldBlocks(f, b, bc.blockSize).first) <= f.blocks; b++)
+      if (readWhole(bc, f.rfn, static_cast<uint32_t>(b)) && isSegmentHeaderOf(bc, objd)) return true;
   }
   return false;
 }

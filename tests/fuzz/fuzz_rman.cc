@@ -20,6 +20,7 @@ constexpr uint32_t kReadBlocks = 64;  // blocks read at each end of a mapped fil
 
 void writeFile(const std::string& path, const uint8_t* data, size_t size) {
   FILE* f = fopen(path.c_str(), "wb");
+  if (!f) abort();
   if (size) fwrite(data, 1, size, f);
   fclose(f);
 }
@@ -42,7 +43,8 @@ std::vector<uint8_t> soundPiece() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static std::string dir = [] {
     char tmpl[] = "/tmp/bex-fuzz-rman.XXXXXX";
-    return std::string(mkdtemp(tmpl));
+    if (!mkdtemp(tmpl)) abort();
+    return std::string(tmpl);
   }();
   static std::string home = [] {
     char here[4096];
@@ -56,20 +58,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     rc.cmd.nextToken();
     handler(rc);
   };
-  // RESTORE writes into the working directory; libFuzzer reads its corpus
+  // Every file is written by its full name in the scratch directory. RESTORE
+  // writes into the working directory, so that is the scratch directory
+  // while the statements run; libFuzzer reads and writes its corpus
   // relative to its own.
   if (chdir(dir.c_str()) != 0) abort();
   rc.setBlockSize(kBs);
+  const std::string piecePath = dir + "/piece.bkp", config = dir + "/pieces.cfg";
   const bool listingMode = size > 0 && (data[0] & 1);
   if (listingMode) {
     const std::vector<uint8_t> piece = soundPiece();
-    writeFile("piece.bkp", piece.data(), piece.size());
+    writeFile(piecePath, piece.data(), piece.size());
     writeFile(dir + "/BEXRMAN.TXT", data + 1, size - 1);
   } else {
-    writeFile("piece.bkp", data, size);
+    writeFile(piecePath, data, size);
   }
-  writeFile("pieces.cfg", reinterpret_cast<const uint8_t*>("piece.bkp\npiece.bkp 100\n"), 24);
-  run(bex::cmdOpen, "OPEN pieces.cfg");
+  const std::string lines = piecePath + "\n" + piecePath + " 100\n";
+  writeFile(config, reinterpret_cast<const uint8_t*>(lines.data()), lines.size());
+  run(bex::cmdOpen, "OPEN " + config);
   if (!listingMode) run(bex::cmdRman, "RMAN SCAN");
   for (const char* id : {"1", "4", "1024"}) run(bex::cmdRman, std::string("RMAN RESTORE FILE ") + id);
   run(bex::cmdRman, "RMAN OPEN");
@@ -80,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     s->read(0, buf.data(), buf.size());
     if (s->size() > buf.size()) s->read(s->size() - buf.size() + 7, buf.data(), buf.size());
   }
-  for (const char* f : {"RMAN_1.DBF", "RMAN_4.DBF", "RMAN_1024.DBF"}) unlink(f);
+  for (const char* f : {"/RMAN_1.DBF", "/RMAN_4.DBF", "/RMAN_1024.DBF"}) unlink((dir + f).c_str());
   if (chdir(home.c_str()) != 0) abort();
   return 0;
 }

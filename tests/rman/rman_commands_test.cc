@@ -1,17 +1,21 @@
 // RMAN SCAN, RESTORE FILE and OPEN on small pieces written here: the runs
-// and suggested lines, filler blocks and their limit, listing lines that
-// cannot be taken, unreadable blocks, and the files a restore never writes.
+// and suggested lines, filler holes, listing lines that cannot be taken,
+// unreadable blocks, the files a restore never writes, and the holes of a
+// file read from its pieces.
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
+#include <stdexcept>
 
 #include "datafile/block_reader.h"
 #include "datafile/commands.h"
 #include "rman/restore.h"
 #include "rman/rman_commands.h"
+#include "scan/scan_commands.h"
 #include "test_files.h"
 #include "test_shell.h"
 
@@ -30,31 +34,43 @@ std::string readAll(const std::string& path) {
 
 std::string blockText(const Block& b) { return std::string(b.begin(), b.end()); }
 
+std::string blockAt(const std::string& path, uint64_t block) {
+  std::string b(kBs, 'x');
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  const ssize_t got = fd < 0 ? -1 : pread(fd, b.data(), kBs, static_cast<off_t>(block * kBs));
+  if (fd >= 0) ::close(fd);
+  return got == static_cast<ssize_t>(kBs) ? b : std::string();
+}
+
 // A shell whose working directory is a scratch directory, with BLOCK_SIZE
-// 2048 and its pieces written there.
+// 2048 and its pieces written there. Everything it writes goes there by
+// its full name; only RESTORE writes into the working directory, so the
+// shell refuses to run anywhere else.
 struct RmanShell {
   testing::ScratchDir dir;
   testing::TestShell sh{dir.file("BEXDICT")};
   char home[4096];
 
   RmanShell() {
-    EXPECT_TRUE(getcwd(home, sizeof home));
-    EXPECT_EQ(chdir(dir.path().c_str()), 0);
-    mkdir("BEXDICT", 0755);
+    if (!getcwd(home, sizeof home) || chdir(dir.path().c_str()) != 0)
+      throw std::runtime_error("cannot work in " + dir.path());
+    mkdir(dir.file("BEXDICT").c_str(), 0755);
     sh.rc.setBlockSize(kBs);
   }
   ~RmanShell() { EXPECT_EQ(chdir(home), 0); }
 
   std::string run(const std::string& statement) { return sh.run(cmdRman, statement); }
-  std::string open(const std::vector<std::string>& lines) {
-    std::ofstream("pieces.cfg") << [&] {
+  // OPEN of the pieces named (in the scratch directory).
+  std::string open(const std::vector<std::string>& names) {
+    std::ofstream(dir.file("pieces.cfg")) << [&] {
       std::string s;
-      for (const std::string& l : lines) s += l + "\n";
+      for (const std::string& n : names) s += dir.file(n) + "\n";
       return s;
     }();
-    return sh.run(cmdOpen, "OPEN pieces.cfg");
+    return sh.run(cmdOpen, "OPEN " + dir.file("pieces.cfg"));
   }
-  void listing(const std::string& text) { std::ofstream("BEXDICT/BEXRMAN.TXT", std::ios::binary) << text; }
+  void listing(const std::string& text) { std::ofstream(dir.file("BEXDICT/BEXRMAN.TXT"), std::ios::binary) << text; }
+  std::string read(const std::string& name) const { return readAll(dir.file(name)); }
 };
 
 // Strips the date lines a command prints before and after its work.
@@ -87,7 +103,7 @@ TEST(RmanCommand, UsageAndWhatDoesNothing) {
   EXPECT_EQ(r.run("RMAN RESTORE FILE 0"), "");
   EXPECT_EQ(work(r.run("RMAN RESTORE FILE 6")), "  Cannot open " + r.dir.file("BEXDICT/BEXRMAN.TXT") +
                                                     ": run RMAN SCAN first.\n");
-  EXPECT_NE(access("RMAN_6.DBF", F_OK), 0);
+  EXPECT_NE(access(r.dir.file("RMAN_6.DBF").c_str(), F_OK), 0);
 }
 
 TEST(RmanCommand, ScanListsTheRunsAndRestoreWritesEachAtItsOffset) {
@@ -96,10 +112,10 @@ TEST(RmanCommand, ScanListsTheRunsAndRestoreWritesEachAtItsOffset) {
   r.dir.write("five.bkp", piece);
   r.open({"five.bkp"});
   EXPECT_EQ(work(r.run("RMAN SCAN")),
-            "  Slot 0 five.bkp: runs 2, blocks in runs 110, other blocks 2\nRMAN RESTORE FILE 6\n");
-  EXPECT_EQ(readAll("BEXDICT/BEXRMAN.TXT"), "5,100,0,1,100,\r\n5,500,0,101,10,\r\n");
+            "  Slot 0 " + r.dir.file("five.bkp") + ": runs 2, blocks in runs 110, other blocks 2\nRMAN RESTORE FILE 6\n");
+  EXPECT_EQ(r.read("BEXDICT/BEXRMAN.TXT"), "5,100,0,1,100,\r\n5,500,0,101,10,\r\n");
   EXPECT_EQ(work(r.run("RMAN RESTORE FILE 6")), "  RMAN_6.DBF: blocks restored 110, filler blocks 400, unreadable blocks 0\n");
-  const std::string file = readAll("RMAN_6.DBF");
+  const std::string file = r.read("RMAN_6.DBF");
   ASSERT_EQ(file.size(), 510u * kBs);
   EXPECT_EQ(file.substr(0, 100 * kBs), std::string(100 * kBs, '\0'));
   EXPECT_EQ(file.substr(100 * kBs, kBs), blockText(piece[1]));
@@ -127,21 +143,68 @@ TEST(RmanCommand, ListingLinesThatCannotBeTakenAreNamedAndNeverReadAsZeros) {
             "  RMAN_6.DBF: blocks restored 7, filler blocks 103, unreadable blocks 3\n");
   // Blocks 100-104 and 108-109 from the piece; the three the last line
   // names past the piece's end are counted, not written.
-  EXPECT_EQ(readAll("RMAN_6.DBF").size(), 110u * kBs);
+  EXPECT_EQ(r.read("RMAN_6.DBF").size(), 110u * kBs);
 }
 
-TEST(RmanCommand, FillerStopsAtItsLimitAndARestoreNeverWritesAnOpenFile) {
+// Filler is a hole of the restored file: a run however far from the others
+// is restored, and the room taken is that of the blocks written.
+TEST(RmanCommand, EveryRunIsRestoredWithFillerAsAHoleAndARestoreNeverWritesAnOpenFile) {
   RmanShell r;
-  r.dir.write("five.bkp", fivePiece());
+  const std::vector<Block> piece = fivePiece();
+  r.dir.write("five.bkp", piece);
   r.open({"five.bkp"});
   r.listing("5,0,0,1,10,\r\n5,200000,0,20,1,\r\n");
   EXPECT_EQ(work(r.run("RMAN RESTORE FILE 6")),
-            "  RMAN_6.DBF: blocks restored 10, filler blocks 0, unreadable blocks 0\n"
-            "  Filler limit reached: block 200000 and the blocks after it are not restored.\n");
-  EXPECT_EQ(readAll("RMAN_6.DBF").size(), 10u * kBs);
+            "  RMAN_6.DBF: blocks restored 11, filler blocks 199990, unreadable blocks 0\n");
+  const std::string name = r.dir.file("RMAN_6.DBF");
+  struct stat st;
+  ASSERT_EQ(stat(name.c_str(), &st), 0);
+  EXPECT_EQ(static_cast<uint64_t>(st.st_size), 200001ull * kBs);
+  EXPECT_LT(static_cast<uint64_t>(st.st_blocks) * 512, 1ull << 20);
+  EXPECT_EQ(blockAt(name, 9), blockText(piece[10]));
+  EXPECT_EQ(blockAt(name, 100000), std::string(kBs, '\0'));
+  EXPECT_EQ(blockAt(name, 200000), blockText(piece[20]));
   r.open({"five.bkp", "RMAN_6.DBF"});
   EXPECT_EQ(work(r.run("RMAN RESTORE FILE 6")), "  RMAN_6.DBF is open as slot 1, it is not written.\n");
-  EXPECT_EQ(readAll("RMAN_6.DBF").size(), 10u * kBs);
+  ASSERT_EQ(stat(name.c_str(), &st), 0);
+  EXPECT_EQ(static_cast<uint64_t>(st.st_size), 200001ull * kBs);
+}
+
+// A piece holding blocks 10 to 29 of file 3 between its header and trailer;
+// with sound false every block fails its checksum.
+std::vector<Block> threePiece(bool sound) {
+  std::vector<Block> p = {makeBlock(kBs, 0x00, 0)};
+  for (uint32_t b = 10; b < 30; b++) {
+    p.push_back(makeBlock(kBs, 0x06, makeRdba(3, b)));
+    if (!sound) p.back()[100] ^= 1;
+  }
+  p.push_back(makeBlock(kBs, 0x00, 0));
+  return p;
+}
+
+// A listing line naming one block far past the others (a damaged or forged
+// listing): the blocks between are holes of the file RMAN OPEN maps, which
+// the probe and the scans pass over instead of reading them as zeros one by
+// one (billions of them here).
+TEST(RmanCommand, BlocksNoPieceHoldsAreHolesThatTheProbeAndTheScansPassOver) {
+  RmanShell r;
+  const std::string far = "3,10,0,1,20,\r\n3,4000000000,0,1,1,\r\n";
+  r.dir.write("three.bkp", threePiece(false));
+  r.open({"three.bkp"});
+  r.listing(far);
+  EXPECT_NE(r.run("RMAN OPEN").find("\nN    0    1 00      0          0        0     0 RMAN FILE 4\n"),
+            std::string::npos);
+  r.dir.write("three.bkp", threePiece(true));
+  r.open({"three.bkp"});
+  r.listing(far);
+  EXPECT_NE(r.run("RMAN OPEN").find("\nY    0    3 a2   2048 4000000000  7812500     0 RMAN FILE 4\n"),
+            std::string::npos);
+  // SCAN DATABASE lists each held block (the blocks differ in object), the
+  // far one included.
+  r.sh.run(cmdScan, "SCAN DATABASE");
+  const std::string runs = r.read("BEXDICT/BEXEXT.TXT");
+  EXPECT_EQ(std::count(runs.begin(), runs.end(), '\n'), 21);
+  EXPECT_NE(runs.find(",3,4000000000,1,"), std::string::npos);
 }
 
 // Reads as a piece whose block at position `bad` cannot be read.
