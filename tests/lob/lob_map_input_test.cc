@@ -169,8 +169,11 @@ TEST(LobMapLookup, DamagedMapFilesEndLookupsCleanly) {
   for (unsigned i = 0; i < 2000; i += 7) {
     const uint32_t b = lobBucket(lobId(i));
     const bool found = foundOwnPage(d, i);
-    if (b < whole) EXPECT_TRUE(found) << i;
-    if (b > whole && b != firstBucket) EXPECT_FALSE(found) << i;
+    if (b < whole) {
+      EXPECT_TRUE(found) << i;
+    } else if (b > whole && b != firstBucket) {
+      EXPECT_FALSE(found) << i;
+    }
   }
   // Positions past the end of the map, or not numbers at all: only the ids
   // of the map's first bucket, which starts at 0, are found.
