@@ -3,7 +3,7 @@
 # ROWS rows whose CLOB (UCS-2 text) and BLOB values of 10 to 500 KiB lie out
 # of line, about 2 GiB of LOB blocks in all for 20,000 rows, runs SCAN
 # DATABASE, then times one UNLOAD OBJECT of the CLOB column (SET ICONV_CLOB
-# UCS-2BE UTF-8) and one of the BLOB column, each beside `cat` of the file
+# UTF-16BE UTF-8) and one of the BLOB column, each beside `cat` of the file
 # holding those LOB blocks (page cache warm), in the same run. Reports MB of
 # stored LOB data per second, the ratio to cat and the peak RSS of bex; and,
 # for the memory check, the peak RSS of the same unloads of a table of 100
@@ -52,7 +52,7 @@ unload() {
   cat "$dir/$file" > /dev/null
   t1=$(now)
   cat_s=$(echo "$t1 - $t0" | bc -l)
-  printf 'SET ICONV_CLOB UCS-2BE UTF-8\nOPEN lobbench.cfg\nUNLOAD OBJECT 95000 %s TO %s.txt;\n' "$columns" "$name" \
+  printf 'SET ICONV_CLOB UTF-16BE UTF-8\nOPEN lobbench.cfg\nUNLOAD OBJECT 95000 %s TO %s.txt;\n' "$columns" "$name" \
     > "$dir/$name.sql"
   rm -f "$dir/$name.txt" "$dir/$name.LOB"
   t0=$(now)

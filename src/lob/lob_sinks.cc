@@ -52,7 +52,11 @@ class TextPieces : public LobPieceSink {
     converter_.piece(p, n);
   }
   void endBlocks() override {}
-  void finish() { converter_.end(); }
+  // Characters the conversion replaced in the value.
+  uint64_t finish() {
+    converter_.end();
+    return converter_.replaced();
+  }
 
  private:
   void announce(const char* how, uint32_t rdba) {
@@ -68,41 +72,61 @@ class TextPieces : public LobPieceSink {
   uint32_t rowRdba_;
 };
 
-// Export dump: each piece collected in a buffer of its own and written with
-// its length when flushed, or when the buffer is full.
+// Export dump: the bytes of one piece collected in a buffer and written
+// with their length at piece(), or whenever a length can say no more.
 class DumpPiece : public Sink {
  public:
   explicit DumpPiece(Sink& dump) : Sink(buf_, sizeof buf_), dump_(dump) {}
+  // Ends the piece; false when it holds no bytes (and nothing was written).
+  bool piece() {
+    flush();
+    const bool any = bytesWritten() != ended_;
+    ended_ = bytesWritten();
+    return any;
+  }
 
  protected:
+  // Large writes come here whole, past the buffer: cut them too.
   bool emit(const char* p, size_t n) override {
-    writeLe16(dump_, n == 0 ? kDumpNull : static_cast<uint16_t>(n));
-    dump_.write(p, n);
+    for (size_t cut = 0; cut < n; cut += kDumpPieceMax) {
+      const size_t len = n - cut < kDumpPieceMax ? n - cut : kDumpPieceMax;
+      writeLe16(dump_, static_cast<uint16_t>(len));
+      dump_.write(p + cut, len);
+    }
     return true;
   }
 
  private:
   char buf_[kDumpPieceMax];
   Sink& dump_;
+  uint64_t ended_ = 0;
 };
 
+// One converter for the whole value, so that a character split over two
+// blocks is carried from the one piece into the next.
 class DumpPieces : public LobPieceSink {
  public:
   DumpPieces(Sink& dump, Conversion* conv, Sink& console, const BlockContext& bc, uint32_t rowRdba, bool offline)
-      : dump_(dump), conv_(conv ? *conv : off_), console_(console), bc_(bc), rowRdba_(rowRdba),
-        blockWord_(offline ? "offline" : "outline") {}
+      : dump_(dump), out_(dump), conv_(conv ? *conv : off_), converter_(out_, conv_), console_(console), bc_(bc),
+        rowRdba_(rowRdba), blockWord_(offline ? "offline" : "outline") {
+    converter_.begin();
+  }
   void inlineValue(const uint8_t* p, size_t n) override {
     announce("inline", rowRdba_);
     if (n == 0 || n > kDumpInlineMax) return writeLe16(dump_, kDumpNull);
-    piece(p, n);
+    converter_.piece(p, n);
+    converter_.end();
+    if (!out_.piece()) writeLe16(dump_, kDumpNull);  // converted to nothing: an empty value
   }
   void beginBlocks() override { writeLe16(dump_, kDumpBlocksStart); }
   void blockPiece(const uint8_t* p, size_t n, uint32_t rdba) override {
     announce(blockWord_, rdba);
-    piece(p, n);
-    written_ = true;
+    converter_.piece(p, n);
+    written_ = out_.piece() || written_;
   }
   void endBlocks() override {
+    converter_.end();
+    written_ = out_.piece() || written_;
     if (!written_) {
       writeLe16(dump_, 1);
       dump_.put(' ');
@@ -110,24 +134,18 @@ class DumpPieces : public LobPieceSink {
     writeLe16(dump_, kDumpBlocksEnd);
   }
   void local() { blockWord_ = "local"; }
+  uint64_t replaced() const { return converter_.replaced(); }
 
  private:
-  void piece(const uint8_t* p, size_t n) {
-    if (n == 0) return writeLe16(dump_, kDumpNull);
-    DumpPiece out(dump_);
-    LobConverter c(out, conv_);
-    c.begin();
-    c.piece(p, n);
-    c.end();
-    out.flush();
-  }
   void announce(const char* how, uint32_t rdba) {
     if (bc_.verbose >= kVerbosePieces) console_.printf("Recover %s BLOB/CLOB from RDBA=%u ...\n", how, rdba);
   }
 
   Sink& dump_;
+  DumpPiece out_;
   Conversion off_;
   Conversion& conv_;
+  LobConverter converter_;
   Sink& console_;
   const BlockContext& bc_;
   uint32_t rowRdba_;
@@ -136,6 +154,16 @@ class DumpPieces : public LobPieceSink {
 };
 
 uint32_t rowRdbaOf(const BlockContext& bc) { return blockRdba(viewOf(bc)); }
+
+// A value is whole when nothing of it was lost and its conversion took
+// every character.
+bool wholeValue(BlockContext& bc, uint64_t errors, uint64_t replaced, uint32_t rowRdba) {
+  if (replaced && bc.verbose)
+    bc.lobReader->console().printf("  LOB: %llu characters not converted, each written as the substitute, row at "
+                                   "RDBA=0x%08x\n",
+                                   static_cast<unsigned long long>(replaced), rowRdba);
+  return errors == 0 && replaced == 0;
+}
 
 }  // namespace
 
@@ -147,7 +175,7 @@ bool RecoverLobToText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t*
   TextPieces pieces(*lob.sink, conversionFor(bc, kind), bc.lobReader->console(), bc, kind, rowRdba);
   uint64_t errors = 0;
   LobPath path = bc.lobReader->read(block + pos, len, pieces, errors);
-  pieces.finish();
+  const uint64_t replaced = pieces.finish();
   if (path == LobPath::kInvalid) {
     bc.lobReader->console().write(kind == LobKind::kBlob ? "Invalid BLOB: " : "Invalid CLOB: ");
     writeHexText(bc.lobReader->console(), block + pos, len);
@@ -156,7 +184,7 @@ bool RecoverLobToText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t*
   data.printf("%s.%" PRId64 ".%" PRId64 "/", lob.name, static_cast<int64_t>(start + 1),
               static_cast<int64_t>(lob.sink->bytesWritten() - start));
   lob.sink->write(bc.recordTag, bc.recordTagLen);
-  return errors == 0;
+  return wholeValue(bc, errors, replaced, rowRdba);
 }
 
 bool RecoverLobToDump(Sink& dump, BlockContext& bc, const uint8_t* v, uint16_t len, ColumnTypeCode type,
@@ -181,7 +209,7 @@ bool RecoverLobToDump(Sink& dump, BlockContext& bc, const uint8_t* v, uint16_t l
   } else if (path == LobPath::kNoChunks) {
     writeLe16(dump, kDumpNull);
   }
-  return errors == 0;
+  return wholeValue(bc, errors, pieces.replaced(), rowRdbaOf(bc));
 }
 
 }  // namespace bex

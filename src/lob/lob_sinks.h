@@ -9,10 +9,13 @@
 // Export dump: the value is written into the row stream as pieces, each a
 // 16-bit little-endian length and that many bytes (a piece of length 0 is
 // the NULL marker 0xFFFE instead). An inline value is one piece (0xFFFE
-// when it is empty or longer than 4000 bytes); a value in blocks is 0xFFFD,
-// one piece per block written, then 0x0000, or a single blank piece when no
-// block could be written; a value with no chunks at all, an empty column and
-// an invalid locator are 0xFFFE.
+// when it is empty, longer than 4000 bytes or converted to nothing); a
+// value in blocks is 0xFFFD, one piece per block written (more when its
+// bytes pass 65,532, the most a length can say), then 0x0000, or a single
+// blank piece when no block gave a byte; a value with no chunks at all, an
+// empty column and an invalid locator are 0xFFFE. Character LOBs pass
+// through one LobConverter per value in both sinks, and a value with
+// characters it replaced is not whole.
 #pragma once
 #include <cstdint>
 

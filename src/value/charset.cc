@@ -298,15 +298,83 @@ static const char* storedOrder(const char* name) {
   return keywordMatch(name, "UTF-16") || keywordMatch(name, "UTF16") ? "UTF-16BE" : name;
 }
 
+namespace {
+
+constexpr size_t kFailed = static_cast<size_t>(-1);
+
+// iconv never writes through its input pointer; the cast only fits its signature.
+char* inputOf(const void* p) { return static_cast<char*>(const_cast<void*>(p)); }
+
+// 0 when p[0, n) converts whole on its own, else the errno of the failure.
+int conversionError(iconv_t cd, const void* p, size_t n) {
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  char out[64];
+  char* o = out;
+  size_t outLeft = sizeof out;
+  char* in = inputOf(p);
+  size_t inLeft = n;
+  const int e = iconv(cd, &in, &inLeft, &o, &outLeft) == kFailed ? errno : 0;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  return e;
+}
+
+// The bytes of the UTF-8 text in the source set, without the byte-order
+// mark a source may begin with: the text is converted twice and the second
+// time kept. 0 when the source has no such text.
+size_t sourceBytes(const char* source, const char* utf8, uint8_t* out, size_t cap) {
+  iconv_t cd = iconv_open(source, "UTF-8");
+  if (cd == kInvalidIconv) return 0;
+  size_t n = 0;
+  for (int pass = 0; pass < 2; pass++) {
+    char* in = inputOf(utf8);
+    size_t inLeft = strlen(utf8);
+    char* o = reinterpret_cast<char*>(out);
+    size_t outLeft = cap;
+    n = iconv(cd, &in, &inLeft, &o, &outLeft) == kFailed ? 0 : cap - outLeft;
+  }
+  iconv_close(cd);
+  return n;
+}
+
+}  // namespace
+
 void Conversion::open(const char* from, const char* to) {
   close();
   snprintf(target, sizeof target, "%s", to);
-  cd = iconv_open(to, storedOrder(from));
+  const char* source = storedOrder(from);
+  cd = iconv_open(to, source);
+  if (!valid()) return;
+  measure = iconv_open("UTF-8", source);
+  findSubstitute(source);
+}
+
+void Conversion::findSubstitute(const char* source) {
+  uint8_t question[sizeof substitute];
+  const size_t questionLen = sourceBytes(source, "?", question, sizeof question);
+  unit = questionLen ? questionLen : 1;
+  substituteLen = 0;
+  for (const char* c : {"\xEF\xBF\xBD", "?"}) {  // U+FFFD, then "?"
+    const size_t n = sourceBytes(source, c, substitute, sizeof substitute);
+    if (n && conversionError(cd, substitute, n) == 0) {
+      substituteLen = n;
+      return;
+    }
+  }
 }
 
 void Conversion::close() {
   if (valid()) iconv_close(cd);
-  cd = kInvalidIconv;
+  if (measure != kInvalidIconv) iconv_close(measure);
+  cd = measure = kInvalidIconv;
+}
+
+size_t Conversion::rejectedLength(const uint8_t* p, size_t n) const {
+  size_t k = unit;
+  for (; k <= n && k <= kCharacterMax; k += unit) {
+    const int e = measure == kInvalidIconv ? EILSEQ : conversionError(measure, p, k);
+    if (e != EINVAL) return e == 0 ? k : unit;  // a whole character, or none at all
+  }
+  return k > n ? 0 : unit;
 }
 
 void Conversions::openDefaults() {
@@ -328,12 +396,11 @@ void convertValue(Sink& out, Conversion& conv, const uint8_t* value, size_t leng
   }
   iconv(conv.cd, nullptr, nullptr, nullptr, nullptr);  // fresh shift state for every value
   char converted[kConvertOutMax];
-  // iconv never writes through its input pointer; the cast only fits its signature.
-  char* in = reinterpret_cast<char*>(const_cast<uint8_t*>(value));
+  char* in = inputOf(value);
   size_t inLeft = length;
   char* o = converted;
   size_t outLeft = sizeof converted;
-  if (iconv(conv.cd, &in, &inLeft, &o, &outLeft) == static_cast<size_t>(-1) || inLeft != 0) {
+  if (iconv(conv.cd, &in, &inLeft, &o, &outLeft) == kFailed || inLeft != 0) {
     out.write(value, length);
     return;
   }
@@ -342,12 +409,19 @@ void convertValue(Sink& out, Conversion& conv, const uint8_t* value, size_t leng
 
 void LobConverter::begin() {
   carryLen_ = 0;
+  replaced_ = 0;
   if (conv_.valid()) iconv(conv_.cd, nullptr, nullptr, nullptr, nullptr);
 }
 
 void LobConverter::end() {
-  out_.write(carry_, carryLen_);
+  if (carryLen_ > 0) substitute();  // a character cut off by the value's end
   carryLen_ = 0;
+  if (!conv_.valid()) return;
+  char shift[32];
+  char* o = shift;
+  size_t outLeft = sizeof shift;
+  iconv(conv_.cd, nullptr, nullptr, &o, &outLeft);  // back to the initial shift state
+  out_.write(shift, sizeof shift - outLeft);
 }
 
 void LobConverter::piece(const uint8_t* p, size_t length) {
@@ -358,39 +432,48 @@ void LobConverter::piece(const uint8_t* p, size_t length) {
     length--;
     size_t had = carryLen_;
     carryLen_ = 0;
-    uint8_t joined[kCarryMax];
+    uint8_t joined[kCharacterMax];
     memcpy(joined, carry_, had);
     convertRun(joined, had);
-    if (carryLen_ == 0 || carryLen_ == kCarryMax) break;  // converted, or no character is this long
-  }
-  if (carryLen_ == kCarryMax) {
-    out_.write(carry_, carryLen_);
-    carryLen_ = 0;
   }
   if (length > 0) convertRun(p, length);
 }
 
+void LobConverter::substitute() {
+  replaced_++;
+  char out[64];
+  char* o = out;
+  size_t outLeft = sizeof out;
+  char* in = inputOf(conv_.substitute);
+  size_t inLeft = conv_.substituteLen;
+  iconv(conv_.cd, &in, &inLeft, &o, &outLeft);
+  out_.write(out, sizeof out - outLeft);
+}
+
 // Converts through a fixed buffer; an incomplete character at the end is
-// kept in the carry, rejected input is written as stored.
+// kept in the carry, a rejected one written as the substitute.
 void LobConverter::convertRun(const uint8_t* p, size_t length) {
   char converted[kConvertOutMax];
-  char* in = reinterpret_cast<char*>(const_cast<uint8_t*>(p));  // iconv never writes its input
+  char* in = inputOf(p);
   size_t inLeft = length;
   while (inLeft > 0) {
     char* o = converted;
     size_t outLeft = sizeof converted;
-    size_t r = iconv(conv_.cd, &in, &inLeft, &o, &outLeft);
+    const size_t r = iconv(conv_.cd, &in, &inLeft, &o, &outLeft);
+    const int e = errno;
     out_.write(converted, sizeof converted - outLeft);
-    if (r != static_cast<size_t>(-1)) break;
-    if (errno == E2BIG) continue;
-    if (errno == EINVAL && inLeft < kCarryMax) {
+    if (r != kFailed) break;
+    if (e == E2BIG) continue;
+    size_t n = e == EINVAL ? 0 : conv_.rejectedLength(reinterpret_cast<const uint8_t*>(in), inLeft);
+    if (n == 0 && inLeft < kCharacterMax) {  // cut by the piece's end: the next piece completes it
       memcpy(carry_, in, inLeft);
       carryLen_ = inLeft;
       return;
     }
-    out_.write(in, inLeft);  // rejected: the rest of the piece as stored
-    iconv(conv_.cd, nullptr, nullptr, nullptr, nullptr);
-    return;
+    if (n == 0) n = conv_.unit < inLeft ? conv_.unit : inLeft;
+    substitute();
+    in += n;
+    inLeft -= n;
   }
 }
 

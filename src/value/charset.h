@@ -35,10 +35,23 @@ inline const iconv_t kInvalidIconv = reinterpret_cast<iconv_t>(-1);
 struct Conversion {
   iconv_t cd = kInvalidIconv;
   char target[64] = "";  // the iconv name converted to, as given to open()
+  // What a LOB value gets in place of a character the conversion rejects:
+  // U+FFFD, or "?" when the target set has no U+FFFD, in source bytes the
+  // descriptor converts (none when neither converts).
+  uint8_t substitute[8] = {};
+  size_t substituteLen = 0;
+  size_t unit = 1;                 // bytes of the source's shortest character
+  iconv_t measure = kInvalidIconv;  // source to UTF-8: how long a rejected character is
   bool valid() const { return cd != kInvalidIconv; }
   // Closes the current descriptor and opens one from `from` to `to`.
   void open(const char* from, const char* to);
   void close();
+  // Length of the character at p[0, n) that the conversion rejected: one
+  // unit when it is no character of the source; 0 when it is cut off by n.
+  size_t rejectedLength(const uint8_t* p, size_t n) const;
+
+ private:
+  void findSubstitute(const char* source);
 };
 
 struct Conversions {
@@ -50,31 +63,36 @@ struct Conversions {
 };
 
 inline constexpr size_t kConvertOutMax = 65536;
+inline constexpr size_t kCharacterMax = 8;  // longer than any character of any conversion
 
 // Writes one value through the descriptor; on any conversion failure, or
 // with an invalid descriptor, writes the stored bytes unchanged.
 void convertValue(Sink& out, Conversion& conv, const uint8_t* value, size_t length);
 // Converts a LOB value that arrives in pieces (one block payload at a
 // time). A character cut by a piece's end is carried into the next piece
-// instead of being written half converted; input the conversion rejects is
-// written as stored from that point to the piece's end; bytes still carried
-// at the end of the value are written as stored. Without a valid
-// descriptor every piece is written unchanged.
+// instead of being written half converted. Each character the conversion
+// rejects (no character of the source, or none of the target), and a
+// character cut off by the value's end, is written as the conversion's
+// substitute, and the value goes on converting after it; replaced() counts
+// them. Without a valid descriptor every piece is written unchanged.
 class LobConverter {
  public:
   LobConverter(Sink& out, Conversion& conv) : out_(out), conv_(conv) {}
   void begin();
   void piece(const uint8_t* p, size_t length);
   void end();
+  // Characters of the value written as the substitute.
+  uint64_t replaced() const { return replaced_; }
 
  private:
-  static constexpr size_t kCarryMax = 8;  // longer than any character of any conversion
   void convertRun(const uint8_t* p, size_t length);
+  void substitute();
 
   Sink& out_;
   Conversion& conv_;
-  uint8_t carry_[kCarryMax];
+  uint8_t carry_[kCharacterMax];
   size_t carryLen_ = 0;
+  uint64_t replaced_ = 0;
 };
 
 }  // namespace bex

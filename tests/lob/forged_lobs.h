@@ -119,8 +119,8 @@ class ForgedLobs {
     std::string out;
     if (big_) out += run("SET BYTE_ORDER BIG");
     if (blockSize_ != 8192) out += run("SET BLOCK_SIZE " + std::to_string(blockSize_));
-    out += run("SET ICONV_CLOB UCS-2BE UTF-8");
-    out += run("SET ICONV_NCLOB UCS-2BE UTF-8");
+    out += run("SET ICONV_CLOB UTF-16BE UTF-8");
+    out += run("SET ICONV_NCLOB UTF-16BE UTF-8");
     out += run("OPEN lob.cfg");
     return out + run("SCAN DATABASE");
   }
@@ -141,8 +141,8 @@ class ForgedLobs {
   }
 
   // Damage: a data file's block zeroed, or bytes written into a cell's
-  // locator (from its byte `at`), the block's checksum then made to agree
-  // again so that only the parsers can tell.
+  // locator (from its byte `at`) or into any block, the block's checksum
+  // then made to agree again so that only the parsers can tell.
   static std::string fileOf(uint32_t rfn) {
     char name[32];
     snprintf(name, sizeof name, "lob_users%02u.dbf", rfn);
@@ -153,14 +153,19 @@ class ForgedLobs {
     const ForgedCell& c = cell(id);
     ASSERT_NE(c.rfn, 0u) << id;
     ASSERT_LE(at + bytes.size(), c.locator.size()) << id;
-    std::string block = read(fileOf(c.rfn)).substr(uint64_t{c.block} * blockSize_, blockSize_);
+    patchBlock(c.rfn, c.block, c.offset + at, bytes);
+  }
+  // Bytes written into a block from its byte `at`, the checksum made to agree.
+  void patchBlock(uint32_t rfn, uint32_t blockNo, size_t at, const std::string& bytes) {
+    std::string block = read(fileOf(rfn)).substr(uint64_t{blockNo} * blockSize_, blockSize_);
     ASSERT_EQ(block.size(), blockSize_);
-    block.replace(c.offset + at, bytes.size(), bytes);
+    ASSERT_LE(at + bytes.size(), block.size());
+    block.replace(at, bytes.size(), bytes);
     block[16] = block[17] = 0;  // every 16-bit word of a sound block XORs to zero
     char x[2] = {0, 0};
     for (size_t i = 0; i < block.size(); i++) x[i % 2] ^= block[i];
     block[16] = x[0], block[17] = x[1];
-    writeBlock(c.rfn, c.block, block);
+    writeBlock(rfn, blockNo, block);
   }
 
  private:

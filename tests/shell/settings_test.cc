@@ -158,7 +158,7 @@ TEST(Set, LongTagIsTakenAsTypedAndEmptiedAlone) {
 
 TEST(Set, IconvPairsReplaceTheDescriptor) {
   Shell sh;
-  EXPECT_EQ(sh.set("SET ICONV_CLOB UCS-2BE"), "  Current ICONV_CLOB is : ON\n");
+  EXPECT_EQ(sh.set("SET ICONV_CLOB UTF-16BE"), "  Current ICONV_CLOB is : ON\n");
   EXPECT_EQ(sh.set("SET ICONV_NCHAR NO-SUCH-SET ALSO-NOT"), "  Current ICONV_NCHAR is : OFF\n");
   EXPECT_FALSE(sh.rc.conversions.nchar.valid());
   EXPECT_EQ(sh.set("SET ICONV_NCHAR UTF-16 UTF-8"), "  Current ICONV_NCHAR is : ON\n");

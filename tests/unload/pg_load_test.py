@@ -30,7 +30,7 @@ DB = "postgres"  # each scenario's owners are schemas of their own
 # UNLOAD lines of LIST TABLE.
 ROADS = {
     "dict": (["OPEN dict.cfg"], ["SCOTT", "HR"]),
-    "csv": (["SET ICONV_CLOB UCS-2BE UTF-8", "SET ICONV_NCLOB UCS-2BE UTF-8", "OPEN csv.cfg"], ["APP"]),
+    "csv": (["SET ICONV_CLOB UTF-16BE UTF-8", "SET ICONV_NCLOB UTF-16BE UTF-8", "OPEN csv.cfg"], ["APP"]),
 }
 
 

@@ -102,12 +102,12 @@ TEST(ConvertValue, UnmappableCharacterWritesStoredBytes) {
 }
 
 // A LOB value converted block payload by block payload: wherever the pieces
-// are cut, the output equals the value converted whole; rejected input is
-// written as stored and the conversion goes on with the next piece.
+// are cut, the output equals the value converted whole, the character the
+// conversion rejects included.
 TEST(LobConverter, PiecesCutAnywhereConvertAsTheWholeValue) {
-  // "aé€" then U+1F600 as a surrogate pair, UTF-16BE.
-  const std::string utf16("\x00\x61\x00\xE9\x20\xAC\xD8\x3D\xDE\x00\x00\x62", 12);
-  const std::string utf8 = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80" "b";
+  // "aé€", U+1F600 as a surrogate pair, a lone low surrogate, "b"; UTF-16BE.
+  const std::string utf16("\x00\x61\x00\xE9\x20\xAC\xD8\x3D\xDE\x00\xDC\x00\x00\x62", 14);
+  const std::string utf8 = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\xEF\xBF\xBD" "b";
   Conversion conv;
   conv.open("UTF-16BE", "UTF-8");
   ASSERT_TRUE(conv.valid());
@@ -123,6 +123,7 @@ TEST(LobConverter, PiecesCutAnywhereConvertAsTheWholeValue) {
       c.end();
       out.flush();
       ASSERT_EQ(out.str(), utf8) << cut1 << "," << cut2;
+      ASSERT_EQ(c.replaced(), 1u) << cut1 << "," << cut2;
     }
   }
   StringSink out;
@@ -131,29 +132,47 @@ TEST(LobConverter, PiecesCutAnywhereConvertAsTheWholeValue) {
   c.piece(bytes, 7);  // ends inside a character and stays there
   c.end();
   out.flush();
-  EXPECT_EQ(out.str(), "a\xC3\xA9\xE2\x82\xAC\xD8");  // the cut byte as stored
+  EXPECT_EQ(out.str(), "a\xC3\xA9\xE2\x82\xAC\xEF\xBF\xBD");
+  EXPECT_EQ(c.replaced(), 1u);
   conv.close();
 }
 
-TEST(LobConverter, RejectedInputAndOffConversionWriteStoredBytes) {
-  Conversion conv;
-  conv.open("UTF-16BE", "UTF-8");
-  const std::string bad("\x00\x61\xDC\x00\x00\x62", 6);  // a lone low surrogate
-  const std::string next("\x00\x63", 2);
-  StringSink out;
-  LobConverter c(out, conv);
-  c.begin();
-  c.piece(reinterpret_cast<const uint8_t*>(bad.data()), bad.size());
-  c.piece(reinterpret_cast<const uint8_t*>(next.data()), next.size());
-  c.end();
-  out.flush();
-  EXPECT_EQ(out.str(), "a" + bad.substr(2) + "c");
-  conv.close();
+// A character the conversion cannot take, because the source has no such
+// character or the target has none, is one substitute (U+FFFD, else "?"),
+// written in the target's shift state; the value ends in its initial one.
+TEST(LobConverter, EachRejectedCharacterBecomesTheSubstitute) {
+  const std::string value("\x00\x61\xD8\x3D\xDE\x00\x4E\x2D\x00\x62", 10);  // a, U+1F600, 中, b
+  const std::string kanji("\x4E\x2D", 2), kanjiEmoji("\x4E\x2D\xD8\x3D\xDE\x00", 6);
+  const struct {
+    const char *from, *to;
+    const std::string& in;
+    std::string out;
+    uint64_t replaced;
+  } cases[] = {
+      {"UCS-2BE", "UTF-8", value, "a\xEF\xBF\xBD\xEF\xBF\xBD\xE4\xB8\xAD" "b", 2},  // UCS-2 has no surrogates
+      {"UTF-16BE", "UTF-8", value, "a\xF0\x9F\x98\x80\xE4\xB8\xAD" "b", 0},
+      {"UTF-16BE", "GBK", value, "a?\xD6\xD0" "b", 1},  // GBK has neither U+1F600 nor U+FFFD
+      {"UTF-16BE", "ISO-2022-JP", kanji, "\x1B$BCf\x1B(B", 0},
+      {"UTF-16BE", "ISO-2022-JP", kanjiEmoji, "\x1B$BCf\x1B(B?", 1},
+  };
+  for (const auto& t : cases) {
+    Conversion conv;
+    conv.open(t.from, t.to);
+    ASSERT_TRUE(conv.valid()) << t.from << " to " << t.to;
+    StringSink out;
+    LobConverter c(out, conv);
+    c.begin();
+    c.piece(reinterpret_cast<const uint8_t*>(t.in.data()), t.in.size());
+    c.end();
+    EXPECT_EQ(out.str(), t.out) << t.from << " to " << t.to;
+    EXPECT_EQ(c.replaced(), t.replaced) << t.from << " to " << t.to;
+    conv.close();
+  }
+  Conversion off;
   StringSink raw;
-  LobConverter off(raw, conv);
-  off.begin();
-  off.piece(reinterpret_cast<const uint8_t*>(bad.data()), bad.size());
-  off.end();
-  raw.flush();
-  EXPECT_EQ(raw.str(), bad);
+  LobConverter c(raw, off);
+  c.begin();
+  c.piece(reinterpret_cast<const uint8_t*>(value.data()), value.size());
+  c.end();
+  EXPECT_EQ(raw.str(), value);
 }

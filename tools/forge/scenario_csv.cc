@@ -353,8 +353,8 @@ bool writeExpectations(Build& b) {
       return false;
   const std::string road =
       "REM The CSV road on the forged files; run bex in the directory the scenario was forged into.\n"
-      "SET ICONV_CLOB UCS-2BE UTF-8\n"
-      "SET ICONV_NCLOB UCS-2BE UTF-8\n"
+      "SET ICONV_CLOB UTF-16BE UTF-8\n"
+      "SET ICONV_NCLOB UTF-16BE UTF-8\n"
       "SET OUTPUT_STYLE CSV\n"
       "OPEN csv.cfg\n"
       "UNLOAD TABLE DICT$;\n"

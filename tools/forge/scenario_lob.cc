@@ -37,7 +37,7 @@
 //
 // Next to the data files: lob.BEXEXT.TXT and lob.BEXLOB.TXT, the listings
 // SCAN DATABASE writes for lob.cfg. Under expect/ (the character LOBs as
-// they come out with SET ICONV_CLOB and ICONV_NCLOB UCS-2BE UTF-8):
+// they come out with SET ICONV_CLOB and ICONV_NCLOB UTF-16BE UTF-8):
 //   BEXDICT/             the dictionary files of UNLOAD TABLE DICT$
 //   list_MEDIA.txt       LIST TABLE MEDIA
 //   rows/MEDIA_LOBCASES_74000.txt and .LOB   the data and LOB file of that
@@ -518,7 +518,7 @@ bool writeCases(Build& b) {
       "# One line per LOB column value of MEDIA.LOBCASES, in the order an unload meets them:\n"
       "#   case ID COLUMN TYPE NAME locator=HEX|null|zero-length|not-stored written=N errors=N [at=R/B+OFFSET]\n"
       "# written: the bytes the value adds to the LOB file before its record tag (-1: a NULL\n"
-      "# reference, only the tag), CLOB and NCLOB converted from UCS-2BE to UTF-8; they are\n"
+      "# reference, only the tag), CLOB and NCLOB converted from UTF-16BE to UTF-8; they are\n"
       "# the file values/ID.COLUMN. errors: the LOB errors the value counts. at: where the\n"
       "# locator's first byte lies in its table block. dump/ID.COLUMN holds the bytes the\n"
       "# value takes in an export dump's row stream (CLOB and NCLOB converted the same way).\n"
@@ -551,7 +551,7 @@ bool writeCases(Build& b) {
   return writeTextFile(b.out.path("expect/cases.txt"), text, b.error);
 }
 
-// The export dump of the table (ICONV_CLOB and ICONV_NCLOB UCS-2BE UTF-8,
+// The export dump of the table (ICONV_CLOB and ICONV_NCLOB UTF-16BE UTF-8,
 // after SCAN DATABASE).
 bool writeDump(Build& b) {
   ExpectedDump d;
@@ -563,7 +563,7 @@ bool writeDump(Build& b) {
   }
   const std::string file = format("MEDIA_LOBCASES_%u.dmp", kTableObj);
   DumpKinds kinds(b.out);
-  for (const char* s : {"SET ICONV_CLOB UCS-2BE UTF-8", "SET ICONV_NCLOB UCS-2BE UTF-8", "SCAN DATABASE",
+  for (const char* s : {"SET ICONV_CLOB UTF-16BE UTF-8", "SET ICONV_NCLOB UTF-16BE UTF-8", "SCAN DATABASE",
                         "UNLOAD TABLE DICT$;"})
     kinds.setup(s);
   kinds.kind("lobs", file, {format("UNLOAD TABLE MEDIA.LOBCASES OBJECT %u TO %s;", kTableObj, file.c_str())});
@@ -593,8 +593,8 @@ bool writeRoad(Build& b) {
   if (o.order == ByteOrder::Big) road += "SET BYTE_ORDER BIG\n";
   if (o.blockSize != 8192) road += format("SET BLOCK_SIZE %u\n", o.blockSize);
   road +=
-      "SET ICONV_CLOB UCS-2BE UTF-8\n"
-      "SET ICONV_NCLOB UCS-2BE UTF-8\n"
+      "SET ICONV_CLOB UTF-16BE UTF-8\n"
+      "SET ICONV_NCLOB UTF-16BE UTF-8\n"
       "OPEN lob.cfg\n"
       "SCAN DATABASE\n"
       "! sh expect/check.sh scan\n"

@@ -1,8 +1,8 @@
 REM OUTPUT_STYLE CSV: every table of APP with its control file, then the
 REM load scripts; the data and LOB files are compared with what the forge
 REM stored.
-SET ICONV_CLOB UCS-2BE UTF-8
-SET ICONV_NCLOB UCS-2BE UTF-8
+SET ICONV_CLOB UTF-16BE UTF-8
+SET ICONV_NCLOB UTF-16BE UTF-8
 SET OUTPUT_STYLE CSV
 OPEN csv.cfg
 UNLOAD TABLE DICT$;
