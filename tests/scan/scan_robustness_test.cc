@@ -6,6 +6,7 @@
 
 #include "datafile/block_reader.h"
 
+#include "byte_sweeps.h"
 #include "scan_fixture.h"
 
 using namespace bex;
@@ -41,9 +42,12 @@ std::vector<uint8_t> damagedBlock(Random& r, uint32_t size, uint32_t rfn, uint32
   return b;
 }
 
+class ScanOnEachSweep : public EachByteSweep {};
+class BlockChecksum : public EachByteSweep {};
+
 }  // namespace
 
-TEST(ScanFileRobustness, RandomBlocksEndCleanlyWithWellFormedLines) {
+TEST_P(ScanOnEachSweep, RandomBlocksEndCleanlyWithWellFormedLines) {
   for (uint32_t size : {2048u, 8192u}) {
     ScanFixture fx;
     fx.sh.rc.bc.blockSize = static_cast<uint16_t>(size);
@@ -81,12 +85,12 @@ TEST(ScanFileRobustness, FilesOfZerosAndFilesCutShort) {
   EXPECT_EQ(l.errors, 0u);
 }
 
-// The lane-folded checksum against a plain XOR of 16-bit words, for every
-// length class (whole 64-byte steps, 8-byte and 2-byte tails) and every
-// single-bit change.
-TEST(BlockChecksum, AgreesWithWordByWordXor) {
+// Each sweep's checksum against a plain XOR of 16-bit words, for every
+// length class (whole 64- and 128-byte steps, 8-byte and 2-byte tails) and
+// every single-bit change.
+TEST_P(BlockChecksum, AgreesWithWordByWordXor) {
   Random r{7};
-  for (size_t length : {2u, 6u, 8u, 62u, 64u, 70u, 130u, 2048u, 8190u, 8192u}) {
+  for (size_t length : {2u, 6u, 8u, 62u, 64u, 70u, 126u, 128u, 130u, 194u, 2048u, 8190u, 8192u}) {
     std::vector<uint8_t> b(length);
     for (uint8_t& x : b) x = static_cast<uint8_t>(r.next());
     uint16_t plain = 0;
@@ -108,3 +112,6 @@ TEST(BlockChecksum, AgreesWithWordByWordXor) {
     }
   }
 }
+
+BEX_EACH_BYTE_SWEEP(ScanOnEachSweep);
+BEX_EACH_BYTE_SWEEP(BlockChecksum);
