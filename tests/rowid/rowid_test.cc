@@ -71,9 +71,10 @@ TEST(Rowid, ParseErrors) {
   EXPECT_EQ(out.str(), "Invalid rowid length!\n");
 }
 
-// Texts written out, not made by the code under test: two ROWIDs Oracle
+// Texts written out, not made by the code under test: three ROWIDs Oracle
 // printed next to the block dumps of the shared real data (seg/obj 0x123ba
-// at rdba 0x03000c36; seg/obj 0x12f8b, file 4 block 13171, row 1), and
+// at rdba 0x03000c36; seg/obj 0x12f8b, file 4 block 13171, row 1; seg/obj
+// 0x11aee in a bigfile tablespace, rdba 0x00000316: no file bits), and
 // block numbers at 2^21 and 2^22 - 1 with every other field at its top.
 TEST(Rowid, CreateAndParseAgreeWithWrittenTexts) {
   struct Vector {
@@ -84,6 +85,7 @@ TEST(Rowid, CreateAndParseAgreeWithWrittenTexts) {
   const Vector vectors[] = {
       {74682, 12, 3126, 0, "0x03000c36 = 50334774", "AAASO6AAMAAAAw2AAA"},
       {77707, 4, 13171, 1, "0x01003373 = 16790387", "AAAS+LAAEAAADNzAAB"},
+      {72430, 0, 790, 0, "0x00000316 = 790", "AAARruAAAAAAAMWAAA"},
       {1, 1, 2097152, 0, "0x00600000 = 6291456", "AAAAABAABAAIAAAAAA"},
       {73181, 4, 4194303, 65535, "0x013fffff = 20971519", "AAAR3dAAEAAP///P//"},
       {4294967295, 1023, 4194303, 65535, "0xffffffff = 4294967295", "D/////AP/AAP///P//"},
