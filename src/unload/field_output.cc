@@ -120,9 +120,7 @@ __attribute__((target("avx2"))) size_t countEitherWide(const char* p, size_t n, 
 
 // How many bytes of the tag are one of the two.
 uint32_t countOf(const char* tag, size_t length, const char two[2]) {
-  uint32_t n = 0;
-  for (size_t i = 0; i < length; i++) n += tag[i] == two[0] || tag[i] == two[1];
-  return n;
+  return static_cast<uint32_t>(countEitherWords(tag, length, two[0], two[1]));
 }
 
 }  // namespace
