@@ -48,12 +48,10 @@ __attribute__((target("avx2"))) uint16_t checksumWide(const uint8_t* block, size
 }
 #endif
 
-// Four 16-byte accumulators keep the loads in flight (eight words without
-// SSE2).
-uint16_t checksumNarrow(const uint8_t* block, size_t length) {
-  size_t i = 0;
-  uint64_t acc = 0;
 #if defined(__SSE2__)
+// Four 16-byte accumulators keep the loads in flight.
+uint16_t checksumSse2(const uint8_t* block, size_t length) {
+  size_t i = 0;
   __m128i a0 = _mm_setzero_si128(), a1 = a0, a2 = a0, a3 = a0;
   for (; i + 64 <= length; i += 64) {
     a0 = _mm_xor_si128(a0, _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + i)));
@@ -63,35 +61,37 @@ uint16_t checksumNarrow(const uint8_t* block, size_t length) {
   }
   uint64_t lanes[2];
   _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), _mm_xor_si128(_mm_xor_si128(a0, a1), _mm_xor_si128(a2, a3)));
-  acc = lanes[0] ^ lanes[1];
-#else
+  return static_cast<uint16_t>(foldTail(block, i, length, lanes[0] ^ lanes[1]));
+}
+#endif
+
+// Eight 64-bit words at a time, for processors without vector loads.
+uint16_t checksumWords(const uint8_t* block, size_t length) {
+  size_t i = 0;
   uint64_t lane[8] = {0, 0, 0, 0, 0, 0, 0, 0};
   for (; i + sizeof lane <= length; i += sizeof lane) {
     uint64_t w[8];
     memcpy(w, block + i, sizeof w);
     for (int k = 0; k < 8; k++) lane[k] ^= w[k];
   }
-  acc = lane[0] ^ lane[1] ^ lane[2] ^ lane[3] ^ lane[4] ^ lane[5] ^ lane[6] ^ lane[7];
-#endif
+  const uint64_t acc = lane[0] ^ lane[1] ^ lane[2] ^ lane[3] ^ lane[4] ^ lane[5] ^ lane[6] ^ lane[7];
   return static_cast<uint16_t>(foldTail(block, i, length, acc));
-}
-
-using ChecksumFn = uint16_t (*)(const uint8_t*, size_t);
-
-ChecksumFn pickChecksum() {
-#if defined(BEX_WIDE_LOADS)
-  if (hasWideLoads()) return checksumWide;
-#endif
-  return checksumNarrow;
 }
 
 }  // namespace
 
-// Every block of a whole-database scan passes through here: the widest
-// loads the core has, chosen once.
+// Every block of a whole-database scan passes through here, on the widest
+// loads the core has.
 uint16_t BlockChecksumTest(const uint8_t* block, size_t length) {
-  static const ChecksumFn checksum = pickChecksum();
-  return checksum(block, length);
+  switch (byteSweep()) {
+#if defined(BEX_WIDE_LOADS)
+    case ByteSweep::kAvx2: return checksumWide(block, length);
+#endif
+#if defined(__SSE2__)
+    case ByteSweep::kSse2: return checksumSse2(block, length);
+#endif
+    default: return checksumWords(block, length);
+  }
 }
 
 }  // namespace bex

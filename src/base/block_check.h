@@ -7,7 +7,8 @@
 
 namespace bex {
 
-// XOR of all 16-bit words of the block; 0 means consistent.
+// XOR of all 16-bit words of the block, on the byte sweep in force
+// (base/wide_loads.h); 0 means consistent.
 uint16_t BlockChecksumTest(const uint8_t* block, size_t length);
 
 }  // namespace bex

@@ -73,12 +73,17 @@ bool isCharacterText(ColumnTypeCode type) {
   }
 }
 
-// How many of the n bytes at p are a or b.
-size_t countEither(const char* p, size_t n, char a, char b) {
-  size_t count = 0, i = 0;
+size_t countEitherWords(const char* p, size_t n, char a, char b) {
+  size_t count = 0;
+  for (size_t i = 0; i < n; i++) count += p[i] == a || p[i] == b;
+  return count;
+}
+
 #if defined(__SSE2__)
+// Counts per byte lane, summed before any of them can pass 255.
+size_t countEitherSse2(const char* p, size_t n, char a, char b) {
+  size_t count = 0, i = 0;
   const __m128i wa = _mm_set1_epi8(a), wb = _mm_set1_epi8(b), zero = _mm_setzero_si128();
-  // Counts per byte lane, summed before any of them can pass 255.
   while (n - i >= 16) {
     const size_t blocks = std::min<size_t>((n - i) / 16, 255);
     __m128i sums = zero;
@@ -89,13 +94,12 @@ size_t countEither(const char* p, size_t n, char a, char b) {
     sums = _mm_sad_epu8(sums, zero);
     count += static_cast<size_t>(_mm_cvtsi128_si32(sums)) + static_cast<size_t>(_mm_extract_epi16(sums, 4));
   }
-#endif
-  for (; i < n; i++) count += p[i] == a || p[i] == b;
-  return count;
+  return count + countEitherWords(p + i, n - i, a, b);
 }
+#endif
 
 #if defined(BEX_WIDE_LOADS)
-// countEither 32 bytes at a time, on processors that have AVX2.
+// 32 bytes at a time, on processors that have AVX2.
 __attribute__((target("avx2"))) size_t countEitherWide(const char* p, size_t n, char a, char b) {
   size_t count = 0, i = 0;
   const __m256i wa = _mm256_set1_epi8(a), wb = _mm256_set1_epi8(b), zero = _mm256_setzero_si256();
@@ -110,18 +114,28 @@ __attribute__((target("avx2"))) size_t countEitherWide(const char* p, size_t n, 
     count += static_cast<size_t>(_mm256_extract_epi64(sums, 0) + _mm256_extract_epi64(sums, 1) +
                                  _mm256_extract_epi64(sums, 2) + _mm256_extract_epi64(sums, 3));
   }
-  return count + countEither(p + i, n - i, a, b);
+  return count + countEitherWords(p + i, n - i, a, b);
 }
 #endif
 
 // How many bytes of the tag are one of the two.
 uint32_t countOf(const char* tag, size_t length, const char two[2]) {
-  uint32_t n = 0;
-  for (size_t i = 0; i < length; i++) n += tag[i] == two[0] || tag[i] == two[1];
-  return n;
+  return static_cast<uint32_t>(countEitherWords(tag, length, two[0], two[1]));
 }
 
 }  // namespace
+
+size_t countEither(const char* p, size_t n, char a, char b) {
+  switch (byteSweep()) {
+#if defined(BEX_WIDE_LOADS)
+    case ByteSweep::kAvx2: return countEitherWide(p, n, a, b);
+#endif
+#if defined(__SSE2__)
+    case ByteSweep::kSse2: return countEitherSse2(p, n, a, b);
+#endif
+    default: return countEitherWords(p, n, a, b);
+  }
+}
 
 // ---- text style -----------------------------------------------------
 
@@ -131,7 +145,6 @@ TextFields::TextFields(Sink& data, const BlockContext& bc, UnloadJob& job)
       tagged_(job.taggedValues),
       watchedBefore_(data.watch(this)),
       window_(data.capacity() / 4),
-      wide_(hasWideLoads()),
       since_(data.bytesWritten()) {
   // A text can hold a tag only where it holds the tag's first byte.
   const bool field = bc.fieldTagLen != 0, record = bc.recordTagLen != 0;
@@ -174,7 +187,7 @@ void TextFields::checkWritten() {
   if (waitingCount_ != 0) {
     const uint64_t from = std::max(since_, now - data_.buffered());
     const size_t n = static_cast<size_t>(now - from);
-    if (countTagBytes(data_.recent(n), n) != tagBytes_) checkEach(now, data_.buffered());
+    if (countEither(data_.recent(n), n, tagStart_[0], tagStart_[1]) != tagBytes_) checkEach(now, data_.buffered());
   }
   waitingCount_ = 0;
   tagBytes_ = 0;
@@ -193,13 +206,6 @@ void TextFields::checkEach(uint64_t now, uint64_t buffered) {
     if (holds(text, n, bc_.fieldTag, bc_.fieldTagLen) || holds(text, n, bc_.recordTag, bc_.recordTagLen))
       tagged_.note(w.pos);
   }
-}
-
-size_t TextFields::countTagBytes(const char* p, size_t n) const {
-#if defined(BEX_WIDE_LOADS)
-  if (wide_) return countEitherWide(p, n, tagStart_[0], tagStart_[1]);
-#endif
-  return countEither(p, n, tagStart_[0], tagStart_[1]);
 }
 
 // ---- CSV ------------------------------------------------------------

@@ -45,6 +45,10 @@ inline void writeTag(Sink& out, const char* tag, size_t length) {
     out.write(tag, length);
 }
 
+// How many of the n bytes at p are a or b, on the byte sweep in force
+// (base/wide_loads.h).
+size_t countEither(const char* p, size_t n, char a, char b);
+
 // Values as they are, each checked for the tags once written: the text of
 // stored characters and LOB references always, that of numbers, dates and
 // hexadecimal only when a tag holds one of their characters.
@@ -146,14 +150,12 @@ class TextFields : private SinkWatcher {
   void beforeHandOn() override;
   void checkWritten();
   void checkEach(uint64_t now, uint64_t buffered);
-  size_t countTagBytes(const char* p, size_t n) const;
 
   Sink& data_;
   const BlockContext& bc_;
   ColumnCounts& tagged_;
   SinkWatcher* watchedBefore_;
   size_t window_;          // room kept in the data sink's buffer before every value
-  bool wide_;              // the processor counts 32 bytes at a time
   bool checked_[256];      // by type code: the text may hold a tag
   char tagStart_[2];       // the first bytes of the two tags
   uint32_t fieldTagBytes_ = 0, recordTagBytes_ = 0;  // bytes of each tag that are tagStart_ bytes

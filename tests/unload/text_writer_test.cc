@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <random>
@@ -12,9 +13,13 @@
 
 #include "lob/lob_reader.h"
 #include "unload/column_text.h"
+#include "unload/field_output.h"
 #include "unload/guess_row_writer.h"
 
+#include "byte_sweeps.h"
+
 using namespace bex;
+using namespace bex::testing;
 using C = ColumnTypeCode;
 using namespace std::string_literals;
 
@@ -80,6 +85,8 @@ struct Rows {
   }
   std::string out() { return data.str(); }
 };
+
+class TagCounts : public EachByteSweep {};
 
 }  // namespace
 
@@ -210,7 +217,7 @@ TEST(TextRows, OtherTagsAreWrittenByteForByte) {
 
 // Text style writes values as they are, and counts per column the values
 // holding the field or the record tag: such a file does not load back.
-TEST(TextRows, ValuesHoldingATagAreCountedPerColumn) {
+TEST_P(TagCounts, ValuesHoldingATagAreCountedPerColumn) {
   Rows r;
   r.types({C::kVarchar2, C::kVarchar2, C::kNumber});
   snprintf(r.job->columns.desc[0].name, sizeof r.job->columns.desc[0].name, "NOTE");
@@ -231,7 +238,7 @@ TEST(TextRows, ValuesHoldingATagAreCountedPerColumn) {
 // (a small one here, handed on every few rows): each value counts when its
 // own text holds a tag, never for a tag it only touches, one of the
 // writer's own or one split over two values.
-TEST(TextRows, TagCountsStayExactWhateverTheBufferHoldsAtTheCheck) {
+TEST_P(TagCounts, StayExactWhateverTheBufferHoldsAtTheCheck) {
   for (const auto& [field, record] : {std::pair("|"s, "\r\n"s), std::pair("<|>"s, "\0\n"s)}) {
     Rows r;
     r.types({C::kVarchar2, C::kNumber, C::kVarchar2, C::kVarchar2});
@@ -274,6 +281,28 @@ TEST(TextRows, TagCountsStayExactWhateverTheBufferHoldsAtTheCheck) {
     EXPECT_EQ(r.job->taggedValues.count[3], expected[2]) << field;
   }
 }
+
+// The tag-byte count of each sweep against a byte-by-byte one: every tail
+// length, and runs long enough that a byte lane counts to 255 before its
+// sums are taken (all bytes a tag byte) and beyond.
+TEST_P(TagCounts, TagBytesAreCountedAtEveryLength) {
+  std::mt19937 rng(3);
+  std::string text(20000, 'a');
+  for (char& c : text) c = "ab|\n"[rng() % 4];
+  const std::string all(20000, '|');
+  for (size_t n : {0u, 1u, 15u, 16u, 17u, 31u, 32u, 33u, 47u, 63u, 64u, 65u, 4079u, 4080u, 4081u, 8160u, 8191u,
+                   8192u, 16353u, 20000u}) {
+    for (size_t from : {0u, 1u}) {
+      if (from > n) continue;
+      const std::string t = text.substr(from, n - from);
+      const size_t expected = std::count(t.begin(), t.end(), '|') + std::count(t.begin(), t.end(), '\n');
+      EXPECT_EQ(countEither(t.data(), t.size(), '|', '\n'), expected) << n << " from " << from;
+      EXPECT_EQ(countEither(all.data() + from, n - from, '\n', '|'), n - from) << n << " from " << from;
+    }
+  }
+}
+
+BEX_EACH_BYTE_SWEEP(TagCounts);
 
 TEST(CsvRows, ValuesAreEnclosedOnlyWhenTheyMustBeAndKeepEveryByte) {
   Rows r;
