@@ -8,8 +8,9 @@
 // The walk is bounded by the locator and the open files: a chunk list that
 // points outside the open files or names a block run twice, a page that is
 // absent, a block that cannot be read or is no LOB block, and a map walk
-// longer or shorter than the locator's own length each end or shorten the
-// value and count a LOB error, with a message.
+// shorter than the locator's own length each end or shorten the value and
+// count a LOB error, with a message. Pages of the map past the locator's
+// length are stale ones and passed over.
 #pragma once
 #include <cstddef>
 #include <cstdint>
