@@ -32,7 +32,7 @@ LobPath LobReader::read(const uint8_t* v, size_t len, LobPieceSink& sink, uint64
     return LobPath::kInvalid;
   }
   if (loc.isInline()) {
-    if (loc.lastlen > 0) bc_.LobCount++;
+    if (loc.lastlen > 0) bc_.counters->LobCount++;
     sink.inlineValue(v + loc.dataoff, loc.lastlen);
     return LobPath::kInline;
   }
@@ -57,7 +57,6 @@ LobPath LobReader::read(const uint8_t* v, size_t len, LobPieceSink& sink, uint64
       mapWalk(loc, sink, errors);
     }
   }
-  bc_.BadBlockCount = lobBc_.BadBlockCount;
   return path;
 }
 
@@ -104,7 +103,7 @@ void LobReader::chunkListWalk(const LobLocator& loc, const uint8_t* v, size_t le
     }
   }
   if (remaining > 0) lost(errors, "chunk list ends before the value's length", 0, 0);
-  if (any && loc.totalLength > 0) bc_.LobCount++;
+  if (any && loc.totalLength > 0) bc_.counters->LobCount++;
   sink.endBlocks();
 }
 
@@ -149,7 +148,7 @@ void LobReader::mapWalk(const LobLocator& loc, LobPieceSink& sink, uint64_t& err
                     static_cast<unsigned long long>(k), static_cast<unsigned long long>(blocks));
     lost(errors, "LOB walk short", 0, 0);
   }
-  if (any) bc_.LobCount++;
+  if (any) bc_.counters->LobCount++;
   sink.endBlocks();
 }
 

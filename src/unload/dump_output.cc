@@ -272,7 +272,7 @@ class DumpRowWriter : public RowWriter {
     if (len && kinds_[pos] == Kind::kLob) {
       if (bc_.verbose > 2)
         console_.printf("Recover dump LOB value row = %llu col = %u ...\n",
-                        static_cast<unsigned long long>(bc_.RowCount + 1), pos);
+                        static_cast<unsigned long long>(bc_.counters->RowCount + 1), pos);
       if (!RecoverLobToDump(data_, bc_, bytes, static_cast<uint16_t>(len), cs.type, cs.charsetForm))
         job_.lobLosses.note(pos);
     } else {

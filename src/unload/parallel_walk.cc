@@ -97,6 +97,7 @@ struct ParallelWalk::Worker {
       : bc(from), job(std::make_unique<UnloadJob>(j)), block(new uint8_t[from.blockSize]()) {
     bc.worker = 1;
     bc.threads = 1;
+    bc.counters = &bc.ownCounters;  // counted apart, merged as the chunks commit
     bc.block = block.get();
     bc.cache = bc.lobCache = &cache;  // empty: every read goes to the file
     bc.progress = &progress;
@@ -161,7 +162,7 @@ void ParallelWalk::walk(Worker& k, Result& r) {
   k.console.into(r.console);
   k.lobText.into(r.lob);
   k.console.clearErrorNote();
-  bc.RowCount = bc.LobCount = bc.BadBlockCount = 0;
+  *bc.counters = BlockCounters{};
   w.damage = DamageCounts{};
   r.events.clear();
   w.reportLog = &r.events;
@@ -174,9 +175,9 @@ void ParallelWalk::walk(Worker& k, Result& r) {
   k.data.flush();
   k.console.flush();
   k.lobText.flush();
-  r.rows = bc.RowCount;
-  r.lobValues = bc.LobCount;
-  r.badBlocks = bc.BadBlockCount;
+  r.rows = bc.counters->RowCount;
+  r.lobValues = bc.counters->LobCount;
+  r.badBlocks = bc.counters->BadBlockCount;
   r.blocksRead = k.progress.done() - readBefore;
   r.errorNoted = k.console.errorNoted();
   r.damage = w.damage;
@@ -192,9 +193,9 @@ void ParallelWalk::commit(Result& r) {
   if (r.errorNoted) t_.walk.console.noteError();
   writeInSlices(t_.data, r.data.view());
   if (t_.lob.sink) writeInSlices(*t_.lob.sink, r.lob.view());
-  bc.RowCount += r.rows;
-  bc.LobCount += r.lobValues;
-  bc.BadBlockCount += r.badBlocks;
+  bc.counters->RowCount += r.rows;
+  bc.counters->LobCount += r.lobValues;
+  bc.counters->BadBlockCount += r.badBlocks;
   if (bc.progress) bc.progress->advance(r.blocksRead);
   t_.walk.damage.add(r.damage);
   if (bc.report)
