@@ -26,6 +26,7 @@ void LobReader::lost(uint64_t& errors, const char* what, uint32_t rfn, uint32_t 
 }
 
 LobPath LobReader::read(const uint8_t* v, size_t len, LobPieceSink& sink, uint64_t& errors) {
+  lostWithoutMap_ = false;
   const LobLocator loc = parseLobLocator(v, len);
   if (!loc.valid) {
     errors++;
@@ -51,7 +52,10 @@ LobPath LobReader::read(const uint8_t* v, size_t len, LobPieceSink& sink, uint64
     LookupLobMap(*bc_.lobMap, std::string_view(id, kLobIdTextSize));
     if (bc_.lobMap->pagecount == 0) {
       // No chunk of this LOB id was found: lost unless the locator says empty.
-      if (!loc.pagesGiven || loc.pages > 0 || loc.lastlen > 0) lost(errors, "no chunk in the LOB map", 0, 0);
+      if (!loc.pagesGiven || loc.pages > 0 || loc.lastlen > 0) {
+        lost(errors, "no chunk in the LOB map", 0, 0);
+        lostWithoutMap_ = !bc_.lobMap->available();
+      }
       path = LobPath::kNoChunks;
     } else {
       mapWalk(loc, sink, errors);

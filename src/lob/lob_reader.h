@@ -50,6 +50,9 @@ class LobReader {
   // invalid locator, absent pages, blocks not read, a walk cut short). Each
   // non-empty value read counts one in the context's LobCount.
   LobPath read(const uint8_t* v, size_t len, LobPieceSink& sink, uint64_t& errors);
+  // Whether the last value read lost bytes because they are out of line and
+  // no LOB map is open (SCAN DATABASE builds it).
+  bool lostWithoutMap() const { return lostWithoutMap_; }
   Sink& console() { return console_; }
 
  private:
@@ -63,6 +66,7 @@ class LobReader {
   BlockContext lobBc_;  // bc_ with the reader's own block buffer
   std::unique_ptr<uint8_t[]> buffer_;
   uint32_t bufferSize_ = 0;
+  bool lostWithoutMap_ = false;
 };
 
 }  // namespace bex

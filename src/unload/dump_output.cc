@@ -17,6 +17,7 @@
 #include <memory>
 #include <string>
 
+#include "lob/lob_reader.h"
 #include "lob/lob_sinks.h"
 #include "unload/value_join.h"
 #include "run/run_context.h"
@@ -261,7 +262,7 @@ class DumpRowWriter : public RowWriter {
         console_.printf("Recover dump LOB value row = %llu col = %u ...\n",
                         static_cast<unsigned long long>(bc_.counters->RowCount + 1), pos);
       if (!RecoverLobToDump(data_, bc_, bytes, static_cast<uint16_t>(len), cs.type, cs.charsetForm))
-        job_.lobLosses.note(pos);
+        job_.noteLobLoss(pos, bc_.lobReader->lostWithoutMap());
     } else {
       writeDumpValue(data_, bytes, len);
     }

@@ -88,7 +88,7 @@ struct ParallelWalk::Result {
   DamageCounts damage;
   std::vector<ReportEvent> events;
   uint8_t warned[kMaxSegmentColumns];  // UNKNOWN warnings committed when the chunk was queued
-  ColumnCounts lobLosses, taggedValues, nulValues;
+  ColumnCounts lobLosses, lobLossesWithoutMap, taggedValues, nulValues;
 };
 
 struct ParallelWalk::Worker {
@@ -167,7 +167,7 @@ void ParallelWalk::walk(Worker& k, Result& r) {
   r.events.clear();
   w.reportLog = &r.events;
   memcpy(job.unknownWarnings, r.warned, sizeof job.unknownWarnings);
-  job.lobLosses = job.taggedValues = job.nulValues = ColumnCounts{};
+  job.lobLosses = job.lobLossesWithoutMap = job.taggedValues = job.nulValues = ColumnCounts{};
   const uint64_t readBefore = k.progress.done();
 
   walkChunk(w, r.chunk);
@@ -182,6 +182,7 @@ void ParallelWalk::walk(Worker& k, Result& r) {
   r.errorNoted = k.console.errorNoted();
   r.damage = w.damage;
   r.lobLosses = job.lobLosses;
+  r.lobLossesWithoutMap = job.lobLossesWithoutMap;
   r.taggedValues = job.taggedValues;
   r.nulValues = job.nulValues;
 }
@@ -201,6 +202,7 @@ void ParallelWalk::commit(Result& r) {
   if (bc.report)
     for (const ReportEvent& ev : r.events) applyReportEvent(*bc.report, ev);
   t_.job.lobLosses.add(r.lobLosses);
+  t_.job.lobLossesWithoutMap.add(r.lobLossesWithoutMap);
   t_.job.taggedValues.add(r.taggedValues);
   t_.job.nulValues.add(r.nulValues);
 }

@@ -1,5 +1,6 @@
 #include "unload/text_row_writer.h"
 
+#include "lob/lob_reader.h"
 #include "unload/column_text.h"
 #include "value/hex.h"
 
@@ -171,7 +172,7 @@ void DelimitedRowWriter<Fields>::lobPart(Sink& out, const PieceRef& p, const Col
   }
   // A value split over pieces counts once, at its first part.
   if (!writeColumnText(out, lob_, bc_, p.v->data, c.offset, c.length, job_.column(pos)) && !continued)
-    job_.lobLosses.note(pos);
+    job_.noteLobLoss(pos, lostWithoutMap());
 }
 
 // The gathered locator read; one whose last part never came (or did not
@@ -182,11 +183,16 @@ void DelimitedRowWriter<Fields>::endJoinedLob(Sink& out, bool whole) {
   const ColumnSpec& cs = job_.column(joinPos_);
   if (whole && !joinCut_) {
     if (!writeJoinedLobText(out, lob_, bc_, lobJoin_.bytes(), lobJoin_.length(), joinRdba_, cs))
-      job_.lobLosses.note(joinPos_);
+      job_.noteLobLoss(joinPos_, lostWithoutMap());
     return;
   }
   writeNullLobReference(out, lob_, bc_);
   job_.lobLosses.note(joinPos_);
+}
+
+template <class Fields>
+bool DelimitedRowWriter<Fields>::lostWithoutMap() const {
+  return lob_.sink && bc_.lobReader->lostWithoutMap();
 }
 
 template <class Fields>

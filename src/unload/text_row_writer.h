@@ -51,6 +51,9 @@ class DelimitedRowWriter : public RowWriter {
   }
   void lobPart(Sink& out, const PieceRef& p, const ColumnRef& c, uint32_t pos, bool continued, bool carries);
   void endJoinedLob(Sink& out, bool whole);
+  // The LOB value just written lost bytes for want of a LOB map (only a LOB
+  // file open makes the LOB reader read).
+  bool lostWithoutMap() const;
   void endField();
   void emptyFields(uint32_t from, uint32_t to);
   void endRow(uint32_t reached);

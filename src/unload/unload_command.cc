@@ -61,7 +61,8 @@ void finishUnload(RunContext& rc, const UnloadJob& job, OutputFormat& format, co
   else
     rc.out.error("  Write error on %s: %llu rows unloaded, the file is incomplete!\n", format.dataName(), rows);
   printDamageSummary(rc.out, damage);
-  job.lobLosses.warn(rc.out, job.columns, "LOB values not recovered in");
+  job.lobLosses.warn(rc.out, job.columns, "LOB values not recovered in", "", &job.lobLossesWithoutMap,
+                     ": %llu of them lie out of line and no LOB map is open (SCAN DATABASE builds it)");
   job.taggedValues.warn(rc.out, job.columns, "values holding the field or record tag in",
                         ": the data file does not load back as written (OUTPUT_STYLE CSV encloses them)");
   job.nulValues.warn(rc.out, job.columns, "values holding NUL bytes in",

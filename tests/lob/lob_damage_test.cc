@@ -215,6 +215,24 @@ TEST(DamagedLobs, StalePagesPastTheLocatorsLengthArePassedOver) {
   }
 }
 
+TEST(DamagedLobs, ValuesLostForWantOfALobMapSaySo) {
+  ForgedLobs lobs;
+  ASSERT_TRUE(lobs.ok());
+  lobs.run("OPEN lob.cfg");  // no SCAN DATABASE: out-of-line values have no map
+  std::string console = lobs.run(kUnload);
+  // Each LOB column says so on its line.
+  for (const char* column : {"2", "3", "4"})
+    EXPECT_NE(console.find(std::string("LOB values not recovered in column ") + column + ": "), std::string::npos)
+        << column << "\n" << console;
+  const std::string why = " of them lie out of line and no LOB map is open (SCAN DATABASE builds it)\n";
+  EXPECT_EQ(bex::testing::occurrences(console, why), 3u) << console;
+  // With the map, what is lost is lost for other reasons.
+  lobs.run("SCAN DATABASE");
+  console = lobs.run(kUnload);
+  EXPECT_NE(console.find("LOB values not recovered"), std::string::npos) << console;
+  EXPECT_EQ(console.find("no LOB map"), std::string::npos) << console;
+}
+
 TEST(DamagedLobs, LocatorsWithAbsurdLengths) {
   ForgedLobs lobs;
   ASSERT_TRUE(lobs.ok());
