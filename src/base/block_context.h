@@ -1,8 +1,8 @@
 // BlockContext: what every block reader, block decoder and row walker is
 // handed. It carries the settings that block and row code reads, the current
-// block buffer, and references to the registry, block lists, caches and
-// conversions owned by the RunContext. A parallel scan worker or a block
-// walker works on a copy with its own buffer and caches.
+// block buffer, the counters, and references to the registry, block lists,
+// caches and conversions owned by the RunContext. A parallel scan worker or a
+// block walker works on a copy with its own buffer and caches.
 #pragma once
 #include <cstdint>
 
@@ -30,7 +30,21 @@ inline const char* outputStyleExtension(uint8_t style) {
   return kExtensions[style <= kStyleCsv ? style : uint8_t{kStyleTxt}];
 }
 
+// What the readers and walkers count for one unload.
+struct BlockCounters {
+  uint64_t RowCount = 0;
+  uint64_t LobCount = 0;  // non-empty LOB values written (the LOB readers count them)
+  uint64_t BadBlockCount = 0;
+};
+
 struct BlockContext {
+  BlockContext() = default;
+  BlockContext(const BlockContext&) = default;
+  BlockContext& operator=(const BlockContext&) = default;
+  // Never moved: a copy of a context about to end would count into it.
+  BlockContext(BlockContext&&) = delete;
+  BlockContext& operator=(BlockContext&&) = delete;
+
   uint8_t bigfile = 0;
   uint8_t outputStyle = kStyleTxt;
   uint8_t byteOrder = kLittleEndian;
@@ -61,9 +75,13 @@ struct BlockContext {
   // the registry's memo alone.
   uint8_t worker = 0;
   uint8_t blockCheck = 0;
-  uint64_t RowCount = 0;
-  uint64_t LobCount = 0;  // non-empty LOB values written (the LOB readers count them)
-  uint64_t BadBlockCount = 0;
+  // Where the counts go: the context's own record, or in a copy made to read
+  // other blocks (a walker's BlockCursor, the LOB reader's context) the
+  // record of the context it was copied from, so that every count has one
+  // owner. A copy that counts apart (a worker thread's) points it at its
+  // own record.
+  BlockCounters ownCounters;
+  BlockCounters* counters = &ownCounters;
   uint64_t rowLimit = kNoRowLimit;
   uint32_t maxChains = 0;
   LobMap* lobMap = nullptr;

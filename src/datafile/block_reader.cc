@@ -41,7 +41,7 @@ uint32_t readThroughCache(BlockContext& bc, ReadCache& c, uint32_t rfn, uint32_t
   DataFileRegistry& reg = *bc.registry;
   int slot = slotOf(bc, rfn);
   if (slot < 0) {
-    if (countMissingFile) bc.BadBlockCount++;
+    if (countMissingFile) bc.counters->BadBlockCount++;
     return 0;
   }
   if (c.holds(static_cast<uint16_t>(rfn), block, bc.blockSize)) {
@@ -53,7 +53,7 @@ uint32_t readThroughCache(BlockContext& bc, ReadCache& c, uint32_t rfn, uint32_t
                  : 0;
   if (n == 0) {
     c.empty();
-    bc.BadBlockCount++;
+    bc.counters->BadBlockCount++;
     return 0;
   }
   c.file = static_cast<uint16_t>(rfn);
@@ -61,7 +61,7 @@ uint32_t readThroughCache(BlockContext& bc, ReadCache& c, uint32_t rfn, uint32_t
   c.count = static_cast<uint16_t>(n / bc.blockSize);
   c.blockSize = bc.blockSize;
   if (c.count == 0) {
-    bc.BadBlockCount++;
+    bc.counters->BadBlockCount++;
     return 0;
   }
   copyFromCache(bc, c, block);
@@ -95,7 +95,7 @@ uint32_t ReadBlockDirect(BlockContext& bc, uint32_t rfn, uint32_t block) {
   DataFileRegistry& reg = *bc.registry;
   int slot = slotOf(bc, rfn);
   if (slot < 0) {
-    bc.BadBlockCount++;
+    bc.counters->BadBlockCount++;
     return 0;
   }
   if (bc.cache->holds(static_cast<uint16_t>(rfn), block, bc.blockSize)) {
@@ -103,7 +103,7 @@ uint32_t ReadBlockDirect(BlockContext& bc, uint32_t rfn, uint32_t block) {
     return bc.blockSize;
   }
   if (readOne(bc, reg.slots[slot], block) < bc.blockSize) {
-    bc.BadBlockCount++;
+    bc.counters->BadBlockCount++;
     return 0;
   }
   return bc.blockSize;
@@ -113,14 +113,14 @@ uint32_t ReadBlockBySlot(BlockContext& bc, uint32_t slot, uint32_t block) {
   DataFileRegistry& reg = *bc.registry;
   if (slot >= reg.count || !reg.slots[slot].usable()) return 0;
   size_t n = readOne(bc, reg.slots[slot], block);
-  if (n < bc.blockSize) bc.BadBlockCount++;
+  if (n < bc.blockSize) bc.counters->BadBlockCount++;
   return static_cast<uint32_t>(n);
 }
 
 bool IsBadBlock(BlockContext& bc) {
   if (listHolds(bc.corruptList, ownRdba(bc)) ||
       (bc.blockCheck && BlockChecksumTest(bc.block, bc.blockSize) != 0)) {
-    bc.BadBlockCount++;
+    bc.counters->BadBlockCount++;
     return true;
   }
   return false;

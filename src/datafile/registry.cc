@@ -39,7 +39,7 @@ bool acceptable(BlockContext& bc, uint32_t n) {
   if (!(type == BlockType::kFileHeader || type == BlockType::kTransData || rdbaBlock(blockRdba(v)) == n)) return false;
   if (!plausibleBlockHeader(v, bc.bigfile)) return false;
   if (BlockChecksumTest(bc.block, bc.blockSize) != 0) {
-    bc.BadBlockCount++;
+    bc.counters->BadBlockCount++;
     return false;
   }
   return true;

@@ -64,7 +64,7 @@ struct Overrides {
   uint32_t table(uint32_t fixed) const { return cluster ? cluster : fixed; }
 };
 
-void resetCounters(BlockContext& bc) { bc.RowCount = bc.LobCount = 0; }
+void resetCounters(BlockContext& bc) { bc.counters->RowCount = bc.counters->LobCount = 0; }
 
 // Unloads one table into its file (written anew, or appended to); true
 // when the rows went to the file.
@@ -77,9 +77,9 @@ bool unloadInto(RunContext& rc, const char* file, const char* mode, const char* 
   rc.out.printf("Unload Dict Table %s ...\n", name);
   unloadDictTable(rc, out.sink(), objd, table, types, count);
   ReportEntry& e = rc.report.entry();
-  e.tables.push_back(ReportTable{name, objd, rc.bc.RowCount, out.toFile() ? path : ""});
-  e.rows += rc.bc.RowCount;
-  e.lobValues += rc.bc.LobCount;
+  e.tables.push_back(ReportTable{name, objd, rc.bc.counters->RowCount, out.toFile() ? path : ""});
+  e.rows += rc.bc.counters->RowCount;
+  e.lobValues += rc.bc.counters->LobCount;
   if (out.toFile()) e.wrote(path);
   return out.toFile();
 }
@@ -147,7 +147,7 @@ void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clust
   BlockContext& bc = rc.bc;
   const Overrides ov{objectOverride, clusterOverride};
   bc.rowLimit = kNoRowLimit;
-  bc.BadBlockCount = 0;
+  bc.counters->BadBlockCount = 0;
   printDateLine(rc.out);
   // The separators of the dictionary files.
   bc.fieldTag[0] = ',', bc.fieldTag[1] = 0, bc.fieldTagLen = 1;
@@ -175,7 +175,7 @@ void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clust
   }
 
   rc.report.entry().blocksRead = rc.progress.done();
-  rc.out.printf("Unload Dict Table With %llu Errors.\n", static_cast<unsigned long long>(bc.BadBlockCount));
+  rc.out.printf("Unload Dict Table With %llu Errors.\n", static_cast<unsigned long long>(bc.counters->BadBlockCount));
   adviseCharsets(rc);
   printDateLine(rc.out);
 }

@@ -26,13 +26,14 @@ void LobReader::lost(uint64_t& errors, const char* what, uint32_t rfn, uint32_t 
 }
 
 LobPath LobReader::read(const uint8_t* v, size_t len, LobPieceSink& sink, uint64_t& errors) {
+  lostWithoutMap_ = false;
   const LobLocator loc = parseLobLocator(v, len);
   if (!loc.valid) {
     errors++;
     return LobPath::kInvalid;
   }
   if (loc.isInline()) {
-    if (loc.lastlen > 0) bc_.LobCount++;
+    if (loc.lastlen > 0) bc_.counters->LobCount++;
     sink.inlineValue(v + loc.dataoff, loc.lastlen);
     return LobPath::kInline;
   }
@@ -51,13 +52,15 @@ LobPath LobReader::read(const uint8_t* v, size_t len, LobPieceSink& sink, uint64
     LookupLobMap(*bc_.lobMap, std::string_view(id, kLobIdTextSize));
     if (bc_.lobMap->pagecount == 0) {
       // No chunk of this LOB id was found: lost unless the locator says empty.
-      if (!loc.pagesGiven || loc.pages > 0 || loc.lastlen > 0) lost(errors, "no chunk in the LOB map", 0, 0);
+      if (!loc.pagesGiven || loc.pages > 0 || loc.lastlen > 0) {
+        lost(errors, "no chunk in the LOB map", 0, 0);
+        lostWithoutMap_ = !bc_.lobMap->available();
+      }
       path = LobPath::kNoChunks;
     } else {
       mapWalk(loc, sink, errors);
     }
   }
-  bc_.BadBlockCount = lobBc_.BadBlockCount;
   return path;
 }
 
@@ -104,40 +107,36 @@ void LobReader::chunkListWalk(const LobLocator& loc, const uint8_t* v, size_t le
     }
   }
   if (remaining > 0) lost(errors, "chunk list ends before the value's length", 0, 0);
-  if (any && loc.totalLength > 0) bc_.LobCount++;
+  if (any && loc.totalLength > 0) bc_.counters->LobCount++;
   sink.endBlocks();
 }
 
 // Pages in page order, blocks of each page in block order; full payloads
 // until the last block the locator counts, which holds lastlen bytes.
 // Every LOB kind advances over an absent page alike, so the last block keeps
-// its place.
+// its place. Pages at or past the blocks the locator counts are stale (left
+// behind when the value shrank) and passed over.
 void LobReader::mapWalk(const LobLocator& loc, LobPieceSink& sink, uint64_t& errors) {
   const BlockView block = viewOf(lobBc_);
   const uint32_t payload = payloadLength(block.size, kLobPayloadOffset);
   const LobMap& m = *bc_.lobMap;
   const uint32_t maxBlocks = kMaxPageBlocks;
   const bool full = loc.offline || !loc.pagesGiven;
+  const uint64_t blocks = uint64_t{loc.pages} + (loc.lastlen > 0 ? 1 : 0);
   uint64_t k = 0;
   bool any = false;
   sink.beginBlocks();
-  for (uint32_t p = 0; p < m.pagecount; p++) {
+  for (uint32_t p = 0; p < m.pagecount && (full || k < blocks); p++) {
     const LobPage& page = m.pages[p];
     if (page.absent()) {
-      lost(errors, "LOB page absent", 0, p);
+      errors++;
+      if (bc_.verbose) console_.printf("  LOB: LOB page %u absent\n", p);
       k++;
       continue;
     }
     const uint32_t count = page.count < maxBlocks ? page.count : maxBlocks;
     if (page.count > maxBlocks) lost(errors, "LOB page run cut to 1024 blocks", page.file, page.block);
-    for (uint32_t j = 0; j < count; j++, k++) {
-      if (!full && k > loc.pages) {
-        console_.printf("  LOB value longer than its locator says: cut after %llu blocks\n",
-                        static_cast<unsigned long long>(k));
-        lost(errors, "LOB walk cut", page.file, page.block + j);
-        p = m.pagecount;
-        break;
-      }
+    for (uint32_t j = 0; j < count && (full || k < blocks); j++, k++) {
       if (!readLobBlock(page.file, page.block + j) || !isLobBlock(blockType(block))) {
         lost(errors, "LOB block not read", page.file, page.block + j);
         continue;
@@ -148,13 +147,12 @@ void LobReader::mapWalk(const LobLocator& loc, LobPieceSink& sink, uint64_t& err
     }
   }
   // Pages lost at the end leave no gap to count: the walk is short.
-  const uint64_t blocks = uint64_t{loc.pages} + (loc.lastlen > 0 ? 1 : 0);
   if (!full && k < blocks) {
     console_.printf("  LOB value shorter than its locator says: %llu of %llu blocks\n",
                     static_cast<unsigned long long>(k), static_cast<unsigned long long>(blocks));
     lost(errors, "LOB walk short", 0, 0);
   }
-  if (any) bc_.LobCount++;
+  if (any) bc_.counters->LobCount++;
   sink.endBlocks();
 }
 

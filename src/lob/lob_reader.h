@@ -8,8 +8,9 @@
 // The walk is bounded by the locator and the open files: a chunk list that
 // points outside the open files or names a block run twice, a page that is
 // absent, a block that cannot be read or is no LOB block, and a map walk
-// longer or shorter than the locator's own length each end or shorten the
-// value and count a LOB error, with a message.
+// shorter than the locator's own length each end or shorten the value and
+// count a LOB error, with a message. Pages of the map past the locator's
+// length are stale ones and passed over.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -49,6 +50,9 @@ class LobReader {
   // invalid locator, absent pages, blocks not read, a walk cut short). Each
   // non-empty value read counts one in the context's LobCount.
   LobPath read(const uint8_t* v, size_t len, LobPieceSink& sink, uint64_t& errors);
+  // Whether the last value read lost bytes because they are out of line and
+  // no LOB map is open (SCAN DATABASE builds it).
+  bool lostWithoutMap() const { return lostWithoutMap_; }
   Sink& console() { return console_; }
 
  private:
@@ -62,6 +66,7 @@ class LobReader {
   BlockContext lobBc_;  // bc_ with the reader's own block buffer
   std::unique_ptr<uint8_t[]> buffer_;
   uint32_t bufferSize_ = 0;
+  bool lostWithoutMap_ = false;
 };
 
 }  // namespace bex

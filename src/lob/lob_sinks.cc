@@ -167,24 +167,29 @@ bool wholeValue(BlockContext& bc, uint64_t errors, uint64_t replaced, uint32_t r
 
 }  // namespace
 
-bool RecoverLobToText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t* block, uint16_t pos, uint16_t len,
-                      const ColumnSpec& col) {
+bool RecoverLocatorToText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t* v, uint16_t len, uint32_t rowRdba,
+                          const ColumnSpec& col) {
   const LobKind kind = kindOf(col);
   const uint64_t start = lob.sink->bytesWritten();
-  const uint32_t rowRdba = blockRdba(BlockView{block, bc.blockSize, bc.byteOrder});
   TextPieces pieces(*lob.sink, conversionFor(bc, kind), bc.lobReader->console(), bc, kind, rowRdba);
   uint64_t errors = 0;
-  LobPath path = bc.lobReader->read(block + pos, len, pieces, errors);
+  LobPath path = bc.lobReader->read(v, len, pieces, errors);
   const uint64_t replaced = pieces.finish();
   if (path == LobPath::kInvalid) {
     bc.lobReader->console().write(kind == LobKind::kBlob ? "Invalid BLOB: " : "Invalid CLOB: ");
-    writeHexText(bc.lobReader->console(), block + pos, len);
+    writeHexText(bc.lobReader->console(), v, len);
     bc.lobReader->console().put('\n');
   }
   data.printf("%s.%" PRId64 ".%" PRId64 "/", lob.name, static_cast<int64_t>(start + 1),
               static_cast<int64_t>(lob.sink->bytesWritten() - start));
   lob.sink->write(bc.recordTag, bc.recordTagLen);
   return wholeValue(bc, errors, replaced, rowRdba);
+}
+
+bool RecoverLobToText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t* block, uint16_t pos, uint16_t len,
+                      const ColumnSpec& col) {
+  const uint32_t rowRdba = blockRdba(BlockView{block, bc.blockSize, bc.byteOrder});
+  return RecoverLocatorToText(data, lob, bc, block + pos, len, rowRdba, col);
 }
 
 bool RecoverLobToDump(Sink& dump, BlockContext& bc, const uint8_t* v, uint16_t len, ColumnTypeCode type,

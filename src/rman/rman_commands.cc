@@ -86,7 +86,7 @@ void rmanScan(RunContext& rc) {
       const DataFile& piece = rc.registry.slots[slot];
       if (!piece.usable()) continue;
       walkPiece(reader, walker, slot);
-      rc.bc.BadBlockCount += walker.counts().badBlocks;
+      rc.bc.counters->BadBlockCount += walker.counts().badBlocks;
       reportPiece(rc.out, slot, piece, walker.counts(), rc.bc.blockSize);
     }
     written = listing.flush() && !listing.failed();
@@ -179,7 +179,7 @@ void rmanRestore(RunContext& rc, uint32_t fileid) {
   RestoreCounts r = restoreFile(rc.registry, rc.bc.blockSize, copies, fd, static_cast<uint64_t>(st.st_size), rc.progress);
   if (::close(fd) != 0) r.writeFailed = true;
   r.unreadable += cutBlocks;
-  rc.bc.BadBlockCount += r.unreadable;
+  rc.bc.counters->BadBlockCount += r.unreadable;
   reportCopies(rc.out, copies);
   reportRestore(rc.out, name, r);
 }

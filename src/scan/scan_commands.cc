@@ -269,6 +269,7 @@ void scanParallel(BlockContext& bc, const DictDirectory& dir, Sink& out) {
   for (unsigned w = 0; w < kScanWorkers; w++) {
     workers.emplace_back([&bc, &dir, &results, &notes, w] {
       BlockContext own = bc;  // settings and registry shared read-only; own window
+      own.counters = &own.ownCounters;
       notes.give(own, w);
       results[w] = scanSlots(own, listingName(dir, "BEXLOB", static_cast<int>(w)),
                              listingName(dir, "BEXEXT", static_cast<int>(w)), kScanWorkers, w);

@@ -103,6 +103,7 @@ class StretchQueue {
   // One worker, with a reader of its own.
   void work() {
     BlockContext own = bc_;  // settings and registry shared read-only
+    own.counters = &own.ownCounters;
     SlotReader reader(own, kScanWindowSize, kMapWindowSize);
     stretches_.eachJob([&](uint64_t i, StretchResult& r) {
       const Stretch& s = plan_[i];

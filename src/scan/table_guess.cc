@@ -59,7 +59,7 @@ struct GuessWalk {
   // A fresh guess; at most limit rows are sampled.
   void start(uint64_t limit) {
     guess->reset(bc.blockSize);
-    bc.RowCount = 0;
+    bc.counters->RowCount = 0;
     bc.rowLimit = limit;
   }
 
@@ -218,7 +218,7 @@ class TableScan {
       if (!parseExtentRecord(line, x) || x.objd != r.objd) continue;
       blocks += x.count;
       rows += x.rows;
-      if (bc_.RowCount < bc_.guessSize) walkListedExtent(g_.walk, x.objd, cluster, x);
+      if (bc_.counters->RowCount < bc_.guessSize) walkListedExtent(g_.walk, x.objd, cluster, x);
     }
     // The walk used the block buffer: the block again for its other tables.
     const bool again = readWhole(bc_, r.file, block);
@@ -226,7 +226,7 @@ class TableScan {
     const ColumnGuess& guess = *g_.guess;
     dest_.printf("## Object = %u.%u, Columns = %u, Rows = %llu, Size = %.2f mb\n", r.objd, cluster, guess.count,
                  static_cast<unsigned long long>(rows), static_cast<double>(blocks) * bc_.blockSize / 1048576.0);
-    matchCandidates(guess, bc_.RowCount, rc_.guessCandidates, matchSettings(), match_);
+    matchCandidates(guess, bc_.counters->RowCount, rc_.guessCandidates, matchSettings(), match_);
     if (match_.chosen())
       writeGuessLines(dest_, match_, r.objd, bc_.guessLimit);
     else

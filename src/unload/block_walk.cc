@@ -52,7 +52,7 @@ void unloadBlock(RowWalk& w, uint32_t clusterTable) {
     unloadIndexBlock(w);
 }
 
-bool belowLimit(const BlockContext& bc) { return bc.RowCount < bc.rowLimit; }
+bool belowLimit(const BlockContext& bc) { return bc.counters->RowCount < bc.rowLimit; }
 
 // For the recovery report: a block of the walk that failed the block
 // check, and blocks of an extent that the file does not have.

@@ -8,14 +8,17 @@ uint64_t ColumnCounts::total() const {
   return n;
 }
 
-void ColumnCounts::warn(Sink& console, const TableColumns& cols, const char* what, const char* after) const {
+void ColumnCounts::warn(Sink& console, const TableColumns& cols, const char* what, const char* after,
+                        const ColumnCounts* cause, const char* why) const {
   for (uint32_t pos = 0; pos < kMaxSegmentColumns; pos++) {
     if (count[pos] == 0) continue;
     console.printf("  Warning: %llu %s column ", static_cast<unsigned long long>(count[pos]), what);
     if (cols.desc[pos].name[0])
-      console.printf("%s%s\n", cols.desc[pos].name, after);
+      console.write(cols.desc[pos].name);
     else
-      console.printf("%u%s\n", pos + 1, after);
+      console.printf("%u", pos + 1);
+    if (cause && cause->count[pos]) console.printf(why, static_cast<unsigned long long>(cause->count[pos]));
+    console.printf("%s\n", after);
   }
 }
 

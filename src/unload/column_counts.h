@@ -22,7 +22,10 @@ struct ColumnCounts {
   bool any() const { return total() != 0; }
   // One line for each column with a count: "  Warning: N <what> column
   // NAME<after>", the column named by its position when it has no name.
-  void warn(Sink& console, const TableColumns& cols, const char* what, const char* after = "") const;
+  // With cause, a column that has a count there gets printf(why, that
+  // count) after its name.
+  void warn(Sink& console, const TableColumns& cols, const char* what, const char* after = "",
+            const ColumnCounts* cause = nullptr, const char* why = "") const;
 };
 
 }  // namespace bex

@@ -17,4 +17,14 @@ bool writeColumnText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t* 
   return true;
 }
 
+bool writeJoinedLobText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t* v, uint32_t length,
+                        uint32_t rowRdba, const ColumnSpec& col) {
+  if (!lob.sink) return length == 0;
+  if (length == 0) {
+    writeNullLobReference(data, lob, bc);
+    return true;
+  }
+  return RecoverLocatorToText(data, lob, bc, v, static_cast<uint16_t>(length), rowRdba, col);
+}
+
 }  // namespace bex

@@ -24,4 +24,10 @@ inline bool valueInBlock(uint32_t offset, uint32_t length, uint32_t blockSize) {
 bool writeColumnText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t* block, uint32_t offset,
                      uint32_t length, const ColumnSpec& col);
 
+// The same for a LOB column whose locator was gathered from the parts it
+// was split into over row pieces: v, length bytes (0: NULL); rowRdba is the
+// block of the part that begins it.
+bool writeJoinedLobText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t* v, uint32_t length,
+                        uint32_t rowRdba, const ColumnSpec& col);
+
 }  // namespace bex

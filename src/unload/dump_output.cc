@@ -17,7 +17,9 @@
 #include <memory>
 #include <string>
 
+#include "lob/lob_reader.h"
 #include "lob/lob_sinks.h"
+#include "unload/value_join.h"
 #include "run/run_context.h"
 #include "unload/column_text.h"
 
@@ -28,7 +30,7 @@ namespace {
 constexpr uint16_t kNullMark = 0xFFFE;
 constexpr uint16_t kLongMark = 0xFFFD;
 // The longest value one length field can carry: FFFD to FFFF are marks.
-constexpr uint32_t kMaxValueLength = 0xFFFC;
+constexpr uint32_t kMaxValueLength = ValueJoin::kMaxLength;
 constexpr uint32_t kUserRoom = 1909;
 
 // Session block of the header: database and client character sets, time
@@ -105,13 +107,6 @@ bool isLongCode(ColumnTypeCode t) { return t == ColumnTypeCode::kLong || t == Co
 
 bool hasCharset(uint8_t type) { return type == 1 || type == 9 || type == 96; }
 
-// The bound of a value joined from row pieces: the parts come from one
-// block each, and the whole must fit one length field.
-uint32_t joinBound(uint16_t blockSize) {
-  const uint32_t twoBlocks = 2u * blockSize;
-  return twoBlocks < kMaxValueLength ? twoBlocks : kMaxValueLength;
-}
-
 // A row is written as its pieces come: each position once, in order. A
 // value continued in the next piece is gathered in join_ until its last
 // part; a LONG value is written part by part as one piece sequence.
@@ -123,8 +118,7 @@ class DumpRowWriter : public RowWriter {
         data_(data),
         console_(console),
         count_(job.columns.count),
-        bound_(joinBound(bc.blockSize)),
-        join_(new uint8_t[bound_]),
+        join_(bc.blockSize),
         kinds_(new Kind[count_ + 1]),
         plainEnd_(new uint32_t[count_ + 1]) {
     for (uint32_t pos = 0; pos < count_; pos++)
@@ -146,15 +140,15 @@ class DumpRowWriter : public RowWriter {
       const Part part{p.v->data + c.offset, valueInBlock(c.offset, c.length, p.v->size) ? c.length : 0u,
                       i + 1 == n && p.lastContinues};
       if (i == 0 && p.continues) {
-        if (carrying_ && pos == next_ && joinLen_ + part.len > bound_) return valueTooLong(p, pos);
+        if (join_.carrying() && pos == next_ && !join_.fits(part.len)) return valueTooLong(p, pos);
         if (goesOn(pos, part)) continue;
       }
       if (pos < next_) continue;  // written already (the piece's flags are damaged)
-      if (pos != next_ || carrying_ || longOpen_) fillTo(pos);
+      if (pos != next_ || join_.carrying() || longOpen_) fillTo(pos);
       if (kinds_[pos] == Kind::kLong)
         longPart(pos, part);
       else if (part.carries)
-        startJoin(part);
+        join_.start(part.bytes, part.len);  // a part is at most a block
       else if (kinds_[pos] == Kind::kPlain || part.len == 0)
         plainValue(pos, part.bytes, part.len);
       else
@@ -181,7 +175,7 @@ class DumpRowWriter : public RowWriter {
   // into the sink's buffer. How many it wrote; the rest of the piece takes
   // the general way.
   uint32_t plainRun(const PieceRef& p) {
-    if (p.continues || carrying_ || longOpen_ || p.start != next_ || p.start >= count_) return 0;
+    if (p.continues || join_.carrying() || longOpen_ || p.start != next_ || p.start >= count_) return 0;
     const ColumnList& cols = *p.cols;
     uint32_t end = cols.count - (p.lastContinues && cols.count ? 1 : 0);
     end = std::min(end, plainEnd_[p.start] - p.start);
@@ -210,9 +204,8 @@ class DumpRowWriter : public RowWriter {
   // one: the next part of the value carried at pos (within the bound), or
   // of the LONG value open at pos. False when nothing goes on there.
   bool goesOn(uint32_t pos, const Part& part) {
-    if (carrying_ && pos == next_) {
-      if (part.len) memcpy(join_.get() + joinLen_, part.bytes, part.len);
-      joinLen_ += part.len;
+    if (join_.carrying() && pos == next_) {
+      join_.add(part.bytes, part.len);
       if (!part.carries) flushJoin(true);
       return true;
     }
@@ -222,21 +215,16 @@ class DumpRowWriter : public RowWriter {
     }
     return false;
   }
-  void startJoin(const Part& part) {
-    if (part.len) memcpy(join_.get(), part.bytes, part.len);  // a part is at most a block
-    joinLen_ = part.len;
-    carrying_ = true;
-  }
   // The carried value: whole, or as far as it was gathered when its next
   // part never came (a LOB locator cut short is nothing).
   void flushJoin(bool whole) {
-    carrying_ = false;
-    value(next_, join_.get(), whole || kinds_[next_] != Kind::kLob ? joinLen_ : 0);
+    join_.stop();
+    value(next_, join_.bytes(), whole || kinds_[next_] != Kind::kLob ? join_.length() : 0);
   }
   // Positions before pos that the row did not store; a carried value whose
   // next part never came, and an open LONG value, end first.
   void fillTo(uint32_t pos) {
-    if (carrying_) flushJoin(false);
+    if (join_.carrying()) flushJoin(false);
     closeLong();
     while (next_ < pos) {
       put16(data_, kNullMark);
@@ -272,9 +260,9 @@ class DumpRowWriter : public RowWriter {
     if (len && kinds_[pos] == Kind::kLob) {
       if (bc_.verbose > 2)
         console_.printf("Recover dump LOB value row = %llu col = %u ...\n",
-                        static_cast<unsigned long long>(bc_.RowCount + 1), pos);
+                        static_cast<unsigned long long>(bc_.counters->RowCount + 1), pos);
       if (!RecoverLobToDump(data_, bc_, bytes, static_cast<uint16_t>(len), cs.type, cs.charsetForm))
-        job_.lobLosses.note(pos);
+        job_.noteLobLoss(pos, bc_.lobReader->lostWithoutMap());
     } else {
       writeDumpValue(data_, bytes, len);
     }
@@ -282,8 +270,8 @@ class DumpRowWriter : public RowWriter {
   }
   void valueTooLong(const PieceRef& p, uint32_t pos) {
     console_.printf("  Value of column %u at %u.%u.%u longer than %u bytes, row ends early.\n", pos + 1, p.rdba,
-                    p.table, p.slot, bound_);
-    carrying_ = false;
+                    p.table, p.slot, join_.bound());
+    join_.stop();
     endRow();
     dropping_ = true;
   }
@@ -298,13 +286,10 @@ class DumpRowWriter : public RowWriter {
   Sink& data_;
   Sink& console_;
   const uint32_t count_;
-  const uint32_t bound_;
-  std::unique_ptr<uint8_t[]> join_;  // the parts of a value split over pieces
+  ValueJoin join_;  // the parts of the value at next_ split over pieces
   std::unique_ptr<Kind[]> kinds_;    // of each position
   std::unique_ptr<uint32_t[]> plainEnd_;  // of each position: where its run of plain positions ends
-  uint32_t joinLen_ = 0;
   uint32_t next_ = 0;       // next position of the row to be written
-  bool carrying_ = false;   // join_ holds the first parts of position next_
   bool longOpen_ = false;   // a LONG value at position next_ - 1 takes more parts
   bool dropping_ = false;   // the row is closed; its remaining pieces are passed over
 };

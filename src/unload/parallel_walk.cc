@@ -88,7 +88,7 @@ struct ParallelWalk::Result {
   DamageCounts damage;
   std::vector<ReportEvent> events;
   uint8_t warned[kMaxSegmentColumns];  // UNKNOWN warnings committed when the chunk was queued
-  ColumnCounts lobLosses, taggedValues, nulValues;
+  ColumnCounts lobLosses, lobLossesWithoutMap, taggedValues, nulValues;
 };
 
 struct ParallelWalk::Worker {
@@ -97,6 +97,7 @@ struct ParallelWalk::Worker {
       : bc(from), job(std::make_unique<UnloadJob>(j)), block(new uint8_t[from.blockSize]()) {
     bc.worker = 1;
     bc.threads = 1;
+    bc.counters = &bc.ownCounters;  // counted apart, merged as the chunks commit
     bc.block = block.get();
     bc.cache = bc.lobCache = &cache;  // empty: every read goes to the file
     bc.progress = &progress;
@@ -161,12 +162,12 @@ void ParallelWalk::walk(Worker& k, Result& r) {
   k.console.into(r.console);
   k.lobText.into(r.lob);
   k.console.clearErrorNote();
-  bc.RowCount = bc.LobCount = bc.BadBlockCount = 0;
+  *bc.counters = BlockCounters{};
   w.damage = DamageCounts{};
   r.events.clear();
   w.reportLog = &r.events;
   memcpy(job.unknownWarnings, r.warned, sizeof job.unknownWarnings);
-  job.lobLosses = job.taggedValues = job.nulValues = ColumnCounts{};
+  job.lobLosses = job.lobLossesWithoutMap = job.taggedValues = job.nulValues = ColumnCounts{};
   const uint64_t readBefore = k.progress.done();
 
   walkChunk(w, r.chunk);
@@ -174,13 +175,14 @@ void ParallelWalk::walk(Worker& k, Result& r) {
   k.data.flush();
   k.console.flush();
   k.lobText.flush();
-  r.rows = bc.RowCount;
-  r.lobValues = bc.LobCount;
-  r.badBlocks = bc.BadBlockCount;
+  r.rows = bc.counters->RowCount;
+  r.lobValues = bc.counters->LobCount;
+  r.badBlocks = bc.counters->BadBlockCount;
   r.blocksRead = k.progress.done() - readBefore;
   r.errorNoted = k.console.errorNoted();
   r.damage = w.damage;
   r.lobLosses = job.lobLosses;
+  r.lobLossesWithoutMap = job.lobLossesWithoutMap;
   r.taggedValues = job.taggedValues;
   r.nulValues = job.nulValues;
 }
@@ -192,14 +194,15 @@ void ParallelWalk::commit(Result& r) {
   if (r.errorNoted) t_.walk.console.noteError();
   writeInSlices(t_.data, r.data.view());
   if (t_.lob.sink) writeInSlices(*t_.lob.sink, r.lob.view());
-  bc.RowCount += r.rows;
-  bc.LobCount += r.lobValues;
-  bc.BadBlockCount += r.badBlocks;
+  bc.counters->RowCount += r.rows;
+  bc.counters->LobCount += r.lobValues;
+  bc.counters->BadBlockCount += r.badBlocks;
   if (bc.progress) bc.progress->advance(r.blocksRead);
   t_.walk.damage.add(r.damage);
   if (bc.report)
     for (const ReportEvent& ev : r.events) applyReportEvent(*bc.report, ev);
   t_.job.lobLosses.add(r.lobLosses);
+  t_.job.lobLossesWithoutMap.add(r.lobLossesWithoutMap);
   t_.job.taggedValues.add(r.taggedValues);
   t_.job.nulValues.add(r.nulValues);
 }

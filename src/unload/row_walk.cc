@@ -136,11 +136,6 @@ uint32_t rowTable(const DataHeader& h, uint32_t clusterTable) {
   return (h.flag & kDataFlagCompressed) ? 1 : clusterTable;
 }
 
-void carryCounters(BlockContext& to, const BlockContext& from) {
-  to.BadBlockCount = from.BadBlockCount;
-  to.LobCount = from.LobCount;
-}
-
 // Reads the block of a chained piece into the cursor; false when it cannot
 // be read whole.
 bool readChained(BlockCursor& cur, RowAddress at) {
@@ -261,7 +256,6 @@ void followRowChain(RowWalk& w, const BlockView& walked, RowAddress next, uint32
     if (!held) noteDamage(w, Damage::kForeignChain, next.rdba, next.slot);
     PieceResult r = writeRowPiece(w, cv, h, table, next.slot, reached);
     if (held && w.cols.cut) noteDamage(w, Damage::kPieceOutside, next.rdba, next.slot);
-    carryCounters(w.bc, cur.bc);
     reached = r.reached;
     if (r.next.empty()) {
       if (!r.last) w.writer.endRowEarly(reached);
@@ -269,7 +263,6 @@ void followRowChain(RowWalk& w, const BlockView& walked, RowAddress next, uint32
     }
     next = r.next;
   }
-  carryCounters(w.bc, cur.bc);
   noteChainCut(w);
   w.writer.endRowEarly(reached);
 }
@@ -284,7 +277,7 @@ void unloadTableBlock(RowWalk& w, uint32_t clusterTable) {
   if (h.ntab == 0 || clusterTable >= h.ntab) return;
   const uint32_t table = rowTable(h, clusterTable);
   const TableRows rows = tableRows(v, h, table);
-  for (uint32_t slot = 0; slot < rows.count && bc.RowCount < bc.rowLimit; slot++) {
+  for (uint32_t slot = 0; slot < rows.count && bc.counters->RowCount < bc.rowLimit; slot++) {
     const uint32_t p = usablePiece(w, v, h, rows, rdba, slot);
     if (p == 0) continue;
     const uint8_t flag = v.u8(p);
@@ -299,7 +292,7 @@ void unloadTableBlock(RowWalk& w, uint32_t clusterTable) {
       if (!v.has(at, kRowAddressSize)) noteDamage(w, Damage::kPieceOutside, rdba, slot);
       r.next = readRowAddress(v, at);
     }
-    bc.RowCount++;
+    bc.counters->RowCount++;
     if (!r.next.empty())
       followRowChain(w, v, r.next, r.reached, clusterTable);
     else if (!r.last)
@@ -329,7 +322,6 @@ void followOverflow(RowWalk& w, uint32_t walkedRdba, RowAddress next, uint32_t r
     if (!held) noteDamage(w, Damage::kForeignChain, next.rdba, next.slot);
     PieceResult r = writeRowPiece(w, cv, h, table, next.slot, reached);
     if (held && w.cols.cut) noteDamage(w, Damage::kPieceOutside, next.rdba, next.slot);
-    carryCounters(w.bc, cur.bc);
     reached = r.reached;
     if (r.next.empty()) {
       if (!r.last) w.writer.endRowEarly(reached);
@@ -337,7 +329,6 @@ void followOverflow(RowWalk& w, uint32_t walkedRdba, RowAddress next, uint32_t r
     }
     next = r.next;
   }
-  carryCounters(w.bc, cur.bc);
   noteChainCut(w);
   w.writer.endRowEarly(reached);
 }
@@ -352,7 +343,7 @@ void unloadIndexBlock(RowWalk& w) {
   const uint32_t rdba = blockRdba(v);
   if (bc.verbose >= 1) w.console.printf("Recover rows from RDBA=%u ...\n", rdba);
   if (!blockAccepted(w, rdba, 0)) return;
-  for (uint32_t e = 0; e < ih.kdxconro && bc.RowCount < bc.rowLimit; e++) {
+  for (uint32_t e = 0; e < ih.kdxconro && bc.counters->RowCount < bc.rowLimit; e++) {
     const uint16_t off = indexRowDirEntry(v, ih, e);
     const uint32_t p = ih.hdsz + off;
     // An entry lying past the block is damage, as in a table block; only
@@ -368,7 +359,7 @@ void unloadIndexBlock(RowWalk& w) {
     cols.clear();
     parseIndexEntry(v, e, cols);
     if (cols.cut) noteDamage(w, Damage::kPieceOutside, rdba, e);
-    bc.RowCount++;
+    bc.counters->RowCount++;
     const RowAddress overflow = cols.next;
     PieceRef ref;
     ref.v = &v;

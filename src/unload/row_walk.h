@@ -96,7 +96,8 @@ void noteReport(RowWalk& w, const ReportEvent& ev);
 void noteDamage(RowWalk& w, Damage kind, uint32_t rdba, uint32_t detail);
 
 // BlockCursor: a private copy of the block context reading into a buffer of
-// its own, so that following a chain leaves the walked block alone.
+// its own, so that following a chain leaves the walked block alone; what it
+// counts goes to the walk's counters.
 struct BlockCursor {
   BlockCursor(const BlockContext& from, uint8_t* buffer) : bc(from) { bc.block = buffer; }
   BlockContext bc;

@@ -1,5 +1,6 @@
 #include "unload/text_row_writer.h"
 
+#include "lob/lob_reader.h"
 #include "unload/column_text.h"
 #include "value/hex.h"
 
@@ -27,7 +28,8 @@ DelimitedRowWriter<Fields>::DelimitedRowWriter(BlockContext& bc, UnloadJob& job,
       rowAddress_(rowAddress),
       fields_(data, bc, job),
       fillShortRows_(lob.sink || Fields::kFillsRows),
-      plainPositions_(plainPositionsOf(job)) {}
+      plainPositions_(plainPositionsOf(job)),
+      lobJoin_(bc.blockSize) {}
 
 // The leading positions whose values are written without a prefix, a
 // warning or the LOB readers.
@@ -134,9 +136,7 @@ void DelimitedRowWriter<Fields>::columns(const PieceRef& p) {
       if (cs.type == ColumnTypeCode::kUnknown) warnUnknown(p, pos, c);
     }
     if (isLobType(cs.type)) {
-      // A value split over pieces counts once, at its first part.
-      if (!writeColumnText(out, lob_, bc_, p.v->data, c.offset, c.length, cs) && !continued)
-        job_.lobLosses.note(pos);
+      lobPart(out, p, c, pos, continued, i + 1 == n && p.lastContinues && !p.last);
     } else if (present) {
       fields_.value(out, p.v->data + c.offset, c.length, cs, bc_);
     }
@@ -150,9 +150,55 @@ void DelimitedRowWriter<Fields>::columns(const PieceRef& p) {
   }
 }
 
+// One part of a LOB column's locator (carries: it goes on in the next
+// piece): a whole locator is read at once, the parts of a split one are
+// gathered until the last has come.
+template <class Fields>
+void DelimitedRowWriter<Fields>::lobPart(Sink& out, const PieceRef& p, const ColumnRef& c, uint32_t pos,
+                                         bool continued, bool carries) {
+  const uint32_t n = valueInBlock(c.offset, c.length, p.v->size) ? c.length : 0;
+  if (continued && lobJoin_.carrying()) {
+    if (lobJoin_.fits(n))
+      lobJoin_.add(p.v->data + c.offset, n);
+    else
+      joinCut_ = true;
+    if (!carries) endJoinedLob(out, true);
+    return;
+  }
+  if (carries) {
+    lobJoin_.start(p.v->data + c.offset, n);
+    joinPos_ = pos, joinRdba_ = p.rdba, joinCut_ = false;
+    return;
+  }
+  // A value split over pieces counts once, at its first part.
+  if (!writeColumnText(out, lob_, bc_, p.v->data, c.offset, c.length, job_.column(pos)) && !continued)
+    job_.noteLobLoss(pos, lostWithoutMap());
+}
+
+// The gathered locator read; one whose last part never came (or did not
+// fit) is lost: the reference of a NULL LOB.
+template <class Fields>
+void DelimitedRowWriter<Fields>::endJoinedLob(Sink& out, bool whole) {
+  lobJoin_.stop();
+  const ColumnSpec& cs = job_.column(joinPos_);
+  if (whole && !joinCut_) {
+    if (!writeJoinedLobText(out, lob_, bc_, lobJoin_.bytes(), lobJoin_.length(), joinRdba_, cs))
+      job_.noteLobLoss(joinPos_, lostWithoutMap());
+    return;
+  }
+  writeNullLobReference(out, lob_, bc_);
+  job_.lobLosses.note(joinPos_);
+}
+
+template <class Fields>
+bool DelimitedRowWriter<Fields>::lostWithoutMap() const {
+  return lob_.sink && bc_.lobReader->lostWithoutMap();
+}
+
 template <class Fields>
 void DelimitedRowWriter<Fields>::endField() {
   if (!open_) return;
+  if (lobJoin_.carrying()) endJoinedLob(*open_, false);
   fields_.end(openPresent_);
   open_ = nullptr;
   openPresent_ = false;

@@ -12,7 +12,8 @@
 // positions, still gets exactly one tag between fields. Each value is
 // framed by the field policy (field_output.h): text style's or CSV's; CSV
 // rows always get every field, also for the positions a row skips between
-// its pieces.
+// its pieces. A LOB locator split over pieces is read when its last part
+// has come.
 #pragma once
 #include <cstdint>
 
@@ -22,6 +23,7 @@
 #include "unload/lob_column.h"
 #include "unload/row_writer.h"
 #include "unload/unload_job.h"
+#include "unload/value_join.h"
 
 namespace bex {
 
@@ -47,6 +49,11 @@ class DelimitedRowWriter : public RowWriter {
     fields_.fieldTag();
     tagOwed_ = true;
   }
+  void lobPart(Sink& out, const PieceRef& p, const ColumnRef& c, uint32_t pos, bool continued, bool carries);
+  void endJoinedLob(Sink& out, bool whole);
+  // The LOB value just written lost bytes for want of a LOB map (only a LOB
+  // file open makes the LOB reader read).
+  bool lostWithoutMap() const;
   void endField();
   void emptyFields(uint32_t from, uint32_t to);
   void endRow(uint32_t reached);
@@ -67,6 +74,10 @@ class DelimitedRowWriter : public RowWriter {
   bool openPresent_ = false;    // something of it was not NULL
   bool fieldsWritten_ = false;  // something of this row is written
   bool tagOwed_ = false;        // the last thing written is a field tag
+  // The LOB locator of the open value, gathered from its parts.
+  ValueJoin lobJoin_;
+  uint32_t joinPos_ = 0, joinRdba_ = 0;
+  bool joinCut_ = false;  // a part did not fit: the locator is lost
 };
 
 using TextRowWriter = DelimitedRowWriter<TextFields>;

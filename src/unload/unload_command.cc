@@ -49,26 +49,28 @@ void walkByHeaderOrScan(RowWalk& w, const BlockSource& s) {
 void finishUnload(RunContext& rc, const UnloadJob& job, OutputFormat& format, const DamageCounts& damage) {
   const bool writtenOk = format.close();
   ReportEntry& e = rc.report.entry();
-  e.rows = rc.bc.RowCount;
-  e.lobValues = rc.bc.LobCount;
+  e.rows = rc.bc.counters->RowCount;
+  e.lobValues = rc.bc.counters->LobCount;
   e.lobErrors = job.lobLosses.total();
   e.blocksRead = rc.progress.done();
   reportDamage(e, damage);
   format.nameFiles(e);
-  const unsigned long long rows = rc.bc.RowCount;
+  const unsigned long long rows = rc.bc.counters->RowCount;
   if (writtenOk)
     rc.out.printf("Sucessfully unload %llu rows ...\n", rows);
   else
     rc.out.error("  Write error on %s: %llu rows unloaded, the file is incomplete!\n", format.dataName(), rows);
   printDamageSummary(rc.out, damage);
-  job.lobLosses.warn(rc.out, job.columns, "LOB values not recovered in");
+  job.lobLosses.warn(rc.out, job.columns, "LOB values not recovered in", "", &job.lobLossesWithoutMap,
+                     ": %llu of them lie out of line and no LOB map is open (SCAN DATABASE builds it)");
   job.taggedValues.warn(rc.out, job.columns, "values holding the field or record tag in",
                         ": the data file does not load back as written (OUTPUT_STYLE CSV encloses them)");
   job.nulValues.warn(rc.out, job.columns, "values holding NUL bytes in",
                      ": PostgreSQL text cannot hold them, its load script leaves them out");
-  writeUnloadLogRecord(rc.unloadLog, rc.bc.RowCount, rc.bc.LobCount, rc.bc.BadBlockCount, format.dataName());
+  const BlockCounters& n = *rc.bc.counters;
+  writeUnloadLogRecord(rc.unloadLog, n.RowCount, n.LobCount, n.BadBlockCount, format.dataName());
   printDateLine(rc.out);
-  if (!rc.settings.emptyFiles && rc.bc.RowCount == 0) format.removeFiles();
+  if (!rc.settings.emptyFiles && rc.bc.counters->RowCount == 0) format.removeFiles();
 }
 
 // A walk through the scan's extent listing never reads the blocks the scan
@@ -228,7 +230,7 @@ void beginUnload(RunContext& rc, const UnloadJob& job, bool dictionary) {
     snprintf(label, sizeof label, "UNLOAD OBJECT %u", job.objectOverride);
   }
   rc.progress.begin(label, rc.bc.blockSize);
-  rc.progress.watchRows(&rc.bc.RowCount);
+  rc.progress.watchRows(&rc.bc.counters->RowCount);
 }
 
 }  // namespace
@@ -237,7 +239,7 @@ void cmdUnload(RunContext& rc) {
   BlockContext& bc = rc.bc;
   auto job = std::make_unique<UnloadJob>();
   snprintf(job->extentListing, sizeof job->extentListing, "%s", rc.dictDir.file(kExtentListingFile).c_str());
-  bc.RowCount = bc.LobCount = bc.BadBlockCount = 0;
+  *bc.counters = BlockCounters{};
   bc.rowLimit = kNoRowLimit;
   bc.unloadFlag = 1;
   if (!rc.lobMap->available()) OpenLobMap(*rc.lobMap);

@@ -35,10 +35,18 @@ struct UnloadJob {
   ColumnTypeCode fillCode = ColumnTypeCode::kSkip;
   TableColumns columns;  // column types, LOB index addresses and names
   uint8_t unknownWarnings[kMaxSegmentColumns] = {0};
-  // Warned about after the unload: LOB values not recovered whole, values
-  // holding the field or record tag (text style), values holding NUL bytes
-  // (CSV style).
+  // Warned about after the unload: LOB values not recovered whole (and of
+  // them those lost for want of a LOB map), values holding the field or
+  // record tag (text style), values holding NUL bytes (CSV style).
   ColumnCounts lobLosses, taggedValues, nulValues;
+  ColumnCounts lobLossesWithoutMap;  // of the LOB values not recovered: for want of a LOB map
+
+  // A LOB value of column pos not recovered whole; withoutMap: its bytes are
+  // out of line and no LOB map is open.
+  void noteLobLoss(uint32_t pos, bool withoutMap) {
+    lobLosses.note(pos);
+    if (withoutMap) lobLossesWithoutMap.note(pos);
+  }
 
   // The type and character-set data of column position pos (0-based).
   const ColumnSpec& column(uint32_t pos) const { return pos < kMaxSegmentColumns ? columns.column[pos] : fill_; }

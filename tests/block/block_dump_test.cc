@@ -118,7 +118,7 @@ TEST(Checksum, VerdictIsTheSameInBothOrdersAndAnyBitFlipFails) {
   EXPECT_TRUE(IsBadBlock(bc));
   bc.blockCheck = 0;
   EXPECT_FALSE(IsBadBlock(bc));
-  EXPECT_EQ(bc.BadBlockCount, 2u);
+  EXPECT_EQ(bc.counters->BadBlockCount, 2u);
 }
 
 TEST(HexDump, AllZeroBlockCollapsesToOneLine) {

@@ -43,7 +43,7 @@ TEST(ReadCache, ReadAheadStartsAtTheRequestedBlockAndRefillsBackwards) {
   r.dir.write("a.dbf", numberedBlocks(100, 8192));
   r.open(r.dir.file("a.dbf") + "\n");
   ReadCache& c = r.rc.caches[0];
-  uint64_t bad = r.rc.bc.BadBlockCount;  // the size probe's reads past the end count
+  uint64_t bad = r.rc.bc.counters->BadBlockCount;  // the size probe's reads past the end count
   ASSERT_EQ(ReadBlock(r.rc.bc, 1, 10), 8192u);
   EXPECT_EQ(c.first, 10u);
   EXPECT_EQ(c.count, 32u);  // 256 KB of 8 KB blocks
@@ -57,27 +57,27 @@ TEST(ReadCache, ReadAheadStartsAtTheRequestedBlockAndRefillsBackwards) {
   EXPECT_EQ(r.blockRdba(), makeRdba(1, 9));
   ASSERT_EQ(ReadBlockByRdba(r.rc.bc, makeRdba(1, 42)), 8192u);
   EXPECT_EQ(r.blockRdba(), makeRdba(1, 42));
-  EXPECT_EQ(r.rc.bc.BadBlockCount, bad);
+  EXPECT_EQ(r.rc.bc.counters->BadBlockCount, bad);
 }
 
 TEST(ReadCache, ShortLastBlockFailsAndCountsOnce) {
   Reader r;
   r.dir.write("a.dbf", numberedBlocks(100, 8192), 0, 100);
   r.open(r.dir.file("a.dbf") + "\n");
-  uint64_t before = r.rc.bc.BadBlockCount;
+  uint64_t before = r.rc.bc.counters->BadBlockCount;
   ASSERT_EQ(ReadBlock(r.rc.bc, 1, 99), 8192u);
   EXPECT_EQ(r.blockRdba(), makeRdba(1, 99));
   EXPECT_EQ(ReadBlock(r.rc.bc, 1, 100), 0u);
-  EXPECT_EQ(r.rc.bc.BadBlockCount, before + 1);
+  EXPECT_EQ(r.rc.bc.counters->BadBlockCount, before + 1);
   EXPECT_EQ(ReadBlock(r.rc.bc, 1, 5000), 0u);
-  EXPECT_EQ(r.rc.bc.BadBlockCount, before + 2);
+  EXPECT_EQ(r.rc.bc.counters->BadBlockCount, before + 2);
   // A file not in the registry fails without counting for ReadBlock,
   // and counts for the LOB and direct readers.
   EXPECT_EQ(ReadBlock(r.rc.bc, 7, 2), 0u);
-  EXPECT_EQ(r.rc.bc.BadBlockCount, before + 2);
+  EXPECT_EQ(r.rc.bc.counters->BadBlockCount, before + 2);
   EXPECT_EQ(ReadBlockLob(r.rc.bc, 7, 2), 0u);
   EXPECT_EQ(ReadBlockDirect(r.rc.bc, 7, 2), 0u);
-  EXPECT_EQ(r.rc.bc.BadBlockCount, before + 4);
+  EXPECT_EQ(r.rc.bc.counters->BadBlockCount, before + 4);
 }
 
 TEST(ReadCache, DirectReadKeepsTheSequentialStretch) {
@@ -183,18 +183,18 @@ TEST(BadBlock, CorruptListAndBlockCheck) {
   r.open(r.dir.file("a.dbf") + "\n");
   BlockContext& bc = r.rc.bc;
   r.rc.corruptList.add(makeRdba(1, 3));
-  uint64_t before = bc.BadBlockCount;
+  uint64_t before = bc.counters->BadBlockCount;
   ASSERT_EQ(ReadBlock(bc, 1, 3), 8192u);
   EXPECT_TRUE(IsBadBlock(bc));
-  EXPECT_EQ(bc.BadBlockCount, before + 1);
+  EXPECT_EQ(bc.counters->BadBlockCount, before + 1);
   ASSERT_EQ(ReadBlock(bc, 1, 5), 8192u);
   EXPECT_FALSE(IsBadBlock(bc));  // BLOCK_CHECK off: the checksum is not looked at
   bc.blockCheck = 1;
   EXPECT_TRUE(IsBadBlock(bc));
-  EXPECT_EQ(bc.BadBlockCount, before + 2);
+  EXPECT_EQ(bc.counters->BadBlockCount, before + 2);
   ASSERT_EQ(ReadBlock(bc, 1, 3), 8192u);
   EXPECT_TRUE(IsBadBlock(bc));  // listed: bad once, whatever BLOCK_CHECK says
-  EXPECT_EQ(bc.BadBlockCount, before + 3);
+  EXPECT_EQ(bc.counters->BadBlockCount, before + 3);
   ASSERT_EQ(ReadBlock(bc, 1, 4), 8192u);
   EXPECT_FALSE(IsBadBlock(bc));
   r.rc.skipList.add(makeRdba(1, 4));

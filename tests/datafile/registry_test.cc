@@ -115,7 +115,7 @@ TEST(Probe, HeaderOfAnotherBlockSizeAndDataBlockFirst) {
   std::string out = sh.run(cmdOpen, "OPEN " + sh.config(a + "\n" + b + "\n"));
   EXPECT_NE(out.find("Y    0    3 a2   8192         31        0     0 " + a), std::string::npos) << out;
   EXPECT_NE(out.find("Y    0    9 a2   8192         31        0     0 " + b), std::string::npos) << out;
-  EXPECT_GT(sh.rc.bc.BadBlockCount, 0u);
+  EXPECT_GT(sh.rc.bc.counters->BadBlockCount, 0u);
 }
 
 TEST(Probe, FormatsPlaceTheTablespaceNumber) {

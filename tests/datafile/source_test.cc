@@ -92,9 +92,9 @@ TEST(ByteSource, ReadersGoThroughTheSlotsSource) {
   EXPECT_EQ(m.rdba(), makeRdba(3, 20));
   ASSERT_EQ(ReadBlockBySlot(bc, 0, 1), 8192u);
   EXPECT_EQ(bc.block[0], 0x0b);
-  const uint64_t bad = bc.BadBlockCount;
+  const uint64_t bad = bc.counters->BadBlockCount;
   EXPECT_EQ(ReadBlock(bc, 3, 40), 0u);  // past the end
-  EXPECT_EQ(bc.BadBlockCount, bad + 1);
+  EXPECT_EQ(bc.counters->BadBlockCount, bad + 1);
 }
 
 TEST(ByteSource, AReadErrorSkipsOnlyTheUnreadableBlocksOfAWalk) {

@@ -177,8 +177,7 @@ void setTag(const std::string& tag, char* out, uint16_t& len) {
   len = static_cast<uint16_t>(tag.size());
 }
 
-BlockContext contextFor(const WalkSettings& s, Files& f, uint8_t* block) {
-  BlockContext bc;
+void setContext(BlockContext& bc, const WalkSettings& s, Files& f, uint8_t* block) {
   bc.blockSize = static_cast<uint16_t>(s.blockSize);
   bc.block = block;
   bc.byteOrder = s.order;
@@ -194,7 +193,6 @@ BlockContext contextFor(const WalkSettings& s, Files& f, uint8_t* block) {
   bc.blockCheck = s.blockCheck;
   setTag(s.fieldTag, bc.fieldTag, bc.fieldTagLen);
   setTag(s.recordTag, bc.recordTag, bc.recordTagLen);
-  return bc;
 }
 
 std::unique_ptr<UnloadJob> jobFor(const WalkSettings& s) {
@@ -224,7 +222,8 @@ struct Outcome {
 };
 
 Outcome unload(const WalkSettings& s, Files& f, uint8_t* block, size_t dataBuffer) {
-  BlockContext bc = contextFor(s, f, block);
+  BlockContext bc;
+  setContext(bc, s, f, block);
   f.source->block = block;
   f.source->blockSize = s.blockSize;
   f.source->reads = 0;
@@ -250,7 +249,7 @@ Outcome unload(const WalkSettings& s, Files& f, uint8_t* block, size_t dataBuffe
     walkBlock(w, s.cluster ? 1 : 0);
   }
   f.console.flush();
-  return Outcome{data.text(), lobData.text(), bc.RowCount};
+  return Outcome{data.text(), lobData.text(), bc.counters->RowCount};
 }
 
 // The in-line reader of short columns takes what the general reader takes,

@@ -120,6 +120,27 @@ void editListing(ForgedLobs& lobs, const std::set<std::pair<std::string, uint32_
   lobs.run("SCAN MAP");
 }
 
+// The scan's LOB listing with stale runs added: for each (cell, page) the
+// run of the cell's page 0 once more, listed as that page (the blocks a
+// value leaves behind when it shrinks); then SCAN MAP.
+void addStalePages(ForgedLobs& lobs, const std::vector<std::pair<std::string, uint32_t>>& stale) {
+  std::string listing = lobs.read("BEXDICT/BEXLOB.TXT");
+  for (const auto& [id, page] : stale) {
+    const std::string key = "," + lobs.lobId(id) + ",0,";
+    const size_t at = listing.find(key);
+    ASSERT_NE(at, std::string::npos) << id;
+    const size_t from = listing.rfind('\n', at) + 1, end = listing.find('\n', at) + 1;
+    std::string line = listing.substr(from, end - from);
+    line.replace(line.find(key), key.size(), "," + lobs.lobId(id) + "," + std::to_string(page) + ",");
+    listing += line;
+  }
+  FILE* out = fopen("BEXDICT/BEXLOB.TXT", "wb");
+  ASSERT_NE(out, nullptr);
+  fwrite(listing.data(), 1, listing.size(), out);
+  fclose(out);
+  lobs.run("SCAN MAP");
+}
+
 TEST(DamagedLobs, ZeroedLobBlocks) {
   ForgedLobs lobs;
   ASSERT_TRUE(lobs.ok());
@@ -155,7 +176,11 @@ TEST(DamagedLobs, PagesMissingFromTheListing) {
   // every page go; 6.B's last page claims four thousand million blocks.
   editListing(lobs, {{lobs.lobId("8.C"), 1}, {lobs.lobId("9.B"), 5}, {lobs.lobId("2.N"), 0}, {lobs.lobId("2.N"), 1}},
               {{{lobs.lobId("6.B"), 1}, "4000000000"}});
+  lobs.run("SET VERBOSE 1");
   const Unloaded u(lobs);
+  // A page absent from the map is named by its number.
+  EXPECT_EQ(bex::testing::occurrences(u.console, "  LOB: LOB page 5 absent\n"), 1u) << u.console;
+  EXPECT_EQ(u.console.find("absent at RDBA"), std::string::npos);
   u.expectIntactBut({"8.C", "9.B", "2.N", "6.B"});
   u.expectLost({{'C', 1}, {'B', 2}, {'N', 1}});
   EXPECT_TRUE(u.shortened("8.C"));
@@ -165,6 +190,47 @@ TEST(DamagedLobs, PagesMissingFromTheListing) {
   EXPECT_EQ(u.values.at("2.N"), "");
   // The run is cut at 1024 blocks and the walk at the locator's length.
   EXPECT_EQ(u.values.at("6.B"), u.forged.at("6.B"));
+}
+
+TEST(DamagedLobs, StalePagesPastTheLocatorsLengthArePassedOver) {
+  ForgedLobs lobs;
+  ASSERT_TRUE(lobs.ok());
+  lobs.openAndScan();
+  // 2.C fills its one block (lastlen 0), 2.B takes a byte of its second.
+  addStalePages(lobs, {{"2.C", 1}, {"2.C", 2}, {"2.B", 2}, {"2.B", 3}});
+  const Unloaded u(lobs);
+  u.expectIntactBut({});
+  u.expectLost({});
+  EXPECT_EQ(u.console.find("longer than its locator"), std::string::npos) << u.console;
+  // No empty piece (the NULL mark) inside the dump's piece sequence.
+  for (const char* id : {"2.C", "2.B"}) {
+    const auto& c = lobs.cell(id);
+    ASSERT_EQ(bex::ReadBlock(lobs.rc().bc, c.rfn, c.block), lobs.blockSize());
+    bex::StringSink dump;
+    EXPECT_TRUE(bex::RecoverLobToDump(dump, lobs.rc().bc, lobs.rc().bc.block + c.offset,
+                                      static_cast<uint16_t>(c.locator.size()),
+                                      c.type == "BLOB" ? bex::ColumnTypeCode::kBlob : bex::ColumnTypeCode::kClob, 1))
+        << id;
+    EXPECT_TRUE(dump.str() == lobs.read(std::string("expect/dump/") + id)) << id;
+  }
+}
+
+TEST(DamagedLobs, ValuesLostForWantOfALobMapSaySo) {
+  ForgedLobs lobs;
+  ASSERT_TRUE(lobs.ok());
+  lobs.run("OPEN lob.cfg");  // no SCAN DATABASE: out-of-line values have no map
+  std::string console = lobs.run(kUnload);
+  // Each LOB column says so on its line.
+  for (const char* column : {"2", "3", "4"})
+    EXPECT_NE(console.find(std::string("LOB values not recovered in column ") + column + ": "), std::string::npos)
+        << column << "\n" << console;
+  const std::string why = " of them lie out of line and no LOB map is open (SCAN DATABASE builds it)\n";
+  EXPECT_EQ(bex::testing::occurrences(console, why), 3u) << console;
+  // With the map, what is lost is lost for other reasons.
+  lobs.run("SCAN DATABASE");
+  console = lobs.run(kUnload);
+  EXPECT_NE(console.find("LOB values not recovered"), std::string::npos) << console;
+  EXPECT_EQ(console.find("no LOB map"), std::string::npos) << console;
 }
 
 TEST(DamagedLobs, LocatorsWithAbsurdLengths) {

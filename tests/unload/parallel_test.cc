@@ -46,8 +46,8 @@ Outcome unload(UnloadShell& sh, const std::string& statement, int threads) {
   o.console = masked(sh.statement(statement + " TO o.txt"));
   o.data = readWhole("o.txt");
   const bex::ReportEntry& e = sh.rc.report.entry();
-  o.rows = sh.rc.bc.RowCount;
-  o.bad = sh.rc.bc.BadBlockCount;
+  o.rows = sh.rc.bc.counters->RowCount;
+  o.bad = sh.rc.bc.counters->BadBlockCount;
   o.blocksRead = e.blocksRead;
   o.rejected = e.rejected.blocks;
   o.skipped = e.skipped.blocks;
