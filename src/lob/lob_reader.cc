@@ -25,6 +25,11 @@ void LobReader::lost(uint64_t& errors, const char* what, uint32_t rfn, uint32_t 
   if (bc_.verbose) console_.printf("  LOB: %s at RDBA=0x%08x(%u/%u)\n", what, makeRdba(rfn, block), rfn, block);
 }
 
+void LobReader::lost(uint64_t& errors, const char* what) {
+  errors++;
+  if (bc_.verbose) console_.printf("  LOB: %s\n", what);
+}
+
 LobPath LobReader::read(const uint8_t* v, size_t len, LobPieceSink& sink, uint64_t& errors) {
   lostWithoutMap_ = false;
   const LobLocator loc = parseLobLocator(v, len);
@@ -53,7 +58,7 @@ LobPath LobReader::read(const uint8_t* v, size_t len, LobPieceSink& sink, uint64
     if (bc_.lobMap->pagecount == 0) {
       // No chunk of this LOB id was found: lost unless the locator says empty.
       if (!loc.pagesGiven || loc.pages > 0 || loc.lastlen > 0) {
-        lost(errors, "no chunk in the LOB map", 0, 0);
+        lost(errors, "no chunk in the LOB map");
         lostWithoutMap_ = !bc_.lobMap->available();
       }
       path = LobPath::kNoChunks;
@@ -106,7 +111,7 @@ void LobReader::chunkListWalk(const LobLocator& loc, const uint8_t* v, size_t le
       remaining -= payload;
     }
   }
-  if (remaining > 0) lost(errors, "chunk list ends before the value's length", 0, 0);
+  if (remaining > 0) lost(errors, "chunk list ends before the value's length");
   if (any && loc.totalLength > 0) bc_.counters->LobCount++;
   sink.endBlocks();
 }
@@ -150,7 +155,7 @@ void LobReader::mapWalk(const LobLocator& loc, LobPieceSink& sink, uint64_t& err
   if (!full && k < blocks) {
     console_.printf("  LOB value shorter than its locator says: %llu of %llu blocks\n",
                     static_cast<unsigned long long>(k), static_cast<unsigned long long>(blocks));
-    lost(errors, "LOB walk short", 0, 0);
+    lost(errors, "LOB walk short");
   }
   if (any) bc_.counters->LobCount++;
   sink.endBlocks();

@@ -60,6 +60,8 @@ class LobReader {
   void mapWalk(const LobLocator& loc, LobPieceSink& sink, uint64_t& errors);
   bool readLobBlock(uint32_t rfn, uint32_t block);
   void lost(uint64_t& errors, const char* what, uint32_t rfn, uint32_t block);
+  // A loss that no one block holds (no chunk mapped, a walk ended short).
+  void lost(uint64_t& errors, const char* what);
 
   BlockContext& bc_;
   Sink& console_;

@@ -226,6 +226,11 @@ TEST(DamagedLobs, ValuesLostForWantOfALobMapSaySo) {
         << column << "\n" << console;
   const std::string why = " of them lie out of line and no LOB map is open (SCAN DATABASE builds it)\n";
   EXPECT_EQ(bex::testing::occurrences(console, why), 3u) << console;
+  // A loss that no block holds names none.
+  lobs.run("SET VERBOSE 1");
+  console = lobs.run(kUnload);
+  EXPECT_NE(console.find("  LOB: no chunk in the LOB map\n"), std::string::npos) << console;
+  lobs.run("SET VERBOSE 0");
   // With the map, what is lost is lost for other reasons.
   lobs.run("SCAN DATABASE");
   console = lobs.run(kUnload);
