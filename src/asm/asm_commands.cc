@@ -14,6 +14,7 @@
 #include "base/clock.h"
 #include "base/cmdline.h"
 #include "base/file_or_console.h"
+#include "base/limits.h"
 #include "base/progress.h"
 #include "block/hex_dump.h"
 #include "run/run_context.h"
@@ -110,7 +111,7 @@ void asmSet(RunContext& rc) {
   auto invalid = [&](const char* what) { out.error("  %s can only be %s\n", option, what); };
   bool remap = false;
   if (keywordMatch(option, "BLOCK_SIZE")) {
-    if (hasValue && (!powerOfTwo(v) || v < 512 || v > 32768 || v > g.auSize))
+    if (hasValue && (!powerOfTwo(v) || v < kAsmBlockSizeMin || v > kAsmBlockSizeMax || v > g.auSize))
       invalid("a power of two from 512 to 32768, at most AU_SIZE");
     else if (hasValue)
       g.blockSize = static_cast<uint32_t>(v), remap = true;
@@ -124,12 +125,12 @@ void asmSet(RunContext& rc) {
     else if (hasValue) g.stripSize = static_cast<uint32_t>(v * 1024);
     out.printf(" STRIP_SIZE = %d\n", static_cast<int>(g.stripSize));
   } else if (keywordMatch(option, "ORACLE_BLOCK")) {
-    if (hasValue && (!powerOfTwo(v) || v < 2048 || v > 32768)) invalid("2048, 4096, 8192, 16384, 32768");
+    if (hasValue && (!powerOfTwo(v) || v < kBlockSizeMin || v > kBlockSizeMax)) invalid("2048, 4096, 8192, 16384, 32768");
     else if (hasValue) g.oracleBlock = static_cast<uint32_t>(v);
     out.printf(" ORACLE_BLOCK = %d\n", static_cast<int>(g.oracleBlock));
   } else if (keywordMatch(option, "AU_SIZE")) {
-    uint64_t bytes = hasValue && v <= 64 ? v * 1048576 : v;
-    if (hasValue && (!powerOfTwo(bytes) || bytes < g.blockSize || bytes < 4096 || bytes > 64u * 1048576))
+    uint64_t bytes = hasValue && v <= kAsmAuSizeMax / kMegabyte ? v * kMegabyte : v;
+    if (hasValue && (!powerOfTwo(bytes) || bytes < g.blockSize || bytes < kAsmAuSizeMin || bytes > kAsmAuSizeMax))
       invalid("a power of two from 4096 bytes (at least BLOCK_SIZE) to 64 MB (1 to 64 for megabytes)");
     else if (hasValue)
       g.auSize = static_cast<uint32_t>(bytes), remap = true;
@@ -260,7 +261,7 @@ void scanAu(const AsmDiskGroup& g, const uint8_t* au, uint32_t stride, Sink& out
 // neither its header nor ADD gave one, as many as the device holds (said
 // on the console).
 uint64_t scanAus(const AsmDiskGroup& g, const AsmDisk& d, Sink& console) {
-  if (d.sizeMb) return static_cast<uint64_t>(d.sizeMb) * 1048576 / g.auSize;
+  if (d.sizeMb) return static_cast<uint64_t>(d.sizeMb) * kMegabyte / g.auSize;
   uint64_t aus = d.length / d.auSize;
   console.printf("  Disk %u gives no size: its %llu AUs as the device holds them are scanned.\n", d.number,
                  static_cast<unsigned long long>(aus));

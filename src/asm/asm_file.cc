@@ -4,12 +4,13 @@
 #include <cstring>
 
 #include "base/block_check.h"
+#include "base/limits.h"
 
 namespace bex {
 
 namespace {
 
-bool plausibleDbBlock(uint32_t v) { return v >= 2048 && v <= 32768 && !(v & (v - 1)); }
+bool plausibleDbBlock(uint32_t v) { return v >= kBlockSizeMin && v <= kBlockSizeMax && !(v & (v - 1)); }
 
 // Stops at the first directory block of file n in the AUs of file 1. Each
 // extent is searched in the first copy that reads; the extent where entry

@@ -11,6 +11,7 @@
 
 #include "asm/asm_group.h"
 #include "base/byte_source.h"
+#include "base/limits.h"
 
 namespace bex {
 
@@ -40,7 +41,7 @@ struct AsmFile {
   uint64_t size = 0;       // bytes, as the entry says
   uint32_t ecnt = 0;       // extent pointers, as the entry says
   uint32_t copies = 1;
-  uint32_t checkSize = 8192;  // database block size the mirror choice checks
+  uint32_t checkSize = kDefaultBlockSize;  // database block size the mirror choice checks
   uint64_t mapped = 0;     // bytes up to the end of the last extent that has a pointer
   uint64_t length = 0;     // what the file reads as: size, cut to the map
   uint64_t stated = 0;     // size, cut to the extent count and what the disks can hold

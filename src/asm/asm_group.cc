@@ -6,6 +6,7 @@
 
 #include "asm/asm_file.h"
 #include "base/byte_order.h"
+#include "base/limits.h"
 
 namespace bex {
 
@@ -25,8 +26,8 @@ constexpr uint32_t kHdrBytes = 248;
 constexpr size_t kListLineMax = 1023;
 
 bool powerOfTwo(uint32_t v) { return v && !(v & (v - 1)); }
-bool plausibleAu(uint32_t v) { return powerOfTwo(v) && v >= 4096 && v <= 64u * 1048576; }
-bool plausibleBlock(uint32_t v) { return powerOfTwo(v) && v >= 512 && v <= 32768; }
+bool plausibleAu(uint32_t v) { return powerOfTwo(v) && v >= kAsmAuSizeMin && v <= kAsmAuSizeMax; }
+bool plausibleBlock(uint32_t v) { return powerOfTwo(v) && v >= kAsmBlockSizeMin && v <= kAsmBlockSizeMax; }
 
 void copyName(char* to, const uint8_t* from, size_t n) {
   size_t i = 0;

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "base/byte_source.h"
+#include "base/limits.h"
 #include "base/sink.h"
 
 namespace bex {
@@ -134,9 +135,9 @@ struct AsmDiskGroup {
   AsmDiskGroup(const AsmDiskGroup&) = delete;
   AsmDiskGroup& operator=(const AsmDiskGroup&) = delete;
 
-  uint32_t oracleBlock = 8192;  // database block size of DUMP
-  uint32_t blockSize = 4096;    // metadata block size
-  uint32_t auSize = 1048576;
+  uint32_t oracleBlock = kDefaultBlockSize;  // database block size of DUMP
+  uint32_t blockSize = kAsmBlockSizeDefault;  // metadata block size
+  uint32_t auSize = kAsmAuSizeDefault;
   uint32_t stripWidth = 8;
   uint32_t stripSize = 131072;
   uint16_t f1b1Disk = kAsmNoDisk;

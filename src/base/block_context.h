@@ -6,6 +6,8 @@
 #pragma once
 #include <cstdint>
 
+#include "base/limits.h"
+
 namespace bex {
 
 struct DataFileRegistry;
@@ -58,7 +60,7 @@ struct BlockContext {
   char recordTag[kTagBufferSize] = "\r\n";
   char longTag[kTagBufferSize] = "";
   DataFileRegistry* registry = nullptr;
-  uint16_t blockSize = 8192;
+  uint16_t blockSize = kDefaultBlockSize;
   uint8_t* block = nullptr;  // current block buffer, blockSize bytes
   BlockList* corruptList = nullptr;
   BlockList* skipList = nullptr;
@@ -83,7 +85,7 @@ struct BlockContext {
   BlockCounters ownCounters;
   BlockCounters* counters = &ownCounters;
   uint64_t rowLimit = kNoRowLimit;
-  uint32_t maxChains = 0;
+  uint32_t maxChains = kNoChainLimit;
   LobMap* lobMap = nullptr;
   LobReader* lobReader = nullptr;  // the run's LOB value reader (its own block buffer)
   uint16_t transOffset = 0;

@@ -1,6 +1,7 @@
 #include "block/undo.h"
 
 #include "block/block_header.h"
+#include "base/limits.h"
 
 namespace bex {
 
@@ -56,7 +57,7 @@ uint32_t transAreaBase(const BlockView& v, uint16_t transOffset) {
 uint32_t transEntryCount(const BlockView& v, uint16_t transCount) {
   if (transCount) return transCount;
   if (v.size != kEightK) return 0;
-  return blockType(v) == BlockType::kUndoHeader ? 98 : 34;
+  return blockType(v) == BlockType::kUndoHeader ? kTransCountUndoHeader8K : kTransCountSmuHeader8K;
 }
 
 namespace {

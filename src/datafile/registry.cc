@@ -9,6 +9,7 @@
 #include "datafile/block_reader.h"
 #include "base/block_context.h"
 #include "base/cmdline.h"
+#include "base/limits.h"
 
 namespace bex {
 
@@ -199,7 +200,7 @@ void FileProbe(BlockContext& bc, uint32_t slot) {
   if (!firstAcceptable(bc, slot, stated, n)) return;
   takeProbedValues(bc, f);
   f.blocks = stated ? stated : lastWholeBlock(bc, slot);
-  f.sizemb = (f.blocks + 1) / (1048576 / bc.blockSize);
+  f.sizemb = (f.blocks + 1) / (kMegabyte / bc.blockSize);
 }
 
 void listDataFiles(BlockContext& bc, Sink& out) {

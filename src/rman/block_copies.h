@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+#include "base/limits.h"
 #include "rman/run_listing.h"
 
 namespace bex {
@@ -28,7 +29,7 @@ struct FileCopies {
 };
 
 struct CopyRules {
-  uint32_t blockSize = 8192;
+  uint32_t blockSize = kDefaultBlockSize;
   uint8_t order = 0;
   bool blockCheck = false;
 };

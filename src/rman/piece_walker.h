@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "base/limits.h"
 #include "datafile/block_list.h"
 #include "datafile/slot_reader.h"
 #include "rman/run_listing.h"
@@ -21,7 +22,7 @@
 namespace bex {
 
 struct PieceRules {
-  uint32_t blockSize = 8192;
+  uint32_t blockSize = kDefaultBlockSize;
   uint8_t order = 0;  // BYTE_ORDER
   bool bigfile = false;
   bool blockCheck = false;

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "base/progress.h"
+#include "base/limits.h"
 #include "datafile/registry.h"
 #include "rman/block_copies.h"
 
@@ -20,7 +21,7 @@ struct RestoreCounts {
   bool writeFailed = false;
 };
 
-inline constexpr uint32_t kRestoreChunk = 1048576;  // bytes read from a piece at once
+inline constexpr uint32_t kRestoreChunk = kMegabyte;  // bytes read from a piece at once
 
 // Writes copies into fd (open for reading and writing, starting size bytes
 // long), reading the pieces through their registry slots; progress counts

@@ -8,6 +8,7 @@
 
 #include "base/clock.h"
 #include "base/file_or_console.h"
+#include "base/limits.h"
 #include "block/block_header.h"
 #include "block/column_list.h"
 #include "block/data_block.h"
@@ -225,7 +226,7 @@ class TableScan {
     rc_.out.write("  done!\n");
     const ColumnGuess& guess = *g_.guess;
     dest_.printf("## Object = %u.%u, Columns = %u, Rows = %llu, Size = %.2f mb\n", r.objd, cluster, guess.count,
-                 static_cast<unsigned long long>(rows), static_cast<double>(blocks) * bc_.blockSize / 1048576.0);
+                 static_cast<unsigned long long>(rows), static_cast<double>(blocks) * bc_.blockSize / kMegabyte);
     matchCandidates(guess, bc_.counters->RowCount, rc_.guessCandidates, matchSettings(), match_);
     if (match_.chosen())
       writeGuessLines(dest_, match_, r.objd, bc_.guessLimit);

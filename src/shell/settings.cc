@@ -1,133 +1,288 @@
 #include "shell/settings.h"
 
-#include <cctype>
 #include <cstring>
+#include <type_traits>
 
+#include "base/limits.h"
 #include "run/run_context.h"
 
 namespace bex {
 
 namespace {
 
-enum Key {
-  kBLOCK_SIZE, kBYTE_ORDER, kCHARSET, kNLSCHARSET, kVERBOSE, kROW_ADDRESS, kBLOCK_CHECK, kTABLESPACE, kMAXCHAINS, kGUESS_SIZE, kGUESS_LIMIT, kGUESS_COLPCT, kGUESS_SCORE, kGUESS_COLSIZE, kDELETED_ROW, kOUTPUT_STYLE, kCOMMITED_ONLY, kFIELD_TAG, kLONG_TAG, kRECORD_TAG, kCACHE_SIZE, kTRANS_OFFSET, kTRANS_COUNT, kBIGFILE, kUNIQUE_TNAME, kEMPTY_FILES, kIGNORE_NOTNULL, kICONV_NCHAR, kICONV_NCLOB, kICONV_CLOB, kTHREADS, kKeyCount
+// How a key's value is read, checked and shown.
+enum class Rule : uint8_t {
+  kBlockSize,      // a multiple of the smallest block size up to the largest
+  kKeyword,        // one of the key's keywords
+  kCharset,        // a character-set name or id
+  kNumber,         // the number, cut to the field's width
+  kClamped,        // the number as unsigned 32-bit, clamped to the range
+  kClampedLow16,   // the number's low 16 bits, clamped to the range
+  kOffsetInBlock,  // the number's low 16 bits; one not below BLOCK_SIZE gives 0
+  kTag,            // escapes decoded, shown escaped
+  kLongTag,        // taken as typed; the key alone empties it
+  kCacheSize,      // kilobytes clamped to the range, the key alone the default; nothing shown
+  kConversion,     // two iconv names
 };
 
-// Lookup order of the keys.
-const char* const kKeyNames[kKeyCount] = {
-    "BLOCK_SIZE",  "BYTE_ORDER",   "CHARSET",       "NLSCHARSET",  "VERBOSE",     "ROW_ADDRESS",
-    "BLOCK_CHECK", "TABLESPACE",   "MAXCHAINS",     "GUESS_SIZE",  "GUESS_LIMIT", "GUESS_COLPCT",
-    "GUESS_SCORE", "GUESS_COLSIZE", "DELETED_ROW",  "OUTPUT_STYLE", "COMMITED_ONLY", "FIELD_TAG",
-    "LONG_TAG",    "RECORD_TAG",   "CACHE_SIZE",    "TRANS_OFFSET", "TRANS_COUNT", "BIGFILE",
-    "UNIQUE_TNAME", "EMPTY_FILES", "IGNORE_NOTNULL", "ICONV_NCHAR", "ICONV_NCLOB", "ICONV_CLOB",
-    "THREADS",
+template <class>
+struct MemberOf;
+template <class T, class C>
+struct MemberOf<T C::*> {
+  using Type = T;
+  using Owner = C;
 };
 
-const char* const kUsage[] = {
-    "  SET UNIQUE_TNAME   {Yes | NO}\n",
-    "  SET EMPTY_FILES    {Yes | NO}\n",
-    "  SET IGNORE_NOTNULL {Yes | NO}\n",
-    "  SET GUESS_SIZE     {10 - maximum}\n",
-    "  SET GUESS_LIMIT    {2 - 256}\n",
-    "  SET GUESS_COLPCT   {5 - 85}\n",
-    "  SET GUESS_SCORE    {10 - 100}\n",
-    "  SET GUESS_COLSIZE  {TRUE | FALSE}\n",
-    "  SET BLOCK_SIZE     {2048 | 4096 | 8192 | 16384 | 32768}\n",
-    "  SET BYTE_ORDER     {BIG | LITTLE}\n",
-    "  SET DELETED_ROW    {TRUE | FALSE}\n",
-    "  SET COMMITED_ONLY  {TRUE | FALSE}\n",
-    "  SET FIELD_TAG      field_tag \n",
-    "  SET RECORD_TAG     record_tag\n",
-    "  SET CACHE_SIZE     kbytes (64 - 8192)\n",
-    "  SET OUTPUT_STYLE   {TXT | DMP | CSV}\n",
-    "  SET CHARSET        charsetid\n",
-    "  SET NLSCHARSET     charsetid\n",
-    "  SET BLOCK_CHECK    {0 | 1}\n",
-    "  SET HEAD_SIZE      header size (default 0)\n",
-    "  SET VERBOSE        {0 | 1}\n",
-    "  SET ROW_ADDRESS    {0 | 1}\n",
-    "  SET MAXCHAINS      integer value\n",
-    "  SET BIGFILE        {Yes | NO}\n",
-    "  SET ICONV_NCHAR    from_iconv_charset to_iconv_charset\n",
-    "  SET ICONV_NCLOB    from_iconv_charset to_iconv_charset\n",
-    "  SET ICONV_CLOB     from_iconv_charset to_iconv_charset\n",
-    "  SET THREADS        {1 - 64}\n",
-};
-
-int findKey(std::string_view tok) {
-  for (int k = 0; k < kKeyCount; k++)
-    if (keywordMatch(tok, kKeyNames[k])) return k;
-  return -1;
+// The field M of the run: in its Settings, its BlockContext or its conversions.
+template <auto M>
+auto& reach(RunContext& rc) {
+  using Owner = typename MemberOf<decltype(M)>::Owner;
+  if constexpr (std::is_same_v<Owner, Settings>)
+    return rc.settings.*M;
+  else if constexpr (std::is_same_v<Owner, BlockContext>)
+    return rc.bc.*M;
+  else
+    return rc.conversions.*M;
 }
 
-uint32_t clampU32(uint32_t v, uint32_t lo, uint32_t hi) { return v < lo ? lo : v > hi ? hi : v; }
+// Where a key's value lives. A number sets one of u8, u16 and u32; a tag
+// sets text and its length in u16.
+struct Field {
+  uint8_t& (*u8)(RunContext&) = nullptr;
+  uint16_t& (*u16)(RunContext&) = nullptr;
+  uint32_t& (*u32)(RunContext&) = nullptr;
+  char* (*text)(RunContext&) = nullptr;
+  bool& (*given)(RunContext&) = nullptr;  // set once the tag was given a value
+  Conversion& (*conversion)(RunContext&) = nullptr;
+};
 
-// A two-valued keyword setting: TRUE/FALSE, YES/NO, BIG/LITTLE.
-// `on` is the keyword for 1, `off` the keyword for 0.
-void setFlag(Sink& out, const char* key, std::string_view value, bool hasValue, uint8_t& flag, const char* on,
-             const char* off, const char* choices) {
-  if (hasValue) {
-    if (keywordMatch(value, on))
-      flag = 1;
-    else if (keywordMatch(value, off))
-      flag = 0;
-    else
-      out.error("  %s can only be %s\n", key, choices);
+template <auto M>
+constexpr Field at() {
+  using T = typename MemberOf<decltype(M)>::Type;
+  Field f;
+  if constexpr (std::is_same_v<T, uint8_t>)
+    f.u8 = &reach<M>;
+  else if constexpr (std::is_same_v<T, uint16_t>)
+    f.u16 = &reach<M>;
+  else if constexpr (std::is_same_v<T, uint32_t>)
+    f.u32 = &reach<M>;
+  else
+    f.conversion = &reach<M>;
+  return f;
+}
+
+template <auto Text, auto Length, auto Given = nullptr>
+constexpr Field tag() {
+  Field f = at<Length>();
+  f.text = [](RunContext& rc) -> char* { return reach<Text>(rc); };
+  if constexpr (Given != nullptr) f.given = &reach<Given>;
+  return f;
+}
+
+struct Keyword {
+  const char* word;
+  uint8_t value;
+};
+// A keyword key's words in the order its "can only be" message lists them.
+struct Keywords {
+  Keyword word[3];
+  uint8_t count;
+};
+constexpr Keywords kTrueFalse{{{"TRUE", 1}, {"FALSE", 0}}, 2};
+constexpr Keywords kYesNo{{{"YES", 1}, {"NO", 0}}, 2};
+constexpr Keywords kBigLittle{{{"BIG", 1}, {"LITTLE", 0}}, 2};
+constexpr Keywords kStyles{{{"TXT", kStyleTxt}, {"DMP", kStyleDmp}, {"CSV", kStyleCsv}}, 3};
+
+struct Range {
+  uint32_t lo;
+  uint32_t hi;
+};
+
+struct SettingKey {
+  const char* key;
+  Rule rule;
+  Field field;
+  // The usage line after the key; the ends of the range go in as %u.
+  const char* usage;
+  Range range{0, 0};
+  const Keywords* keywords = nullptr;
+  // The read caches are keyed by what this key changes: SET empties them.
+  bool emptiesCaches = false;
+};
+
+// Every key, in the order of the usage text. The keys differ in more than
+// case, so the order decides nothing else.
+const SettingKey kKeys[] = {
+    {"UNIQUE_TNAME", Rule::kKeyword, at<&Settings::uniqueTname>(), "{Yes | NO}", {}, &kYesNo},
+    {"EMPTY_FILES", Rule::kKeyword, at<&Settings::emptyFiles>(), "{Yes | NO}", {}, &kYesNo},
+    {"IGNORE_NOTNULL", Rule::kKeyword, at<&Settings::ignoreNotnull>(), "{Yes | NO}", {}, &kYesNo},
+    {"GUESS_SIZE", Rule::kClamped, at<&BlockContext::guessSize>(), "{%u - maximum}", {10, UINT16_MAX}},
+    {"GUESS_LIMIT", Rule::kClamped, at<&BlockContext::guessLimit>(), "{%u - %u}", {2, 256}},
+    {"GUESS_COLPCT", Rule::kClamped, at<&BlockContext::guessColpct>(), "{%u - %u}", {5, 85}},
+    {"GUESS_SCORE", Rule::kClampedLow16, at<&BlockContext::guessScore>(), "{%u - %u}", {10, 100}},
+    {"GUESS_COLSIZE", Rule::kKeyword, at<&BlockContext::guessColsize>(), "{TRUE | FALSE}", {}, &kTrueFalse},
+    {"BLOCK_SIZE", Rule::kBlockSize, at<&BlockContext::blockSize>(), nullptr, {kBlockSizeMin, kBlockSizeMax},
+     nullptr, true},
+    {"BYTE_ORDER", Rule::kKeyword, at<&BlockContext::byteOrder>(), "{BIG | LITTLE}", {}, &kBigLittle, true},
+    {"DELETED_ROW", Rule::kKeyword, at<&Settings::deletedRow>(), "{TRUE | FALSE}", {}, &kTrueFalse},
+    {"COMMITED_ONLY", Rule::kKeyword, at<&Settings::commitedOnly>(), "{TRUE | FALSE}", {}, &kTrueFalse},
+    {"FIELD_TAG", Rule::kTag, tag<&Settings::fieldTag, &Settings::fieldTagLen, &Settings::fieldTagSet>(),
+     "field_tag "},
+    {"RECORD_TAG", Rule::kTag, tag<&Settings::recordTag, &Settings::recordTagLen>(), "record_tag"},
+    {"LONG_TAG", Rule::kLongTag, tag<&Settings::longTag, &Settings::longTagLen>(), "long_tag"},
+    {"CACHE_SIZE", Rule::kCacheSize, {}, "kbytes (%u - %u)", {64, 8192}, nullptr, true},
+    {"OUTPUT_STYLE", Rule::kKeyword, at<&BlockContext::outputStyle>(), "{TXT | DMP | CSV}", {}, &kStyles},
+    {"CHARSET", Rule::kCharset, at<&Settings::charset>(), "charsetid"},
+    {"NLSCHARSET", Rule::kCharset, at<&Settings::nlsCharset>(), "charsetid"},
+    {"BLOCK_CHECK", Rule::kNumber, at<&BlockContext::blockCheck>(), "{0 | 1}"},
+    {"TABLESPACE", Rule::kNumber, at<&Settings::tablespace>(), "tablespace number (default 0, every one)"},
+    {"VERBOSE", Rule::kNumber, at<&BlockContext::verbose>(), "{0 | 1}"},
+    {"ROW_ADDRESS", Rule::kNumber, at<&BlockContext::rowAddress>(), "{0 | 1}"},
+    {"MAXCHAINS", Rule::kNumber, at<&BlockContext::maxChains>(), "integer value"},
+    {"TRANS_OFFSET", Rule::kOffsetInBlock, at<&BlockContext::transOffset>(),
+     "offset below BLOCK_SIZE (default 0, from the header)"},
+    {"TRANS_COUNT", Rule::kNumber, at<&BlockContext::transCount>(), "entries (default 0, by the block type)"},
+    {"BIGFILE", Rule::kKeyword, at<&BlockContext::bigfile>(), "{Yes | NO}", {}, &kYesNo, true},
+    {"ICONV_NCHAR", Rule::kConversion, at<&Conversions::nchar>(), "from_iconv_charset to_iconv_charset"},
+    {"ICONV_NCLOB", Rule::kConversion, at<&Conversions::nclob>(), "from_iconv_charset to_iconv_charset"},
+    {"ICONV_CLOB", Rule::kConversion, at<&Conversions::clob>(), "from_iconv_charset to_iconv_charset"},
+    {"THREADS", Rule::kClamped, at<&BlockContext::threads>(), "{%u - %u}", {1, kMaxThreads}},
+};
+
+// The token after the key, if any, and its number.
+struct Value {
+  bool given;
+  std::string_view text;
+  int64_t number;
+};
+
+const SettingKey* findKey(std::string_view tok) {
+  for (const SettingKey& k : kKeys)
+    if (keywordMatch(tok, k.key)) return &k;
+  return nullptr;
+}
+
+uint32_t load(const Field& f, RunContext& rc) { return f.u8 ? f.u8(rc) : f.u16 ? f.u16(rc) : f.u32(rc); }
+
+void store(const Field& f, RunContext& rc, uint32_t v) {
+  if (f.u8)
+    f.u8(rc) = static_cast<uint8_t>(v);
+  else if (f.u16)
+    f.u16(rc) = static_cast<uint16_t>(v);
+  else
+    f.u32(rc) = v;
+}
+
+uint32_t clampU32(uint32_t v, Range r) { return v < r.lo ? r.lo : v > r.hi ? r.hi : v; }
+
+void showNumber(RunContext& rc, const SettingKey& k) {
+  rc.out.printf("  Current %s is : %u\n", k.key, static_cast<unsigned>(load(k.field, rc)));
+}
+
+void listBlockSizes(Sink& out, const char* between) {
+  const char* sep = "";
+  for (uint16_t size : kStandardBlockSizes) {
+    out.printf("%s%u", sep, static_cast<unsigned>(size));
+    sep = between;
   }
-  out.printf("  Current %s is : %s\n", key, flag ? on : off);
 }
 
-// OUTPUT_STYLE: TXT, DMP or CSV, stored as its OutputStyle.
-void setStyle(Sink& out, std::string_view value, bool hasValue, uint8_t& style) {
-  static constexpr const char* kStyles[] = {"TXT", "DMP", "CSV"};
-  if (hasValue) {
+// The size a BLOCK_SIZE value names; 0 keeps the current one (a value that
+// is no number at all is told the sizes).
+uint32_t blockSizeOf(Sink& out, const SettingKey& k, int64_t n) {
+  if (n == 0) {
+    out.error("  %s can only be ", k.key);
+    listBlockSizes(out, ", ");
+    out.put('\n');
+  }
+  bool fits = n > 0 && n % k.range.lo == 0 && n <= k.range.hi;
+  return fits ? static_cast<uint32_t>(n) : 0;
+}
+
+void setBlockSize(RunContext& rc, const SettingKey& k, const Value& v) {
+  if (v.given) {
+    uint32_t size = blockSizeOf(rc.out, k, v.number);
+    if (size && size != rc.bc.blockSize) rc.setBlockSize(static_cast<uint16_t>(size));
+  }
+  showNumber(rc, k);
+}
+
+const char* wordFor(const Keywords& w, uint32_t value) {
+  for (uint8_t i = 0; i < w.count; i++)
+    if (w.word[i].value == value) return w.word[i].word;
+  return w.word[0].word;  // a stray value shows as the first word
+}
+
+void setKeyword(RunContext& rc, const SettingKey& k, const Value& v) {
+  const Keywords& w = *k.keywords;
+  if (v.given) {
     uint8_t i = 0;
-    while (i < 3 && !keywordMatch(value, kStyles[i])) i++;
-    if (i < 3)
-      style = i;
-    else
-      out.printf("  %s can only be %s\n", "OUTPUT_STYLE", "TXT, DMP, CSV");
-  }
-  out.printf("  Current %s is : %s\n", "OUTPUT_STYLE", kStyles[style <= kStyleCsv ? style : uint8_t{kStyleTxt}]);
-}
-
-void setBlockSize(RunContext& rc, std::string_view value, bool hasValue) {
-  Sink& out = rc.out;
-  if (hasValue) {
-    static const char* const kSizes[] = {"2048", "4096", "8192", "16384", "32768"};
-    int64_t size = -1;
-    for (const char* s : kSizes)
-      if (value == s) size = tokenNumber(s);
-    if (size < 0) {
-      int64_t n = tokenNumber(value);
-      if (n == 0)
-        out.error("  %s can only be %s, %s, %s, %s, %s\n", "BLOCK_SIZE", "2048", "4096", "8192", "16384", "32768");
-      else if (n > 0 && n % 2048 == 0 && n <= 32768)
-        size = n;
+    while (i < w.count && !keywordMatch(v.text, w.word[i].word)) i++;
+    if (i < w.count) {
+      store(k.field, rc, w.word[i].value);
+    } else {
+      rc.out.error("  %s can only be ", k.key);
+      for (uint8_t j = 0; j < w.count; j++) rc.out.printf(j ? ", %s" : "%s", w.word[j].word);
+      rc.out.put('\n');
     }
-    if (size > 0 && static_cast<uint16_t>(size) != rc.bc.blockSize) rc.setBlockSize(static_cast<uint16_t>(size));
   }
-  out.printf("  Current %s is : %u\n", "BLOCK_SIZE", static_cast<unsigned>(rc.bc.blockSize));
+  rc.out.printf("  Current %s is : %s\n", k.key, wordFor(w, load(k.field, rc)));
 }
 
-void setCharset(Sink& out, const char* key, std::string_view value, bool hasValue, uint16_t& id) {
-  if (hasValue) {
+void setCharset(RunContext& rc, const SettingKey& k, const Value& v) {
+  if (v.given) {
     char buf[kCharsetTokenMax + 1];
-    size_t n = copyToken(value, buf, kCharsetTokenMax);
-    id = findCharsetId({buf, n});
+    size_t n = copyToken(v.text, buf, kCharsetTokenMax);
+    store(k.field, rc, findCharsetId({buf, n}));
   }
-  out.printf("  Current %s is : 0x%04x (%u)\n", key, static_cast<unsigned>(id), static_cast<unsigned>(id));
+  const unsigned id = load(k.field, rc);
+  rc.out.printf("  Current %s is : 0x%04x (%u)\n", k.key, id, id);
 }
 
-void setTag(Sink& out, const char* key, std::string_view value, bool hasValue, char* tag, uint16_t& len) {
-  if (hasValue) len = static_cast<uint16_t>(decodeTag(value, tag));
-  printTag(out, key, tag);
+// The number a numeric key stores for the value n.
+uint32_t numberFor(RunContext& rc, const SettingKey& k, int64_t n) {
+  switch (k.rule) {
+    case Rule::kClamped: return clampU32(static_cast<uint32_t>(n), k.range);
+    case Rule::kClampedLow16: return clampU32(static_cast<uint16_t>(n), k.range);
+    case Rule::kOffsetInBlock: {
+      uint16_t offset = static_cast<uint16_t>(n);
+      return offset < rc.bc.blockSize ? offset : 0;
+    }
+    default: return static_cast<uint32_t>(n);
+  }
 }
 
-void setIconv(RunContext& rc, const char* key, Conversion& conv) {
+void setNumber(RunContext& rc, const SettingKey& k, const Value& v) {
+  if (v.given) store(k.field, rc, numberFor(rc, k, v.number));
+  showNumber(rc, k);
+}
+
+void setTag(RunContext& rc, const SettingKey& k, const Value& v) {
+  char* text = k.field.text(rc);
+  if (v.given) {
+    store(k.field, rc, static_cast<uint32_t>(decodeTag(v.text, text)));
+    if (k.field.given) k.field.given(rc) = true;
+  }
+  printTag(rc.out, k.key, text);
+}
+
+void setLongTag(RunContext& rc, const SettingKey& k, const Value& v) {
+  char* text = k.field.text(rc);
+  store(k.field, rc, static_cast<uint32_t>(copyToken(v.given ? v.text : std::string_view{}, text, kTagMax)));
+  rc.out.printf("  Current %s : %s\n", k.key, text);
+}
+
+void setCacheSize(RunContext& rc, const SettingKey& k, const Value& v) {
+  uint32_t kb = v.given ? clampU32(static_cast<uint32_t>(v.number), k.range) : kPrimaryCacheDefault / 1024;
+  rc.caches[0].allocate(kb * 1024);
+}
+
+// The two names follow the key; with fewer the conversion stays.
+void setConversion(RunContext& rc, const SettingKey& k) {
   char from[kNameTokenMax + 1];
   char to[kNameTokenMax + 1];
   CommandLine& cl = rc.cmd;
+  Conversion& conv = k.field.conversion(rc);
   if (cl.nextToken()) {
     copyToken(cl.token(), from, kNameTokenMax);
     if (cl.nextToken()) {
@@ -135,14 +290,50 @@ void setIconv(RunContext& rc, const char* key, Conversion& conv) {
       conv.open(from, to);
     }
   }
-  rc.out.printf("  Current %s is : %s\n", key, conv.valid() ? "ON" : "OFF");
+  rc.out.printf("  Current %s is : %s\n", k.key, conv.valid() ? "ON" : "OFF");
+}
+
+void apply(RunContext& rc, const SettingKey& k, const Value& v) {
+  switch (k.rule) {
+    case Rule::kBlockSize: return setBlockSize(rc, k, v);
+    case Rule::kKeyword: return setKeyword(rc, k, v);
+    case Rule::kCharset: return setCharset(rc, k, v);
+    case Rule::kTag: return setTag(rc, k, v);
+    case Rule::kLongTag: return setLongTag(rc, k, v);
+    case Rule::kCacheSize: return setCacheSize(rc, k, v);
+    case Rule::kConversion: return setConversion(rc, k);
+    default: return setNumber(rc, k, v);
+  }
+}
+
+void printUsageLine(Sink& out, const SettingKey& k) {
+  out.printf("  SET %-14s ", k.key);
+  if (k.rule == Rule::kBlockSize) {
+    out.put('{');
+    listBlockSizes(out, " | ");
+    out.put('}');
+  } else {
+    out.printf(k.usage, static_cast<unsigned>(k.range.lo), static_cast<unsigned>(k.range.hi));
+  }
+  out.put('\n');
 }
 
 }  // namespace
 
 void printSetUsage(Sink& out) {
   out.noteError();
-  for (const char* line : kUsage) out.write(line);
+  for (const SettingKey& k : kKeys) printUsageLine(out, k);
+}
+
+void cmdSet(RunContext& rc) {
+  CommandLine& cl = rc.cmd;
+  const SettingKey* k = cl.nextToken() ? findKey(cl.token()) : nullptr;
+  if (!k) return printSetUsage(rc.out);
+  if (k->rule == Rule::kConversion) return setConversion(rc, *k);
+  const bool given = cl.nextToken() != 0;
+  const Value v{given, cl.token(), given ? tokenNumber(cl.token()) : 0};
+  if (k->emptiesCaches) rc.emptyReadCaches();
+  apply(rc, *k, v);
 }
 
 static int hexValue(char c) {
@@ -204,99 +395,5 @@ void printTag(Sink& out, const char* key, const char* tag) {
   out.write("\n");
 }
 
-void cmdSet(RunContext& rc) {
-  CommandLine& cl = rc.cmd;
-  Sink& out = rc.out;
-  BlockContext& bc = rc.bc;
-  Settings& s = rc.settings;
-  int key = cl.nextToken() ? findKey(cl.token()) : -1;
-  if (key < 0) {
-    printSetUsage(out);
-    return;
-  }
-  const char* name = kKeyNames[key];
-  if (key == kICONV_NCHAR) return setIconv(rc, name, rc.conversions.nchar);
-  if (key == kICONV_NCLOB) return setIconv(rc, name, rc.conversions.nclob);
-  if (key == kICONV_CLOB) return setIconv(rc, name, rc.conversions.clob);
-
-  bool has = cl.nextToken() != 0;
-  std::string_view v = cl.token();
-  int64_t num = has ? tokenNumber(v) : 0;
-  if (key == kBLOCK_SIZE || key == kBYTE_ORDER || key == kBIGFILE || key == kCACHE_SIZE) rc.emptyReadCaches();
-  switch (key) {
-    case kBLOCK_SIZE: return setBlockSize(rc, v, has);
-    case kBYTE_ORDER: return setFlag(out, name, v, has, bc.byteOrder, "BIG", "LITTLE", "BIG, LITTLE");
-    case kCHARSET: return setCharset(out, name, v, has, s.charset);
-    case kNLSCHARSET: return setCharset(out, name, v, has, s.nlsCharset);
-    case kVERBOSE:
-    case kROW_ADDRESS:
-    case kBLOCK_CHECK: {
-      uint8_t& f = key == kVERBOSE ? bc.verbose : key == kROW_ADDRESS ? bc.rowAddress : bc.blockCheck;
-      if (has) f = static_cast<uint8_t>(num);
-      out.printf("  Current %s is : %d\n", name, f);
-      return;
-    }
-    case kTABLESPACE:
-      if (has) s.tablespace = static_cast<uint16_t>(num);
-      out.printf("  Current TABLESPACE is : %u\n", static_cast<unsigned>(s.tablespace));
-      return;
-    case kMAXCHAINS:
-      if (has) bc.maxChains = static_cast<uint32_t>(num);
-      out.printf("  Current MAXCHAINS is : %u\n", bc.maxChains);
-      return;
-    case kGUESS_SIZE:
-      if (has) bc.guessSize = static_cast<uint16_t>(clampU32(static_cast<uint32_t>(num), 10, 65535));
-      out.printf("  Current GUESS_SIZE is : %u\n", static_cast<unsigned>(bc.guessSize));
-      return;
-    case kGUESS_LIMIT:
-      if (has) bc.guessLimit = static_cast<uint16_t>(clampU32(static_cast<uint32_t>(num), 2, 256));
-      out.printf("  Current GUESS_LIMIT is : %u\n", static_cast<unsigned>(bc.guessLimit));
-      return;
-    case kGUESS_COLPCT:
-      if (has) bc.guessColpct = static_cast<uint16_t>(clampU32(static_cast<uint32_t>(num), 5, 85));
-      out.printf("  Current GUESS_COLPCT is : %u\n", static_cast<unsigned>(bc.guessColpct));
-      return;
-    case kGUESS_SCORE:
-      if (has) bc.guessScore = static_cast<uint16_t>(clampU32(static_cast<uint16_t>(num), 10, 100));
-      out.printf("  Current GUESS_SCORE is : %u\n", static_cast<unsigned>(bc.guessScore));
-      return;
-    case kGUESS_COLSIZE: return setFlag(out, name, v, has, bc.guessColsize, "TRUE", "FALSE", "TRUE, FALSE");
-    case kDELETED_ROW: return setFlag(out, name, v, has, s.deletedRow, "TRUE", "FALSE", "TRUE, FALSE");
-    case kCOMMITED_ONLY: return setFlag(out, name, v, has, s.commitedOnly, "TRUE", "FALSE", "TRUE, FALSE");
-    case kOUTPUT_STYLE: return setStyle(out, v, has, bc.outputStyle);
-    case kFIELD_TAG:
-      s.fieldTagSet = s.fieldTagSet || has;
-      return setTag(out, name, v, has, s.fieldTag, s.fieldTagLen);
-    case kRECORD_TAG: return setTag(out, name, v, has, s.recordTag, s.recordTagLen);
-    case kLONG_TAG:
-      s.longTagLen = static_cast<uint16_t>(has ? copyToken(v, s.longTag, kTagMax) : copyToken({}, s.longTag, kTagMax));
-      out.printf("  Current %s : %s\n", "LONG_TAG", s.longTag);
-      return;
-    case kCACHE_SIZE: {
-      uint32_t kb = has ? clampU32(static_cast<uint32_t>(num), 64, 8192) : kPrimaryCacheDefault / 1024;
-      rc.caches[0].allocate(kb * 1024);
-      return;
-    }
-    case kTRANS_OFFSET:
-      if (has) {
-        bc.transOffset = static_cast<uint16_t>(num);
-        if (bc.transOffset >= bc.blockSize) bc.transOffset = 0;
-      }
-      out.printf("  Current TRANS_OFFSET is : %d\n", bc.transOffset);
-      return;
-    case kTRANS_COUNT:
-      if (has) bc.transCount = static_cast<uint16_t>(num);
-      out.printf("  Current TRANS_COUNT is : %d\n", bc.transCount);
-      return;
-    case kBIGFILE: return setFlag(out, name, v, has, bc.bigfile, "YES", "NO", "YES, NO");
-    case kUNIQUE_TNAME: return setFlag(out, name, v, has, s.uniqueTname, "YES", "NO", "YES, NO");
-    case kEMPTY_FILES: return setFlag(out, name, v, has, s.emptyFiles, "YES", "NO", "YES, NO");
-    case kIGNORE_NOTNULL: return setFlag(out, name, v, has, s.ignoreNotnull, "YES", "NO", "YES, NO");
-    case kTHREADS:
-      if (has) bc.threads = static_cast<uint16_t>(clampU32(static_cast<uint32_t>(num), 1, kMaxThreads));
-      out.printf("  Current THREADS is : %u\n", static_cast<unsigned>(bc.threads));
-      return;
-  }
-}
 
 }  // namespace bex

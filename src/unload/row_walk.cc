@@ -5,6 +5,7 @@
 #include "block/row_piece.h"
 #include "datafile/block_reader.h"
 #include "base/recovery_report.h"
+#include "base/limits.h"
 #include "unload/chain_guard.h"
 
 namespace bex {
@@ -239,7 +240,7 @@ void followRowChain(RowWalk& w, const BlockView& walked, RowAddress next, uint32
   const BlockView cv = viewOf(cur.bc, cur.bc.block);
   for (uint64_t hops = 1;; hops++) {
     if (!readChained(cur, next)) break;
-    if (w.bc.maxChains != 0 && hops > w.bc.maxChains) {
+    if (w.bc.maxChains != kNoChainLimit && hops > w.bc.maxChains) {
       w.console.printf("Max chained block reached, RDBA=%u ...\n", walkedRdba);
       break;
     }

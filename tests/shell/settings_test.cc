@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 #include "run/run_context.h"
@@ -22,11 +23,41 @@ int lineCount(const std::string& s) { return static_cast<int>(std::count(s.begin
 TEST(Set, UsageForNoKeyUnknownKeyAndHeadSize) {
   Shell sh;
   std::string usage = sh.set("SET");
-  EXPECT_EQ(lineCount(usage), 28);
+  EXPECT_EQ(lineCount(usage), 31);
   EXPECT_EQ(usage.substr(0, 32), "  SET UNIQUE_TNAME   {Yes | NO}\n");
   EXPECT_EQ(sh.set("SET NOSUCHKEY 1"), usage);
   EXPECT_EQ(sh.set("SET HEAD_SIZE 8192"), usage);
   EXPECT_EQ(sh.set("SET BLOCK"), usage);  // no abbreviations
+}
+
+// The usage names the keys SET takes, and only those.
+TEST(Set, UsageNamesEveryKeyItAccepts) {
+  Shell sh;
+  const std::string usage = sh.set("SET");
+  std::istringstream lines(usage);
+  std::string set, key, rest;
+  while (lines >> set >> key && std::getline(lines, rest)) {
+    EXPECT_EQ(set, "SET");
+    EXPECT_NE(sh.set("SET " + key), usage) << key << " is in the usage but not taken";
+  }
+  for (const char* key : {"TABLESPACE", "TRANS_OFFSET", "TRANS_COUNT", "LONG_TAG"}) {
+    EXPECT_NE(sh.set(std::string("SET ") + key), usage);
+    EXPECT_NE(usage.find(std::string("  SET ") + key + " "), std::string::npos)
+        << key << " is taken but not in the usage";
+  }
+}
+
+// A "can only be" answer marks the statement as failed, whatever the key.
+TEST(Set, EveryRejectedValueNotesAnError) {
+  for (const char* statement :
+       {"SET BYTE_ORDER MIDDLE", "SET OUTPUT_STYLE XML", "SET BLOCK_SIZE ABC", "SET EMPTY_FILES TRUE"}) {
+    Shell sh;
+    sh.set(statement);
+    EXPECT_TRUE(sh.out.errorNoted()) << statement;
+  }
+  Shell sh;
+  sh.set("SET OUTPUT_STYLE DMP");
+  EXPECT_FALSE(sh.out.errorNoted());
 }
 
 TEST(Set, BlockSizeRulesAndBufferReallocation) {
