@@ -130,8 +130,8 @@ std::string damageText(const JsonValue& c) {
   return s;
 }
 
-// "1 thread", or "4 threads, 37 chunks" when workers walked it ("thread"
-// where the line predates the count).
+// Who walked the blocks: "1 thread", or "4 threads, 37 chunks" when
+// workers took parts of them (a line written without the count shows one).
 std::string threadsText(const JsonValue& c, const char* parts) {
   const uint64_t workers = std::max<uint64_t>(1, c["workers"].count()), chunks = c["chunks"].count();
   std::string s = number(workers) + (workers == 1 ? " thread" : " threads");
