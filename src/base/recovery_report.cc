@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <bit>
 #include <cstdio>
 
 namespace bex {
@@ -145,6 +146,8 @@ void BlockRanges::addAll(const BlockRanges& other) {
   cut = cut || other.cut;
 }
 
+uint32_t ReportEntry::workers() const { return workersUsed ? static_cast<uint32_t>(std::popcount(workersUsed)) : 1; }
+
 void ReportEntry::wrote(std::string name) {
   if (name.empty()) return;
   for (const std::string& f : files)
@@ -213,6 +216,8 @@ std::string reportLine(const ReportEntry& e, std::string_view statement, bool fa
            static_cast<double>(end.tv_sec - e.start.tv_sec) + (end.tv_nsec - e.start.tv_nsec) / 1e9);
   key(out, "seconds");
   out += seconds;
+  field(out, "workers", e.workers());
+  field(out, "chunks", e.chunks);
   out += '}';
   return out;
 }
@@ -223,6 +228,7 @@ void RecoveryReport::begin(const char* kind) {
   e.kind = kind;
   e.owner.clear(), e.table.clear(), e.partition.clear();
   e.objd = 0;
+  e.chunks = e.workersUsed = 0;
   e.rows = e.lobValues = e.lobErrors = e.blocksRead = e.rowsSkipped = e.rowsRejected = e.chainsCut = 0;
   e.rejected.clear(), e.skipped.clear(), e.unreadable.clear();
   e.damage.clear(), e.files.clear(), e.tables.clear(), e.dataFiles.clear();

@@ -4,8 +4,9 @@
 // rows written, LOB values, blocks read, the blocks rejected by the block
 // check, skipped or unreadable (as address ranges), rows passed over on
 // SKIP blocks, chains cut, LOB errors, the damage the walk passed over, the
-// files written with their sizes, start and end time. A script can tell
-// from it what was lost and where.
+// files written with their sizes, start and end time, and how many worker
+// threads walked how many parts of it. A script can tell from it what was
+// lost and where.
 //
 // The walkers tally into the open ReportEntry through the BlockContext
 // (no allocation there: the address lists have a fixed room); the command
@@ -87,8 +88,21 @@ struct ReportEntry {
   std::vector<ReportTable> tables;
   std::vector<ReportDataFile> dataFiles;
   timespec start{};
+  // The parts of the walk that workers took (chunks of blocks of an UNLOAD,
+  // stretches of SCAN DATABASE, data files of SCAN PARALLELDB), and which
+  // workers took them (bit w: worker w, at most 64); none when the
+  // command's own thread walked everything.
+  uint64_t chunks = 0;
+  uint64_t workersUsed = 0;
 
   void wrote(std::string name);
+  // The calling thread takes a part that worker walked.
+  void walkedBy(uint32_t worker) {
+    workersUsed |= uint64_t{1} << (worker & 63);
+    chunks++;
+  }
+  // The threads that walked the blocks: 1 when no worker took a part.
+  uint32_t workers() const;
 };
 
 class RecoveryReport {

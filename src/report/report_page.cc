@@ -130,6 +130,15 @@ std::string damageText(const JsonValue& c) {
   return s;
 }
 
+// Who walked the blocks: "1 thread", or "4 threads, 37 chunks" when
+// workers took parts of them (a line written without the count shows one).
+std::string threadsText(const JsonValue& c, const char* parts) {
+  const uint64_t workers = std::max<uint64_t>(1, c["workers"].count()), chunks = c["chunks"].count();
+  std::string s = number(workers) + (workers == 1 ? " thread" : " threads");
+  if (chunks) s.append(", ").append(number(chunks)).append(" ").append(parts);
+  return s;
+}
+
 void unloadRow(Sink& out, const JsonValue& c) {
   const bool failed = c["status"].str() == "failed";
   out.write(failed ? "<tr class=\"failed\">" : hasLosses(c) ? "<tr class=\"loss\">" : "<tr>");
@@ -144,6 +153,7 @@ void unloadRow(Sink& out, const JsonValue& c) {
   countCell(out, c["lob_errors"].count());
   cell(out, damageText(c));
   filesCell(out, c["files"]);
+  cell(out, threadsText(c, "chunks"));
   cell(out, c["start"].str());
   out.write("</tr>\n");
 }
@@ -158,7 +168,7 @@ void unloadTable(Sink& out, const ReportSources& s) {
   }
   out.write("<table><tr><th>Table</th><th>Status</th><th>Rows</th><th>LOB values</th>"
             "<th>Blocks rejected</th><th>Blocks unreadable</th><th>Blocks skipped</th><th>Chains cut</th>"
-            "<th>LOB errors</th><th>Damage passed over</th><th>Files</th><th>Started</th></tr>\n");
+            "<th>LOB errors</th><th>Damage passed over</th><th>Files</th><th>Walked by</th><th>Started</th></tr>\n");
   for (const JsonValue& c : s.commands)
     if (c["kind"].str() == "unload" || c["kind"].str() == "bootstrap") unloadRow(out, c);
   out.write("</table>\n");
@@ -254,9 +264,9 @@ void blockMaps(Sink& out, const ReportSources& s) {
   escaped(out, (*scan)["command"].str());
   out.write(" started ");
   escaped(out, (*scan)["start"].str());
-  out.printf(": %llu blocks read, %llu failing the checksum, %llu unreadable. One cell per group of blocks; hover "
-             "a cell for its blocks and objects.</p>\n",
-             static_cast<unsigned long long>((*scan)["blocks_read"].count()),
+  out.printf(": %llu blocks read by %s, %llu failing the checksum, %llu unreadable. One cell per group of blocks; "
+             "hover a cell for its blocks and objects.</p>\n",
+             static_cast<unsigned long long>((*scan)["blocks_read"].count()), threadsText(*scan, "parts").c_str(),
              static_cast<unsigned long long>((*scan)["blocks_rejected"]["blocks"].count()),
              static_cast<unsigned long long>((*scan)["blocks_unreadable"]["blocks"].count()));
   legend(out, s);

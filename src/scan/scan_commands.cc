@@ -89,8 +89,10 @@ ScanResult scanSlots(BlockContext& bc, const std::string& lobName, const std::st
       r.errors = scanWithWorkers(bc, lobSink, extSink);
     } else {
       SlotReader reader(bc, kScanWindowSize, kMapWindowSize);
-      for (uint32_t slot = first; slot < bc.registry->count; slot += stride)
+      for (uint32_t slot = first; slot < bc.registry->count; slot += stride) {
         ScanFile(bc, reader, slot, lobSink, extSink, r.errors);
+        r.files += bc.registry->slots[slot].blocks >= 2;
+      }
     }
     lobOk = lobSink.flush() && !lobSink.failed();
     extOk = extSink.flush() && !extSink.failed();
@@ -277,6 +279,9 @@ void scanParallel(BlockContext& bc, const DictDirectory& dir, Sink& out) {
   }
   for (std::thread& t : workers) t.join();
   notes.join(bc);
+  if (bc.report)
+    for (unsigned w = 0; w < kScanWorkers; w++)
+      for (uint32_t i = 0; i < results[w].files; i++) bc.report->walkedBy(w);
   for (const ScanResult& r : results) {
     if (!r.failed.empty()) out.error("  Cannot create %s, its files were not scanned.\n", r.failed.c_str());
     reportUnwritten(out, r);

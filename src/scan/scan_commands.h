@@ -22,6 +22,7 @@ struct ScanResult {
   uint64_t errors = 0;  // blocks that failed the checksum
   std::string failed;   // a listing that could not be created (nothing scanned)
   std::string unwritten;  // a listing whose writing failed (disk full)
+  uint32_t files = 0;     // data files scanned by this thread (one thread or one PARALLELDB worker)
 };
 
 // SCAN DATABASE into dir/BEXLOB.TXT and dir/BEXEXT.TXT.

@@ -33,6 +33,7 @@ struct StretchResult final : SegmentSink {
   BlockMap map;
   ReportEntry tally;
   uint64_t errors = 0;
+  uint32_t worker = 0;  // that scanned it
 
   void segment(const ScanSegment& s) override { segments.push_back(s); }
 };
@@ -73,6 +74,7 @@ void joinNotes(BlockContext& bc, StretchResult& r) {
     bc.report->rejected.addAll(r.tally.rejected);
     bc.report->rowsRejected += r.tally.rowsRejected;
     bc.report->unreadable.addAll(r.tally.unreadable);
+    bc.report->walkedBy(r.worker);
   }
   if (bc.blockMap) bc.blockMap->follow(r.map);
   r.tally.rejected.clear();
@@ -88,7 +90,7 @@ class StretchQueue {
   StretchQueue(BlockContext& bc, std::vector<Stretch> plan, Sink& lob, Sink& ext)
       : bc_(bc), plan_(std::move(plan)), lob_(lob), ext_(ext),
         stretches_(bc.threads, [this](uint64_t i, StretchResult& r) { replay(plan_[i], r); }) {
-    stretches_.start([this](uint32_t) { work(); });
+    stretches_.start([this](uint32_t w) { work(w); });
   }
 
   // The calling thread: every stretch scanned and replayed; the blocks
@@ -100,8 +102,8 @@ class StretchQueue {
   }
 
  private:
-  // One worker, with a reader of its own.
-  void work() {
+  // Worker w, with a reader of its own.
+  void work(uint32_t w) {
     BlockContext own = bc_;  // settings and registry shared read-only
     own.counters = &own.ownCounters;
     SlotReader reader(own, kScanWindowSize, kMapWindowSize);
@@ -109,6 +111,7 @@ class StretchQueue {
       const Stretch& s = plan_[i];
       own.report = bc_.report ? &r.tally : nullptr;
       own.blockMap = bc_.blockMap ? &r.map : nullptr;
+      r.worker = w;
       r.errors = scanStretch(own, reader, s.slot, s.first, s.last, s.end, r);
     });
   }

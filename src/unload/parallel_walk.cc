@@ -82,6 +82,7 @@ void writeInSlices(Sink& out, std::string_view bytes) {
 
 struct ParallelWalk::Result {
   WalkChunk chunk;
+  uint32_t worker = 0;  // that walked it
   ChunkBytes data, console, lob;
   uint64_t rows = 0, lobValues = 0, badBlocks = 0, blocksRead = 0;
   bool errorNoted = false;
@@ -129,7 +130,10 @@ ParallelWalk::ParallelWalk(const ParallelTarget& target, const RowWriterMaker& m
   for (uint32_t i = 0; i < threads; i++)
     workers_.push_back(std::make_unique<Worker>(bc, t_.job, makeWriter, t_.lob, t_.walk));
   chunks_.start([this](uint32_t w) {
-    chunks_.eachJob([this, &k = *workers_[w]](uint64_t, Result& r) { walk(k, r); });
+    chunks_.eachJob([this, w, &k = *workers_[w]](uint64_t, Result& r) {
+      r.worker = w;
+      walk(k, r);
+    });
   });
 }
 
@@ -199,8 +203,10 @@ void ParallelWalk::commit(Result& r) {
   bc.counters->BadBlockCount += r.badBlocks;
   if (bc.progress) bc.progress->advance(r.blocksRead);
   t_.walk.damage.add(r.damage);
-  if (bc.report)
+  if (bc.report) {
+    bc.report->walkedBy(r.worker);
     for (const ReportEvent& ev : r.events) applyReportEvent(*bc.report, ev);
+  }
   t_.job.lobLosses.add(r.lobLosses);
   t_.job.lobLossesWithoutMap.add(r.lobLossesWithoutMap);
   t_.job.taggedValues.add(r.taggedValues);

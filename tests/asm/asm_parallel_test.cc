@@ -55,14 +55,21 @@ TEST(AsmParallel, FourWorkersReadOneGroup) {
     sh.run(cmdAsm, "ASM OPEN " + list);
     std::string opened = sh.run(cmdOpen, "OPEN " + cfg);
     ASSERT_NE(opened.find("Y    9    9 a2   8192        329"), std::string::npos) << opened;
+    sh.rc.report.begin("scan");
     ScanResult one = scanDatabase(sh.rc.bc, sh.rc.dictDir);
     ASSERT_TRUE(one.failed.empty());
+    EXPECT_EQ(sh.rc.report.entry().workers(), 1u);
+    EXPECT_EQ(sh.rc.report.entry().chunks, 0u);
     std::string serial = testing::fileText(dir.file("BEXEXT.TXT"));
     EXPECT_GT(std::count(serial.begin(), serial.end(), '\n'), 40);
     for (int round = 0; round < 3; round++) {
       StringSink out;
+      sh.rc.report.begin("scan");
       scanParallel(sh.rc.bc, sh.rc.dictDir, out);
       EXPECT_EQ(out.str(), "");
+      // Every worker scanned its slots: the eight files, two each.
+      EXPECT_EQ(sh.rc.report.entry().workers(), 4u);
+      EXPECT_EQ(sh.rc.report.entry().chunks, 8u);
       std::string merged = testing::fileText(dir.file("BEXEXT.TXT"));
       // Workers take slots by index modulo 4: the lines are the same, grouped by worker.
       std::vector<std::string> a, b;

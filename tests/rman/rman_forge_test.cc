@@ -148,8 +148,12 @@ TEST_P(RmanForged, ScanRestoreAndOpenGiveTheBlocksAsBackedUp) {
   ASSERT_TRUE(scanDatabase(sh.rc.bc, sh.rc.dictDir).failed.empty());
   const forge_test::Bytes one = readFile("BEXDICT/BEXEXT.TXT");
   EXPECT_GT(one.size(), 0u);
+  sh.rc.report.begin("scan");
   scanParallel(sh.rc.bc, sh.rc.dictDir, sh.out);
   EXPECT_EQ(sortedLines(readFile("BEXDICT/BEXEXT.TXT")), sortedLines(one));
+  EXPECT_EQ(sh.rc.report.entry().workers(), std::min<uint32_t>(4, sh.rc.registry.count));
+  EXPECT_GT(sh.rc.report.entry().workers(), 1u);
+  EXPECT_EQ(sh.rc.report.entry().chunks, sh.rc.registry.count);
   for (const ExpectLine& f : files) std::remove(("RMAN_" + f.addr + ".DBF").c_str());
   sh.run(cmdOpen, "OPEN rman_damaged.cfg");
   scanAndRestore("rman_damaged");

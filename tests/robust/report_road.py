@@ -14,10 +14,13 @@ Every line of BEXDICT/BEXREPORT.JSONL must be JSON, and:
   blocks of its object, as its oracle names them, and the scan names the
   checksum failures with the object they claim;
 - the rows the oracle's rejected blocks held are exactly the rows lost;
-- SKIP: the rows a skipped block held are the rows missing.
+- SKIP: the rows a skipped block held are the rows missing;
+- THREADS 4: the same rows, walked by more than one worker, as the report
+  and its page show.
 """
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -46,7 +49,7 @@ def fail(msg):
     print("FAIL:", msg)
 
 
-def road(directory, prelude=()):
+def road(directory, prelude=(), env=None):
     """Runs the road in directory; returns the report's records in order."""
     lines = ["SET BLOCK_CHECK 1", "SET EMPTY_FILES YES", *prelude, "OPEN unload.cfg", "SCAN DATABASE"]
     for way in ("ext", "hdr"):
@@ -57,7 +60,8 @@ def road(directory, prelude=()):
     with open(os.path.join(directory, "road.sql"), "w") as f:
         f.write("\n".join(lines) + "\n")
     with open(os.path.join(directory, "road.out"), "w") as out:
-        subprocess.run([BEX, "-f", "road.sql"], cwd=directory, stdout=out, stderr=subprocess.STDOUT, timeout=300)
+        subprocess.run([BEX, "-f", "road.sql"], cwd=directory, stdout=out, stderr=subprocess.STDOUT, timeout=300,
+                       env={**os.environ, **(env or {})})
     records = []
     with open(os.path.join(directory, "BEXDICT", "BEXREPORT.JSONL")) as f:
         for n, line in enumerate(f, 1):
@@ -179,6 +183,38 @@ def check_names():
         fail(f"names: {last!r}: {e}")
 
 
+def page_of(directory):
+    """The report page REPORT writes from the directory's report."""
+    subprocess.run([BEX, "-e", "REPORT TO page.html"], cwd=directory, stdout=subprocess.DEVNULL, timeout=60)
+    with open(os.path.join(directory, "page.html")) as f:
+        return f.read()
+
+
+def check_threads(full):
+    """One thread walks alone; with THREADS 4 the same road gives the same
+    rows, workers take the parts of the scan and of every unload, more than
+    one of them somewhere, and the page says so."""
+    for rec in full:
+        if rec["workers"] != 1 or rec["chunks"] != 0:
+            fail(f"one thread: {rec['command']} names {rec['workers']} workers, {rec['chunks']} chunks")
+    if "<td>1 thread</td>" not in page_of(os.path.join(work, "full")):
+        fail("one thread: the page shows no unload walked by one thread")
+    directory = os.path.join(work, "threads")
+    shutil.copytree(os.path.join(work, "pristine"), directory)
+    # Chunks of two blocks, so that the small objects are several chunks.
+    many = road(directory, ["SET THREADS 4"], {"BEX_TEST_CHUNK_BLOCKS": "2"})
+    if [r["rows"] for r in many] != [r["rows"] for r in full]:
+        fail(f"threads: rows {[r['rows'] for r in many]} against one thread's {[r['rows'] for r in full]}")
+    if any(r["chunks"] == 0 for r in many):
+        fail(f"threads: walked without workers: {[r['command'] for r in many if r['chunks'] == 0]}")
+    if max(r["workers"] for r in many[1:]) < 2:
+        fail(f"threads: workers {[r['workers'] for r in many]}")
+    page = page_of(directory)
+    if not re.search(r"blocks read by [1-4] threads?, \d+ parts", page) or \
+            not re.search(r"<td>[2-4] threads, \d+ chunks</td>", page):
+        fail("threads: the page does not show the workers of the scan and the unloads")
+
+
 with tempfile.TemporaryDirectory(prefix="bex-report.") as work:
     os.mkdir(os.path.join(work, "pristine"))
     subprocess.run([FORGE, "unload", "."], cwd=os.path.join(work, "pristine"), check=True, stdout=subprocess.DEVNULL)
@@ -189,6 +225,7 @@ with tempfile.TemporaryDirectory(prefix="bex-report.") as work:
     check_kind("truncate", ["truncate", "60"], full)
     check_skip(full)
     check_names()
+    check_threads(full)
 
 print(f"report road: {len(failures)} failed")
 sys.exit(1 if failures else 0)

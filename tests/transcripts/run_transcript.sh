@@ -12,7 +12,8 @@
 # With BEX_ACCEPT=1 the actual output replaces the expected files (review
 # the diff before committing). With BEX_THREADS=n the statements run after
 # SET THREADS n (its answer left out of the output): a parallel UNLOAD must
-# give the same output as one thread.
+# give the same output as one thread, and some UNLOAD must have been walked
+# by more than one worker.
 set -u
 bex=$1 case=$2 build=$3
 src=$(cd "$(dirname "$0")/../.." && pwd)
@@ -70,5 +71,23 @@ if [ -d "$case/expected" ]; then
       fail=1
     fi
   done < <(cd "$case/expected" && find . -type f)
+fi
+# A threaded run proves that it ran threaded: the report line of some
+# UNLOAD names more than one worker; and the one-thread output it matched
+# unloads rows. With BEX_ONE_THREAD=1 the case has nothing that workers
+# walk (the bootstrap, the dictionary queries): every line it reports
+# names one.
+reports() { find . -name BEXREPORT.JSONL -exec cat {} +; }
+if [ "${BEX_ONE_THREAD:-0}" = 1 ]; then
+  if [ -z "$(reports)" ] || reports | grep -vq '"workers":1,"chunks":0}$'; then
+    echo "a report line names workers, or there is none"; fail=1
+  fi
+elif [ -n "${BEX_THREADS:-}" ]; then
+  if ! reports | grep -qE '"kind":"unload".*"workers":([2-9]|[1-9][0-9]+),'; then
+    echo "no UNLOAD was walked by more than one worker"; fail=1
+  fi
+  if ! grep -qE 'Sucessfully unload [1-9][0-9]* rows' "$case/expected.out"; then
+    echo "the one-thread run unloads no row"; fail=1
+  fi
 fi
 [ $status -eq 0 ] && [ $fail -eq 0 ]

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -57,17 +58,30 @@ Outcome unload(UnloadShell& sh, const std::string& statement, int threads) {
   return o;
 }
 
-// Every statement with one thread, then with two and four.
-void expectSameWithThreads(UnloadShell& sh, const std::vector<std::string>& statements, const std::string& what) {
+// Every statement with one thread, then with two and four. One thread
+// walks alone and the statements give rows; with more, workers walk every
+// statement's blocks. mostWorkers: the most that took part in one walk
+// (which takes the chunks is up to the workers: on a busy machine one of
+// them may take every chunk of a few walks, never of a whole test).
+void expectSameWithThreads(UnloadShell& sh, const std::vector<std::string>& statements, const std::string& what,
+                           uint32_t& mostWorkers) {
+  const bex::ReportEntry& e = sh.rc.report.entry();
+  uint64_t rows = 0;
   for (const std::string& s : statements) {
     const Outcome one = unload(sh, s, 1);
+    EXPECT_EQ(e.workers(), 1u) << s;
+    EXPECT_EQ(e.chunks, 0u) << s;
+    rows += one.rows;
     for (int threads : {2, 4}) {
       const Outcome many = unload(sh, s, threads);
       EXPECT_TRUE(many == one) << what << ": " << s << " with " << threads << " threads\n"
                                << one.console << "--- against ---\n"
                                << many.console;
+      EXPECT_GT(e.chunks, 0u) << what << ": " << s << " with " << threads << " threads walked no chunk";
+      mostWorkers = std::max(mostWorkers, e.workers());
     }
   }
+  EXPECT_GT(rows, 0u) << what << ": one thread unloaded no row";
   sh.statement("SET THREADS 1");
 }
 
@@ -93,21 +107,26 @@ class Parallel : public ::testing::Test {
     sh.rc.parallelChunkBlocks = 2;  // boundaries inside chains and extents
     sh.statement("OPEN unload.cfg");
   }
-  void TearDown() override { ASSERT_EQ(chdir("/"), 0); }
+  void TearDown() override {
+    EXPECT_GT(mostWorkers, 1u) << "one worker walked every chunk";
+    ASSERT_EQ(chdir("/"), 0);
+  }
 
   ScratchDir dir;
   UnloadShell sh;
+  uint32_t mostWorkers = 0;
 };
 
 // Chains, migrated rows, clusters, compressed and index-organised blocks,
 // the settings that change which rows and messages come out, and blocks
 // rejected by the CORRUPT and SKIP lists and the block check.
 TEST_F(Parallel, ForgedTablesGiveWhatOneThreadGives) {
-  expectSameWithThreads(sh, kObjectUnloads, "sound");
+  expectSameWithThreads(sh, kObjectUnloads, "sound", mostWorkers);
   for (const char* setting : {"SET VERBOSE 1", "SET DELETED_ROW TRUE", "SET COMMITED_ONLY TRUE", "SET ROW_ADDRESS 1",
                               "SET MAXCHAINS 1", "SET OUTPUT_STYLE CSV", "SET BLOCK_CHECK TRUE"}) {
     sh.statement(setting);
-    expectSameWithThreads(sh, {kObjectUnloads[0], kObjectUnloads[3], kObjectUnloads[5], kObjectUnloads[9]}, setting);
+    expectSameWithThreads(sh, {kObjectUnloads[0], kObjectUnloads[3], kObjectUnloads[5], kObjectUnloads[9]}, setting,
+                          mostWorkers);
   }
   sh.rc.cmd.set("CORRUPT FILE 7 BLOCK 23");
   sh.rc.cmd.nextToken();
@@ -115,7 +134,7 @@ TEST_F(Parallel, ForgedTablesGiveWhatOneThreadGives) {
   sh.rc.cmd.set("SKIP FILE 7 BLOCK 24");
   sh.rc.cmd.nextToken();
   bex::cmdSkip(sh.rc);
-  expectSameWithThreads(sh, {kObjectUnloads[0], kObjectUnloads[1], kObjectUnloads[9]}, "corrupt and skip");
+  expectSameWithThreads(sh, {kObjectUnloads[0], kObjectUnloads[1], kObjectUnloads[9]}, "corrupt and skip", mostWorkers);
 }
 
 // Random bytes changed in the blocks of the tables: damaged pieces, chains
@@ -133,7 +152,7 @@ TEST_F(Parallel, DamagedBlocksGiveWhatOneThreadGives) {
     std::ofstream("u07.dbf", std::ios::binary | std::ios::trunc) << bad;
     sh.statement("OPEN unload.cfg");
     expectSameWithThreads(sh, {kObjectUnloads[0], kObjectUnloads[2], kObjectUnloads[4], kObjectUnloads[6]},
-                          "round " + std::to_string(round));
+                          "round " + std::to_string(round), mostWorkers);
   }
 }
 
