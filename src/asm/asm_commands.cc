@@ -351,8 +351,15 @@ void asmFile(AsmDiskGroup& g, const AsmOptions& o, Sink& out) {
   walkPointers(g, AsmMeta{entry.get(), g.blockSize}, g.fileDir.file, listing);
 }
 
-constexpr uint32_t kAliasFirst = 68;
-constexpr uint32_t kAliasEntry = 76;
+// The alias name with every byte that is not printable ASCII shown as '?'.
+void printableName(const char* name, char* out) {
+  size_t i = 0;
+  for (; name[i]; i++) {
+    const uint8_t c = static_cast<uint8_t>(name[i]);
+    out[i] = c >= 32 && c < 127 ? static_cast<char>(c) : '?';
+  }
+  out[i] = 0;
+}
 
 struct AliasListing : DirectoryAus {
   Sink& out;
@@ -367,20 +374,14 @@ struct AliasListing : DirectoryAus {
     for (uint32_t b = 0; (static_cast<uint64_t>(b) + 1) * stride <= g.auSize; b++) {
       AsmMeta m{bytes + static_cast<size_t>(b) * stride, g.blockSize};
       if (!m.is(kAsmAliasBlock) || m.owner() == 0) continue;
-      for (uint32_t e = kAliasFirst; e + kAliasEntry <= m.size; e += kAliasEntry) {
-        if (m.p[e + 16] == 0 || m.u32(e + 4) == 0) break;
-        uint8_t flags = m.u8(e + 72);
-        if (flags != 4 && flags != 18) continue;
-        char name[49];
-        size_t n = strnlen(reinterpret_cast<const char*>(m.p + e + 16), 48);
-        for (size_t i = 0; i < n; i++) {
-          uint8_t c = m.p[e + 16 + i];
-          name[i] = c >= 32 && c < 127 ? static_cast<char>(c) : '?';
-        }
-        name[n] = 0;
-        out.printf("%8d %12d %6d %6d %4d %6d %s\n", static_cast<int>(m.u32(e + 64)), static_cast<int>(m.u32(e + 68)),
-                   static_cast<int>(m.u32(52)), static_cast<int>(m.u32(60)), flags, static_cast<int>(m.u32(e + 8)),
-                   name);
+      AsmAliasEntry e;
+      for (uint32_t i = 0; aliasEntryAt(m, i, e); i++) {
+        if (e.flags != 4 && e.flags != 18) continue;
+        char name[kAliasNameMax + 1];
+        printableName(e.name, name);
+        out.printf("%8d %12d %6d %6d %4d %6d %s\n", static_cast<int>(e.file), static_cast<int>(e.incarnation),
+                   static_cast<int>(m.u32(kAliasParent)), static_cast<int>(m.u32(kAliasFirstBlock)), e.flags,
+                   static_cast<int>(e.reference), name);
       }
     }
   }

@@ -237,12 +237,6 @@ ReadResult readAsmBytes(AsmFile& f, uint64_t offset, uint8_t* buf, size_t n, uin
   return r;
 }
 
-size_t ReadAsmFileBlocks(AsmFile& f, uint64_t first, uint32_t blockSize, uint8_t* buf, uint32_t count) {
-  if (blockSize == 0 || f.group.auSize % blockSize) return 0;
-  ReadResult r = readAsmBytes(f, first * blockSize, buf, static_cast<size_t>(count) * blockSize, f.length);
-  return r.bytes / blockSize * blockSize;
-}
-
 bool ReadAsmFileRange(AsmFile& f, uint64_t offset, uint8_t* buf, size_t length) {
   return readAsmBytes(f, offset, buf, length, f.mapped).bytes == length;
 }

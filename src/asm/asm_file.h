@@ -78,9 +78,6 @@ ReadResult readAsmBytes(AsmFile& f, uint64_t offset, uint8_t* buf, size_t n, uin
 // failing the check becomes zeros when the only sound copy is zeros.
 bool readExtentPiece(AsmFile& f, const AsmCopy* copies, uint32_t auInExtent, uint32_t inAu, uint64_t pos,
                      uint8_t* dst, size_t n);
-// count blocks of blockSize from block first: bytes read in whole blocks;
-// 0 when AU_SIZE is not a multiple of blockSize.
-size_t ReadAsmFileBlocks(AsmFile& f, uint64_t first, uint32_t blockSize, uint8_t* buf, uint32_t count);
 // length bytes (at most one AU) at offset; true when all were read.
 bool ReadAsmFileRange(AsmFile& f, uint64_t offset, uint8_t* buf, size_t length);
 

@@ -146,6 +146,20 @@ AsmPointer pointerAt(const AsmMeta& m, uint32_t off) {
   return ptr;
 }
 
+bool aliasEntryAt(const AsmMeta& block, uint32_t i, AsmAliasEntry& e) {
+  if (block.size < kAliasFirstEntry || i >= (block.size - kAliasFirstEntry) / kAliasEntrySize) return false;
+  const uint32_t at = kAliasFirstEntry + i * kAliasEntrySize;
+  if (block.u8(at + 16) == 0 || block.u32(at + 4) == 0) return false;
+  e.reference = block.u32(at + 8);
+  e.file = block.u32(at + 64);
+  e.incarnation = block.u32(at + 68);
+  e.flags = block.u8(at + 72);
+  const size_t n = strnlen(reinterpret_cast<const char*>(block.p + at + 16), kAliasNameMax);
+  memcpy(e.name, block.p + at + 16, n);
+  e.name[n] = 0;
+  return true;
+}
+
 AsmEntrySlots entrySlots(const AsmMeta& entry) {
   uint32_t fit = entry.size > kEntryPointers ? (entry.size - kEntryPointers) / kPointerBytes : 0;
   AsmEntrySlots s;
@@ -417,12 +431,6 @@ uint64_t extentFirstAu(const AsmDiskGroup& g, uint64_t extent) {
 
 uint32_t extentAus(const AsmDiskGroup& g, uint32_t extent) {
   return static_cast<uint32_t>(extentFirstAu(g, static_cast<uint64_t>(extent) + 1) - extentFirstAu(g, extent));
-}
-
-uint64_t groupCapacity(const AsmDiskGroup& g) {
-  uint64_t total = 0;
-  for (uint32_t i = 0; i < g.diskCount; i++) total += g.disks[i].length;
-  return total;
 }
 
 uint64_t groupAuBound(const AsmDiskGroup& g) {

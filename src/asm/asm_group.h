@@ -93,6 +93,27 @@ AsmEntrySlots entrySlots(const AsmMeta& entry);
 // Pointers an indirect block holds, cut to what fits in the block.
 uint32_t indirectCount(const AsmMeta& block);
 
+// An alias directory block (type 11): the parent directory and first block
+// of the block, then entries of kAliasEntrySize bytes from kAliasFirstEntry,
+// as many as fit in the block.
+inline constexpr uint32_t kAliasParent = 52;
+inline constexpr uint32_t kAliasFirstBlock = 60;
+inline constexpr uint32_t kAliasFirstEntry = 68;
+inline constexpr uint32_t kAliasEntrySize = 76;
+inline constexpr uint32_t kAliasNameMax = 48;
+
+struct AsmAliasEntry {
+  uint32_t reference = 0;    // entry offset 8
+  uint32_t file = 0;         // 64
+  uint32_t incarnation = 0;  // 68
+  uint8_t flags = 0;         // 72
+  char name[kAliasNameMax + 1] = "";  // 16, as stored, up to its first zero byte
+};
+// Entry i of an alias block; false past the entries the block holds and
+// from the first entry with an empty name or a zero word at entry offset 4
+// (the end of the block's list).
+bool aliasEntryAt(const AsmMeta& block, uint32_t i, AsmAliasEntry& e);
+
 struct AsmDisk {
   uint16_t number = 0;
   uint32_t auSize = 0;
@@ -208,8 +229,6 @@ AsmExtentSpot mapAu(const AsmDiskGroup& g, uint64_t auIndex);
 uint32_t extentAus(const AsmDiskGroup& g, uint32_t extent);
 // First AU (file-relative) of an extent, and so the AUs of extents [0, n).
 uint64_t extentFirstAu(const AsmDiskGroup& g, uint64_t extent);
-// Bytes all open disks hold: no file of the group can be longer.
-uint64_t groupCapacity(const AsmDiskGroup& g);
 // AUs no group of these disks can exceed: sixteen disks as large as the
 // largest open one (disks may be missing).
 uint64_t groupAuBound(const AsmDiskGroup& g);

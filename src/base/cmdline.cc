@@ -31,12 +31,6 @@ uint32_t CommandLine::nextToken() {
   return tokenEnd - tokenStart;
 }
 
-std::string_view CommandLine::restAfterToken() const {
-  uint32_t p = tokenEnd;
-  while (p < length && isBlank(text[p])) p++;
-  return {text + p, length - p};
-}
-
 bool keywordMatch(std::string_view token, std::string_view keyword) {
   if (token.size() != keyword.size()) return false;
   for (size_t i = 0; i < token.size(); i++)

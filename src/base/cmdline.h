@@ -27,8 +27,6 @@ struct CommandLine {
   std::string_view token() const { return {text + tokenStart, tokenEnd - tokenStart}; }
   // Text from the start of the current token to the end of the statement.
   std::string_view fromToken() const { return {text + tokenStart, length - tokenStart}; }
-  // Text after the current token to the end of the statement, leading blanks skipped.
-  std::string_view restAfterToken() const;
 };
 
 bool isBlank(char c);

@@ -37,13 +37,6 @@ struct BlockRanges {
   Range range[kKept];
 
   void add(uint32_t file, uint32_t first, uint32_t count = 1, uint32_t objd = 0);
-  // An rdba as the walkers read it (with BIGFILE the block number alone).
-  void addRdba(uint32_t rdba, bool bigfile) {
-    if (bigfile)
-      add(0, rdba);
-    else
-      add(rdba >> 22, rdba & 0x3FFFFF);
-  }
   void addAll(const BlockRanges& other);
   void clear() {
     blocks = 0;

@@ -103,10 +103,9 @@ void dumpTableBlock(Sink& out, const BlockView& v) {
   uint32_t budget = v.size / 2;
   for (uint32_t t = 0; t < h.ntab; t++) {
     printTableLine(out, v, h, t);
-    const uint32_t rows = tableRowCount(v, h, t);
-    const uint32_t first = tableFirstRow(v, h, t);
-    for (uint32_t k = 0; k < rows && budget > 0 && v.has(h.rowDir + 2 * (first + k), 2); k++, budget--)
-      dumpTableRow(out, v, h, t, k, v.u16(h.rowDir + 2 * (first + k)), cols);
+    const TableRows rows = tableRows(v, h, t);
+    for (uint32_t k = 0; k < rows.inBlock && budget > 0; k++, budget--)
+      dumpTableRow(out, v, h, t, k, tableRowEntry(v, rows, k), cols);
   }
 }
 

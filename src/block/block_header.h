@@ -63,7 +63,6 @@ inline uint32_t blockScnBase(const BlockView& v) { return v.u32(8); }
 inline uint16_t blockScnWrap(const BlockView& v) { return v.u16(12); }
 inline uint8_t blockSeq(const BlockView& v) { return v.u8(14); }
 inline uint8_t blockFlag(const BlockView& v) { return v.u8(15); }
-inline uint16_t blockChecksumField(const BlockView& v) { return v.u16(16); }
 // The SCN the block was last changed at: wrap in the high 16 bits.
 inline uint64_t blockScn(const BlockView& v) { return uint64_t{blockScnWrap(v)} << 32 | blockScnBase(v); }
 

@@ -67,8 +67,4 @@ TableRows tableRows(const BlockView& v, const DataHeader& h, uint32_t table) {
   return t;
 }
 
-bool rowDirEntryInBlock(const BlockView& v, const DataHeader& h, uint32_t table, uint32_t row) {
-  return v.has(h.rowDir + 2 * (tableFirstRow(v, h, table) + row), 2);
-}
-
 }  // namespace bex

@@ -95,8 +95,6 @@ inline uint16_t tableRowCount(const BlockView& v, const DataHeader& h, uint32_t 
 // Directory entry (first + row) of table t, or kFreeDirEntry when the table,
 // the row or the directory slot lies outside the block's tables or bytes.
 uint16_t rowDirEntry(const BlockView& v, const DataHeader& h, uint32_t table, uint32_t row);
-// False when the directory slot of that row lies outside the block's bytes.
-bool rowDirEntryInBlock(const BlockView& v, const DataHeader& h, uint32_t table, uint32_t row);
 
 // The row directory of one table, its bounds tested once: the entries of
 // rows below inBlock lie wholly inside the block and are read by

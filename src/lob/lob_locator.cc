@@ -6,7 +6,8 @@ namespace bex {
 
 namespace {
 
-constexpr size_t kHeaderBitAt = 5, kLobIdAt = 10, kFlagsAt = 22, kFlagGAt = 23;
+constexpr size_t kSizeAt = 0, kVersionAt = 2, kHeaderBitAt = 5, kLobTypeAt = 8, kLobIdAt = 10, kRestLengthAt = 20,
+                 kFlagsAt = 22, kFlagGAt = 23;
 constexpr uint8_t kHeaderBit = 0x04, kFlagG = 0x02;
 
 // Reads locator fields, most significant byte first; a read past the
@@ -95,6 +96,10 @@ LobLocator parseLobLocator(const uint8_t* v, size_t len) {
   uint8_t header = f.byte(kHeaderBitAt);
   for (size_t i = 0; i < kLobIdSize; i++) loc.lobId[i] = f.byte(kLobIdAt + i);
   if (f.failed) return loc;
+  loc.size = static_cast<uint16_t>(f.num(kSizeAt, 2));
+  loc.version = static_cast<uint16_t>(f.num(kVersionAt, 2));
+  loc.lobType = static_cast<uint16_t>(f.num(kLobTypeAt, 2));
+  if (len >= kRestLengthAt + 2) loc.restLength = static_cast<uint16_t>(f.num(kRestLengthAt, 2));
   if (!(header & kHeaderBit)) {
     loc.offline = true;
     loc.valid = true;

@@ -5,8 +5,11 @@
 // data files' byte order. Every field read is checked against the column's
 // length: a locator too short for its own fields is invalid.
 //
+//   0  locator size, u16       2  version, u16
 //   5  bit 0x04: a LOB header follows (clear: "offline", map only)
+//   8  LOB type, u16: 1 BLOB, 2 CLOB
 //  10  LOB id, 10 bytes
+//  20  bytes from here to the value's end, u16 (absent when the value ends at 20)
 //  22  header flags F          23  bit 0x02: flag G
 //
 //  case  condition          pages          lastlen      inline      dataoff
@@ -24,13 +27,20 @@
 
 namespace bex {
 
+inline constexpr size_t kLobFixedSize = 20;  // every locator has these bytes
 inline constexpr size_t kLobIdSize = 10;
+inline constexpr uint16_t kLobTypeBlob = 1;
+inline constexpr uint16_t kLobTypeClob = 2;
 inline constexpr size_t kLobIdTextSize = 2 * kLobIdSize;  // upper-case hexadecimal digits
 
 enum class LobCase : uint8_t { kA, kB, kC, kD, kE, kOffline };
 
 struct LobLocator {
   bool valid = false;
+  uint16_t size = 0;        // the fixed part: 0 when the value is shorter than kLobFixedSize
+  uint16_t version = 0;
+  uint16_t lobType = 0;
+  uint16_t restLength = 0;  // 0 when the value ends before offset 22
   bool offline = false;  // no LOB header: every block of every page taken in full
   LobCase kind = LobCase::kOffline;
   uint8_t lobId[kLobIdSize] = {};

@@ -1,5 +1,7 @@
 #include "scan/column_guess.h"
 
+#include "lob/lob_locator.h"
+
 namespace bex {
 
 namespace {
@@ -127,12 +129,16 @@ bool dateValueTest(const uint8_t* p, uint32_t n) {
          p[5] <= 60 && p[6] <= 60;
 }
 
-bool lobLocatorTest(const uint8_t* p, uint32_t n, uint8_t kind) {
-  if (n != 20 && !(n >= 30 && n == 20u + (static_cast<uint32_t>(p[20]) << 8 | p[21]))) return false;
-  if (p[0] != 0 || (p[1] != 0x54 && p[1] != 0x70) || p[2] != 0 || p[3] != 1 || p[8] != 0 || p[9] != kind)
-    return false;
+// A locator's fixed part alone, or a locator of at least 30 bytes whose
+// length word says so; the locator sizes rows hold, version 1, the LOB type,
+// and a LOB id with at least 3 zero bytes.
+bool lobLocatorTest(const uint8_t* p, uint32_t n, uint16_t lobType) {
+  if (n != kLobFixedSize && n < 30) return false;
+  const LobLocator loc = parseLobLocator(p, n);
+  if (n != kLobFixedSize && n != kLobFixedSize + loc.restLength) return false;
+  if ((loc.size != 0x54 && loc.size != 0x70) || loc.version != 1 || loc.lobType != lobType) return false;
   uint32_t zeros = 0;
-  for (uint32_t i = 10; i < 20; i++) zeros += p[i] == 0;
+  for (uint8_t b : loc.lobId) zeros += b == 0;
   return zeros >= 3;
 }
 
@@ -155,8 +161,8 @@ void GuessValue(ColumnGuess& g, uint32_t pos, const uint8_t* block, uint32_t off
   if (n != c.firstlen) c.fails |= kFailLength;
   if (!(c.fails & kFailNumber) && !numberValueTest(p, n)) c.fails |= kFailNumber;
   if (!(c.fails & kFailDate) && !dateValueTest(p, n)) c.fails |= kFailDate;
-  if (!(c.fails & kFailClob) && !lobLocatorTest(p, n, 2)) c.fails |= kFailClob;
-  if (!(c.fails & kFailBlob) && !lobLocatorTest(p, n, 1)) c.fails |= kFailBlob;
+  if (!(c.fails & kFailClob) && !lobLocatorTest(p, n, kLobTypeClob)) c.fails |= kFailClob;
+  if (!(c.fails & kFailBlob) && !lobLocatorTest(p, n, kLobTypeBlob)) c.fails |= kFailBlob;
   if (!(c.fails & kFailText) && !textValueTest(p, n)) c.fails |= kFailText;
   if (c.nonnull == 1) {
     c.type = firstValueType(c, n);

@@ -53,8 +53,8 @@ struct ColumnGuess {
 
 bool numberValueTest(const uint8_t* p, uint32_t n);
 bool dateValueTest(const uint8_t* p, uint32_t n);
-// kind 2: CLOB locator, 1: BLOB locator.
-bool lobLocatorTest(const uint8_t* p, uint32_t n, uint8_t kind);
+// A locator of lobType (kLobTypeClob, kLobTypeBlob) by its fixed part.
+bool lobLocatorTest(const uint8_t* p, uint32_t n, uint16_t lobType);
 bool textValueTest(const uint8_t* p, uint32_t n);
 
 // One value of column position pos, at offset in a block of g.blockSize bytes.

@@ -296,8 +296,6 @@ class DumpRowWriter : public RowWriter {
 
 }  // namespace
 
-bool dumpOutputAvailable() { return true; }
-
 void writeDumpHeader(Sink& out, uint16_t charset, uint16_t nlsCharset, const char* userName) {
   size_t n = strlen(userName);
   if (n > kUserRoom) n = kUserRoom;

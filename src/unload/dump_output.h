@@ -14,9 +14,6 @@ namespace bex {
 
 struct RunContext;
 
-// True: this build writes export dumps.
-bool dumpOutputAvailable();
-
 // The parts of the file, for the prologue and epilogue below and for tests.
 // charset and nlsCharset are Oracle character-set ids; the dump declares
 // charset as the character set of every value (values are copied as stored).

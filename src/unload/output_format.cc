@@ -135,10 +135,6 @@ class DumpFormat : public OutputFormat {
   DumpFormat(RunContext& rc, UnloadJob& job) : rc_(rc), job_(job) {}
 
   bool open(const UnloadSubject& s) override {
-    if (!dumpOutputAvailable()) {
-      rc_.out.error("  Export dump output is not available in this build.\n");
-      return false;
-    }
     out_.open(job_.outputName[0] ? job_.outputName : kDefaultDumpName, false, rc_.out);
     opened_ = out_.opened();
     if (opened_ && s.table) writeDumpPrologue(rc_, job_, *s.user, *s.table, s.objd, out_.data());

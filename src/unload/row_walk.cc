@@ -232,27 +232,56 @@ PieceResult writeRowPiece(RowWalk& w, const BlockView& v, const DataHeader& h, u
   return handPiece(w, v, blockRdba(v), table, slot, start);
 }
 
-void followRowChain(RowWalk& w, const BlockView& walked, RowAddress next, uint32_t reached, uint32_t clusterTable) {
+namespace {
+
+// The two kinds of chain differ only in their tests: a table row's chain
+// counts its hops against MAXCHAINS, ends quietly at a bad block and takes
+// pieces only from blocks of the walked object; the overflow pieces of an
+// index-organised row have neither limit nor object test, but a bad block
+// ends the row with its message.
+struct ChainRules {
+  enum Kind : uint8_t { kRowChain, kOverflow } kind;
+  uint32_t clusterTable;
+  uint32_t objd;  // kRowChain: the object of the walked block
+};
+
+bool hopAllowed(RowWalk& w, ChainGuard& guard, RowAddress next, uint64_t hops, uint32_t walkedRdba,
+                const ChainRules& rules) {
+  if (rules.kind == ChainRules::kRowChain && w.bc.maxChains != kNoChainLimit && hops > w.bc.maxChains) {
+    w.console.printf("Max chained block reached, RDBA=%u ...\n", walkedRdba);
+    return false;
+  }
+  return chainMayGoOn(w, guard, next, hops, walkedRdba);
+}
+
+// The chained block just read may give the next piece.
+bool chainedBlockTaken(RowWalk& w, BlockCursor& cur, RowAddress next, const ChainRules& rules) {
+  const BlockView cv = viewOf(cur.bc, cur.bc.block);
+  const uint32_t rdba = blockRdba(cv);
+  if (w.bc.verbose >= 1) w.console.printf("Recover rows from chained block RDBA=%u ...\n", rdba);
+  if (IsBadBlock(cur.bc)) {
+    if (rules.kind == ChainRules::kOverflow) w.console.printf("Block check failured at RDBA=0x%08x=%u\n", rdba, rdba);
+    return false;
+  }
+  if (rules.kind == ChainRules::kRowChain && dataObjectNumber(cv) != rules.objd) {
+    noteDamage(w, Damage::kForeignChain, next.rdba, next.slot);
+    return false;
+  }
+  return true;
+}
+
+// Writes the rest of a row from the piece at next on; walkedRdba is the
+// block holding the row's head.
+void followChain(RowWalk& w, uint32_t walkedRdba, RowAddress next, uint32_t reached, const ChainRules& rules) {
   BlockCursor cur(w.bc, w.cursorBlock.get());
   ChainGuard guard(w.chainBound);
-  const uint32_t walkedRdba = blockRdba(walked);
-  const uint32_t objd = dataObjectNumber(walked);
   const BlockView cv = viewOf(cur.bc, cur.bc.block);
   for (uint64_t hops = 1;; hops++) {
-    if (!readChained(cur, next)) break;
-    if (w.bc.maxChains != kNoChainLimit && hops > w.bc.maxChains) {
-      w.console.printf("Max chained block reached, RDBA=%u ...\n", walkedRdba);
+    if (!readChained(cur, next) || !hopAllowed(w, guard, next, hops, walkedRdba, rules) ||
+        !chainedBlockTaken(w, cur, next, rules))
       break;
-    }
-    if (!chainMayGoOn(w, guard, next, hops, walkedRdba)) break;
-    if (w.bc.verbose >= 1) w.console.printf("Recover rows from chained block RDBA=%u ...\n", blockRdba(cv));
-    if (IsBadBlock(cur.bc)) break;
-    if (dataObjectNumber(cv) != objd) {
-      noteDamage(w, Damage::kForeignChain, next.rdba, next.slot);
-      break;
-    }
     const DataHeader h = readDataHeader(cv);
-    const uint32_t table = rowTable(h, clusterTable);
+    const uint32_t table = rowTable(h, rules.clusterTable);
     const bool held = holdsRow(cv, h, table, next.slot);
     if (!held) noteDamage(w, Damage::kForeignChain, next.rdba, next.slot);
     PieceResult r = writeRowPiece(w, cv, h, table, next.slot, reached);
@@ -267,6 +296,8 @@ void followRowChain(RowWalk& w, const BlockView& walked, RowAddress next, uint32
   noteChainCut(w);
   w.writer.endRowEarly(reached);
 }
+
+}  // namespace
 
 void unloadTableBlock(RowWalk& w, uint32_t clusterTable) {
   BlockContext& bc = w.bc;
@@ -295,46 +326,11 @@ void unloadTableBlock(RowWalk& w, uint32_t clusterTable) {
     }
     bc.counters->RowCount++;
     if (!r.next.empty())
-      followRowChain(w, v, r.next, r.reached, clusterTable);
+      followChain(w, rdba, r.next, r.reached, ChainRules{ChainRules::kRowChain, clusterTable, dataObjectNumber(v)});
     else if (!r.last)
       w.writer.endRowEarly(r.reached);  // a damaged row still ends its record
   }
 }
-
-namespace {
-
-// The overflow pieces of an index-organised row: no MAXCHAINS and no data
-// object test, but a bad block ends the row with its message.
-void followOverflow(RowWalk& w, uint32_t walkedRdba, RowAddress next, uint32_t reached) {
-  BlockCursor cur(w.bc, w.cursorBlock.get());
-  ChainGuard guard(w.chainBound);
-  const BlockView cv = viewOf(cur.bc, cur.bc.block);
-  for (uint64_t hops = 1;; hops++) {
-    if (!readChained(cur, next) || !chainMayGoOn(w, guard, next, hops, walkedRdba)) break;
-    const uint32_t rdba = blockRdba(cv);
-    if (w.bc.verbose >= 1) w.console.printf("Recover rows from chained block RDBA=%u ...\n", rdba);
-    if (IsBadBlock(cur.bc)) {
-      w.console.printf("Block check failured at RDBA=0x%08x=%u\n", rdba, rdba);
-      break;
-    }
-    const DataHeader h = readDataHeader(cv);
-    const uint32_t table = rowTable(h, 0);
-    const bool held = holdsRow(cv, h, table, next.slot);
-    if (!held) noteDamage(w, Damage::kForeignChain, next.rdba, next.slot);
-    PieceResult r = writeRowPiece(w, cv, h, table, next.slot, reached);
-    if (held && w.cols.cut) noteDamage(w, Damage::kPieceOutside, next.rdba, next.slot);
-    reached = r.reached;
-    if (r.next.empty()) {
-      if (!r.last) w.writer.endRowEarly(reached);
-      return;
-    }
-    next = r.next;
-  }
-  noteChainCut(w);
-  w.writer.endRowEarly(reached);
-}
-
-}  // namespace
 
 void unloadIndexBlock(RowWalk& w) {
   BlockContext& bc = w.bc;
@@ -374,7 +370,7 @@ void unloadIndexBlock(RowWalk& w) {
     ref.slot = e;
     const uint32_t reached = cols.count;
     w.writer.piece(ref);
-    if (!overflow.empty()) followOverflow(w, rdba, overflow, reached);
+    if (!overflow.empty()) followChain(w, rdba, overflow, reached, ChainRules{ChainRules::kOverflow, 0, 0});
   }
 }
 

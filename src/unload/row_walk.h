@@ -119,8 +119,5 @@ struct PieceResult {
 // start; a compressed block's rows are read through its symbol table.
 PieceResult writeRowPiece(RowWalk& w, const BlockView& v, const DataHeader& h, uint32_t table, uint32_t slot,
                           uint32_t start);
-// Writes the rest of a row from the piece at next on; walked is the block
-// holding the row's head.
-void followRowChain(RowWalk& w, const BlockView& walked, RowAddress next, uint32_t reached, uint32_t clusterTable);
 
 }  // namespace bex

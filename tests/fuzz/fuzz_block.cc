@@ -51,9 +51,10 @@ void parseAll(const bex::BlockView& v) {
     // The walk's directory, bounds-tested once, reads what the per-entry
     // tests read.
     const TableRows rows = tableRows(v, h, t);
+    const uint32_t first = tableFirstRow(v, h, t);
     for (uint32_t r = 0; r < n; r++) {
       const bool in = r < rows.inBlock;
-      if (in != rowDirEntryInBlock(v, h, t, r) || (in && tableRowEntry(v, rows, r) != rowDirEntry(v, h, t, r)))
+      if (in != v.has(h.rowDir + 2 * (first + r), 2) || (in && tableRowEntry(v, rows, r) != rowDirEntry(v, h, t, r)))
         __builtin_trap();
       cols.clear();
       parseRowPiece(v, h, t, r, cols);

@@ -157,3 +157,33 @@ TEST(LayoutLineTest, LineBreaks) {
   EXPECT_EQ(ten.substr(0, 31), "UNLOAD OBJECT 7 COLUMN  \n      ");
   EXPECT_NE(ten.find(" UNKNOWN \n       TO OBJD0000000007C000.txt; \n"), std::string::npos) << ten;
 }
+
+// A LOB column holds locators: the fixed 20 bytes alone, or 30 bytes and more
+// whose length word at 20 counts the bytes from there on. The LOB type word
+// tells CLOB from BLOB; a later value that is no locator demotes the column.
+TEST(GuessValueTest, LobLocatorsByTheirFixedPart) {
+  // size 0x54, version 1, LOB type, then a LOB id with zero bytes.
+  auto locator = [](uint8_t lobType, size_t len) {
+    std::vector<uint8_t> v = bytesOf("0054000100000000000" + std::to_string(lobType) + "00000001000000020304");
+    v.resize(len, 0x41);
+    if (len > 21) {
+      v[20] = 0;
+      v[21] = static_cast<uint8_t>(len - 20);
+    }
+    return v;
+  };
+  Guesser clob;
+  clob.value(locator(2, 20));
+  clob.value(locator(2, 40));
+  EXPECT_EQ(clob.type(), kGuessClob);
+  Guesser blob;
+  blob.value(locator(1, 30));
+  EXPECT_EQ(blob.type(), kGuessBlob);
+  std::vector<uint8_t> wrongLength = locator(1, 30);
+  wrongLength[21] = 11;
+  blob.value(wrongLength);
+  EXPECT_EQ(blob.type(), kGuessVarchar);
+  Guesser shortOne;
+  shortOne.value(locator(2, 25));  // between the fixed part and 30 bytes
+  EXPECT_NE(shortOne.type(), kGuessClob);
+}

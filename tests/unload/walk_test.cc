@@ -367,6 +367,30 @@ TEST(Damage, ChainsIntoAnotherObjectOrToAMissingRowAreCountedAndNamedWithVerbose
   EXPECT_NE(out.find("  Damage: chain to a foreign block at RDBA=0x01c00007(7/7) slot 3\n"), std::string::npos) << out;
 }
 
+// A table row's chain counts its hops against MAXCHAINS and ends quietly at
+// a block that fails the check (the chained block is not announced).
+TEST(Damage, RowChainsStopAtMaxchainsAndQuietlyAtABadBlock) {
+  ScratchDir dir;
+  UnloadShell sh;
+  const Bytes head = rowBytes().header(0x28, 0, 1).addr(rdbaOf(6), 0).col("a").b;
+  const Bytes middle = rowBytes().header(0x00, 0, 1).addr(rdbaOf(7), 0).col("b").b;
+  const Bytes last = rowBytes().header(0x04, 0, 1).col("c").b;
+  openBlocks(sh, dir, {{5, tableBlock(5, {head}).b}, {6, tableBlock(6, {middle}).b}, {7, tableBlock(7, {last}).b}});
+  const std::string unload = "UNLOAD OBJECT 91000 FILE 7 BLOCK 5 COLUMN VARCHAR2 COLUMN VARCHAR2 COLUMN VARCHAR2";
+  EXPECT_EQ(rowsOf(sh.statement(unload)), "a|b|c\r\n");
+  sh.statement("SET MAXCHAINS 1");
+  std::string out = sh.statement(unload);
+  EXPECT_NE(out.find("Max chained block reached, RDBA=" + std::to_string(rdbaOf(5)) + " ...\n"), std::string::npos)
+      << out;
+  EXPECT_EQ(out.find("a|b|c"), std::string::npos) << out;
+  sh.statement("SET MAXCHAINS 0");
+  sh.rc.corruptList.add(rdbaOf(6));  // CORRUPT FILE 7 BLOCK 6
+  out = sh.statement(unload);
+  EXPECT_EQ(out.find("Block check failured"), std::string::npos) << out;
+  EXPECT_EQ(out.find("a|b"), std::string::npos) << out;
+  EXPECT_NE(out.find("a|"), std::string::npos) << out;
+}
+
 TEST(Damage, ExtentPastTheFileIsCountedAndASoundWalkSaysNothing) {
   ScratchDir dir;
   UnloadShell sh;
