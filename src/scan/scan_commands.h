@@ -24,7 +24,7 @@ struct ScanResult {
   std::string unwritten;  // a listing whose writing failed (disk full)
 };
 
-// SCAN DATABASE into dir/BEXLOB.TXT and dir/BEXEXT.TXT.
+// SCAN DATABASE into the LOB and extent listings of dir.
 ScanResult scanDatabase(BlockContext& bc, const DictDirectory& dir);
 // SCAN PARALLELDB: four workers, per-worker listings merged in worker order.
 // Listings that could not be created are named on out after the workers end.
