@@ -24,6 +24,18 @@ class DictDirectory {
     p += name;
     return p;
   }
+  // A scan listing: "stem.TXT", or with a worker number the one that scan
+  // worker writes, "stem.NN.TXT".
+  std::string listingFile(std::string_view stem, int worker = -1) const {
+    std::string name(stem);
+    if (worker >= 0) {
+      name += '.';
+      if (worker < 10) name += '0';
+      name += std::to_string(worker);
+    }
+    name += ".TXT";
+    return file(name);
+  }
 
  private:
   std::string path_;

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "datafile/registry.h"
-#include "dict/column_split.h"
+#include "dict/column_map.h"
 #include "dict/dict_charsets.h"
 #include "dict/dict_files.h"
 #include "dict/dictionary.h"

@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include "dict/column_split.h"
 #include "dict/dict_index.h"
 
 namespace bex {
@@ -42,12 +41,6 @@ size_t streamWindow(int fd) {
 }
 
 }  // namespace
-
-std::string columnMapName(const DictDirectory& dir, uint32_t objNo) {
-  char name[32];
-  snprintf(name, sizeof name, "BEXCOLMAP%03u.TXT", objNo % kColumnMapFiles);
-  return dir.file(name);
-}
 
 DictLineSource::DictLineSource(int fd, size_t window)
     : fd_(fd), capacity_(window < 2 * kDictLineBuffer ? 2 * kDictLineBuffer : window) {}

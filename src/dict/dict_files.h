@@ -24,9 +24,6 @@ inline constexpr const char* kColumnTypeFile = "BEXTYP.TXT";
 // A line is read into this many bytes; a longer line is passed over whole.
 inline constexpr size_t kDictLineBuffer = 1024;
 
-// dir/BEXCOLMAP%03u.TXT: the map file holding objNo's columns.
-std::string columnMapName(const DictDirectory& dir, uint32_t objNo);
-
 // The lines of a dictionary file, read at any offset through a window of
 // the file. A line runs to its line feed or the end of the file and is cut
 // at its first NUL byte, as a C string would be; one that does not fit in

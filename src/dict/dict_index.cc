@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "base/cmdline.h"
-#include "dict/column_split.h"
+#include "dict/column_map.h"
 
 namespace bex {
 

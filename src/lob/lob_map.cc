@@ -1,9 +1,11 @@
 #include "lob/lob_map.h"
 
-#include <cstdlib>
 #include <algorithm>
 #include <cstring>
 #include <vector>
+
+#include "base/lob_listing.h"
+#include "lob/lob_map_files.h"
 
 namespace bex {
 
@@ -11,67 +13,7 @@ namespace {
 
 std::string path(const LobMap& m, const char* name) { return m.dir.file(name); }
 
-std::string tempName(const LobMap& m, const char* ext, uint32_t n) {
-  char name[32];
-  snprintf(name, sizeof name, "BEXLOBMAP%03u.%s", n, ext);
-  return path(m, name);
-}
-
-// Field i (0-based) of a comma-separated line, without the comma.
-std::string_view field(std::string_view line, int i) {
-  size_t start = 0;
-  for (; i > 0; i--) {
-    size_t c = line.find(',', start);
-    if (c == std::string_view::npos) return {};
-    start = c + 1;
-  }
-  size_t end = line.find_first_of(",\n", start);
-  return line.substr(start, end == std::string_view::npos ? line.size() - start : end - start);
-}
-
-bool usable(std::string_view line) { return !field(line, 0).empty() && field(line, 1).size() >= kLobIdDigits; }
-
-uint32_t bucketOf(std::string_view line) { return lobBucket(field(line, 1).substr(0, kLobIdDigits)); }
-
-// A listing line is read with at most kLobListingLineMax characters; one
-// that lacks its line feed (the last line of an edited listing, or a line
-// cut at that length) gets one, or it would run into whatever line follows
-// it in the temporary and map files. Those files therefore hold lines of at
-// most kLobListingLineMax + 1 characters, all ended.
-using LineBuffer = char[kLobListingLineMax + 2];
-
-// Reads one line of at most `max` characters; false at end of file or at a
-// line too short.
-bool readLine(FILE* f, LineBuffer& buf, size_t max, std::string_view& line) {
-  if (!fgets(buf, static_cast<int>(max + 1), f)) return false;
-  line = buf;
-  return line.size() >= kLobListingLineMin;
-}
-
-bool readListingLine(FILE* f, LineBuffer& buf, std::string_view& line) {
-  if (!readLine(f, buf, kLobListingLineMax, line)) return false;
-  if (line.back() != '\n') {
-    buf[line.size()] = '\n';
-    buf[line.size() + 1] = 0;
-    line = std::string_view(buf, line.size() + 1);
-  }
-  return true;
-}
-
-// A line of a temporary or map file.
-bool readMapLine(FILE* f, LineBuffer& buf, std::string_view& line) {
-  return readLine(f, buf, kLobListingLineMax + 1, line);
-}
-
-bool parseNumber(std::string_view s, uint64_t& v) {
-  if (s.empty() || s[0] < '0' || s[0] > '9') return false;
-  v = 0;
-  for (char c : s) {
-    if (c < '0' || c > '9') break;
-    v = v * 10 + static_cast<uint64_t>(c - '0');
-  }
-  return true;
-}
+uint32_t bucketOf(std::string_view line) { return lobBucket(lobIdOfLine(line)); }
 
 void copyFile(FILE* from, FILE* to, uint64_t& written) {
   char buf[65536];
@@ -80,30 +22,25 @@ void copyFile(FILE* from, FILE* to, uint64_t& written) {
   while ((n = fread(buf, 1, sizeof buf, from)) > 0) written += fwrite(buf, 1, n, to);
 }
 
-// "%llu,\n" without printf: every build writes 262144 of these lines.
-void writeOffset(FILE* pos, uint64_t offset) {
-  char text[24];
-  char* p = text + sizeof text;
-  *--p = '\n';
-  *--p = ',';
-  do {
-    *--p = static_cast<char>('0' + offset % 10);
-    offset /= 10;
-  } while (offset);
-  fwrite(p, 1, static_cast<size_t>(text + sizeof text - p), pos);
+// The 512 temporary files of one level (null where one cannot be created).
+void createSortFiles(const LobMap& m, LobSortLevel level, FILE* (&files)[kLobMapFanout]) {
+  for (uint32_t i = 0; i < kLobMapFanout; i++) files[i] = fopen(lobSortFile(m.dir, level, i).c_str(), "wb+");
 }
 
 // Distributes one first-level file into its 512 buckets through files.
 void distributeOnDisk(LobMap& m, FILE* l1, FILE* out, FILE* pos, uint64_t& written) {
   FILE* l2[kLobMapFanout];
-  for (uint32_t i = 0; i < kLobMapFanout; i++) l2[i] = fopen(tempName(m, "L2T", i).c_str(), "wb+");
-  LineBuffer buf;
+  createSortFiles(m, LobSortLevel::kSecond, l2);
+  LobLineBuffer buf;
   std::string_view line;
   rewind(l1);
-  while (readMapLine(l1, buf, line))
-    if (usable(line) && l2[bucketOf(line) & 0x1FF]) fwrite(line.data(), 1, line.size(), l2[bucketOf(line) & 0x1FF]);
+  while (readCopiedLobLine(l1, buf, line)) {
+    if (!usableLobLine(line)) continue;
+    FILE* to = l2[bucketOf(line) & 0x1FF];
+    if (to) fwrite(line.data(), 1, line.size(), to);
+  }
   for (uint32_t i = 0; i < kLobMapFanout; i++) {
-    writeOffset(pos, written);
+    writeBucketOffset(pos, written);
     if (l2[i]) {
       copyFile(l2[i], out, written);
       fclose(l2[i]);
@@ -125,7 +62,7 @@ void sortInMemory(std::string_view text, uint32_t first, uint32_t count, FILE* o
     std::string_view line = text.substr(p, e - p);
     p = e;
     if (line.size() < kLobListingLineMin) break;
-    if (!usable(line) || bucketOf(line) - first >= count) continue;
+    if (!usableLobLine(line) || bucketOf(line) - first >= count) continue;
     lines.push_back(line);
     firstOf[bucketOf(line) - first + 1]++;
   }
@@ -135,7 +72,7 @@ void sortInMemory(std::string_view text, uint32_t first, uint32_t count, FILE* o
   for (std::string_view line : lines) sorted[next[bucketOf(line) - first]++] = line;
   size_t k = 0;
   for (uint32_t i = 0; i < count; i++) {
-    writeOffset(pos, written);
+    writeBucketOffset(pos, written);
     for (; k < firstOf[i + 1]; k++) written += fwrite(sorted[k].data(), 1, sorted[k].size(), out);
   }
 }
@@ -156,10 +93,10 @@ bool readSmallListing(FILE* listing, size_t max, std::string& text) {
   if (size < 0 || static_cast<uint64_t>(size) > max) return false;
   rewind(listing);
   text.reserve(static_cast<size_t>(size) + 1);
-  LineBuffer buf;
+  LobLineBuffer buf;
   std::string_view line;
-  while (readListingLine(listing, buf, line))
-    if (usable(line)) text.append(line);
+  while (readLobListingLine(listing, buf, line))
+    if (usableLobLine(line)) text.append(line);
   return true;
 }
 
@@ -167,12 +104,12 @@ bool readSmallListing(FILE* listing, size_t max, std::string& text) {
 // too large to sort in memory, the 512 second-level temporary files.
 void distributeThroughFiles(LobMap& m, FILE* listing, FILE* out, FILE* pos, uint64_t& written) {
   FILE* l1[kLobMapFanout];
-  for (uint32_t i = 0; i < kLobMapFanout; i++) l1[i] = fopen(tempName(m, "L1T", i).c_str(), "wb+");
+  createSortFiles(m, LobSortLevel::kFirst, l1);
   rewind(listing);
-  LineBuffer buf;
+  LobLineBuffer buf;
   std::string_view line;
-  while (readListingLine(listing, buf, line)) {
-    if (!usable(line)) continue;
+  while (readLobListingLine(listing, buf, line)) {
+    if (!usableLobLine(line)) continue;
     FILE* to = l1[bucketOf(line) >> 9];
     if (to) fwrite(line.data(), 1, line.size(), to);
   }
@@ -180,7 +117,7 @@ void distributeThroughFiles(LobMap& m, FILE* listing, FILE* out, FILE* pos, uint
     long size = 0;
     if (l1[i] && fseek(l1[i], 0, SEEK_END) == 0) size = ftell(l1[i]);
     if (!l1[i] || !out) {
-      for (uint32_t k = 0; k < kLobMapFanout; k++) writeOffset(pos, written);
+      for (uint32_t k = 0; k < kLobMapFanout; k++) writeBucketOffset(pos, written);
     } else if (static_cast<size_t>(size) <= m.inMemoryMax) {
       distributeInMemory(l1[i], i * kLobMapFanout, size, out, pos, written);
     } else {
@@ -242,11 +179,11 @@ uint32_t lobBucket(std::string_view lobId) {
 // stays bounded whatever the size of the listing. Both give the same map.
 void BuildLobMap(LobMap& m) {
   CloseLobMap(m);
-  FILE* listing = fopen(path(m, "BEXLOB.TXT").c_str(), "rb");
+  FILE* listing = fopen(lobListingFile(m.dir).c_str(), "rb");
   std::string text;
   bool small = !listing || readSmallListing(listing, m.inMemoryMax, text);
-  FILE* out = fopen(path(m, "BEXLOBMAP.TXT").c_str(), "wb+");
-  FILE* pos = fopen(path(m, "BEXLOBPOS.TXT").c_str(), "wb+");
+  FILE* out = fopen(path(m, kLobMapFile).c_str(), "wb+");
+  FILE* pos = fopen(path(m, kLobPosFile).c_str(), "wb+");
   uint64_t written = 0;
   if (pos && !out)
     sortInMemory({}, 0, kLobMapBuckets, out, pos, written);  // no map: every bucket starts at 0
@@ -256,8 +193,8 @@ void BuildLobMap(LobMap& m) {
     distributeThroughFiles(m, listing, out, pos, written);
   if (listing) fclose(listing);
   for (uint32_t i = 0; i < kLobMapFanout; i++) {
-    remove(tempName(m, "L1T", i).c_str());
-    remove(tempName(m, "L2T", i).c_str());
+    remove(lobSortFile(m.dir, LobSortLevel::kFirst, i).c_str());
+    remove(lobSortFile(m.dir, LobSortLevel::kSecond, i).c_str());
   }
   if (out) fclose(out);
   if (pos) fclose(pos);
@@ -265,8 +202,8 @@ void BuildLobMap(LobMap& m) {
 
 void OpenLobMap(LobMap& m) {
   CloseLobMap(m);
-  m.pos = fopen(path(m, "BEXLOBPOS.TXT").c_str(), "rb");
-  m.map = fopen(path(m, "BEXLOBMAP.TXT").c_str(), "rb");
+  m.pos = fopen(path(m, kLobPosFile).c_str(), "rb");
+  m.map = fopen(path(m, kLobMapFile).c_str(), "rb");
   if (!m.available()) {
     CloseLobMap(m);
     return;
@@ -275,9 +212,7 @@ void OpenLobMap(LobMap& m) {
   // offsets.
   if (!m.offsets) m.offsets.reset(new uint64_t[kLobMapBuckets]);
   std::fill(m.offsets.get(), m.offsets.get() + kLobMapBuckets, 0);
-  char line[64];
-  for (uint32_t b = 0; b < kLobMapBuckets && fgets(line, sizeof line, m.pos); b++)
-    m.offsets[b] = strtoull(line, nullptr, 10);
+  readBucketOffsets(m.pos, m.offsets.get(), kLobMapBuckets);
 }
 
 void LookupLobMap(LobMap& m, std::string_view lobId) {
@@ -292,23 +227,19 @@ void LookupLobMap(LobMap& m, std::string_view lobId) {
   lobId = lobId.substr(0, kLobIdDigits);
   uint32_t bucket = lobBucket(lobId);
   if (fseeko(m.map, static_cast<off_t>(m.offsets[bucket]), SEEK_SET) != 0) return;
-  LineBuffer buf;
+  LobLineBuffer buf;
   std::string_view line;
-  while (readMapLine(m.map, buf, line)) {
-    if (!usable(line)) continue;
+  while (readCopiedLobLine(m.map, buf, line)) {
+    if (!usableLobLine(line)) continue;
     if (bucketOf(line) != bucket) break;
-    if (field(line, 1).substr(0, kLobIdDigits) != lobId) continue;
-    uint64_t page, version, file, block, count;
-    if (!parseNumber(field(line, 2), page) || !parseNumber(field(line, 3), version) ||
-        !parseNumber(field(line, 4), file) || !parseNumber(field(line, 5), block) ||
-        !parseNumber(field(line, 6), count))
-      continue;
-    if (page >= kLobMaxPages) continue;
-    LobPage& p = m.pages[page];
-    if (!p.absent() && version <= p.version) continue;
-    p = {static_cast<uint16_t>(file), static_cast<uint32_t>(block), static_cast<uint32_t>(count),
-         static_cast<uint32_t>(version)};
-    if (m.pagecount < page + 1) m.pagecount = static_cast<uint32_t>(page + 1);
+    if (lobIdOfLine(line) != lobId) continue;
+    LobRunFields r;
+    if (!parseLobRunFields(line, r) || r.page >= kLobMaxPages) continue;
+    LobPage& p = m.pages[r.page];
+    if (!p.absent() && r.version <= p.version) continue;
+    p = {static_cast<uint16_t>(r.file), static_cast<uint32_t>(r.first), static_cast<uint32_t>(r.count),
+         static_cast<uint32_t>(r.version)};
+    if (m.pagecount < r.page + 1) m.pagecount = static_cast<uint32_t>(r.page + 1);
   }
 }
 

@@ -1,7 +1,7 @@
-// The LOB map: the LOB listing of the database scan (BEXLOB.TXT) sorted on
-// disk by a hash of the LOB id (BEXLOBMAP.TXT) with a table of bucket start
-// offsets (BEXLOBPOS.TXT), so that the runs of one LOB id are found by
-// reading a single bucket. Memory stays fixed whatever the listing's size.
+// The LOB map: the LOB listing of the database scan (base/lob_listing.h)
+// sorted on disk by a hash of the LOB id into a map file, with a position
+// file of bucket start offsets (lob/lob_map_files.h), so that the runs of
+// one LOB id are found by reading a single bucket. Memory stays fixed whatever the listing's size.
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -10,15 +10,13 @@
 #include <string_view>
 
 #include "base/dict_directory.h"
+#include "base/lob_listing.h"
 
 namespace bex {
 
 inline constexpr uint32_t kLobMapBuckets = 262144;  // 18 bits: L1 (9) * 512 + L2 (9)
 inline constexpr uint32_t kLobMapFanout = 512;
 inline constexpr uint32_t kLobMaxPages = 524288;
-inline constexpr size_t kLobIdDigits = 20;
-inline constexpr size_t kLobListingLineMax = 511;
-inline constexpr size_t kLobListingLineMin = 10;
 // A first-level file at most this large is distributed in memory; larger
 // ones go through the 512 second-level files on disk. Either way the map
 // file gets the same bytes.
@@ -40,8 +38,8 @@ struct LobMap {
   LobMap& operator=(const LobMap&) = delete;
 
   const DictDirectory& dir;  // where the listing and the map files live
-  FILE* map = nullptr;       // BEXLOBMAP.TXT
-  FILE* pos = nullptr;       // BEXLOBPOS.TXT
+  FILE* map = nullptr;       // the map file (lob/lob_map_files.h)
+  FILE* pos = nullptr;       // its position file
   // Both tables are allocated when first needed (most runs never read a
   // LOB): offsets by OpenLobMap, pages by LookupLobMap.
   std::unique_ptr<uint64_t[]> offsets;  // kLobMapBuckets bucket starts

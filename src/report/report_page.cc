@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/dict_directory.h"
+#include "base/recovery_report.h"
+
 namespace bex {
 
 namespace {
@@ -302,7 +305,8 @@ void writeReportPage(Sink& out, const ReportSources& s) {
   for (const ClassStyle& c : kClasses) out.printf(".c%c{background:%s}", static_cast<char>(c.cls), c.color);
   out.write("</style></head><body>\n<h1>BEX recovery report</h1>\n<p class=\"note\">Made ");
   escaped(out, s.generated);
-  out.write(" from BEXDICT/BEXREPORT.JSONL and BEXDICT/BEXMAP.TXT.</p>\n");
+  out.printf(" from %s/%s and %s/%s.</p>\n", DictDirectory::kDefault, RecoveryReport::kFileName,
+             DictDirectory::kDefault, BlockMap::kFileName);
   summary(out, s);
   unloadTable(out, s);
   blockMaps(out, s);

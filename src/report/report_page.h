@@ -1,7 +1,7 @@
 // REPORT: the recovery report as one self-contained HTML page (no network,
 // no scripts, no external fonts): a table of every unload with its rows,
-// losses and files, from BEXDICT/BEXREPORT.JSONL, and a block map picture
-// of every data file the last database scan read, from BEXDICT/BEXMAP.TXT:
+// losses and files, from the report file, and a block map picture of every
+// data file the last database scan read, from its block map file:
 // one cell per group of blocks, coloured by what the scan found there, the
 // blocks and objects named on hover.
 #pragma once

@@ -11,13 +11,16 @@
 #include "datafile/block_reader.h"
 #include "datafile/registry.h"
 #include "datafile/slot_reader.h"
-#include "dict/column_split.h"
+#include "dict/column_map.h"
 #include "lob/lob_map.h"
+#include "lob/lob_map_files.h"
 #include "scan/scan_file.h"
 #include "scan/scan_workers.h"
 #include "scan/table_guess.h"
 #include "base/block_map.h"
 #include "base/clock.h"
+#include "base/extent_listing.h"
+#include "base/lob_listing.h"
 #include "base/recovery_report.h"
 #include "base/file_or_console.h"
 #include "run/run_context.h"
@@ -62,15 +65,6 @@ ScanOptions readOptions(CommandLine& cl) {
 
 bool inScope(const BlockContext& bc, const DataFile& f, const ScanOptions& o) {
   return f.usable() && (o.file == 0 || bc.bigfile || f.rfn == o.file);
-}
-
-std::string listingName(const DictDirectory& dir, const char* kind, int worker) {
-  char name[48];
-  if (worker < 0)
-    snprintf(name, sizeof name, "%s.TXT", kind);
-  else
-    snprintf(name, sizeof name, "%s.%02d.TXT", kind, worker);
-  return dir.file(name);
 }
 
 // Scans the slots given to one worker (or all slots) into two listings;
@@ -125,14 +119,14 @@ bool appendFile(FILE* to, const std::string& from) {
 
 // Creates one merged listing from the four worker listings of its kind.
 void mergeListing(const DictDirectory& dir, const char* kind, Sink& out) {
-  std::string name = listingName(dir, kind, -1);
+  std::string name = dir.listingFile(kind);
   FILE* to = fopen(name.c_str(), "wb+");
   if (!to) {
     out.error("  Cannot create %s\n", name.c_str());
     return;
   }
   bool ok = true;
-  for (unsigned w = 0; w < kScanWorkers; w++) ok = appendFile(to, listingName(dir, kind, static_cast<int>(w))) && ok;
+  for (unsigned w = 0; w < kScanWorkers; w++) ok = appendFile(to, dir.listingFile(kind, static_cast<int>(w))) && ok;
   if (fclose(to) != 0 || !ok) out.error("  Cannot write %s, the listing is incomplete.\n", name.c_str());
 }
 
@@ -253,15 +247,15 @@ void endDatabaseScan(RunContext& rc, BlockMap& map) {
   rc.bc.blockMap = nullptr;
   ReportEntry& e = rc.report.entry();
   e.blocksRead = rc.progress.done();
-  for (const char* kind : {"BEXEXT", "BEXLOB"}) e.wrote(listingName(rc.dictDir, kind, -1));
-  for (const char* name : {"BEXLOBMAP.TXT", "BEXLOBPOS.TXT", BlockMap::kFileName}) e.wrote(rc.dictDir.file(name));
+  for (const char* kind : {kExtentListing, kLobListing}) e.wrote(rc.dictDir.listingFile(kind));
+  for (const char* name : {kLobMapFile, kLobPosFile, BlockMap::kFileName}) e.wrote(rc.dictDir.file(name));
   map.write(rc.dictDir.file(BlockMap::kFileName));
 }
 
 }  // namespace
 
 ScanResult scanDatabase(BlockContext& bc, const DictDirectory& dir) {
-  return scanSlots(bc, listingName(dir, "BEXLOB", -1), listingName(dir, "BEXEXT", -1), 1, 0, bc.threads);
+  return scanSlots(bc, lobListingFile(dir), extentListingFile(dir), 1, 0, bc.threads);
 }
 
 void scanParallel(BlockContext& bc, const DictDirectory& dir, Sink& out) {
@@ -273,8 +267,8 @@ void scanParallel(BlockContext& bc, const DictDirectory& dir, Sink& out) {
       BlockContext own = bc;  // settings and registry shared read-only; own window
       own.counters = &own.ownCounters;
       notes.give(own, w);
-      results[w] = scanSlots(own, listingName(dir, "BEXLOB", static_cast<int>(w)),
-                             listingName(dir, "BEXEXT", static_cast<int>(w)), kScanWorkers, w);
+      results[w] = scanSlots(own, lobListingFile(dir, static_cast<int>(w)),
+                             extentListingFile(dir, static_cast<int>(w)), kScanWorkers, w);
     });
   }
   for (std::thread& t : workers) t.join();
@@ -286,8 +280,8 @@ void scanParallel(BlockContext& bc, const DictDirectory& dir, Sink& out) {
     if (!r.failed.empty()) out.error("  Cannot create %s, its files were not scanned.\n", r.failed.c_str());
     reportUnwritten(out, r);
   }
-  mergeListing(dir, "BEXLOB", out);
-  mergeListing(dir, "BEXEXT", out);
+  mergeListing(dir, kLobListing, out);
+  mergeListing(dir, kExtentListing, out);
 }
 
 void cmdScan(RunContext& rc) {
@@ -300,7 +294,7 @@ void cmdScan(RunContext& rc) {
       if (keywordMatch(cl.token(), kSubs[i])) sub = static_cast<decltype(sub)>(i);
   if (sub == kNone) return printUsage(out);
   ScanOptions o = readOptions(cl);
-  if (sub == kTable && !fileExists(rc.dictDir.file("BEXEXT.TXT"))) return;
+  if (sub == kTable && !fileExists(extentListingFile(rc.dictDir))) return;
   printDateLine(out);
   BlockMap map;
   const bool wholeDatabase = sub == kDatabase || sub == kParallel;

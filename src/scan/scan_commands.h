@@ -25,7 +25,7 @@ struct ScanResult {
   uint32_t files = 0;     // data files scanned by this thread (one thread or one PARALLELDB worker)
 };
 
-// SCAN DATABASE into dir/BEXLOB.TXT and dir/BEXEXT.TXT.
+// SCAN DATABASE into the LOB and extent listings of dir.
 ScanResult scanDatabase(BlockContext& bc, const DictDirectory& dir);
 // SCAN PARALLELDB: four workers, per-worker listings merged in worker order.
 // Listings that could not be created are named on out after the workers end.

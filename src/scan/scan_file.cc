@@ -10,6 +10,8 @@
 #include "datafile/block_reader.h"
 #include "datafile/registry.h"
 #include "base/block_map.h"
+#include "base/extent_listing.h"
+#include "base/lob_listing.h"
 #include "base/progress.h"
 #include "base/recovery_report.h"
 
@@ -148,27 +150,16 @@ uint64_t blockRowCount(const uint8_t* block, uint32_t blockSize, uint8_t order) 
 }
 
 void ListingWriter::closeData() {
-  if (data_.objd && data_.first && data_.count) {
-    char* p = ext_.reserve(80);
-    int n = snprintf(p, 80, "%u,%u,%u,%u,%llu,\r\n", data_.objd, rfn_, data_.first, data_.count,
-                     static_cast<unsigned long long>(data_.rows));
-    ext_.commit(static_cast<size_t>(n));
-  }
+  if (data_.objd && data_.first && data_.count)
+    writeExtentRecord(ext_, ExtentRecord{data_.objd, rfn_, data_.first, data_.count, data_.rows});
   data_.count = 0;
 }
 
 void ListingWriter::closeLob() {
   if (!lobRun_.count) return;
-  char* p = lob_.reserve(128);
-  int n = snprintf(p, 128, "%u,", lobRun_.objd);
-  static const char kHex[] = "0123456789ABCDEF";
-  for (uint8_t byte : lobRun_.lobId) {
-    p[n++] = kHex[byte >> 4];
-    p[n++] = kHex[byte & 15];
-  }
-  n += snprintf(p + n, 128 - static_cast<size_t>(n), ",%u,%u,%u,%u,%u,\n", lobRun_.page, lobRun_.version, rfn_,
-                lobRun_.first, lobRun_.count);
-  lob_.commit(static_cast<size_t>(n));
+  static_assert(kLobIdBytes * 2 == kLobIdDigits);
+  writeLobRun(lob_, lobRun_.objd, lobRun_.lobId,
+              LobRunFields{lobRun_.page, lobRun_.version, rfn_, lobRun_.first, lobRun_.count});
   lobRun_.count = 0;
 }
 

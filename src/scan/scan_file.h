@@ -1,6 +1,7 @@
 // ScanFile: one pass over the blocks of one data file that lists runs of
-// table blocks by data object (extent listing, BEXEXT.TXT) and runs of LOB
-// blocks by LOB id, page and version (LOB listing, BEXLOB.TXT).
+// table blocks by data object (the extent listing, base/extent_listing.h)
+// and runs of LOB blocks by LOB id, page and version (the LOB listing,
+// base/lob_listing.h).
 #pragma once
 #include <cstdint>
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/clock.h"
+#include "base/extent_listing.h"
 #include "base/file_or_console.h"
 #include "base/limits.h"
 #include "block/block_header.h"
@@ -26,7 +27,6 @@ namespace bex {
 
 namespace {
 
-constexpr size_t kGuessListingLine = 1024;
 constexpr size_t kGuessedObjectsMax = 65536;
 constexpr uint8_t kIndexEntryDeleted = 0x01;
 constexpr uint8_t kIndexLiveFlag = 0x10;
@@ -145,29 +145,17 @@ bool hasLiveEntry(const BlockView& v) {
   return false;
 }
 
-// Reads the rest of an over-long listing line.
-void dropRestOfLine(FILE* f, const char* line) {
-  const size_t n = strlen(line);
-  if (n + 1 < kGuessListingLine || line[n - 1] == '\n') return;
-  int c;
-  while ((c = fgetc(f)) != EOF && c != '\n') {
-  }
-}
-
 class TableScan {
  public:
-  TableScan(RunContext& rc, Sink& dest, FILE* listing, FILE* again)
+  TableScan(RunContext& rc, Sink& dest, ExtentListingReader& listing, ExtentListingReader& again)
       : rc_(rc), bc_(rc.bc), dest_(dest), listing_(listing), again_(again), g_(rc) {
     done_.reserve(kGuessedObjectsMax);
     match_.survivors.reserve(kGuessSurvivorsMax);
   }
 
   void run() {
-    char line[kGuessListingLine];
-    while (fgets(line, sizeof line, listing_)) {
-      dropRestOfLine(listing_, line);
-      ExtentRecord r;
-      if (!parseExtentRecord(line, r)) continue;
+    ExtentRecord r;
+    while (listing_.next(r)) {
       if (done_.size() >= kGuessedObjectsMax) return;
       if (guessed(r.objd) || r.count == 0 || r.first > UINT32_MAX - r.count) continue;
       for (uint32_t b = r.first; b - r.first < r.count && !guessed(r.objd); b++) tryBlock(r, b);
@@ -211,12 +199,10 @@ class TableScan {
       rc_.out.flush();
     }
     uint64_t blocks = 0, rows = 0;
-    rewind(again_);
-    char line[kGuessListingLine];
-    while (fgets(line, sizeof line, again_)) {
-      dropRestOfLine(again_, line);
-      ExtentRecord x;
-      if (!parseExtentRecord(line, x) || x.objd != r.objd) continue;
+    again_.rewind();
+    ExtentRecord x;
+    while (again_.next(x)) {
+      if (x.objd != r.objd) continue;
       blocks += x.count;
       rows += x.rows;
       if (bc_.counters->RowCount < bc_.guessSize) walkListedExtent(g_.walk, x.objd, cluster, x);
@@ -243,8 +229,8 @@ class TableScan {
   RunContext& rc_;
   BlockContext& bc_;
   Sink& dest_;
-  FILE* listing_;
-  FILE* again_;
+  ExtentListingReader& listing_;
+  ExtentListingReader& again_;
   GuessWalk g_;
   GuessMatch match_;
   std::vector<uint32_t> done_;  // objects guessed, sorted
@@ -279,16 +265,11 @@ void cmdSample(RunContext& rc) {
 }
 
 void scanTables(RunContext& rc, Sink& dest) {
-  const std::string name = rc.dictDir.file(kExtentListingFile);
-  FILE* listing = fopen(name.c_str(), "r");
-  if (!listing) return;
-  FILE* again = fopen(name.c_str(), "r");
-  if (again) {
-    TableScan scan(rc, dest, listing, again);
-    scan.run();
-    fclose(again);
-  }
-  fclose(listing);
+  const std::string name = extentListingFile(rc.dictDir);
+  ExtentListingReader listing(name);
+  if (!listing.opened()) return;
+  ExtentListingReader again(name);
+  if (again.opened()) TableScan(rc, dest, listing, again).run();
 }
 
 }  // namespace bex

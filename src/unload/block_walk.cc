@@ -18,8 +18,6 @@ namespace bex {
 
 namespace {
 
-constexpr size_t kListingLineMax = 255;
-
 BlockView currentView(const BlockContext& bc) { return BlockView{bc.block, bc.blockSize, bc.byteOrder}; }
 
 bool readWhole(BlockContext& bc, uint32_t rfn, uint32_t block) { return ReadBlock(bc, rfn, block) == bc.blockSize; }
@@ -160,25 +158,6 @@ void walkExtent(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t rdba,
 
 }  // namespace
 
-bool parseExtentRecord(const char* line, ExtentRecord& out) {
-  uint64_t field[5];
-  const char* p = line;
-  for (uint64_t& f : field) {
-    if (*p < '0' || *p > '9') return false;
-    f = 0;
-    while (*p >= '0' && *p <= '9') {
-      if (f > (UINT64_MAX - 9) / 10) return false;
-      f = f * 10 + static_cast<uint64_t>(*p++ - '0');
-    }
-    if (*p++ != ',') return false;
-  }
-  for (int i = 0; i < 4; i++)
-    if (field[i] > UINT32_MAX) return false;
-  out = ExtentRecord{static_cast<uint32_t>(field[0]), static_cast<uint32_t>(field[1]),
-                     static_cast<uint32_t>(field[2]), static_cast<uint32_t>(field[3]), field[4]};
-  return true;
-}
-
 uint64_t openBlockCount(const BlockContext& bc) {
   uint64_t n = 0;
   const DataFileRegistry& reg = *bc.registry;
@@ -288,29 +267,19 @@ void walkListedExtent(RowWalk& w, uint32_t objd, uint32_t clusterTable, const Ex
 
 // Blocks the listing names for objd; read ahead only while a progress line
 // is drawn (it then shows the time left).
-static void expectListed(const BlockContext& bc, FILE* listing, uint32_t objd) {
+static void expectListed(const BlockContext& bc, ExtentListingReader& listing, uint32_t objd) {
   if (!bc.progress || !bc.progress->live()) return;
-  char line[kListingLineMax + 1];
   ExtentRecord r;
-  while (fgets(line, sizeof line, listing))
-    if (parseExtentRecord(line, r) && r.objd == objd) expectBlocks(bc, r.count);
-  rewind(listing);
+  while (listing.next(r))
+    if (r.objd == objd) expectBlocks(bc, r.count);
+  listing.rewind();
 }
 
-void walkExtentListing(RowWalk& w, FILE* listing, uint32_t objd, uint32_t clusterTable) {
+void walkExtentListing(RowWalk& w, ExtentListingReader& listing, uint32_t objd, uint32_t clusterTable) {
   expectListed(w.bc, listing, objd);
-  char line[kListingLineMax + 1];
-  while (belowLimit(w.bc) && fgets(line, sizeof line, listing)) {
-    const size_t n = strlen(line);
-    // The rest of an over-long line is not a record of its own.
-    if (n == kListingLineMax && line[n - 1] != '\n') {
-      int c;
-      while ((c = fgetc(listing)) != EOF && c != '\n') {
-      }
-    }
-    ExtentRecord r;
-    if (parseExtentRecord(line, r) && r.objd == objd) walkListedExtent(w, objd, clusterTable, r);
-  }
+  ExtentRecord r;
+  while (belowLimit(w.bc) && listing.next(r))
+    if (r.objd == objd) walkListedExtent(w, objd, clusterTable, r);
 }
 
 }  // namespace bex

@@ -4,23 +4,11 @@
 // walker.
 #pragma once
 #include <cstdint>
-#include <cstdio>
 
+#include "base/extent_listing.h"
 #include "unload/row_walk.h"
 
 namespace bex {
-
-// One line of the extent listing: "%u,%u,%u,%u,%llu,".
-struct ExtentRecord {
-  uint32_t objd = 0;
-  uint32_t file = 0;
-  uint32_t first = 0;
-  uint32_t count = 0;
-  uint64_t rows = 0;
-};
-
-// False when the line does not hold five comma-ended numbers.
-bool parseExtentRecord(const char* line, ExtentRecord& out);
 
 // Finds the segment header of objd: block `block` of the first file passing
 // the file filter when a block is given with a file (or BIGFILE is on),
@@ -36,7 +24,7 @@ void scanObjectBlocks(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t
 // Unloads one run of the extent listing.
 void walkListedExtent(RowWalk& w, uint32_t objd, uint32_t clusterTable, const ExtentRecord& r);
 // Every record of the open listing whose object is objd.
-void walkExtentListing(RowWalk& w, FILE* listing, uint32_t objd, uint32_t clusterTable);
+void walkExtentListing(RowWalk& w, ExtentListingReader& listing, uint32_t objd, uint32_t clusterTable);
 
 // Unloads the blocks of one chunk (a run or a part of a scan).
 void walkChunk(RowWalk& w, const WalkChunk& c);

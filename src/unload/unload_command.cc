@@ -5,6 +5,7 @@
 
 #include "base/block_map.h"
 #include "base/clock.h"
+#include "base/extent_listing.h"
 #include "base/progress.h"
 #include "base/recovery_report.h"
 #include "run/run_context.h"
@@ -138,11 +139,11 @@ void unloadObject(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
 
   std::unique_ptr<OutputFormat> format = makeOutputFormat(rc, job, opts);
   if (!format->open(UnloadSubject{nullptr, nullptr, "", job.objectOverride})) return;
-  FILE* listing = fopen(job.extentListing, "r");
+  ExtentListingReader listing(job.extentListing);
   printDateLine(rc.out);
   const BlockSource s{job.objectOverride, job.clusterTable, job.fileFilter, job.blockFilter,
                       job.fileFilter, job.blockFilter};
-  const bool byListing = listing && !(job.blockFilter && job.fileFilter);
+  const bool byListing = listing.opened() && !(job.blockFilter && job.fileFilter);
   const DamageCounts damage = walkBlocks(rc, job, *format, [&](RowWalk& w) {
     if (byListing)
       walkExtentListing(w, listing, s.objd, s.cluster);
@@ -150,7 +151,6 @@ void unloadObject(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
       walkByHeaderOrScan(w, s);
   });
   if (byListing) reportScanRejections(rc, s.objd);
-  if (listing) fclose(listing);
   finishUnload(rc, job, *format, damage);
 }
 
@@ -189,16 +189,15 @@ void unloadTableRows(RunContext& rc, UnloadJob& job, const UnloadOptions& opts, 
   rc.report.entry().objd = objd;
   std::unique_ptr<OutputFormat> format = makeOutputFormat(rc, job, opts);
   if (!format->open(UnloadSubject{&t.user, &t.object, target, objd})) return;
-  FILE* listing = fopen(job.extentListing, "r");
+  ExtentListingReader listing(job.extentListing);
   const BlockSource s{objd, cluster, t.storage.file, t.storage.block, job.fileFilter, job.blockFilter};
   const DamageCounts damage = walkBlocks(rc, job, *format, [&](RowWalk& w) {
-    if (listing)
+    if (listing.opened())
       walkExtentListing(w, listing, objd, cluster);
     else if (t.storage.file != 0)
       walkByHeaderOrScan(w, s);
   });
-  if (listing) reportScanRejections(rc, objd);
-  if (listing) fclose(listing);
+  if (listing.opened()) reportScanRejections(rc, objd);
   finishUnload(rc, job, *format, damage);
   rememberUnload(rc, job, opts.style, opts.rowAddress, t.object, target, objd);
 }
@@ -238,7 +237,7 @@ void beginUnload(RunContext& rc, const UnloadJob& job, bool dictionary) {
 void cmdUnload(RunContext& rc) {
   BlockContext& bc = rc.bc;
   auto job = std::make_unique<UnloadJob>();
-  snprintf(job->extentListing, sizeof job->extentListing, "%s", rc.dictDir.file(kExtentListingFile).c_str());
+  snprintf(job->extentListing, sizeof job->extentListing, "%s", extentListingFile(rc.dictDir).c_str());
   *bc.counters = BlockCounters{};
   bc.rowLimit = kNoRowLimit;
   bc.unloadFlag = 1;

@@ -12,7 +12,6 @@ namespace bex {
 
 inline constexpr uint32_t kExtentNameMax = 127;
 inline constexpr uint32_t kMaxUnknownWarnings = 5;  // per column position and command
-inline constexpr const char* kExtentListingFile = "BEXEXT.TXT";  // in the dictionary directory
 
 struct UnloadJob {
   char tableArg[kFileNameMax + 1] = "";  // TABLE as typed (owner.table)

@@ -1,4 +1,4 @@
-#include "dict/column_split.h"
+#include "dict/column_map.h"
 
 #include <gtest/gtest.h>
 

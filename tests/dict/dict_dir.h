@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "dict/column_split.h"
+#include "dict/column_map.h"
 #include "dict/dict_files.h"
 
 namespace bex::testing {

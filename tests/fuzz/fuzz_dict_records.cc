@@ -4,7 +4,7 @@
 #include <string>
 
 #include "dict/dict_records.h"
-#include "unload/block_walk.h"
+#include "base/extent_listing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view all(reinterpret_cast<const char*>(data), size);

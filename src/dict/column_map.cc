@@ -1,4 +1,4 @@
-#include "dict/column_split.h"
+#include "dict/column_map.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +12,12 @@ namespace {
 constexpr size_t kLineMax = 511;
 constexpr size_t kLineMin = 10;
 }  // namespace
+
+std::string columnMapName(const DictDirectory& dir, uint32_t objNo) {
+  char name[32];
+  snprintf(name, sizeof name, "BEXCOLMAP%03u.TXT", objNo % kColumnMapFiles);
+  return dir.file(name);
+}
 
 void splitColumnFile(const DictFiles& dir) {
   FILE* in = fopen(dir.file(kColumnFile).c_str(), "rb");
