@@ -13,14 +13,15 @@ using namespace bex;
 namespace {
 
 // A column value of len bytes: header bit, LOB id 01 02 .. 0A, flags F and
-// G, then the given bytes from offset 24 on.
+// G, then the given bytes from offset 24 on; cut to len bytes.
 std::vector<uint8_t> locator(size_t len, uint8_t f, uint8_t g, std::vector<uint8_t> from24 = {}) {
-  std::vector<uint8_t> v(len, 0);
+  std::vector<uint8_t> v(24 + from24.size(), 0);
   v[5] = 0x04;
   for (size_t i = 0; i < kLobIdSize; i++) v[10 + i] = static_cast<uint8_t>(i + 1);
   v[22] = f;
   v[23] = g;
-  for (size_t i = 0; i < from24.size() && 24 + i < len; i++) v[24 + i] = from24[i];
+  for (size_t i = 0; i < from24.size(); i++) v[24 + i] = from24[i];
+  v.resize(len, 0);
   return v;
 }
 
