@@ -17,8 +17,9 @@ ByteSweep widestSweep() {
 }  // namespace
 
 ByteSweep byteSweep() {
+  static const ByteSweep widest = widestSweep();  // the processor is asked once
   const uint8_t f = forced.load(std::memory_order_relaxed);
-  return f == kWidest ? widestSweep() : static_cast<ByteSweep>(f);
+  return f == kWidest ? widest : static_cast<ByteSweep>(f);
 }
 
 bool forceByteSweep(ByteSweep s) {
