@@ -11,8 +11,6 @@
 
 namespace bex {
 
-struct RunContext;
-
 inline constexpr uint32_t kDictNameMax = 63;
 inline constexpr uint32_t kMaxSegmentColumns = 1024;  // positions 1..1023 and the type list's 1024th
 
@@ -84,10 +82,5 @@ void loadColumns(const DictFiles& dir, const ObjectRecord& table, const char* pa
 // NAME when empty); false when the table has no usable column list.
 bool buildCreateTable(const DictFiles& dir, const ObjectRecord& table, const char* targetName, bool multiLine,
                       bool uniqueName, uint32_t dataObjNo, bool commentNotNull, std::string& text);
-
-// UNLOAD TABLE DICT$: unloads the core dictionary tables into the run's
-// dictionary directory.
-// The overrides are the OBJECT and CLUSTER options (0 when absent).
-void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clusterOverride);
 
 }  // namespace bex

@@ -16,8 +16,6 @@
 
 namespace bex {
 
-struct RunContext;
-
 struct ReportSources {
   std::vector<JsonValue> commands;  // the report's lines, oldest first
   std::vector<BlockRun> map;        // the last scan's block map
@@ -30,8 +28,5 @@ inline constexpr uint32_t kMapCellsMax = 2048;
 
 // Writes the page.
 void writeReportPage(Sink& out, const ReportSources& s);
-
-// REPORT [TO file.html]: the page, by default "bexreport.html".
-void cmdReport(RunContext& rc);
 
 }  // namespace bex

@@ -9,11 +9,11 @@
 #include <fstream>
 #include <iterator>
 
-#include "asm/asm_commands.h"
+#include "commands/asm/asm_commands.h"
 #include "asm/asm_file.h"
-#include "datafile/commands.h"
+#include "commands/datafile/datafile_commands.h"
 #include "forge_test_util.h"
-#include "scan/scan_commands.h"
+#include "commands/scan/scan_commands.h"
 #include "test_shell.h"
 
 namespace bex {

@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <sstream>
 
-#include "asm/asm_commands.h"
-#include "datafile/commands.h"
-#include "scan/scan_commands.h"
+#include "commands/asm/asm_commands.h"
+#include "commands/datafile/datafile_commands.h"
+#include "commands/scan/scan_commands.h"
 #include "asm_image.h"
 #include "test_files.h"
 #include "test_shell.h"

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "asm/asm_commands.h"
+#include "commands/asm/asm_commands.h"
 #include "asm/asm_file.h"
 #include "asm_image.h"
 #include "test_files.h"

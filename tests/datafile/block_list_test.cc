@@ -3,7 +3,7 @@
 #include <string>
 
 #include "datafile/block_list.h"
-#include "datafile/commands.h"
+#include "commands/datafile/datafile_commands.h"
 #include "run/run_context.h"
 #include "test_files.h"
 #include "test_shell.h"

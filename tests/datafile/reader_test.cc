@@ -2,7 +2,7 @@
 
 #include "datafile/block_reader.h"
 #include "base/byte_order.h"
-#include "datafile/commands.h"
+#include "commands/datafile/datafile_commands.h"
 #include "run/run_context.h"
 #include "test_files.h"
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "dict/dict_commands.h"
+#include "commands/dict/dict_commands.h"
 #include "dict_dir.h"
 #include "test_shell.h"
 

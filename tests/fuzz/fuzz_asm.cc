@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "asm/asm_commands.h"
+#include "commands/asm/asm_commands.h"
 #include "asm/asm_file.h"
 #include "run/run_context.h"
 

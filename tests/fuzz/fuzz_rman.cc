@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "datafile/commands.h"
-#include "rman/rman_commands.h"
+#include "commands/datafile/datafile_commands.h"
+#include "commands/rman/rman_commands.h"
 #include "run/run_context.h"
 
 namespace {

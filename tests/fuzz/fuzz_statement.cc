@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "datafile/commands.h"
+#include "commands/datafile/datafile_commands.h"
 #include "shell/command_loop.h"
 #include "shell/commands.h"
 #include "run/run_context.h"

@@ -34,7 +34,7 @@
 #include "datafile/registry.h"
 #include "lob/lob_map.h"
 #include "lob/lob_reader.h"
-#include "unload/dump_output.h"
+#include "commands/unload/dump_output.h"
 #include "unload/row_walk.h"
 #include "unload/text_row_writer.h"
 #include "value/charset.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "../unload/unload_test_util.h"
-#include "scan/scan_commands.h"
+#include "commands/scan/scan_commands.h"
 
 namespace bex::testing {
 

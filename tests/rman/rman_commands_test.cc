@@ -12,10 +12,10 @@
 #include <stdexcept>
 
 #include "datafile/block_reader.h"
-#include "datafile/commands.h"
+#include "commands/datafile/datafile_commands.h"
 #include "rman/restore.h"
-#include "rman/rman_commands.h"
-#include "scan/scan_commands.h"
+#include "commands/rman/rman_commands.h"
+#include "commands/scan/scan_commands.h"
 #include "test_files.h"
 #include "test_shell.h"
 

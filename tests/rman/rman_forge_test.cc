@@ -12,11 +12,11 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "asm/asm_commands.h"
-#include "datafile/commands.h"
+#include "commands/asm/asm_commands.h"
+#include "commands/datafile/datafile_commands.h"
 #include "forge_test_util.h"
-#include "rman/rman_commands.h"
-#include "scan/scan_commands.h"
+#include "commands/rman/rman_commands.h"
+#include "commands/scan/scan_commands.h"
 #include "test_shell.h"
 
 namespace bex {

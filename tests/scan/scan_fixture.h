@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "datafile/commands.h"
+#include "commands/datafile/datafile_commands.h"
 #include "datafile/registry.h"
 #include "datafile/slot_reader.h"
 #include "scan/scan_file.h"

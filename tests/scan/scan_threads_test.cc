@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "datafile/commands.h"
+#include "commands/datafile/datafile_commands.h"
 #include "forge/scenario.h"
-#include "scan/scan_commands.h"
+#include "commands/scan/scan_commands.h"
 #include "test_files.h"
 #include "test_shell.h"
 

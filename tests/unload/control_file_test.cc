@@ -13,8 +13,8 @@
 #include <string>
 
 #include "unload/banner.h"
-#include "unload/load_script.h"
-#include "unload/pg_script.h"
+#include "commands/unload/load_script.h"
+#include "commands/unload/pg_script.h"
 #include "unload_test_util.h"
 
 using namespace bex;

@@ -11,7 +11,7 @@
 
 #include "../lob/forged_lobs.h"
 #include "dump_reader.h"
-#include "scan/scan_commands.h"
+#include "commands/scan/scan_commands.h"
 
 namespace bex::testing {
 namespace {

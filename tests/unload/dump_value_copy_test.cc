@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "dump_reader.h"
-#include "unload/dump_output.h"
+#include "commands/unload/dump_output.h"
 #include "unload_test_util.h"
 
 namespace bex::testing {

@@ -9,11 +9,11 @@
 #include <string>
 
 #include "forge/scenario.h"
-#include "datafile/commands.h"
-#include "dict/dict_commands.h"
+#include "commands/datafile/datafile_commands.h"
+#include "commands/dict/dict_commands.h"
 #include "shell/settings.h"
-#include "unload/load_script.h"
-#include "unload/unload_command.h"
+#include "commands/unload/load_script.h"
+#include "commands/unload/unload_command.h"
 #include "test_shell.h"
 
 namespace bex::testing {

@@ -1,4 +1,4 @@
-#include "dict/bootstrap.h"
+#include "commands/dict/bootstrap.h"
 
 #include <cstdio>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "unload/output_format.h"
+#include "commands/unload/output_format.h"
 
 #include <cstdio>
 #include <string>
@@ -6,7 +6,7 @@
 
 #include "run/run_context.h"
 #include "unload/control_file.h"
-#include "unload/dump_output.h"
+#include "commands/unload/dump_output.h"
 #include "unload/text_row_writer.h"
 #include "unload/unload_output.h"
 

@@ -1,4 +1,4 @@
-#include "scan/scan_commands.h"
+#include "commands/scan/scan_commands.h"
 
 #include <algorithm>
 #include <cstring>
@@ -16,7 +16,7 @@
 #include "lob/lob_map_files.h"
 #include "scan/scan_file.h"
 #include "scan/scan_workers.h"
-#include "scan/table_guess.h"
+#include "commands/scan/table_guess.h"
 #include "base/block_map.h"
 #include "base/clock.h"
 #include "base/extent_listing.h"

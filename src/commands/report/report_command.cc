@@ -2,6 +2,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "commands/report/report_command.h"
+
 #include "base/cmdline.h"
 #include "base/limits.h"
 #include "base/recovery_report.h"

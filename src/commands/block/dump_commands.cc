@@ -1,4 +1,4 @@
-#include "block/dump_commands.h"
+#include "commands/block/dump_commands.h"
 
 #include <cstdio>
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "dict/dict_commands.h"
+#include "commands/dict/dict_commands.h"
 #include "dict/queries.h"
 #include "base/cmdline.h"
 #include "base/file_or_console.h"

@@ -1,4 +1,4 @@
-#include "rman/rman_commands.h"
+#include "commands/rman/rman_commands.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

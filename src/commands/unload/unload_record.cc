@@ -1,4 +1,4 @@
-#include "unload/unload_record.h"
+#include "commands/unload/unload_record.h"
 
 #include <string>
 #include <vector>

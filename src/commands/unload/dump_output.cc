@@ -10,7 +10,7 @@
 // length and its bytes; NULL (and every position a row does not store) is
 // FE FF; a LONG or LONG RAW value is FD FF, its stored parts as length and
 // bytes, then 00 00; LOB values are written by the LOB reader.
-#include "unload/dump_output.h"
+#include "commands/unload/dump_output.h"
 
 #include <algorithm>
 #include <cstring>

@@ -2,7 +2,7 @@
 #include <string_view>
 
 #include "dict/ddl_text.h"
-#include "dict/dict_commands.h"
+#include "commands/dict/dict_commands.h"
 #include "dict/queries.h"
 #include "base/cmdline.h"
 #include "run/run_context.h"

@@ -1,4 +1,4 @@
-#include "unload/pg_script.h"
+#include "commands/unload/pg_script.h"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,4 @@
-#include "unload/load_script.h"
+#include "commands/unload/load_script.h"
 
 #include <sys/stat.h>
 
@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "run/run_context.h"
-#include "unload/pg_script.h"
+#include "commands/unload/pg_script.h"
 
 namespace bex {
 

@@ -1,9 +1,10 @@
-#include "unload/unload_command.h"
+#include "commands/unload/unload_command.h"
 
 #include <cstring>
 #include <memory>
 
 #include "base/block_map.h"
+#include "commands/dict/bootstrap.h"
 #include "base/clock.h"
 #include "base/extent_listing.h"
 #include "base/progress.h"
@@ -12,10 +13,10 @@
 #include "base/unload_log.h"
 #include "unload/block_walk.h"
 #include "datafile/registry.h"
-#include "unload/output_format.h"
+#include "commands/unload/output_format.h"
 #include "unload/parallel_walk.h"
 #include "unload/unload_options.h"
-#include "unload/unload_record.h"
+#include "commands/unload/unload_record.h"
 
 namespace bex {
 

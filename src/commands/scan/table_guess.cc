@@ -1,4 +1,4 @@
-#include "scan/table_guess.h"
+#include "commands/scan/table_guess.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "datafile/commands.h"
+#include "commands/datafile/datafile_commands.h"
 
 #include <cstring>
 

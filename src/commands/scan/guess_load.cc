@@ -3,7 +3,7 @@
 #include "dict/queries.h"
 #include "run/run_context.h"
 #include "scan/guess_candidate.h"
-#include "scan/table_guess.h"
+#include "commands/scan/table_guess.h"
 
 namespace bex {
 

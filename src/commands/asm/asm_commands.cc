@@ -1,4 +1,4 @@
-#include "asm/asm_commands.h"
+#include "commands/asm/asm_commands.h"
 
 #include <fcntl.h>
 #include <unistd.h>
