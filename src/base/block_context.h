@@ -24,13 +24,6 @@ inline constexpr uint32_t kTagBufferSize = 128;
 inline constexpr uint64_t kNoRowLimit = 1ull << 63;
 
 enum ByteOrder : uint8_t { kLittleEndian = 0, kBigEndian = 1 };
-enum OutputStyle : uint8_t { kStyleTxt = 0, kStyleDmp = 1, kStyleCsv = 2 };
-// The extension of the data files an output style writes, as the UNLOAD
-// lines of LIST name them.
-inline const char* outputStyleExtension(uint8_t style) {
-  static constexpr const char* kExtensions[] = {"txt", "dmp", "csv"};
-  return kExtensions[style <= kStyleCsv ? style : uint8_t{kStyleTxt}];
-}
 
 // What the readers and walkers count for one unload.
 struct BlockCounters {
@@ -48,7 +41,6 @@ struct BlockContext {
   BlockContext& operator=(BlockContext&&) = delete;
 
   uint8_t bigfile = 0;
-  uint8_t outputStyle = kStyleTxt;
   uint8_t byteOrder = kLittleEndian;
   uint8_t rowAddress = 0;
   uint8_t unloadFlag = 0;  // set by UNLOAD, cleared before every statement

@@ -14,6 +14,7 @@
 #include "lob/lob_map.h"
 #include "lob/lob_reader.h"
 #include "run/unload_history.h"
+#include "unload/output_style.h"
 #include "scan/guess_candidate.h"
 #include "base/block_context.h"
 #include "base/cmdline.h"
@@ -34,6 +35,7 @@ struct Settings {
   uint8_t uniqueTname = 0;
   uint8_t emptyFiles = 0;
   uint8_t ignoreNotnull = 0;
+  const OutputStyleSpec* outputStyle = defaultOutputStyle();  // OUTPUT_STYLE
   // Master copies of the tags; copied into the BlockContext when SAMPLE or
   // UNLOAD starts.
   uint16_t fieldTagLen = 1;

@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "base/block_context.h"
+#include "unload/output_style.h"
 #include "value/column_type.h"
 
 namespace bex {
@@ -28,7 +28,7 @@ struct UnloadedTable {
   std::string table;      // the name it is created under (AS name, UNIQUE_TNAME)
   std::string dataFile;   // the TO name
   std::string lobFile;    // named after the data file
-  OutputStyle style = kStyleTxt;
+  const OutputStyleSpec* style = defaultOutputStyle();
   std::string separator;  // the field tag between the values
   bool rowAddress = false;  // every row starts with its address field
   bool textNul = false;   // a value of the data file held a NUL byte

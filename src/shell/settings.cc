@@ -5,6 +5,7 @@
 
 #include "base/limits.h"
 #include "run/run_context.h"
+#include "unload/output_style.h"
 
 namespace bex {
 
@@ -14,6 +15,7 @@ namespace {
 enum class Rule : uint8_t {
   kBlockSize,      // a multiple of the smallest block size up to the largest
   kKeyword,        // one of the key's keywords
+  kOutputStyle,    // the word of an output style
   kCharset,        // a character-set name or id
   kNumber,         // the number, cut to the field's width
   kClamped,        // the number as unsigned 32-bit, clamped to the range
@@ -91,7 +93,6 @@ struct Keywords {
 constexpr Keywords kTrueFalse{{{"TRUE", 1}, {"FALSE", 0}}, 2};
 constexpr Keywords kYesNo{{{"YES", 1}, {"NO", 0}}, 2};
 constexpr Keywords kBigLittle{{{"BIG", 1}, {"LITTLE", 0}}, 2};
-constexpr Keywords kStyles{{{"TXT", kStyleTxt}, {"DMP", kStyleDmp}, {"CSV", kStyleCsv}}, 3};
 
 struct Range {
   uint32_t lo;
@@ -131,7 +132,7 @@ const SettingKey kKeys[] = {
     {"RECORD_TAG", Rule::kTag, tag<&Settings::recordTag, &Settings::recordTagLen>(), "record_tag"},
     {"LONG_TAG", Rule::kLongTag, tag<&Settings::longTag, &Settings::longTagLen>(), "long_tag"},
     {"CACHE_SIZE", Rule::kCacheSize, {}, "kbytes (%u - %u)", {64, 8192}, nullptr, true},
-    {"OUTPUT_STYLE", Rule::kKeyword, at<&BlockContext::outputStyle>(), "{TXT | DMP | CSV}", {}, &kStyles},
+    {"OUTPUT_STYLE", Rule::kOutputStyle, {}, nullptr},
     {"CHARSET", Rule::kCharset, at<&Settings::charset>(), "charsetid"},
     {"NLSCHARSET", Rule::kCharset, at<&Settings::nlsCharset>(), "charsetid"},
     {"BLOCK_CHECK", Rule::kNumber, at<&BlockContext::blockCheck>(), "{0 | 1}"},
@@ -229,6 +230,18 @@ void setKeyword(RunContext& rc, const SettingKey& k, const Value& v) {
   rc.out.printf("  Current %s is : %s\n", k.key, wordFor(w, load(k.field, rc)));
 }
 
+void setOutputStyle(RunContext& rc, const SettingKey& k, const Value& v) {
+  const OutputStyleSpec* style = v.given ? findOutputStyle(v.text) : nullptr;
+  if (style) {
+    rc.settings.outputStyle = style;
+  } else if (v.given) {
+    rc.out.error("  %s can only be ", k.key);
+    listOutputStyles(rc.out, ", ");
+    rc.out.put('\n');
+  }
+  rc.out.printf("  Current %s is : %s\n", k.key, rc.settings.outputStyle->name);
+}
+
 void setCharset(RunContext& rc, const SettingKey& k, const Value& v) {
   if (v.given) {
     char buf[kCharsetTokenMax + 1];
@@ -297,6 +310,7 @@ void apply(RunContext& rc, const SettingKey& k, const Value& v) {
   switch (k.rule) {
     case Rule::kBlockSize: return setBlockSize(rc, k, v);
     case Rule::kKeyword: return setKeyword(rc, k, v);
+    case Rule::kOutputStyle: return setOutputStyle(rc, k, v);
     case Rule::kCharset: return setCharset(rc, k, v);
     case Rule::kTag: return setTag(rc, k, v);
     case Rule::kLongTag: return setLongTag(rc, k, v);
@@ -311,6 +325,10 @@ void printUsageLine(Sink& out, const SettingKey& k) {
   if (k.rule == Rule::kBlockSize) {
     out.put('{');
     listBlockSizes(out, " | ");
+    out.put('}');
+  } else if (k.rule == Rule::kOutputStyle) {
+    out.put('{');
+    listOutputStyles(out, " | ");
     out.put('}');
   } else {
     out.printf(k.usage, static_cast<unsigned>(k.range.lo), static_cast<unsigned>(k.range.hi));

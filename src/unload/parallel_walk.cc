@@ -93,7 +93,7 @@ struct ParallelWalk::Result {
 };
 
 struct ParallelWalk::Worker {
-  Worker(const BlockContext& from, const UnloadJob& j, const RowWriterMaker& make, const LobFile& lobOf,
+  Worker(const BlockContext& from, const UnloadJob& j, const WorkerWriterMaker& make, const LobFile& lobOf,
          const RowWalk& main)
       : bc(from), job(std::make_unique<UnloadJob>(j)), block(new uint8_t[from.blockSize]()) {
     bc.worker = 1;
@@ -122,7 +122,7 @@ struct ParallelWalk::Worker {
   std::unique_ptr<RowWalk> walk;
 };
 
-ParallelWalk::ParallelWalk(const ParallelTarget& target, const RowWriterMaker& makeWriter, uint32_t threads,
+ParallelWalk::ParallelWalk(const ParallelTarget& target, const WorkerWriterMaker& makeWriter, uint32_t threads,
                            uint32_t chunkBlocks)
     : t_(target), chunks_(threads, [this](uint64_t, Result& r) { commit(r); }) {
   const BlockContext& bc = t_.walk.bc;

@@ -33,7 +33,7 @@ namespace bex {
 inline constexpr uint32_t kParallelChunkBytes = 4u << 20;
 
 // Makes the row writer of one worker, writing to its sinks.
-using RowWriterMaker =
+using WorkerWriterMaker =
     std::function<std::unique_ptr<RowWriter>(BlockContext& bc, UnloadJob& job, Sink& data, LobFile& lob, Sink& console)>;
 
 // Where the chunks are committed: the walk's console, data and LOB file,
@@ -56,7 +56,7 @@ struct ChunkBytes {
 class ParallelWalk final : public ChunkQueue {
  public:
   // chunkBlocks 0: kParallelChunkBytes of blocks.
-  ParallelWalk(const ParallelTarget& target, const RowWriterMaker& makeWriter, uint32_t threads,
+  ParallelWalk(const ParallelTarget& target, const WorkerWriterMaker& makeWriter, uint32_t threads,
                uint32_t chunkBlocks);
   ~ParallelWalk() override;  // commits what was submitted; the workers end
   ParallelWalk(const ParallelWalk&) = delete;

@@ -165,29 +165,19 @@ bool parseUnloadOptions(CommandLine& cl, UnloadJob& job, UnloadOptions& opts, Si
   return true;
 }
 
-UnloadOptions unloadOptionsFromSettings(const BlockContext& bc) {
+UnloadOptions unloadOptionsFromSettings(const BlockContext& bc, const OutputStyleSpec* style) {
   UnloadOptions o;
-  o.style = bc.outputStyle <= kStyleCsv ? static_cast<OutputStyle>(bc.outputStyle) : kStyleTxt;
+  o.style = style;
   o.rowAddress = bc.rowAddress != 0;
   return o;
 }
 
-bool isDumpName(std::string_view name) {
-  return name.size() > 4 && keywordMatch(name.substr(name.size() - 4), ".DMP");
-}
-
-bool isCsvName(std::string_view name) {
-  return name.size() > 4 && keywordMatch(name.substr(name.size() - 4), ".CSV");
-}
-
 void chooseStyleByName(UnloadOptions& opts, std::string_view outputName) {
   if (outputName.size() <= 4) return;
-  if (isDumpName(outputName))
-    opts.style = kStyleDmp;
-  else if (isCsvName(outputName))
-    opts.style = kStyleCsv;
-  else if (opts.style == kStyleDmp)
-    opts.style = kStyleTxt;
+  if (const OutputStyleSpec* named = styleOfName(outputName))
+    opts.style = named;
+  else if (opts.style->onlyNamedByTo)
+    opts.style = defaultOutputStyle();
 }
 
 bool splitTableName(const char* arg, UnloadJob& job) {

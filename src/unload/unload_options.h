@@ -8,6 +8,7 @@
 #include "base/block_context.h"
 #include "base/cmdline.h"
 #include "base/sink.h"
+#include "unload/output_style.h"
 #include "unload/unload_job.h"
 
 namespace bex {
@@ -19,12 +20,12 @@ inline constexpr uint64_t kMinRowLimit = 10;
 // and never writes the settings back.
 struct UnloadOptions {
   uint64_t rowLimit = 0;          // LIMIT; 0: not given
-  OutputStyle style = kStyleTxt;  // OUTPUT_STYLE
+  const OutputStyleSpec* style = defaultOutputStyle();  // OUTPUT_STYLE
   bool rowAddress = false;        // ROW_ADDRESS: each row starts with its address
 };
 
 // The options of an UNLOAD before its words are read: the settings.
-UnloadOptions unloadOptionsFromSettings(const BlockContext& bc);
+UnloadOptions unloadOptionsFromSettings(const BlockContext& bc, const OutputStyleSpec* style);
 
 // Type code of a COLUMN word: keywords match by their beginning, ignoring
 // case, longer keywords first; any other word is UNKNOWN (253).
@@ -35,14 +36,10 @@ ColumnTypeCode columnTypeCode(std::string_view word);
 // read from the data files then).
 bool parseUnloadOptions(CommandLine& cl, UnloadJob& job, UnloadOptions& opts, Sink& out);
 
-// True when the TO name selects an export dump: longer than 4 characters
-// and ending in ".DMP" in any case.
-bool isDumpName(std::string_view name);
-// True for a ".CSV" name of more than 4 characters, in any case.
-bool isCsvName(std::string_view name);
 // The style of an UNLOAD TABLE: a TO name longer than 4 characters decides
-// (export dump for a ".DMP" name, CSV for a ".CSV" name, for any other
-// name text, or CSV when that is the setting), else the setting.
+// (the style its extension names, see styleOfName; for any other name the
+// setting, or the default style when the setting is one only a TO name
+// chooses), else the setting.
 void chooseStyleByName(UnloadOptions& opts, std::string_view outputName);
 
 // "owner.table" split at the first "."; false when a part is longer than

@@ -58,7 +58,7 @@ TEST_F(DictCommands, ListTableWithPartitionsClustersAndNoDict) {
             " UNLOAD TABLE scott.PT OBJECT 73183 TO scott_PT_73183.txt;\n"
             " UNLOAD TABLE scott.PT OBJECT 73199 TO scott_PT_73199.txt;\n"
             " UNLOAD TABLE scott.PT OBJECT 73193 TO scott_PT_73193.txt;\n");
-  sh.rc.bc.outputStyle = kStyleDmp;
+  sh.rc.settings.outputStyle = findOutputStyle("DMP");
   EXPECT_EQ(sh.run(cmdListDictionary, "LIST TABLE SCOTT").substr(0, 62),
             " UNLOAD TABLE SCOTT.EMP OBJECT 73181 TO SCOTT_EMP_73181.dmp;\n ");
 }

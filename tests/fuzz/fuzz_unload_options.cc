@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   cl.rewind();
   while (cl.nextToken()) {
     bex::columnTypeCode(cl.token());
-    bex::isDumpName(cl.token());
+    bex::styleOfName(cl.token());
   }
   std::string arg(reinterpret_cast<const char*>(data), size < 4096 ? size : 4096);
   bex::splitTableName(arg.c_str(), *job);

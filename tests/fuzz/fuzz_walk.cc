@@ -34,7 +34,7 @@
 #include "datafile/registry.h"
 #include "lob/lob_map.h"
 #include "lob/lob_reader.h"
-#include "commands/unload/dump_output.h"
+#include "unload/dump_output.h"
 #include "unload/row_walk.h"
 #include "unload/text_row_writer.h"
 #include "value/charset.h"
@@ -181,7 +181,6 @@ void setContext(BlockContext& bc, const WalkSettings& s, Files& f, uint8_t* bloc
   bc.blockSize = static_cast<uint16_t>(s.blockSize);
   bc.block = block;
   bc.byteOrder = s.order;
-  bc.outputStyle = s.format == 3 ? kStyleDmp : s.format == 2 ? kStyleCsv : kStyleTxt;
   bc.rowAddress = s.rowAddress;
   bc.bigfile = s.selfFile;  // every address names the one file
   bc.registry = s.selfFile ? &f.self : &f.none;
@@ -240,7 +239,7 @@ Outcome unload(const WalkSettings& s, Files& f, uint8_t* block, size_t dataBuffe
   {
     std::unique_ptr<RowWriter> writer;
     if (s.format == 3)
-      writer = makeDumpRowWriter(bc, *job, data, f.console);
+      writer = makeDumpRowWriter(bc, *job, data, lob, f.console, false);
     else if (s.format == 2)
       writer = std::make_unique<CsvRowWriter>(bc, *job, data, lob, f.console, s.columns, s.rowAddress);
     else

@@ -197,7 +197,7 @@ TEST(PgScript, OneTableForAllItsFilesOtherStylesNamed) {
   ScratchDir dir;
   UnloadHistory h;
   UnloadedTable t;
-  t.owner = "SCOTT", t.table = "SALES", t.style = kStyleCsv, t.separator = ",", t.charset = "ZHS16GBK";
+  t.owner = "SCOTT", t.table = "SALES", t.style = findOutputStyle("CSV"), t.separator = ",", t.charset = "ZHS16GBK";
   t.columns = {UnloadedColumn{"ID", C::kNumber, 22, 0, 0, true, false}};
   for (const char* f : {"p1.csv", "p2.csv"}) {
     t.dataFile = dir.file(f);
@@ -209,9 +209,9 @@ TEST(PgScript, OneTableForAllItsFilesOtherStylesNamed) {
       h.note(other);
     }
   }
-  t.dataFile = dir.file("p3.txt"), t.style = kStyleTxt;
+  t.dataFile = dir.file("p3.txt"), t.style = findOutputStyle("TXT");
   h.note(t);
-  t.dataFile = dir.file("p1.csv"), t.style = kStyleCsv;
+  t.dataFile = dir.file("p1.csv"), t.style = findOutputStyle("CSV");
   h.note(t);  // written again: still one load of p1.csv
   ASSERT_TRUE(writePgScript(dir.file("l_pg.sql").c_str(), h));
   const std::string script = readFile(dir.file("l_pg.sql"));

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "dump_reader.h"
-#include "commands/unload/dump_output.h"
+#include "unload/dump_output.h"
 #include "unload_test_util.h"
 
 namespace bex::testing {
@@ -100,6 +100,7 @@ struct PieceRig {
   std::vector<uint8_t> block;
   BlockView view;
   size_t used = 100;
+  LobFile noLob;
   std::unique_ptr<RowWriter> w;
 
   explicit PieceRig(std::vector<ColumnTypeCode> types, uint16_t size = 8192)
@@ -107,7 +108,7 @@ struct PieceRig {
     shell.rc.setBlockSize(size);
     job.columns.count = static_cast<uint16_t>(types.size());
     for (size_t i = 0; i < types.size(); i++) job.columns.column[i].type = types[i];
-    w = makeDumpRowWriter(shell.rc.bc, job, data, shell.rc.out);
+    w = makeDumpRowWriter(shell.rc.bc, job, data, noLob, shell.rc.out, false);
   }
   ColumnList list(std::vector<std::string> values, uint8_t flag = 0) {
     ColumnList c;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "dump_reader.h"
-#include "commands/unload/dump_output.h"
+#include "unload/dump_output.h"
 #include "unload_test_util.h"
 
 namespace bex::testing {
@@ -24,7 +24,8 @@ TEST(DumpValueCopy, EveryLengthFarFromAndAtTheBlockEndComesBackWhole) {
   job.columns.count = 2;
   job.columns.column[0].type = ColumnTypeCode::kVarchar2;
   job.columns.column[1].type = ColumnTypeCode::kRaw;
-  std::unique_ptr<RowWriter> w = makeDumpRowWriter(shell.rc.bc, job, data, shell.rc.out);
+  LobFile noLob;
+  std::unique_ptr<RowWriter> w = makeDumpRowWriter(shell.rc.bc, job, data, noLob, shell.rc.out, false);
   std::vector<uint8_t> block(kBlock);
   const BlockView view{block.data(), kBlock, 0};
   std::vector<std::string> want;

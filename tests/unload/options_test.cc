@@ -159,11 +159,12 @@ TEST(UnloadOptions, ColumnListStopsAt1024Words) {
 }
 
 TEST(UnloadOptions, DumpNamesNeedMoreThanTheExtension) {
-  EXPECT_TRUE(isDumpName("x.dmp"));
-  EXPECT_TRUE(isDumpName("DIR/T.DmP"));
-  EXPECT_FALSE(isDumpName(".DMP"));
-  EXPECT_FALSE(isDumpName("x.dmpx"));
-  EXPECT_FALSE(isDumpName("x.txt"));
+  const OutputStyleSpec* dump = findOutputStyle("DMP");
+  EXPECT_EQ(styleOfName("x.dmp"), dump);
+  EXPECT_EQ(styleOfName("DIR/T.DmP"), dump);
+  EXPECT_EQ(styleOfName(".DMP"), nullptr);
+  EXPECT_EQ(styleOfName("x.dmpx"), nullptr);
+  EXPECT_EQ(styleOfName("x.txt"), nullptr);
 }
 
 TEST(UnloadOptions, TableNameSplitsAtTheFirstDot) {
@@ -190,6 +191,7 @@ TEST(UnloadOptions, ARefusedStatementLeavesEverySettingAsItWas) {
   sh.statement("SET OUTPUT_STYLE DMP");
   sh.statement("SET ROW_ADDRESS 1");
   const BlockContext before = sh.rc.bc;
+  const OutputStyleSpec* styleBefore = sh.rc.settings.outputStyle;
   const std::string refused[] = {
       "UNLOAD TABLE scott.emp TO emp.txt PARTITION " + std::string(64, 'P'),
       "UNLOAD TABLE " + std::string(64, 'O') + ".EMP TO emp.txt",
@@ -198,7 +200,7 @@ TEST(UnloadOptions, ARefusedStatementLeavesEverySettingAsItWas) {
   for (const std::string& statement : refused) {
     EXPECT_NE(sh.statement(statement).find("!\n"), std::string::npos) << statement;
     const BlockContext& bc = sh.rc.bc;
-    EXPECT_EQ(bc.outputStyle, before.outputStyle) << statement;
+    EXPECT_EQ(sh.rc.settings.outputStyle, styleBefore) << statement;
     EXPECT_EQ(bc.rowAddress, before.rowAddress) << statement;
     EXPECT_EQ(bc.rowLimit, before.rowLimit) << statement;
     EXPECT_EQ(std::string(bc.fieldTag, bc.fieldTagLen), std::string(before.fieldTag, before.fieldTagLen)) << statement;

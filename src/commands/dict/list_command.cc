@@ -73,7 +73,7 @@ void forEachUserObject(const DictFiles& dir, uint32_t userNo, uint32_t type, boo
 }
 
 void listUnloadLines(Sink& out, const RunContext& rc, const char* user, uint32_t userNo) {
-  const char* ext = outputStyleExtension(rc.bc.outputStyle);
+  const char* ext = rc.settings.outputStyle->extension;
   for (uint32_t type : {kObjTable, kObjTablePartition, kObjTableSubpartition}) {
     forEachUserObject(rc.dictDir, userNo, type, true, [&](const ObjectRecord& o) {
       StorageRecord st;

@@ -272,17 +272,17 @@ void writeTable(std::string& s, const std::vector<const UnloadedTable*>& files) 
   const UnloadedTable* csv = nullptr;
   for (const UnloadedTable* f : files) {
     const UnloadedTable& u = *f;
-    if (u.style == kStyleCsv && !csv) csv = &u;
-    if (u.style != kStyleCsv)
+    if (u.style->loadsIntoPostgres && !csv) csv = &u;
+    if (!u.style->loadsIntoPostgres)
       appendf(s, "-- %s: unloaded in %s style; unload it with OUTPUT_STYLE CSV to load it here\n",
-              u.dataFile.c_str(), u.style == kStyleDmp ? "DMP" : "TXT");
+              u.dataFile.c_str(), u.style->name);
   }
   if (!csv) return;
   const std::string name = pgName(csv->owner) + "." + pgName(csv->table);
   appendf(s, "BEGIN;\nSET LOCAL client_encoding = '%s';\n", encodingsOf(*csv).database.c_str());
   createTable(s, *csv, name);
   for (const UnloadedTable* u : files)
-    if (u->style == kStyleCsv) loadFile(s, *u, name);
+    if (u->style->loadsIntoPostgres) loadFile(s, *u, name);
   s += "COMMIT;\n";
 }
 

@@ -13,7 +13,7 @@
 #include "base/unload_log.h"
 #include "unload/block_walk.h"
 #include "datafile/registry.h"
-#include "commands/unload/output_format.h"
+#include "unload/output_format.h"
 #include "unload/parallel_walk.h"
 #include "unload/unload_options.h"
 #include "commands/unload/unload_record.h"
@@ -45,10 +45,31 @@ void walkByHeaderOrScan(RowWalk& w, const BlockSource& s) {
     scanObjectBlocks(w, s.objd, s.cluster, s.file, s.block);
 }
 
+// What the output formats read of the run.
+OutputEnv outputEnv(RunContext& rc) {
+  const Settings& s = rc.settings;
+  return OutputEnv{rc.bc, rc.out, rc.dictDir, s.charset, s.nlsCharset, s.uniqueTname != 0, s.ignoreNotnull != 0,
+                   s.fieldTagSet};
+}
+
+// The output of one table or object unload: the files its style writes
+// and the format that writes them.
+struct Output {
+  UnloadOutput files;
+  const OutputStyleSpec* style;
+  bool rowAddress;
+  std::unique_ptr<OutputFormat> format;
+
+  Output(RunContext& rc, UnloadJob& job, const UnloadOptions& opts)
+      : style(opts.style), rowAddress(opts.rowAddress), format(opts.style->makeFormat(outputEnv(rc), job, opts)) {}
+};
+
 // The end of every table or object unload: the output closed, the closing
 // lines (with the damage the walk passed over), the log record, and with
 // EMPTY_FILES off no files left by an unload without rows.
-void finishUnload(RunContext& rc, const UnloadJob& job, OutputFormat& format, const DamageCounts& damage) {
+void finishUnload(RunContext& rc, const UnloadJob& job, Output& output, const DamageCounts& damage) {
+  OutputFormat& format = *output.format;
+  const char* dataName = output.files.dataName();
   const bool writtenOk = format.close();
   ReportEntry& e = rc.report.entry();
   e.rows = rc.bc.counters->RowCount;
@@ -61,7 +82,7 @@ void finishUnload(RunContext& rc, const UnloadJob& job, OutputFormat& format, co
   if (writtenOk)
     rc.out.printf("Sucessfully unload %llu rows ...\n", rows);
   else
-    rc.out.error("  Write error on %s: %llu rows unloaded, the file is incomplete!\n", format.dataName(), rows);
+    rc.out.error("  Write error on %s: %llu rows unloaded, the file is incomplete!\n", dataName, rows);
   printDamageSummary(rc.out, damage);
   job.lobLosses.warn(rc.out, job.columns, "LOB values not recovered in", "", &job.lobLossesWithoutMap,
                      ": %llu of them lie out of line and no LOB map is open (SCAN DATABASE builds it)");
@@ -70,7 +91,7 @@ void finishUnload(RunContext& rc, const UnloadJob& job, OutputFormat& format, co
   job.nulValues.warn(rc.out, job.columns, "values holding NUL bytes in",
                      ": PostgreSQL text cannot hold them, its load script leaves them out");
   const BlockCounters& n = *rc.bc.counters;
-  writeUnloadLogRecord(rc.unloadLog, n.RowCount, n.LobCount, n.BadBlockCount, format.dataName());
+  writeUnloadLogRecord(rc.unloadLog, n.RowCount, n.LobCount, n.BadBlockCount, dataName);
   printDateLine(rc.out);
   if (!rc.settings.emptyFiles && rc.bc.counters->RowCount == 0) format.removeFiles();
 }
@@ -99,9 +120,9 @@ bool needsOneThread(const ColumnSpec& c) {
 // no guessing, rows going to a data file (on the console they would mix
 // with the messages), no column of needsOneThread, and files that several
 // threads may read at once.
-bool walkInParallel(const RunContext& rc, const UnloadJob& job, const OutputFormat& format) {
+bool walkInParallel(const RunContext& rc, const UnloadJob& job, const UnloadOutput& files) {
   const BlockContext& bc = rc.bc;
-  if (bc.threads <= 1 || bc.guess || bc.rowLimit != kNoRowLimit || !format.toFile()) return false;
+  if (bc.threads <= 1 || bc.guess || bc.rowLimit != kNoRowLimit || !files.opened()) return false;
   for (uint32_t pos = 0; pos < job.columns.count && pos < kMaxSegmentColumns; pos++)
     if (needsOneThread(job.column(pos))) return false;
   return !needsOneThread(job.column(kMaxSegmentColumns)) && slotsReadInParallel(*bc.registry);
@@ -110,13 +131,14 @@ bool walkInParallel(const RunContext& rc, const UnloadJob& job, const OutputForm
 // Walks the object's blocks the way `how` finds them, by this thread or by
 // THREADS workers; the damage passed over.
 template <class How>
-DamageCounts walkBlocks(RunContext& rc, UnloadJob& job, OutputFormat& format, How how) {
-  RowWalk w(rc.bc, rc.out, format.rowWriter(), filtersOf(rc), openBlockCount(rc.bc));
-  if (walkInParallel(rc, job, format)) {
-    const RowWriterMaker maker = [&format](BlockContext& bc, UnloadJob& j, Sink& data, LobFile& lob, Sink& console) {
-      return format.makeRowWriter(bc, j, data, lob, console);
+DamageCounts walkBlocks(RunContext& rc, UnloadJob& job, Output& output, How how) {
+  RowWalk w(rc.bc, rc.out, output.format->rowWriter(), filtersOf(rc), openBlockCount(rc.bc));
+  if (walkInParallel(rc, job, output.files)) {
+    const WorkerWriterMaker maker = [&output](BlockContext& bc, UnloadJob& j, Sink& data, LobFile& lob,
+                                              Sink& console) {
+      return output.style->makeRowWriter(bc, j, data, lob, console, output.rowAddress);
     };
-    ParallelWalk workers(ParallelTarget{w, job, format.dataSink(), format.lobFile()}, maker, rc.bc.threads,
+    ParallelWalk workers(ParallelTarget{w, job, output.files.data(), output.files.lob()}, maker, rc.bc.threads,
                          rc.parallelChunkBlocks);
     w.parallel = &workers;
     how(w);
@@ -131,28 +153,28 @@ DamageCounts walkBlocks(RunContext& rc, UnloadJob& job, OutputFormat& format, Ho
 void unloadObject(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
   rc.copyTagsToBlockContext();
   chooseStyleByName(opts, job.outputName);
-  if (opts.style == kStyleDmp) opts.style = kStyleTxt;  // rows without a dictionary are never a dump
+  if (opts.style->needsDictionary) opts.style = defaultOutputStyle();
   // Every column after the COLUMN words is shown in hexadecimal.
   for (uint32_t i = job.typeListLength; i < kMaxSegmentColumns; i++)
     job.columns.column[i].type = ColumnTypeCode::kUnknown;
   job.setFill(ColumnTypeCode::kUnknown);
   job.columns.count = static_cast<uint16_t>(job.typeListLength);
 
-  std::unique_ptr<OutputFormat> format = makeOutputFormat(rc, job, opts);
-  if (!format->open(UnloadSubject{nullptr, nullptr, "", job.objectOverride})) return;
+  Output output(rc, job, opts);
+  if (!output.format->open(UnloadSubject{nullptr, nullptr, "", job.objectOverride}, output.files)) return;
   ExtentListingReader listing(job.extentListing);
   printDateLine(rc.out);
   const BlockSource s{job.objectOverride, job.clusterTable, job.fileFilter, job.blockFilter,
                       job.fileFilter, job.blockFilter};
   const bool byListing = listing.opened() && !(job.blockFilter && job.fileFilter);
-  const DamageCounts damage = walkBlocks(rc, job, *format, [&](RowWalk& w) {
+  const DamageCounts damage = walkBlocks(rc, job, output, [&](RowWalk& w) {
     if (byListing)
       walkExtentListing(w, listing, s.objd, s.cluster);
     else
       walkByHeaderOrScan(w, s);
   });
   if (byListing) reportScanRejections(rc, s.objd);
-  finishUnload(rc, job, *format, damage);
+  finishUnload(rc, job, output, damage);
 }
 
 // The dictionary rows of one table unload.
@@ -188,18 +210,18 @@ void unloadTableRows(RunContext& rc, UnloadJob& job, const UnloadOptions& opts, 
   rc.out.printf("Unload OBJD=%u FILE=%u BLOCK=%u CLUSTER=%u ...\n", objd, t.storage.file, t.storage.block, cluster);
   const char* target = job.target[0] ? job.target : t.object.name;
   rc.report.entry().objd = objd;
-  std::unique_ptr<OutputFormat> format = makeOutputFormat(rc, job, opts);
-  if (!format->open(UnloadSubject{&t.user, &t.object, target, objd})) return;
+  Output output(rc, job, opts);
+  if (!output.format->open(UnloadSubject{&t.user, &t.object, target, objd}, output.files)) return;
   ExtentListingReader listing(job.extentListing);
   const BlockSource s{objd, cluster, t.storage.file, t.storage.block, job.fileFilter, job.blockFilter};
-  const DamageCounts damage = walkBlocks(rc, job, *format, [&](RowWalk& w) {
+  const DamageCounts damage = walkBlocks(rc, job, output, [&](RowWalk& w) {
     if (listing.opened())
       walkExtentListing(w, listing, objd, cluster);
     else if (t.storage.file != 0)
       walkByHeaderOrScan(w, s);
   });
   if (listing.opened()) reportScanRejections(rc, objd);
-  finishUnload(rc, job, *format, damage);
+  finishUnload(rc, job, output, damage);
   rememberUnload(rc, job, opts.style, opts.rowAddress, t.object, target, objd);
 }
 
@@ -244,7 +266,7 @@ void cmdUnload(RunContext& rc) {
   bc.unloadFlag = 1;
   if (!rc.lobMap->available()) OpenLobMap(*rc.lobMap);
 
-  UnloadOptions opts = unloadOptionsFromSettings(bc);
+  UnloadOptions opts = unloadOptionsFromSettings(bc, rc.settings.outputStyle);
   if (!parseUnloadOptions(rc.cmd, *job, opts, rc.out)) return;
   if (job->tableArg[0] && !beginsWithDict(job->tableArg) && !splitTableName(job->tableArg, *job)) {
     rc.out.error("  Owner and table name are each at most %u characters!\n", static_cast<unsigned>(kNameTokenMax));

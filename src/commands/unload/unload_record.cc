@@ -35,7 +35,7 @@ void noteColumns(const DictFiles& dir, const ObjectRecord& table, const TableCol
 
 }  // namespace
 
-void rememberUnload(RunContext& rc, const UnloadJob& job, OutputStyle style, bool rowAddress,
+void rememberUnload(RunContext& rc, const UnloadJob& job, const OutputStyleSpec* style, bool rowAddress,
                     const ObjectRecord& table, const char* target, uint32_t objd) {
   if (!job.outputName[0]) return;  // rows on the console: nothing to load
   UnloadedTable t;

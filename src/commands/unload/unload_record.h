@@ -3,8 +3,8 @@
 #pragma once
 #include <cstdint>
 
-#include "base/block_context.h"
 #include "dict/dictionary.h"
+#include "unload/output_style.h"
 #include "unload/unload_job.h"
 
 namespace bex {
@@ -14,7 +14,7 @@ struct RunContext;
 // The table as unloaded to a data file (job.outputName) in `style`: the
 // fields of its rows, their types from the dictionary, the tags and
 // character sets the text was written with.
-void rememberUnload(RunContext& rc, const UnloadJob& job, OutputStyle style, bool rowAddress,
+void rememberUnload(RunContext& rc, const UnloadJob& job, const OutputStyleSpec* style, bool rowAddress,
                     const ObjectRecord& table, const char* target, uint32_t objd);
 
 }  // namespace bex

@@ -10,7 +10,7 @@
 // length and its bytes; NULL (and every position a row does not store) is
 // FE FF; a LONG or LONG RAW value is FD FF, its stored parts as length and
 // bytes, then 00 00; LOB values are written by the LOB reader.
-#include "commands/unload/dump_output.h"
+#include "unload/dump_output.h"
 
 #include <algorithm>
 #include <cstring>
@@ -19,9 +19,8 @@
 
 #include "lob/lob_reader.h"
 #include "lob/lob_sinks.h"
-#include "unload/value_join.h"
-#include "run/run_context.h"
 #include "unload/column_text.h"
+#include "unload/value_join.h"
 
 namespace bex {
 
@@ -32,6 +31,7 @@ constexpr uint16_t kLongMark = 0xFFFD;
 // The longest value one length field can carry: FFFD to FFFF are marks.
 constexpr uint32_t kMaxValueLength = ValueJoin::kMaxLength;
 constexpr uint32_t kUserRoom = 1909;
+constexpr const char* kDefaultDumpName = "bexdata.dmp";
 
 // Session block of the header: database and client character sets, time
 // zone and version. The character-set ids at kDbCharsetAt and kClientCharsetAt
@@ -398,23 +398,58 @@ void warnCharsetMismatch(Sink& console, const TableColumns& cols, uint16_t chars
   }
 }
 
-}  // namespace
-
-void writeDumpPrologue(RunContext& rc, const UnloadJob& job, const UserRecord& user, const ObjectRecord& table,
+// Header, table line, CREATE TABLE, INSERT text and column descriptors.
+void writeDumpPrologue(const OutputEnv& env, const UnloadJob& job, const UserRecord& user, const ObjectRecord& table,
                        uint32_t objd, Sink& data) {
-  warnCharsetMismatch(rc.out, job.columns, rc.settings.charset, rc.settings.nlsCharset);
+  warnCharsetMismatch(env.console, job.columns, env.charset, env.nlsCharset);
   const char* target = job.target[0] ? job.target : table.name;
   std::string create;
-  buildCreateTable(rc.dictDir, table, target, false, rc.settings.uniqueTname, objd, rc.settings.ignoreNotnull,
-                   create);
-  writeDumpHeader(data, rc.settings.charset, rc.settings.nlsCharset, user.name);
-  writeDumpTableStart(data, target, create.c_str(), job.columns, rc.settings.uniqueTname != 0, objd,
-                      rc.settings.charset);
+  buildCreateTable(env.dict, table, target, false, env.uniqueTname, objd, env.ignoreNotnull, create);
+  writeDumpHeader(data, env.charset, env.nlsCharset, user.name);
+  writeDumpTableStart(data, target, create.c_str(), job.columns, env.uniqueTname, objd, env.charset);
 }
 
-void writeDumpEpilogue(Sink& data) { writeDumpTrailer(data); }
+// The export dump of one table: header and table start, the rows in their
+// stored form, the trailer.
+class DumpFormat : public OutputFormat {
+ public:
+  DumpFormat(const OutputEnv& env, UnloadJob& job) : env_(env), job_(job) {}
 
-std::unique_ptr<RowWriter> makeDumpRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, Sink& console) {
+  bool open(const UnloadSubject& s, UnloadOutput& out) override {
+    out_ = &out;
+    out.open(job_.outputName[0] ? job_.outputName : kDefaultDumpName, false, env_.console);
+    opened_ = out.opened();
+    if (opened_ && s.table) writeDumpPrologue(env_, job_, *s.user, *s.table, s.objd, out.data());
+    writer_ = std::make_unique<DumpRowWriter>(env_.bc, job_, out.data(), env_.console);
+    return true;
+  }
+  RowWriter& rowWriter() override { return *writer_; }
+  bool close() override {
+    if (opened_) writeDumpTrailer(out_->data());
+    writer_.reset();
+    return out_->close();
+  }
+  void removeFiles() override {
+    if (opened_) removeOutputFile(out_->dataName());
+  }
+  void nameFiles(ReportEntry& e) const override { e.wrote(out_->dataName()); }
+
+ private:
+  const OutputEnv env_;
+  UnloadJob& job_;
+  UnloadOutput* out_ = nullptr;
+  std::unique_ptr<RowWriter> writer_;
+  bool opened_ = false;  // the data file was created (close() ends what opened() tells)
+};
+
+}  // namespace
+
+std::unique_ptr<OutputFormat> makeDumpFormat(const OutputEnv& env, UnloadJob& job, const UnloadOptions&) {
+  return std::make_unique<DumpFormat>(env, job);
+}
+
+std::unique_ptr<RowWriter> makeDumpRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, LobFile&, Sink& console,
+                                             bool) {
   return std::make_unique<DumpRowWriter>(bc, job, data, console);
 }
 

@@ -1,18 +1,17 @@
-// The export-dump form of UNLOAD TABLE: what the engine asks of the dump
-// writer. Header and table start come right after the data file is opened,
-// values through the dump's RowWriter while walking, the trailer last.
+// The export-dump style of UNLOAD TABLE. Header and table start come right
+// after the data file is opened, values through the dump's RowWriter while
+// walking, the trailer last.
 #pragma once
 #include <cstdint>
 #include <memory>
 
-#include "dict/dictionary.h"
 #include "base/sink.h"
+#include "dict/dictionary.h"
+#include "unload/output_format.h"
 #include "unload/row_writer.h"
 #include "unload/unload_job.h"
 
 namespace bex {
-
-struct RunContext;
 
 // The parts of the file, for the prologue and epilogue below and for tests.
 // charset and nlsCharset are Oracle character-set ids; the dump declares
@@ -26,12 +25,11 @@ void writeDumpTableStart(Sink& out, const char* target, const char* createText, 
 void writeDumpValue(Sink& out, const uint8_t* bytes, uint32_t len);
 void writeDumpTrailer(Sink& out);
 
-// Header, table line, CREATE TABLE, INSERT text and column descriptors.
-void writeDumpPrologue(RunContext& rc, const UnloadJob& job, const UserRecord& user, const ObjectRecord& table,
-                       uint32_t objd, Sink& data);
-// End-of-data mark and trailer.
-void writeDumpEpilogue(Sink& data);
-// The row writer of the export-dump form.
-std::unique_ptr<RowWriter> makeDumpRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, Sink& console);
+// The output of one dump: without a TO name the file is "bexdata.dmp".
+std::unique_ptr<OutputFormat> makeDumpFormat(const OutputEnv& env, UnloadJob& job, const UnloadOptions& opts);
+// The row writer of the dump (it writes LOB values into the rows and no row
+// address: lob and rowAddress are not read).
+std::unique_ptr<RowWriter> makeDumpRowWriter(BlockContext& bc, UnloadJob& job, Sink& data, LobFile& lob,
+                                             Sink& console, bool rowAddress);
 
 }  // namespace bex
