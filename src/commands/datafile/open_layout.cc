@@ -64,17 +64,19 @@ bool allFixed(const LayoutFixed& f) {
   return f.blockSize && f.byteOrder != kLayoutFree && f.bigfile != kLayoutFree && f.headerSize != kLayoutFree;
 }
 
-// The header sizes found for files whose line gave none; "" when all are 0.
+// Takes the header sizes found for files whose line gave none. What to
+// name: "" when none changed, the size when all that changed got the same.
 std::string takeHeaderSizes(DataFileRegistry& reg, const std::vector<FileLayout>& found) {
-  std::vector<uint32_t> sizes;
+  uint32_t taken = 0;
+  bool several = false;
   for (uint32_t i = 0; i < reg.count; i++) {
     DataFile& f = reg.slots[i];
     if (f.headerSizeGiven || !found[i].found || found[i].headerSize == f.headerSize) continue;
-    f.headerSize = found[i].headerSize;
-    if (sizes.empty() || sizes[0] != f.headerSize) sizes.push_back(f.headerSize);
+    several |= taken != 0 && taken != found[i].headerSize;
+    taken = f.headerSize = found[i].headerSize;
   }
-  if (sizes.empty()) return "";
-  return sizes.size() == 1 ? "header size " + std::to_string(sizes[0]) : "the header sizes";
+  if (taken == 0) return "";
+  return several ? "the header sizes" : "header size " + std::to_string(taken);
 }
 
 void printTaken(Sink& out, const std::vector<std::string>& taken) {
