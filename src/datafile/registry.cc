@@ -173,6 +173,7 @@ bool parseConfigLine(DataFileRegistry& reg, const char* line) {
   const char* sizeEnd = end;
   while (*sizeEnd && !isBlank(*sizeEnd)) sizeEnd++;
   f.headerSize = static_cast<uint32_t>(tokenNumber({end, static_cast<size_t>(sizeEnd - end)}));
+  f.headerSizeGiven = sizeEnd != end;
   reg.count++;
   return true;
 }

@@ -24,6 +24,7 @@ inline constexpr uint32_t kNoNode = 0xFFFFFFFF;
 struct DataFile {
   char path[kDataFilePathMax + 1];
   uint32_t headerSize;  // bytes before block 0, added to every offset
+  bool headerSizeGiven;  // the configuration line gave it (else OPEN may find it)
   std::unique_ptr<ByteSource> source;  // the file's bytes, or none when it could not be opened
   uint32_t ts;          // tablespace number from the file header
   uint16_t rfn;         // relative file number; line position until probed

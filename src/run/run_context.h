@@ -47,6 +47,12 @@ struct Settings {
   // FIELD_TAG was given a value: CSV output separates with it instead of
   // its own ",".
   bool fieldTagSet = false;
+  // Keys the user gave a value with SET in this run: what OPEN learns from
+  // the file headers and UNLOAD TABLE DICT$ from the dictionary fills only
+  // the others.
+  bool blockSizeSet = false, byteOrderSet = false, bigfileSet = false;
+  bool charsetSet = false, nlsCharsetSet = false;
+  bool iconvNcharSet = false, iconvNclobSet = false, iconvClobSet = false;
 };
 
 // Per-statement state of the unload engine, reset before every statement.

@@ -54,14 +54,16 @@ struct Field {
   uint16_t& (*u16)(RunContext&) = nullptr;
   uint32_t& (*u32)(RunContext&) = nullptr;
   char* (*text)(RunContext&) = nullptr;
-  bool& (*given)(RunContext&) = nullptr;  // set once the tag was given a value
+  bool& (*given)(RunContext&) = nullptr;  // set once the key was given a value
   Conversion& (*conversion)(RunContext&) = nullptr;
 };
 
-template <auto M>
+// Given: the Settings flag that records a value SET for the key.
+template <auto M, auto Given = nullptr>
 constexpr Field at() {
   using T = typename MemberOf<decltype(M)>::Type;
   Field f;
+  if constexpr (Given != nullptr) f.given = &reach<Given>;
   if constexpr (std::is_same_v<T, uint8_t>)
     f.u8 = &reach<M>;
   else if constexpr (std::is_same_v<T, uint16_t>)
@@ -75,9 +77,8 @@ constexpr Field at() {
 
 template <auto Text, auto Length, auto Given = nullptr>
 constexpr Field tag() {
-  Field f = at<Length>();
+  Field f = at<Length, Given>();
   f.text = [](RunContext& rc) -> char* { return reach<Text>(rc); };
-  if constexpr (Given != nullptr) f.given = &reach<Given>;
   return f;
 }
 
@@ -122,9 +123,9 @@ const SettingKey kKeys[] = {
     {"GUESS_COLPCT", Rule::kClamped, at<&BlockContext::guessColpct>(), "{%u - %u}", {5, 85}},
     {"GUESS_SCORE", Rule::kClampedLow16, at<&BlockContext::guessScore>(), "{%u - %u}", {10, 100}},
     {"GUESS_COLSIZE", Rule::kKeyword, at<&BlockContext::guessColsize>(), "{TRUE | FALSE}", {}, &kTrueFalse},
-    {"BLOCK_SIZE", Rule::kBlockSize, at<&BlockContext::blockSize>(), nullptr, {kBlockSizeMin, kBlockSizeMax},
+    {"BLOCK_SIZE", Rule::kBlockSize, at<&BlockContext::blockSize, &Settings::blockSizeSet>(), nullptr, {kBlockSizeMin, kBlockSizeMax},
      nullptr, true},
-    {"BYTE_ORDER", Rule::kKeyword, at<&BlockContext::byteOrder>(), "{BIG | LITTLE}", {}, &kBigLittle, true},
+    {"BYTE_ORDER", Rule::kKeyword, at<&BlockContext::byteOrder, &Settings::byteOrderSet>(), "{BIG | LITTLE}", {}, &kBigLittle, true},
     {"DELETED_ROW", Rule::kKeyword, at<&Settings::deletedRow>(), "{TRUE | FALSE}", {}, &kTrueFalse},
     {"COMMITED_ONLY", Rule::kKeyword, at<&Settings::commitedOnly>(), "{TRUE | FALSE}", {}, &kTrueFalse},
     {"FIELD_TAG", Rule::kTag, tag<&Settings::fieldTag, &Settings::fieldTagLen, &Settings::fieldTagSet>(),
@@ -133,8 +134,8 @@ const SettingKey kKeys[] = {
     {"LONG_TAG", Rule::kLongTag, tag<&Settings::longTag, &Settings::longTagLen>(), "long_tag"},
     {"CACHE_SIZE", Rule::kCacheSize, {}, "kbytes (%u - %u)", {64, 8192}, nullptr, true},
     {"OUTPUT_STYLE", Rule::kOutputStyle, {}, nullptr},
-    {"CHARSET", Rule::kCharset, at<&Settings::charset>(), "charsetid"},
-    {"NLSCHARSET", Rule::kCharset, at<&Settings::nlsCharset>(), "charsetid"},
+    {"CHARSET", Rule::kCharset, at<&Settings::charset, &Settings::charsetSet>(), "charsetid"},
+    {"NLSCHARSET", Rule::kCharset, at<&Settings::nlsCharset, &Settings::nlsCharsetSet>(), "charsetid"},
     {"BLOCK_CHECK", Rule::kNumber, at<&BlockContext::blockCheck>(), "{0 | 1}"},
     {"TABLESPACE", Rule::kNumber, at<&Settings::tablespace>(), "tablespace number (default 0, every one)"},
     {"VERBOSE", Rule::kNumber, at<&BlockContext::verbose>(), "{0 | 1}"},
@@ -143,10 +144,10 @@ const SettingKey kKeys[] = {
     {"TRANS_OFFSET", Rule::kOffsetInBlock, at<&BlockContext::transOffset>(),
      "offset below BLOCK_SIZE (default 0, from the header)"},
     {"TRANS_COUNT", Rule::kNumber, at<&BlockContext::transCount>(), "entries (default 0, by the block type)"},
-    {"BIGFILE", Rule::kKeyword, at<&BlockContext::bigfile>(), "{Yes | NO}", {}, &kYesNo, true},
-    {"ICONV_NCHAR", Rule::kConversion, at<&Conversions::nchar>(), "from_iconv_charset to_iconv_charset"},
-    {"ICONV_NCLOB", Rule::kConversion, at<&Conversions::nclob>(), "from_iconv_charset to_iconv_charset"},
-    {"ICONV_CLOB", Rule::kConversion, at<&Conversions::clob>(), "from_iconv_charset to_iconv_charset"},
+    {"BIGFILE", Rule::kKeyword, at<&BlockContext::bigfile, &Settings::bigfileSet>(), "{Yes | NO}", {}, &kYesNo, true},
+    {"ICONV_NCHAR", Rule::kConversion, at<&Conversions::nchar, &Settings::iconvNcharSet>(), "from_iconv_charset to_iconv_charset"},
+    {"ICONV_NCLOB", Rule::kConversion, at<&Conversions::nclob, &Settings::iconvNclobSet>(), "from_iconv_charset to_iconv_charset"},
+    {"ICONV_CLOB", Rule::kConversion, at<&Conversions::clob, &Settings::iconvClobSet>(), "from_iconv_charset to_iconv_charset"},
     {"THREADS", Rule::kClamped, at<&BlockContext::threads>(), "{%u - %u}", {1, kMaxThreads}},
 };
 
@@ -165,7 +166,9 @@ const SettingKey* findKey(std::string_view tok) {
 
 uint32_t load(const Field& f, RunContext& rc) { return f.u8 ? f.u8(rc) : f.u16 ? f.u16(rc) : f.u32(rc); }
 
+// Every value SET stores passes here, and is recorded as given.
 void store(const Field& f, RunContext& rc, uint32_t v) {
+  if (f.given) f.given(rc) = true;
   if (f.u8)
     f.u8(rc) = static_cast<uint8_t>(v);
   else if (f.u16)
@@ -203,6 +206,7 @@ uint32_t blockSizeOf(Sink& out, const SettingKey& k, int64_t n) {
 void setBlockSize(RunContext& rc, const SettingKey& k, const Value& v) {
   if (v.given) {
     uint32_t size = blockSizeOf(rc.out, k, v.number);
+    if (size) k.field.given(rc) = true;
     if (size && size != rc.bc.blockSize) rc.setBlockSize(static_cast<uint16_t>(size));
   }
   showNumber(rc, k);
@@ -272,10 +276,7 @@ void setNumber(RunContext& rc, const SettingKey& k, const Value& v) {
 
 void setTag(RunContext& rc, const SettingKey& k, const Value& v) {
   char* text = k.field.text(rc);
-  if (v.given) {
-    store(k.field, rc, static_cast<uint32_t>(decodeTag(v.text, text)));
-    if (k.field.given) k.field.given(rc) = true;
-  }
+  if (v.given) store(k.field, rc, static_cast<uint32_t>(decodeTag(v.text, text)));
   printTag(rc.out, k.key, text);
 }
 
@@ -301,6 +302,7 @@ void setConversion(RunContext& rc, const SettingKey& k) {
     if (cl.nextToken()) {
       copyToken(cl.token(), to, kNameTokenMax);
       conv.open(from, to);
+      k.field.given(rc) = true;
     }
   }
   rc.out.printf("  Current %s is : %s\n", k.key, conv.valid() ? "ON" : "OFF");

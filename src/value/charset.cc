@@ -290,6 +290,36 @@ void listCharsets(Sink& out) {
   out.write("\n");
 }
 
+namespace {
+
+// The sets an Oracle database is commonly created in, by the names GNU
+// iconv gives them.
+constexpr IconvCharset kIconvCharsets[] = {
+    {1, "ASCII", false},          {4, "CP437", false},          {10, "CP850", false},
+    {31, "ISO-8859-1", false},    {32, "ISO-8859-2", false},    {33, "ISO-8859-3", false},
+    {34, "ISO-8859-4", false},    {35, "ISO-8859-5", false},    {36, "ISO-8859-6", false},
+    {37, "ISO-8859-7", false},    {38, "ISO-8859-8", false},    {39, "ISO-8859-9", false},
+    {40, "ISO-8859-10", false},   {41, "TIS-620", false},       {45, "CP1258", false},
+    {46, "ISO-8859-15", false},   {47, "ISO-8859-13", false},   {51, "KOI8-U", false},
+    {150, "CP852", false},        {152, "CP866", false},        {170, "CP1250", false},
+    {171, "CP1251", false},       {174, "CP1253", false},       {175, "CP1255", false},
+    {177, "CP1254", false},       {178, "CP1252", false},       {179, "CP1257", false},
+    {196, "KOI8-R", false},       {560, "CP1256", false},       {830, "EUC-JP", true},
+    {832, "SHIFT_JIS", true},     {840, "EUC-KR", true},        {846, "CP949", true},
+    {850, "GB2312", true},        {852, "GBK", true},           {854, "GB18030", true},
+    {860, "EUC-TW", true},        {865, "BIG5", true},          {867, "CP950", true},
+    {868, "BIG5-HKSCS", true},    {871, "UTF-8", true},         {873, "UTF-8", true},
+    {kCharsetAl16Utf16, "UTF-16BE", true},
+};
+
+}  // namespace
+
+const IconvCharset* iconvCharset(uint16_t id) {
+  for (const IconvCharset& c : kIconvCharsets)
+    if (c.id == id) return &c;
+  return nullptr;
+}
+
 // National-character data is stored big-endian without a byte-order mark.
 // Some iconv libraries read such "UTF-16" in the machine's order instead,
 // which would turn every NCHAR value into other characters: the name is
@@ -340,6 +370,7 @@ size_t sourceBytes(const char* source, const char* utf8, uint8_t* out, size_t ca
 
 void Conversion::open(const char* from, const char* to) {
   close();
+  snprintf(source, sizeof source, "%s", from);
   snprintf(target, sizeof target, "%s", to);
   const char* source = storedOrder(from);
   cd = iconv_open(to, source);

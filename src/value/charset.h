@@ -29,12 +29,25 @@ const char* charsetName(uint16_t id);
 // LIST CHARSET.
 void listCharsets(Sink& out);
 
+// How iconv names the bytes of an Oracle character set. A database in a
+// multi-byte set stores its CLOB values as UTF-16BE (as AL16UTF16 stores
+// national text); one in a single-byte set stores them in the set itself.
+struct IconvCharset {
+  uint16_t id;
+  const char* name;
+  bool multiByte;
+};
+inline constexpr uint16_t kCharsetAl16Utf16 = 2000;
+// The entry of an Oracle character-set id, or nullptr for a set without one.
+const IconvCharset* iconvCharset(uint16_t id);
+
 inline const iconv_t kInvalidIconv = reinterpret_cast<iconv_t>(-1);
 
 // One conversion descriptor; invalid ("OFF") when it could not be opened.
 struct Conversion {
   iconv_t cd = kInvalidIconv;
-  char target[64] = "";  // the iconv name converted to, as given to open()
+  char source[64] = "";  // the iconv names converted from and to, as given to open()
+  char target[64] = "";
   // What a LOB value gets in place of a character the conversion rejects:
   // U+FFFD, or "?" when the target set has no U+FFFD, in source bytes the
   // descriptor converts (none when neither converts).

@@ -17,35 +17,6 @@ using namespace bex::testing;
 
 namespace {
 
-// A file in memory whose bytes [badFrom, badTo) cannot be read: a read that
-// reaches them stops there with an error.
-class MemorySource : public ByteSource {
- public:
-  explicit MemorySource(std::vector<uint8_t> bytes) : bytes_(std::move(bytes)) {}
-  void failBetween(uint64_t from, uint64_t to) { badFrom_ = from, badTo_ = to; }
-
-  ReadResult read(uint64_t offset, uint8_t* buf, size_t n) override {
-    reads++;
-    ReadResult r;
-    if (offset >= bytes_.size()) return r;
-    uint64_t end = std::min<uint64_t>(offset + n, bytes_.size());
-    if (offset < badTo_ && end > badFrom_) {
-      end = std::max(offset, badFrom_);
-      r.error = true;
-    }
-    r.bytes = static_cast<size_t>(end - offset);
-    memcpy(buf, bytes_.data() + offset, r.bytes);
-    return r;
-  }
-  uint64_t size() const override { return bytes_.size(); }
-
-  int reads = 0;
-
- private:
-  std::vector<uint8_t> bytes_;
-  uint64_t badFrom_ = 0, badTo_ = 0;
-};
-
 // headerSize filler bytes, then `count` blocks of rfn 3 (block 1 its header).
 std::vector<uint8_t> fileImage(uint32_t count, uint32_t headerSize) {
   std::vector<uint8_t> image(headerSize + 8192, 0xEE);  // filler and block 0

@@ -1,7 +1,7 @@
 // bexforge: writes synthetic Oracle data files for BEX's tests.
 //
 //   bexforge <scenario> <outdir> [--big] [--block-size N] [--header-size N]
-//            [--au N] [--disks N]
+//            [--au N] [--disks N] [--charset ID] [--nls-charset ID]
 //   bexforge --list
 //
 // --au: AU size of the ASM scenarios, in MB when 64 or less, else in bytes.
@@ -17,7 +17,7 @@ using namespace bex::forge;
 static int usage() {
   std::fprintf(stderr,
                "usage: bexforge <scenario> <outdir> [--big] [--block-size N] [--header-size N]\n"
-               "                [--au N] [--disks N]\n"
+               "                [--au N] [--disks N] [--charset ID] [--nls-charset ID]\n"
                "       bexforge --list\n");
   return 2;
 }
@@ -48,6 +48,10 @@ int main(int argc, char** argv) {
     } else if (std::strcmp(argv[i], "--au") == 0 && i + 1 < argc) {
       if (!number(argv[++i], opts.auSize) || opts.auSize == 0) return usage();
       if (opts.auSize <= 64) opts.auSize <<= 20;
+    } else if (std::strcmp(argv[i], "--charset") == 0 && i + 1 < argc) {
+      if (!number(argv[++i], opts.charset)) return usage();
+    } else if (std::strcmp(argv[i], "--nls-charset") == 0 && i + 1 < argc) {
+      if (!number(argv[++i], opts.nlsCharset)) return usage();
     } else if (std::strcmp(argv[i], "--disks") == 0 && i + 1 < argc) {
       if (!number(argv[++i], opts.disks) || opts.disks == 0) return usage();
     } else {

@@ -17,6 +17,9 @@ struct ScenarioOptions {
   bool headerSizeGiven = false;
   uint32_t auSize = 0;  // ASM groups: AU size in bytes, 0 = the scenario's own
   uint32_t disks = 0;   // ASM groups: disk count, 0 = the scenario's own
+  // The dictionary scenario: the character-set ids COL$ names for columns
+  // of the database and national sets, 0 = its own (the values stay as written).
+  uint32_t charset = 0, nlsCharset = 0;
 };
 
 // Collects a scenario's files, configuration lines and expectations.

@@ -461,6 +461,16 @@ bool writeLoadExpectations(Build& b) {
   return true;
 }
 
+// COL$ names other character sets than the scenario's own when asked to.
+bool relabelCharsets(Build& b, const ScenarioOptions& opts) {
+  for (TableDef& t : b.cat.tables)
+    for (ColDef& c : t.cols) {
+      if (c.form == 1 && opts.charset) c.charsetId = opts.charset;
+      if (c.form == 2 && opts.nlsCharset) c.charsetId = opts.nlsCharset;
+    }
+  return true;
+}
+
 }  // namespace
 
 bool buildDictScenario(ScenarioOut& out, std::string& error) {
@@ -471,7 +481,7 @@ bool buildDictScenario(ScenarioOut& out, std::string& error) {
   Build b(out, sys, usr);
   b.cat.users = users();
   DictScan scan;
-  const bool ok = buildApplication(b) && buildDictionary(b, scan) && makeDir(out.path("expect"), b.error) &&
+  const bool ok = buildApplication(b) && relabelCharsets(b, out.options()) && buildDictionary(b, scan) && makeDir(out.path("expect"), b.error) &&
                   makeDir(out.path("expect/BEXDICT"), b.error) && makeDir(out.path("expect/rows"), b.error) &&
                   makeDir(out.path("expect/dump"), b.error) &&
                   writeDictionaryFiles(out.path("expect/BEXDICT/"), scan, b.error) && writeUnloadExpectations(b) &&

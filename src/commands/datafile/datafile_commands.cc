@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "commands/datafile/open_layout.h"
 #include "datafile/block_reader.h"
 #include "run/run_context.h"
 
@@ -17,6 +18,7 @@ void loadConfiguration(RunContext& rc, FILE* config) {
   char line[kInputLineMax + 1];
   while (reg.count < kMaxDataFiles && fgets(line, sizeof line, config)) parseConfigLine(reg, line);
   openSlots(reg, rc.asmContext, rc.out);
+  learnFileLayout(rc);
   listDataFiles(rc.bc, rc.out);
 }
 

@@ -11,6 +11,7 @@
 #include "dict/dict_files.h"
 #include "dict/dictionary.h"
 #include "base/clock.h"
+#include "base/cmdline.h"
 #include "base/file_or_console.h"
 #include "base/recovery_report.h"
 #include "run/run_context.h"
@@ -117,10 +118,49 @@ void adviseCharset(Sink& out, const char* key, const char* what, uint16_t settin
              name ? name : std::to_string(found).c_str());
 }
 
-void adviseCharsets(RunContext& rc) {
+// A character set not SET in this run takes the dictionary's; one SET is
+// kept, with the advice when the dictionary says otherwise.
+void takeCharset(RunContext& rc, const char* key, const char* what, bool set, uint16_t& setting, uint16_t found) {
+  if (set) return adviseCharset(rc.out, key, what, setting, found);
+  if (found == 0 || found == setting) return;
+  setting = found;
+  rc.out.printf("  %s %s taken from the dictionary.\n", key, charsetText(found).c_str());
+}
+
+// The names iconv reads AL16UTF16 storage by (with "UTF-16" pinned to
+// big-endian when opened): one conversion under either name is the same.
+bool sameSource(const char* a, const char* b) {
+  auto utf16 = [](const char* n) {
+    for (const char* u : {"UTF-16", "UTF16", "UTF-16BE", "UCS-2BE"})
+      if (keywordMatch(n, u)) return true;
+    return false;
+  };
+  return keywordMatch(a, b) || (utf16(a) && utf16(b));
+}
+
+// A conversion not SET in this run, and not already this one, is opened.
+void takeConversion(RunContext& rc, const char* key, bool set, Conversion& conv, const char* from, const char* to) {
+  if (set || (conv.valid() && sameSource(conv.source, from) && keywordMatch(conv.target, to))) return;
+  conv.open(from, to);
+  rc.out.printf("  %s from %s to %s taken from the dictionary's character sets%s.\n", key, from, to,
+                conv.valid() ? "" : ", but iconv cannot convert them: OFF");
+}
+
+// The character sets the dictionary's columns were written in, and the
+// conversions that write national text and LOB values in the database set.
+void takeCharsets(RunContext& rc) {
   const DictCharsets found = dictionaryCharsets(rc.dictDir);
-  adviseCharset(rc.out, "CHARSET", "database", rc.settings.charset, found.database);
-  adviseCharset(rc.out, "NLSCHARSET", "national", rc.settings.nlsCharset, found.national);
+  Settings& s = rc.settings;
+  takeCharset(rc, "CHARSET", "database", s.charsetSet, s.charset, found.database);
+  takeCharset(rc, "NLSCHARSET", "national", s.nlsCharsetSet, s.nlsCharset, found.national);
+  const IconvCharset* out = iconvCharset(s.charset);
+  const IconvCharset* national = iconvCharset(s.nlsCharset);
+  if ((found.database == 0 && found.national == 0) || !out) return;
+  const char* utf16 = iconvCharset(kCharsetAl16Utf16)->name;
+  if (national) takeConversion(rc, "ICONV_NCHAR", s.iconvNcharSet, rc.conversions.nchar, national->name, out->name);
+  takeConversion(rc, "ICONV_NCLOB", s.iconvNclobSet, rc.conversions.nclob, utf16, out->name);
+  takeConversion(rc, "ICONV_CLOB", s.iconvClobSet, rc.conversions.clob, out->multiByte ? utf16 : out->name,
+                 out->name);
 }
 
 }  // namespace
@@ -176,7 +216,7 @@ void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clust
 
   rc.report.entry().blocksRead = rc.progress.done();
   rc.out.printf("Unload Dict Table With %llu Errors.\n", static_cast<unsigned long long>(bc.counters->BadBlockCount));
-  adviseCharsets(rc);
+  takeCharsets(rc);
   printDateLine(rc.out);
 }
 
