@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/block_check.h"
+#include "base/cmdline.h"
 #include "base/limits.h"
 
 namespace bex {
@@ -249,6 +250,10 @@ std::unique_ptr<ByteSource> openAsmFile(AsmContext& context, uint32_t fileNumber
   std::unique_ptr<AsmFile> f = OpenAsmFile(context.group, fileNumber);
   if (!f) return nullptr;
   return std::make_unique<AsmFileSource>(std::move(f));
+}
+
+std::unique_ptr<ByteSource> AsmContext::open(const char* path, Sink&) {
+  return openAsmFile(*this, static_cast<uint32_t>(tokenNumber(path + 1)));
 }
 
 }  // namespace bex

@@ -15,9 +15,14 @@
 
 namespace bex {
 
-// The disk group of the run, owned by the RunContext.
-struct AsmContext {
+// The disk group of the run, owned by the RunContext: the storage of the
+// data files named "+n", ASM file n of the group.
+struct AsmContext final : Storage {
   AsmDiskGroup group;
+
+  bool names(const char* path) const override { return path[0] == '+'; }
+  // An ASM file the group cannot map opens as none, without a message.
+  std::unique_ptr<ByteSource> open(const char* path, Sink& out) override;
 };
 
 inline constexpr uint32_t kAsmWindow = 1024;

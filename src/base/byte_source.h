@@ -10,6 +10,8 @@
 
 namespace bex {
 
+class Sink;
+
 // What one read gave. bytes < n with error false is the end of the file;
 // with error true the source could not read on (a bad sector, an unmapped
 // piece): the bytes before the failure are valid, and a later offset may
@@ -89,6 +91,25 @@ class ByteSource {
   // of those bytes can be read now; nullptr otherwise: read() them instead.
   // The bytes stay valid until view maps again or ends.
   virtual const uint8_t* map(uint64_t, size_t, MappedView&) { return nullptr; }
+  // Copies up to n bytes at offset to the file descriptor out at its
+  // current position, in the kernel where the source can (no copy through
+  // user memory). What was copied; error also when out could not be
+  // written. A source the kernel cannot copy from copies nothing: the
+  // caller reads it and writes what it read.
+  virtual ReadResult copyTo(uint64_t, int, size_t, uint8_t*, size_t) { return ReadResult{}; }
+};
+
+// One kind of storage data files are read from (operating-system files, an
+// ASM disk group, backup pieces): it tells the paths that name its files
+// and opens them. The run asks each of its storages in turn for a path.
+class Storage {
+ public:
+  virtual ~Storage() = default;
+  // True when path names a file of this storage (not whether it exists).
+  virtual bool names(const char* path) const = 0;
+  // The file path names, read-only, or nullptr when it cannot be opened
+  // (with a message to out where the storage gives one).
+  virtual std::unique_ptr<ByteSource> open(const char* path, Sink& out) = 0;
 };
 
 // A file read from disk sits in the page cache in pieces of up to 2 MiB. A
@@ -113,11 +134,9 @@ class FileSource final : public ByteSource {
   uint64_t size() const override;
   bool readsInParallel() const override { return true; }  // pread only
   const uint8_t* map(uint64_t offset, size_t n, MappedView& view) override;
-  // Copies n bytes at offset to the file descriptor out at its current
-  // position: in the kernel where the system can (no copy through user
-  // memory), else through bounce (bounceSize bytes). What was copied; error
-  // also when out could not be written.
-  ReadResult copyTo(uint64_t offset, int out, size_t n, uint8_t* bounce, size_t bounceSize);
+  // In the kernel where the system can, else through bounce (bounceSize
+  // bytes).
+  ReadResult copyTo(uint64_t offset, int out, size_t n, uint8_t* bounce, size_t bounceSize) override;
 
  private:
   FileSource(int fd, bool mappable) : fd_(fd), mappable_(mappable) {}

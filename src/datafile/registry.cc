@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "asm/asm_file.h"
 #include "block/block_header.h"
 #include "block/file_header.h"
 #include "datafile/block_reader.h"
@@ -158,38 +157,36 @@ HeldBlocks nextHeldBlocks(const DataFile& f, uint64_t block, uint32_t blockSize)
   return b;
 }
 
+bool addSlot(DataFileRegistry& reg, std::string_view path, uint32_t headerSize) {
+  if (reg.count >= kMaxDataFiles) return false;
+  DataFile& f = reg.slots[reg.count];
+  f = DataFile{};
+  f.rfn = static_cast<uint16_t>(reg.count + 1);
+  copyToken(path, f.path, kDataFilePathMax);
+  f.headerSize = headerSize;
+  reg.count++;
+  return true;
+}
+
 bool parseConfigLine(DataFileRegistry& reg, const char* line) {
   if (reg.count >= kMaxDataFiles) return false;
   const char* p = line;
   while (*p && isBlank(*p)) p++;
   if (*p == 0 || *p == '#') return false;
-  DataFile& f = reg.slots[reg.count];
-  f = DataFile{};
-  f.rfn = static_cast<uint16_t>(reg.count + 1);
   const char* end = p;
   while (*end && !isBlank(*end)) end++;
-  copyToken({p, static_cast<size_t>(end - p)}, f.path, kDataFilePathMax);
+  const std::string_view path{p, static_cast<size_t>(end - p)};
   while (*end && isBlank(*end)) end++;
   const char* sizeEnd = end;
   while (*sizeEnd && !isBlank(*sizeEnd)) sizeEnd++;
-  f.headerSize = static_cast<uint32_t>(tokenNumber({end, static_cast<size_t>(sizeEnd - end)}));
-  f.headerSizeGiven = sizeEnd != end;
-  reg.count++;
+  if (!addSlot(reg, path, static_cast<uint32_t>(tokenNumber({end, static_cast<size_t>(sizeEnd - end)}))))
+    return false;
+  reg.slots[reg.count - 1].headerSizeGiven = sizeEnd != end;
   return true;
 }
 
-void openSlots(DataFileRegistry& reg, AsmContext& asmGroup, Sink& out) {
-  for (uint32_t i = 0; i < reg.count; i++) {
-    DataFile& f = reg.slots[i];
-    if (f.path[0] == '+') {
-      // An ASM file the group cannot map is listed like an unopenable file,
-      // without the message.
-      f.source = openAsmFile(asmGroup, static_cast<uint32_t>(tokenNumber(f.path + 1)));
-      continue;
-    }
-    f.source = FileSource::open(f.path);
-    if (!f.source) out.error("Cannot open file : %s \n", f.path);
-  }
+void openSlots(DataFileRegistry& reg, Storage& storage, Sink& out) {
+  for (uint32_t i = 0; i < reg.count; i++) reg.slots[i].source = storage.open(reg.slots[i].path, out);
 }
 
 void FileProbe(BlockContext& bc, uint32_t slot) {

@@ -5,13 +5,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string_view>
 
 #include "base/byte_source.h"
 #include "base/sink.h"
 
 namespace bex {
 
-struct AsmContext;
 struct BlockContext;
 
 inline constexpr uint32_t kMaxDataFiles = 1023;
@@ -77,12 +77,15 @@ struct HeldBlocks {
 };
 HeldBlocks nextHeldBlocks(const DataFile& f, uint64_t block, uint32_t blockSize);
 
+// Appends a slot for path (cut to kDataFilePathMax), not yet open; false
+// when the registry is full.
+bool addSlot(DataFileRegistry& reg, std::string_view path, uint32_t headerSize);
 // Parses one configuration line into the next slot; false when the line is
 // ignored (blank or comment) or the registry is full.
 bool parseConfigLine(DataFileRegistry& reg, const char* line);
-// Opens every slot: "+n" as ASM file n of the disk group, other paths as
-// operating-system files, read-only.
-void openSlots(DataFileRegistry& reg, AsmContext& asmGroup, Sink& out);
+// Opens every slot through storage, the storages of the run: it tells
+// what each path names.
+void openSlots(DataFileRegistry& reg, Storage& storage, Sink& out);
 // True when every open slot may be read by several threads at once.
 bool slotsReadInParallel(const DataFileRegistry& reg);
 // Probes one slot with the current BLOCK_SIZE, BYTE_ORDER and BIGFILE.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/cmdline.h"
+
 namespace bex {
 
 void PieceSet::add(std::unique_ptr<ByteSource> source, uint32_t headerSize) {
@@ -63,6 +65,34 @@ ReadResult PieceFileSource::read(uint64_t offset, uint8_t* buf, size_t n) {
     }
   }
   return r;
+}
+
+namespace {
+
+constexpr char kPiecePath[] = "RMAN FILE ";
+constexpr size_t kPiecePathLength = sizeof kPiecePath - 1;
+
+}  // namespace
+
+std::string PieceFiles::pathOf(uint32_t file) { return kPiecePath + std::to_string(file + 1); }
+
+void PieceFiles::map(std::shared_ptr<PieceSet> pieces, Stretches files, uint32_t blockSize) {
+  pieces_ = std::move(pieces);
+  files_ = std::move(files);
+  blockSize_ = blockSize;
+}
+
+void PieceFiles::clear() {
+  pieces_.reset();
+  files_.clear();
+}
+
+bool PieceFiles::names(const char* path) const { return strncmp(path, kPiecePath, kPiecePathLength) == 0; }
+
+std::unique_ptr<ByteSource> PieceFiles::open(const char* path, Sink&) {
+  const auto file = files_.find(static_cast<uint32_t>(tokenNumber(path + kPiecePathLength) - 1));
+  if (!pieces_ || file == files_.end()) return nullptr;
+  return std::make_unique<PieceFileSource>(pieces_, file->second, blockSize_);
 }
 
 }  // namespace bex

@@ -6,8 +6,10 @@
 // give it is a read error.
 #pragma once
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "base/byte_source.h"
@@ -51,6 +53,29 @@ class PieceFileSource final : public ByteSource {
   std::vector<BlockStretch> stretches_;
   uint32_t blockSize_;
   uint64_t size_;
+};
+
+// The storage of the data files RMAN OPEN maps onto the pieces, named
+// "RMAN FILE n": file n read through the stretches chosen for it.
+class PieceFiles final : public Storage {
+ public:
+  using Stretches = std::map<uint32_t, std::vector<BlockStretch>>;  // by file number from 0
+
+  // The path that names file (a file number from 0).
+  static std::string pathOf(uint32_t file);
+  // What the files open on until clear: the pieces and each file's stretches.
+  void map(std::shared_ptr<PieceSet> pieces, Stretches files, uint32_t blockSize);
+  // Lets go of the pieces; the files opened on them keep them.
+  void clear();
+
+  bool names(const char* path) const override;
+  // None when the path names no file mapped now.
+  std::unique_ptr<ByteSource> open(const char* path, Sink& out) override;
+
+ private:
+  std::shared_ptr<PieceSet> pieces_;
+  Stretches files_;
+  uint32_t blockSize_ = 0;
 };
 
 }  // namespace bex

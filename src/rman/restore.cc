@@ -40,13 +40,12 @@ class Restorer {
     const uint64_t target = uint64_t{s.first} * bs_;
     const uint64_t filler = size_ < target ? (target - size_ + bs_ - 1) / bs_ : 0;
     const DataFile& piece = reg_.slots[s.slot];
-    FileSource* file = dynamic_cast<FileSource*>(piece.source.get());
     const uint32_t perChunk = kRestoreChunk / bs_;
     for (uint32_t k = 0; k < s.count;) {
       const uint32_t want = std::min(perChunk, s.count - k);
       const uint64_t from = (uint64_t{s.position} + k) * bs_ + piece.headerSize;
       const uint64_t at = (uint64_t{s.first} + k) * bs_;
-      Chunk got = file ? copyInKernel(*file, from, at, want) : Chunk{};
+      Chunk got = copyInKernel(*piece.source, from, at, want);
       if (got.whole < want) got = copyThrough(*piece.source, from + uint64_t{got.whole} * bs_,
                                               at + uint64_t{got.whole} * bs_, want, got.whole);
       if (got.writeFailed) {
@@ -80,11 +79,12 @@ class Restorer {
     bool writeFailed = false;
   };
 
-  // The chunk copied by the system from a piece that is a file, without
-  // passing through this process. What it leaves undone (a read error, the
-  // end of the piece) goes through copyThrough, which tells which it is; a
-  // block it copied only in part is made zeros until then.
-  Chunk copyInKernel(FileSource& piece, uint64_t from, uint64_t at, uint32_t blocks) {
+  // The chunk copied by the system, without passing through this process,
+  // as far as the piece lets it (a piece that is a file). What it leaves
+  // undone (a read error, the end of the piece, a piece the system cannot
+  // copy from) goes through copyThrough, which tells which it is; a block
+  // it copied only in part is made zeros until then.
+  Chunk copyInKernel(ByteSource& piece, uint64_t from, uint64_t at, uint32_t blocks) {
     Chunk c;
     if (::lseek(fd_, static_cast<off_t>(at), SEEK_SET) < 0) return c;
     const size_t n = size_t{blocks} * bs_;

@@ -13,6 +13,8 @@
 #include "dict/dict_files.h"
 #include "lob/lob_map.h"
 #include "lob/lob_reader.h"
+#include "rman/piece_source.h"
+#include "run/source_opener.h"
 #include "run/unload_history.h"
 #include "unload/output_style.h"
 #include "scan/guess_candidate.h"
@@ -78,7 +80,9 @@ struct RunContext {
   const DictFiles dictDir;  // with the index of its dictionary files
 
   AsmContext asmContext;  // the ASM disk group "+n" data files are read from
-  DataFileRegistry registry;  // after asmContext: its sources may read through it
+  PieceFiles pieceFiles;  // the files of RMAN OPEN, "RMAN FILE n", read from the backup pieces
+  SourceOpener sources{&asmContext, &pieceFiles};  // opens every slot; other paths are plain files
+  DataFileRegistry registry;  // after the storages: its sources may read through them
   BlockList corruptList;
   BlockList skipList;
   ReadCache caches[2];  // primary (CACHE_SIZE) and LOB reads

@@ -164,3 +164,32 @@ TEST(Probe, BigEndianFiles) {
   EXPECT_NE(out.find("Y    5   12 a2   8192          9        0     0 " + a), std::string::npos) << out;
   ASSERT_EQ(ReadBlock(sh.rc.bc, 12, 9), 8192u);
 }
+
+namespace {
+
+// A storage of its own for paths beginning "mem:": what it was asked to open.
+struct NamedStorage final : Storage {
+  std::vector<std::string> opened;
+  bool names(const char* path) const override { return std::string(path).rfind("mem:", 0) == 0; }
+  std::unique_ptr<ByteSource> open(const char* path, Sink&) override {
+    opened.push_back(path);
+    return nullptr;
+  }
+};
+
+TEST(SourceOpener, APathGoesToTheFirstStorageThatNamesItAndAPathNoneNamesIsAPlainFile) {
+  NamedStorage first, second;
+  SourceOpener opener{&first, &second};
+  DataFileRegistry reg;
+  ScratchDir dir;
+  ASSERT_TRUE(addSlot(reg, "mem:a", 0));
+  ASSERT_TRUE(addSlot(reg, dir.file("missing.dbf"), 0));
+  StringSink out;
+  openSlots(reg, opener, out);
+  EXPECT_EQ(first.opened, std::vector<std::string>{"mem:a"});
+  EXPECT_TRUE(second.opened.empty());
+  EXPECT_EQ(out.str(), "Cannot open file : " + dir.file("missing.dbf") + " \n");
+  EXPECT_FALSE(opener.namesPlainFile("mem:b"));
+}
+
+}  // namespace

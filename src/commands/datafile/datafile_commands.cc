@@ -17,7 +17,7 @@ void loadConfiguration(RunContext& rc, FILE* config) {
   reg.clear();
   char line[kInputLineMax + 1];
   while (reg.count < kMaxDataFiles && fgets(line, sizeof line, config)) parseConfigLine(reg, line);
-  openSlots(reg, rc.asmContext, rc.out);
+  openSlots(reg, rc.sources, rc.out);
   learnFileLayout(rc);
   listDataFiles(rc.bc, rc.out);
 }

@@ -39,9 +39,9 @@ void printUsage(Sink& out) {
 
 // After RMAN OPEN the slots are data files read from the pieces, and the
 // listing's slot numbers no longer name pieces.
-bool mappedOntoPieces(const DataFileRegistry& reg) {
-  for (uint32_t i = 0; i < reg.count; i++)
-    if (dynamic_cast<const PieceFileSource*>(reg.slots[i].source.get())) return true;
+bool mappedOntoPieces(const RunContext& rc) {
+  for (uint32_t i = 0; i < rc.registry.count; i++)
+    if (rc.pieceFiles.names(rc.registry.slots[i].path)) return true;
   return false;
 }
 
@@ -136,13 +136,14 @@ void reportCopies(Sink& out, const FileCopies& c) {
 
 // True (with a message) when name is the file of an open slot: a restore
 // never writes into a file it reads.
-bool isOpenDataFile(const DataFileRegistry& reg, const char* name, Sink& out) {
+bool isOpenDataFile(const RunContext& rc, const char* name, Sink& out) {
+  const DataFileRegistry& reg = rc.registry;
   struct stat target;
   if (stat(name, &target) != 0) return false;
   for (uint32_t i = 0; i < reg.count; i++) {
     struct stat st;
     const char* path = reg.slots[i].path;
-    if (path[0] != '+' && stat(path, &st) == 0 && st.st_dev == target.st_dev && st.st_ino == target.st_ino) {
+    if (rc.sources.namesPlainFile(path) && stat(path, &st) == 0 && st.st_dev == target.st_dev && st.st_ino == target.st_ino) {
       out.error("  %s is open as slot %u, it is not written.\n", name, i);
       return true;
     }
@@ -160,7 +161,7 @@ void reportRestore(Sink& out, const char* name, const RestoreCounts& r) {
 void rmanRestore(RunContext& rc, uint32_t fileid) {
   char name[32];
   snprintf(name, sizeof name, "RMAN_%u.DBF", fileid);
-  if (isOpenDataFile(rc.registry, name, rc.out)) return;
+  if (isOpenDataFile(rc, name, rc.out)) return;
   FileRuns runs;
   uint64_t cutBlocks = 0;
   if (!readRuns(rc, int64_t{fileid} - 1, runs, cutBlocks)) return;
@@ -203,15 +204,14 @@ void rmanOpen(RunContext& rc) {
   auto pieces = std::make_shared<PieceSet>();
   for (uint32_t i = 0; i < reg.count; i++) pieces->add(std::move(reg.slots[i].source), reg.slots[i].headerSize);
   reg.clear();
+  PieceFiles::Stretches stretches;
   for (auto& [file, c] : files) {
-    if (reg.count == kMaxDataFiles) break;
-    DataFile& f = reg.slots[reg.count];
-    f = DataFile{};
-    snprintf(f.path, sizeof f.path, "RMAN FILE %u", file + 1);
-    f.rfn = static_cast<uint16_t>(reg.count + 1);
-    f.source = std::make_unique<PieceFileSource>(pieces, std::move(c.stretches), rc.bc.blockSize);
-    reg.count++;
+    if (!addSlot(reg, PieceFiles::pathOf(file), 0)) break;
+    stretches[file] = std::move(c.stretches);
   }
+  rc.pieceFiles.map(std::move(pieces), std::move(stretches), rc.bc.blockSize);
+  openSlots(reg, rc.sources, rc.out);
+  rc.pieceFiles.clear();
   listDataFiles(rc.bc, rc.out);
   rc.emptyReadCaches();
   reportCopies(rc.out, all);
@@ -238,7 +238,7 @@ void cmdRman(RunContext& rc) {
     return;
   }
   if (what == kRestore && fileid == 0) return;
-  if (mappedOntoPieces(rc.registry)) {
+  if (mappedOntoPieces(rc)) {
     rc.out.error("  The open files are read from backup pieces (RMAN OPEN): OPEN the pieces again first.\n");
     return;
   }
