@@ -96,12 +96,12 @@ bool needsOneThread(const ColumnSpec& c) {
 
 // THREADS above 1 walks the blocks with workers when nothing of the unload
 // needs the one thread: no row limit (rows are counted as chunks commit),
-// no guessing, rows going to a data file (on the console they would mix
+// rows going to a data file (on the console they would mix
 // with the messages), no column of needsOneThread, and files that several
 // threads may read at once.
 bool walkInParallel(const RunContext& rc, const UnloadJob& job, const OutputFormat& format) {
   const BlockContext& bc = rc.bc;
-  if (bc.threads <= 1 || bc.guess || bc.rowLimit != kNoRowLimit || !format.toFile()) return false;
+  if (bc.threads <= 1 || bc.rowLimit != kNoRowLimit || !format.toFile()) return false;
   for (uint32_t pos = 0; pos < job.columns.count && pos < kMaxSegmentColumns; pos++)
     if (needsOneThread(job.column(pos))) return false;
   return !needsOneThread(job.column(kMaxSegmentColumns)) && slotsReadInParallel(*bc.registry);
@@ -128,8 +128,11 @@ DamageCounts walkBlocks(RunContext& rc, UnloadJob& job, OutputFormat& format, Ho
   return w.damage;
 }
 
+// The tags an unload writes: the settings' as it starts.
+RowTags tagsOf(const Settings& s) { return RowTags{{s.fieldTag, s.fieldTagLen}, {s.recordTag, s.recordTagLen}}; }
+
 void unloadObject(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
-  rc.copyTagsToBlockContext();
+  job.tags = tagsOf(rc.settings);
   chooseStyleByName(opts, job.outputName);
   if (opts.style == kStyleDmp) opts.style = kStyleTxt;  // rows without a dictionary are never a dump
   // Every column after the COLUMN words is shown in hexadecimal.
@@ -204,7 +207,7 @@ void unloadTableRows(RunContext& rc, UnloadJob& job, const UnloadOptions& opts, 
 }
 
 void unloadTable(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
-  rc.copyTagsToBlockContext();
+  job.tags = tagsOf(rc.settings);
   chooseStyleByName(opts, job.outputName);
   job.setFill(ColumnTypeCode::kSkip);
   TableLookup t;
@@ -241,7 +244,6 @@ void cmdUnload(RunContext& rc) {
   snprintf(job->extentListing, sizeof job->extentListing, "%s", extentListingFile(rc.dictDir).c_str());
   *bc.counters = BlockCounters{};
   bc.rowLimit = kNoRowLimit;
-  bc.unloadFlag = 1;
   if (!rc.lobMap->available()) OpenLobMap(*rc.lobMap);
 
   UnloadOptions opts = unloadOptionsFromSettings(bc);
