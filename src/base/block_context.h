@@ -1,8 +1,12 @@
 // BlockContext: what every block reader, block decoder and row walker is
-// handed. It carries the settings that block and row code reads, the current
-// block buffer, the counters, and references to the registry, block lists,
-// caches and conversions owned by the RunContext. A parallel scan worker or a
-// block walker works on a copy with its own buffer and caches.
+// handed. It is made of three parts: the settings that block and row code
+// reads (ReadSettings), what it reads into and reports to (BlockBuffers: the
+// current block buffer, the caches, and references to the registry, block
+// lists, conversions and reporters owned by the RunContext), and the record
+// its counts go to (BlockCounters, reached by pointer). A context is never
+// copied whole: a cursor reads into a buffer of its own and counts into the
+// record of the context it was made from; a worker thread's context is given
+// its own buffers and counts into its own record.
 #pragma once
 #include <cstdint>
 
@@ -20,7 +24,6 @@ class Progress;
 struct ReportEntry;
 class BlockMap;
 
-inline constexpr uint32_t kTagBufferSize = 128;
 inline constexpr uint64_t kNoRowLimit = 1ull << 63;
 
 enum ByteOrder : uint8_t { kLittleEndian = 0, kBigEndian = 1 };
@@ -32,63 +35,74 @@ struct BlockCounters {
   uint64_t BadBlockCount = 0;
 };
 
-struct BlockContext {
-  BlockContext() = default;
-  BlockContext(const BlockContext&) = default;
-  BlockContext& operator=(const BlockContext&) = default;
-  // Never moved: a copy of a context about to end would count into it.
-  BlockContext(BlockContext&&) = delete;
-  BlockContext& operator=(BlockContext&&) = delete;
-
+// The settings block and row code reads (SET and OPEN change them).
+struct ReadSettings {
   uint8_t bigfile = 0;
   uint8_t byteOrder = kLittleEndian;
   uint8_t rowAddress = 0;
-  uint8_t unloadFlag = 0;  // set by UNLOAD, cleared before every statement
   uint8_t guessColsize = 1;
-  uint16_t fieldTagLen = 1;
-  uint16_t recordTagLen = 2;
-  uint16_t longTagLen = 0;
-  char fieldTag[kTagBufferSize] = "|";
-  char recordTag[kTagBufferSize] = "\r\n";
-  char longTag[kTagBufferSize] = "";
-  DataFileRegistry* registry = nullptr;
   uint16_t blockSize = kDefaultBlockSize;
-  uint8_t* block = nullptr;  // current block buffer, blockSize bytes
-  BlockList* corruptList = nullptr;
-  BlockList* skipList = nullptr;
-  ReadCache* cache = nullptr;     // primary cache (CACHE_SIZE)
-  ReadCache* lobCache = nullptr;  // second cache, LOB reads
   uint16_t guessSize = 8192;
   uint16_t guessLimit = 10;
   uint16_t guessColpct = 30;
   uint16_t guessScore = 50;
-  uint8_t guess = 0;  // reserved for table guessing: set while SAMPLE or SCAN TABLE drive the walkers
   uint8_t verbose = 0;
-  uint16_t threads = 1;  // THREADS: workers of one UNLOAD or SCAN DATABASE
-  // A worker thread's copy: the registry is shared, so its lookups leave
-  // the registry's memo alone.
-  uint8_t worker = 0;
   uint8_t blockCheck = 0;
-  // Where the counts go: the context's own record, or in a copy made to read
-  // other blocks (a walker's BlockCursor, the LOB reader's context) the
-  // record of the context it was copied from, so that every count has one
-  // owner. A copy that counts apart (a worker thread's) points it at its
-  // own record.
-  BlockCounters ownCounters;
-  BlockCounters* counters = &ownCounters;
-  uint64_t rowLimit = kNoRowLimit;
-  uint32_t maxChains = kNoChainLimit;
-  LobMap* lobMap = nullptr;
-  LobReader* lobReader = nullptr;  // the run's LOB value reader (its own block buffer)
+  uint16_t threads = 1;  // THREADS: workers of one UNLOAD or SCAN DATABASE
   uint16_t transOffset = 0;
   uint16_t transCount = 0;
+  uint32_t maxChains = kNoChainLimit;
+  uint64_t rowLimit = kNoRowLimit;
+};
+
+// What a context reads into and reports to: its own block buffer and
+// caches, and the structures of the run it reads through. The progress
+// line, the recovery report and the block map a database scan fills are
+// null where nobody counts.
+struct BlockBuffers {
+  uint8_t* block = nullptr;  // current block buffer, blockSize bytes
+  ReadCache* cache = nullptr;     // primary cache (CACHE_SIZE)
+  ReadCache* lobCache = nullptr;  // second cache, LOB reads
+  DataFileRegistry* registry = nullptr;
+  BlockList* corruptList = nullptr;
+  BlockList* skipList = nullptr;
+  LobMap* lobMap = nullptr;
+  LobReader* lobReader = nullptr;  // the run's LOB value reader (its own block buffer)
   Conversions* conversions = nullptr;
-  // What the readers and walkers count for the progress line and the
-  // recovery report, and the block map a database scan fills; null where
-  // nobody counts.
   Progress* progress = nullptr;
   ReportEntry* report = nullptr;
   BlockMap* blockMap = nullptr;
+};
+
+struct BlockContext : ReadSettings, BlockBuffers {
+  BlockContext() = default;
+  // A cursor of from: its settings and buffers, reading into buffer; what
+  // it counts goes to from's record (a walker's BlockCursor, the LOB
+  // reader's context).
+  BlockContext(const BlockContext& from, uint8_t* buffer)
+      : ReadSettings(from), BlockBuffers(from), worker(from.worker), counters(from.counters) {
+    block = buffer;
+  }
+  // A worker thread's context: from's settings, the buffers given (its own
+  // block buffer and caches, or none where it reads through a reader of its
+  // own), counting into its own record; it starts no workers itself.
+  BlockContext(const BlockContext& from, const BlockBuffers& own)
+      : ReadSettings(from), BlockBuffers(own), worker(1) {
+    threads = 1;
+  }
+  // Never copied whole or moved: a copy would count into the record of the
+  // context it was copied from, or into one about to end.
+  BlockContext(const BlockContext&) = delete;
+  BlockContext& operator=(const BlockContext&) = delete;
+
+  // A worker thread's copy: the registry is shared, so its lookups leave
+  // the registry's memo alone.
+  uint8_t worker = 0;
+  // Where the counts go: the context's own record, or in a cursor the
+  // record of the context it was made from, so that every count has one
+  // owner.
+  BlockCounters ownCounters;
+  BlockCounters* counters = &ownCounters;
 };
 
 }  // namespace bex

@@ -39,6 +39,9 @@ inline constexpr uint32_t kAsmBlockSizeDefault = 4096;
 // MAXCHAINS 0: a chained row is followed as far as it goes.
 inline constexpr uint32_t kNoChainLimit = 0;
 
+// FIELD_TAG, RECORD_TAG and LONG_TAG: the bytes a tag holds, with its NUL.
+inline constexpr uint32_t kTagBufferSize = 128;
+
 // TRANS_COUNT 0: the transaction-table entries of an 8K block's undo header
 // (type 0x0E) or system-managed undo header (type 0x26); other block sizes
 // have no count of their own.

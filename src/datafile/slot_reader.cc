@@ -7,6 +7,13 @@
 
 namespace bex {
 
+BlockBuffers readerBuffers(const BlockBuffers& from) {
+  BlockBuffers own = from;
+  own.block = nullptr;
+  own.cache = own.lobCache = nullptr;
+  return own;
+}
+
 SlotReader::SlotReader(BlockContext& bc, uint32_t windowSize, uint32_t mapWindowSize)
     : bc_(bc), window_(allocateReadBuffer(windowSize)), windowSize_(windowSize), mapWindowSize_(mapWindowSize) {}
 

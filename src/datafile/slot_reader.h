@@ -20,6 +20,10 @@ struct DataFile;
 inline constexpr uint32_t kScanWindowSize = 262144;  // half a core's L2: the blocks are still there when decoded
 inline constexpr uint32_t kMapWindowSize = 4u << 20;  // mapped: few mappings, little resident at once
 
+// The buffers of a worker thread that reads through a SlotReader of its
+// own: from's registry and reporters, no block buffer and no caches.
+BlockBuffers readerBuffers(const BlockBuffers& from);
+
 class SlotReader {
  public:
   // blockSize must divide into the window at least once (it always does:

@@ -16,9 +16,11 @@ constexpr uint32_t kMaxChunkEntries = 1024;   // entries checked for repeats
 
 }  // namespace
 
-LobReader::LobReader(BlockContext& bc, Sink& console) : bc_(bc), console_(console), lobBc_(bc) {}
+LobReader::LobReader(BlockContext& bc, Sink& console) : bc_(bc), console_(console) {}
 
-bool LobReader::readLobBlock(uint32_t rfn, uint32_t block) { return ReadBlockLob(lobBc_, rfn, block) == lobBc_.blockSize; }
+bool LobReader::readLobBlock(uint32_t rfn, uint32_t block) {
+  return ReadBlockLob(*lobBc_, rfn, block) == lobBc_->blockSize;
+}
 
 void LobReader::lost(uint64_t& errors, const char* what, uint32_t rfn, uint32_t block) {
   errors++;
@@ -46,8 +48,7 @@ LobPath LobReader::read(const uint8_t* v, size_t len, LobPieceSink& sink, uint64
     buffer_.reset(new uint8_t[bc_.blockSize]);
     bufferSize_ = bc_.blockSize;
   }
-  lobBc_ = bc_;
-  lobBc_.block = buffer_.get();
+  lobBc_.emplace(bc_, buffer_.get());
   LobPath path = loc.chunkList() ? LobPath::kChunkList : loc.offline ? LobPath::kOffline : LobPath::kMapWalk;
   if (loc.chunkList()) {
     chunkListWalk(loc, v, len, sink, errors);
@@ -73,7 +74,7 @@ LobPath LobReader::read(const uint8_t* v, size_t len, LobPieceSink& sink, uint64
 // length is reached.
 void LobReader::chunkListWalk(const LobLocator& loc, const uint8_t* v, size_t len, LobPieceSink& sink,
                               uint64_t& errors) {
-  const BlockView block = viewOf(lobBc_);
+  const BlockView block = viewOf(*lobBc_);
   const uint32_t payload = payloadLength(block.size, kChunkPayloadOffset);
   int64_t remaining = static_cast<int64_t>(loc.totalLength);
   LobChunk seen[kMaxChunkEntries];
@@ -84,7 +85,7 @@ void LobReader::chunkListWalk(const LobLocator& loc, const uint8_t* v, size_t le
   sink.beginBlocks();
   while (remaining > 0 && list.next(c)) {
     const uint32_t rfn = rdbaFile(c.rdba), first = rdbaBlock(c.rdba);
-    if (LookupFile(lobBc_, lobBc_.bigfile ? 0 : rfn) < 0) {
+    if (LookupFile(*lobBc_, lobBc_->bigfile ? 0 : rfn) < 0) {
       console_.printf("  LOB chunk list points outside the open files: RDBA=0x%08x\n", c.rdba);
       lost(errors, "chunk list cut", rfn, first);
       remaining = 0;
@@ -122,7 +123,7 @@ void LobReader::chunkListWalk(const LobLocator& loc, const uint8_t* v, size_t le
 // its place. Pages at or past the blocks the locator counts are stale (left
 // behind when the value shrank) and passed over.
 void LobReader::mapWalk(const LobLocator& loc, LobPieceSink& sink, uint64_t& errors) {
-  const BlockView block = viewOf(lobBc_);
+  const BlockView block = viewOf(*lobBc_);
   const uint32_t payload = payloadLength(block.size, kLobPayloadOffset);
   const LobMap& m = *bc_.lobMap;
   const uint32_t maxBlocks = kMaxPageBlocks;

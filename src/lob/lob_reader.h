@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "base/block_context.h"
 #include "base/sink.h"
@@ -65,7 +66,9 @@ class LobReader {
 
   BlockContext& bc_;
   Sink& console_;
-  BlockContext lobBc_;  // bc_ with the reader's own block buffer
+  // A cursor of bc_ reading into the reader's own block buffer, made
+  // afresh for every value.
+  std::optional<BlockContext> lobBc_;
   std::unique_ptr<uint8_t[]> buffer_;
   uint32_t bufferSize_ = 0;
   bool lostWithoutMap_ = false;

@@ -182,7 +182,7 @@ bool RecoverLocatorToText(Sink& data, LobFile& lob, BlockContext& bc, const uint
   }
   data.printf("%s.%" PRId64 ".%" PRId64 "/", lob.name, static_cast<int64_t>(start + 1),
               static_cast<int64_t>(lob.sink->bytesWritten() - start));
-  lob.sink->write(bc.recordTag, bc.recordTagLen);
+  lob.sink->write(lob.recordTag.data(), lob.recordTag.size());
   return wholeValue(bc, errors, replaced, rowRdba);
 }
 

@@ -18,6 +18,7 @@
 // characters it replaced is not whole.
 #pragma once
 #include <cstdint>
+#include <string_view>
 
 #include "base/block_context.h"
 #include "base/limits.h"
@@ -29,6 +30,7 @@ namespace bex {
 struct LobFile {
   Sink* sink = nullptr;              // nullptr: no LOB file is open
   char name[kFileNameMax + 5] = "";  // as written into every reference
+  std::string_view recordTag;        // written after every value (the row writer's)
 };
 
 // The value whose locator is the column value at block[pos], len bytes (in

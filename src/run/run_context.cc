@@ -52,18 +52,7 @@ void RunContext::emptyReadCaches() {
   for (ReadCache& c : caches) c.empty();
 }
 
-void RunContext::copyTagsToBlockContext() {
-  memcpy(bc.fieldTag, settings.fieldTag, kTagBufferSize);
-  memcpy(bc.recordTag, settings.recordTag, kTagBufferSize);
-  memcpy(bc.longTag, settings.longTag, kTagBufferSize);
-  bc.fieldTagLen = settings.fieldTagLen;
-  bc.recordTagLen = settings.recordTagLen;
-  bc.longTagLen = settings.longTagLen;
-}
-
 void RunContext::resetStatement() {
-  statement = StatementState{};
-  bc.unloadFlag = 0;
   bc.rowLimit = kNoRowLimit;
   cmd.rewind();
   dictDir.recheck();

@@ -38,8 +38,7 @@ struct Settings {
   uint8_t emptyFiles = 0;
   uint8_t ignoreNotnull = 0;
   const OutputStyleSpec* outputStyle = defaultOutputStyle();  // OUTPUT_STYLE
-  // Master copies of the tags; copied into the BlockContext when SAMPLE or
-  // UNLOAD starts.
+  // The tags: an unload takes them when it starts.
   uint16_t fieldTagLen = 1;
   uint16_t recordTagLen = 2;
   uint16_t longTagLen = 0;
@@ -55,11 +54,6 @@ struct Settings {
   bool blockSizeSet = false, byteOrderSet = false, bigfileSet = false;
   bool charsetSet = false, nlsCharsetSet = false;
   bool iconvNcharSet = false, iconvNclobSet = false, iconvClobSet = false;
-};
-
-// Per-statement state of the unload engine, reset before every statement.
-struct StatementState {
-  uint8_t unloadFlag = 0;
 };
 
 struct RunContext {
@@ -99,7 +93,6 @@ struct RunContext {
   uint32_t parallelChunkBlocks = 0;
 
   FILE* unloadLog = nullptr;
-  StatementState statement;
   UnloadHistory unloaded;  // UNLOAD TABLE, for LOAD SCRIPT
   Progress progress;      // of the command running; drawn where main says
   RecoveryReport report;  // BEXREPORT.JSONL in dictDir
@@ -111,8 +104,6 @@ struct RunContext {
   // settings the probe reads) or to the cache geometry empties all caches:
   // they are keyed by rfn and count whole blocks of the current size.
   void emptyReadCaches();
-  // Copies the master tags into the BlockContext (UNLOAD and SAMPLE).
-  void copyTagsToBlockContext();
   // Before every statement.
   void resetStatement();
 };

@@ -104,8 +104,7 @@ class StretchQueue {
  private:
   // Worker w, with a reader of its own.
   void work(uint32_t w) {
-    BlockContext own = bc_;  // settings and registry shared read-only
-    own.counters = &own.ownCounters;
+    BlockContext own(bc_, readerBuffers(bc_));
     SlotReader reader(own, kScanWindowSize, kMapWindowSize);
     stretches_.eachJob([&](uint64_t i, StretchResult& r) {
       const Stretch& s = plan_[i];

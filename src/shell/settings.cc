@@ -35,13 +35,14 @@ struct MemberOf<T C::*> {
   using Owner = C;
 };
 
-// The field M of the run: in its Settings, its BlockContext or its conversions.
+// The field M of the run: in its Settings, its BlockContext (its read
+// settings) or its conversions.
 template <auto M>
 auto& reach(RunContext& rc) {
   using Owner = typename MemberOf<decltype(M)>::Owner;
   if constexpr (std::is_same_v<Owner, Settings>)
     return rc.settings.*M;
-  else if constexpr (std::is_same_v<Owner, BlockContext>)
+  else if constexpr (std::is_same_v<Owner, ReadSettings> || std::is_same_v<Owner, BlockContext>)
     return rc.bc.*M;
   else
     return rc.conversions.*M;
@@ -118,14 +119,14 @@ const SettingKey kKeys[] = {
     {"UNIQUE_TNAME", Rule::kKeyword, at<&Settings::uniqueTname>(), "{Yes | NO}", {}, &kYesNo},
     {"EMPTY_FILES", Rule::kKeyword, at<&Settings::emptyFiles>(), "{Yes | NO}", {}, &kYesNo},
     {"IGNORE_NOTNULL", Rule::kKeyword, at<&Settings::ignoreNotnull>(), "{Yes | NO}", {}, &kYesNo},
-    {"GUESS_SIZE", Rule::kClamped, at<&BlockContext::guessSize>(), "{%u - maximum}", {10, UINT16_MAX}},
-    {"GUESS_LIMIT", Rule::kClamped, at<&BlockContext::guessLimit>(), "{%u - %u}", {2, 256}},
-    {"GUESS_COLPCT", Rule::kClamped, at<&BlockContext::guessColpct>(), "{%u - %u}", {5, 85}},
-    {"GUESS_SCORE", Rule::kClampedLow16, at<&BlockContext::guessScore>(), "{%u - %u}", {10, 100}},
-    {"GUESS_COLSIZE", Rule::kKeyword, at<&BlockContext::guessColsize>(), "{TRUE | FALSE}", {}, &kTrueFalse},
-    {"BLOCK_SIZE", Rule::kBlockSize, at<&BlockContext::blockSize, &Settings::blockSizeSet>(), nullptr, {kBlockSizeMin, kBlockSizeMax},
+    {"GUESS_SIZE", Rule::kClamped, at<&ReadSettings::guessSize>(), "{%u - maximum}", {10, UINT16_MAX}},
+    {"GUESS_LIMIT", Rule::kClamped, at<&ReadSettings::guessLimit>(), "{%u - %u}", {2, 256}},
+    {"GUESS_COLPCT", Rule::kClamped, at<&ReadSettings::guessColpct>(), "{%u - %u}", {5, 85}},
+    {"GUESS_SCORE", Rule::kClampedLow16, at<&ReadSettings::guessScore>(), "{%u - %u}", {10, 100}},
+    {"GUESS_COLSIZE", Rule::kKeyword, at<&ReadSettings::guessColsize>(), "{TRUE | FALSE}", {}, &kTrueFalse},
+    {"BLOCK_SIZE", Rule::kBlockSize, at<&ReadSettings::blockSize, &Settings::blockSizeSet>(), nullptr, {kBlockSizeMin, kBlockSizeMax},
      nullptr, true},
-    {"BYTE_ORDER", Rule::kKeyword, at<&BlockContext::byteOrder, &Settings::byteOrderSet>(), "{BIG | LITTLE}", {}, &kBigLittle, true},
+    {"BYTE_ORDER", Rule::kKeyword, at<&ReadSettings::byteOrder, &Settings::byteOrderSet>(), "{BIG | LITTLE}", {}, &kBigLittle, true},
     {"DELETED_ROW", Rule::kKeyword, at<&Settings::deletedRow>(), "{TRUE | FALSE}", {}, &kTrueFalse},
     {"COMMITED_ONLY", Rule::kKeyword, at<&Settings::commitedOnly>(), "{TRUE | FALSE}", {}, &kTrueFalse},
     {"FIELD_TAG", Rule::kTag, tag<&Settings::fieldTag, &Settings::fieldTagLen, &Settings::fieldTagSet>(),
@@ -136,19 +137,19 @@ const SettingKey kKeys[] = {
     {"OUTPUT_STYLE", Rule::kOutputStyle, {}, nullptr},
     {"CHARSET", Rule::kCharset, at<&Settings::charset, &Settings::charsetSet>(), "charsetid"},
     {"NLSCHARSET", Rule::kCharset, at<&Settings::nlsCharset, &Settings::nlsCharsetSet>(), "charsetid"},
-    {"BLOCK_CHECK", Rule::kNumber, at<&BlockContext::blockCheck>(), "{0 | 1}"},
+    {"BLOCK_CHECK", Rule::kNumber, at<&ReadSettings::blockCheck>(), "{0 | 1}"},
     {"TABLESPACE", Rule::kNumber, at<&Settings::tablespace>(), "tablespace number (default 0, every one)"},
-    {"VERBOSE", Rule::kNumber, at<&BlockContext::verbose>(), "{0 | 1}"},
-    {"ROW_ADDRESS", Rule::kNumber, at<&BlockContext::rowAddress>(), "{0 | 1}"},
-    {"MAXCHAINS", Rule::kNumber, at<&BlockContext::maxChains>(), "integer value"},
-    {"TRANS_OFFSET", Rule::kOffsetInBlock, at<&BlockContext::transOffset>(),
+    {"VERBOSE", Rule::kNumber, at<&ReadSettings::verbose>(), "{0 | 1}"},
+    {"ROW_ADDRESS", Rule::kNumber, at<&ReadSettings::rowAddress>(), "{0 | 1}"},
+    {"MAXCHAINS", Rule::kNumber, at<&ReadSettings::maxChains>(), "integer value"},
+    {"TRANS_OFFSET", Rule::kOffsetInBlock, at<&ReadSettings::transOffset>(),
      "offset below BLOCK_SIZE (default 0, from the header)"},
-    {"TRANS_COUNT", Rule::kNumber, at<&BlockContext::transCount>(), "entries (default 0, by the block type)"},
-    {"BIGFILE", Rule::kKeyword, at<&BlockContext::bigfile, &Settings::bigfileSet>(), "{Yes | NO}", {}, &kYesNo, true},
+    {"TRANS_COUNT", Rule::kNumber, at<&ReadSettings::transCount>(), "entries (default 0, by the block type)"},
+    {"BIGFILE", Rule::kKeyword, at<&ReadSettings::bigfile, &Settings::bigfileSet>(), "{Yes | NO}", {}, &kYesNo, true},
     {"ICONV_NCHAR", Rule::kConversion, at<&Conversions::nchar, &Settings::iconvNcharSet>(), "from_iconv_charset to_iconv_charset"},
     {"ICONV_NCLOB", Rule::kConversion, at<&Conversions::nclob, &Settings::iconvNclobSet>(), "from_iconv_charset to_iconv_charset"},
     {"ICONV_CLOB", Rule::kConversion, at<&Conversions::clob, &Settings::iconvClobSet>(), "from_iconv_charset to_iconv_charset"},
-    {"THREADS", Rule::kClamped, at<&BlockContext::threads>(), "{%u - %u}", {1, kMaxThreads}},
+    {"THREADS", Rule::kClamped, at<&ReadSettings::threads>(), "{%u - %u}", {1, kMaxThreads}},
 };
 
 // The token after the key, if any, and its number.

@@ -8,7 +8,7 @@ bool writeColumnText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t* 
   if (isLobType(col.type)) {
     if (!lob.sink) return !present;
     if (!present) {
-      writeNullLobReference(data, lob, bc);
+      writeNullLobReference(data, lob);
       return true;
     }
     return RecoverLobToText(data, lob, bc, block, static_cast<uint16_t>(offset), static_cast<uint16_t>(length), col);
@@ -21,7 +21,7 @@ bool writeJoinedLobText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_
                         uint32_t rowRdba, const ColumnSpec& col) {
   if (!lob.sink) return length == 0;
   if (length == 0) {
-    writeNullLobReference(data, lob, bc);
+    writeNullLobReference(data, lob);
     return true;
   }
   return RecoverLocatorToText(data, lob, bc, v, static_cast<uint16_t>(length), rowRdba, col);

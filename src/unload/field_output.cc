@@ -142,17 +142,20 @@ size_t countEither(const char* p, size_t n, char a, char b) {
 TextFields::TextFields(Sink& data, const BlockContext& bc, UnloadJob& job)
     : data_(data),
       bc_(bc),
+      tags_(job.tags),
       tagged_(job.taggedValues),
       watchedBefore_(data.watch(this)),
       window_(data.capacity() / 4),
       since_(data.bytesWritten()) {
   // A text can hold a tag only where it holds the tag's first byte.
-  const bool field = bc.fieldTagLen != 0, record = bc.recordTagLen != 0;
-  tagStart_[0] = field ? bc.fieldTag[0] : bc.recordTag[0];
-  tagStart_[1] = record ? bc.recordTag[0] : tagStart_[0];
-  fieldTagBytes_ = countOf(bc.fieldTag, bc.fieldTagLen, tagStart_);
-  recordTagBytes_ = countOf(bc.recordTag, bc.recordTagLen, tagStart_);
-  const bool codedToo = meetsCodedText(bc.fieldTag, bc.fieldTagLen) || meetsCodedText(bc.recordTag, bc.recordTagLen);
+  const std::string_view fieldTag = tags_.field, recordTag = tags_.record;
+  const bool field = !fieldTag.empty(), record = !recordTag.empty();
+  tagStart_[0] = field ? fieldTag[0] : record ? recordTag[0] : '\0';
+  tagStart_[1] = record ? recordTag[0] : tagStart_[0];
+  fieldTagBytes_ = countOf(fieldTag.data(), fieldTag.size(), tagStart_);
+  recordTagBytes_ = countOf(recordTag.data(), recordTag.size(), tagStart_);
+  const bool codedToo =
+      meetsCodedText(fieldTag.data(), fieldTag.size()) || meetsCodedText(recordTag.data(), recordTag.size());
   for (unsigned code = 0; code < 256; code++)
     checked_[code] = (field || record) && (codedToo || !isCodedText(static_cast<ColumnTypeCode>(code)));
   for (uint32_t pos = 0; pos < kMaxSegmentColumns; pos++) plain_[pos] = plainOf(job.columns.column[pos]);
@@ -203,7 +206,8 @@ void TextFields::checkEach(uint64_t now, uint64_t buffered) {
     if (w.end <= start) continue;
     const char* text = data_.recent(static_cast<size_t>(now - start));
     const size_t n = static_cast<size_t>(w.end - start);
-    if (holds(text, n, bc_.fieldTag, bc_.fieldTagLen) || holds(text, n, bc_.recordTag, bc_.recordTagLen))
+    if (holds(text, n, tags_.field.data(), tags_.field.size()) ||
+        holds(text, n, tags_.record.data(), tags_.record.size()))
       tagged_.note(w.pos);
   }
 }
@@ -265,8 +269,12 @@ bool CsvField::emit(const char* p, size_t n) {
 }
 
 CsvFields::CsvFields(Sink& data, const BlockContext& bc, UnloadJob& job)
-    : data_(data), bc_(bc), field_(data, bc.fieldTag, bc.fieldTagLen), nulValues_(job.nulValues) {
-  const bool separatorInCoded = meetsCodedText(bc.fieldTag, bc.fieldTagLen);
+    : data_(data),
+      bc_(bc),
+      tags_(job.tags),
+      field_(data, tags_.field.data(), tags_.field.size()),
+      nulValues_(job.nulValues) {
+  const bool separatorInCoded = meetsCodedText(tags_.field.data(), tags_.field.size());
   for (unsigned code = 0; code < 256; code++) {
     const ColumnTypeCode type = static_cast<ColumnTypeCode>(code);
     straight_[code] = !separatorInCoded && isCodedText(type);

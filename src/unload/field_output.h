@@ -5,8 +5,8 @@
 // as written); CSV style (CsvFields) encloses a value in double quotes when
 // it holds the separator, a quote, CR or LF, and doubles its quotes.
 //
-// A policy is built on the data sink, the BlockContext (its tags) and the
-// job, and offers:
+// A policy is built on the data sink, the BlockContext and the job (its
+// tags), and offers:
 //   Sink& begin(pos, type)  the value of column position pos starts (the row
 //                           address is kRowAddressField); its text goes to
 //                           the sink returned. A value split over row
@@ -113,11 +113,11 @@ class TextFields : private SinkWatcher {
     return true;
   }
   void fieldTag() {
-    writeTag(data_, bc_.fieldTag, bc_.fieldTagLen);
+    writeTag(data_, tags_.field.data(), tags_.field.size());
     tagBytes_ += fieldTagBytes_;
   }
   void recordTag() {
-    writeTag(data_, bc_.recordTag, bc_.recordTagLen);
+    writeTag(data_, tags_.record.data(), tags_.record.size());
     tagBytes_ += recordTagBytes_;
   }
 
@@ -153,6 +153,7 @@ class TextFields : private SinkWatcher {
 
   Sink& data_;
   const BlockContext& bc_;
+  const RowTags tags_;
   ColumnCounts& tagged_;
   SinkWatcher* watchedBefore_;
   size_t window_;          // room kept in the data sink's buffer before every value
@@ -233,12 +234,13 @@ class CsvFields {
     end(v != nullptr);
     return true;
   }
-  void fieldTag() { writeTag(data_, bc_.fieldTag, bc_.fieldTagLen); }
-  void recordTag() { writeTag(data_, bc_.recordTag, bc_.recordTagLen); }
+  void fieldTag() { writeTag(data_, tags_.field.data(), tags_.field.size()); }
+  void recordTag() { writeTag(data_, tags_.record.data(), tags_.record.size()); }
 
  private:
   Sink& data_;
   const BlockContext& bc_;
+  const RowTags tags_;
   CsvField field_;
   ColumnCounts& nulValues_;
   bool straight_[256];   // by type code: written straight to the data file

@@ -13,10 +13,10 @@ void lobFileName(const char* dataName, char* out, size_t outSize) {
     snprintf(out, outSize, "%s.LOB", dataName);
 }
 
-void writeNullLobReference(Sink& data, LobFile& lob, const BlockContext& bc) {
+void writeNullLobReference(Sink& data, LobFile& lob) {
   if (!lob.sink) return;
   data.printf("%s.%" PRId64 ".-1/", lob.name, static_cast<int64_t>(lob.sink->bytesWritten() + 1));
-  lob.sink->write(bc.recordTag, bc.recordTagLen);
+  lob.sink->write(lob.recordTag.data(), lob.recordTag.size());
 }
 
 }  // namespace bex

@@ -4,7 +4,6 @@
 #pragma once
 #include <cstdint>
 
-#include "base/block_context.h"
 #include "base/sink.h"
 #include "lob/lob_sinks.h"
 #include "value/column_type.h"
@@ -17,6 +16,6 @@ void lobFileName(const char* dataName, char* out, size_t outSize);
 
 // The reference of a NULL (or unreadable) LOB: length -1, and the record
 // tag in the LOB file.
-void writeNullLobReference(Sink& data, LobFile& lob, const BlockContext& bc);
+void writeNullLobReference(Sink& data, LobFile& lob);
 
 }  // namespace bex

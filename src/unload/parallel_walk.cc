@@ -95,27 +95,32 @@ struct ParallelWalk::Result {
 struct ParallelWalk::Worker {
   Worker(const BlockContext& from, const UnloadJob& j, const WorkerWriterMaker& make, const LobFile& lobOf,
          const RowWalk& main)
-      : bc(from), job(std::make_unique<UnloadJob>(j)), block(new uint8_t[from.blockSize]()) {
-    bc.worker = 1;
-    bc.threads = 1;
-    bc.counters = &bc.ownCounters;  // counted apart, merged as the chunks commit
-    bc.block = block.get();
-    bc.cache = bc.lobCache = &cache;  // empty: every read goes to the file
-    bc.progress = &progress;
-    bc.report = nullptr;
-    bc.lobReader = nullptr;
-    bc.lobMap = nullptr;
+      : block(new uint8_t[from.blockSize]()), bc(from, buffers(from)), job(std::make_unique<UnloadJob>(j)) {
     snprintf(lob.name, sizeof lob.name, "%s", lobOf.name);
     lob.sink = lobOf.sink ? &lobText : nullptr;
     writer = make(bc, *job, data, lob, console);
     walk = std::make_unique<RowWalk>(bc, console, *writer, main.filters, main.chainBound);
   }
 
-  BlockContext bc;
+  // The worker's own block buffer and cache (empty: every read goes to the
+  // file) and its own progress; it reports nothing and reads no LOB values.
+  // What it counts is merged as the chunks commit.
+  BlockBuffers buffers(const BlockBuffers& from) {
+    BlockBuffers own = from;
+    own.block = block.get();
+    own.cache = own.lobCache = &cache;
+    own.progress = &progress;
+    own.report = nullptr;
+    own.lobReader = nullptr;
+    own.lobMap = nullptr;
+    return own;
+  }
+
   ReadCache cache;
   Progress progress;  // counts the blocks read; never drawn
-  std::unique_ptr<UnloadJob> job;
   std::unique_ptr<uint8_t[]> block;
+  BlockContext bc;
+  std::unique_ptr<UnloadJob> job;
   ChunkSink data{kOutputBufferSize}, console{kConsoleBuffer}, lobText{kConsoleBuffer};
   LobFile lob;
   std::unique_ptr<RowWriter> writer;

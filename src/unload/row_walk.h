@@ -99,7 +99,7 @@ void noteDamage(RowWalk& w, Damage kind, uint32_t rdba, uint32_t detail);
 // its own, so that following a chain leaves the walked block alone; what it
 // counts goes to the walk's counters.
 struct BlockCursor {
-  BlockCursor(const BlockContext& from, uint8_t* buffer) : bc(from) { bc.block = buffer; }
+  BlockCursor(const BlockContext& from, uint8_t* buffer) : bc(from, buffer) {}
   BlockContext bc;
 };
 

@@ -45,8 +45,8 @@ class TextFormat : public OutputFormat {
   }
 
  protected:
-  // The tags of the BlockContext are the settings' (UNLOAD copied them);
-  // false, after a message, when this format cannot write with them.
+  // The job's tags are the settings' (UNLOAD took them); false, after a
+  // message, when this format cannot write with them.
   virtual bool chooseTags() { return true; }
   virtual bool enclosesValues() const { return false; }
 
@@ -61,10 +61,10 @@ class TextFormat : public OutputFormat {
     buildCreateTable(env_.dict, *s.table, s.target, true, env_.uniqueTname, s.objd, env_.ignoreNotnull, create);
     report(writeSyntaxScript(syntax_, create.c_str()), syntax_);
     controlFileName(job_.owner, s.target, job_.partition, s.objd, control_, sizeof control_);
-    const BlockContext& bc = env_.bc;
+    const std::string_view field = job_.tags.field, record = job_.tags.record;
     ControlFileSpec cs{job_.tableArg, job_.outputName, s.target, s.objd, env_.uniqueTname,
-                       opts_.rowAddress, bc.fieldTag, bc.fieldTagLen, bc.recordTag, bc.recordTagLen, &job_.columns,
-                       enclosesValues()};
+                       opts_.rowAddress, field.data(), static_cast<uint32_t>(field.size()), record.data(),
+                       static_cast<uint32_t>(record.size()), &job_.columns, enclosesValues()};
     report(writeControlFile(control_, cs), control_);
   }
   // A script that cannot be created is passed over in silence; one that
@@ -92,16 +92,9 @@ class CsvFormat : public TextFormat {
 
  protected:
   bool chooseTags() override {
-    BlockContext& bc = env_.bc;
-    if (!env_.fieldTagSet) {
-      bc.fieldTag[0] = ',';
-      bc.fieldTag[1] = 0;
-      bc.fieldTagLen = 1;
-    }
-    bc.recordTag[0] = '\n';
-    bc.recordTag[1] = 0;
-    bc.recordTagLen = 1;
-    const std::string_view separator(bc.fieldTag, bc.fieldTagLen);
+    if (!env_.fieldTagSet) job_.tags.field = ",";
+    job_.tags.record = "\n";
+    const std::string_view separator = job_.tags.field;
     if (separator.empty() || separator.find_first_of("\"\r\n") != std::string_view::npos) {
       env_.console.error("  FIELD_TAG cannot hold a double quote, CR or LF in CSV style!\n");
       return false;

@@ -29,7 +29,9 @@ DelimitedRowWriter<Fields>::DelimitedRowWriter(BlockContext& bc, UnloadJob& job,
       fields_(data, bc, job),
       fillShortRows_(lob.sink || Fields::kFillsRows),
       plainPositions_(plainPositionsOf(job)),
-      lobJoin_(bc.blockSize) {}
+      lobJoin_(bc.blockSize) {
+  lob.recordTag = job.tags.record;
+}
 
 // The leading positions whose values are written without a prefix, a
 // warning or the LOB readers.
@@ -186,7 +188,7 @@ void DelimitedRowWriter<Fields>::endJoinedLob(Sink& out, bool whole) {
       job_.noteLobLoss(joinPos_, lostWithoutMap());
     return;
   }
-  writeNullLobReference(out, lob_, bc_);
+  writeNullLobReference(out, lob_);
   job_.lobLosses.note(joinPos_);
 }
 
@@ -218,7 +220,7 @@ void DelimitedRowWriter<Fields>::emptyFields(uint32_t from, uint32_t to) {
     if (cs.type == ColumnTypeCode::kSkip) continue;
     if (fieldsWritten_ && !tagOwed_) fieldTag();
     Sink& out = fields_.begin(pos, cs.type);
-    if (isLobType(cs.type)) writeNullLobReference(out, lob_, bc_);
+    if (isLobType(cs.type)) writeNullLobReference(out, lob_);
     fields_.end(false);
     fieldsWritten_ = true;
     tagOwed_ = false;

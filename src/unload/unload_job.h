@@ -3,6 +3,7 @@
 // UNLOAD (a fresh one is made); lives only for the command.
 #pragma once
 #include <cstdint>
+#include <string_view>
 
 #include "dict/dictionary.h"
 #include "base/limits.h"
@@ -12,6 +13,14 @@ namespace bex {
 
 inline constexpr uint32_t kExtentNameMax = 127;
 inline constexpr uint32_t kMaxUnknownWarnings = 5;  // per column position and command
+
+// The tags a text or CSV unload writes after each field and each record.
+// They view the run's settings or a style's own literals, both of which
+// outlive the unload.
+struct RowTags {
+  std::string_view field = "|";
+  std::string_view record = "\r\n";
+};
 
 struct UnloadJob {
   char tableArg[kFileNameMax + 1] = "";  // TABLE as typed (owner.table)
@@ -28,6 +37,7 @@ struct UnloadJob {
   char extentListing[kExtentNameMax + 1] = "";
   uint32_t chunkCount = 1;   // CHUNK, for the LOB readers
   uint32_t indexPrefix = 0;  // INDEX: "C%d=" before every value
+  RowTags tags;              // the settings' when the unload starts
   // Code of positions beyond the column list: UNKNOWN for an object unload
   // (every column after the COLUMN words is shown in hexadecimal), SKIP for
   // a table.

@@ -200,3 +200,38 @@ TEST(BadBlock, CorruptListAndBlockCheck) {
   r.rc.skipList.add(makeRdba(1, 4));
   EXPECT_TRUE(IsSkippedBlock(bc));  // still delivered; only the unload passes it over
 }
+
+// A cursor reads into its own buffer and counts into the context it was
+// made from; a worker thread's context reads into the buffer it is given
+// and counts into its own record. Neither touches the block the original
+// holds.
+TEST(BlockContextCopies, CursorsCountIntoTheirOriginWorkersApart) {
+  Reader r;
+  r.dir.write("a.dbf", numberedBlocks(10, 8192));
+  r.open(r.dir.file("a.dbf") + "\n");
+  BlockContext& bc = r.rc.bc;
+  ASSERT_EQ(ReadBlock(bc, 1, 3), 8192u);
+  const uint64_t before = bc.counters->BadBlockCount;
+
+  std::vector<uint8_t> cursorBlock(8192);
+  BlockContext cursor(bc, cursorBlock.data());
+  ASSERT_EQ(ReadBlock(cursor, 1, 4), 8192u);
+  EXPECT_EQ(get32(cursorBlock.data() + 4, bc.byteOrder), makeRdba(1, 4));
+  EXPECT_EQ(ReadBlock(cursor, 1, 5000), 0u);
+  EXPECT_EQ(bc.counters->BadBlockCount, before + 1);
+
+  std::vector<uint8_t> workerBlock(8192);
+  ReadCache cache;  // empty: every read goes to the file
+  BlockBuffers own = bc;
+  own.block = workerBlock.data();
+  own.cache = own.lobCache = &cache;
+  BlockContext worker(bc, own);
+  ASSERT_EQ(ReadBlockDirect(worker, 1, 6), 8192u);
+  EXPECT_EQ(get32(workerBlock.data() + 4, bc.byteOrder), makeRdba(1, 6));
+  EXPECT_EQ(ReadBlockDirect(worker, 1, 5000), 0u);
+  EXPECT_EQ(worker.counters->BadBlockCount, 1u);
+  EXPECT_EQ(bc.counters->BadBlockCount, before + 1);
+  EXPECT_EQ(worker.threads, 1u);
+
+  EXPECT_EQ(r.blockRdba(), makeRdba(1, 3));
+}

@@ -171,12 +171,6 @@ WalkSettings readSettings(const uint8_t* h) {
   return s;
 }
 
-void setTag(const std::string& tag, char* out, uint16_t& len) {
-  memcpy(out, tag.data(), tag.size());
-  out[tag.size()] = 0;
-  len = static_cast<uint16_t>(tag.size());
-}
-
 void setContext(BlockContext& bc, const WalkSettings& s, Files& f, uint8_t* block) {
   bc.blockSize = static_cast<uint16_t>(s.blockSize);
   bc.block = block;
@@ -190,8 +184,6 @@ void setContext(BlockContext& bc, const WalkSettings& s, Files& f, uint8_t* bloc
   bc.conversions = &f.conversions;
   bc.verbose = s.verbose ? 3 : 0;
   bc.blockCheck = s.blockCheck;
-  setTag(s.fieldTag, bc.fieldTag, bc.fieldTagLen);
-  setTag(s.recordTag, bc.recordTag, bc.recordTagLen);
 }
 
 std::unique_ptr<UnloadJob> jobFor(const WalkSettings& s) {
@@ -202,6 +194,7 @@ std::unique_ptr<UnloadJob> jobFor(const WalkSettings& s) {
   for (uint32_t i = s.columns; i < kMaxSegmentColumns; i++) job->columns.column[i].type = fill;
   job->setFill(fill);
   job->indexPrefix = s.indexPrefix;
+  job->tags = RowTags{s.fieldTag, s.recordTag};
   return job;
 }
 

@@ -70,10 +70,11 @@ struct Recovered {
     StringSink data, lobBytes, dumpBytes;
     LobFile lob;
     lob.sink = &lobBytes;
+    lob.recordTag = "\r\n";
     ColumnSpec col;
     col.type = ColumnTypeCode::kClob;
     textWhole = RecoverLobToText(data, lob, bc, bc.block, static_cast<uint16_t>(c.offset), len, col);
-    text = lobBytes.str().substr(0, lobBytes.str().size() - bc.recordTagLen);
+    text = lobBytes.str().substr(0, lobBytes.str().size() - lob.recordTag.size());
     dumpWhole = RecoverLobToDump(dumpBytes, bc, bc.block + c.offset, len, ColumnTypeCode::kClob, 1);
     dump = dumpBytes.str();
   }

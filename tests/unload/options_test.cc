@@ -184,14 +184,14 @@ TEST(UnloadOptions, TableNameSplitsAtTheFirstDot) {
 
 // A statement refused for its words changes nothing the next statement
 // sees: the settings an UNLOAD reads into its own options stay as they
-// were, and so do the tags the walkers take from the block context (these
-// used to be left as the dictionary's "," and "\n").
+// were, and so do the tags the next unload takes from the settings.
 TEST(UnloadOptions, ARefusedStatementLeavesEverySettingAsItWas) {
   bex::testing::UnloadShell sh;
   sh.statement("SET OUTPUT_STYLE DMP");
   sh.statement("SET ROW_ADDRESS 1");
-  const BlockContext before = sh.rc.bc;
+  const ReadSettings before = sh.rc.bc;
   const OutputStyleSpec* styleBefore = sh.rc.settings.outputStyle;
+  const Settings tagsBefore = sh.rc.settings;
   const std::string refused[] = {
       "UNLOAD TABLE scott.emp TO emp.txt PARTITION " + std::string(64, 'P'),
       "UNLOAD TABLE " + std::string(64, 'O') + ".EMP TO emp.txt",
@@ -203,8 +203,11 @@ TEST(UnloadOptions, ARefusedStatementLeavesEverySettingAsItWas) {
     EXPECT_EQ(sh.rc.settings.outputStyle, styleBefore) << statement;
     EXPECT_EQ(bc.rowAddress, before.rowAddress) << statement;
     EXPECT_EQ(bc.rowLimit, before.rowLimit) << statement;
-    EXPECT_EQ(std::string(bc.fieldTag, bc.fieldTagLen), std::string(before.fieldTag, before.fieldTagLen)) << statement;
-    EXPECT_EQ(std::string(bc.recordTag, bc.recordTagLen), std::string(before.recordTag, before.recordTagLen))
+    const Settings& now = sh.rc.settings;
+    EXPECT_EQ(std::string(now.fieldTag, now.fieldTagLen), std::string(tagsBefore.fieldTag, tagsBefore.fieldTagLen))
+        << statement;
+    EXPECT_EQ(std::string(now.recordTag, now.recordTagLen),
+              std::string(tagsBefore.recordTag, tagsBefore.recordTagLen))
         << statement;
   }
 }

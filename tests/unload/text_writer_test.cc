@@ -38,12 +38,18 @@ struct Rows {
   LobFile lob;
   std::unique_ptr<RowWriter> writer;
   std::unique_ptr<LobReader> reader;
+  std::string fieldTag, recordTag;  // what the job's tags view
 
   Rows() {
     bc.blockSize = kBlock;
     bc.block = block.data();
     reader = std::make_unique<LobReader>(bc, console);
     bc.lobReader = reader.get();
+  }
+  void tags(const std::string& field, const std::string& record) {
+    fieldTag = field;
+    recordTag = record;
+    job->tags = RowTags{fieldTag, recordTag};
   }
   void types(std::initializer_list<C> codes, C fill = C::kSkip) {
     uint32_t i = 0;
@@ -61,10 +67,7 @@ struct Rows {
   }
   // CSV fields: "," (unless a separator is given) and a line feed.
   void openCsv(bool withLob, const std::string& separator = ",") {
-    memcpy(bc.fieldTag, separator.data(), separator.size());
-    bc.fieldTagLen = static_cast<uint16_t>(separator.size());
-    memcpy(bc.recordTag, "\n", 1);
-    bc.recordTagLen = 1;
+    tags(separator, "\n");
     if (withLob) open(true);  // the LOB file
     writer = std::make_unique<CsvRowWriter>(bc, *job, data, lob, console, job->columns.count, true);
   }
@@ -206,10 +209,7 @@ TEST(TextRows, RowAddressStartsTheRowWithItsOwnField) {
 TEST(TextRows, OtherTagsAreWrittenByteForByte) {
   Rows r;
   r.types({C::kVarchar2, C::kVarchar2});
-  memcpy(r.bc.fieldTag, "<|>", 3);
-  r.bc.fieldTagLen = 3;
-  memcpy(r.bc.recordTag, "\0\n", 2);
-  r.bc.recordTagLen = 2;
+  r.tags("<|>", std::string("\0\n", 2));
   r.open(false);
   r.piece({r.value("a"), r.value("b")}, 0, true);
   EXPECT_EQ(r.out(), std::string("a<|>b\0\n", 7));
@@ -242,10 +242,7 @@ TEST_P(TagCounts, StayExactWhateverTheBufferHoldsAtTheCheck) {
   for (const auto& [field, record] : {std::pair("|"s, "\r\n"s), std::pair("<|>"s, "\0\n"s)}) {
     Rows r;
     r.types({C::kVarchar2, C::kNumber, C::kVarchar2, C::kVarchar2});
-    memcpy(r.bc.fieldTag, field.data(), field.size());
-    r.bc.fieldTagLen = static_cast<uint16_t>(field.size());
-    memcpy(r.bc.recordTag, record.data(), record.size());
-    r.bc.recordTagLen = static_cast<uint16_t>(record.size());
+    r.tags(field, record);
     r.open(false);
     std::mt19937 rng(5);
     const std::string alphabet("ab<|>\r\n\0", 8);
@@ -396,6 +393,7 @@ TEST(ColumnText, LobColumnsNeedALobFile) {
   EXPECT_EQ(r.out(), "");
   r.lob.sink = &r.lobData;
   strcpy(r.lob.name, "dir.x/t.LOB");
+  r.lob.recordTag = "\r\n";
   r.lobData.write("12345");
   writeColumnText(r.data, r.lob, r.bc, r.block.data(), 100, 0, clob);
   EXPECT_EQ(r.out(), "dir.x/t.LOB.6.-1/");

@@ -172,6 +172,7 @@ void unloadDictTable(RunContext& rc, Sink& out, uint32_t objd, uint32_t table, c
   job->setFill(ColumnTypeCode::kSkip);
   for (size_t i = 0; i < count && i < kMaxSegmentColumns; i++) job->columns.column[i].type = types[i];
   job->columns.count = static_cast<uint16_t>(count);
+  job->tags = RowTags{",", "\n"};  // the separators of the dictionary files
   LobFile noLob;
   // Text whatever OUTPUT_STYLE says, and no row address column: it would
   // shift every field.
@@ -189,9 +190,6 @@ void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clust
   bc.rowLimit = kNoRowLimit;
   bc.counters->BadBlockCount = 0;
   printDateLine(rc.out);
-  // The separators of the dictionary files.
-  bc.fieldTag[0] = ',', bc.fieldTag[1] = 0, bc.fieldTagLen = 1;
-  bc.recordTag[0] = '\n', bc.recordTag[1] = 0, bc.recordTagLen = 1;
 
   resetCounters(bc);
   unloadInto(rc, kUserFile, "wb", "USER$", ov.objd(kUserClusterObjd), ov.table(kUserTable), kUserTypes,

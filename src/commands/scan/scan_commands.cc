@@ -264,8 +264,7 @@ void scanParallel(BlockContext& bc, const DictDirectory& dir, Sink& out) {
   WorkerNotes notes(bc);
   for (unsigned w = 0; w < kScanWorkers; w++) {
     workers.emplace_back([&bc, &dir, &results, &notes, w] {
-      BlockContext own = bc;  // settings and registry shared read-only; own window
-      own.counters = &own.ownCounters;
+      BlockContext own(bc, readerBuffers(bc));
       notes.give(own, w);
       results[w] = scanSlots(own, lobListingFile(dir, static_cast<int>(w)),
                              extentListingFile(dir, static_cast<int>(w)), kScanWorkers, w);

@@ -45,13 +45,10 @@ struct GuessWalk {
         writer(*job, onValue, guess.get()),
         walk(rc.bc, rc.out, writer,
              RowFilters{rc.settings.deletedRow != 0, rc.settings.commitedOnly != 0}, openBlockCount(rc.bc)) {
-    rc.copyTagsToBlockContext();
     for (ColumnSpec& c : job->columns.column) c.type = ColumnTypeCode::kUnknown;
     job->setFill(ColumnTypeCode::kUnknown);
-    bc.guess = 1;
   }
   ~GuessWalk() {
-    bc.guess = 0;
     bc.rowLimit = kNoRowLimit;
   }
   GuessWalk(const GuessWalk&) = delete;

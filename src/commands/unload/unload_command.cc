@@ -117,12 +117,12 @@ bool needsOneThread(const ColumnSpec& c) {
 
 // THREADS above 1 walks the blocks with workers when nothing of the unload
 // needs the one thread: no row limit (rows are counted as chunks commit),
-// no guessing, rows going to a data file (on the console they would mix
+// rows going to a data file (on the console they would mix
 // with the messages), no column of needsOneThread, and files that several
 // threads may read at once.
 bool walkInParallel(const RunContext& rc, const UnloadJob& job, const UnloadOutput& files) {
   const BlockContext& bc = rc.bc;
-  if (bc.threads <= 1 || bc.guess || bc.rowLimit != kNoRowLimit || !files.opened()) return false;
+  if (bc.threads <= 1 || bc.rowLimit != kNoRowLimit || !files.opened()) return false;
   for (uint32_t pos = 0; pos < job.columns.count && pos < kMaxSegmentColumns; pos++)
     if (needsOneThread(job.column(pos))) return false;
   return !needsOneThread(job.column(kMaxSegmentColumns)) && slotsReadInParallel(*bc.registry);
@@ -150,8 +150,11 @@ DamageCounts walkBlocks(RunContext& rc, UnloadJob& job, Output& output, How how)
   return w.damage;
 }
 
+// The tags an unload writes: the settings' as it starts.
+RowTags tagsOf(const Settings& s) { return RowTags{{s.fieldTag, s.fieldTagLen}, {s.recordTag, s.recordTagLen}}; }
+
 void unloadObject(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
-  rc.copyTagsToBlockContext();
+  job.tags = tagsOf(rc.settings);
   chooseStyleByName(opts, job.outputName);
   if (opts.style->needsDictionary) opts.style = defaultOutputStyle();
   // Every column after the COLUMN words is shown in hexadecimal.
@@ -226,7 +229,7 @@ void unloadTableRows(RunContext& rc, UnloadJob& job, const UnloadOptions& opts, 
 }
 
 void unloadTable(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
-  rc.copyTagsToBlockContext();
+  job.tags = tagsOf(rc.settings);
   chooseStyleByName(opts, job.outputName);
   job.setFill(ColumnTypeCode::kSkip);
   TableLookup t;
@@ -263,7 +266,6 @@ void cmdUnload(RunContext& rc) {
   snprintf(job->extentListing, sizeof job->extentListing, "%s", extentListingFile(rc.dictDir).c_str());
   *bc.counters = BlockCounters{};
   bc.rowLimit = kNoRowLimit;
-  bc.unloadFlag = 1;
   if (!rc.lobMap->available()) OpenLobMap(*rc.lobMap);
 
   UnloadOptions opts = unloadOptionsFromSettings(bc, rc.settings.outputStyle);

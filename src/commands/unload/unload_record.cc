@@ -47,7 +47,7 @@ void rememberUnload(RunContext& rc, const UnloadJob& job, const OutputStyleSpec*
   lobFileName(job.outputName, lob, sizeof lob);
   t.lobFile = lob;
   t.style = style;
-  t.separator.assign(rc.bc.fieldTag, rc.bc.fieldTagLen);
+  t.separator = job.tags.field;
   t.rowAddress = rowAddress;
   t.textNul = job.nulValues.any();
   const char* charset = charsetName(rc.settings.charset);
