@@ -10,6 +10,7 @@
 
 #include "base/dict_directory.h"
 #include "base/sink.h"
+#include "commands/recover/recover.h"
 #include "shell/command_loop.h"
 
 namespace {
@@ -81,12 +82,19 @@ struct CommandLineRun {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 1 && !strcmp(argv[1], "recover")) {
+    bex::FileSink err(stderr);
+    raiseOpenFileLimit(err);
+    err.flush();
+    return bex::recoverMain(argc - 2, argv + 2, isatty(STDERR_FILENO) ? STDERR_FILENO : -1);
+  }
   CommandLineRun run;
   run.texts.reserve(static_cast<size_t>(argc));
   for (int i = 1; i < argc; i++) {
     const char* a = argv[i];
     if (!strcmp(a, "--help") || !strcmp(a, "-h")) {
       fputs(kUsage, stdout);
+      fputs(bex::kRecoverUsage, stdout);
       return 0;
     }
     if (!strcmp(a, "--version") || !strcmp(a, "-V")) {

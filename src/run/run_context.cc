@@ -58,4 +58,12 @@ void RunContext::resetStatement() {
   dictDir.recheck();
 }
 
+bool RunContext::endStatement() {
+  progress.end();
+  const bool failed = out.errorNoted();
+  out.clearErrorNote();
+  report.finish(std::string_view(cmd.text, cmd.length), failed);
+  return failed;
+}
+
 }  // namespace bex

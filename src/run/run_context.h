@@ -106,6 +106,9 @@ struct RunContext {
   void emptyReadCaches();
   // Before every statement.
   void resetStatement();
+  // Ends a statement: the progress line is erased and the recovery report
+  // gets the line of a reported command. True when the statement failed.
+  bool endStatement();
 };
 
 }  // namespace bex

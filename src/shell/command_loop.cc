@@ -194,14 +194,6 @@ class ConsoleInput {
 
 }  // namespace
 
-bool endStatement(RunContext& rc) {
-  rc.progress.end();
-  const bool failed = rc.out.errorNoted();
-  rc.out.clearErrorNote();
-  rc.report.finish(std::string_view(rc.cmd.text, rc.cmd.length), failed);
-  return failed;
-}
-
 int commandLoop(FILE* console, Sink& out, const RunOptions& options) {
   RunContext rc(console, out);
   rc.progress.drawOn(options.progressFd);
@@ -222,7 +214,7 @@ int commandLoop(FILE* console, Sink& out, const RunOptions& options) {
     }
     out.flush();  // the statement's echo stands above any progress line it draws
     const bool more = runStatement(rc);
-    if (endStatement(rc)) anyFailed = true;
+    if (rc.endStatement()) anyFailed = true;
     out.flush();
     if (!more) break;
   }

@@ -38,8 +38,4 @@ struct RunOptions {
 // exit status: for a batch run 1 when any statement failed, else 0.
 int commandLoop(FILE* console, Sink& out, const RunOptions& options = {});
 
-// Ends a statement: the progress line is erased and the recovery report
-// gets the line of a reported command. True when the statement failed.
-bool endStatement(RunContext& rc);
-
 }  // namespace bex

@@ -12,7 +12,6 @@
 #include "base/cmdline.h"
 #include "run/run_context.h"
 #include "shell/settings.h"
-#include "commands/unload/load_script.h"
 #include "commands/unload/unload_command.h"
 
 namespace bex {
@@ -86,29 +85,6 @@ void cmdLog(RunContext& rc) {
 }
 
 void cmdList(RunContext& rc) { cmdListDictionary(rc); }
-
-void cmdLoad(RunContext& rc) {
-  CommandLine& cl = rc.cmd;
-  bool script = false, table = false;
-  if (cl.nextToken()) {
-    script = keywordMatch(cl.token(), "SCRIPT");
-    table = keywordMatch(cl.token(), "TABLE");
-  }
-  if ((!script && !table) || !cl.nextToken()) {
-    rc.out.noteError();
-    rc.out.write("  LOAD TABLE username\n  LOAD SCRIPT filename\n");
-    return;
-  }
-  if (table) {
-    char user[kNameTokenMax + 1];
-    copyToken(cl.token(), user, kNameTokenMax);
-    loadGuessTables(rc, user);
-    return;
-  }
-  char path[kFileNameMax + 1];
-  copyToken(cl.token(), path, kFileNameMax);
-  loadScript(rc, path);
-}
 
 void cmdRowid(RunContext& rc) { rowidCommand(rc.cmd, rc.out); }
 

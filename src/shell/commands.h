@@ -23,8 +23,6 @@ const CommandEntry* findCommand(std::string_view token);
 void cmdHelp(RunContext& rc);
 void cmdLog(RunContext& rc);
 void cmdList(RunContext& rc);
-// LOAD TABLE user | LOAD SCRIPT filename
-void cmdLoad(RunContext& rc);
 void cmdRowid(RunContext& rc);
 
 }  // namespace bex

@@ -1,5 +1,8 @@
 // LOAD TABLE: the tables of one user, as the dictionary files describe
-// them, become candidates for SCAN TABLE.
+// them, become candidates for SCAN TABLE; LOAD SCRIPT writes the load
+// scripts of the run.
+#include "base/cmdline.h"
+#include "commands/unload/load_script.h"
 #include "dict/queries.h"
 #include "run/run_context.h"
 #include "scan/guess_candidate.h"
@@ -43,6 +46,29 @@ void loadGuessTables(RunContext& rc, const char* userName) {
     return false;
   });
   rc.guessCandidates.sortByObject();
+}
+
+void cmdLoad(RunContext& rc) {
+  CommandLine& cl = rc.cmd;
+  bool script = false, table = false;
+  if (cl.nextToken()) {
+    script = keywordMatch(cl.token(), "SCRIPT");
+    table = keywordMatch(cl.token(), "TABLE");
+  }
+  if ((!script && !table) || !cl.nextToken()) {
+    rc.out.noteError();
+    rc.out.write("  LOAD TABLE username\n  LOAD SCRIPT filename\n");
+    return;
+  }
+  if (table) {
+    char user[kNameTokenMax + 1];
+    copyToken(cl.token(), user, kNameTokenMax);
+    loadGuessTables(rc, user);
+    return;
+  }
+  char path[kFileNameMax + 1];
+  copyToken(cl.token(), path, kFileNameMax);
+  loadScript(rc, path);
 }
 
 }  // namespace bex

@@ -15,5 +15,7 @@ void cmdSample(RunContext& rc);
 void scanTables(RunContext& rc, Sink& dest);
 // LOAD TABLE user: every table of the user becomes a candidate.
 void loadGuessTables(RunContext& rc, const char* userName);
+// LOAD TABLE user | LOAD SCRIPT filename
+void cmdLoad(RunContext& rc);
 
 }  // namespace bex

@@ -1,0 +1,460 @@
+// The road of bex recover: every step is a statement run by its own handler
+// on one RunContext, as if typed, its output in the log; what the recovery
+// report notes of each statement gives the counts of the summary.
+#include "commands/recover/recover_road.h"
+
+#include <signal.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "commands/datafile/datafile_commands.h"
+#include "commands/recover/recover.h"
+#include "commands/report/report_command.h"
+#include "commands/scan/scan_commands.h"
+#include "commands/scan/table_guess.h"
+#include "commands/unload/unload_command.h"
+#include "base/dict_directory.h"
+#include "dict/dictionary.h"
+#include "dict/dict_index.h"
+#include "dict/dict_records.h"
+#include "run/run_context.h"
+
+namespace bex {
+
+namespace {
+
+using Handler = void (*)(RunContext& rc);
+
+volatile sig_atomic_t gInterrupted = 0;
+
+// The first Ctrl-C asks the road to stop after the statement in hand; a
+// second one ends the program at once.
+void onInterrupt(int) {
+  gInterrupted = 1;
+  signal(SIGINT, SIG_DFL);
+}
+
+// SYS, SYSTEM and the schemas Oracle's installer and its options create
+// (11g to 23ai); APEX_ and FLOWS_ schemas carry a version in their name.
+constexpr const char* kOracleSchemas[] = {
+    "SYS", "SYSTEM", "OUTLN", "DBSNMP", "APPQOSSYS", "AUDSYS", "CTXSYS", "DBSFWUSER", "DIP", "DVSYS", "DVF",
+    "GGSYS", "GSMADMIN_INTERNAL", "GSMCATUSER", "GSMUSER", "GSMROOTUSER", "LBACSYS", "MDDATA", "MDSYS", "OJVMSYS",
+    "OLAPSYS", "ORACLE_OCM", "ORDDATA", "ORDPLUGINS", "ORDSYS", "REMOTE_SCHEDULER_AGENT", "SI_INFORMTN_SCHEMA",
+    "SYS$UMF", "SYSBACKUP", "SYSDG", "SYSKM", "SYSRAC", "WMSYS", "XDB", "XS$NULL", "ANONYMOUS", "PUBLIC",
+    "APEX_PUBLIC_USER", "EXFSYS", "MGMT_VIEW", "SYSMAN", "TSMSYS", "OWBSYS", "OWBSYS_AUDIT", "DMSYS", "WKSYS",
+    "WK_TEST", "WKPROXY", "SPATIAL_CSW_ADMIN_USR", "SPATIAL_WFS_ADMIN_USR", "DGPDB_INT", "DBSNMP", "PDBADMIN",
+    "GSMUSER", "OPS$ORACLE", "ORDS_METADATA", "ORDS_PUBLIC_USER", "DVSYS", "LBACSYS",
+};
+
+// The statements' output: into the log file, and onto the console too
+// while echo is on.
+class RecoverLog : public Sink {
+ public:
+  RecoverLog(FILE* log, Sink& console) : Sink(buf_, sizeof buf_), log_(log), console_(console) {}
+  ~RecoverLog() override { flush(); }
+  void echo(bool on) {
+    flush();
+    echo_ = on;
+  }
+
+ protected:
+  bool emit(const char* p, size_t n) override {
+    if (echo_) {
+      console_.write(p, n);
+      console_.flush();
+    }
+    return !log_ || fwrite(p, 1, n, log_) == n;
+  }
+
+ private:
+  FILE* log_;
+  Sink& console_;
+  bool echo_ = false;
+  char buf_[16384];
+};
+
+// What one unload lost.
+struct Losses {
+  std::string text;
+  void add(uint64_t n, const char* what) {
+    if (!n) return;
+    if (!text.empty()) text += ", ";
+    text += std::to_string(n) + " " + what;
+  }
+};
+
+struct Road {
+  Road(RunContext& context, RecoverLog& logSink, Sink& consoleSink, std::string outputDir)
+      : rc(context), log(logSink), console(consoleSink), dir(std::move(outputDir)) {}
+  RunContext& rc;
+  RecoverLog& log;
+  Sink& console;
+  std::string dir;     // the output directory, absolute
+  std::string subdir;  // the directory the unloads write into, under dir ("" or "OWNER/")
+  uint64_t tables = 0, tablesPlanned = 0, rows = 0, lobValues = 0, damagedBlocks = 0;
+  std::vector<std::string> users;     // owners whose tables were unloaded
+  std::vector<std::string> lost;      // what was not recovered, and why
+  std::vector<std::string> files;     // written, under dir
+  bool failed = false;                // a statement failed
+  bool interrupted = false;
+
+  void wrote(const std::string& name) {
+    struct stat st;
+    if (stat(name.c_str(), &st) == 0) files.push_back(subdir + name);
+  }
+};
+
+// Runs one statement as typed: echoed into the log, its handler called on
+// the RunContext, ended as the command loop ends it. look sees what the
+// recovery report noted of it (an entry that is not open was not begun by
+// this statement). False when the statement failed.
+template <class Look>
+bool step(Road& r, Handler handler, const std::string& text, Look look) {
+  RunContext& rc = r.rc;
+  rc.out.printf("BEX> %s\n", text.c_str());
+  rc.cmd.set(text);
+  rc.resetStatement();
+  rc.cmd.nextToken();
+  handler(rc);
+  ReportEntry& e = rc.report.entry();
+  if (e.open) {
+    look(e);
+    for (const std::string& f : e.files) r.wrote(f);
+  }
+  const bool failed = rc.endStatement();
+  rc.out.flush();
+  if (failed) r.failed = true;
+  if (gInterrupted) r.interrupted = true;
+  return !failed;
+}
+
+bool step(Road& r, Handler handler, const std::string& text) {
+  return step(r, handler, text, [](const ReportEntry&) {});
+}
+
+bool makeDirectory(const std::string& path) {
+  for (size_t at = path.find('/', 1);; at = path.find('/', at + 1)) {
+    const std::string part = path.substr(0, at);
+    if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    if (at == std::string::npos) break;
+  }
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+std::string absolutePath(const std::string& path) {
+  char buf[PATH_MAX];
+  if (realpath(path.c_str(), buf)) return buf;
+  if (!path.empty() && path[0] == '/') return path;
+  return getcwd(buf, sizeof buf) ? std::string(buf) + "/" + path : path;
+}
+
+// A file or directory name made of a dictionary name.
+std::string fileNameOf(const char* name) {
+  std::string s(name);
+  for (char& c : s)
+    if (c == '/' || c == ' ') c = '_';
+  return s;
+}
+
+// The OPEN configuration file naming the data files of the command line.
+std::string writeConfiguration(const RecoverRequest& req, const std::string& dir) {
+  const std::string cfg = dir + "/bexrecover.cfg";
+  FILE* f = fopen(cfg.c_str(), "w");
+  if (!f) return "";
+  for (const std::string& file : req.files) fprintf(f, "%s\n", absolutePath(file).c_str());
+  return fclose(f) == 0 ? cfg : "";
+}
+
+uint32_t readableFiles(const DataFileRegistry& reg) {
+  uint32_t n = 0;
+  for (uint32_t i = 0; i < reg.count; i++) n += reg.slots[i].usable() && (reg.slots[i].ver & 0x0f) == 2;
+  return n;
+}
+
+// A file of the SYSTEM tablespace (number 0) whose header was read.
+bool hasSystemFile(const DataFileRegistry& reg) {
+  for (uint32_t i = 0; i < reg.count; i++) {
+    const DataFile& f = reg.slots[i];
+    if (f.usable() && f.ts == 0 && f.headerBlocks != 0 && (f.ver & 0x0f) == 2) return true;
+  }
+  return false;
+}
+
+// One unload of the road: its counts into the summary, its losses named.
+void unloadStep(Road& r, const std::string& label, const std::string& statement, size_t index) {
+  Losses losses;
+  uint64_t rows = 0, lobs = 0;
+  const bool ok = step(r, cmdUnload, statement, [&](const ReportEntry& e) {
+    rows = e.rows, lobs = e.lobValues;
+    losses.add(e.rejected.blocks, "damaged blocks");
+    losses.add(e.rowsRejected, "rows in them");
+    losses.add(e.unreadable.blocks, "unreadable blocks");
+    losses.add(e.lobErrors, "LOB values not whole");
+    losses.add(e.chainsCut, "chained rows cut");
+    uint64_t damage = 0;
+    for (const auto& d : e.damage) damage += d.second;
+    losses.add(damage, "damaged row structures");
+  });
+  if (!ok) losses.add(1, "failing statement (see bexrecover.log)");
+  r.tables++, r.rows += rows, r.lobValues += lobs;
+  r.console.printf("  [%zu/%llu] %s: %llu rows, %llu LOB values%s%s\n", index, (unsigned long long)r.tablesPlanned,
+                   label.c_str(), (unsigned long long)rows, (unsigned long long)lobs,
+                   losses.text.empty() ? "" : "; lost: ", losses.text.c_str());
+  r.console.flush();
+  if (!losses.text.empty()) r.lost.push_back(label + ": " + losses.text);
+}
+
+// One directory of unloads: created, entered, its statements run, its load
+// scripts written.
+struct UnloadLine {
+  std::string label, statement;
+};
+
+void unloadInto(Road& r, const std::string& name, const std::vector<UnloadLine>& lines, size_t& done) {
+  const std::string sub = r.dir + "/" + name;
+  if (!makeDirectory(sub) || chdir(sub.c_str()) != 0) {
+    r.lost.push_back(name + ": the directory " + sub + " cannot be created");
+    r.failed = true;
+    return;
+  }
+  r.subdir = name + "/";
+  r.rc.unloaded = UnloadHistory{};
+  for (const UnloadLine& l : lines) {
+    if (gInterrupted) {
+      r.interrupted = true;
+      break;
+    }
+    unloadStep(r, l.label, l.statement, ++done);
+  }
+  if (!r.rc.unloaded.tables().empty() && step(r, cmdLoad, "LOAD SCRIPT loadall.bat"))
+    for (const char* f : {"loadall.bat", "loadall.sh", "loadall_pg.sql"}) r.wrote(f);
+  r.subdir.clear();
+  if (chdir(r.dir.c_str()) != 0) r.failed = true;
+}
+
+// The UNLOAD TABLE lines of one user's tables, partitions and
+// subpartitions, as LIST TABLE writes them; a table without a storage row
+// (not the parent of partitions) is named as not recovered.
+std::vector<UnloadLine> tableLines(Road& r, const UserRecord& user) {
+  const DictFiles& dict = r.rc.dictDir;
+  std::vector<UnloadLine> lines;
+  std::vector<std::string> partitioned;
+  for (uint32_t type : {kObjTableSubpartition, kObjTablePartition, kObjTable}) {
+    dict.objects().forOwnerType(user.userNo, type, [&](const ObjectRecord& o) {
+      if (o.ownerNo != user.userNo || o.type != type || isRecycleBinName(o.name)) return false;
+      const std::string label = std::string(user.name) + "." + o.name + (o.subname[0] ? " " : "") + o.subname;
+      StorageRecord st;
+      if (!findStorage(dict, o.objNo, st) || st.dataObjNo == 0) {
+        if (type != kObjTable) partitioned.emplace_back(o.name);
+        bool parent = false;
+        for (const std::string& p : partitioned) parent |= p == o.name;
+        if (!parent && type == kObjTable) r.lost.push_back(label + ": no storage row in the dictionary");
+        return false;
+      }
+      if (type != kObjTable) partitioned.emplace_back(o.name);
+      char text[kStatementMax];
+      const std::string file = fileNameOf(user.name) + "_" + fileNameOf(o.name) + "_" + std::to_string(st.dataObjNo);
+      if (st.cluster)
+        snprintf(text, sizeof text, "UNLOAD TABLE %s.%s OBJECT %u CLUSTER %u TO %s.txt", user.name, o.name,
+                 st.dataObjNo, st.cluster, file.c_str());
+      else
+        snprintf(text, sizeof text, "UNLOAD TABLE %s.%s OBJECT %u TO %s.txt", user.name, o.name, st.dataObjNo,
+                 file.c_str());
+      lines.push_back({label, text});
+      return false;
+    });
+  }
+  return lines;
+}
+
+void dictionaryRoad(Road& r, const std::vector<UserRecord>& users) {
+  std::vector<std::pair<std::string, std::vector<UnloadLine>>> plan;
+  for (const UserRecord& u : users) {
+    if (isOracleSchema(u.name)) continue;
+    std::vector<UnloadLine> lines = tableLines(r, u);
+    if (lines.empty()) continue;
+    r.tablesPlanned += lines.size();
+    plan.emplace_back(fileNameOf(u.name), std::move(lines));
+  }
+  r.console.printf("Unloading %llu tables of %zu users.\n", (unsigned long long)r.tablesPlanned, plan.size());
+  size_t done = 0;
+  for (const auto& [owner, lines] : plan) {
+    if (r.interrupted) break;
+    r.users.push_back(owner);
+    unloadInto(r, owner, lines, done);
+  }
+}
+
+// The UNLOAD lines of a SCAN TABLE output (a line may go on over the next
+// ones up to its ";").
+std::vector<UnloadLine> guessedLines(const char* path) {
+  std::vector<UnloadLine> lines;
+  FILE* f = fopen(path, "r");
+  if (!f) return lines;
+  char buf[4096];
+  std::string text;
+  bool in = false;
+  while (fgets(buf, sizeof buf, f)) {
+    std::string_view l(buf);
+    while (!l.empty() && (l.front() == ' ' || l.front() == '\t')) l.remove_prefix(1);
+    if (!in && l.substr(0, 7) != "UNLOAD ") continue;
+    in = true;
+    const size_t semi = l.find(';');
+    const std::string_view part = l.substr(0, semi == std::string_view::npos ? l.find('\n') : semi);
+    text += text.empty() ? "" : " ";
+    text += part;
+    if (semi == std::string_view::npos) continue;
+    const size_t to = text.rfind(" TO ");
+    std::string label = to == std::string::npos ? text : text.substr(to + 4);
+    label = label.substr(0, label.find('.'));
+    lines.push_back({label, text});
+    text.clear();
+    in = false;
+  }
+  fclose(f);
+  return lines;
+}
+
+void guessRoad(Road& r) {
+  const std::string sub = r.dir + "/NODICT";
+  r.console.printf("No dictionary: guessing the columns of every object (SCAN TABLE).\n");
+  if (!makeDirectory(sub) || chdir(sub.c_str()) != 0) {
+    r.lost.push_back("every object: the directory " + sub + " cannot be created");
+    r.failed = true;
+    return;
+  }
+  step(r, cmdScan, "SCAN TABLE TO bexguess.sql");
+  const std::vector<UnloadLine> lines = guessedLines("bexguess.sql");
+  if (chdir(r.dir.c_str()) != 0) r.failed = true;
+  r.files.push_back("NODICT/bexguess.sql");
+  r.tablesPlanned = lines.size();
+  r.console.printf("Unloading %zu objects with guessed columns.\n", lines.size());
+  size_t done = 0;
+  if (!r.interrupted) unloadInto(r, "NODICT", lines, done);
+}
+
+std::vector<UserRecord> dictionaryUsers(const DictFiles& dict) {
+  std::vector<UserRecord> users;
+  dict.users().forAll([&](const UserRecord& u) {
+    users.push_back(u);
+    return false;
+  });
+  return users;
+}
+
+void printSummary(Road& r) {
+  Sink& c = r.console;
+  std::string names;
+  for (const std::string& u : r.users) names += (names.empty() ? "" : ", ") + u;
+  c.printf("\nRecovered into %s%s\n", r.dir.c_str(), r.interrupted ? " (interrupted)" : "");
+  c.printf("  users           %zu%s%s%s\n", r.users.size(), names.empty() ? "" : " (", names.c_str(),
+           names.empty() ? "" : ")");
+  c.printf("  tables          %llu of %llu\n", (unsigned long long)r.tables, (unsigned long long)r.tablesPlanned);
+  c.printf("  rows            %llu\n", (unsigned long long)r.rows);
+  c.printf("  LOB values      %llu\n", (unsigned long long)r.lobValues);
+  c.printf("  damaged blocks  %llu\n", (unsigned long long)r.damagedBlocks);
+  if (r.interrupted && r.tables < r.tablesPlanned)
+    r.lost.push_back(std::to_string(r.tablesPlanned - r.tables) + " tables: interrupted before their unload");
+  if (!r.lost.empty()) c.printf("Not recovered:\n");
+  for (const std::string& l : r.lost) c.printf("  %s\n", l.c_str());
+  if (r.interrupted) {
+    c.printf("Files written (each complete):\n");
+    for (const std::string& f : r.files) c.printf("  %s\n", f.c_str());
+  }
+  c.printf("Report: %s/bexreport.html; the statements' output: %s/bexrecover.log\n", r.dir.c_str(), r.dir.c_str());
+  c.flush();
+}
+
+int recover(Road& r, const std::string& cfg) {
+  RunContext& rc = r.rc;
+  r.log.echo(true);
+  step(r, cmdOpen, "OPEN " + cfg);
+  r.log.echo(false);
+  if (readableFiles(rc.registry) == 0) {
+    r.console.printf("Nothing could be read: no data file among them opened with a block of Oracle's.\n");
+    return kNothingRecovered;
+  }
+  if (chdir(r.dir.c_str()) != 0) return kNothingRecovered;
+  uint64_t blocksRead = 0;
+  step(r, cmdScan, "SCAN DATABASE", [&](const ReportEntry& e) {
+    blocksRead = e.blocksRead;
+    r.damagedBlocks = e.rejected.blocks + e.unreadable.blocks;
+  });
+  r.console.printf("Scanned the files: %llu blocks read, %llu damaged.\n", (unsigned long long)blocksRead,
+                   (unsigned long long)r.damagedBlocks);
+  std::vector<UserRecord> users;
+  if (!r.interrupted && hasSystemFile(rc.registry)) {
+    r.console.printf("The SYSTEM file is among them: unloading the dictionary.\n");
+    r.log.echo(true);
+    step(r, cmdUnload, "UNLOAD TABLE DICT$");
+    r.log.echo(false);
+    rc.dictDir.recheck();
+    users = dictionaryUsers(rc.dictDir);
+  }
+  if (r.interrupted) {
+  } else if (!users.empty()) {
+    dictionaryRoad(r, users);
+  } else {
+    guessRoad(r);
+  }
+  step(r, cmdReport, "REPORT TO bexreport.html");
+  r.files.push_back("bexreport.html");
+  printSummary(r);
+  const bool lossy = r.failed || r.interrupted || r.damagedBlocks || !r.lost.empty();
+  return lossy ? kRecoveredWithLosses : kRecoveredAll;
+}
+
+}  // namespace
+
+bool isOracleSchema(const char* name) {
+  for (const char* s : kOracleSchemas)
+    if (!strcasecmp(name, s)) return true;
+  return !strncasecmp(name, "APEX_", 5) || !strncasecmp(name, "FLOWS_", 6);
+}
+
+int runRecovery(const RecoverRequest& req, int progressFd) {
+  FileSink console(stdout);
+  if (!makeDirectory(req.dir)) {
+    fprintf(stderr, "bex recover: cannot create the directory %s\n", req.dir.c_str());
+    return kNothingRecovered;
+  }
+  const std::string dir = absolutePath(req.dir);
+  const std::string cfg = req.listFile.empty() ? writeConfiguration(req, dir) : absolutePath(req.listFile);
+  const std::string dictDir = dir + "/" + DictDirectory::kDefault;
+  FILE* logFile = fopen((dir + "/bexrecover.log").c_str(), "wb");
+  if (cfg.empty() || !logFile || !makeDirectory(dictDir)) {
+    fprintf(stderr, "bex recover: cannot write into %s\n", dir.c_str());
+    if (logFile) fclose(logFile);
+    return kNothingRecovered;
+  }
+  int status;
+  {
+    RecoverLog log(logFile, console);
+    RunContext rc(stdin, log, dictDir);
+    unlink(rc.report.path().c_str());  // the report tells of this recovery only
+    rc.progress.drawOn(progressFd);
+    console.setOverlay(&rc.progress);
+    rc.bc.threads = static_cast<uint16_t>(req.threads);
+    gInterrupted = 0;
+    signal(SIGINT, onInterrupt);
+    Road road(rc, log, console, dir);
+    status = recover(road, cfg);
+    signal(SIGINT, SIG_DFL);
+    console.setOverlay(nullptr);
+  }
+  fclose(logFile);
+  console.flush();
+  return status;
+}
+
+}  // namespace bex
