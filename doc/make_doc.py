@@ -67,7 +67,8 @@ def roff_text(line):
 
 def man_page(page, sections, version):
     name, section, manual = page
-    out = [f'.TH {name.upper()} {section} "" "{name} {version}" "{manual}"']
+    # Statement and file names are not hyphenated, and lines are not spread.
+    out = [f'.TH {name.upper()} {section} "" "{name} {version}" "{manual}"', ".nh", ".ad l"]
     for heading, _, _, blocks in sections:
         out.append(f".SH {heading}")
         first = True
