@@ -11,6 +11,7 @@
 #include "base/dict_directory.h"
 #include "base/sink.h"
 #include "commands/recover/recover.h"
+#include "help_text.h"  // kUsage, written from doc/bex.doc
 #include "shell/command_loop.h"
 
 namespace {
@@ -30,26 +31,6 @@ void raiseOpenFileLimit(bex::Sink& out) {
   if (rl.rlim_cur < kOpenFilesWanted)
     out.printf("  Only %llu files can be open at once (8192 wanted).\n", static_cast<unsigned long long>(rl.rlim_cur));
 }
-
-const char kUsage[] =
-    "Usage: bex                  the interactive shell (statements from standard input)\n"
-    "       bex -f script.sql    run the statements of a script, then exit\n"
-    "       bex -e \"statements\"  run statements given here (\";\" ends each), then exit\n"
-    "       bex --help | --version\n"
-    "\n"
-    "-f and -e may be given several times and run in the order given. Their\n"
-    "statements are echoed after the prompt as script lines are; EXIT or the\n"
-    "end of the last one ends the run.\n"
-    "\n"
-    "Exit status of -f and -e runs: 0 when every statement succeeded, 1 when\n"
-    "any failed (unknown command, a file that could not be opened or written,\n"
-    "a table or user not found, a usage text printed), 2 for a bad command\n"
-    "line. Runs reading standard input always exit with 0.\n"
-    "\n"
-    "While SCAN, UNLOAD and ASM COPY work, a progress line is shown on standard\n"
-    "error when it is a terminal. Every UNLOAD, SCAN DATABASE or PARALLELDB\n"
-    "and dictionary bootstrap appends a JSON line to BEXDICT/BEXREPORT.JSONL;\n"
-    "REPORT [TO file.html] turns it into a page.\n";
 
 // The statements of one -e argument as a script: ";" ends a statement
 // (and the blanks after it go with it).
@@ -94,7 +75,6 @@ int main(int argc, char** argv) {
     const char* a = argv[i];
     if (!strcmp(a, "--help") || !strcmp(a, "-h")) {
       fputs(kUsage, stdout);
-      fputs(bex::kRecoverUsage, stdout);
       return 0;
     }
     if (!strcmp(a, "--version") || !strcmp(a, "-V")) {

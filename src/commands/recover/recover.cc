@@ -8,24 +8,6 @@
 
 namespace bex {
 
-const char kRecoverUsage[] =
-    "\n"
-    "Usage: bex recover [-o DIR] [--threads N] FILE... | -l LISTFILE\n"
-    "\n"
-    "bex recover takes the data files (or an OPEN configuration file naming\n"
-    "them) and does the whole recovery with nothing else to know: OPEN (block\n"
-    "size, byte order and header size from the files), SCAN DATABASE, UNLOAD\n"
-    "TABLE DICT$ when the SYSTEM file is among them (character sets from the\n"
-    "dictionary), and UNLOAD TABLE of every table of every user but Oracle's\n"
-    "own into DIR/<owner>/, each directory with its load scripts (loadall.bat,\n"
-    "loadall.sh, loadall_pg.sql). Without a dictionary it guesses the columns\n"
-    "(SCAN TABLE) and unloads every object into DIR/NODICT/. DIR (default\n"
-    "\"recovered\") also gets bexreport.html, the statements' output in\n"
-    "bexrecover.log and the dictionary files in BEXDICT/. --threads N (1 to 64)\n"
-    "sets THREADS. Exit status: 0 everything recovered, 1 something lost or\n"
-    "damaged (or Ctrl-C: it stops after the table in hand), 2 nothing could be\n"
-    "read or a bad command line.\n";
-
 namespace {
 
 int badArguments(const char* fmt, const char* arg) {

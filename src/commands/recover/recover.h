@@ -7,9 +7,6 @@
 
 namespace bex {
 
-// The usage text of the subcommand, for bex --help.
-extern const char kRecoverUsage[];
-
 // Exit status of a recovery.
 enum RecoverStatus { kRecoveredAll = 0, kRecoveredWithLosses = 1, kNothingRecovered = 2 };
 
