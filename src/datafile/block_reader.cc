@@ -126,8 +126,8 @@ bool IsBadBlock(BlockContext& bc) {
   return false;
 }
 
-bool IsSkippedBlock(const BlockContext& bc) { return listHolds(bc.skipList, ownRdba(bc)); }
+bool isSkippedBlock(const BlockContext& bc) { return listHolds(bc.skipList, ownRdba(bc)); }
 
-int LookupFile(BlockContext& bc, uint32_t rfn) { return slotOf(bc, rfn); }
+int lookupFile(BlockContext& bc, uint32_t rfn) { return slotOf(bc, rfn); }
 
 }  // namespace bex

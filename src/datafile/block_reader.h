@@ -25,8 +25,8 @@ uint32_t ReadBlockBySlot(BlockContext& bc, uint32_t slot, uint32_t block);
 // on, fails the checksum test; each verdict "bad" counts one bad block.
 bool IsBadBlock(BlockContext& bc);
 // True when the current block's own rdba is in the SKIP list.
-bool IsSkippedBlock(const BlockContext& bc);
+bool isSkippedBlock(const BlockContext& bc);
 // Registry slot holding rfn, or -1.
-int LookupFile(BlockContext& bc, uint32_t rfn);
+int lookupFile(BlockContext& bc, uint32_t rfn);
 
 }  // namespace bex

@@ -85,7 +85,7 @@ void LobReader::chunkListWalk(const LobLocator& loc, const uint8_t* v, size_t le
   sink.beginBlocks();
   while (remaining > 0 && list.next(c)) {
     const uint32_t rfn = rdbaFile(c.rdba), first = rdbaBlock(c.rdba);
-    if (LookupFile(*lobBc_, lobBc_->bigfile ? 0 : rfn) < 0) {
+    if (lookupFile(*lobBc_, lobBc_->bigfile ? 0 : rfn) < 0) {
       console_.printf("  LOB chunk list points outside the open files: RDBA=0x%08x\n", c.rdba);
       lost(errors, "chunk list cut", rfn, first);
       remaining = 0;

@@ -167,7 +167,7 @@ bool wholeValue(BlockContext& bc, uint64_t errors, uint64_t replaced, uint32_t r
 
 }  // namespace
 
-bool RecoverLocatorToText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t* v, uint16_t len, uint32_t rowRdba,
+bool recoverLocatorToText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t* v, uint16_t len, uint32_t rowRdba,
                           const ColumnSpec& col) {
   const LobKind kind = kindOf(col);
   const uint64_t start = lob.sink->bytesWritten();
@@ -189,7 +189,7 @@ bool RecoverLocatorToText(Sink& data, LobFile& lob, BlockContext& bc, const uint
 bool RecoverLobToText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t* block, uint16_t pos, uint16_t len,
                       const ColumnSpec& col) {
   const uint32_t rowRdba = blockRdba(BlockView{block, bc.blockSize, bc.byteOrder});
-  return RecoverLocatorToText(data, lob, bc, block + pos, len, rowRdba, col);
+  return recoverLocatorToText(data, lob, bc, block + pos, len, rowRdba, col);
 }
 
 bool RecoverLobToDump(Sink& dump, BlockContext& bc, const uint8_t* v, uint16_t len, ColumnTypeCode type,

@@ -42,7 +42,7 @@ bool RecoverLobToText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t*
 // The same for a locator that is not in a block as a whole (its parts were
 // split over row pieces): v, len bytes (len > 0); rowRdba is the block of the
 // row piece holding its first part.
-bool RecoverLocatorToText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t* v, uint16_t len, uint32_t rowRdba,
+bool recoverLocatorToText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t* v, uint16_t len, uint32_t rowRdba,
                           const ColumnSpec& col);
 
 // The value whose locator is v, len bytes (0: empty), into the dump's row

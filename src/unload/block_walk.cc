@@ -105,7 +105,7 @@ void walkOrSubmit(RowWalk& w, const WalkChunk& c) {
 void walkRun(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t rfn, uint32_t first, uint64_t count,
              bool checkFirst) {
   BlockContext& bc = w.bc;
-  const int slot = LookupFile(bc, bc.bigfile ? 0 : rfn);
+  const int slot = lookupFile(bc, bc.bigfile ? 0 : rfn);
   if (slot < 0 || count == 0) return;
   uint64_t last = first + count - 1;
   if (last > bc.registry->slots[slot].blocks) {

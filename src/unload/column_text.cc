@@ -24,7 +24,7 @@ bool writeJoinedLobText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_
     writeNullLobReference(data, lob);
     return true;
   }
-  return RecoverLocatorToText(data, lob, bc, v, static_cast<uint16_t>(length), rowRdba, col);
+  return recoverLocatorToText(data, lob, bc, v, static_cast<uint16_t>(length), rowRdba, col);
 }
 
 }  // namespace bex

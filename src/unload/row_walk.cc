@@ -114,7 +114,7 @@ bool blockAccepted(RowWalk& w, uint32_t rdba, uint32_t clusterTable) {
     notePassedOver(w, ReportEvent::kRejected, rdba, clusterTable);
     return false;
   }
-  if (IsSkippedBlock(w.bc)) {
+  if (isSkippedBlock(w.bc)) {
     w.console.printf("Block skipped at RDBA=0x%08x=%u\n", rdba, rdba);
     notePassedOver(w, ReportEvent::kSkipped, rdba, clusterTable);
     return false;

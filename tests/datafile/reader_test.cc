@@ -198,7 +198,7 @@ TEST(BadBlock, CorruptListAndBlockCheck) {
   ASSERT_EQ(ReadBlock(bc, 1, 4), 8192u);
   EXPECT_FALSE(IsBadBlock(bc));
   r.rc.skipList.add(makeRdba(1, 4));
-  EXPECT_TRUE(IsSkippedBlock(bc));  // still delivered; only the unload passes it over
+  EXPECT_TRUE(isSkippedBlock(bc));  // still delivered; only the unload passes it over
 }
 
 // A cursor reads into its own buffer and counts into the context it was

@@ -53,10 +53,10 @@ TEST(Open, ListsProbedFilesCommentsBlanksMissingAndDuplicates) {
                      "Y    9    4 a2   8192        127        1     0 " + b + "\n" +
                      "Y    9    5 a2   8192         63        0  4096 " + c + "\n");
   // rfn 4 is held by a.dbf and b.dbf: the later line wins.
-  EXPECT_EQ(LookupFile(sh.rc.bc, 4), 2);
-  EXPECT_EQ(LookupFile(sh.rc.bc, 5), 3);
-  EXPECT_EQ(LookupFile(sh.rc.bc, 2), 1);  // the unopenable slot keeps its line position
-  EXPECT_EQ(LookupFile(sh.rc.bc, 3), -1);
+  EXPECT_EQ(lookupFile(sh.rc.bc, 4), 2);
+  EXPECT_EQ(lookupFile(sh.rc.bc, 5), 3);
+  EXPECT_EQ(lookupFile(sh.rc.bc, 2), 1);  // the unopenable slot keeps its line position
+  EXPECT_EQ(lookupFile(sh.rc.bc, 3), -1);
   ASSERT_EQ(ReadBlock(sh.rc.bc, 4, 100), 8192u);
   EXPECT_EQ(ReadBlock(sh.rc.bc, 4, 200), 0u);  // b.dbf has only 128 blocks
   EXPECT_EQ(ReadBlock(sh.rc.bc, 2, 1), 0u);
