@@ -26,7 +26,8 @@ t0=$(now)
 t1=$(now)
 recover_s=$(echo "$t1 - $t0" | bc -l)
 
-printf '%s\n' "OPEN $PWD/big.cfg" "SET THREADS 2" "SCAN DATABASE" \
+echo "$PWD/big.dbf" > byhand/big.cfg
+printf '%s\n' "OPEN big.cfg" "SET THREADS 2" "SCAN DATABASE" \
   "UNLOAD OBJECT 90001 $columns TO big.txt;" > byhand/road.sql
 t0=$(now)
 (cd byhand && "$build/bex" < road.sql > road.out 2>&1)
