@@ -9,6 +9,7 @@
 #include "commands/report/report_command.h"
 #include "commands/scan/scan_commands.h"
 #include "commands/scan/table_guess.h"
+#include "commands/scan/truncated.h"
 #include "base/cmdline.h"
 #include "run/run_context.h"
 #include "shell/settings.h"
@@ -84,7 +85,18 @@ void cmdLog(RunContext& rc) {
   if (!rc.unloadLog) rc.out.noteError();  // silent, as ever, but a failure
 }
 
-void cmdList(RunContext& rc) { cmdListDictionary(rc); }
+// LIST TRUNCATED needs the scan listing and the guesser; every other LIST
+// is answered from the dictionary files alone.
+void cmdList(RunContext& rc) {
+  CommandLine& cl = rc.cmd;
+  const uint32_t start = cl.tokenStart, end = cl.tokenEnd;
+  if (cl.nextToken() && keywordMatch(cl.token(), "TRUNCATED")) {
+    cmdListTruncated(rc);
+    return;
+  }
+  cl.tokenStart = start, cl.tokenEnd = end;
+  cmdListDictionary(rc);
+}
 
 void cmdRowid(RunContext& rc) { rowidCommand(rc.cmd, rc.out); }
 

@@ -132,6 +132,13 @@ FileSpec systemFileSpec(const ScenarioOut& out, const std::string& file) {
   return sys;
 }
 
+FileSpec usersFileSpec(const ScenarioOut& out, const std::string& file, uint16_t rfn, uint32_t ts) {
+  FileSpec usr = out.fileSpec(file, rfn);
+  usr.header.tsNumber = ts;
+  usr.header.tsName = "USERS";
+  return usr;
+}
+
 bool placeDictionary(ForgeFile& system, Catalog& c, DictScan& s, std::string& error) {
   std::vector<TableDef> dict = dictionaryTables();
   c.tables.insert(c.tables.begin(), dict.begin(), dict.end());

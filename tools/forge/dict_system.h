@@ -53,6 +53,8 @@ struct DictScan {
 
 // The SYSTEM file's layout (tablespace 0, kSystemBlocks blocks).
 FileSpec systemFileSpec(const ScenarioOut& out, const std::string& file);
+// An application file of tablespace ts named USERS.
+FileSpec usersFileSpec(const ScenarioOut& out, const std::string& file, uint16_t rfn, uint32_t ts);
 
 // Adds the dictionary's own tables and its two clusters to c, then places
 // the rows that describe all of c in `system`.

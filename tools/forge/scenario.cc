@@ -22,6 +22,7 @@ bool buildAsmNormalScenario(ScenarioOut& out, std::string& error);
 bool buildAsmHighScenario(ScenarioOut& out, std::string& error);
 bool buildAsmVarScenario(ScenarioOut& out, std::string& error);
 bool buildRmanScenario(ScenarioOut& out, std::string& error);
+bool buildTruncScenario(ScenarioOut& out, std::string& error);
 
 ScenarioOut::ScenarioOut(std::string outdir, std::string name, const ScenarioOptions& opts)
     : outdir_(std::move(outdir)), name_(std::move(name)), opts_(opts) {}
@@ -91,6 +92,9 @@ const std::vector<Scenario>& scenarios() {
        buildAsmVarScenario},
       {"rman", "backup pieces of the dict files and of every block type: level 0 and 1, multiplexed, split, in ASM, damaged",
        buildRmanScenario},
+      {"truncated", "tables truncated with their first extent kept: old blocks kept, overwritten, given back; a "
+                    "look-alike; the old incarnations' rows",
+       buildTruncScenario},
   };
   return kScenarios;
 }

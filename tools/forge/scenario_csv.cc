@@ -380,10 +380,7 @@ bool writeExpectations(Build& b) {
 }  // namespace
 
 bool buildCsvScenario(ScenarioOut& out, std::string& error) {
-  FileSpec usr = out.fileSpec("csv_users04.dbf", kUsersRfn);
-  usr.header.tsNumber = kUsersTs;
-  usr.header.tsName = "USERS";
-  Build b(out, systemFileSpec(out, "csv_system01.dbf"), usr);
+  Build b(out, systemFileSpec(out, "csv_system01.dbf"), usersFileSpec(out, "csv_users04.dbf", kUsersRfn, kUsersTs));
   b.cat.users = {{kSysUser, "SYS", 1, "8A8F025737A9097A"}, {1, "PUBLIC", 0, ""}, {kApp, "APP", 1, "5A1F3C2B4D6E7F80"}};
   DictScan scan;
   const bool ok = placeTables(b) && writeExpectations(b) && placeDictionary(b.system, b.cat, scan, b.error) &&

@@ -18,7 +18,9 @@ bool isCandidateTable(const ObjectRecord& o, uint32_t userNo) {
   return o.ownerNo == userNo && o.type == kObjTable && o.subname[0] == 0 && !isRecycleBinName(o.name);
 }
 
-GuessCandidate candidateOf(const DictFiles& dir, const UserRecord& user, const ObjectRecord& table) {
+}  // namespace
+
+GuessCandidate guessCandidateOf(const DictFiles& dir, const UserRecord& user, const ObjectRecord& table) {
   GuessCandidate c;
   c.objNo = table.objNo;
   c.setNames(user.name, table.name);
@@ -31,8 +33,6 @@ GuessCandidate candidateOf(const DictFiles& dir, const UserRecord& user, const O
   return c;
 }
 
-}  // namespace
-
 void loadGuessTables(RunContext& rc, const char* userName) {
   const DictFiles& dir = rc.dictDir;
   UserRecord user;
@@ -41,7 +41,7 @@ void loadGuessTables(RunContext& rc, const char* userName) {
     return;
   }
   dir.objects().forOwnerType(user.userNo, kObjTable, [&](const ObjectRecord& o) {
-    if (isCandidateTable(o, user.userNo) && rc.guessCandidates.put(candidateOf(dir, user, o)))
+    if (isCandidateTable(o, user.userNo) && rc.guessCandidates.put(guessCandidateOf(dir, user, o)))
       rc.out.printf(" Loaded Guess Table %s.%s\n", user.name, o.name);
     return false;
   });

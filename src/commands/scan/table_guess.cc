@@ -261,6 +261,17 @@ void cmdSample(RunContext& rc) {
   dest.flush();
 }
 
+void matchListedObject(RunContext& rc, const std::vector<ExtentRecord>& runs, const GuessCandidates& candidates,
+                       GuessMatch& match) {
+  BlockContext& bc = rc.bc;
+  GuessWalk g(rc);
+  g.start(bc.guessSize);
+  for (const ExtentRecord& r : runs)
+    if (bc.counters->RowCount < bc.guessSize) walkListedExtent(g.walk, r.objd, 0, r);
+  const MatchSettings settings{bc.guessSize, bc.guessLimit, bc.guessColpct, bc.guessScore, bc.guessColsize != 0};
+  matchCandidates(*g.guess, bc.counters->RowCount, candidates, settings, match);
+}
+
 void scanTables(RunContext& rc, Sink& dest) {
   const std::string name = extentListingFile(rc.dictDir);
   ExtentListingReader listing(name);
