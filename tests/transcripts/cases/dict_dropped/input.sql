@@ -4,9 +4,24 @@ OPEN dropped.cfg
 UNLOAD TABLE DICT$;
 ! sh expect/check.sh dict
 ! cat BEXDICT/BEXOBJDEL.TXT BEXDICT/BEXTABDEL.TXT BEXDICT/BEXCOLDEL.TXT
-REM DELETED_ROW brings the deleted rows into the live files too, not twice
-REM into the files of deleted rows.
+REM LIST DROPPED rebuilds each dropped table from those rows, with the UNLOAD
+REM line that reads its data object by its column types. Before a scan it
+REM cannot say how many blocks are left; HR dropped nothing.
+LIST DROPPED SCOTT
+LIST DROPPED HR
+SCAN DATABASE;
+REM OLD_NOTES lost the COL$ row of its second column: it is read as UNKNOWN.
+LIST DROPPED SCOTT TO dropped.sql
+@dropped.sql
+! cmp expect/rows/SCOTT_OLD_ORDERS_73251.txt SCOTT_OLD_ORDERS_73251.txt && echo OLD_ORDERS same
+! cat SCOTT_OLD_NOTES_73260.txt
+REM DELETED_ROW brings the deleted rows into the live files too (not twice into
+REM the files of deleted rows): the dropped tables are then live ones.
 SET DELETED_ROW TRUE
 UNLOAD TABLE DICT$;
 SET DELETED_ROW FALSE
 ! grep -c OLD_ BEXDICT/BEXOBJ.TXT BEXDICT/BEXOBJDEL.TXT
+LIST DROPPED SCOTT
+REM Without the files of deleted rows (a dictionary of an older bootstrap).
+! rm BEXDICT/BEXOBJDEL.TXT
+LIST DROPPED SCOTT
