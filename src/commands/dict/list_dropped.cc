@@ -11,6 +11,7 @@
 #include "commands/dict/dict_commands.h"
 #include "dict/ddl_text.h"
 #include "dict/dropped.h"
+#include "dict/queries.h"
 #include "run/run_context.h"
 
 namespace bex {
@@ -86,9 +87,25 @@ void printDropped(Sink& out, const DroppedTable& t, const char* user, const char
   out.printf(" TO %s_%s_%u.%s;\n", user, t.object.name, objd, ext);
 }
 
+// Tables dropped into the recycle bin keep their live dictionary rows
+// under their BIN$ name (the original name is kept elsewhere, in a table
+// the bootstrap does not read): UNLOAD TABLE reads them by that name.
+void listRecycleBin(const RunContext& rc, Sink& out, const char* user, uint32_t userNo) {
+  rc.dictDir.objects().forOwnerType(userNo, kObjTable, [&](const ObjectRecord& o) {
+    if (o.ownerNo != userNo || o.type != kObjTable || !isRecycleBinName(o.name)) return false;
+    StorageRecord st;
+    if (!findStorage(rc.dictDir, o.objNo, st) || st.dataObjNo == 0) return false;
+    out.printf("REM %s.%s: in the recycle bin, OBJ# %u, DATAOBJ# %u\n", user, o.name, o.objNo, st.dataObjNo);
+    out.printf(" UNLOAD TABLE %s.%s OBJECT %u TO %s_%s_%u.%s;\n", user, o.name, st.dataObjNo, user, o.name,
+               st.dataObjNo, rc.settings.outputStyle->extension);
+    return false;
+  });
+}
+
 }  // namespace
 
 void listDroppedTables(RunContext& rc, Sink& out, const char* user, uint32_t userNo) {
+  listRecycleBin(rc, out, user, userNo);
   std::vector<DroppedTable> tables;
   if (!findDroppedTables(rc.dictDir, userNo, tables)) {
     rc.out.error("  No deleted dictionary rows (%s): UNLOAD TABLE DICT$ writes them.\n",

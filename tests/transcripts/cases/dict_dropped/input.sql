@@ -4,9 +4,10 @@ OPEN dropped.cfg
 UNLOAD TABLE DICT$;
 ! sh expect/check.sh dict
 ! cat BEXDICT/BEXOBJDEL.TXT BEXDICT/BEXTABDEL.TXT BEXDICT/BEXCOLDEL.TXT
-REM LIST DROPPED rebuilds each dropped table from those rows, with the UNLOAD
-REM line that reads its data object by its column types. Before a scan it
-REM cannot say how many blocks are left; HR dropped nothing.
+REM LIST DROPPED names the tables in the recycle bin (live rows under their
+REM BIN$ name) and rebuilds each purged table from the deleted rows, with the
+REM UNLOAD line that reads its data object by its column types. Before a scan
+REM it cannot say how many blocks are left; HR dropped nothing.
 LIST DROPPED SCOTT
 LIST DROPPED HR
 SCAN DATABASE;
@@ -14,7 +15,7 @@ REM OLD_NOTES lost the COL$ row of its second column: it is read as UNKNOWN.
 LIST DROPPED SCOTT TO dropped.sql
 @dropped.sql
 ! cmp expect/rows/SCOTT_OLD_ORDERS_73251.txt SCOTT_OLD_ORDERS_73251.txt && echo OLD_ORDERS same
-! cat SCOTT_OLD_NOTES_73260.txt
+! cat SCOTT_OLD_NOTES_73260.txt SCOTT_BIN*_73190.txt
 REM DELETED_ROW brings the deleted rows into the live files too (not twice into
 REM the files of deleted rows): the dropped tables are then live ones.
 SET DELETED_ROW TRUE
