@@ -56,6 +56,7 @@ bool listedBlocks(const DictDirectory& dir, std::unordered_map<uint32_t, uint64_
 }
 
 void describeColumns(Sink& out, const DroppedTable& t) {
+  if (t.columns.empty()) out.write("REM      no COL$ row left: every column is read in hexadecimal\n");
   for (size_t i = 0; i < t.columns.size(); ++i) {
     const ColumnRecord& c = t.columns[i];
     if (c.objNo == 0) {

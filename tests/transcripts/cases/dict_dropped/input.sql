@@ -16,6 +16,12 @@ LIST DROPPED SCOTT TO dropped.sql
 @dropped.sql
 ! cmp expect/rows/SCOTT_OLD_ORDERS_73251.txt SCOTT_OLD_ORDERS_73251.txt && echo OLD_ORDERS same
 ! cat SCOTT_OLD_NOTES_73260.txt SCOTT_BIN*_73190.txt
+REM A damaged block among the deleted rows: the one of TAB$ and COL$. The live
+REM scans count it as ever; the tables are listed without storage and columns.
+CORRUPT FILE 1 BLOCK 43
+UNLOAD TABLE DICT$;
+LIST DROPPED SCOTT
+CORRUPT CLEAR
 REM DELETED_ROW brings the deleted rows into the live files too (not twice into
 REM the files of deleted rows): the dropped tables are then live ones.
 SET DELETED_ROW TRUE
