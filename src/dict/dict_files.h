@@ -20,6 +20,11 @@ inline constexpr const char* kObjectFile = "BEXOBJ.TXT";
 inline constexpr const char* kStorageFile = "BEXTAB.TXT";
 inline constexpr const char* kColumnFile = "BEXCOL.TXT";
 inline constexpr const char* kColumnTypeFile = "BEXTYP.TXT";
+// The rows marked deleted of OBJ$, TAB$ (and the storage tables) and COL$,
+// in the fields of their live files: what a DROP left behind.
+inline constexpr const char* kDeletedObjectFile = "BEXOBJDEL.TXT";
+inline constexpr const char* kDeletedStorageFile = "BEXTABDEL.TXT";
+inline constexpr const char* kDeletedColumnFile = "BEXCOLDEL.TXT";
 
 // A line is read into this many bytes; a longer line is passed over whole.
 inline constexpr size_t kDictLineBuffer = 1024;

@@ -27,6 +27,7 @@ bool committed(const BlockView& v, uint8_t lock) {
 
 bool rowWanted(const RowWalk& w, const BlockView& v, uint8_t flagDeleted, uint8_t lock) {
   if (w.filters.commitedOnly && !committed(v, lock)) return false;
+  if (w.filters.deletedOnly) return flagDeleted != 0;
   return !flagDeleted || w.filters.deletedRow;
 }
 

@@ -19,6 +19,7 @@ namespace bex {
 struct RowFilters {
   bool deletedRow = false;    // DELETED_ROW: deleted rows are written too
   bool commitedOnly = false;  // COMMITED_ONLY: rows of open transactions are not
+  bool deletedOnly = false;   // only the rows marked deleted (the dropped-row pass)
 };
 
 // A stretch of blocks of one registry slot, walked in one sequential pass:

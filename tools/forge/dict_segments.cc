@@ -41,7 +41,7 @@ bool tooMany(uint32_t used, uint32_t maxBlocks, uint32_t objd, std::string& erro
 }  // namespace
 
 bool placeHeap(ForgeFile& f, uint32_t objd, uint32_t header, uint32_t maxBlocks, const std::vector<Row>& rows,
-               SegmentPlace& out, std::string& error) {
+               SegmentPlace& out, std::string& error, PlaceMode mode) {
   const FileSpec& fs = f.layout();
   const uint32_t budget = fs.blockSize - kBlockOverhead - kTableEntry;
   TableBlockSpec block;
@@ -54,7 +54,7 @@ bool placeHeap(ForgeFile& f, uint32_t objd, uint32_t header, uint32_t maxBlocks,
     used = 0;
   };
   for (const Row& r : rows) {
-    TableRow tr = tableRow(columnsOf(r));
+    TableRow tr = tableRow(columnsOf(r), kRowHeadFirstLast | mode.rowFlags);
     const uint32_t n = pieceBytes(tr.piece, fs.order);
     if (used + n > budget) flush();
     block.tables[0].push_back(tr);
@@ -62,7 +62,7 @@ bool placeHeap(ForgeFile& f, uint32_t objd, uint32_t header, uint32_t maxBlocks,
   }
   flush();
   if (tooMany(blocks, maxBlocks, objd, error)) return false;
-  addSegmentHeader(f, objd, header, blocks);
+  if (mode.segmentHeader) addSegmentHeader(f, objd, header, blocks);
   out = SegmentPlace{header, blocks};
   return true;
 }
@@ -95,17 +95,17 @@ std::vector<KeyGroup> groupByKey(size_t keyColumns, const std::vector<std::vecto
   return groups;
 }
 
-TableRow keyRow(const KeyGroup& g) {
-  TableRow r = tableRow(g.key, kRowClusterKey);
+TableRow keyRow(const KeyGroup& g, uint8_t flags) {
+  TableRow r = tableRow(g.key, kRowClusterKey | flags);
   uint8_t members = 0;
   for (const auto& m : g.members) members = static_cast<uint8_t>(members + m.size());
   r.piece.keyExtra = {0, members, 0, members};
   return r;
 }
 
-TableRow memberRow(const Row& r, size_t keyColumns, uint8_t keySlot) {
+TableRow memberRow(const Row& r, size_t keyColumns, uint8_t keySlot, uint8_t flags) {
   TableRow m = tableRow(columnsOf(Row(r.begin() + static_cast<long>(keyColumns), r.end())),
-                        kRowC | kRowHeadFirstLast);
+                        kRowC | kRowHeadFirstLast | flags);
   m.piece.keyRow = keySlot;
   return m;
 }
@@ -114,7 +114,7 @@ TableRow memberRow(const Row& r, size_t keyColumns, uint8_t keySlot) {
 
 bool placeCluster(ForgeFile& f, uint32_t objd, uint32_t header, uint32_t maxBlocks, size_t keyColumns,
                   const std::vector<std::vector<Row>>& tables, std::vector<std::vector<Row>>& ordered,
-                  SegmentPlace& out, std::string& error) {
+                  SegmentPlace& out, std::string& error, PlaceMode mode) {
   const FileSpec& fs = f.layout();
   const uint32_t budget = fs.blockSize - kBlockOverhead - kTableEntry * static_cast<uint32_t>(tables.size() + 1);
   ordered.assign(tables.size(), {});
@@ -133,10 +133,10 @@ bool placeCluster(ForgeFile& f, uint32_t objd, uint32_t header, uint32_t maxBloc
   // with a key row of its own.
   for (KeyGroup g : groupByKey(keyColumns, tables)) {
     while (true) {
-      const uint32_t keyBytes = pieceBytes(keyRow(g).piece, fs.order);
+      const uint32_t keyBytes = pieceBytes(keyRow(g, mode.rowFlags).piece, fs.order);
       uint32_t need = keyBytes;
       for (const auto& rows : g.members)
-        for (const Row& r : rows) need += pieceBytes(memberRow(r, keyColumns, 0).piece, fs.order);
+        for (const Row& r : rows) need += pieceBytes(memberRow(r, keyColumns, 0, mode.rowFlags).piece, fs.order);
       if (used + need > budget) flush();
       KeyGroup here = g, rest = g;
       for (auto& m : here.members) m.clear();
@@ -145,16 +145,16 @@ bool placeCluster(ForgeFile& f, uint32_t objd, uint32_t header, uint32_t maxBloc
       bool full = false;
       for (size_t t = 0; t < g.members.size(); ++t)
         for (const Row& r : g.members[t]) {
-          const uint32_t n = pieceBytes(memberRow(r, keyColumns, 0).piece, fs.order);
+          const uint32_t n = pieceBytes(memberRow(r, keyColumns, 0, mode.rowFlags).piece, fs.order);
           full = full || (take + n > budget && taken > 0);
           (full ? rest : here).members[t].push_back(r);
           if (!full) take += n, taken++;
         }
       const uint8_t slot = static_cast<uint8_t>(block.tables[0].size());
-      block.tables[0].push_back(keyRow(here));
+      block.tables[0].push_back(keyRow(here, mode.rowFlags));
       for (size_t t = 0; t < here.members.size(); ++t) {
         for (const Row& r : here.members[t]) {
-          block.tables[t + 1].push_back(memberRow(r, keyColumns, slot));
+          block.tables[t + 1].push_back(memberRow(r, keyColumns, slot, mode.rowFlags));
           ordered[t].push_back(r);
         }
       }
@@ -166,7 +166,7 @@ bool placeCluster(ForgeFile& f, uint32_t objd, uint32_t header, uint32_t maxBloc
   }
   flush();
   if (tooMany(blocks, maxBlocks, objd, error)) return false;
-  addSegmentHeader(f, objd, header, blocks);
+  if (mode.segmentHeader) addSegmentHeader(f, objd, header, blocks);
   out = SegmentPlace{header, blocks};
   return true;
 }

@@ -18,10 +18,18 @@ struct SegmentPlace {
   uint32_t blocks = 0;  // data blocks used
 };
 
+// How rows are placed: rowFlags are added to the flag of every piece (kRowD:
+// rows as a DROP leaves them, deleted but intact); without segmentHeader the
+// blocks after `header` are filled and no segment header is written there.
+struct PlaceMode {
+  uint8_t rowFlags = 0;
+  bool segmentHeader = true;
+};
+
 // Rows of a heap table (every stored column), packed into blocks
 // header+1, header+2, ...; at most maxBlocks data blocks (0: no limit).
 bool placeHeap(ForgeFile& f, uint32_t objd, uint32_t header, uint32_t maxBlocks, const std::vector<Row>& rows,
-               SegmentPlace& out, std::string& error);
+               SegmentPlace& out, std::string& error, PlaceMode mode = {});
 
 // The member tables of a cluster: table t's rows (t = 1..n, index t - 1)
 // each start with the keyColumns cluster key columns. Rows with the same key
@@ -29,6 +37,6 @@ bool placeHeap(ForgeFile& f, uint32_t objd, uint32_t header, uint32_t maxBlocks,
 // each table's rows in scan order in `ordered`.
 bool placeCluster(ForgeFile& f, uint32_t objd, uint32_t header, uint32_t maxBlocks, size_t keyColumns,
                   const std::vector<std::vector<Row>>& tables, std::vector<std::vector<Row>>& ordered,
-                  SegmentPlace& out, std::string& error);
+                  SegmentPlace& out, std::string& error, PlaceMode mode = {});
 
 }  // namespace bex::forge

@@ -5,6 +5,7 @@
 #include <cerrno>
 
 #include "forge/dict_segments.h"
+#include "forge/row_piece.h"
 #include "forge/unload_rows.h"
 
 namespace bex::forge {
@@ -114,6 +115,11 @@ std::string lines(const std::vector<Row>& rows, const std::vector<uint8_t>& code
   return s;
 }
 
+// BEXTAB.TXT: the TAB$ rows, then those of IND$ and TABPART$.
+std::string storageLines(const DictScan& s) {
+  return lines(s.tab, kTabCodes) + lines(s.ind, kIndCodes) + lines(s.tabpart, kTabPartCodes);
+}
+
 }  // namespace
 
 ObjectDef objectDef(uint32_t owner, const std::string& name, uint32_t objNo, uint32_t type) {
@@ -166,6 +172,41 @@ bool placeDictionary(ForgeFile& system, Catalog& c, DictScan& s, std::string& er
   return true;
 }
 
+namespace {
+
+// Deleted rows after a segment's live rows: the first block not yet used.
+bool placeDeleted(ForgeFile& f, const DictSegment& seg, size_t keyColumns, const std::vector<std::vector<Row>>& rows,
+                  std::vector<std::vector<Row>>& ordered, std::string& error) {
+  uint32_t last = seg.header;
+  while (f.has(last + 1)) ++last;
+  const uint32_t room = seg.header + seg.maxBlocks - last;
+  SegmentPlace p;
+  const PlaceMode deleted{kRowD, false};
+  if (keyColumns) return placeCluster(f, seg.objd, last, room, keyColumns, rows, ordered, p, error, deleted);
+  ordered = rows;
+  return placeHeap(f, seg.objd, last, room, rows[0], p, error, deleted);
+}
+
+}  // namespace
+
+bool placeDroppedDictionary(ForgeFile& system, const Catalog& dropped, DictScan& s, std::string& error) {
+  const DictRows rows = dictionaryRows(dropped);
+  std::vector<std::vector<Row>> ordered;
+  if (!placeDeleted(system, kObjSeg, 0, {rows.obj}, ordered, error)) return false;
+  s.obj = ordered[0];
+  if (!placeDeleted(system, kObjCluster, 1, {rows.tab, {}, rows.ind, {}, rows.col}, ordered, error)) return false;
+  s.tab = ordered[0], s.ind = ordered[2], s.col = ordered[4];
+  if (!rows.tabpart.empty() && !placeDeleted(system, kTabPartSeg, 0, {rows.tabpart}, ordered, error)) return false;
+  s.tabpart = rows.tabpart;
+  return true;
+}
+
+bool writeDroppedDictionaryFiles(const std::string& dir, const DictScan& s, std::string& error) {
+  return writeTextFile(dir + "BEXOBJDEL.TXT", lines(s.obj, kObjCodes), error) &&
+         writeTextFile(dir + "BEXTABDEL.TXT", storageLines(s), error) &&
+         writeTextFile(dir + "BEXCOLDEL.TXT", lines(s.col, kColCodes), error);
+}
+
 bool makeDir(const std::string& path, std::string& error) {
   if (mkdir(path.c_str(), 0755) == 0 || errno == EEXIST) return true;
   error = "cannot create " + path;
@@ -174,7 +215,7 @@ bool makeDir(const std::string& path, std::string& error) {
 
 bool writeDictionaryFiles(const std::string& dir, const DictScan& s, std::string& error) {
   const std::string col = lines(s.col, kColCodes);
-  const std::string tab = lines(s.tab, kTabCodes) + lines(s.ind, kIndCodes) + lines(s.tabpart, kTabPartCodes);
+  const std::string tab = storageLines(s);
   if (!writeTextFile(dir + "BEXUSR.TXT", lines(s.user, kUserCodes), error) ||
       !writeTextFile(dir + "BEXOBJ.TXT", lines(s.obj, kObjCodes), error) ||
       !writeTextFile(dir + "BEXTAB.TXT", tab, error) || !writeTextFile(dir + "BEXCOL.TXT", col, error) ||

@@ -60,6 +60,16 @@ FileSpec usersFileSpec(const ScenarioOut& out, const std::string& file, uint16_t
 // the rows that describe all of c in `system`.
 bool placeDictionary(ForgeFile& system, Catalog& c, DictScan& scan, std::string& error);
 
+// The rows that describe the tables of `dropped` (OBJ$, TAB$, TABPART$,
+// COL$), placed as DROP ... PURGE leaves them: deleted but intact, in the
+// first free block after each live dictionary segment's rows. `scan` gets
+// them in the order a block scan meets them.
+bool placeDroppedDictionary(ForgeFile& system, const Catalog& dropped, DictScan& scan, std::string& error);
+
+// The files of deleted dictionary rows a bootstrap writes beside the live
+// ones (BEXOBJDEL, BEXTABDEL, BEXCOLDEL), under dir (ending in "/").
+bool writeDroppedDictionaryFiles(const std::string& dir, const DictScan& s, std::string& error);
+
 // The dictionary files a bootstrap writes, under dir (ending in "/").
 bool writeDictionaryFiles(const std::string& dir, const DictScan& s, std::string& error);
 

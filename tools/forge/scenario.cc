@@ -11,6 +11,7 @@ bool buildSmallScenario(ScenarioOut& out, std::string& error);
 bool buildOpenScenario(ScenarioOut& out, std::string& error);
 bool buildUnloadScenario(ScenarioOut& out, std::string& error);
 bool buildDictScenario(ScenarioOut& out, std::string& error);
+bool buildDroppedScenario(ScenarioOut& out, std::string& error);
 bool buildScanScenario(ScenarioOut& out, std::string& error);
 bool buildScanWideScenario(ScenarioOut& out, std::string& error);
 bool buildLobScenario(ScenarioOut& out, std::string& error);
@@ -72,6 +73,8 @@ const std::vector<Scenario>& scenarios() {
        buildOpenScenario},
       {"unload", "tables for UNLOAD: extents, chains, filters, clusters, IOT", buildUnloadScenario},
       {"dict", "a SYSTEM file with the bootstrap dictionary and the tables it describes", buildDictScenario},
+      {"dropped", "the dict database after two tables were dropped with PURGE: their dictionary rows deleted but "
+                  "intact, one COL$ row reused", buildDroppedScenario},
       {"scan", "four files of table, index, LOB, bitmap and header runs for SCAN", buildScanScenario},
       {"scanwide", "six files for SCAN PARALLELDB's worker order", buildScanWideScenario},
       {"lob", "a table with LOB locators of every kind, its LOB segments and dictionary; the LOB files UNLOAD writes",

@@ -32,7 +32,7 @@
 #include <algorithm>
 #include <map>
 
-#include "forge/dict_system.h"
+#include "forge/scenario_dict.h"
 #include "forge/dict_values.h"
 #include "forge/export_dump.h"
 #include "forge/load_oracle.h"
@@ -473,7 +473,9 @@ bool relabelCharsets(Build& b, const ScenarioOptions& opts) {
 
 }  // namespace
 
-bool buildDictScenario(ScenarioOut& out, std::string& error) {
+bool buildDictScenario(ScenarioOut& out, std::string& error) { return buildDictScenarioWith(out, error, nullptr); }
+
+bool buildDictScenarioWith(ScenarioOut& out, std::string& error, DictAdd add) {
   FileSpec sys = systemFileSpec(out, "dict_system01.dbf");
   FileSpec usr = out.fileSpec("dict_users04.dbf", kUsersRfn);
   usr.header.tsNumber = kUsersTs;
@@ -485,7 +487,8 @@ bool buildDictScenario(ScenarioOut& out, std::string& error) {
                   makeDir(out.path("expect/BEXDICT"), b.error) && makeDir(out.path("expect/rows"), b.error) &&
                   makeDir(out.path("expect/dump"), b.error) &&
                   writeDictionaryFiles(out.path("expect/BEXDICT/"), scan, b.error) && writeUnloadExpectations(b) &&
-                  writeLoadExpectations(b) && out.add(b.system, b.error) &&
+                  writeLoadExpectations(b) && (!add || add(out, DictAddition{b.system, b.usersFile, b.nextUsersBlock}, b.error)) &&
+                  out.add(b.system, b.error) &&
                   out.add(b.usersFile, b.error);
   if (!ok) error = b.error;
   return ok;

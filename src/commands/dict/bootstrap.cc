@@ -163,10 +163,11 @@ void takeCharsets(RunContext& rc) {
                  out->name);
 }
 
-}  // namespace
-
-void unloadDictTable(RunContext& rc, Sink& out, uint32_t objd, uint32_t table, const ColumnTypeCode* types,
-                     size_t count) {
+// The walk of one dictionary table's blocks with fixed column types, its
+// rows in the separators of the dictionary files; what the walk passed over
+// as damaged is returned.
+DamageCounts walkDictTable(RunContext& rc, Sink& out, Sink& console, uint32_t objd, uint32_t table,
+                           const ColumnTypeCode* types, size_t count, RowFilters filters) {
   BlockContext& bc = rc.bc;
   auto job = std::make_unique<UnloadJob>();
   job->setFill(ColumnTypeCode::kSkip);
@@ -176,12 +177,57 @@ void unloadDictTable(RunContext& rc, Sink& out, uint32_t objd, uint32_t table, c
   LobFile noLob;
   // Text whatever OUTPUT_STYLE says, and no row address column: it would
   // shift every field.
-  TextRowWriter writer(bc, *job, out, noLob, rc.out, static_cast<uint32_t>(count), false);
-  const RowFilters filters{rc.settings.deletedRow != 0, rc.settings.commitedOnly != 0};
-  RowWalk w(bc, rc.out, writer, filters, openBlockCount(bc));
+  TextRowWriter writer(bc, *job, out, noLob, console, static_cast<uint32_t>(count), false);
+  RowWalk w(bc, console, writer, filters, openBlockCount(bc));
   scanObjectBlocks(w, objd, table, 0, 0);
-  printDamageSummary(rc.out, w.damage);
-  reportDamage(rc.report.entry(), w.damage);
+  return w.damage;
+}
+
+// Rows marked deleted of one dictionary table into a file of its own; no
+// file, no rows.
+void unloadDeletedInto(RunContext& rc, const char* file, const char* mode, uint32_t objd, uint32_t table,
+                       const ColumnTypeCode* types, size_t count) {
+  rc.dictDir.forget();
+  FILE* f = std::fopen(rc.dictDir.file(file).c_str(), mode);
+  if (!f) return;
+  {
+    FileSink sink(f, kOutputBufferSize);
+    StringSink quiet;
+    RowFilters filters;
+    filters.deletedOnly = true;
+    walkDictTable(rc, sink, quiet, objd, table, types, count, filters);
+  }
+  std::fclose(f);
+}
+
+// The rows a DROP leaves behind, deleted but intact, of OBJ$, TAB$ with
+// the storage tables appended to it as in BEXTAB.TXT, and COL$: into the
+// files of deleted rows. Quiet, and the counters stay as the live scans
+// left them: those scans read and judged the same blocks.
+void unloadDeletedRows(RunContext& rc, const Overrides& ov) {
+  const BlockCounters saved = *rc.bc.counters;
+  unloadDeletedInto(rc, kDeletedObjectFile, "wb", ov.objd(kObjObjd), ov.table(kObjTable), kObjectTypes,
+                    std::size(kObjectTypes));
+  unloadDeletedInto(rc, kDeletedStorageFile, "wb", ov.objd(kObjectClusterObjd), ov.table(kTabTable), kTabTypes,
+                    std::size(kTabTypes));
+  for (const DictTable& t : kFoundTables) {
+    StorageRecord st;
+    if (locateSysTable(rc.dictDir, t.name, st))
+      unloadDeletedInto(rc, kDeletedStorageFile, "ab", st.dataObjNo, st.cluster, t.types, t.count);
+  }
+  unloadDeletedInto(rc, kDeletedColumnFile, "wb", ov.objd(kObjectClusterObjd), ov.table(kColTable), kColTypes,
+                    std::size(kColTypes));
+  *rc.bc.counters = saved;
+}
+
+}  // namespace
+
+void unloadDictTable(RunContext& rc, Sink& out, uint32_t objd, uint32_t table, const ColumnTypeCode* types,
+                     size_t count) {
+  const RowFilters filters{rc.settings.deletedRow != 0, rc.settings.commitedOnly != 0};
+  const DamageCounts damage = walkDictTable(rc, out, rc.out, objd, table, types, count, filters);
+  printDamageSummary(rc.out, damage);
+  reportDamage(rc.report.entry(), damage);
 }
 
 void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clusterOverride) {
@@ -213,6 +259,7 @@ void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clust
   }
 
   rc.report.entry().blocksRead = rc.progress.done();
+  unloadDeletedRows(rc, ov);
   rc.out.printf("Unload Dict Table With %llu Errors.\n", static_cast<unsigned long long>(bc.counters->BadBlockCount));
   takeCharsets(rc);
   printDateLine(rc.out);

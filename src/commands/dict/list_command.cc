@@ -16,7 +16,7 @@ namespace bex {
 
 namespace {
 
-enum class ListKind { kNone, kTable, kView, kProcedure, kFunction, kIndex, kPackage, kDdl };
+enum class ListKind { kNone, kTable, kView, kProcedure, kFunction, kIndex, kPackage, kDdl, kDropped };
 
 struct KindWord {
   const char* word;
@@ -28,7 +28,7 @@ constexpr KindWord kKindWords[] = {
     {"TABLE", ListKind::kTable, kObjTable},         {"VIEW", ListKind::kView, kObjView},
     {"PROCEDURE", ListKind::kProcedure, kObjProcedure}, {"FUNCTION", ListKind::kFunction, kObjFunction},
     {"INDEX", ListKind::kIndex, kObjIndex},         {"PACKAGE", ListKind::kPackage, kObjPackage},
-    {"DDL", ListKind::kDdl, kObjTable},
+    {"DDL", ListKind::kDdl, kObjTable},         {"DROPPED", ListKind::kDropped, kObjTable},
 };
 
 const KindWord* kindWord(std::string_view tok) {
@@ -105,10 +105,11 @@ void listDdl(Sink& out, const RunContext& rc, const char* user, uint32_t userNo)
   });
 }
 
-void listKind(const RunContext& rc, const ListRequest& req, const UserRecord& user, Sink& out) {
+void listKind(RunContext& rc, const ListRequest& req, const UserRecord& user, Sink& out) {
   switch (req.kind->kind) {
     case ListKind::kTable: listUnloadLines(out, rc, req.user, user.userNo); break;
     case ListKind::kDdl: listDdl(out, rc, req.user, user.userNo); break;
+    case ListKind::kDropped: listDroppedTables(rc, out, req.user, user.userNo); break;
     default: listNames(rc.dictDir, out, user.userNo, req.kind->objectType); break;
   }
 }

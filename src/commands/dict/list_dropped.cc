@@ -1,0 +1,123 @@
+// LIST DROPPED: the tables a DROP ... PURGE left in the dictionary, rebuilt
+// from the deleted OBJ$, TAB$ and COL$ rows, each described in REM lines
+// and followed by the UNLOAD line that reads its data object with its
+// column types, so that the TO file runs as a script.
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "base/extent_listing.h"
+#include "base/sink.h"
+#include "commands/dict/dict_commands.h"
+#include "dict/ddl_text.h"
+#include "dict/dropped.h"
+#include "dict/queries.h"
+#include "run/run_context.h"
+
+namespace bex {
+
+namespace {
+
+// The UNLOAD COLUMN word of a column's type; UNKNOWN where the unload has
+// no decoder of its own (its values come out in hexadecimal).
+const char* columnWord(const ColumnRecord& c) {
+  const bool national = c.charsetForm == 2;
+  switch (c.type) {
+    case 1: return national ? "NCHAR" : "VARCHAR2";
+    case 2: return "NUMBER";
+    case 8: return "LONG";
+    case 9: return "VARCHAR";
+    case 12: return "DATE";
+    case 23: return "RAW";
+    case 24: return "LONGRAW";
+    case 96: return national ? "NCHAR" : "CHAR";
+    case 100: return "BINARY_FLOAT";
+    case 101: return "BINARY_DOUBLE";
+    case 112: return national ? "NCLOB" : "CLOB";
+    case 113: return "BLOB";
+    case 180: return "TIMESTAMP";
+    case 181: return "TIMESTAMP_TZ";
+    case 231: return "TIMESTAMP_LTZ";
+    default: return "UNKNOWN";
+  }
+}
+
+// Blocks the scan listing holds of each wanted data object; false when
+// there is no listing.
+bool listedBlocks(const DictDirectory& dir, std::unordered_map<uint32_t, uint64_t>& blocks) {
+  ExtentListingReader in(extentListingFile(dir));
+  if (!in.opened()) return false;
+  ExtentRecord r;
+  while (in.next(r)) {
+    const auto it = blocks.find(r.objd);
+    if (it != blocks.end()) it->second += r.count;
+  }
+  return true;
+}
+
+void describeColumns(Sink& out, const DroppedTable& t) {
+  if (t.columns.empty()) out.write("REM      no COL$ row left: every column is read in hexadecimal\n");
+  for (size_t i = 0; i < t.columns.size(); ++i) {
+    const ColumnRecord& c = t.columns[i];
+    if (c.objNo == 0) {
+      out.printf("REM %4zu %-30s no COL$ row left (reused): read as UNKNOWN\n", i + 1, "?");
+      continue;
+    }
+    out.printf("REM %4zu %-30s ", i + 1, c.name);
+    printDescType(out, c, t.object.objNo);
+  }
+}
+
+// The table's own data object number when its TAB$ row is left, else its
+// OBJ# (the two are equal until a TRUNCATE or MOVE).
+uint32_t dataObjectOf(const DroppedTable& t) { return t.storage.dataObjNo ? t.storage.dataObjNo : t.object.objNo; }
+
+void printDropped(Sink& out, const DroppedTable& t, const char* user, const char* ext, bool listing, uint64_t blocks) {
+  const uint32_t objd = dataObjectOf(t);
+  out.printf("REM %s.%s: OBJ# %u, DATAOBJ# %u%s, ", user, t.object.name, t.object.objNo, objd,
+             t.storage.dataObjNo ? "" : " (no TAB$ row left: OBJ# taken)");
+  if (listing)
+    out.printf("%llu block%s in the scan listing\n", static_cast<unsigned long long>(blocks), blocks == 1 ? "" : "s");
+  else
+    out.write("no scan listing\n");
+  describeColumns(out, t);
+  out.printf(" UNLOAD OBJECT %u", objd);
+  if (t.storage.cluster) out.printf(" CLUSTER %u", t.storage.cluster);
+  if (!t.columns.empty()) out.write(" COLUMN");
+  for (const ColumnRecord& c : t.columns) out.printf(" %s", c.objNo ? columnWord(c) : "UNKNOWN");
+  out.printf(" TO %s_%s_%u.%s;\n", user, t.object.name, objd, ext);
+}
+
+// Tables dropped into the recycle bin keep their live dictionary rows
+// under their BIN$ name (the original name is kept elsewhere, in a table
+// the bootstrap does not read): UNLOAD TABLE reads them by that name.
+void listRecycleBin(const RunContext& rc, Sink& out, const char* user, uint32_t userNo) {
+  rc.dictDir.objects().forOwnerType(userNo, kObjTable, [&](const ObjectRecord& o) {
+    if (o.ownerNo != userNo || o.type != kObjTable || !isRecycleBinName(o.name)) return false;
+    StorageRecord st;
+    if (!findStorage(rc.dictDir, o.objNo, st) || st.dataObjNo == 0) return false;
+    out.printf("REM %s.%s: in the recycle bin, OBJ# %u, DATAOBJ# %u\n", user, o.name, o.objNo, st.dataObjNo);
+    out.printf(" UNLOAD TABLE %s.%s OBJECT %u TO %s_%s_%u.%s;\n", user, o.name, st.dataObjNo, user, o.name,
+               st.dataObjNo, rc.settings.outputStyle->extension);
+    return false;
+  });
+}
+
+}  // namespace
+
+void listDroppedTables(RunContext& rc, Sink& out, const char* user, uint32_t userNo) {
+  listRecycleBin(rc, out, user, userNo);
+  std::vector<DroppedTable> tables;
+  if (!findDroppedTables(rc.dictDir, userNo, tables)) {
+    rc.out.error("  No deleted dictionary rows (%s): UNLOAD TABLE DICT$ writes them.\n",
+                 rc.dictDir.file(kDeletedObjectFile).c_str());
+    return;
+  }
+  std::unordered_map<uint32_t, uint64_t> blocks;
+  for (const DroppedTable& t : tables) blocks.emplace(dataObjectOf(t), 0);
+  const bool listing = listedBlocks(rc.dictDir, blocks);
+  for (const DroppedTable& t : tables)
+    printDropped(out, t, user, rc.settings.outputStyle->extension, listing, blocks[dataObjectOf(t)]);
+}
+
+}  // namespace bex

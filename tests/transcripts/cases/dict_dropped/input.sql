@@ -1,0 +1,34 @@
+REM The bootstrap writes the deleted rows of OBJ$, TAB$ and COL$ into files of
+REM their own; the live files stay as they are.
+OPEN dropped.cfg
+UNLOAD TABLE DICT$;
+! sh expect/check.sh dict
+! cat BEXDICT/BEXOBJDEL.TXT BEXDICT/BEXTABDEL.TXT BEXDICT/BEXCOLDEL.TXT
+REM LIST DROPPED names the tables in the recycle bin (live rows under their
+REM BIN$ name) and rebuilds each purged table from the deleted rows, with the
+REM UNLOAD line that reads its data object by its column types. Before a scan
+REM it cannot say how many blocks are left; HR dropped nothing.
+LIST DROPPED SCOTT
+LIST DROPPED HR
+SCAN DATABASE;
+REM OLD_NOTES lost the COL$ row of its second column: it is read as UNKNOWN.
+LIST DROPPED SCOTT TO dropped.sql
+@dropped.sql
+! cmp expect/rows/SCOTT_OLD_ORDERS_73251.txt SCOTT_OLD_ORDERS_73251.txt && echo OLD_ORDERS same
+! cat SCOTT_OLD_NOTES_73260.txt SCOTT_BIN*_73190.txt
+REM A damaged block among the deleted rows: the one of TAB$ and COL$. The live
+REM scans count it as ever; the tables are listed without storage and columns.
+CORRUPT FILE 1 BLOCK 43
+UNLOAD TABLE DICT$;
+LIST DROPPED SCOTT
+CORRUPT CLEAR
+REM DELETED_ROW brings the deleted rows into the live files too (not twice into
+REM the files of deleted rows): the dropped tables are then live ones.
+SET DELETED_ROW TRUE
+UNLOAD TABLE DICT$;
+SET DELETED_ROW FALSE
+! grep -c OLD_ BEXDICT/BEXOBJ.TXT BEXDICT/BEXOBJDEL.TXT
+LIST DROPPED SCOTT
+REM Without the files of deleted rows (a dictionary of an older bootstrap).
+! rm BEXDICT/BEXOBJDEL.TXT
+LIST DROPPED SCOTT

@@ -1,0 +1,81 @@
+// Scenario "dropped": the dictionary scenario's database after two tables of
+// SCOTT were dropped with PURGE. Their OBJ$, TAB$ and COL$ rows are deleted
+// but intact in the dictionary blocks; their data blocks keep their data
+// object numbers:
+//
+//   SCOTT.OLD_ORDERS  object 73250, data object 73251, every column known
+//   SCOTT.OLD_NOTES   object 73260, whose COL$ row of column 2 (BODY) was
+//                     reused: only columns 1 and 3 can be rebuilt
+//
+// The recycle-bin table of the dictionary scenario stays as it is (live
+// rows under its BIN$ name). Besides the expectations of the dictionary
+// scenario, expect/BEXDICT/ gets the files of deleted dictionary rows
+// (BEXOBJDEL, BEXTABDEL, BEXCOLDEL) and expect/rows/ the data file of the
+// UNLOAD that LIST DROPPED prints for OLD_ORDERS.
+#include "forge/dict_values.h"
+#include "forge/scenario_dict.h"
+
+namespace bex::forge {
+
+namespace {
+
+using namespace coldef;
+
+constexpr uint32_t kScott = 54, kUsersTs = 4;
+constexpr uint16_t kUsersRfn = 4;
+
+TableDef droppedTable(const std::string& name, uint32_t objNo, uint32_t dataObjNo, std::vector<ColDef> cols) {
+  TableDef t;
+  t.owner = kScott, t.name = name, t.objNo = objNo, t.dataObjNo = dataObjNo, t.ts = kUsersTs, t.rfn = kUsersRfn;
+  for (size_t i = 0; i < cols.size(); ++i) {
+    const uint32_t n = static_cast<uint32_t>(i + 1);
+    t.cols.push_back(at(cols[i], n, n));
+  }
+  return t;
+}
+
+TableDef oldOrders() {
+  TableDef t = droppedTable("OLD_ORDERS", 73250, 73251,
+                            {num("ID", 6, 0, true), vc("CUSTOMER", 20), typed("ORDERED", 12, 7), num("AMOUNT", 9, 2)});
+  t.rows = {{vnum(1), vstr("Acme"), vdate(2019, 3, 1), vdecimal("120.5")},
+            {vnum(2), vstr("Globex, Inc."), vdate(2019, 3, 2, 10, 30), vdecimal("-7")},
+            {vnum(3), vnull(), vdate(2020, 2, 29), vdecimal("0.01")},
+            {vnum(4), vstr("Initech")},
+            {vnum(5)}};
+  return t;
+}
+
+TableDef oldNotes() {
+  TableDef t = droppedTable("OLD_NOTES", 73260, 73260, {num("ID"), vc("BODY", 30), typed("CREATED", 12, 7)});
+  t.rows = {{vnum(10), vstr("first note"), vdate(2018, 1, 2)}, {vnum(11), vstr("second"), vnull()}};
+  return t;
+}
+
+bool addDropped(ScenarioOut& out, const DictAddition& a, std::string& error) {
+  Catalog dropped;
+  dropped.tables = {oldOrders(), oldNotes()};
+  for (TableDef& t : dropped.tables) {
+    SegmentPlace p;
+    if (!placeHeap(a.users, t.dataObjNo, a.nextUsersBlock, 0, t.rows, p, error)) return false;
+    t.header = p.header;
+    a.nextUsersBlock += p.blocks + 2;
+  }
+  const TableDef orders = dropped.tables[0];
+  // OLD_NOTES' COL$ row of BODY was taken by another row: it is gone.
+  std::vector<ColDef>& notes = dropped.tables[1].cols;
+  notes.erase(notes.begin() + 1);
+  DictScan deleted;
+  if (!placeDroppedDictionary(a.system, dropped, deleted, error) ||
+      !writeDroppedDictionaryFiles(out.path("expect/BEXDICT/"), deleted, error))
+    return false;
+  const SegmentColumns sc = segmentColumns(orders, colFileCodes());
+  const std::string file = "SCOTT_OLD_ORDERS_73251.txt";
+  return writeTextFile(out.path("expect/rows/" + file), renderUnload(orders.rows, sc.codes, sc.count, "").data,
+                       error);
+}
+
+}  // namespace
+
+bool buildDroppedScenario(ScenarioOut& out, std::string& error) { return buildDictScenarioWith(out, error, addDropped); }
+
+}  // namespace bex::forge
