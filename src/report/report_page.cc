@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
+#include <unordered_set>
 
 #include "base/dict_directory.h"
 #include "base/recovery_report.h"
@@ -89,15 +91,23 @@ bool hasLosses(const JsonValue& c) {
 }
 
 // What the unload worked on: "SCOTT.EMP", "OBJECT 81001", "dictionary".
-std::string subjectOf(const JsonValue& c) {
+// Rows that are not of a live table say so: the old incarnation of a
+// truncated table (its name given for a data object of no live segment,
+// while the dictionary holds a live one of that name), a dropped table (a
+// name the live dictionary no longer holds), a table in the recycle bin,
+// an object of no live table.
+std::string subjectOf(const JsonValue& c, const ReportSources& s, const std::unordered_set<std::string>& liveNames) {
   if (c["kind"].str() == "bootstrap") return "dictionary (UNLOAD TABLE DICT$)";
-  if (!c["table"].str().empty()) {
-    std::string s(c["owner"].str());
-    s.append(".").append(c["table"].str());
-    if (!c["partition"].str().empty()) s.append(" ").append(c["partition"].str());
-    return s;
-  }
-  return "OBJECT " + number(c["objd"].count());
+  const uint32_t objd = static_cast<uint32_t>(c["objd"].count());
+  const auto named = s.objectNames.find(objd);
+  if (c["table"].str().empty())
+    return "OBJECT " + number(objd) + (named == s.objectNames.end() ? " (of no live table)" : " (" + named->second + ")");
+  std::string name(c["owner"].str());
+  name.append(".").append(c["table"].str());
+  if (!c["partition"].str().empty()) name.append(" ").append(c["partition"].str());
+  if (c["table"].str().substr(0, 4) == "BIN$") return name + " (in the recycle bin)";
+  if (objd == 0 || named != s.objectNames.end()) return name;  // a live segment (a cluster's tables share one)
+  return name + (liveNames.count(name) ? " (old incarnation, truncated: OBJECT " : " (dropped: OBJECT ") + number(objd) + ")";
 }
 
 void cell(Sink& out, std::string_view text, bool numeric = false) {
@@ -142,10 +152,11 @@ std::string threadsText(const JsonValue& c, const char* parts) {
   return s;
 }
 
-void unloadRow(Sink& out, const JsonValue& c) {
+void unloadRow(Sink& out, const JsonValue& c, const ReportSources& s,
+               const std::unordered_set<std::string>& liveNames) {
   const bool failed = c["status"].str() == "failed";
   out.write(failed ? "<tr class=\"failed\">" : hasLosses(c) ? "<tr class=\"loss\">" : "<tr>");
-  cell(out, subjectOf(c));
+  cell(out, subjectOf(c, s, liveNames));
   cell(out, failed ? "failed" : "ok");
   countCell(out, c["rows"].count());
   countCell(out, c["lob_values"].count());
@@ -172,8 +183,10 @@ void unloadTable(Sink& out, const ReportSources& s) {
   out.write("<table><tr><th>Table</th><th>Status</th><th>Rows</th><th>LOB values</th>"
             "<th>Blocks rejected</th><th>Blocks unreadable</th><th>Blocks skipped</th><th>Chains cut</th>"
             "<th>LOB errors</th><th>Damage passed over</th><th>Files</th><th>Walked by</th><th>Started</th></tr>\n");
+  std::unordered_set<std::string> liveNames;
+  for (const auto& [objd, name] : s.objectNames) liveNames.insert(name);
   for (const JsonValue& c : s.commands)
-    if (c["kind"].str() == "unload" || c["kind"].str() == "bootstrap") unloadRow(out, c);
+    if (c["kind"].str() == "unload" || c["kind"].str() == "bootstrap") unloadRow(out, c, s, liveNames);
   out.write("</table>\n");
 }
 

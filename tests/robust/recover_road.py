@@ -7,6 +7,11 @@ bex recover on forged databases, in a temporary directory:
   stored them, under DIR/<owner>/, with its load scripts; exit 0;
 - the users' file alone (no SYSTEM file): every object guessed and
   unloaded into DIR/NODICT/ with the forge's row count;
+- the truncated scenario (8 KB little-endian, 32 KB big-endian) and the
+  dropped one: the old incarnations under DIR/truncated/, the dropped and
+  recycle-bin tables under DIR/dropped/, each old incarnation's and dropped
+  table's rows exactly as the forge stored them, counted in the summary
+  and marked in the report;
 - blocks damaged by bexdamage: counted, the tables that lost them named,
   exit 1;
 - bad command lines and files that cannot be read: exit 2.
@@ -28,11 +33,29 @@ def check(ok, what):
         print("FAIL:", what)
 
 
-def forged(work, name, *options):
+def forged(work, name, *options, scenario="dict"):
     d = os.path.join(work, name)
     os.makedirs(d)
-    subprocess.run([forge, "dict", ".", *options], cwd=d, check=True, stdout=subprocess.DEVNULL)
+    subprocess.run([forge, scenario, ".", *options], cwd=d, check=True, stdout=subprocess.DEVNULL)
     return d
+
+
+def same_file(got, want, what):
+    check(os.path.exists(got) and open(got, "rb").read() == open(want, "rb").read(), what)
+
+
+def lost_tables(work, name, scenario, prefix, folder, want, *options):
+    """Recovers a forged database with truncated or dropped tables; want:
+    the files of expect/rows/ that must come back into DIR/folder/."""
+    db = forged(work, name, *options, scenario=scenario)
+    out = os.path.join(work, "out-" + name)
+    status, text = recover(work, out, os.path.join(db, prefix + "_system01.dbf"), os.path.join(db, prefix + "_users04.dbf"))
+    check(status == 0, f"{name}: exit 0, got {status}\n{text}")
+    for f in want:
+        same_file(os.path.join(out, folder, f), os.path.join(db, "expect", "rows", f), f"{name}: {folder}/{f} as forged")
+    m = re.search(r"^  %s +(\d+) of (\d+) [a-z ]+, (\d+) rows" % folder, text, re.M)
+    check(m is not None and m.group(1) == m.group(2), f"{name}: the {folder} tables in the summary\n{text}")
+    return db, out, text
 
 
 def recover(work, out, *args, cwd=None):
@@ -96,6 +119,30 @@ with tempfile.TemporaryDirectory() as work:
                 got += open(os.path.join(out, "NODICT", g), "rb").read().count(b"\r\n")
         if "_C_" not in f:  # the tables of one cluster share their objd
             check(got == want, f"nodict: {f}: {want} rows, got {got}")
+
+    # Truncated tables: their old incarnations into truncated/, beside the
+    # live tables; the report tells the old incarnations from the live ones.
+    old = ["SCOTT_ORDERS_73400.txt", "SCOTT_ITEMS_73440.txt"]
+    for name, options in (("trunc", ()), ("trunc-be32k", ("--big", "--block-size", "32768"))):
+        tdb, out, text = lost_tables(work, name, "truncated", "trunc", "truncated", old, *options)
+        check(re.search(r"^  dropped +none found", text, re.M) is not None, f"{name}: no dropped table\n{text}")
+        page = open(os.path.join(out, "bexreport.html"), encoding="utf-8").read()
+        for f in old:
+            owner, table, objd = f[:-4].split("_")
+            check(f"{owner}.{table} (old incarnation, truncated: OBJECT {objd})" in page,
+                  f"{name}: the report marks {owner}.{table} {objd} as an old incarnation")
+        check("<td>SCOTT.ORDERS</td>" in page, f"{name}: the live SCOTT.ORDERS in the report as a live table")
+
+    # Dropped tables: the purged ones rebuilt from the deleted dictionary
+    # rows and the one in the recycle bin, into dropped/.
+    ddb, out, text = lost_tables(work, "dropped", "dropped", "dict", "dropped", ["SCOTT_OLD_ORDERS_73251.txt"])
+    check(re.search(r"^  dropped +3 of 3 tables", text, re.M) is not None, f"dropped: 3 tables\n{text}")
+    dropped = os.listdir(os.path.join(out, "dropped"))
+    for f in ("SCOTT_OLD_NOTES_73260.txt", "SCOTT_BIN$nJ2HkC8mQmKbW4cLh9u3Pw==$0_73190.txt"):
+        check(f in dropped, f"dropped: dropped/{f}")
+    check(not any("OLD_" in f or "BIN$" in f for f in os.listdir(os.path.join(out, "SCOTT"))),
+          "dropped: no dropped table among the live ones")
+    check(not os.path.exists(os.path.join(out, "truncated")), "dropped: no truncated/ when nothing was truncated")
 
     # Damaged blocks: counted, their tables named, exit 1.
     bad = os.path.join(work, "bad")

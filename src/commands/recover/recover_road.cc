@@ -17,10 +17,12 @@
 #include <vector>
 
 #include "commands/datafile/datafile_commands.h"
+#include "commands/dict/dict_commands.h"
 #include "commands/recover/recover.h"
 #include "commands/report/report_command.h"
 #include "commands/scan/scan_commands.h"
 #include "commands/scan/table_guess.h"
+#include "commands/scan/truncated.h"
 #include "commands/unload/unload_command.h"
 #include "base/dict_directory.h"
 #include "dict/dictionary.h"
@@ -92,6 +94,11 @@ struct Losses {
   }
 };
 
+// The unloads of one kind: planned, done, and what they gave.
+struct Tally {
+  uint64_t tables = 0, planned = 0, rows = 0, lobValues = 0;
+};
+
 struct Road {
   Road(RunContext& context, RecoverLog& logSink, Sink& consoleSink, std::string outputDir)
       : rc(context), log(logSink), console(consoleSink), dir(std::move(outputDir)) {}
@@ -100,7 +107,11 @@ struct Road {
   Sink& console;
   std::string dir;     // the output directory, absolute
   std::string subdir;  // the directory the unloads write into, under dir ("" or "OWNER/")
-  uint64_t tables = 0, tablesPlanned = 0, rows = 0, lobValues = 0, damagedBlocks = 0;
+  Tally live;                   // the tables of the dictionary, or the guessed objects
+  Tally truncated, dropped;     // old incarnations of truncated tables; dropped tables
+  Tally* tally = &live;         // the one the unloads in hand count into
+  bool searchedLost = false;    // LIST TRUNCATED and LIST DROPPED were run
+  uint64_t damagedBlocks = 0;
   std::vector<std::string> users;     // owners whose tables were unloaded
   std::vector<std::string> lost;      // what was not recovered, and why
   std::vector<std::string> files;     // written, under dir
@@ -206,8 +217,9 @@ void unloadStep(Road& r, const std::string& label, const std::string& statement,
     losses.add(damage, "damaged row structures");
   });
   if (!ok) losses.add(1, "failing statement (see bexrecover.log)");
-  r.tables++, r.rows += rows, r.lobValues += lobs;
-  r.console.printf("  [%zu/%llu] %s: %llu rows, %llu LOB values%s%s\n", index, (unsigned long long)r.tablesPlanned,
+  Tally& t = *r.tally;
+  t.tables++, t.rows += rows, t.lobValues += lobs;
+  r.console.printf("  [%zu/%llu] %s: %llu rows, %llu LOB values%s%s\n", index, (unsigned long long)t.planned,
                    label.c_str(), (unsigned long long)rows, (unsigned long long)lobs,
                    losses.text.empty() ? "" : "; lost: ", losses.text.c_str());
   r.console.flush();
@@ -283,10 +295,10 @@ void dictionaryRoad(Road& r, const std::vector<UserRecord>& users) {
     if (isOracleSchema(u.name)) continue;
     std::vector<UnloadLine> lines = tableLines(r, u);
     if (lines.empty()) continue;
-    r.tablesPlanned += lines.size();
+    r.live.planned += lines.size();
     plan.emplace_back(fileNameOf(u.name), std::move(lines));
   }
-  r.console.printf("Unloading %llu tables of %zu users.\n", (unsigned long long)r.tablesPlanned, plan.size());
+  r.console.printf("Unloading %llu tables of %zu users.\n", (unsigned long long)r.live.planned, plan.size());
   size_t done = 0;
   for (const auto& [owner, lines] : plan) {
     if (r.interrupted) break;
@@ -295,9 +307,20 @@ void dictionaryRoad(Road& r, const std::vector<UserRecord>& users) {
   }
 }
 
-// The UNLOAD lines of a SCAN TABLE output (a line may go on over the next
-// ones up to its ";").
-std::vector<UnloadLine> guessedLines(const char* path) {
+// The statement with its TO file named without a directory: its files go
+// into the directory the unload runs in.
+std::string toHere(std::string text) {
+  const size_t to = text.rfind(" TO ");
+  if (to == std::string::npos) return text;
+  const size_t name = to + 4, slash = text.find_last_of("/\\");
+  if (slash != std::string::npos && slash >= name) text.erase(name, slash + 1 - name);
+  return text;
+}
+
+// The UNLOAD lines of a SCAN TABLE, LIST TRUNCATED or LIST DROPPED output
+// (a line may go on over the next ones up to its ";"), each labelled with
+// its TO file.
+std::vector<UnloadLine> unloadLines(const char* path) {
   std::vector<UnloadLine> lines;
   FILE* f = fopen(path, "r");
   if (!f) return lines;
@@ -314,6 +337,7 @@ std::vector<UnloadLine> guessedLines(const char* path) {
     text += text.empty() ? "" : " ";
     text += part;
     if (semi == std::string_view::npos) continue;
+    text = toHere(text);
     const size_t to = text.rfind(" TO ");
     std::string label = to == std::string::npos ? text : text.substr(to + 4);
     label = label.substr(0, label.find('.'));
@@ -334,13 +358,68 @@ void guessRoad(Road& r) {
     return;
   }
   step(r, cmdScan, "SCAN TABLE TO bexguess.sql");
-  const std::vector<UnloadLine> lines = guessedLines("bexguess.sql");
+  const std::vector<UnloadLine> lines = unloadLines("bexguess.sql");
   if (chdir(r.dir.c_str()) != 0) r.failed = true;
   r.files.push_back("NODICT/bexguess.sql");
-  r.tablesPlanned = lines.size();
+  r.live.planned = lines.size();
   r.console.printf("Unloading %zu objects with guessed columns.\n", lines.size());
   size_t done = 0;
   if (!r.interrupted) unloadInto(r, "NODICT", lines, done);
+}
+
+constexpr const char* kTruncatedFolder = "truncated";
+constexpr const char* kDroppedFolder = "dropped";
+
+// LIST TRUNCATED is a LIST of its own (it needs the scan listing).
+void listTruncated(RunContext& rc) {
+  rc.cmd.nextToken();
+  cmdListTruncated(rc);
+}
+
+// The tables a TRUNCATE or a DROP left behind: each user's listing (LIST
+// TRUNCATED or LIST DROPPED) written into the folder, and the UNLOAD lines
+// it holds run there. A folder with nothing in it is removed.
+void lostRoad(Road& r, const std::vector<UserRecord>& users, const char* folder, const char* list, Handler handler,
+              Tally& tally) {
+  const std::string sub = r.dir + "/" + folder;
+  if (!makeDirectory(sub) || chdir(sub.c_str()) != 0) {
+    r.lost.push_back(std::string(list) + " tables: the directory " + sub + " cannot be created");
+    r.failed = true;
+    return;
+  }
+  std::vector<UnloadLine> lines;
+  for (const UserRecord& u : users) {
+    if (isOracleSchema(u.name) || r.interrupted) continue;
+    const std::string listing = std::string("list_") + fileNameOf(u.name) + ".sql";
+    step(r, handler, std::string("LIST ") + list + " " + u.name + " TO " + listing);
+    std::vector<UnloadLine> found = unloadLines(listing.c_str());
+    if (found.empty()) {
+      unlink(listing.c_str());
+      continue;
+    }
+    r.files.push_back(std::string(folder) + "/" + listing);
+    lines.insert(lines.end(), found.begin(), found.end());
+  }
+  if (chdir(r.dir.c_str()) != 0) r.failed = true;
+  if (lines.empty()) {
+    rmdir(sub.c_str());
+    return;
+  }
+  tally.planned = lines.size();
+  r.console.printf("Unloading %zu %s tables into %s/.\n", lines.size(), folder, folder);
+  r.tally = &tally;
+  size_t done = 0;
+  if (!r.interrupted) unloadInto(r, folder, lines, done);
+  r.tally = &r.live;
+}
+
+void printLost(Sink& c, const char* key, const Tally& t, const char* what, const char* folder) {
+  if (t.planned == 0) {
+    c.printf("  %-15s none found\n", key);
+    return;
+  }
+  c.printf("  %-15s %llu of %llu %s, %llu rows, %llu LOB values (%s/)\n", key, (unsigned long long)t.tables,
+           (unsigned long long)t.planned, what, (unsigned long long)t.rows, (unsigned long long)t.lobValues, folder);
 }
 
 std::vector<UserRecord> dictionaryUsers(const DictFiles& dict) {
@@ -359,12 +438,17 @@ void printSummary(Road& r) {
   c.printf("\nRecovered into %s%s\n", r.dir.c_str(), r.interrupted ? " (interrupted)" : "");
   c.printf("  users           %zu%s%s%s\n", r.users.size(), names.empty() ? "" : " (", names.c_str(),
            names.empty() ? "" : ")");
-  c.printf("  tables          %llu of %llu\n", (unsigned long long)r.tables, (unsigned long long)r.tablesPlanned);
-  c.printf("  rows            %llu\n", (unsigned long long)r.rows);
-  c.printf("  LOB values      %llu\n", (unsigned long long)r.lobValues);
+  c.printf("  tables          %llu of %llu\n", (unsigned long long)r.live.tables, (unsigned long long)r.live.planned);
+  c.printf("  rows            %llu\n", (unsigned long long)r.live.rows);
+  c.printf("  LOB values      %llu\n", (unsigned long long)r.live.lobValues);
+  if (r.searchedLost) {
+    printLost(c, "truncated", r.truncated, "old incarnations", kTruncatedFolder);
+    printLost(c, "dropped", r.dropped, "tables", kDroppedFolder);
+  }
   c.printf("  damaged blocks  %llu\n", (unsigned long long)r.damagedBlocks);
-  if (r.interrupted && r.tables < r.tablesPlanned)
-    r.lost.push_back(std::to_string(r.tablesPlanned - r.tables) + " tables: interrupted before their unload");
+  for (const Tally* t : {&r.live, &r.truncated, &r.dropped})
+    if (r.interrupted && t->tables < t->planned)
+      r.lost.push_back(std::to_string(t->planned - t->tables) + " tables: interrupted before their unload");
   if (!r.lost.empty()) c.printf("Not recovered:\n");
   for (const std::string& l : r.lost) c.printf("  %s\n", l.c_str());
   if (r.interrupted) {
@@ -404,6 +488,9 @@ int recover(Road& r, const std::string& cfg) {
   if (r.interrupted) {
   } else if (!users.empty()) {
     dictionaryRoad(r, users);
+    r.searchedLost = !r.interrupted;
+    if (!r.interrupted) lostRoad(r, users, kTruncatedFolder, "TRUNCATED", listTruncated, r.truncated);
+    if (!r.interrupted) lostRoad(r, users, kDroppedFolder, "DROPPED", cmdListDictionary, r.dropped);
   } else {
     guessRoad(r);
   }

@@ -36,19 +36,27 @@ std::vector<JsonValue> readReport(const std::string& path) {
   return lines;
 }
 
-// "OWNER.NAME" of every data object the dictionary files name.
+// "OWNER.NAME" of every data object the dictionary files name: the
+// storage rows give each object's data object number (the object number
+// itself no longer, once a TRUNCATE or a MOVE gave it a new one).
 std::unordered_map<uint32_t, std::string> objectNames(const DictDirectory& dir) {
   std::unordered_map<uint32_t, std::string> users, names;
+  std::unordered_map<uint32_t, uint32_t> segment;  // OBJ#: DATAOBJ#
   forEachRecord(dir.file(kUserFile), readUserRecord, [&](const UserRecord& u) {
     users[u.userNo] = u.name;
     return false;
   });
+  forEachRecord(dir.file(kStorageFile), readStorageRecord, [&](const StorageRecord& st) {
+    if (st.dataObjNo) segment.emplace(st.objNo, st.dataObjNo);
+    return false;
+  });
   forEachRecord(dir.file(kObjectFile), readObjectRecord, [&](const ObjectRecord& o) {
-    if (o.segmentObjNo == 0 || names.count(o.segmentObjNo)) return false;
+    const auto seg = segment.find(o.objNo);
+    if (seg == segment.end() || names.count(seg->second)) return false;
     auto u = users.find(o.ownerNo);
     std::string name = (u == users.end() ? std::to_string(o.ownerNo) : u->second) + "." + o.name;
     if (o.subname[0]) name += std::string(" ") + o.subname;
-    names[o.segmentObjNo] = name;
+    names[seg->second] = name;
     return false;
   });
   return names;
