@@ -7,8 +7,8 @@ bex recover on forged databases, in a temporary directory:
   stored them, under DIR/<owner>/, with its load scripts; exit 0;
 - the users' file alone (no SYSTEM file): every object guessed and
   unloaded into DIR/NODICT/ with the forge's row count;
-- the truncated scenario (8 KB little-endian, 32 KB big-endian) and the
-  dropped one: the old incarnations under DIR/truncated/, the dropped and
+- the truncated scenario (8 KB little-endian, 32 KB big-endian; one table
+  truncated twice, both old incarnations back) and the dropped one: the old incarnations under DIR/truncated/, the dropped and
   recycle-bin tables under DIR/dropped/, each old incarnation's and dropped
   table's rows exactly as the forge stored them, counted in the summary
   and marked in the report;
@@ -122,7 +122,7 @@ with tempfile.TemporaryDirectory() as work:
 
     # Truncated tables: their old incarnations into truncated/, beside the
     # live tables; the report tells the old incarnations from the live ones.
-    old = ["SCOTT_ORDERS_73400.txt", "SCOTT_ITEMS_73440.txt"]
+    old = ["SCOTT_ORDERS_73400.txt", "SCOTT_ITEMS_73440.txt", "SCOTT_LEDGER_73450.txt", "SCOTT_LEDGER_73451.txt"]
     for name, options in (("trunc", ()), ("trunc-be32k", ("--big", "--block-size", "32768"))):
         tdb, out, text = lost_tables(work, name, "truncated", "trunc", "truncated", old, *options)
         check(re.search(r"^  dropped +none found", text, re.M) is not None, f"{name}: no dropped table\n{text}")

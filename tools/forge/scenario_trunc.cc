@@ -12,12 +12,18 @@
 //   SCOTT.ITEMS   OBJ# 73440, DATAOBJ# now 73441. The new rows overwrote its
 //                 kept extent; the old blocks (60, 61) lie only in an extent
 //                 given back: only its columns tell whose they are.
+//   SCOTT.LEDGER  OBJ# 73450, truncated twice: DATAOBJ# 73450, then 73451,
+//                 now 73452. Its kept extent (blocks 70 to 77) holds a new
+//                 block (71) and the second incarnation's blocks 72 and 74;
+//                 the first incarnation's blocks (90, 91) lie only in an
+//                 extent given back.
 //   SCOTT.PARTS   a live table (73430), never truncated.
 //   HR.EMPLOYEES  a live table (73300), never truncated: HR has none.
 //   object 73499  look-alike: blocks (50, 51) of no live object whose six
 //                 columns fit no table of either user.
 //
-// expect/rows/SCOTT_ORDERS_73400.txt and SCOTT_ITEMS_73440.txt hold the
+// expect/rows/SCOTT_ORDERS_73400.txt, SCOTT_ITEMS_73440.txt,
+// SCOTT_LEDGER_73450.txt and SCOTT_LEDGER_73451.txt hold the
 // rows of the old incarnations that survive, as UNLOAD TABLE ... OBJECT
 // old writes them, in block order.
 #include "forge/dict_system.h"
@@ -128,6 +134,27 @@ bool items(Build& b) {
   return expectRows(b, t, "SCOTT_ITEMS_73440.txt", old);
 }
 
+// Rows of one incarnation of LEDGER.
+std::vector<Row> ledgerRows(const char* which, int n) {
+  std::vector<Row> rows;
+  for (int i = 1; i <= n; ++i)
+    rows.push_back({vstr(format("%s-%d", which, i)), vdate(2024, 2, i), vdecimal(format("%d.25", i * 10))});
+  return rows;
+}
+
+bool ledger(Build& b) {
+  TableDef t = table(kScott, "LEDGER", 73450, 73452, {nn(vc("ACCT", 12)), typed("POSTED", 12, 7), num("AMOUNT", 9, 2)});
+  const std::vector<Row> first = ledgerRows("first", 4), second = ledgerRows("second", 4);
+  t.rows = ledgerRows("now", 1);
+  t.header = 70;
+  segmentHeader(b.users, t.dataObjNo, 70, 8);
+  putRows(b.users, 71, t.dataObjNo, t.rows, 0, t.rows.size());
+  putBlocks(b.users, 73451, second, 0, {72, 74});
+  putBlocks(b.users, 73450, first, 0, {90, 91});  // only in an extent given back
+  b.cat.tables.push_back(t);
+  return expectRows(b, t, "SCOTT_LEDGER_73450.txt", first) && expectRows(b, t, "SCOTT_LEDGER_73451.txt", second);
+}
+
 bool employees(Build& b) {
   TableDef t = table(kHr, "EMPLOYEES", 73300, 73300,
                      {num("ID", 6, 0, true), vc("NAME", 20), typed("HIRED", 12, 7), num("SAL", 8, 2)});
@@ -157,7 +184,7 @@ bool buildTruncScenario(ScenarioOut& out, std::string& error) {
   DictScan scan;
   lookAlike(b);
   const bool ok = makeDir(out.path("expect"), b.error) && makeDir(out.path("expect/rows"), b.error) && orders(b) &&
-                  parts(b) && items(b) && employees(b) && placeDictionary(b.system, b.cat, scan, b.error) &&
+                  parts(b) && items(b) && ledger(b) && employees(b) && placeDictionary(b.system, b.cat, scan, b.error) &&
                   out.add(b.system, b.error) && out.add(b.users, b.error);
   if (!ok) error = b.error;
   return ok;

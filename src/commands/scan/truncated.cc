@@ -152,7 +152,7 @@ class TruncatedSearch {
       const UserTable& t = *table(f.tableObjNo);
       const auto it = listing_.totals.find(f.objd);
       const ObjectTotals n = it == listing_.totals.end() ? ObjectTotals{} : it->second;
-      out.printf(" %s.%s DATAOBJ#=%u OLD OBJECT %u: %llu blocks, %llu rows, ", user_.name, t.object.name,
+      out.printf("REM %s.%s DATAOBJ#=%u OLD OBJECT %u: %llu blocks, %llu rows, ", user_.name, t.object.name,
                  t.storage.dataObjNo, f.objd, static_cast<unsigned long long>(n.blocks),
                  static_cast<unsigned long long>(n.rows));
       if (f.valued == 0)
@@ -162,7 +162,7 @@ class TruncatedSearch {
       out.printf(" UNLOAD TABLE %s.%s OBJECT %u TO %s_%s_%u.txt;\n", user_.name, t.object.name, f.objd, user_.name,
                  t.object.name, f.objd);
     }
-    if (found_.empty()) out.printf(" No truncated table of %s found.\n", user_.name);
+    if (found_.empty()) out.printf("REM No truncated table of %s found.\n", user_.name);
   }
 
  private:

@@ -1,5 +1,6 @@
 // LIST TRUNCATED user [TO file]: the old incarnations of the user's tables
-// that the scan listing still holds, each with its UNLOAD TABLE line.
+// that the scan listing still holds, each described in a REM line and
+// followed by its UNLOAD TABLE line, so that the TO file runs as a script.
 #pragma once
 
 namespace bex {

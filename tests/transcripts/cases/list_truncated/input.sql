@@ -10,6 +10,10 @@ LIST TRUNCATED SCOTT TO truncated.txt
 HOST cat truncated.txt
 UNLOAD TABLE SCOTT.ORDERS OBJECT 73400 TO SCOTT_ORDERS_73400.txt;
 UNLOAD TABLE SCOTT.ITEMS OBJECT 73440 TO SCOTT_ITEMS_73440.txt;
+REM LEDGER was truncated twice: each old incarnation gives its own rows only.
+UNLOAD TABLE SCOTT.LEDGER OBJECT 73450 TO SCOTT_LEDGER_73450.txt;
+UNLOAD TABLE SCOTT.LEDGER OBJECT 73451 TO SCOTT_LEDGER_73451.txt;
 HOST cmp expect/rows/SCOTT_ORDERS_73400.txt SCOTT_ORDERS_73400.txt && echo old ORDERS rows as forged
 HOST cmp expect/rows/SCOTT_ITEMS_73440.txt SCOTT_ITEMS_73440.txt && echo old ITEMS rows as forged
+HOST cmp expect/rows/SCOTT_LEDGER_73450.txt SCOTT_LEDGER_73450.txt && cmp expect/rows/SCOTT_LEDGER_73451.txt SCOTT_LEDGER_73451.txt && echo both old LEDGER incarnations as forged
 EXIT
