@@ -108,14 +108,22 @@ void GuessCandidate::addColumn(uint32_t position, uint32_t type, uint32_t length
   if (c.notNull) lastNotNull = std::max(lastNotNull, position);
 }
 
+namespace {
+
+std::string candidateKey(const GuessCandidate& c) { return std::string(c.owner) + '\0' + c.table; }
+
+}  // namespace
+
 bool GuessCandidates::put(GuessCandidate&& c) {
-  for (GuessCandidate& have : list_) {
-    if (strcmp(have.owner, c.owner) == 0 && strcmp(have.table, c.table) == 0) {
-      have = std::move(c);
-      return true;
-    }
+  const auto [it, added] = at_.try_emplace(candidateKey(c), list_.size());
+  if (!added) {
+    list_[it->second] = std::move(c);
+    return true;
   }
-  if (list_.size() >= kGuessCandidatesMax) return false;
+  if (list_.size() >= kGuessCandidatesMax) {
+    at_.erase(it);
+    return false;
+  }
   list_.push_back(std::move(c));
   return true;
 }
@@ -123,6 +131,7 @@ bool GuessCandidates::put(GuessCandidate&& c) {
 void GuessCandidates::sortByObject() {
   std::stable_sort(list_.begin(), list_.end(),
                    [](const GuessCandidate& a, const GuessCandidate& b) { return a.objNo < b.objNo; });
+  for (size_t i = 0; i < list_.size(); i++) at_[candidateKey(list_[i])] = i;
 }
 
 void matchCandidates(const ColumnGuess& guess, uint64_t sampledRows, const GuessCandidates& candidates,

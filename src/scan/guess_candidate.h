@@ -3,6 +3,8 @@
 // the candidate list: which loaded tables an object most likely belongs to.
 #pragma once
 #include <cstdint>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/sink.h"
@@ -53,6 +55,7 @@ class GuessCandidates {
 
  private:
   std::vector<GuessCandidate> list_;
+  std::unordered_map<std::string, size_t> at_;  // owner NUL table: its index in list_
 };
 
 // The guess settings the matching reads.

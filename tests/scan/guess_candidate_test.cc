@@ -149,3 +149,18 @@ TEST(GuessMatchTest, CandidatesAreReplacedByName) {
   EXPECT_STREQ(list.list()[0].table, "U");
   EXPECT_EQ(list.list()[1].columnCount, 2u);
 }
+
+// A table loaded again replaces its candidate, also after the list was
+// sorted by object number; other tables are appended.
+TEST(GuessCandidates, ATableLoadedAgainReplacesItsCandidate) {
+  GuessCandidates list;
+  list.put(candidate(30, "B", {{2, 22, 0}}));
+  list.put(candidate(20, "A", {{2, 22, 0}}));
+  list.sortByObject();
+  list.put(candidate(31, "B", {{1, 20, 0}}));
+  list.put(candidate(25, "C", {{2, 22, 0}}));
+  ASSERT_EQ(list.list().size(), 3u);
+  EXPECT_STREQ(list.list()[0].table, "A");
+  EXPECT_EQ(list.list()[1].objNo, 31u);
+  EXPECT_STREQ(list.list()[2].table, "C");
+}
