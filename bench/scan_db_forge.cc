@@ -8,6 +8,10 @@
 //       scanbench.BEXEXT.TXT and scanbench.BEXLOB.TXT
 //   scan_db_forge --lob-listing <path> <lines>
 //       a LOB listing of that many lines (four pages per LOB id)
+//   scan_db_forge --objects <outdir> <N>
+//       scanbench01.dbf with N table objects of one block each (the guess
+//       of a database of many small objects), scanbench.cfg and
+//       scanbench.BEXEXT.TXT
 //
 // Each file is a sequence of 1024-block units from block 2 on: a segment
 // header, two bitmap blocks, 991 table blocks of one object, 8 index blocks
@@ -220,6 +224,31 @@ int writeDatabase(const std::string& dir, uint32_t mib, uint32_t files) {
   return 0;
 }
 
+int writeSmallObjects(const std::string& dir, uint32_t objects) {
+  Templates t;
+  std::string ext;
+  const std::string name = dir + "/scanbench01.dbf";
+  {
+    std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(name.c_str(), "wb"), &std::fclose);
+    if (!f) return 1;
+    FileWriter w(f.get());
+    Facts facts;
+    const uint32_t last = 1 + objects;
+    ForgeBlock os = buildOsHeader(kBlockSize, ByteOrder::Little, last);
+    ForgeBlock fh = buildFileHeader(FileHeaderSpec{}, makeRdba(1, 1), 1, kBlockSize, ByteOrder::Little, last, facts);
+    w.append(os.data());
+    w.append(fh.data());
+    for (uint32_t i = 0; i < objects; ++i) {
+      Template& tb = t.table[i % 3];
+      w.put(tb, makeRdba(1, 2 + i)).block.put32(24, 1000 + i);
+      w.seal(tb);
+      ext += format("%u,1,%u,1,%llu,\r\n", 1000 + i, 2 + i, static_cast<unsigned long long>(tb.rows));
+    }
+    if (!w.ok()) return 1;
+  }
+  return writeText(dir + "/scanbench.cfg", name + "\n") && writeText(dir + "/scanbench.BEXEXT.TXT", ext) ? 0 : 1;
+}
+
 int writeLobListing(const std::string& path, uint32_t lines) {
   std::string text;
   text.reserve(size_t{lines} * 48);
@@ -232,7 +261,8 @@ int writeLobListing(const std::string& path, uint32_t lines) {
 int usage() {
   std::fprintf(stderr,
                "usage: scan_db_forge <outdir> <MiB> [--files N]\n"
-               "       scan_db_forge --lob-listing <path> <lines>\n");
+               "       scan_db_forge --lob-listing <path> <lines>\n"
+               "       scan_db_forge --objects <outdir> <N>\n");
   return 2;
 }
 
@@ -241,6 +271,8 @@ int usage() {
 int main(int argc, char** argv) {
   if (argc == 4 && std::strcmp(argv[1], "--lob-listing") == 0)
     return writeLobListing(argv[2], static_cast<uint32_t>(std::strtoul(argv[3], nullptr, 10)));
+  if (argc == 4 && std::strcmp(argv[1], "--objects") == 0)
+    return writeSmallObjects(argv[2], static_cast<uint32_t>(std::strtoul(argv[3], nullptr, 10)));
   if (argc != 3 && !(argc == 5 && std::strcmp(argv[3], "--files") == 0)) return usage();
   uint32_t mib = static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10));
   uint32_t files = argc == 5 ? static_cast<uint32_t>(std::strtoul(argv[4], nullptr, 10)) : 2;

@@ -1,5 +1,8 @@
 #include "base/extent_listing.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstring>
 
 namespace bex {
@@ -43,6 +46,39 @@ bool ExtentListingReader::next(ExtentRecord& r) {
     if (parseExtentRecord(line, r)) return true;
   }
   return false;
+}
+
+bool ExtentIndex::stampOf(const std::string& path, Stamp& s) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return false;
+  s = Stamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<uint64_t>(st.st_size),
+            static_cast<int64_t>(st.st_mtim.tv_sec), static_cast<int64_t>(st.st_mtim.tv_nsec)};
+  return true;
+}
+
+bool ExtentIndex::refresh(const std::string& path) {
+  Stamp now;
+  const bool known = stampOf(path, now);
+  if (known && !path_.empty() && path == path_ && now == stamp_) return true;
+  forget();
+  ExtentListingReader in(path);
+  if (!in.opened()) return false;
+  // Stamped before the read: a change while reading is seen next time.
+  stamp_ = known ? now : Stamp{};
+  ExtentRecord r;
+  while (in.next(r)) byFile_.push_back(r);
+  byObject_ = byFile_;
+  std::stable_sort(byObject_.begin(), byObject_.end(),
+                   [](const ExtentRecord& a, const ExtentRecord& b) { return a.objd < b.objd; });
+  path_ = known ? path : std::string();
+  return true;
+}
+
+std::span<const ExtentRecord> ExtentIndex::of(uint32_t objd) const {
+  const auto [from, to] = std::equal_range(
+      byObject_.begin(), byObject_.end(), ExtentRecord{objd},
+      [](const ExtentRecord& a, const ExtentRecord& b) { return a.objd < b.objd; });
+  return {from, to};
 }
 
 }  // namespace bex

@@ -6,7 +6,9 @@
 #pragma once
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "base/dict_directory.h"
 #include "base/sink.h"
@@ -54,6 +56,35 @@ class ExtentListingReader {
 
  private:
   FILE* f_;
+};
+
+// The records of one listing file read once: in listing order, and by
+// object (each object's records still in listing order), so that finding
+// an object's runs costs a look-up instead of a read of the whole file. The
+// listing is read again when its file changed (another inode, size or
+// modification time) or after `forget` (a scan that rewrites it).
+class ExtentIndex {
+ public:
+  // Reads `path` unless the records held are those of its present file;
+  // false when it cannot be opened (nothing is held then).
+  bool refresh(const std::string& path);
+  void forget() { path_.clear(), byFile_.clear(), byObject_.clear(); }
+
+  const std::vector<ExtentRecord>& records() const { return byFile_; }
+  std::span<const ExtentRecord> of(uint32_t objd) const;
+
+ private:
+  struct Stamp {
+    uint64_t dev = 0, ino = 0, size = 0;
+    int64_t sec = 0, nsec = 0;
+    bool operator==(const Stamp&) const = default;
+  };
+  static bool stampOf(const std::string& path, Stamp& s);
+
+  std::string path_;  // empty: nothing held
+  Stamp stamp_;
+  std::vector<ExtentRecord> byFile_;
+  std::vector<ExtentRecord> byObject_;  // stable-sorted by object
 };
 
 }  // namespace bex

@@ -20,6 +20,7 @@
 #include "scan/guess_candidate.h"
 #include "base/block_context.h"
 #include "base/cmdline.h"
+#include "base/extent_listing.h"
 #include "base/progress.h"
 #include "base/recovery_report.h"
 #include "base/sink.h"
@@ -85,6 +86,7 @@ struct RunContext {
   std::unique_ptr<LobMap> lobMap;  // in dictDir; opened lazily by UNLOAD, closed at the end
   std::unique_ptr<LobReader> lobReader;
   GuessCandidates guessCandidates;  // tables loaded by LOAD TABLE, for SCAN TABLE
+  ExtentIndex extentIndex;          // the extent listing last read, for UNLOAD and SCAN TABLE
 
   // Blocks in one chunk of a parallel UNLOAD; 0: the default size. A test
   // knob only, read once from the environment variable

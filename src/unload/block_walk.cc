@@ -267,19 +267,17 @@ void walkListedExtent(RowWalk& w, uint32_t objd, uint32_t clusterTable, const Ex
 
 // Blocks the listing names for objd; read ahead only while a progress line
 // is drawn (it then shows the time left).
-static void expectListed(const BlockContext& bc, ExtentListingReader& listing, uint32_t objd) {
+static void expectListed(const BlockContext& bc, std::span<const ExtentRecord> runs) {
   if (!bc.progress || !bc.progress->live()) return;
-  ExtentRecord r;
-  while (listing.next(r))
-    if (r.objd == objd) expectBlocks(bc, r.count);
-  listing.rewind();
+  for (const ExtentRecord& r : runs) expectBlocks(bc, r.count);
 }
 
-void walkExtentListing(RowWalk& w, ExtentListingReader& listing, uint32_t objd, uint32_t clusterTable) {
-  expectListed(w.bc, listing, objd);
-  ExtentRecord r;
-  while (belowLimit(w.bc) && listing.next(r))
-    if (r.objd == objd) walkListedExtent(w, objd, clusterTable, r);
+void walkExtentListing(RowWalk& w, std::span<const ExtentRecord> runs, uint32_t objd, uint32_t clusterTable) {
+  expectListed(w.bc, runs);
+  for (const ExtentRecord& r : runs) {
+    if (!belowLimit(w.bc)) return;
+    walkListedExtent(w, objd, clusterTable, r);
+  }
 }
 
 }  // namespace bex

@@ -23,8 +23,8 @@ void walkExtentMap(RowWalk& w, uint32_t objd, uint32_t clusterTable);
 void scanObjectBlocks(RowWalk& w, uint32_t objd, uint32_t clusterTable, uint32_t file, uint32_t block);
 // Unloads one run of the extent listing.
 void walkListedExtent(RowWalk& w, uint32_t objd, uint32_t clusterTable, const ExtentRecord& r);
-// Every record of the open listing whose object is objd.
-void walkExtentListing(RowWalk& w, ExtentListingReader& listing, uint32_t objd, uint32_t clusterTable);
+// The listed runs of objd, in listing order.
+void walkExtentListing(RowWalk& w, std::span<const ExtentRecord> runs, uint32_t objd, uint32_t clusterTable);
 
 // Unloads the blocks of one chunk (a run or a part of a scan).
 void walkChunk(RowWalk& w, const WalkChunk& c);

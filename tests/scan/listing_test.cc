@@ -73,3 +73,32 @@ TEST(LobListing, RefusesLinesWithoutObjectWholeIdOrNumbers) {
   fclose(f);
   EXPECT_EQ(taken, (std::vector<std::string>{"00000001000000000ABC", "00000001000000000ABC"}));
 }
+
+TEST(ExtentIndex, GivesAnObjectsRunsInListingOrderAndFollowsTheFile) {
+  StringSink s;
+  for (const ExtentRecord& r : {ExtentRecord{5, 1, 10, 2, 3}, ExtentRecord{7, 1, 20, 4, 5},
+                                ExtentRecord{5, 2, 30, 6, 7}, ExtentRecord{3, 1, 40, 8, 9}})
+    writeExtentRecord(s, r);
+  ScratchDir dir;
+  const std::string path = saved(dir, s.str());
+  ExtentIndex index;
+  ASSERT_TRUE(index.refresh(path));
+  EXPECT_EQ(index.records().size(), 4u);
+  std::vector<uint32_t> firsts;
+  for (const ExtentRecord& r : index.of(5)) firsts.push_back(r.first);
+  EXPECT_EQ(firsts, (std::vector<uint32_t>{10, 30}));
+  EXPECT_TRUE(index.of(6).empty());
+
+  // The listing written again by a later scan: its records, not the old ones.
+  StringSink again;
+  writeExtentRecord(again, ExtentRecord{6, 1, 100, 1, 1});
+  saved(dir, again.str());
+  ASSERT_TRUE(index.refresh(path));
+  EXPECT_EQ(index.records().size(), 1u);
+  EXPECT_TRUE(index.of(5).empty());
+  EXPECT_EQ(index.of(6).size(), 1u);
+
+  remove(path.c_str());
+  EXPECT_FALSE(index.refresh(path));
+  EXPECT_TRUE(index.records().empty());
+}

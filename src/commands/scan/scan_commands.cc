@@ -314,6 +314,7 @@ void cmdScan(RunContext& rc) {
     rebuildMaps(rc);
   }
   if (wholeDatabase) {
+    rc.extentIndex.forget();  // the listing was written again
     endDatabaseScan(rc, map);
   } else if (sub == kMap) {
     rebuildMaps(rc);

@@ -144,15 +144,14 @@ bool hasLiveEntry(const BlockView& v) {
 
 class TableScan {
  public:
-  TableScan(RunContext& rc, Sink& dest, ExtentListingReader& listing, ExtentListingReader& again)
-      : rc_(rc), bc_(rc.bc), dest_(dest), listing_(listing), again_(again), g_(rc) {
+  TableScan(RunContext& rc, Sink& dest, const ExtentIndex& listing)
+      : rc_(rc), bc_(rc.bc), dest_(dest), listing_(listing), g_(rc) {
     done_.reserve(kGuessedObjectsMax);
     match_.survivors.reserve(kGuessSurvivorsMax);
   }
 
   void run() {
-    ExtentRecord r;
-    while (listing_.next(r)) {
+    for (const ExtentRecord& r : listing_.records()) {
       if (done_.size() >= kGuessedObjectsMax) return;
       if (guessed(r.objd) || r.count == 0 || r.first > UINT32_MAX - r.count) continue;
       for (uint32_t b = r.first; b - r.first < r.count && !guessed(r.objd); b++) tryBlock(r, b);
@@ -196,10 +195,7 @@ class TableScan {
       rc_.out.flush();
     }
     uint64_t blocks = 0, rows = 0;
-    again_.rewind();
-    ExtentRecord x;
-    while (again_.next(x)) {
-      if (x.objd != r.objd) continue;
+    for (const ExtentRecord& x : listing_.of(r.objd)) {
       blocks += x.count;
       rows += x.rows;
       if (bc_.counters->RowCount < bc_.guessSize) walkListedExtent(g_.walk, x.objd, cluster, x);
@@ -226,8 +222,7 @@ class TableScan {
   RunContext& rc_;
   BlockContext& bc_;
   Sink& dest_;
-  ExtentListingReader& listing_;
-  ExtentListingReader& again_;
+  const ExtentIndex& listing_;
   GuessWalk g_;
   GuessMatch match_;
   std::vector<uint32_t> done_;  // objects guessed, sorted
@@ -273,11 +268,7 @@ void matchListedObject(RunContext& rc, const std::vector<ExtentRecord>& runs, co
 }
 
 void scanTables(RunContext& rc, Sink& dest) {
-  const std::string name = extentListingFile(rc.dictDir);
-  ExtentListingReader listing(name);
-  if (!listing.opened()) return;
-  ExtentListingReader again(name);
-  if (again.opened()) TableScan(rc, dest, listing, again).run();
+  if (rc.extentIndex.refresh(extentListingFile(rc.dictDir))) TableScan(rc, dest, rc.extentIndex).run();
 }
 
 }  // namespace bex

@@ -165,14 +165,14 @@ void unloadObject(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
 
   Output output(rc, job, opts);
   if (!output.format->open(UnloadSubject{nullptr, nullptr, "", job.objectOverride}, output.files)) return;
-  ExtentListingReader listing(job.extentListing);
+  const bool listed = rc.extentIndex.refresh(job.extentListing);
   printDateLine(rc.out);
   const BlockSource s{job.objectOverride, job.clusterTable, job.fileFilter, job.blockFilter,
                       job.fileFilter, job.blockFilter};
-  const bool byListing = listing.opened() && !(job.blockFilter && job.fileFilter);
+  const bool byListing = listed && !(job.blockFilter && job.fileFilter);
   const DamageCounts damage = walkBlocks(rc, job, output, [&](RowWalk& w) {
     if (byListing)
-      walkExtentListing(w, listing, s.objd, s.cluster);
+      walkExtentListing(w, rc.extentIndex.of(s.objd), s.objd, s.cluster);
     else
       walkByHeaderOrScan(w, s);
   });
@@ -215,15 +215,15 @@ void unloadTableRows(RunContext& rc, UnloadJob& job, const UnloadOptions& opts, 
   rc.report.entry().objd = objd;
   Output output(rc, job, opts);
   if (!output.format->open(UnloadSubject{&t.user, &t.object, target, objd}, output.files)) return;
-  ExtentListingReader listing(job.extentListing);
+  const bool listed = rc.extentIndex.refresh(job.extentListing);
   const BlockSource s{objd, cluster, t.storage.file, t.storage.block, job.fileFilter, job.blockFilter};
   const DamageCounts damage = walkBlocks(rc, job, output, [&](RowWalk& w) {
-    if (listing.opened())
-      walkExtentListing(w, listing, objd, cluster);
+    if (listed)
+      walkExtentListing(w, rc.extentIndex.of(objd), objd, cluster);
     else if (t.storage.file != 0)
       walkByHeaderOrScan(w, s);
   });
-  if (listing.opened()) reportScanRejections(rc, objd);
+  if (listed) reportScanRejections(rc, objd);
   finishUnload(rc, job, output, damage);
   rememberUnload(rc, job, opts.style, opts.rowAddress, t.object, target, objd);
 }
