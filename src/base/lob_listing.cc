@@ -4,18 +4,6 @@ namespace bex {
 
 namespace {
 
-// Field i (0-based) of a comma-separated line, without the comma.
-std::string_view field(std::string_view line, int i) {
-  size_t start = 0;
-  for (; i > 0; i--) {
-    size_t c = line.find(',', start);
-    if (c == std::string_view::npos) return {};
-    start = c + 1;
-  }
-  size_t end = line.find_first_of(",\n", start);
-  return line.substr(start, end == std::string_view::npos ? line.size() - start : end - start);
-}
-
 // Reads one line of at most `max` characters; false at end of file or at a
 // line too short.
 bool readLine(FILE* f, LobLineBuffer& buf, size_t max, std::string_view& line) {
@@ -66,16 +54,30 @@ bool readCopiedLobLine(FILE* f, LobLineBuffer& buf, std::string_view& line) {
   return readLine(f, buf, kLobListingLineMax + 1, line);
 }
 
-bool usableLobLine(std::string_view line) {
-  return !field(line, 0).empty() && field(line, 1).size() >= kLobIdDigits;
+LobLineFields::LobLineFields(std::string_view line) {
+  size_t start = 0;
+  for (int i = 0; i < kCount; i++) {
+    const size_t end = line.find_first_of(",\n", start);
+    field[i] = line.substr(start, end == std::string_view::npos ? line.size() - start : end - start);
+    const size_t comma = end != std::string_view::npos && line[end] == ',' ? end : line.find(',', start);
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
 }
 
-std::string_view lobIdOfLine(std::string_view line) { return field(line, 1).substr(0, kLobIdDigits); }
+bool LobLineFields::usable() const { return !field[0].empty() && field[1].size() >= kLobIdDigits; }
 
-bool parseLobRunFields(std::string_view line, LobRunFields& f) {
-  return parseNumber(field(line, 2), f.page) && parseNumber(field(line, 3), f.version) &&
-         parseNumber(field(line, 4), f.file) && parseNumber(field(line, 5), f.first) &&
-         parseNumber(field(line, 6), f.count);
+std::string_view LobLineFields::lobId() const { return field[1].substr(0, kLobIdDigits); }
+
+bool LobLineFields::parse(LobRunFields& f) const {
+  return parseNumber(field[2], f.page) && parseNumber(field[3], f.version) && parseNumber(field[4], f.file) &&
+         parseNumber(field[5], f.first) && parseNumber(field[6], f.count);
 }
+
+bool usableLobLine(std::string_view line) { return LobLineFields(line).usable(); }
+
+std::string_view lobIdOfLine(std::string_view line) { return LobLineFields(line).lobId(); }
+
+bool parseLobRunFields(std::string_view line, LobRunFields& f) { return LobLineFields(line).parse(f); }
 
 }  // namespace bex

@@ -45,6 +45,17 @@ bool readLobListingLine(FILE* f, LobLineBuffer& buf, std::string_view& line);
 // The next line of a file of copied (ended) listing lines, as readLobListingLine.
 bool readCopiedLobLine(FILE* f, LobLineBuffer& buf, std::string_view& line);
 
+// The seven fields of a line, found in one pass (a missing one is empty),
+// so that a line read is split once however many of its fields are asked.
+struct LobLineFields {
+  static constexpr int kCount = 7;
+  std::string_view field[kCount];
+  explicit LobLineFields(std::string_view line);
+  bool usable() const;               // usableLobLine
+  std::string_view lobId() const;    // lobIdOfLine
+  bool parse(LobRunFields& f) const;  // parseLobRunFields
+};
+
 // A line naming an object and a whole LOB id.
 bool usableLobLine(std::string_view line);
 // The LOB id of a usable line (its first kLobIdDigits characters).

@@ -24,8 +24,12 @@ void foldBigfile(const BlockContext& bc, uint32_t& rfn, uint32_t& block) {
 // The registry slot of rfn; a worker's copy reads the registry only.
 int slotOf(BlockContext& bc, uint32_t rfn) { return bc.worker ? bc.registry->find(rfn) : bc.registry->lookup(rfn); }
 
+const uint8_t* cachedBlock(const BlockContext& bc, const ReadCache& c, uint32_t block) {
+  return c.buffer.get() + static_cast<size_t>(block - c.first) * bc.blockSize;
+}
+
 void copyFromCache(BlockContext& bc, const ReadCache& c, uint32_t block) {
-  memcpy(bc.block, c.buffer.get() + static_cast<size_t>(block - c.first) * bc.blockSize, bc.blockSize);
+  memcpy(bc.block, cachedBlock(bc, c, block), bc.blockSize);
 }
 
 // Reads n bytes of the slot's file from block on; the bytes read (short at
@@ -35,26 +39,24 @@ size_t readFrom(const DataFile& f, uint32_t block, uint32_t blockSize, uint8_t* 
   return f.source->read(blockOffset(f, block, blockSize), buf, n).bytes;
 }
 
-// Cache lookup and read-ahead refill shared by ReadBlock and ReadBlockLob.
-uint32_t readThroughCache(BlockContext& bc, ReadCache& c, uint32_t rfn, uint32_t block, bool countMissingFile) {
+// Cache lookup and read-ahead refill shared by ReadBlock and the LOB reads:
+// the block in the cache, or null when it cannot be read.
+const uint8_t* viewThroughCache(BlockContext& bc, ReadCache& c, uint32_t rfn, uint32_t block, bool countMissingFile) {
   foldBigfile(bc, rfn, block);
   DataFileRegistry& reg = *bc.registry;
   int slot = slotOf(bc, rfn);
   if (slot < 0) {
     if (countMissingFile) bc.counters->BadBlockCount++;
-    return 0;
+    return nullptr;
   }
-  if (c.holds(static_cast<uint16_t>(rfn), block, bc.blockSize)) {
-    copyFromCache(bc, c, block);
-    return bc.blockSize;
-  }
+  if (c.holds(static_cast<uint16_t>(rfn), block, bc.blockSize)) return cachedBlock(bc, c, block);
   size_t n = static_cast<uint32_t>(slot) < reg.count
                  ? readFrom(reg.slots[slot], block, bc.blockSize, c.buffer.get(), c.size)
                  : 0;
   if (n == 0) {
     c.empty();
     bc.counters->BadBlockCount++;
-    return 0;
+    return nullptr;
   }
   c.file = static_cast<uint16_t>(rfn);
   c.first = block;
@@ -62,9 +64,15 @@ uint32_t readThroughCache(BlockContext& bc, ReadCache& c, uint32_t rfn, uint32_t
   c.blockSize = bc.blockSize;
   if (c.count == 0) {
     bc.counters->BadBlockCount++;
-    return 0;
+    return nullptr;
   }
-  copyFromCache(bc, c, block);
+  return cachedBlock(bc, c, block);
+}
+
+uint32_t readThroughCache(BlockContext& bc, ReadCache& c, uint32_t rfn, uint32_t block, bool countMissingFile) {
+  const uint8_t* p = viewThroughCache(bc, c, rfn, block, countMissingFile);
+  if (!p) return 0;
+  memcpy(bc.block, p, bc.blockSize);
   return bc.blockSize;
 }
 
@@ -88,6 +96,10 @@ uint32_t ReadBlockByRdba(BlockContext& bc, uint32_t rdba) { return ReadBlock(bc,
 
 uint32_t ReadBlockLob(BlockContext& bc, uint32_t rfn, uint32_t block) {
   return readThroughCache(bc, *bc.lobCache, rfn, block, true);
+}
+
+const uint8_t* ViewBlockLob(BlockContext& bc, uint32_t rfn, uint32_t block) {
+  return viewThroughCache(bc, *bc.lobCache, rfn, block, true);
 }
 
 uint32_t ReadBlockDirect(BlockContext& bc, uint32_t rfn, uint32_t block) {

@@ -16,6 +16,9 @@ uint32_t ReadBlock(BlockContext& bc, uint32_t rfn, uint32_t block);
 uint32_t ReadBlockByRdba(BlockContext& bc, uint32_t rdba);
 // Through the second (LOB) cache.
 uint32_t ReadBlockLob(BlockContext& bc, uint32_t rfn, uint32_t block);
+// The same block where it lies in the second cache, without a copy: valid
+// until the next read through that cache; null when it cannot be read.
+const uint8_t* ViewBlockLob(BlockContext& bc, uint32_t rfn, uint32_t block);
 // Primary cache on a hit; otherwise one direct read that leaves the cache.
 uint32_t ReadBlockDirect(BlockContext& bc, uint32_t rfn, uint32_t block);
 // One block of a registry slot, no cache, no lookup (the file probe).

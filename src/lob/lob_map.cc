@@ -13,7 +13,11 @@ namespace {
 
 std::string path(const LobMap& m, const char* name) { return m.dir.file(name); }
 
-uint32_t bucketOf(std::string_view line) { return lobBucket(lobIdOfLine(line)); }
+// The bucket of a line, or kLobMapBuckets when the line is not usable.
+uint32_t bucketOf(std::string_view line) {
+  const LobLineFields fields(line);
+  return fields.usable() ? lobBucket(fields.lobId()) : kLobMapBuckets;
+}
 
 void copyFile(FILE* from, FILE* to, uint64_t& written) {
   char buf[65536];
@@ -35,8 +39,9 @@ void distributeOnDisk(LobMap& m, FILE* l1, FILE* out, FILE* pos, uint64_t& writt
   std::string_view line;
   rewind(l1);
   while (readCopiedLobLine(l1, buf, line)) {
-    if (!usableLobLine(line)) continue;
-    FILE* to = l2[bucketOf(line) & 0x1FF];
+    const uint32_t bucket = bucketOf(line);
+    if (bucket == kLobMapBuckets) continue;
+    FILE* to = l2[bucket & 0x1FF];
     if (to) fwrite(line.data(), 1, line.size(), to);
   }
   for (uint32_t i = 0; i < kLobMapFanout; i++) {
@@ -54,6 +59,7 @@ void distributeOnDisk(LobMap& m, FILE* l1, FILE* out, FILE* pos, uint64_t& writt
 // start offset to pos. Gives the bytes the distribution through files gives.
 void sortInMemory(std::string_view text, uint32_t first, uint32_t count, FILE* out, FILE* pos, uint64_t& written) {
   std::vector<std::string_view> lines;
+  std::vector<uint32_t> buckets;
   std::vector<uint32_t> firstOf(count + 1, 0);
   for (size_t p = 0; p < text.size();) {
     size_t e = p;
@@ -62,14 +68,16 @@ void sortInMemory(std::string_view text, uint32_t first, uint32_t count, FILE* o
     std::string_view line = text.substr(p, e - p);
     p = e;
     if (line.size() < kLobListingLineMin) break;
-    if (!usableLobLine(line) || bucketOf(line) - first >= count) continue;
+    const uint32_t bucket = bucketOf(line);
+    if (bucket == kLobMapBuckets || bucket - first >= count) continue;
     lines.push_back(line);
-    firstOf[bucketOf(line) - first + 1]++;
+    buckets.push_back(bucket - first);
+    firstOf[bucket - first + 1]++;
   }
   for (uint32_t i = 0; i < count; i++) firstOf[i + 1] += firstOf[i];
   std::vector<std::string_view> sorted(lines.size());
   std::vector<uint32_t> next(firstOf.begin(), firstOf.end() - 1);
-  for (std::string_view line : lines) sorted[next[bucketOf(line) - first]++] = line;
+  for (size_t i = 0; i < lines.size(); i++) sorted[next[buckets[i]]++] = lines[i];
   size_t k = 0;
   for (uint32_t i = 0; i < count; i++) {
     writeBucketOffset(pos, written);
@@ -109,8 +117,9 @@ void distributeThroughFiles(LobMap& m, FILE* listing, FILE* out, FILE* pos, uint
   LobLineBuffer buf;
   std::string_view line;
   while (readLobListingLine(listing, buf, line)) {
-    if (!usableLobLine(line)) continue;
-    FILE* to = l1[bucketOf(line) >> 9];
+    const uint32_t bucket = bucketOf(line);
+    if (bucket == kLobMapBuckets) continue;
+    FILE* to = l1[bucket >> 9];
     if (to) fwrite(line.data(), 1, line.size(), to);
   }
   for (uint32_t i = 0; i < kLobMapFanout; i++) {
@@ -230,11 +239,12 @@ void LookupLobMap(LobMap& m, std::string_view lobId) {
   LobLineBuffer buf;
   std::string_view line;
   while (readCopiedLobLine(m.map, buf, line)) {
-    if (!usableLobLine(line)) continue;
-    if (bucketOf(line) != bucket) break;
-    if (lobIdOfLine(line) != lobId) continue;
+    const LobLineFields fields(line);
+    if (!fields.usable()) continue;
+    if (lobBucket(fields.lobId()) != bucket) break;
+    if (fields.lobId() != lobId) continue;
     LobRunFields r;
-    if (!parseLobRunFields(line, r) || r.page >= kLobMaxPages) continue;
+    if (!fields.parse(r) || r.page >= kLobMaxPages) continue;
     LobPage& p = m.pages[r.page];
     if (!p.absent() && r.version <= p.version) continue;
     p = {static_cast<uint16_t>(r.file), static_cast<uint32_t>(r.first), static_cast<uint32_t>(r.count),

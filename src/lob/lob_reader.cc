@@ -18,8 +18,8 @@ constexpr uint32_t kMaxChunkEntries = 1024;   // entries checked for repeats
 
 LobReader::LobReader(BlockContext& bc, Sink& console) : bc_(bc), console_(console) {}
 
-bool LobReader::readLobBlock(uint32_t rfn, uint32_t block) {
-  return ReadBlockLob(*lobBc_, rfn, block) == lobBc_->blockSize;
+BlockView LobReader::readLobBlock(uint32_t rfn, uint32_t block) {
+  return BlockView{ViewBlockLob(*lobBc_, rfn, block), lobBc_->blockSize, lobBc_->byteOrder};
 }
 
 void LobReader::lost(uint64_t& errors, const char* what, uint32_t rfn, uint32_t block) {
@@ -74,8 +74,7 @@ LobPath LobReader::read(const uint8_t* v, size_t len, LobPieceSink& sink, uint64
 // length is reached.
 void LobReader::chunkListWalk(const LobLocator& loc, const uint8_t* v, size_t len, LobPieceSink& sink,
                               uint64_t& errors) {
-  const BlockView block = viewOf(*lobBc_);
-  const uint32_t payload = payloadLength(block.size, kChunkPayloadOffset);
+  const uint32_t payload = payloadLength(lobBc_->blockSize, kChunkPayloadOffset);
   int64_t remaining = static_cast<int64_t>(loc.totalLength);
   LobChunk seen[kMaxChunkEntries];
   uint32_t seenCount = 0;
@@ -103,7 +102,7 @@ void LobReader::chunkListWalk(const LobLocator& loc, const uint8_t* v, size_t le
     if (seenCount < kMaxChunkEntries) seen[seenCount++] = c;
     for (uint32_t j = 0; j < c.blocks && remaining > 0; j++) {
       const int64_t share = remaining < payload ? remaining : payload;
-      if (readLobBlock(rfn, first + j)) {
+      if (const BlockView block = readLobBlock(rfn, first + j); block.data) {
         sink.blockPiece(block.data + kChunkPayloadOffset, static_cast<size_t>(share), blockRdba(block));
         any = true;
       } else {
@@ -123,8 +122,7 @@ void LobReader::chunkListWalk(const LobLocator& loc, const uint8_t* v, size_t le
 // its place. Pages at or past the blocks the locator counts are stale (left
 // behind when the value shrank) and passed over.
 void LobReader::mapWalk(const LobLocator& loc, LobPieceSink& sink, uint64_t& errors) {
-  const BlockView block = viewOf(*lobBc_);
-  const uint32_t payload = payloadLength(block.size, kLobPayloadOffset);
+  const uint32_t payload = payloadLength(lobBc_->blockSize, kLobPayloadOffset);
   const LobMap& m = *bc_.lobMap;
   const uint32_t maxBlocks = kMaxPageBlocks;
   const bool full = loc.offline || !loc.pagesGiven;
@@ -143,7 +141,8 @@ void LobReader::mapWalk(const LobLocator& loc, LobPieceSink& sink, uint64_t& err
     const uint32_t count = page.count < maxBlocks ? page.count : maxBlocks;
     if (page.count > maxBlocks) lost(errors, "LOB page run cut to 1024 blocks", page.file, page.block);
     for (uint32_t j = 0; j < count && (full || k < blocks); j++, k++) {
-      if (!readLobBlock(page.file, page.block + j) || !isLobBlock(blockType(block))) {
+      const BlockView block = readLobBlock(page.file, page.block + j);
+      if (!block.data || !isLobBlock(blockType(block))) {
         lost(errors, "LOB block not read", page.file, page.block + j);
         continue;
       }

@@ -2,8 +2,9 @@
 // way the locator says they are stored: inline in the locator, in the
 // blocks of a chunk list, or page by page through the scan's LOB map. The
 // bytes go, one piece at a time, to a LobPieceSink (the LOB file of the
-// text output, or the export dump's row stream). Blocks are read into a
-// buffer of the reader's own, so the row's block stays current.
+// text output, or the export dump's row stream). Blocks are read through
+// the second (LOB) cache and handed on where they lie in it, without a
+// copy, so the row's block stays current.
 //
 // The walk is bounded by the locator and the open files: a chunk list that
 // points outside the open files or names a block run twice, a page that is
@@ -19,6 +20,7 @@
 
 #include "base/block_context.h"
 #include "base/sink.h"
+#include "block/block_view.h"
 #include "lob/lob_locator.h"
 
 namespace bex {
@@ -59,15 +61,16 @@ class LobReader {
  private:
   void chunkListWalk(const LobLocator& loc, const uint8_t* v, size_t len, LobPieceSink& sink, uint64_t& errors);
   void mapWalk(const LobLocator& loc, LobPieceSink& sink, uint64_t& errors);
-  bool readLobBlock(uint32_t rfn, uint32_t block);
+  // The block where it lies in the LOB cache (data null when not read).
+  BlockView readLobBlock(uint32_t rfn, uint32_t block);
   void lost(uint64_t& errors, const char* what, uint32_t rfn, uint32_t block);
   // A loss that no one block holds (no chunk mapped, a walk ended short).
   void lost(uint64_t& errors, const char* what);
 
   BlockContext& bc_;
   Sink& console_;
-  // A cursor of bc_ reading into the reader's own block buffer, made
-  // afresh for every value.
+  // A cursor of bc_ the value's blocks are read through (with a buffer of
+  // its own), made afresh for every value.
   std::optional<BlockContext> lobBc_;
   std::unique_ptr<uint8_t[]> buffer_;
   uint32_t bufferSize_ = 0;

@@ -1,5 +1,7 @@
 #include "value/charset.h"
 
+#include <unicode/ustring.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -377,6 +379,8 @@ void Conversion::open(const char* from, const char* to) {
   if (!valid()) return;
   measure = iconv_open("UTF-8", source);
   findSubstitute(source);
+  utf16ToUtf8 = keywordMatch(source, "UTF-16BE") && (keywordMatch(to, "UTF-8") || keywordMatch(to, "UTF8")) &&
+                substituteLen == 2 && substitute[0] == 0xFF && substitute[1] == 0xFD;
 }
 
 void Conversion::findSubstitute(const char* source) {
@@ -397,6 +401,7 @@ void Conversion::close() {
   if (valid()) iconv_close(cd);
   if (measure != kInvalidIconv) iconv_close(measure);
   cd = measure = kInvalidIconv;
+  utf16ToUtf8 = false;
 }
 
 size_t Conversion::rejectedLength(const uint8_t* p, size_t n) const {
@@ -457,6 +462,8 @@ void LobConverter::end() {
 
 void LobConverter::piece(const uint8_t* p, size_t length) {
   if (!conv_.valid()) return out_.write(p, length);
+  void (LobConverter::*run)(const uint8_t*, size_t) =
+      conv_.utf16ToUtf8 ? &LobConverter::convertUtf16Run : &LobConverter::convertRun;
   // Complete the carried character with the first bytes of this piece.
   while (carryLen_ > 0 && length > 0) {
     carry_[carryLen_++] = *p++;
@@ -465,9 +472,9 @@ void LobConverter::piece(const uint8_t* p, size_t length) {
     carryLen_ = 0;
     uint8_t joined[kCharacterMax];
     memcpy(joined, carry_, had);
-    convertRun(joined, had);
+    (this->*run)(joined, had);
   }
-  if (length > 0) convertRun(p, length);
+  if (length > 0) (this->*run)(p, length);
 }
 
 void LobConverter::substitute() {
@@ -479,6 +486,41 @@ void LobConverter::substitute() {
   size_t inLeft = conv_.substituteLen;
   iconv(conv_.cd, &in, &inLeft, &o, &outLeft);
   out_.write(out, sizeof out - outLeft);
+}
+
+namespace {
+
+constexpr size_t kUtf16Chunk = 2048;  // code units converted at a time
+
+bool highSurrogate(UChar u) { return u >= 0xD800 && u <= 0xDBFF; }
+
+UChar unitAt(const uint8_t* p, size_t i) { return static_cast<UChar>(p[2 * i] << 8 | p[2 * i + 1]); }
+
+}  // namespace
+
+// UTF-16BE to UTF-8 as the iconv descriptor converts it: every code unit
+// of a surrogate left unpaired is the substitute U+FFFD; an odd byte, or a
+// high surrogate with nothing after it, ends the run and is carried. A pair
+// is never cut between two chunks.
+void LobConverter::convertUtf16Run(const uint8_t* p, size_t length) {
+  size_t units = length / 2;
+  if (units > 0 && highSurrogate(unitAt(p, units - 1))) units--;
+  UChar chunk[kUtf16Chunk];
+  char converted[kUtf16Chunk * 3];
+  for (size_t at = 0; at < units;) {
+    size_t n = units - at < kUtf16Chunk ? units - at : kUtf16Chunk;
+    for (size_t i = 0; i < n; i++) chunk[i] = unitAt(p, at + i);
+    if (at + n < units && highSurrogate(chunk[n - 1])) n--;
+    int32_t written = 0, replaced = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strToUTF8WithSub(converted, sizeof converted, &written, chunk, static_cast<int32_t>(n), 0xFFFD, &replaced,
+                       &status);
+    out_.write(converted, static_cast<size_t>(written));
+    replaced_ += static_cast<uint64_t>(replaced);
+    at += n;
+  }
+  carryLen_ = length - 2 * units;
+  memcpy(carry_, p + 2 * units, carryLen_);
 }
 
 // Converts through a fixed buffer; an incomplete character at the end is

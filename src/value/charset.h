@@ -55,6 +55,9 @@ struct Conversion {
   size_t substituteLen = 0;
   size_t unit = 1;                 // bytes of the source's shortest character
   iconv_t measure = kInvalidIconv;  // source to UTF-8: how long a rejected character is
+  // UTF-16BE to UTF-8 (AL16UTF16 text out as UTF-8): LOB values take a
+  // one-step path of their own instead of iconv's two, with the same bytes.
+  bool utf16ToUtf8 = false;
   bool valid() const { return cd != kInvalidIconv; }
   // Closes the current descriptor and opens one from `from` to `to`.
   void open(const char* from, const char* to);
@@ -99,6 +102,7 @@ class LobConverter {
 
  private:
   void convertRun(const uint8_t* p, size_t length);
+  void convertUtf16Run(const uint8_t* p, size_t length);
   void substitute();
 
   Sink& out_;
