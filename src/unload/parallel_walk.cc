@@ -335,7 +335,7 @@ void ParallelWalk::writeData(const Result& r) {
     const size_t dataAt = static_cast<size_t>(ref.dataAt - r.dataStart);
     const uint64_t start = ref.start - r.lobStart;
     writeInSlices(t_.data, data.substr(at, dataAt - at));
-    at = dataAt + formatLobReference(text, t_.lob.name, start, ref.length);
+    at = dataAt + formatLobReference(text, t_.lob.name, ref.start, ref.length);  // as the worker wrote it
     t_.data.write(text, formatLobReference(text, t_.lob.name, lobBase + start, ref.length));
   }
   writeInSlices(t_.data, data.substr(std::min(at, data.size())));

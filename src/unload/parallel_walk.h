@@ -32,6 +32,8 @@ namespace bex {
 
 // Blocks of one chunk by default: 4 MiB of them.
 inline constexpr uint32_t kParallelChunkBytes = 4u << 20;
+// Blocks of one chunk of a table with LOB columns.
+inline constexpr uint32_t kParallelLobChunkBlocks = 2;
 
 // Makes the row writer of one worker, writing to its sinks.
 using WorkerWriterMaker =

@@ -113,13 +113,17 @@ void reportScanRejections(RunContext& rc, uint32_t objd) {
 // rows going to a data file (on the console they would mix with the
 // messages), LOB values the workers can place (lobsWalkInParallel), and
 // files that several threads may read at once.
-bool walkInParallel(const RunContext& rc, const UnloadJob& job, Output& output) {
-  const BlockContext& bc = rc.bc;
-  if (bc.threads <= 1 || bc.rowLimit != kNoRowLimit || !output.files.opened()) return false;
+bool hasLobColumns(const UnloadJob& job) {
   bool lobs = isLobType(job.column(kMaxSegmentColumns).type);
   for (uint32_t pos = 0; pos < job.columns.count && pos < kMaxSegmentColumns; pos++)
     lobs = lobs || isLobType(job.column(pos).type);
-  if (lobs && !lobsWalkInParallel(output.files.lob(), output.style->lobReferencesInPlace, job.tags)) return false;
+  return lobs;
+}
+
+bool walkInParallel(const RunContext& rc, const UnloadJob& job, Output& output) {
+  const BlockContext& bc = rc.bc;
+  if (bc.threads <= 1 || bc.rowLimit != kNoRowLimit || !output.files.opened()) return false;
+  if (hasLobColumns(job) && !lobsWalkInParallel(output.files.lob(), output.style->lobReferencesInPlace, job.tags)) return false;
   return slotsReadInParallel(*bc.registry);
 }
 
@@ -133,8 +137,12 @@ DamageCounts walkBlocks(RunContext& rc, UnloadJob& job, Output& output, How how)
                                               Sink& console) {
       return output.style->makeRowWriter(bc, j, data, lob, console, output.rowAddress);
     };
+    // A row of a LOB table brings its values along: its chunks are a few
+    // blocks, so that the values of a table of few blocks spread too.
+    const uint32_t chunkBlocks =
+        rc.parallelChunkBlocks ? rc.parallelChunkBlocks : hasLobColumns(job) ? kParallelLobChunkBlocks : 0;
     ParallelWalk workers(ParallelTarget{w, job, output.files.data(), output.files.lob()}, maker, rc.bc.threads,
-                         rc.parallelChunkBlocks, rc.parallelLobMemory);
+                         chunkBlocks, rc.parallelLobMemory);
     w.parallel = &workers;
     how(w);
     workers.drain();
