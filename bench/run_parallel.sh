@@ -6,8 +6,13 @@
 # (page cached) in the same run. Reports MB/s of data file (the best of
 # BEX_BENCH_REPEAT runs to /dev/null, default 3), the ratio to cat and to
 # one thread, the peak RSS of bex, and checks that every parallel file
-# equals the one-thread file. Print `uptime` first: the
-# figures mean little on a loaded machine.
+# equals the one-thread file. Then the same for a CLOB table (forged by
+# bench/forge_lob_table.cc, scanned once): UNLOAD text of its CLOB column
+# with THREADS 1 and 2 beside `cat` of its LOB file, and the peak RSS of
+# two threads on tables whose values reach 1 MiB and 1 GiB (LOB_ROWS,
+# default 4000; the 1 GiB table is forged with BEX_BENCH_GIB=1 only, as it
+# writes 2 GiB). Print `uptime` first: the figures mean little on a loaded
+# machine.
 #
 #   bench/run_parallel.sh [rows]
 #
@@ -72,3 +77,49 @@ unload two 2
 unload four 4
 unload scan-two 2 "CORRUPT FILE 9 BLOCK 2"
 rm -f one.txt
+
+# clob DIR ROWS MAXKIB: the CLOB table of forge_lob_table ROWS MAXKIB in DIR,
+# scanned; its CLOB column unloaded with THREADS 1 and 2 (best of repeat
+# runs each), the files compared.
+ninja -C "$build" -j2 forge_lob_table > /dev/null
+clob() {
+  dir=$1 lrows=$2 maxkib=$3
+  mkdir -p "$dir/BEXDICT"
+  if [ "$(cat "$dir/params" 2> /dev/null)" != "$lrows $maxkib" ]; then
+    rm -f "$dir"/*.dbf "$dir/params"
+    "$build/forge_lob_table" "$dir" "$lrows" "$maxkib" > "$dir/forge.out"
+    (cd "$dir" && printf 'OPEN lobbench.cfg\nSCAN DATABASE\n' | "$build/bex" > scan.out)
+    echo "$lrows $maxkib" > "$dir/params"
+  fi
+  lob_bytes=$(stat -c %s "$dir/lobclob.dbf")
+  cat "$dir/lobclob.dbf" > /dev/null
+  t0=$(now); cat "$dir/lobclob.dbf" > /dev/null; t1=$(now)
+  lcat=$(echo "$t1 - $t0" | bc -l)
+  lone=""
+  for t in 1 2; do
+    lbest="" lpeak=0
+    for i in $(seq "$repeat"); do
+      printf 'SET ICONV_CLOB UTF-16BE UTF-8\nOPEN lobbench.cfg\nSET THREADS %s\nUNLOAD OBJECT 95000 COLUMN NUMBER COLUMN CLOB TO t%s.txt;\n' \
+        "$t" "$t" > "$dir/t$t.sql"
+      rm -f "$dir/t$t.txt" "$dir/t$t.LOB"
+      t0=$(now)
+      (cd "$dir" && /usr/bin/time -v "$build/bex" < "t$t.sql" > "t$t.out" 2> "t$t.time")
+      t1=$(now)
+      s=$(echo "$t1 - $t0" | bc -l)
+      r=$(sed -n 's/.*Maximum resident set size (kbytes): *//p' "$dir/t$t.time")
+      if [ -z "$lbest" ] || [ "$(echo "$s < $lbest" | bc -l)" = 1 ]; then lbest=$s; fi
+      [ "$r" -gt "$lpeak" ] && lpeak=$r
+    done
+    [ -n "$lone" ] || lone=$lbest
+    same=""
+    [ "$t" = 1 ] || { sed 's/t2\.LOB/t1.LOB/g' "$dir/t2.txt" | cmp -s "$dir/t1.txt" - && cmp -s "$dir/t1.LOB" "$dir/t2.LOB" && same="same files as one thread" || same="FILES DIFFER"; }
+    awk -v n="clob-$maxkib" -v t="$t" -v s="$lbest" -v b="$lob_bytes" -v c="$lcat" -v o="$lone" -v rss="$lpeak" -v same="$same" \
+        'BEGIN { printf "%-14s THREADS %d: %6.2f s, %6.1f MB/s of LOB file, %4.2f times cat, %4.2f x one thread, peak RSS %d KB %s\n",
+                        n, t, s, b / s / 1e6, s / c, o / s, rss, same }'
+  done
+  rm -f "$dir"/t1.txt "$dir"/t2.txt "$dir"/t1.LOB "$dir"/t2.LOB
+}
+lob_rows=${LOB_ROWS:-4000}
+clob "$work/clob" "$lob_rows" 500
+clob "$work/clob-1m" 64 1024
+[ "${BEX_BENCH_GIB:-0}" = 1 ] && clob "$work/clob-1g" 2 1048576

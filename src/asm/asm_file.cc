@@ -165,12 +165,20 @@ bool readExtentPiece(AsmFile& f, const AsmCopy* copies, uint32_t auInExtent, uin
   return true;
 }
 
+namespace {
+// Guards the groups' lists of open files: the readers of a parallel walk
+// make copies of the files they read.
+std::mutex openFilesLock;
+}  // namespace
+
 AsmFile::AsmFile(AsmDiskGroup& g, uint32_t n)
     : group(g), number(n), window(new AsmCopy[kAsmWindow * kAsmMaxCopies]), scratch(new uint8_t[kAsmScratch]) {
+  std::lock_guard<std::mutex> hold(openFilesLock);
   g.openFiles.push_back(this);
 }
 
 AsmFile::~AsmFile() {
+  std::lock_guard<std::mutex> hold(openFilesLock);
   auto& v = group.openFiles;
   v.erase(std::remove(v.begin(), v.end(), this), v.end());
 }
@@ -242,8 +250,40 @@ bool ReadAsmFileRange(AsmFile& f, uint64_t offset, uint8_t* buf, size_t length) 
   return readAsmBytes(f, offset, buf, length, f.mapped).bytes == length;
 }
 
+std::unique_ptr<AsmFile> copyAsmFile(const AsmFile& f) {
+  auto c = std::make_unique<AsmFile>(f.group, f.number);
+  c->entry = f.entry;
+  c->size = f.size;
+  c->ecnt = f.ecnt;
+  c->copies = f.copies;
+  c->checkSize = f.checkSize;
+  c->mapped = f.mapped;
+  c->length = f.length;
+  c->stated = f.stated;
+  if (f.entryBuf) {
+    c->entryBuf.reset(new uint8_t[f.group.blockSize]);
+    memcpy(c->entryBuf.get(), f.entryBuf.get(), f.group.blockSize);
+  }
+  c->entryBytes = f.entryBytes;
+  return c;
+}
+
 ReadResult AsmFileSource::read(uint64_t offset, uint8_t* buf, size_t n) {
-  return readAsmBytes(*f_, offset, buf, n, f_->length);
+  std::unique_ptr<AsmFile> reader;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (idle_.empty()) {
+      reader = copyAsmFile(*f_);
+      idle_.reserve(idle_.size() + 1);
+    } else {
+      reader = std::move(idle_.back());
+      idle_.pop_back();
+    }
+  }
+  const ReadResult r = readAsmBytes(*reader, offset, buf, n, reader->length);
+  std::lock_guard<std::mutex> hold(lock_);
+  idle_.push_back(std::move(reader));
+  return r;
 }
 
 std::unique_ptr<ByteSource> openAsmFile(AsmContext& context, uint32_t fileNumber) {

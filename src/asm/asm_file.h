@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 #include "asm/asm_group.h"
 #include "base/byte_source.h"
@@ -85,18 +87,28 @@ bool readExtentPiece(AsmFile& f, const AsmCopy* copies, uint32_t auInExtent, uin
                      uint8_t* dst, size_t n);
 // length bytes (at most one AU) at offset; true when all were read.
 bool ReadAsmFileRange(AsmFile& f, uint64_t offset, uint8_t* buf, size_t length);
+// A second reader of the file f reads: the same entry and map, its own
+// extent window and buffers.
+std::unique_ptr<AsmFile> copyAsmFile(const AsmFile& f);
 
 
+// Each read goes through a reader of the file that no other read uses at
+// the time (a copy of the file made when every one is busy), so that the
+// workers of a parallel UNLOAD or scan read one file at once, each through
+// its own extent window.
 class AsmFileSource final : public ByteSource {
  public:
   explicit AsmFileSource(std::unique_ptr<AsmFile> f) : f_(std::move(f)) {}
   ReadResult read(uint64_t offset, uint8_t* buf, size_t n) override;
+  bool readsInParallel() const override { return true; }
   uint64_t size() const override { return f_->length; }
   uint64_t statedSize() const override { return f_->stated; }
   AsmFile& file() { return *f_; }
 
  private:
   std::unique_ptr<AsmFile> f_;
+  std::mutex lock_;                            // guards idle_
+  std::vector<std::unique_ptr<AsmFile>> idle_;  // copies of f_ no read uses now
 };
 
 // ASM file fileNumber as a byte source, or nullptr when the disk group does

@@ -1,5 +1,6 @@
 #include "lob/lob_sinks.h"
 
+#include <algorithm>
 #include <cinttypes>
 
 #include "block/block_header.h"
@@ -167,6 +168,18 @@ bool wholeValue(BlockContext& bc, uint64_t errors, uint64_t replaced, uint32_t r
 
 }  // namespace
 
+size_t formatLobReference(char* out, const char* name, uint64_t start, int64_t length) {
+  const int n = snprintf(out, kLobReferenceMax, "%s.%" PRId64 ".%" PRId64 "/", name, static_cast<int64_t>(start + 1),
+                         length);
+  return n < 0 ? 0 : std::min(static_cast<size_t>(n), kLobReferenceMax - 1);
+}
+
+void writeLobReference(Sink& data, LobFile& lob, uint64_t start, int64_t length) {
+  if (lob.references) lob.references->push_back(LobReference{data.bytesWritten(), start, length});
+  char text[kLobReferenceMax];
+  data.write(text, formatLobReference(text, lob.name, start, length));
+}
+
 bool recoverLocatorToText(Sink& data, LobFile& lob, BlockContext& bc, const uint8_t* v, uint16_t len, uint32_t rowRdba,
                           const ColumnSpec& col) {
   const LobKind kind = kindOf(col);
@@ -180,8 +193,7 @@ bool recoverLocatorToText(Sink& data, LobFile& lob, BlockContext& bc, const uint
     writeHexText(bc.lobReader->console(), v, len);
     bc.lobReader->console().put('\n');
   }
-  data.printf("%s.%" PRId64 ".%" PRId64 "/", lob.name, static_cast<int64_t>(start + 1),
-              static_cast<int64_t>(lob.sink->bytesWritten() - start));
+  writeLobReference(data, lob, start, static_cast<int64_t>(lob.sink->bytesWritten() - start));
   lob.sink->write(lob.recordTag.data(), lob.recordTag.size());
   return wholeValue(bc, errors, replaced, rowRdba);
 }

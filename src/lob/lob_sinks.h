@@ -19,6 +19,7 @@
 #pragma once
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "base/block_context.h"
 #include "base/limits.h"
@@ -27,11 +28,32 @@
 
 namespace bex {
 
+// A reference as written: where in the data sink (its bytesWritten), the
+// LOB sink's bytesWritten where the value starts, and its length (-1 for
+// NULL).
+struct LobReference {
+  uint64_t dataAt;
+  uint64_t start;
+  int64_t length;
+};
+
 struct LobFile {
   Sink* sink = nullptr;              // nullptr: no LOB file is open
   char name[kFileNameMax + 5] = "";  // as written into every reference
   std::string_view recordTag;        // written after every value (the row writer's)
+  // Every reference written is noted here too (nullptr: none is): a worker
+  // of a parallel walk writes its LOB bytes to a sink of its own, and the
+  // main thread writes its references again with the LOB file's offsets.
+  std::vector<LobReference>* references = nullptr;
 };
+
+// The longest reference text: the name and two 64-bit numbers.
+inline constexpr size_t kLobReferenceMax = sizeof LobFile::name + 48;
+// The reference "%s.%ld.%ld/" of a value at start (from 0), length bytes
+// (-1: NULL) into out; its length.
+size_t formatLobReference(char* out, const char* name, uint64_t start, int64_t length);
+// The reference to data, noted where lob.references asks.
+void writeLobReference(Sink& data, LobFile& lob, uint64_t start, int64_t length);
 
 // The value whose locator is the column value at block[pos], len bytes (in
 // its block, len > 0): its bytes to the LOB file, its reference to the data

@@ -17,6 +17,7 @@ void PieceSet::add(std::unique_ptr<ByteSource> source, uint32_t headerSize) {
 ReadResult PieceSet::read(uint32_t slot, uint64_t offset, uint8_t* buf, size_t n) {
   if (slot >= pieces_.size() || !pieces_[slot]->source) return ReadResult{0, true};
   Piece& p = *pieces_[slot];
+  if (p.source->readsInParallel()) return p.source->read(offset + p.headerSize, buf, n);
   std::lock_guard<std::mutex> hold(p.lock);
   return p.source->read(offset + p.headerSize, buf, n);
 }

@@ -18,9 +18,10 @@
 namespace bex {
 
 // The backup pieces of one RMAN OPEN, by the slot numbers the listing
-// names, shared by the files mapped onto them. Reads of one piece are
-// serialised: files mapped onto the same piece may be read from several
-// threads (SCAN PARALLELDB), and not every source allows that.
+// names, shared by the files mapped onto them. Reads of one piece whose
+// source keeps state between reads are serialised: files mapped onto the
+// same piece may be read from several threads (the parallel scans and
+// UNLOAD).
 class PieceSet {
  public:
   // Takes over the piece's source (none for a slot that is not open).
@@ -44,6 +45,8 @@ class PieceFileSource final : public ByteSource {
   // The listing states the file's length: to the end of its last run.
   uint64_t statedSize() const override { return size_; }
   Held nextHeld(uint64_t offset) const override;
+  // It keeps no state between reads; the pieces serialise where they must.
+  bool readsInParallel() const override { return true; }
 
  private:
   // The stretch holding block, or the first one after it (end() if none).

@@ -93,6 +93,9 @@ struct RunContext {
   // BEX_TEST_CHUNK_BLOCKS, so that tests can put chunk boundaries inside
   // the chains of small forged tables.
   uint32_t parallelChunkBlocks = 0;
+  // LOB bytes of one chunk a parallel UNLOAD holds in memory before it
+  // spills the rest to a file; 0: the default. A test knob only.
+  size_t parallelLobMemory = 0;
 
   FILE* unloadLog = nullptr;
   UnloadHistory unloaded;  // UNLOAD TABLE, for LOAD SCRIPT

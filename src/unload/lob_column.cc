@@ -1,6 +1,5 @@
 #include "unload/lob_column.h"
 
-#include <cinttypes>
 #include <cstring>
 
 namespace bex {
@@ -15,7 +14,7 @@ void lobFileName(const char* dataName, char* out, size_t outSize) {
 
 void writeNullLobReference(Sink& data, LobFile& lob) {
   if (!lob.sink) return;
-  data.printf("%s.%" PRId64 ".-1/", lob.name, static_cast<int64_t>(lob.sink->bytesWritten() + 1));
+  writeLobReference(data, lob, lob.sink->bytesWritten(), -1);
   lob.sink->write(lob.recordTag.data(), lob.recordTag.size());
 }
 

@@ -10,9 +10,9 @@ namespace bex {
 namespace {
 
 const OutputStyleSpec kOutputStyles[] = {
-    {"TXT", "txt", makeTextFormat, makeTextRowWriter, false, false, false, false},
-    {"DMP", "dmp", makeDumpFormat, makeDumpRowWriter, true, true, true, false},
-    {"CSV", "csv", makeCsvFormat, makeCsvRowWriter, false, true, false, true},
+    {"TXT", "txt", makeTextFormat, makeTextRowWriter, false, false, false, false, true},
+    {"DMP", "dmp", makeDumpFormat, makeDumpRowWriter, true, true, true, false, true},
+    {"CSV", "csv", makeCsvFormat, makeCsvRowWriter, false, true, false, true, false},
 };
 
 bool endsWithExtension(std::string_view name, std::string_view ext) {

@@ -37,6 +37,10 @@ struct OutputStyleSpec {
   bool namedByTo;        // a TO name ending in "." and the extension chooses it
   bool onlyNamedByTo;    // a TO name with another extension writes the default style instead
   bool loadsIntoPostgres;  // LOAD SCRIPT loads its data files
+  // Its LOB references reach the data file as they are written (not held in
+  // a field that is framed later): a parallel walk can write them again
+  // with the LOB file's offsets.
+  bool lobReferencesInPlace;
 };
 
 // Every style, in the order OUTPUT_STYLE lists them; the first is the default.

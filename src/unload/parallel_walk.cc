@@ -1,13 +1,20 @@
 #include "unload/parallel_walk.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "base/limits.h"
 #include "base/progress.h"
 #include "base/recovery_report.h"
 #include "datafile/read_cache.h"
+#include "lob/lob_map.h"
+#include "lob/lob_reader.h"
+#include "value/charset.h"
 #include "unload/block_walk.h"
 
 namespace bex {
@@ -26,8 +33,16 @@ class ChunkSink final : public Sink {
   ChunkSink(const ChunkSink&) = delete;
   ChunkSink& operator=(const ChunkSink&) = delete;
 
+  // Bytes past memoryMax of a chunk go on into its spill file, made in
+  // spillDir (or the system's temporary directory) when first needed.
+  void spillPast(size_t memoryMax, std::string spillDir) {
+    memoryMax_ = memoryMax;
+    spillDir_ = std::move(spillDir);
+  }
+
   void into(ChunkBytes& c) {
     c.length = 0;
+    c.spilled = 0;
     into_ = &c;
     if (c.size < least_) grow(least_);
     rebuffer(c.bytes.get(), c.size);
@@ -36,6 +51,7 @@ class ChunkSink final : public Sink {
  protected:
   bool emit(const char* p, size_t n) override {
     ChunkBytes& c = *into_;
+    if (c.spilled || c.length + n > memoryMax_) return spill(p, n);
     if (p != c.bytes.get() + c.length) {  // bytes from elsewhere: a write larger than the buffer
       if (c.size - c.length < n) grow(c.length + n + least_);
       memcpy(c.bytes.get() + c.length, p, n);
@@ -56,12 +72,29 @@ class ChunkSink final : public Sink {
     c.size = size;
   }
 
+  // The bytes to the chunk's spill file; the buffer stays where it is.
+  bool spill(const char* p, size_t n) {
+    ChunkBytes& c = *into_;
+    if (c.spillFd < 0) c.spillFd = openSpillFile(spillDir_);
+    for (size_t done = 0; done < n;) {
+      const ssize_t w = c.spillFd < 0 ? -1 : pwrite(c.spillFd, p + done, n - done, static_cast<off_t>(c.spilled));
+      if (w <= 0) return false;
+      done += static_cast<size_t>(w);
+      c.spilled += static_cast<uint64_t>(w);
+    }
+    return true;
+  }
+
   std::unique_ptr<char[]> first_;  // the buffer until the first chunk
   size_t least_;
+  size_t memoryMax_ = SIZE_MAX;
+  std::string spillDir_;
   ChunkBytes* into_ = nullptr;
 };
 
 constexpr size_t kConsoleBuffer = 65536;
+// The LOB bytes of one chunk held in memory; the rest is spilled to a file.
+constexpr size_t kLobChunkMemory = 8u << 20;
 
 // The console line of an UNKNOWN value's warning; the column number
 // follows it.
@@ -78,14 +111,54 @@ void writeInSlices(Sink& out, std::string_view bytes) {
   out.write(bytes.data() + at, bytes.size() - at);
 }
 
+// The directory part of a file name ("." for none).
+std::string directoryOf(const char* name) {
+  const char* slash = strrchr(name, '/');
+  if (!slash) return ".";
+  return slash == name ? "/" : std::string(name, slash);
+}
+
+// LOB values and references as a parallel walk can place them: a LOB file
+// whose references the style writes in place, and tags that no reference
+// text can hold (a reference's numbers change as the main thread places
+// it, and the text style counts the values holding a tag).
+bool tagsOutsideReferences(const RowTags& tags) {
+  for (const std::string_view tag : {tags.field, tags.record})
+    for (const char ch : tag)
+      if ((ch >= '0' && ch <= '9') || ch == '-') return false;
+  return true;
+}
+
 }  // namespace
+
+int openSpillFile(const std::string& dir) {
+  for (const std::string& d : {dir, std::string(P_tmpdir)}) {
+    std::string name = d + "/.bex-lob-XXXXXX";
+    const int fd = mkstemp(name.data());
+    if (fd < 0) continue;
+    unlink(name.c_str());
+    return fd;
+  }
+  return -1;
+}
+
+ChunkBytes::~ChunkBytes() {
+  if (spillFd >= 0) close(spillFd);
+}
+
+bool lobsWalkInParallel(const LobFile& lob, bool referencesInPlace, const RowTags& tags) {
+  return !lob.sink || (referencesInPlace && tagsOutsideReferences(tags));
+}
 
 struct ParallelWalk::Result {
   WalkChunk chunk;
   uint32_t worker = 0;  // that walked it
   ChunkBytes data, console, lob;
+  uint64_t dataStart = 0, lobStart = 0;  // the worker's sinks' bytesWritten as the chunk began
+  std::vector<LobReference> references;  // as the worker wrote them
   uint64_t rows = 0, lobValues = 0, badBlocks = 0, blocksRead = 0;
   bool errorNoted = false;
+  bool lobWritten = true;  // false: LOB bytes could not go to the spill file
   DamageCounts damage;
   std::vector<ReportEvent> events;
   uint8_t warned[kMaxSegmentColumns];  // UNKNOWN warnings committed when the chunk was queued
@@ -94,46 +167,71 @@ struct ParallelWalk::Result {
 
 struct ParallelWalk::Worker {
   Worker(const BlockContext& from, const UnloadJob& j, const WorkerWriterMaker& make, const LobFile& lobOf,
-         const RowWalk& main)
+         const RowWalk& main, size_t lobMemory)
       : block(new uint8_t[from.blockSize]()), bc(from, buffers(from)), job(std::make_unique<UnloadJob>(j)) {
     snprintf(lob.name, sizeof lob.name, "%s", lobOf.name);
     lob.sink = lobOf.sink ? &lobText : nullptr;
+    lobText.spillPast(lobMemory, directoryOf(lobOf.name));
+    if (from.conversions) {
+      conversions.openLike(*from.conversions);
+      bc.conversions = &conversions;
+    }
+    if (from.lobMap) {
+      lobMap = std::make_unique<LobMap>(from.lobMap->dir);
+      if (from.lobMap->available()) OpenLobMap(*lobMap);
+      bc.lobMap = lobMap.get();
+    }
+    lobReader = std::make_unique<LobReader>(bc, console);
+    bc.lobReader = lobReader.get();
     writer = make(bc, *job, data, lob, console);
     walk = std::make_unique<RowWalk>(bc, console, *writer, main.filters, main.chainBound);
   }
 
+  ~Worker() { conversions.closeAll(); }
+  Worker(const Worker&) = delete;
+  Worker& operator=(const Worker&) = delete;
+
   // The worker's own block buffer and cache (empty: every read goes to the
-  // file) and its own progress; it reports nothing and reads no LOB values.
-  // What it counts is merged as the chunks commit.
+  // file), LOB cache and progress; it reports nothing. Its LOB reader, LOB map
+  // and conversion descriptors are its own too (set as it is made). What
+  // it counts is merged as the chunks commit.
   BlockBuffers buffers(const BlockBuffers& from) {
     BlockBuffers own = from;
     own.block = block.get();
-    own.cache = own.lobCache = &cache;
+    own.cache = &cache;
+    own.lobCache = &lobCache;
+    if (from.lobCache && from.lobCache->size) lobCache.allocate(from.lobCache->size);
     own.progress = &progress;
     own.report = nullptr;
     own.lobReader = nullptr;
     own.lobMap = nullptr;
+    own.conversions = nullptr;
     return own;
   }
 
   ReadCache cache;
+  ReadCache lobCache;  // as large as the run's: LOB blocks are read through it
   Progress progress;  // counts the blocks read; never drawn
   std::unique_ptr<uint8_t[]> block;
   BlockContext bc;
   std::unique_ptr<UnloadJob> job;
   ChunkSink data{kOutputBufferSize}, console{kConsoleBuffer}, lobText{kConsoleBuffer};
   LobFile lob;
+  Conversions conversions;
+  std::unique_ptr<LobMap> lobMap;
+  std::unique_ptr<LobReader> lobReader;
   std::unique_ptr<RowWriter> writer;
   std::unique_ptr<RowWalk> walk;
 };
 
 ParallelWalk::ParallelWalk(const ParallelTarget& target, const WorkerWriterMaker& makeWriter, uint32_t threads,
-                           uint32_t chunkBlocks)
+                           uint32_t chunkBlocks, size_t lobMemory)
     : t_(target), chunks_(threads, [this](uint64_t, Result& r) { commit(r); }) {
   const BlockContext& bc = t_.walk.bc;
   chunkBlocks_ = chunkBlocks ? chunkBlocks : kParallelChunkBytes / bc.blockSize;
   for (uint32_t i = 0; i < threads; i++)
-    workers_.push_back(std::make_unique<Worker>(bc, t_.job, makeWriter, t_.lob, t_.walk));
+    workers_.push_back(
+        std::make_unique<Worker>(bc, t_.job, makeWriter, t_.lob, t_.walk, lobMemory ? lobMemory : kLobChunkMemory));
   chunks_.start([this](uint32_t w) {
     chunks_.eachJob([this, w, &k = *workers_[w]](uint64_t, Result& r) {
       r.worker = w;
@@ -170,6 +268,10 @@ void ParallelWalk::walk(Worker& k, Result& r) {
   k.data.into(r.data);
   k.console.into(r.console);
   k.lobText.into(r.lob);
+  r.dataStart = k.data.bytesWritten();
+  r.lobStart = k.lobText.bytesWritten();
+  r.references.clear();
+  k.lob.references = k.lob.sink ? &r.references : nullptr;
   k.console.clearErrorNote();
   *bc.counters = BlockCounters{};
   w.damage = DamageCounts{};
@@ -183,7 +285,7 @@ void ParallelWalk::walk(Worker& k, Result& r) {
 
   k.data.flush();
   k.console.flush();
-  k.lobText.flush();
+  r.lobWritten = k.lobText.flush();
   r.rows = bc.counters->RowCount;
   r.lobValues = bc.counters->LobCount;
   r.badBlocks = bc.counters->BadBlockCount;
@@ -201,8 +303,10 @@ void ParallelWalk::commit(Result& r) {
   BlockContext& bc = t_.walk.bc;
   writeConsole(r.console.view());
   if (r.errorNoted) t_.walk.console.noteError();
-  writeInSlices(t_.data, r.data.view());
-  if (t_.lob.sink) writeInSlices(*t_.lob.sink, r.lob.view());
+  writeData(r);
+  if (t_.lob.sink) writeLob(r.lob);
+  if (!r.lobWritten)
+    t_.walk.console.error("  Cannot write LOB bytes to a temporary file: the LOB file is incomplete!\n");
   bc.counters->RowCount += r.rows;
   bc.counters->LobCount += r.lobValues;
   bc.counters->BadBlockCount += r.badBlocks;
@@ -216,6 +320,45 @@ void ParallelWalk::commit(Result& r) {
   t_.job.lobLossesWithoutMap.add(r.lobLossesWithoutMap);
   t_.job.taggedValues.add(r.taggedValues);
   t_.job.nulValues.add(r.nulValues);
+}
+
+// The chunk's data, each LOB reference in it written again with the
+// offset its value gets in the LOB file (the chunk's LOB bytes follow what
+// is there now).
+void ParallelWalk::writeData(const Result& r) {
+  const std::string_view data = r.data.view();
+  if (r.references.empty()) return writeInSlices(t_.data, data);
+  const uint64_t lobBase = t_.lob.sink->bytesWritten();
+  char text[kLobReferenceMax];
+  size_t at = 0;
+  for (const LobReference& ref : r.references) {
+    const size_t dataAt = static_cast<size_t>(ref.dataAt - r.dataStart);
+    const uint64_t start = ref.start - r.lobStart;
+    writeInSlices(t_.data, data.substr(at, dataAt - at));
+    at = dataAt + formatLobReference(text, t_.lob.name, ref.start, ref.length);  // as the worker wrote it
+    t_.data.write(text, formatLobReference(text, t_.lob.name, lobBase + start, ref.length));
+  }
+  writeInSlices(t_.data, data.substr(std::min(at, data.size())));
+}
+
+// A chunk's LOB bytes: those held in memory, then those spilled.
+void ParallelWalk::writeLob(ChunkBytes& lob) {
+  Sink& out = *t_.lob.sink;
+  writeInSlices(out, lob.view());
+  if (!lob.spilled) return;
+  if (!spillBuffer_) spillBuffer_.reset(new char[kOutputBufferSize]);
+  for (uint64_t at = 0; at < lob.spilled;) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(kOutputBufferSize, lob.spilled - at));
+    const ssize_t got = pread(lob.spillFd, spillBuffer_.get(), n, static_cast<off_t>(at));
+    if (got <= 0) {
+      t_.walk.console.error("  Cannot read back the LOB bytes spilled by a worker: the LOB file is incomplete!\n");
+      break;
+    }
+    out.writeThrough(spillBuffer_.get(), static_cast<size_t>(got));
+    at += static_cast<uint64_t>(got);
+  }
+  if (ftruncate(lob.spillFd, 0) != 0) t_.walk.console.noteError();
+  lob.spilled = 0;
 }
 
 // The chunk's console lines; of the warnings about UNKNOWN values only as

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -31,6 +32,8 @@ namespace bex {
 
 // Blocks of one chunk by default: 4 MiB of them.
 inline constexpr uint32_t kParallelChunkBytes = 4u << 20;
+// Blocks of one chunk of a table with LOB columns.
+inline constexpr uint32_t kParallelLobChunkBlocks = 2;
 
 // Makes the row writer of one worker, writing to its sinks.
 using WorkerWriterMaker =
@@ -45,19 +48,37 @@ struct ParallelTarget {
   LobFile& lob;
 };
 
-// The bytes a worker wrote for one chunk (its sinks write them in place).
+// The bytes a worker wrote for one chunk (its sinks write them in place);
+// LOB bytes past a bound go on in a spill file.
 struct ChunkBytes {
+  ChunkBytes() = default;
+  ~ChunkBytes();
+  ChunkBytes(const ChunkBytes&) = delete;
+  ChunkBytes& operator=(const ChunkBytes&) = delete;
+
   std::unique_ptr<char[]> bytes;
   size_t size = 0;    // allocated
   size_t length = 0;  // written
+  int spillFd = -1;   // the spill file, once needed
+  uint64_t spilled = 0;  // bytes in it, after those in memory
   std::string_view view() const { return {bytes.get(), length}; }
 };
 
+// A temporary file in dir (else in the system's temporary directory),
+// already unlinked; -1 when none can be made.
+int openSpillFile(const std::string& dir);
+
+// Whether a walk writing LOB values to lob can be parallel: no LOB file,
+// or a style that writes references in place (OutputStyleSpec) and tags
+// that no reference can hold.
+bool lobsWalkInParallel(const LobFile& lob, bool referencesInPlace, const RowTags& tags);
+
 class ParallelWalk final : public ChunkQueue {
  public:
-  // chunkBlocks 0: kParallelChunkBytes of blocks.
+  // chunkBlocks 0: kParallelChunkBytes of blocks; lobMemory 0: 8 MiB of a
+  // chunk's LOB bytes held in memory.
   ParallelWalk(const ParallelTarget& target, const WorkerWriterMaker& makeWriter, uint32_t threads,
-               uint32_t chunkBlocks);
+               uint32_t chunkBlocks, size_t lobMemory = 0);
   ~ParallelWalk() override;  // commits what was submitted; the workers end
   ParallelWalk(const ParallelWalk&) = delete;
   ParallelWalk& operator=(const ParallelWalk&) = delete;
@@ -71,12 +92,15 @@ class ParallelWalk final : public ChunkQueue {
 
   void queue(const WalkChunk& c);
   void commit(Result& r);
+  void writeData(const Result& r);
+  void writeLob(ChunkBytes& lob);
   void writeConsole(std::string_view text);
   void walk(Worker& k, Result& r);
 
   ParallelTarget t_;
   uint32_t chunkBlocks_;
   std::vector<std::unique_ptr<Worker>> workers_;
+  std::unique_ptr<char[]> spillBuffer_;  // spilled LOB bytes read back
   OrderedWorkers<Result> chunks_;  // last: its threads end before the workers' state goes
 };
 

@@ -419,6 +419,19 @@ void Conversions::openDefaults() {
   clob.open("UCS-2BE", "GBK");
 }
 
+void Conversion::openLike(const Conversion& from) {
+  if (from.valid()) return open(from.source, from.target);
+  close();
+  snprintf(source, sizeof source, "%s", from.source);
+  snprintf(target, sizeof target, "%s", from.target);
+}
+
+void Conversions::openLike(const Conversions& from) {
+  nchar.openLike(from.nchar);
+  nclob.openLike(from.nclob);
+  clob.openLike(from.clob);
+}
+
 void Conversions::closeAll() {
   nchar.close();
   nclob.close();

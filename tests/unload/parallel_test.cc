@@ -1,8 +1,10 @@
-// A parallel UNLOAD writes what one thread writes: the same data file, the
-// same console text and the same counts in the recovery report, with chunk
-// boundaries inside chains, on sound and on randomly damaged blocks. Built
-// with ThreadSanitizer in CI as well.
+// A parallel UNLOAD writes what one thread writes: the same data file, LOB
+// file, console text and counts in the recovery report, with chunk
+// boundaries inside chains, on sound and on randomly damaged blocks, for
+// LOB and national-character columns too. Built with ThreadSanitizer in CI
+// as well.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "../lob/forged_lobs.h"
 #include "base/recovery_report.h"
 #include "unload_test_util.h"
 
@@ -21,8 +24,8 @@ using bex::testing::UnloadShell;
 
 // What one unload left behind, for comparing.
 struct Outcome {
-  std::string console, data;
-  uint64_t rows, bad, blocksRead, rejected, skipped, rowsRejected, rowsSkipped, chainsCut;
+  std::string console, data, lob;
+  uint64_t rows, lobs, lobErrors, bad, blocksRead, rejected, skipped, rowsRejected, rowsSkipped, chainsCut;
 
   bool operator==(const Outcome&) const = default;
 };
@@ -40,14 +43,20 @@ std::string masked(std::string s) {  // the date lines differ from run to run
   return out;
 }
 
-Outcome unload(UnloadShell& sh, const std::string& statement, int threads) {
+// Statements go to a shell's statement(); its RunContext is rc.
+template <class Shell>
+Outcome unload(Shell& sh, const std::string& statement, int threads) {
   sh.statement("SET THREADS " + std::to_string(threads));
   remove("o.txt");
+  remove("o.LOB");
   Outcome o;
   o.console = masked(sh.statement(statement + " TO o.txt"));
   o.data = readWhole("o.txt");
+  o.lob = readWhole("o.LOB");
   const bex::ReportEntry& e = sh.rc.report.entry();
   o.rows = sh.rc.bc.counters->RowCount;
+  o.lobs = sh.rc.bc.counters->LobCount;
+  o.lobErrors = e.lobErrors;
   o.bad = sh.rc.bc.counters->BadBlockCount;
   o.blocksRead = e.blocksRead;
   o.rejected = e.rejected.blocks;
@@ -63,7 +72,8 @@ Outcome unload(UnloadShell& sh, const std::string& statement, int threads) {
 // statement's blocks. mostWorkers: the most that took part in one walk
 // (which takes the chunks is up to the workers: on a busy machine one of
 // them may take every chunk of a few walks, never of a whole test).
-void expectSameWithThreads(UnloadShell& sh, const std::vector<std::string>& statements, const std::string& what,
+template <class Shell>
+void expectSameWithThreads(Shell& sh, const std::vector<std::string>& statements, const std::string& what,
                            uint32_t& mostWorkers) {
   const bex::ReportEntry& e = sh.rc.report.entry();
   uint64_t rows = 0;
@@ -154,6 +164,87 @@ TEST_F(Parallel, DamagedBlocksGiveWhatOneThreadGives) {
     expectSameWithThreads(sh, {kObjectUnloads[0], kObjectUnloads[2], kObjectUnloads[4], kObjectUnloads[6]},
                           "round " + std::to_string(round), mostWorkers);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The lob scenario's statements, SCAN included, as a shell's.
+struct LobShell {
+  bex::testing::ForgedLobs& lobs;
+  bex::RunContext& rc;
+  std::string statement(const std::string& s) { return lobs.run(s); }
+};
+
+constexpr const char* kLobUnload = "UNLOAD OBJECT 74000 COLUMN NUMBER COLUMN CLOB COLUMN BLOB COLUMN NCLOB";
+
+// Every kind of locator (inline, chunk lists, the LOB map's pages of every
+// version, absent pages, values of megabytes) in both byte orders: without
+// a LOB map, with one, with the LOB bytes of every chunk spilled to a file,
+// with every piece announced, and on randomly damaged LOB segments. (The
+// table's rows lie in one block: one worker walks them, through its own
+// LOB reader, map and descriptors, while the main thread commits.)
+TEST(ParallelLobs, LobTablesGiveWhatOneThreadGives) {
+  for (const bool big : {false, true}) {
+    bex::testing::ForgedLobs lobs(big);
+    ASSERT_TRUE(lobs.ok());
+    LobShell sh{lobs, lobs.rc()};
+    sh.rc.parallelChunkBlocks = 1;
+    uint32_t mostWorkers = 0;
+    if (big) lobs.run("SET BYTE_ORDER BIG");
+    lobs.run("SET ICONV_CLOB UTF-16BE UTF-8");
+    lobs.run("SET ICONV_NCLOB UTF-16BE UTF-8");
+    lobs.run("OPEN lob.cfg");
+    expectSameWithThreads(sh, {kLobUnload}, "no LOB map", mostWorkers);
+    lobs.run("SCAN DATABASE");
+    expectSameWithThreads(sh, {kLobUnload}, "LOB map", mostWorkers);
+    EXPECT_GT(readWhole("o.LOB").size(), 3u << 20);
+    sh.rc.parallelLobMemory = 1000;
+    expectSameWithThreads(sh, {kLobUnload}, "spilled", mostWorkers);
+    lobs.run("SET VERBOSE 3");
+    expectSameWithThreads(sh, {kLobUnload}, "verbose", mostWorkers);
+    lobs.run("SET VERBOSE 0");
+    sh.rc.parallelLobMemory = 0;
+    std::mt19937 rng(20261210);
+    for (const char* name : {"lob_users04.dbf", "lob_users05.dbf"}) {
+      const std::string good = readWhole(name);
+      if (good.empty()) continue;
+      for (int round = 0; round < 3; round++) {
+        std::string bad = good;
+        for (uint32_t i = 0; i < 40; i++) {
+          const size_t at = 8192 * 2 + rng() % (good.size() - 8192 * 2);
+          bad[at] = static_cast<char>(rng());
+        }
+        std::ofstream(name, std::ios::binary | std::ios::trunc) << bad;
+        lobs.run("OPEN lob.cfg");
+        expectSameWithThreads(sh, {kLobUnload}, std::string(name) + " damaged", mostWorkers);
+      }
+      std::ofstream(name, std::ios::binary | std::ios::trunc) << good;
+    }
+  }
+}
+
+// National text (NVARCHAR2, NCHAR) and inline CLOB, BLOB and NCLOB values
+// through each worker's conversion descriptors, in text and dump style.
+TEST(ParallelLobs, NationalColumnsGiveWhatOneThreadGives) {
+  ScratchDir dir;
+  ASSERT_TRUE(bex::testing::forgeScenario("csv", dir.path));
+  ASSERT_EQ(chdir(dir.path.c_str()), 0);
+  ASSERT_EQ(mkdir("BEXDICT", 0755), 0);
+  UnloadShell sh;
+  sh.rc.parallelChunkBlocks = 1;
+  uint32_t mostWorkers = 0;
+  sh.statement("SET ICONV_CLOB UTF-16BE UTF-8");
+  sh.statement("OPEN csv.cfg");
+  sh.statement("UNLOAD TABLE DICT$;");
+  const std::vector<std::string> tables = {"UNLOAD TABLE APP.TEXTS", "UNLOAD TABLE APP.LOBS",
+                                           "UNLOAD TABLE APP.BULK"};
+  expectSameWithThreads(sh, tables, "text", mostWorkers);
+  sh.statement("SET OUTPUT_STYLE DMP");
+  expectSameWithThreads(sh, tables, "dump", mostWorkers);
+  EXPECT_GT(mostWorkers, 1u) << "one worker walked every chunk";
+  ASSERT_EQ(chdir("/"), 0);
 }
 
 }  // namespace

@@ -107,25 +107,24 @@ void reportScanRejections(RunContext& rc, uint32_t objd) {
     if (r.cls == BlockClass::kChecksum && r.objd == objd) rc.report.entry().rejected.add(r.rfn, r.first, r.count, objd);
 }
 
-// Values that pass through what the run has only one of (the LOB reader
-// with its caches and the LOB file's offsets, the iconv descriptors) are
-// written by one thread.
-bool needsOneThread(const ColumnSpec& c) {
-  const ValueDecoder d = decoderFor(c.type);
-  return d == ValueDecoder::kLob || d == ValueDecoder::kNational || c.charsetForm == kCharsetFormNational;
+// THREADS above 1 walks the blocks with workers (each with its own LOB
+// reader, LOB map and conversion descriptors) when nothing of the unload
+// needs the one thread: no row limit (rows are counted as chunks commit),
+// rows going to a data file (on the console they would mix with the
+// messages), LOB values the workers can place (lobsWalkInParallel), and
+// files that several threads may read at once.
+bool hasLobColumns(const UnloadJob& job) {
+  bool lobs = isLobType(job.column(kMaxSegmentColumns).type);
+  for (uint32_t pos = 0; pos < job.columns.count && pos < kMaxSegmentColumns; pos++)
+    lobs = lobs || isLobType(job.column(pos).type);
+  return lobs;
 }
 
-// THREADS above 1 walks the blocks with workers when nothing of the unload
-// needs the one thread: no row limit (rows are counted as chunks commit),
-// rows going to a data file (on the console they would mix
-// with the messages), no column of needsOneThread, and files that several
-// threads may read at once.
-bool walkInParallel(const RunContext& rc, const UnloadJob& job, const UnloadOutput& files) {
+bool walkInParallel(const RunContext& rc, const UnloadJob& job, Output& output) {
   const BlockContext& bc = rc.bc;
-  if (bc.threads <= 1 || bc.rowLimit != kNoRowLimit || !files.opened()) return false;
-  for (uint32_t pos = 0; pos < job.columns.count && pos < kMaxSegmentColumns; pos++)
-    if (needsOneThread(job.column(pos))) return false;
-  return !needsOneThread(job.column(kMaxSegmentColumns)) && slotsReadInParallel(*bc.registry);
+  if (bc.threads <= 1 || bc.rowLimit != kNoRowLimit || !output.files.opened()) return false;
+  if (hasLobColumns(job) && !lobsWalkInParallel(output.files.lob(), output.style->lobReferencesInPlace, job.tags)) return false;
+  return slotsReadInParallel(*bc.registry);
 }
 
 // Walks the object's blocks the way `how` finds them, by this thread or by
@@ -133,13 +132,17 @@ bool walkInParallel(const RunContext& rc, const UnloadJob& job, const UnloadOutp
 template <class How>
 DamageCounts walkBlocks(RunContext& rc, UnloadJob& job, Output& output, How how) {
   RowWalk w(rc.bc, rc.out, output.format->rowWriter(), filtersOf(rc), openBlockCount(rc.bc));
-  if (walkInParallel(rc, job, output.files)) {
+  if (walkInParallel(rc, job, output)) {
     const WorkerWriterMaker maker = [&output](BlockContext& bc, UnloadJob& j, Sink& data, LobFile& lob,
                                               Sink& console) {
       return output.style->makeRowWriter(bc, j, data, lob, console, output.rowAddress);
     };
+    // A row of a LOB table brings its values along: its chunks are a few
+    // blocks, so that the values of a table of few blocks spread too.
+    const uint32_t chunkBlocks =
+        rc.parallelChunkBlocks ? rc.parallelChunkBlocks : hasLobColumns(job) ? kParallelLobChunkBlocks : 0;
     ParallelWalk workers(ParallelTarget{w, job, output.files.data(), output.files.lob()}, maker, rc.bc.threads,
-                         rc.parallelChunkBlocks);
+                         chunkBlocks, rc.parallelLobMemory);
     w.parallel = &workers;
     how(w);
     workers.drain();
