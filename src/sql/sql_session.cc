@@ -36,22 +36,40 @@ bool splitName(std::string_view name, TableName& out) {
   return out.owner.size() <= kDictNameMax && out.table.size() <= kDictNameMax && out.partition.size() <= kDictNameMax;
 }
 
-// The table's segment and columns, looked up as UNLOAD TABLE looks them up.
+// The segment of object objNo, found as UNLOAD TABLE finds it.
+bool segmentOf(const DictFiles& dir, uint32_t objNo, SqlSegment& out) {
+  StorageRecord st;
+  if (!findStorage(dir, objNo, st) && !findStorage(dir, objNo + 1, st)) return false;
+  out = SqlSegment{st.dataObjNo, st.cluster, st.file, st.block};
+  return true;
+}
+
+// The segments of the partitions and subpartitions of the user's table.
+void partitionSegments(const DictFiles& dir, uint32_t userNo, const char* table, std::vector<SqlSegment>& out) {
+  for (uint32_t type : {kObjTablePartition, kObjTableSubpartition})
+    dir.objects().forOwnerType(userNo, type, [&](const ObjectRecord& o) {
+      SqlSegment s;
+      if (o.ownerNo == userNo && o.type == type && sameName(o.name, table) && segmentOf(dir, o.objNo, s))
+        out.push_back(s);
+      return false;
+    });
+}
+
+// The table's segments and columns: a partitioned table's rows are those
+// of its partitions.
 std::unique_ptr<SqlTableSource> resolveTable(const DictFiles& dir, const TableName& n) {
   UserRecord user;
   if (!findUser(dir, n.owner.c_str(), user)) return nullptr;
   ObjectRecord object;
   object.segmentObjNo = 0;
   if (!findTableObject(dir, user.userNo, n.table.c_str(), n.partition.c_str(), object)) return nullptr;
-  StorageRecord st;
-  if (!findStorage(dir, object.segmentObjNo, st) && !findStorage(dir, object.segmentObjNo + 1, st)) return nullptr;
   auto s = std::make_unique<SqlTableSource>();
+  if (n.partition.empty()) partitionSegments(dir, user.userNo, object.name, s->segments);
+  SqlSegment own;
+  if (s->segments.empty() && segmentOf(dir, object.segmentObjNo, own)) s->segments.push_back(own);
+  if (s->segments.empty()) return nullptr;
   s->label = std::string(user.name) + "." + object.name;
   if (!n.partition.empty()) s->label += ":" + n.partition;
-  s->objd = st.dataObjNo;
-  s->cluster = st.cluster;
-  s->headerFile = st.file;
-  s->headerBlock = st.block;
   loadColumns(dir, object, n.partition.c_str(), s->columns);
   for (uint32_t pos = 0; pos < s->columns.count; pos++)
     if (s->columns.column[pos].type != ColumnTypeCode::kSkip && s->columns.desc[pos].name[0])

@@ -96,14 +96,16 @@ class TableWalk {
 // The segment's blocks as UNLOAD TABLE finds them, gathered as chunks.
 void TableWalk::findBlocks() {
   walk_.parallel = &chunks_;
-  ExtentListingReader listing(tables_.env().extentListing);
-  if (listing.opened()) {
-    walkExtentListing(walk_, listing, src_.objd, src_.cluster);
-  } else if (src_.headerFile != 0) {
-    if (findSegmentHeader(walk_, src_.objd, src_.headerFile, src_.headerBlock))
-      walkExtentMap(walk_, src_.objd, src_.cluster);
-    else
-      scanObjectBlocks(walk_, src_.objd, src_.cluster, 0, 0);
+  for (const SqlSegment& s : src_.segments) {
+    ExtentListingReader listing(tables_.env().extentListing);
+    if (listing.opened()) {
+      walkExtentListing(walk_, listing, s.objd, s.cluster);
+    } else if (s.headerFile != 0) {
+      if (findSegmentHeader(walk_, s.objd, s.headerFile, s.headerBlock))
+        walkExtentMap(walk_, s.objd, s.cluster);
+      else
+        scanObjectBlocks(walk_, s.objd, s.cluster, 0, 0);
+    }
   }
   walk_.parallel = nullptr;
 }

@@ -27,11 +27,18 @@ struct SqlEnv {
   RowFilters filters;
 };
 
-// Where the rows of one virtual table are: the segment and its columns.
-struct SqlTableSource {
-  std::string label;  // OWNER.TABLE or OWNER.TABLE:PARTITION
+// One segment of a table: its data object, cluster table number and
+// segment header.
+struct SqlSegment {
   uint32_t objd = 0, cluster = 0;
   uint32_t headerFile = 0, headerBlock = 0;
+};
+
+// Where the rows of one virtual table are: the segments (the table's own,
+// or those of each of its partitions) and the columns.
+struct SqlTableSource {
+  std::string label;  // OWNER.TABLE or OWNER.TABLE:PARTITION
+  std::vector<SqlSegment> segments;
   TableColumns columns;
   std::vector<uint32_t> positions;  // segment positions of the declared columns
 };
