@@ -140,6 +140,11 @@ class StringSink : public Sink {
     flush();
     return out_;
   }
+  // Drops what was collected, keeping the memory for what comes next.
+  void clear() {
+    flush();
+    out_.clear();
+  }
 
  protected:
   bool emit(const char* p, size_t n) override {

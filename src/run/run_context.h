@@ -18,6 +18,7 @@
 #include "run/unload_history.h"
 #include "unload/output_style.h"
 #include "scan/guess_candidate.h"
+#include "sql/sql_table.h"
 #include "base/block_context.h"
 #include "base/cmdline.h"
 #include "base/extent_listing.h"
@@ -87,6 +88,7 @@ struct RunContext {
   std::unique_ptr<LobReader> lobReader;
   GuessCandidates guessCandidates;  // tables loaded by LOAD TABLE, for SCAN TABLE
   ExtentIndex extentIndex;          // the extent listing last read, for UNLOAD and SCAN TABLE
+  SqlWalkNotes sqlNotes;  // the damaged blocks the SQL statements met (bex_damage)
 
   // Blocks in one chunk of a parallel UNLOAD; 0: the default size. A test
   // knob only, read once from the environment variable

@@ -133,7 +133,7 @@ int readStatement(FILE* in, InputForm form, CommandLine& cl, Sink& out) {
     }
     if (cl.length > kStatementCut) return 0;
     if (firstTokenIs(cl, "EXIT")) return -1;
-    if (!firstTokenIs(cl, "UNLOAD")) return 0;
+    if (!firstTokenIs(cl, "UNLOAD") && !firstTokenIs(cl, "SQL")) return 0;
     lineNo++;
   }
 }

@@ -14,6 +14,7 @@
 #include "run/run_context.h"
 #include "shell/settings.h"
 #include "commands/unload/unload_command.h"
+#include "commands/sql/sql_command.h"
 
 namespace bex {
 
@@ -46,6 +47,7 @@ const CommandEntry kCommandTable[] = {
     {"HELP", cmdHelp},
     {"ASM", cmdAsm},
     {"REPORT", cmdReport},
+    {"SQL", cmdSql},
     {nullptr, nullptr},
 };
 

@@ -1,0 +1,168 @@
+#include "sql/sql_values.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+#include "lob/lob_sinks.h"
+#include "value/float.h"
+
+namespace bex {
+
+const char* sqlDeclaredType(ColumnTypeCode t) {
+  switch (decoderFor(t)) {
+    case ValueDecoder::kNumber: return "NUMBER";
+    case ValueDecoder::kFloat: return "REAL";
+    case ValueDecoder::kLob: return t == ColumnTypeCode::kBlob ? "BLOB" : "TEXT";
+    default: break;
+  }
+  if (t == ColumnTypeCode::kRaw || t == ColumnTypeCode::kLongRaw) return "BLOB";
+  return "TEXT";
+}
+
+namespace {
+
+void resultText(sqlite3_context* ctx, std::string_view s) {
+  sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+}
+
+void resultNumber(sqlite3_context* ctx, const uint8_t* v, uint32_t length) {
+  char text[kNumberTextMax];
+  const size_t n = formatNumber(v, length, text);
+  if (n == 0) return sqlite3_result_null(ctx);
+  int64_t i;
+  const auto r = std::from_chars(text, text + n, i);
+  if (r.ec == std::errc() && r.ptr == text + n) return sqlite3_result_int64(ctx, i);
+  resultText(ctx, {text, n});
+}
+
+void resultFloat(sqlite3_context* ctx, const uint8_t* v, uint32_t length) {
+  if (length == 4) return sqlite3_result_double(ctx, decodeBinaryFloat(v));
+  if (length == 8) return sqlite3_result_double(ctx, decodeBinaryDouble(v));
+  sqlite3_result_null(ctx);
+}
+
+// The LOB's bytes, read whole through the LOB readers (character LOBs
+// converted as UNLOAD converts them).
+void resultLob(sqlite3_context* ctx, const ColumnSpec& col, const uint8_t* v, uint32_t length, uint32_t rowRdba,
+               BlockContext& bc, StringSink& scratch) {
+  StringSink reference;  // the LOB file reference UNLOAD would write: not wanted here
+  LobFile lob;
+  lob.sink = &scratch;
+  lob.recordTag = "";
+  const uint16_t n = static_cast<uint16_t>(length > UINT16_MAX ? UINT16_MAX : length);
+  recoverLocatorToText(reference, lob, bc, v, n, rowRdba, col);
+  const std::string_view bytes = scratch.str();
+  if (col.type == ColumnTypeCode::kBlob)
+    sqlite3_result_blob(ctx, bytes.data(), static_cast<int>(bytes.size()), SQLITE_TRANSIENT);
+  else
+    resultText(ctx, bytes);
+}
+
+}  // namespace
+
+void resultValue(sqlite3_context* ctx, const ColumnSpec& col, const uint8_t* v, uint32_t length, uint32_t rowRdba,
+                 BlockContext& bc, StringSink& scratch) {
+  scratch.clear();
+  switch (decoderFor(col.type)) {
+    case ValueDecoder::kNumber: return resultNumber(ctx, v, length);
+    case ValueDecoder::kFloat: return resultFloat(ctx, v, length);
+    case ValueDecoder::kLob: return resultLob(ctx, col, v, length, rowRdba, bc, scratch);
+    case ValueDecoder::kTimestamp: writeTimestampExactText(scratch, v, length); break;
+    case ValueDecoder::kTimestampTz: writeTimestampTzExactText(scratch, v, length); break;
+    default:
+      if (col.type == ColumnTypeCode::kRaw || col.type == ColumnTypeCode::kLongRaw)
+        return sqlite3_result_blob(ctx, v, static_cast<int>(length), SQLITE_TRANSIENT);
+      writeColumnValue(scratch, v, length, col, bc);
+      break;
+  }
+  resultText(ctx, scratch.str());
+}
+
+namespace {
+
+// The digits of a decimal text without sign, point and leading zeros, and
+// how many of them stand before the point.
+struct Decimal {
+  bool negative = false;
+  char digits[80];
+  int count = 0;
+  int point = 0;
+};
+
+bool parseExponent(std::string_view s, size_t i, Decimal& d) {
+  if (i == s.size()) return true;
+  if (s[i] != 'e' && s[i] != 'E') return false;
+  int e = 0;
+  const char* from = s.data() + i + 1;
+  if (from < s.data() + s.size() && *from == '+') from++;
+  const auto r = std::from_chars(from, s.data() + s.size(), e);
+  if (r.ec != std::errc() || r.ptr != s.data() + s.size()) return false;
+  d.point += e;
+  return true;
+}
+
+bool parseDecimal(std::string_view s, Decimal& d) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  size_t i = 0;
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) d.negative = s[i++] == '-';
+  bool seenPoint = false, any = false;
+  for (; i < s.size(); i++) {
+    const char c = s[i];
+    if (c == '.' && !seenPoint) {
+      seenPoint = true;
+      continue;
+    }
+    if (c < '0' || c > '9') break;
+    any = true;
+    if (d.count == 0 && c == '0') {
+      if (seenPoint) d.point--;
+      continue;
+    }
+    if (d.count < static_cast<int>(sizeof d.digits)) d.digits[d.count++] = c;
+    if (!seenPoint) d.point++;
+  }
+  return any && parseExponent(s, i, d);
+}
+
+}  // namespace
+
+size_t numberKey(std::string_view text, uint8_t* key) {
+  Decimal d;
+  if (!parseDecimal(text, d)) return 0;
+  while (d.count > 0 && d.digits[d.count - 1] == '0') d.count--;
+  if (d.count == 0) {
+    key[0] = 0x80;
+    return 1;
+  }
+  // Base-100 digits: the point falls between pairs.
+  char pairs[82];
+  int n = 0;
+  if (d.point % 2 != 0) pairs[n++] = '0';
+  memcpy(pairs + n, d.digits, d.count);
+  n += d.count;
+  if (n % 2) pairs[n++] = '0';
+  const int exponent = (d.point + (d.point % 2 != 0 ? 1 : 0)) / 2;
+  if (exponent > 62 || exponent < -65) return 0;
+  const int digitBytes = std::min(n / 2, 20);
+  key[0] = static_cast<uint8_t>(d.negative ? 63 - exponent : 192 + exponent);
+  for (int i = 0; i < digitBytes; i++) {
+    const int pair = (pairs[2 * i] - '0') * 10 + (pairs[2 * i + 1] - '0');
+    key[1 + i] = static_cast<uint8_t>(d.negative ? 101 - pair : pair + 1);
+  }
+  size_t len = 1 + static_cast<size_t>(digitBytes);
+  if (d.negative && digitBytes < 20) key[len++] = 102;
+  return len;
+}
+
+void sqlNumberFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  const unsigned char* text = sqlite3_value_text(argv[0]);
+  uint8_t key[24];
+  const size_t n = text ? numberKey(reinterpret_cast<const char*>(text), key) : 0;
+  if (n == 0) return sqlite3_result_null(ctx);
+  sqlite3_result_blob(ctx, key, static_cast<int>(n), SQLITE_TRANSIENT);
+}
+
+}  // namespace bex
