@@ -30,6 +30,9 @@ struct ObjectRecord {
   char name[kDictNameMax + 1] = "";
   char subname[kDictNameMax + 1] = "";
   char oid[kDictNameMax + 1] = "";  // OID$ in hexadecimal, empty when NULL
+  // A table rebuilt from the deleted dictionary rows (dict/dropped.h): its
+  // columns are read from those rows, not from the live column files.
+  bool dropped = false;
 };
 
 // A row of TAB$ (and the partition tables): where a segment lives.

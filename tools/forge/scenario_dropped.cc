@@ -11,7 +11,8 @@
 // rows under its BIN$ name). Besides the expectations of the dictionary
 // scenario, expect/BEXDICT/ gets the files of deleted dictionary rows
 // (BEXOBJDEL, BEXTABDEL, BEXCOLDEL) and expect/rows/ the data file of the
-// UNLOAD that LIST DROPPED prints for OLD_ORDERS.
+// UNLOAD that LIST DROPPED prints for OLD_ORDERS, expect/columns/ the column
+// names of each dropped table's unload.
 #include "forge/dict_values.h"
 #include "forge/scenario_dict.h"
 
@@ -51,6 +52,16 @@ TableDef oldNotes() {
   return t;
 }
 
+// expect/columns/OWNER_TABLE.txt: the column names UNLOAD TABLE of the
+// dropped table must write, one a line; a column whose COL$ row is gone
+// goes by BEX's placeholder name BEX_COL<position>.
+bool writeColumnNames(ScenarioOut& out, const TableDef& t, const std::vector<bool>& reused, std::string& error) {
+  std::string names;
+  for (size_t i = 0; i < t.cols.size(); ++i)
+    names += (i < reused.size() && reused[i] ? "BEX_COL" + std::to_string(i + 1) : t.cols[i].name) + "\n";
+  return writeTextFile(out.path("expect/columns/SCOTT_" + t.name + ".txt"), names, error);
+}
+
 bool addDropped(ScenarioOut& out, const DictAddition& a, std::string& error) {
   Catalog dropped;
   dropped.tables = {oldOrders(), oldNotes()};
@@ -61,6 +72,8 @@ bool addDropped(ScenarioOut& out, const DictAddition& a, std::string& error) {
     a.nextUsersBlock += p.blocks + 2;
   }
   const TableDef orders = dropped.tables[0];
+  if (!makeDir(out.path("expect/columns"), error) || !writeColumnNames(out, orders, {}, error) || !writeColumnNames(out, dropped.tables[1], {false, true}, error))
+    return false;
   // OLD_NOTES' COL$ row of BODY was taken by another row: it is gone.
   std::vector<ColDef>& notes = dropped.tables[1].cols;
   notes.erase(notes.begin() + 1);

@@ -11,11 +11,16 @@ REM it cannot say how many blocks are left; HR dropped nothing.
 LIST DROPPED SCOTT
 LIST DROPPED HR
 SCAN DATABASE;
-REM OLD_NOTES lost the COL$ row of its second column: it is read as UNKNOWN.
+REM OLD_NOTES lost the COL$ row of its second column: it is named BEX_COL2 and
+REM read as RAW. UNLOAD TABLE of a name no live table has takes the dropped one.
 LIST DROPPED SCOTT TO dropped.sql
 @dropped.sql
 ! cmp expect/rows/SCOTT_OLD_ORDERS_73251.txt SCOTT_OLD_ORDERS_73251.txt && echo OLD_ORDERS same
 ! cat SCOTT_OLD_NOTES_73260.txt SCOTT_BIN*_73190.txt
+REM The CREATE TABLE scripts and control files name each dropped table's own
+REM columns; the reused one goes by its placeholder name, guessed RAW.
+! for t in OLD_ORDERS_73251 OLD_NOTES_73260; do sed -n 's/^ "\([^"]*\)".*/\1/p' SCOTT_${t}_syntax.sql | cmp - expect/columns/SCOTT_${t%_*}.txt && echo $t columns same; done
+! cat SCOTT_OLD_NOTES_73260_syntax.sql; grep -c BEX_COL2 SCOTT_OLD_NOTES_73260_sqlldr.ctl
 REM A damaged block among the deleted rows: the one of TAB$ and COL$. The live
 REM scans count it as ever; the tables are listed without storage and columns.
 CORRUPT FILE 1 BLOCK 43
