@@ -6,6 +6,10 @@
 //   SCOTT.OLD_ORDERS  object 73250, data object 73251, every column known
 //   SCOTT.OLD_NOTES   object 73260, whose COL$ row of column 2 (BODY) was
 //                     reused: only columns 1 and 3 can be rebuilt
+//   SCOTT.DEPT_C      object 73270, no rows left, whose name the live
+//                     clustered DEPT_C has again
+//
+// and deleted rows that are no dropped table (addLookAlikes).
 //
 // The recycle-bin table of the dictionary scenario stays as it is (live
 // rows under its BIN$ name). Besides the expectations of the dictionary
@@ -62,6 +66,19 @@ bool writeColumnNames(ScenarioOut& out, const TableDef& t, const std::vector<boo
   return writeTextFile(out.path("expect/columns/SCOTT_" + t.name + ".txt"), names, error);
 }
 
+// Deleted rows that are no dropped table: the OBJ$ row of OLD_ORDERS'
+// dropped index (and its IND$ row), and an older OBJ$ row of the live
+// SCOTT.EMP (OBJ# 73181, a name it had before a rename). A table of the
+// name DEPT_C was dropped (OBJ# 73270, no rows left) before the live
+// clustered DEPT_C was created: UNLOAD TABLE SCOTT.DEPT_C is the live one.
+void addLookAlikes(Catalog& dropped) {
+  constexpr uint32_t kTypeTable = 2, kTypeIndex = 1;
+  ObjectDef pk = objectDef(kScott, "OLD_ORDERS_PK", 73252, kTypeIndex);
+  pk.dataObjNo = 73252, pk.baseObjNo = 73250, pk.ts = kUsersTs, pk.rfn = kUsersRfn;
+  dropped.objects = {pk, objectDef(kScott, "EMP_BEFORE_RENAME", 73181, kTypeTable)};
+  dropped.tables.push_back(droppedTable("DEPT_C", 73270, 73270, {num("DEPTNO", 2, 0, true), vc("DNAME", 14)}));
+}
+
 bool addDropped(ScenarioOut& out, const DictAddition& a, std::string& error) {
   Catalog dropped;
   dropped.tables = {oldOrders(), oldNotes()};
@@ -71,6 +88,7 @@ bool addDropped(ScenarioOut& out, const DictAddition& a, std::string& error) {
     t.header = p.header;
     a.nextUsersBlock += p.blocks + 2;
   }
+  addLookAlikes(dropped);
   const TableDef orders = dropped.tables[0];
   if (!makeDir(out.path("expect/columns"), error) || !writeColumnNames(out, orders, {}, error) || !writeColumnNames(out, dropped.tables[1], {false, true}, error))
     return false;

@@ -21,6 +21,12 @@ REM The CREATE TABLE scripts and control files name each dropped table's own
 REM columns; the reused one goes by its placeholder name, guessed RAW.
 ! for t in OLD_ORDERS_73251 OLD_NOTES_73260; do sed -n 's/^ "\([^"]*\)".*/\1/p' SCOTT_${t}_syntax.sql | cmp - expect/columns/SCOTT_${t%_*}.txt && echo $t columns same; done
 ! cat SCOTT_OLD_NOTES_73260_syntax.sql; grep -c BEX_COL2 SCOTT_OLD_NOTES_73260_sqlldr.ctl
+REM Look-alikes: the deleted OBJ$ rows of a dropped index and of a live table's
+REM name before a rename are no dropped tables; DEPT_C was dropped before the
+REM live DEPT_C was created, and the live table wins.
+UNLOAD TABLE SCOTT.OLD_ORDERS_PK;
+UNLOAD TABLE SCOTT.EMP_BEFORE_RENAME;
+UNLOAD TABLE SCOTT.DEPT_C;
 REM A damaged block among the deleted rows: the one of TAB$ and COL$. The live
 REM scans count it as ever; the tables are listed without storage and columns.
 CORRUPT FILE 1 BLOCK 43
