@@ -10,6 +10,8 @@
 #include "base/sink.h"
 #include "commands/dict/dict_commands.h"
 #include "dict/ddl_text.h"
+#include "dict/dict_records.h"
+#include "dict/dict_scan.h"
 #include "dict/dropped.h"
 #include "dict/queries.h"
 #include "run/run_context.h"
@@ -110,17 +112,39 @@ bool nameTaken(const DictFiles& dir, uint32_t userNo, const ObjectRecord& o) {
   return findTableObject(dir, userNo, o.name, "", live) || findIndexObject(dir, userNo, o.name, "", live);
 }
 
+// The original names of the user's tables in the recycle bin, by OBJ#
+// (BEXBIN.TXT, one pass; empty without the file).
+std::unordered_map<uint32_t, std::string> originalNames(const DictFiles& dir, uint32_t userNo) {
+  std::unordered_map<uint32_t, std::string> names;
+  forEachRecord(dir.file(kRecycleBinFile), readRecycleBinRecord, [&](const RecycleBinRecord& r) {
+    if (r.ownerNo == userNo) names.emplace(r.objNo, r.originalName);
+    return false;
+  });
+  return names;
+}
+
 // Tables dropped into the recycle bin keep their live dictionary rows
-// under their BIN$ name (the original name is kept elsewhere, in a table
-// the bootstrap does not read): UNLOAD TABLE reads them by that name.
+// under their BIN$ name: UNLOAD TABLE reads them by that name, under their
+// original name (AS) when RECYCLEBIN$ gives it.
 void listRecycleBin(const RunContext& rc, Sink& out, const char* user, uint32_t userNo) {
+  const std::unordered_map<uint32_t, std::string> original = originalNames(rc.dictDir, userNo);
+  const char* ext = rc.settings.outputStyle->extension;
   rc.dictDir.objects().forOwnerType(userNo, kObjTable, [&](const ObjectRecord& o) {
     if (o.ownerNo != userNo || o.type != kObjTable || !isRecycleBinName(o.name)) return false;
     StorageRecord st;
     if (!findStorage(rc.dictDir, o.objNo, st) || st.dataObjNo == 0) return false;
-    out.printf("REM %s.%s: in the recycle bin, OBJ# %u, DATAOBJ# %u\n", user, o.name, o.objNo, st.dataObjNo);
-    out.printf(" UNLOAD TABLE %s.%s OBJECT %u TO %s_%s_%u.%s;\n", user, o.name, st.dataObjNo, user, o.name,
-               st.dataObjNo, rc.settings.outputStyle->extension);
+    const auto it = original.find(o.objNo);
+    if (it == original.end()) {
+      out.printf("REM %s.%s: in the recycle bin, OBJ# %u, DATAOBJ# %u\n", user, o.name, o.objNo, st.dataObjNo);
+      out.printf(" UNLOAD TABLE %s.%s OBJECT %u TO %s_%s_%u.%s;\n", user, o.name, st.dataObjNo, user, o.name,
+                 st.dataObjNo, ext);
+      return false;
+    }
+    const char* name = it->second.c_str();
+    out.printf("REM %s.%s: in the recycle bin as %s, OBJ# %u, DATAOBJ# %u\n", user, name, o.name, o.objNo,
+               st.dataObjNo);
+    out.printf(" UNLOAD TABLE %s.%s AS %s OBJECT %u TO %s_%s_%u.%s;\n", user, o.name, name, st.dataObjNo, user, name,
+               st.dataObjNo, ext);
     return false;
   });
 }

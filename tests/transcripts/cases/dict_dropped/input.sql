@@ -40,6 +40,14 @@ UNLOAD TABLE DICT$;
 SET DELETED_ROW FALSE
 ! grep -c OLD_ BEXDICT/BEXOBJ.TXT BEXDICT/BEXOBJDEL.TXT
 LIST DROPPED SCOTT
+REM With the original names from RECYCLEBIN$ (BEXBIN.TXT, here written by
+REM hand: the forged dictionary has no RECYCLEBIN$) the table in the bin is
+REM listed under its original name and unloaded as that table.
+! printf '73190,54,OLD_PRICES,\n' > BEXDICT/BEXBIN.TXT
+LIST DROPPED SCOTT TO bin.sql
+! grep OLD_PRICES bin.sql
+UNLOAD TABLE SCOTT.BIN$nJ2HkC8mQmKbW4cLh9u3Pw==$0 AS OLD_PRICES OBJECT 73190 TO SCOTT_OLD_PRICES_73190.txt;
+! head -1 SCOTT_OLD_PRICES_73190_syntax.sql; cmp SCOTT_OLD_PRICES_73190.txt SCOTT_BIN\$nJ2HkC8mQmKbW4cLh9u3Pw==\$0_73190.txt && echo same rows
 REM Without the files of deleted rows (a dictionary of an older bootstrap).
 ! rm BEXDICT/BEXOBJDEL.TXT
 LIST DROPPED SCOTT
