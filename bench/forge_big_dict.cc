@@ -1,4 +1,4 @@
-// forge_big_dict PATH TABLES COLUMNS: writes a SYSTEM data file (rfn 1,
+// forge_big_dict PATH TABLES COLUMNS [DROP_EVERY]: writes a SYSTEM data file (rfn 1,
 // tablespace 0, 8 KB blocks) whose core dictionary describes an ERP-sized
 // schema: user ERP owning TABLES empty tables (no segment yet: FILE# and
 // BLOCK# 0) of COLUMNS columns each, every table with a primary key index,
@@ -9,7 +9,8 @@
 // and 5), TABPART$ (data object 230); the SYS rows of OBJ$ and TAB$ locate
 // IND$ and TABPART$ as a bootstrap looks them up. Blocks are built and
 // written one at a time, so memory stays small whatever the size. Prints
-// the number of blocks, tables and columns written.
+// the number of blocks, tables and columns written. With DROP_EVERY n,
+// every n-th table (see dropped()) is a table dropped with PURGE.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -58,21 +59,22 @@ class SegmentWriter {
   }
   ~SegmentWriter() { flush(); }
 
-  void heapRow(std::vector<Column> cols) {
-    RowPiece p = piece(std::move(cols));
+  void heapRow(std::vector<Column> cols, uint8_t extraFlags = 0) {
+    RowPiece p = piece(std::move(cols), kRowHeadFirstLast | extraFlags);
     room(pieceBytes(p));
     spec_.tables[0].push_back({p});
   }
   // A cluster key with its member rows by table number (1..n); they stay
   // in one block.
-  void keyGroup(Column key, const std::vector<std::pair<size_t, std::vector<Column>>>& members) {
+  void keyGroup(Column key, const std::vector<std::pair<size_t, std::vector<Column>>>& members,
+                uint8_t memberFlags = 0) {
     RowPiece k = piece({key}, kRowClusterKey);
     const uint8_t count = static_cast<uint8_t>(members.size());
     k.keyExtra = {0, count, 0, count};
     std::vector<std::pair<size_t, RowPiece>> rows;
     uint32_t need = pieceBytes(k);
     for (const auto& [table, cols] : members) {
-      rows.push_back({table, piece(cols, kRowC | kRowHeadFirstLast)});
+      rows.push_back({table, piece(cols, kRowC | kRowHeadFirstLast | memberFlags)});
       need += pieceBytes(rows.back().second);
     }
     room(need);
@@ -130,6 +132,13 @@ std::string tableName(uint32_t i) {
 uint32_t tableObj(uint32_t i) { return kFirstTableObj + kObjectsPerTable * i; }
 bool hasLob(uint32_t i) { return i % kLobEvery == 0; }
 bool partitioned(uint32_t i) { return i % kPartitionedEvery == 0; }
+// Every dropEvery-th table (from the second on) was dropped with PURGE:
+// its rows in OBJ$, TAB$, IND$ and COL$ are marked deleted. Such a table
+// has neither a LOB nor partitions for dropEvery 2 (the default of 0
+// drops none).
+uint32_t dropEvery = 0;
+bool dropped(uint32_t i) { return dropEvery != 0 && i % dropEvery == 1 % dropEvery && !hasLob(i) && !partitioned(i); }
+uint8_t rowFlags(uint32_t i) { return dropped(i) ? kRowD : 0; }
 
 std::string lobName(const char* kind, uint32_t table, uint32_t column) {
   char name[64];
@@ -197,8 +206,8 @@ void writeObjects(FILE* f, uint32_t& block, uint32_t tables, uint32_t columns) {
   for (uint32_t i = 0; i < tables; i++) {
     const uint32_t obj = tableObj(i);
     const std::string name = tableName(i);
-    s.heapRow(objRow(obj, !partitioned(i), kErp, name, "", kTypeTable));
-    s.heapRow(objRow(obj + 1, true, kErp, name + "_PK", "", kTypeIndex));
+    s.heapRow(objRow(obj, !partitioned(i), kErp, name, "", kTypeTable), rowFlags(i));
+    s.heapRow(objRow(obj + 1, true, kErp, name + "_PK", "", kTypeIndex), rowFlags(i));
     if (hasLob(i)) {
       s.heapRow(objRow(obj + 2, true, kErp, lobName("LOB", obj, columns), "", kTypeLob));
       s.heapRow(objRow(obj + 3, true, kErp, lobName("IL", obj, columns), "", kTypeIndex));
@@ -219,7 +228,7 @@ void writeObjectCluster(FILE* f, uint32_t& block, uint32_t tables, uint32_t colu
     members.push_back({3, indRow(obj + 1)});
     if (hasLob(i)) members.push_back({3, indRow(obj + 3)});
     for (uint32_t c = 1; c <= columns; c++) members.push_back({5, colRow(i, c, columns)});
-    s.keyGroup(num(obj), members);
+    s.keyGroup(num(obj), members, rowFlags(i));
   }
 }
 
@@ -238,10 +247,11 @@ bool put(FILE* f, const ForgeBlock& b) { return fwrite(b.data(), 1, b.size(), f)
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    fprintf(stderr, "usage: forge_big_dict PATH TABLES COLUMNS\n");
+  if (argc != 4 && argc != 5) {
+    fprintf(stderr, "usage: forge_big_dict PATH TABLES COLUMNS [DROP_EVERY]\n");
     return 2;
   }
+  if (argc == 5) dropEvery = static_cast<uint32_t>(strtoul(argv[4], nullptr, 10));
   const uint32_t tables = static_cast<uint32_t>(strtoul(argv[2], nullptr, 10));
   const uint32_t columns = static_cast<uint32_t>(strtoul(argv[3], nullptr, 10));
   if (columns == 0 || columns > 200) return 2;  // a key group stays in one block

@@ -43,16 +43,7 @@ fi
 echo dict.dbf > dict.cfg
 mkdir -p BEXDICT
 
-now() { date +%s.%N; }
-
-# catTime FILES...: seconds of a page-cached cat of the files.
-catTime() {
-  cat "$@" > /dev/null
-  t0=$(now)
-  cat "$@" > /dev/null
-  t1=$(now)
-  echo "$t1 - $t0" | bc -l
-}
+. "$src/bench/cat_time.sh"
 
 # run NAME STATEMENTS...: one bex run in the working directory, timed
 # (secs) with its peak RSS (rss, KB); the console output goes to NAME.out.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "dict/dictionary.h"
+#include "dict/dropped.h"
 #include "dict/queries.h"
 
 namespace bex {
@@ -49,7 +50,7 @@ void enterColumn(const DictFiles& dir, const ObjectRecord& table, const char* pa
 void loadColumns(const DictFiles& dir, const ObjectRecord& table, const char* partition, TableColumns& cols) {
   if (!partition) partition = "";
   uint32_t count = 0;
-  forEachSegmentColumn(dir, table.objNo, [&](const ColumnRecord& c) {
+  forEachTableColumn(dir, table, [&](const ColumnRecord& c) {
     enterColumn(dir, table, partition, c, cols);
     count = std::max(count, c.segColNo);
   });

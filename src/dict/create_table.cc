@@ -7,6 +7,7 @@
 
 #include "dict/ddl_text.h"
 #include "dict/dictionary.h"
+#include "dict/dropped.h"
 #include "dict/queries.h"
 
 namespace bex {
@@ -58,7 +59,7 @@ bool buildCreateTable(const DictFiles& dir, const ObjectRecord& table, const cha
   constexpr size_t kPoolReserve = 64 * 1024;
   CreateEntries e;
   e.pool.reserve(kPoolReserve);
-  forEachSegmentColumn(dir, table.objNo, [&](const ColumnRecord& c) { e.add(c, commentNotNull); });
+  forEachTableColumn(dir, table, [&](const ColumnRecord& c) { e.add(c, commentNotNull); });
   const char* name = targetName && targetName[0] ? targetName : table.name;
   // The target name may be as long as a file name: no fixed buffer here.
   text.reserve(e.pool.size() + 2 * e.count + strlen(name) + 32);

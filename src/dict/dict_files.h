@@ -25,6 +25,9 @@ inline constexpr const char* kColumnTypeFile = "BEXTYP.TXT";
 inline constexpr const char* kDeletedObjectFile = "BEXOBJDEL.TXT";
 inline constexpr const char* kDeletedStorageFile = "BEXTABDEL.TXT";
 inline constexpr const char* kDeletedColumnFile = "BEXCOLDEL.TXT";
+// The rows of RECYCLEBIN$: the original names of the tables in the recycle
+// bin (empty when the dictionary has no RECYCLEBIN$).
+inline constexpr const char* kRecycleBinFile = "BEXBIN.TXT";
 
 // A line is read into this many bytes; a longer line is passed over whole.
 inline constexpr size_t kDictLineBuffer = 1024;

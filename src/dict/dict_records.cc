@@ -107,6 +107,12 @@ bool readUserRecord(std::string_view line, UserRecord& out) {
   return requiredNumber(fc, out.userNo) && requiredName(fc, out.name);
 }
 
+bool readRecycleBinRecord(std::string_view line, RecycleBinRecord& out) {
+  if (!lengthOk(line)) return false;
+  FieldCursor fc(line);
+  return requiredNumber(fc, out.objNo) && requiredNumber(fc, out.ownerNo) && requiredName(fc, out.originalName);
+}
+
 bool readObjectRecord(std::string_view line, ObjectRecord& out) {
   if (!lengthOk(line)) return false;
   FieldCursor fc(line);

@@ -8,6 +8,7 @@
 //   BEXCOL.TXT  OBJ#, COL#, SEGCOL#, NAME, TYPE#, LENGTH, PRECISION#, SCALE,
 //               NULL$, INTCOL#, PROPERTY, CHARSETID, CHARSETFORM
 //   BEXTYP.TXT  OBJ#, COL#, INTCOL#, TOID, VERSION#, PACKED, SYNOBJ#
+//   BEXBIN.TXT  OBJ#, OWNER#, ORIGINAL_NAME
 #pragma once
 #include <cstdint>
 #include <string_view>
@@ -73,6 +74,7 @@ bool readObjectRecord(std::string_view line, ObjectRecord& out);
 bool readStorageRecord(std::string_view line, StorageRecord& out);
 bool readColumnRecord(std::string_view line, ColumnRecord& out);
 bool readColumnTypeRecord(std::string_view line, ColumnTypeRecord& out);
+bool readRecycleBinRecord(std::string_view line, RecycleBinRecord& out);
 // The number in the first field, as the object, storage, column and
 // column-type readers take their OBJ#; false when it is not one.
 bool readLeadingNumber(std::string_view line, uint32_t& out);

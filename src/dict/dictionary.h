@@ -14,6 +14,13 @@ namespace bex {
 inline constexpr uint32_t kDictNameMax = 63;
 inline constexpr uint32_t kMaxSegmentColumns = 1024;  // positions 1..1023 and the type list's 1024th
 
+// A row of RECYCLEBIN$: the object in the bin and the name it had.
+struct RecycleBinRecord {
+  uint32_t objNo = 0;
+  uint32_t ownerNo = 0;
+  char originalName[kDictNameMax + 1] = "";
+};
+
 struct UserRecord {
   uint32_t userNo = 0;
   char name[kDictNameMax + 1] = "";
@@ -30,6 +37,9 @@ struct ObjectRecord {
   char name[kDictNameMax + 1] = "";
   char subname[kDictNameMax + 1] = "";
   char oid[kDictNameMax + 1] = "";  // OID$ in hexadecimal, empty when NULL
+  // A table rebuilt from the deleted dictionary rows (dict/dropped.h): its
+  // columns are read from those rows, not from the live column files.
+  bool dropped = false;
 };
 
 // A row of TAB$ (and the partition tables): where a segment lives.

@@ -10,6 +10,7 @@
 #include "dict/dict_files.h"
 #include "dict/dict_records.h"
 #include "dict/dictionary.h"
+#include "dict/queries.h"
 
 namespace bex {
 
@@ -25,5 +26,31 @@ struct DroppedTable {
 // (the first row of an OBJ# counts); one pass over each file. False when
 // the file of deleted OBJ$ rows cannot be read.
 bool findDroppedTables(const DictFiles& dir, uint32_t userNo, std::vector<DroppedTable>& out);
+
+// The dropped table of the user with that name (ASCII case ignored): the
+// one whose data object number (or OBJ#) is objd when objd is not 0, else
+// the first. Its object record is marked dropped and its storage row, when
+// no deleted TAB$ row is left, takes the OBJ# as data object number.
+bool findDroppedTable(const DictFiles& dir, uint32_t userNo, const char* name, uint32_t objd, DroppedTable& out);
+
+// The name a column gets whose COL$ row is gone: BEX_COL<position>.
+void placeholderColumnName(uint32_t position, char (&name)[kDictNameMax + 1]);
+
+// The segment columns of a dropped table by position, each known column
+// from its deleted COL$ row; a position whose row is gone gets the
+// placeholder name and the guessed type RAW(2000) (any bytes come out in
+// hexadecimal and load back). Empty when no COL$ row of the table is left.
+std::vector<ColumnRecord> droppedTableColumns(const DictFiles& dir, uint32_t objNo);
+
+// Every segment column of the table in position order: a dropped table's
+// from droppedTableColumns, a live table's as forEachSegmentColumn.
+template <class Visit>
+void forEachTableColumn(const DictFiles& dir, const ObjectRecord& table, Visit&& visit) {
+  if (!table.dropped) {
+    forEachSegmentColumn(dir, table.objNo, visit);
+    return;
+  }
+  for (const ColumnRecord& c : droppedTableColumns(dir, table.objNo)) visit(c);
+}
 
 }  // namespace bex

@@ -6,12 +6,17 @@
 //   SCOTT.OLD_ORDERS  object 73250, data object 73251, every column known
 //   SCOTT.OLD_NOTES   object 73260, whose COL$ row of column 2 (BODY) was
 //                     reused: only columns 1 and 3 can be rebuilt
+//   SCOTT.DEPT_C      object 73270, no rows left, whose name the live
+//                     clustered DEPT_C has again
+//
+// and deleted rows that are no dropped table (addLookAlikes).
 //
 // The recycle-bin table of the dictionary scenario stays as it is (live
 // rows under its BIN$ name). Besides the expectations of the dictionary
 // scenario, expect/BEXDICT/ gets the files of deleted dictionary rows
 // (BEXOBJDEL, BEXTABDEL, BEXCOLDEL) and expect/rows/ the data file of the
-// UNLOAD that LIST DROPPED prints for OLD_ORDERS.
+// UNLOAD that LIST DROPPED prints for OLD_ORDERS, expect/columns/ the column
+// names of each dropped table's unload.
 #include "forge/dict_values.h"
 #include "forge/scenario_dict.h"
 
@@ -51,6 +56,29 @@ TableDef oldNotes() {
   return t;
 }
 
+// expect/columns/OWNER_TABLE.txt: the column names UNLOAD TABLE of the
+// dropped table must write, one a line; a column whose COL$ row is gone
+// goes by BEX's placeholder name BEX_COL<position>.
+bool writeColumnNames(ScenarioOut& out, const TableDef& t, const std::vector<bool>& reused, std::string& error) {
+  std::string names;
+  for (size_t i = 0; i < t.cols.size(); ++i)
+    names += (i < reused.size() && reused[i] ? "BEX_COL" + std::to_string(i + 1) : t.cols[i].name) + "\n";
+  return writeTextFile(out.path("expect/columns/SCOTT_" + t.name + ".txt"), names, error);
+}
+
+// Deleted rows that are no dropped table: the OBJ$ row of OLD_ORDERS'
+// dropped index (and its IND$ row), and an older OBJ$ row of the live
+// SCOTT.EMP (OBJ# 73181, a name it had before a rename). A table of the
+// name DEPT_C was dropped (OBJ# 73270, no rows left) before the live
+// clustered DEPT_C was created: UNLOAD TABLE SCOTT.DEPT_C is the live one.
+void addLookAlikes(Catalog& dropped) {
+  constexpr uint32_t kTypeTable = 2, kTypeIndex = 1;
+  ObjectDef pk = objectDef(kScott, "OLD_ORDERS_PK", 73252, kTypeIndex);
+  pk.dataObjNo = 73252, pk.baseObjNo = 73250, pk.ts = kUsersTs, pk.rfn = kUsersRfn;
+  dropped.objects = {pk, objectDef(kScott, "EMP_BEFORE_RENAME", 73181, kTypeTable)};
+  dropped.tables.push_back(droppedTable("DEPT_C", 73270, 73270, {num("DEPTNO", 2, 0, true), vc("DNAME", 14)}));
+}
+
 bool addDropped(ScenarioOut& out, const DictAddition& a, std::string& error) {
   Catalog dropped;
   dropped.tables = {oldOrders(), oldNotes()};
@@ -60,7 +88,10 @@ bool addDropped(ScenarioOut& out, const DictAddition& a, std::string& error) {
     t.header = p.header;
     a.nextUsersBlock += p.blocks + 2;
   }
+  addLookAlikes(dropped);
   const TableDef orders = dropped.tables[0];
+  if (!makeDir(out.path("expect/columns"), error) || !writeColumnNames(out, orders, {}, error) || !writeColumnNames(out, dropped.tables[1], {false, true}, error))
+    return false;
   // OLD_NOTES' COL$ row of BODY was taken by another row: it is gone.
   std::vector<ColDef>& notes = dropped.tables[1].cols;
   notes.erase(notes.begin() + 1);

@@ -37,6 +37,7 @@ constexpr ColumnTypeCode kIndPartTypes[] = {N, N, S, S, S, S, S, N, N, N};
 constexpr ColumnTypeCode kSubPartTypes[] = {N, N, S, S, S, N, N, N};
 constexpr ColumnTypeCode kColTypes[] = {N, N, N, S, S, V, N, N, S, N, N, N, S, S, N, N, N, N};
 constexpr ColumnTypeCode kColTypeTypes[] = {N, N, N, R, N, N, S, S, S, S, N};
+constexpr ColumnTypeCode kRecycleBinTypes[] = {N, N, V};
 
 // Where the bootstrap finds the tables it cannot look up: the fixed data
 // objects of the user cluster, OBJ$ and the object cluster.
@@ -58,6 +59,7 @@ constexpr DictTable kFoundTables[] = {
     {"INDSUBPART$", kSubPartTypes, std::size(kSubPartTypes)},
 };
 constexpr DictTable kColTypeTable = {"COLTYPE$", kColTypeTypes, std::size(kColTypeTypes)};
+constexpr DictTable kRecycleBinTable = {"RECYCLEBIN$", kRecycleBinTypes, std::size(kRecycleBinTypes)};
 
 struct Overrides {
   uint32_t object, cluster;
@@ -183,21 +185,42 @@ DamageCounts walkDictTable(RunContext& rc, Sink& out, Sink& console, uint32_t ob
   return w.damage;
 }
 
-// Rows marked deleted of one dictionary table into a file of its own; no
-// file, no rows.
-void unloadDeletedInto(RunContext& rc, const char* file, const char* mode, uint32_t objd, uint32_t table,
-                       const ColumnTypeCode* types, size_t count) {
+// The rows of one dictionary table the filters pass into a file of its
+// own, without a word on the console; no file, no rows.
+void unloadQuietlyInto(RunContext& rc, const char* file, const char* mode, uint32_t objd, uint32_t table,
+                       const ColumnTypeCode* types, size_t count, RowFilters filters) {
   rc.dictDir.forget();
   FILE* f = std::fopen(rc.dictDir.file(file).c_str(), mode);
   if (!f) return;
   {
     FileSink sink(f, kOutputBufferSize);
     StringSink quiet;
-    RowFilters filters;
-    filters.deletedOnly = true;
     walkDictTable(rc, sink, quiet, objd, table, types, count, filters);
   }
   std::fclose(f);
+}
+
+// Rows marked deleted of one dictionary table into a file of its own.
+void unloadDeletedInto(RunContext& rc, const char* file, const char* mode, uint32_t objd, uint32_t table,
+                       const ColumnTypeCode* types, size_t count) {
+  RowFilters filters;
+  filters.deletedOnly = true;
+  unloadQuietlyInto(rc, file, mode, objd, table, types, count, filters);
+}
+
+// RECYCLEBIN$, for the original names of the tables in the recycle bin:
+// its live rows (as the settings filter them), or an empty file when the
+// dictionary has no such table.
+void unloadRecycleBin(RunContext& rc) {
+  StorageRecord st;
+  if (!locateSysTable(rc.dictDir, kRecycleBinTable.name, st)) {
+    rc.dictDir.forget();
+    FileOrConsole(rc.dictDir.file(kRecycleBinFile).c_str(), "wb", rc.out);
+    return;
+  }
+  const RowFilters filters{rc.settings.deletedRow != 0, rc.settings.commitedOnly != 0};
+  unloadQuietlyInto(rc, kRecycleBinFile, "wb", st.dataObjNo, st.cluster, kRecycleBinTable.types,
+                    kRecycleBinTable.count, filters);
 }
 
 // The rows a DROP leaves behind, deleted but intact, of OBJ$, TAB$ with
@@ -217,6 +240,7 @@ void unloadDeletedRows(RunContext& rc, const Overrides& ov) {
   }
   unloadDeletedInto(rc, kDeletedColumnFile, "wb", ov.objd(kObjectClusterObjd), ov.table(kColTable), kColTypes,
                     std::size(kColTypes));
+  unloadRecycleBin(rc);
   *rc.bc.counters = saved;
 }
 

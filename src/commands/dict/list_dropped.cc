@@ -10,6 +10,8 @@
 #include "base/sink.h"
 #include "commands/dict/dict_commands.h"
 #include "dict/ddl_text.h"
+#include "dict/dict_records.h"
+#include "dict/dict_scan.h"
 #include "dict/dropped.h"
 #include "dict/queries.h"
 #include "run/run_context.h"
@@ -60,7 +62,9 @@ void describeColumns(Sink& out, const DroppedTable& t) {
   for (size_t i = 0; i < t.columns.size(); ++i) {
     const ColumnRecord& c = t.columns[i];
     if (c.objNo == 0) {
-      out.printf("REM %4zu %-30s no COL$ row left (reused): read as UNKNOWN\n", i + 1, "?");
+      char name[kDictNameMax + 1];
+      placeholderColumnName(static_cast<uint32_t>(i + 1), name);
+      out.printf("REM %4zu %-30s no COL$ row left (reused): guessed RAW(2000)\n", i + 1, name);
       continue;
     }
     out.printf("REM %4zu %-30s ", i + 1, c.name);
@@ -72,7 +76,19 @@ void describeColumns(Sink& out, const DroppedTable& t) {
 // OBJ# (the two are equal until a TRUNCATE or MOVE).
 uint32_t dataObjectOf(const DroppedTable& t) { return t.storage.dataObjNo ? t.storage.dataObjNo : t.object.objNo; }
 
-void printDropped(Sink& out, const DroppedTable& t, const char* user, const char* ext, bool listing, uint64_t blocks) {
+// UNLOAD OBJECT with the column types: for a table without COL$ rows, and
+// for one whose name a live table has again (UNLOAD TABLE would read that).
+void printUnloadObject(Sink& out, const DroppedTable& t, const char* user, const char* ext) {
+  const uint32_t objd = dataObjectOf(t);
+  out.printf(" UNLOAD OBJECT %u", objd);
+  if (t.storage.cluster) out.printf(" CLUSTER %u", t.storage.cluster);
+  if (!t.columns.empty()) out.write(" COLUMN");
+  for (const ColumnRecord& c : t.columns) out.printf(" %s", c.objNo ? columnWord(c) : "RAW");
+  out.printf(" TO %s_%s_%u.%s;\n", user, t.object.name, objd, ext);
+}
+
+void printDropped(Sink& out, const DroppedTable& t, const char* user, const char* ext, bool listing, uint64_t blocks,
+                  bool nameTaken) {
   const uint32_t objd = dataObjectOf(t);
   out.printf("REM %s.%s: OBJ# %u, DATAOBJ# %u%s, ", user, t.object.name, t.object.objNo, objd,
              t.storage.dataObjNo ? "" : " (no TAB$ row left: OBJ# taken)");
@@ -81,24 +97,54 @@ void printDropped(Sink& out, const DroppedTable& t, const char* user, const char
   else
     out.write("no scan listing\n");
   describeColumns(out, t);
-  out.printf(" UNLOAD OBJECT %u", objd);
-  if (t.storage.cluster) out.printf(" CLUSTER %u", t.storage.cluster);
-  if (!t.columns.empty()) out.write(" COLUMN");
-  for (const ColumnRecord& c : t.columns) out.printf(" %s", c.objNo ? columnWord(c) : "UNKNOWN");
-  out.printf(" TO %s_%s_%u.%s;\n", user, t.object.name, objd, ext);
+  if (nameTaken) out.write("REM      a live table has the name again: read by the column types\n");
+  if (nameTaken || t.columns.empty())
+    printUnloadObject(out, t, user, ext);
+  else
+    out.printf(" UNLOAD TABLE %s.%s OBJECT %u TO %s_%s_%u.%s;\n", user, t.object.name, objd, user, t.object.name, objd,
+               ext);
+}
+
+// A live table or index of the user has the dropped table's name.
+bool nameTaken(const DictFiles& dir, uint32_t userNo, const ObjectRecord& o) {
+  ObjectRecord live;
+  live.segmentObjNo = 0;
+  return findTableObject(dir, userNo, o.name, "", live) || findIndexObject(dir, userNo, o.name, "", live);
+}
+
+// The original names of the user's tables in the recycle bin, by OBJ#
+// (BEXBIN.TXT, one pass; empty without the file).
+std::unordered_map<uint32_t, std::string> originalNames(const DictFiles& dir, uint32_t userNo) {
+  std::unordered_map<uint32_t, std::string> names;
+  forEachRecord(dir.file(kRecycleBinFile), readRecycleBinRecord, [&](const RecycleBinRecord& r) {
+    if (r.ownerNo == userNo) names.emplace(r.objNo, r.originalName);
+    return false;
+  });
+  return names;
 }
 
 // Tables dropped into the recycle bin keep their live dictionary rows
-// under their BIN$ name (the original name is kept elsewhere, in a table
-// the bootstrap does not read): UNLOAD TABLE reads them by that name.
+// under their BIN$ name: UNLOAD TABLE reads them by that name, under their
+// original name (AS) when RECYCLEBIN$ gives it.
 void listRecycleBin(const RunContext& rc, Sink& out, const char* user, uint32_t userNo) {
+  const std::unordered_map<uint32_t, std::string> original = originalNames(rc.dictDir, userNo);
+  const char* ext = rc.settings.outputStyle->extension;
   rc.dictDir.objects().forOwnerType(userNo, kObjTable, [&](const ObjectRecord& o) {
     if (o.ownerNo != userNo || o.type != kObjTable || !isRecycleBinName(o.name)) return false;
     StorageRecord st;
     if (!findStorage(rc.dictDir, o.objNo, st) || st.dataObjNo == 0) return false;
-    out.printf("REM %s.%s: in the recycle bin, OBJ# %u, DATAOBJ# %u\n", user, o.name, o.objNo, st.dataObjNo);
-    out.printf(" UNLOAD TABLE %s.%s OBJECT %u TO %s_%s_%u.%s;\n", user, o.name, st.dataObjNo, user, o.name,
-               st.dataObjNo, rc.settings.outputStyle->extension);
+    const auto it = original.find(o.objNo);
+    if (it == original.end()) {
+      out.printf("REM %s.%s: in the recycle bin, OBJ# %u, DATAOBJ# %u\n", user, o.name, o.objNo, st.dataObjNo);
+      out.printf(" UNLOAD TABLE %s.%s OBJECT %u TO %s_%s_%u.%s;\n", user, o.name, st.dataObjNo, user, o.name,
+                 st.dataObjNo, ext);
+      return false;
+    }
+    const char* name = it->second.c_str();
+    out.printf("REM %s.%s: in the recycle bin as %s, OBJ# %u, DATAOBJ# %u\n", user, name, o.name, o.objNo,
+               st.dataObjNo);
+    out.printf(" UNLOAD TABLE %s.%s AS %s OBJECT %u TO %s_%s_%u.%s;\n", user, o.name, name, st.dataObjNo, user, name,
+               st.dataObjNo, ext);
     return false;
   });
 }
@@ -117,7 +163,8 @@ void listDroppedTables(RunContext& rc, Sink& out, const char* user, uint32_t use
   for (const DroppedTable& t : tables) blocks.emplace(dataObjectOf(t), 0);
   const bool listing = listedBlocks(rc.dictDir, blocks);
   for (const DroppedTable& t : tables)
-    printDropped(out, t, user, rc.settings.outputStyle->extension, listing, blocks[dataObjectOf(t)]);
+    printDropped(out, t, user, rc.settings.outputStyle->extension, listing, blocks[dataObjectOf(t)],
+                 nameTaken(rc.dictDir, userNo, t.object));
 }
 
 }  // namespace bex

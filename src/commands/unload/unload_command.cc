@@ -17,6 +17,7 @@
 #include "unload/parallel_walk.h"
 #include "unload/unload_options.h"
 #include "commands/unload/unload_record.h"
+#include "dict/dropped.h"
 
 namespace bex {
 
@@ -190,7 +191,21 @@ struct TableLookup {
   StorageRecord storage;
 };
 
-// The user, the object and its storage row. False ends the command.
+// A table of that name no live object has: one dropped with PURGE, rebuilt
+// from the deleted dictionary rows (OBJECT picks among several of the name).
+bool lookUpDroppedTable(RunContext& rc, const UnloadJob& job, TableLookup& t) {
+  DroppedTable dropped;
+  if (job.partition[0] || !findDroppedTable(rc.dictDir, t.user.userNo, job.table, job.objectOverride, dropped))
+    return false;
+  t.object = dropped.object;
+  t.storage = dropped.storage;
+  rc.out.printf("  TABLE %s.%s was dropped: OBJ# %u, its columns from the deleted dictionary rows.\n", job.owner,
+                t.object.name, t.object.objNo);
+  return true;
+}
+
+// The user, the object and its storage row; a live table or index of the
+// name first, else a dropped table. False ends the command.
 bool lookUpTable(RunContext& rc, UnloadJob& job, TableLookup& t) {
   const DictFiles& dir = rc.dictDir;
   if (!findUser(dir, job.owner, t.user)) {
@@ -200,6 +215,7 @@ bool lookUpTable(RunContext& rc, UnloadJob& job, TableLookup& t) {
   t.object.segmentObjNo = 0;
   if (!findTableObject(dir, t.user.userNo, job.table, job.partition, t.object) &&
       !findIndexObject(dir, t.user.userNo, job.table, job.partition, t.object)) {
+    if (lookUpDroppedTable(rc, job, t)) return rc.settings.tablespace == 0 || rc.settings.tablespace == t.storage.ts;
     rc.out.error("  TABLE %s.%s does not exists!\n", job.owner, job.table);
     writeUnloadLogRecord(rc.unloadLog, 0, 0, kUnknownTableBadCount, job.outputName);
     return false;

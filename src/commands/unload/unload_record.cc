@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "base/limits.h"
-#include "dict/queries.h"
+#include "dict/dropped.h"
 #include "run/run_context.h"
 #include "unload/lob_column.h"
 #include "value/charset.h"
@@ -20,7 +20,7 @@ const char* targetOf(const Conversion& c) { return c.valid() ? c.target : ""; }
 void noteColumns(const DictFiles& dir, const ObjectRecord& table, const TableColumns& cols,
                  std::vector<UnloadedColumn>& out) {
   std::vector<ColumnRecord> records(cols.count);
-  forEachSegmentColumn(dir, table.objNo, [&](const ColumnRecord& c) {
+  forEachTableColumn(dir, table, [&](const ColumnRecord& c) {
     if (c.segColNo <= records.size()) records[c.segColNo - 1] = c;
   });
   for (uint32_t i = 0; i < cols.count; i++) {
