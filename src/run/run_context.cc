@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/connection_string.h"
+
 namespace bex {
 
 RunContext::RunContext(FILE* consoleIn, Sink& output, std::string dictDirectory)
@@ -62,7 +64,8 @@ bool RunContext::endStatement() {
   progress.end();
   const bool failed = out.errorNoted();
   out.clearErrorNote();
-  report.finish(std::string_view(cmd.text, cmd.length), failed);
+  // The report never holds the password of a connection string.
+  report.finish(maskPgPasswords(std::string_view(cmd.text, cmd.length)), failed);
   return failed;
 }
 

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <unordered_set>
 
 #include "asm/asm_file.h"
 #include "datafile/block_list.h"
@@ -50,6 +52,8 @@ struct Settings {
   // FIELD_TAG was given a value: CSV output separates with it instead of
   // its own ",".
   bool fieldTagSet = false;
+  // PG_TARGET: the PostgreSQL server UNLOAD ... TO PG_TARGET writes into.
+  std::string pgTarget;
   // Keys the user gave a value with SET in this run: what OPEN learns from
   // the file headers and UNLOAD TABLE DICT$ from the dictionary fills only
   // the others.
@@ -101,6 +105,9 @@ struct RunContext {
 
   FILE* unloadLog = nullptr;
   UnloadHistory unloaded;  // UNLOAD TABLE, for LOAD SCRIPT
+  // PostgreSQL tables this run loaded rows into (target and name): the
+  // partitions of one table go into it one after the other.
+  std::unordered_set<std::string> pgTablesLoaded;
   Progress progress;      // of the command running; drawn where main says
   RecoveryReport report;  // BEXREPORT.JSONL in dictDir
 

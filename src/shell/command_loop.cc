@@ -4,8 +4,10 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "shell/commands.h"
+#include "pg/pg_target.h"
 #include "run/run_context.h"
 
 namespace bex {
@@ -113,9 +115,10 @@ int readStatement(FILE* in, InputForm form, CommandLine& cl, Sink& out) {
     if (form == InputForm::kConsole) {
       if (!got) return -1;  // end of input ends the run as EXIT does
     } else {
-      size_t n = got ? strlen(line) : 0;
-      out.write(got ? line : "\n", got ? n : 1);
-      if (got && line[n - 1] != '\n') out.write("\n");
+      // The echo never shows the password of a connection string.
+      const std::string shown = got ? maskPgPasswords(line) : "\n";
+      out.write(shown);
+      if (shown.back() != '\n') out.write("\n");
     }
     if (got) {
       if (lineNo > 1) appendText(cl, " ", 1);

@@ -4,6 +4,7 @@
 #include <type_traits>
 
 #include "base/limits.h"
+#include "pg/pg_target.h"
 #include "run/run_context.h"
 #include "unload/output_style.h"
 
@@ -25,6 +26,7 @@ enum class Rule : uint8_t {
   kLongTag,        // taken as typed; the key alone empties it
   kCacheSize,      // kilobytes clamped to the range, the key alone the default; nothing shown
   kConversion,     // two iconv names
+  kPgTarget,       // a PostgreSQL connection string, shown with its password masked
 };
 
 template <class>
@@ -149,6 +151,7 @@ const SettingKey kKeys[] = {
     {"ICONV_NCHAR", Rule::kConversion, at<&Conversions::nchar, &Settings::iconvNcharSet>(), "from_iconv_charset to_iconv_charset"},
     {"ICONV_NCLOB", Rule::kConversion, at<&Conversions::nclob, &Settings::iconvNclobSet>(), "from_iconv_charset to_iconv_charset"},
     {"ICONV_CLOB", Rule::kConversion, at<&Conversions::clob, &Settings::iconvClobSet>(), "from_iconv_charset to_iconv_charset"},
+    {"PG_TARGET", Rule::kPgTarget, {}, "{'postgresql://...' | 'key=value ...'}"},
     {"THREADS", Rule::kClamped, at<&ReadSettings::threads>(), "{%u - %u}", {1, kMaxThreads}},
 };
 
@@ -309,6 +312,23 @@ void setConversion(RunContext& rc, const SettingKey& k) {
   rc.out.printf("  Current %s is : %s\n", k.key, conv.valid() ? "ON" : "OFF");
 }
 
+// The rest of the statement (in single quotes when it holds blanks) is the
+// connection string; without it the setting is shown.
+void setPgTarget(RunContext& rc, const SettingKey& k) {
+  CommandLine& cl = rc.cmd;
+  std::string& target = rc.settings.pgTarget;
+  if (cl.nextToken()) {
+    std::string_view v = cl.fromToken();
+    while (!v.empty() && isBlank(v.back())) v.remove_suffix(1);
+    if (v.size() >= 2 && v.front() == '\'' && v.back() == '\'') v = v.substr(1, v.size() - 2);
+    if (isPgTarget(v))
+      target = std::string(v);
+    else
+      rc.out.error("  %s can only be a postgresql:// URI or a key=value connection string\n", k.key);
+  }
+  rc.out.printf("  Current %s is : %s\n", k.key, target.empty() ? "NONE" : maskPgPasswords(target).c_str());
+}
+
 void apply(RunContext& rc, const SettingKey& k, const Value& v) {
   switch (k.rule) {
     case Rule::kBlockSize: return setBlockSize(rc, k, v);
@@ -351,6 +371,7 @@ void cmdSet(RunContext& rc) {
   const SettingKey* k = cl.nextToken() ? findKey(cl.token()) : nullptr;
   if (!k) return printSetUsage(rc.out);
   if (k->rule == Rule::kConversion) return setConversion(rc, *k);
+  if (k->rule == Rule::kPgTarget) return setPgTarget(rc, *k);
   const bool given = cl.nextToken() != 0;
   const Value v{given, cl.token(), given ? tokenNumber(cl.token()) : 0};
   if (k->emptiesCaches) rc.emptyReadCaches();

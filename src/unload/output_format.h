@@ -58,6 +58,8 @@ class OutputFormat {
   virtual void removeFiles() = 0;
   // Names the files the unload wrote, for the recovery report.
   virtual void nameFiles(ReportEntry& e) const = 0;
+  // What the rows were written to, as messages and the unload log name it.
+  virtual const char* dataName(const UnloadOutput& files) const { return files.dataName(); }
 };
 
 // Deletes a file an unload made; an empty name is none.

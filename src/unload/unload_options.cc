@@ -42,7 +42,7 @@ bool startsWithKeyword(std::string_view word, std::string_view keyword) {
   return word.size() >= keyword.size() && keywordMatch(word.substr(0, keyword.size()), keyword);
 }
 
-enum class Opt { kTable, kObject, kCluster, kColumn, kTo, kFile, kBlock, kPartition, kChunk, kLob, kExtent, kAs, kLimit, kIndex };
+enum class Opt { kTable, kObject, kCluster, kColumn, kTo, kFile, kBlock, kPartition, kChunk, kLob, kExtent, kAs, kLimit, kIndex, kAppend };
 
 struct OptionWord {
   const char* word;
@@ -58,6 +58,7 @@ constexpr OptionWord kOptions[] = {
     {"CHUNK", Opt::kChunk, kFileNameMax},     {"LOB", Opt::kLob, kFileNameMax},
     {"EXTENT", Opt::kExtent, kExtentNameMax}, {"AS", Opt::kAs, kFileNameMax},
     {"LIMIT", Opt::kLimit, kFileNameMax},     {"INDEX", Opt::kIndex, kFileNameMax},
+    {"APPEND", Opt::kAppend, 0},
 };
 
 const OptionWord* findOption(std::string_view tok) {
@@ -126,7 +127,20 @@ void applyOption(Opt opt, std::string_view v, UnloadJob& job, UnloadOptions& opt
       break;
     }
     case Opt::kIndex: job.indexPrefix = numberValue(v); break;
+    case Opt::kAppend: opts.append = true; break;
   }
+}
+
+// The current token, or, when it starts with a single quote, the text up to
+// the closing one (blanks included) without the quotes.
+std::string_view quotedToken(CommandLine& cl) {
+  const std::string_view t = cl.token();
+  if (t.empty() || t[0] != '\'') return t;
+  const std::string_view rest(cl.text + cl.tokenStart + 1, cl.length - cl.tokenStart - 1);
+  const size_t close = rest.find('\'');
+  const size_t n = close == std::string_view::npos ? rest.size() : close;
+  cl.tokenEnd = cl.tokenStart + 1 + static_cast<uint32_t>(n) + (close == std::string_view::npos ? 0 : 1);
+  return rest.substr(0, n);
 }
 
 }  // namespace
@@ -153,8 +167,12 @@ bool parseUnloadOptions(CommandLine& cl, UnloadJob& job, UnloadOptions& opts, Si
       out.error("  Unknown UNLOAD option %.*s ignored.\n", static_cast<int>(word.size()), word.data());
       continue;
     }
+    if (o->opt == Opt::kAppend) {  // a word without a value
+      opts.append = true;
+      continue;
+    }
     if (!cl.nextToken()) break;
-    std::string_view v = cl.token();
+    std::string_view v = o->opt == Opt::kTo ? quotedToken(cl) : cl.token();
     if (v.size() > o->maxLength) {
       out.error("  Value of %s is too long (at most %u characters)!\n", o->word, o->maxLength);
       return false;

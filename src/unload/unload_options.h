@@ -3,6 +3,7 @@
 // kind, except COLUMN, which appends every word up to the next option.
 #pragma once
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "base/block_context.h"
@@ -22,6 +23,8 @@ struct UnloadOptions {
   uint64_t rowLimit = 0;          // LIMIT; 0: not given
   const OutputStyleSpec* style = defaultOutputStyle();  // OUTPUT_STYLE
   bool rowAddress = false;        // ROW_ADDRESS: each row starts with its address
+  std::string pgTarget;           // rows into this PostgreSQL server; empty: files
+  bool append = false;            // APPEND: into a table that holds rows already
 };
 
 // The options of an UNLOAD before its words are read: the settings.

@@ -75,6 +75,10 @@ class Cluster:
         _, err = self.init.communicate()
         if self.init.returncode != 0:
             return "initdb failed: " + err
+        return self.start_server()
+
+    def start_server(self):
+        """Starts the server of the cluster made; an error text or None."""
         opts = "-c listen_addresses= -c unix_socket_directories=%s -c fsync=off -c full_page_writes=off" % self.top
         r = self.server("pg_ctl", "-D", self.data, "-w", "-s", "-l", os.path.join(self.top, "log"), "-o", opts, "start")
         if r.returncode != 0:

@@ -15,6 +15,7 @@
 #include <string>
 #include <string_view>
 
+#include "pg/pg_type_map.h"
 #include "run/unload_history.h"
 
 namespace bex {
@@ -25,17 +26,5 @@ std::string pgScriptName(const char* batchPath);
 
 // Writes the script; false when it cannot be created or written.
 bool writePgScript(const char* path, const UnloadHistory& history);
-
-// A name as PostgreSQL gets it: lower case when it has no small letters,
-// in double quotes (doubled inside).
-std::string pgName(std::string_view oracleName);
-
-// The PostgreSQL type of a column.
-std::string pgColumnType(const UnloadedColumn& c);
-
-// PostgreSQL's name of an Oracle character set or an iconv encoding; empty
-// when it has none.
-std::string_view pgEncodingOfOracle(std::string_view charset);
-std::string_view pgEncodingOfIconv(std::string_view encoding);
 
 }  // namespace bex

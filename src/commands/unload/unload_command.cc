@@ -18,6 +18,8 @@
 #include "unload/unload_options.h"
 #include "commands/unload/unload_record.h"
 #include "dict/dropped.h"
+#include "pg/pg_output.h"
+#include "pg/pg_target.h"
 
 namespace bex {
 
@@ -63,6 +65,11 @@ struct Output {
 
   Output(RunContext& rc, UnloadJob& job, const UnloadOptions& opts)
       : style(opts.style), rowAddress(opts.rowAddress), format(opts.style->makeFormat(outputEnv(rc), job, opts)) {}
+  // Rows into a PostgreSQL server.
+  Output(RunContext& rc, UnloadJob& job, const UnloadOptions& opts, UnloadedTable table)
+      : style(opts.style),
+        rowAddress(false),
+        format(makePgFormat(outputEnv(rc), job, std::move(table), PgTargetSpec{opts.pgTarget, opts.append, &rc.pgTablesLoaded})) {}
 };
 
 // The end of every table or object unload: the output closed, the closing
@@ -70,7 +77,7 @@ struct Output {
 // EMPTY_FILES off no files left by an unload without rows.
 void finishUnload(RunContext& rc, const UnloadJob& job, Output& output, const DamageCounts& damage) {
   OutputFormat& format = *output.format;
-  const char* dataName = output.files.dataName();
+  const char* dataName = format.dataName(output.files);
   const bool writtenOk = format.close();
   ReportEntry& e = rc.report.entry();
   e.rows = rc.bc.counters->RowCount;
@@ -158,6 +165,10 @@ DamageCounts walkBlocks(RunContext& rc, UnloadJob& job, Output& output, How how)
 RowTags tagsOf(const Settings& s) { return RowTags{{s.fieldTag, s.fieldTagLen}, {s.recordTag, s.recordTagLen}}; }
 
 void unloadObject(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
+  if (!opts.pgTarget.empty()) {
+    rc.out.error("  UNLOAD OBJECT cannot write into PostgreSQL: its columns have no names and types there!\n");
+    return;
+  }
   job.tags = tagsOf(rc.settings);
   chooseStyleByName(opts, job.outputName);
   if (opts.style->needsDictionary) opts.style = defaultOutputStyle();
@@ -232,7 +243,9 @@ void unloadTableRows(RunContext& rc, UnloadJob& job, const UnloadOptions& opts, 
   rc.out.printf("Unload OBJD=%u FILE=%u BLOCK=%u CLUSTER=%u ...\n", objd, t.storage.file, t.storage.block, cluster);
   const char* target = job.target[0] ? job.target : t.object.name;
   rc.report.entry().objd = objd;
-  Output output(rc, job, opts);
+  const bool toPg = !opts.pgTarget.empty();
+  Output output = toPg ? Output(rc, job, opts, describeUnload(rc, job, opts.style, false, t.object, target, objd))
+                       : Output(rc, job, opts);
   if (!output.format->open(UnloadSubject{&t.user, &t.object, target, objd}, output.files)) return;
   const bool listed = rc.extentIndex.refresh(job.extentListing);
   const BlockSource s{objd, cluster, t.storage.file, t.storage.block, job.fileFilter, job.blockFilter};
@@ -244,7 +257,7 @@ void unloadTableRows(RunContext& rc, UnloadJob& job, const UnloadOptions& opts, 
   });
   if (listed) reportScanRejections(rc, objd);
   finishUnload(rc, job, output, damage);
-  rememberUnload(rc, job, opts.style, opts.rowAddress, t.object, target, objd);
+  if (!toPg) rememberUnload(rc, job, opts.style, opts.rowAddress, t.object, target, objd);
 }
 
 void unloadTable(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
@@ -257,6 +270,27 @@ void unloadTable(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
     printDateLine(rc.out);
     unloadTableRows(rc, job, opts, t);
   }
+}
+
+// A TO name that is a PostgreSQL connection string (or PG_TARGET, the
+// setting's) sends the rows there; the job keeps only its masked form,
+// which every message and log record shows. False, after a message, when
+// PG_TARGET is named but not set.
+bool choosePgTarget(RunContext& rc, UnloadJob& job, UnloadOptions& opts) {
+  const std::string_view to = job.outputName;
+  if (keywordMatch(to, kPgTargetWord)) {
+    if (rc.settings.pgTarget.empty()) {
+      rc.out.error("  PG_TARGET is not set (SET PG_TARGET 'postgresql://...')!\n");
+      return false;
+    }
+    opts.pgTarget = rc.settings.pgTarget;
+  } else if (isPgTarget(to)) {
+    opts.pgTarget = std::string(to);
+  } else {
+    return true;
+  }
+  copyToken(maskPgPasswords(opts.pgTarget), job.outputName, kFileNameMax);
+  return true;
 }
 
 // The recovery report and the progress line of one UNLOAD.
@@ -289,6 +323,7 @@ void cmdUnload(RunContext& rc) {
 
   UnloadOptions opts = unloadOptionsFromSettings(bc, rc.settings.outputStyle);
   if (!parseUnloadOptions(rc.cmd, *job, opts, rc.out)) return;
+  if (!choosePgTarget(rc, *job, opts)) return;
   if (job->tableArg[0] && !beginsWithDict(job->tableArg) && !splitTableName(job->tableArg, *job)) {
     rc.out.error("  Owner and table name are each at most %u characters!\n", static_cast<unsigned>(kNameTokenMax));
     return;

@@ -38,6 +38,11 @@ void noteColumns(const DictFiles& dir, const ObjectRecord& table, const TableCol
 void rememberUnload(RunContext& rc, const UnloadJob& job, const OutputStyleSpec* style, bool rowAddress,
                     const ObjectRecord& table, const char* target, uint32_t objd) {
   if (!job.outputName[0]) return;  // rows on the console: nothing to load
+  rc.unloaded.note(describeUnload(rc, job, style, rowAddress, table, target, objd));
+}
+
+UnloadedTable describeUnload(RunContext& rc, const UnloadJob& job, const OutputStyleSpec* style, bool rowAddress,
+                             const ObjectRecord& table, const char* target, uint32_t objd) {
   UnloadedTable t;
   t.owner = job.owner;
   t.table = target;
@@ -56,7 +61,7 @@ void rememberUnload(RunContext& rc, const UnloadJob& job, const OutputStyleSpec*
   t.nclobTarget = targetOf(rc.conversions.nclob);
   t.clobTarget = targetOf(rc.conversions.clob);
   noteColumns(rc.dictDir, table, job.columns, t.columns);
-  rc.unloaded.note(std::move(t));
+  return t;
 }
 
 }  // namespace bex

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "dict/dictionary.h"
+#include "run/unload_history.h"
 #include "unload/output_style.h"
 #include "unload/unload_job.h"
 
@@ -16,5 +17,8 @@ struct RunContext;
 // character sets the text was written with.
 void rememberUnload(RunContext& rc, const UnloadJob& job, const OutputStyleSpec* style, bool rowAddress,
                     const ObjectRecord& table, const char* target, uint32_t objd);
+// The same description of the table, not noted (rows going elsewhere).
+UnloadedTable describeUnload(RunContext& rc, const UnloadJob& job, const OutputStyleSpec* style, bool rowAddress,
+                             const ObjectRecord& table, const char* target, uint32_t objd);
 
 }  // namespace bex

@@ -1,0 +1,276 @@
+#include "pg/pg_output.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "pg/pg_target.h"
+#include "pg/pg_type_map.h"
+#include "unload/text_row_writer.h"
+
+namespace bex {
+
+namespace {
+
+constexpr size_t kBatchBytes = 8 << 20;
+constexpr size_t kBatchRows = 50000;
+constexpr size_t kGatherBuffer = 65536;
+
+// Bytes gathered in memory until the batch is sent; bytesWritten() counts
+// every byte since the unload began (the LOB references' offsets). Text
+// fields cannot hold NUL bytes: the rows' sink leaves them out.
+class BatchSink : public Sink {
+ public:
+  explicit BatchSink(bool dropNul) : Sink(buffer_, sizeof buffer_), dropNul_(dropNul) {}
+  std::string& text() {
+    flush();
+    return text_;
+  }
+
+ protected:
+  bool emit(const char* p, size_t n) override {
+    if (!dropNul_) {
+      text_.append(p, n);
+      return true;
+    }
+    for (const char* end = p + n; p < end;) {
+      const char* nul = static_cast<const char*>(memchr(p, 0, static_cast<size_t>(end - p)));
+      const char* stop = nul ? nul : end;
+      text_.append(p, static_cast<size_t>(stop - p));
+      p = nul ? nul + 1 : end;
+    }
+    return true;
+  }
+
+ private:
+  char buffer_[kGatherBuffer];
+  bool dropNul_;
+  std::string text_;
+};
+
+class PgFormat;
+
+// The CSV rows of the walk, each row's end noted; a full batch is sent.
+class PgRowWriter : public RowWriter {
+ public:
+  PgRowWriter(PgFormat& format, BlockContext& bc, UnloadJob& job, BatchSink& data, LobFile& lob, Sink& console)
+      : format_(format), data_(data), rows_(bc, job, data, lob, console, job.columns.count, false) {}
+  void rowAddress(uint32_t, uint32_t, uint32_t) override {}
+  void piece(const PieceRef& p) override {
+    rows_.piece(p);
+    if (p.last) rowDone();
+  }
+  void endRowEarly(uint32_t reached) override {
+    rows_.endRowEarly(reached);
+    rowDone();
+  }
+
+ private:
+  void rowDone();
+
+  PgFormat& format_;
+  BatchSink& data_;
+  CsvRowWriter rows_;
+};
+
+class PgFormat : public OutputFormat {
+ public:
+  PgFormat(const OutputEnv& env, UnloadJob& job, UnloadedTable table, PgTargetSpec spec)
+      : env_(env), job_(job), table_(std::move(table)), spec_(std::move(spec)), shown_(maskPgPasswords(spec_.target)) {}
+
+  bool open(const UnloadSubject& s, UnloadOutput& out) override;
+  RowWriter& rowWriter() override { return *writer_; }
+  bool close() override;
+  void removeFiles() override {}
+  void nameFiles(ReportEntry& e) const override {
+    e.wrote(shown_);
+    if (!rejected_) return;
+    e.wrote(rejectName_);
+    e.damage.emplace_back("rows refused by PostgreSQL", rejected_);
+  }
+  const char* dataName(const UnloadOutput&) const override { return shown_.c_str(); }
+
+  // A row ended at the end of the gathered text.
+  void rowEnded(size_t end) {
+    rowEnds_.push_back(end);
+    if (end >= kBatchBytes || rowEnds_.size() >= kBatchRows) sendBatch();
+  }
+
+ private:
+  bool prepare();
+  bool mayLoadInto(bool& exists);
+  void sendBatch();
+  bool putLobValues();
+  bool load(const char* rows, size_t n);
+  void reject(const char* row, size_t n);
+  std::string loadedKey() const { return shown_ + '\n' + name_; }
+  void lose(const std::string& why) {
+    if (lost_) return;
+    lost_ = true;
+    lostWhy_ = why;
+  }
+
+  const OutputEnv env_;
+  UnloadJob& job_;
+  const UnloadedTable table_;
+  const PgTargetSpec spec_;
+  const std::string shown_;  // the target with its password masked
+  PgConnection conn_;
+  BatchSink data_{true};
+  BatchSink lobValues_{false};
+  LobFile lob_;
+  std::unique_ptr<PgRowWriter> writer_;
+  std::vector<size_t> rowEnds_;
+  std::string name_, copySql_, insertSql_, rejectName_;
+  uint32_t lobOid_ = 0;
+  uint64_t lobSent_ = 0, rowsSent_ = 0, rejected_ = 0;
+  FILE* rejects_ = nullptr;
+  bool lost_ = false;
+  std::string lostWhy_;
+};
+
+void PgRowWriter::rowDone() { format_.rowEnded(data_.text().size()); }
+
+bool PgFormat::open(const UnloadSubject&, UnloadOutput&) {
+  job_.tags.field = ",";
+  job_.tags.record = "\n";
+  if (!conn_.connect(spec_.target)) {
+    env_.console.error("  Cannot connect to PostgreSQL %s: %s\n", shown_.c_str(), conn_.error().c_str());
+    return false;
+  }
+  name_ = pgName(table_.owner) + "." + pgName(table_.table);
+  if (!prepare()) return false;
+  writer_ = std::make_unique<PgRowWriter>(*this, env_.bc, job_, data_, lob_, env_.console);
+  return true;
+}
+
+// The table is there (created when missing) and may get rows: it is new,
+// empty, APPEND was given, or this unload is one partition of it.
+bool PgFormat::mayLoadInto(bool& exists) {
+  std::string there;
+  if (!conn_.query("SELECT to_regclass(" + pgLiteral(name_) + ") IS NOT NULL", there)) return false;
+  exists = there == "t";
+  if (!exists) return conn_.exec(pgCreateTable(table_, name_));
+  if (spec_.append || job_.partition[0] || (spec_.loaded && spec_.loaded->count(loadedKey()))) return true;
+  std::string rows;
+  if (!conn_.query("SELECT EXISTS (SELECT 1 FROM " + name_ + ")", rows)) return false;
+  return rows != "t";
+}
+
+bool PgFormat::prepare() {
+  const PgEncodings e = pgEncodingsOf(table_);
+  bool exists = false;
+  bool ok = conn_.exec("SET client_min_messages = warning; SET client_encoding = " + pgLiteral(e.database) +
+                       "; BEGIN");
+  if (ok && !mayLoadInto(exists)) {
+    if (conn_.error().empty()) {
+      env_.console.error("  Table %s already holds rows in PostgreSQL: nothing loaded (APPEND adds to them)!\n",
+                         name_.c_str());
+      return false;
+    }
+    ok = false;
+  }
+  ok = ok && conn_.exec(kPgFunctions);
+  std::string lob = "NULL::oid";
+  if (ok && pgHasLob(table_)) {
+    ok = conn_.query("SELECT lo_create(0)", lob);
+    lobOid_ = static_cast<uint32_t>(strtoul(lob.c_str(), nullptr, 10));
+    lob += "::oid";
+  }
+  std::string staging = "CREATE TEMP TABLE bex_rows (", columns, values;
+  for (size_t i = 0; i < table_.columns.size(); i++) {
+    const char* sep = i ? ", " : "";
+    const std::string field = shortFormat("\"f%zu\"", i + 1);
+    staging += sep + field + " text";
+    columns += sep + pgName(table_.columns[i].name);
+    values += sep + pgValueOf(table_.columns[i], field, e, lob);
+  }
+  if (!ok || !conn_.exec(staging + ") ON COMMIT DROP")) {
+    env_.console.error("  PostgreSQL %s refused table %s: %s\n", shown_.c_str(), name_.c_str(), conn_.error().c_str());
+    return false;
+  }
+  copySql_ = "COPY bex_rows FROM STDIN WITH (FORMAT csv, ENCODING 'LATIN1')";
+  insertSql_ = "INSERT INTO " + name_ + " (" + columns + ") SELECT " + values + " FROM bex_rows";
+  lob_.sink = &lobValues_;
+  snprintf(lob_.name, sizeof lob_.name, "lob");
+  std::string reject = table_.owner + "_" + table_.table + (job_.partition[0] ? "_" + std::string(job_.partition) : "");
+  for (char& c : reject)
+    if (c == '$' || c == '/') c = '_';
+  rejectName_ = reject + "_pg.rej";
+  remove(rejectName_.c_str());
+  return true;
+}
+
+bool PgFormat::putLobValues() {
+  std::string& bytes = lobValues_.text();
+  if (bytes.empty()) return true;
+  const bool ok = conn_.largeObjectPut(lobOid_, lobSent_, bytes.data(), bytes.size());
+  lobSent_ += bytes.size();
+  bytes.clear();
+  return ok;
+}
+
+// The rows into the table, all or none.
+bool PgFormat::load(const char* rows, size_t n) {
+  if (conn_.exec("SAVEPOINT bex_batch") && conn_.copyIn(copySql_, rows, n) && conn_.exec(insertSql_) &&
+      conn_.exec("RELEASE SAVEPOINT bex_batch; TRUNCATE bex_rows"))
+    return true;
+  const std::string why = conn_.error();
+  if (conn_.lost() || !conn_.exec("ROLLBACK TO SAVEPOINT bex_batch; RELEASE SAVEPOINT bex_batch")) lose(why);
+  return false;
+}
+
+void PgFormat::sendBatch() {
+  std::string& rows = data_.text();
+  if (!lost_ && !putLobValues()) lose(conn_.error());
+  if (!lost_ && !rowEnds_.empty() && !load(rows.data(), rows.size())) {
+    // One row at a time: those the server refuses go to the reject file.
+    size_t from = 0;
+    for (size_t i = 0; i < rowEnds_.size() && !lost_; from = rowEnds_[i++])
+      if (!load(rows.data() + from, rowEnds_[i] - from) && !lost_) reject(rows.data() + from, rowEnds_[i] - from);
+  }
+  rowsSent_ += rowEnds_.size();
+  rowEnds_.clear();
+  rows.clear();
+}
+
+void PgFormat::reject(const char* row, size_t n) {
+  rejected_++;
+  if (!rejects_) rejects_ = fopen(rejectName_.c_str(), "wb");
+  if (!rejects_) return;
+  fprintf(rejects_, "-- %s\n", conn_.error().c_str());
+  fwrite(row, 1, n, rejects_);
+}
+
+bool PgFormat::close() {
+  sendBatch();
+  writer_.reset();
+  const std::string unlink = lobOid_ ? "SELECT lo_unlink(" + std::to_string(lobOid_) + "); " : "";
+  if (!lost_ && !conn_.exec(unlink + "COMMIT")) lose(conn_.error());
+  if (rejects_) fclose(rejects_);
+  rejects_ = nullptr;
+  Sink& out = env_.console;
+  if (lost_) {
+    out.printf("  PostgreSQL %s failed during table %s (%s): the table is rolled back, none of its rows are loaded\n",
+               shown_.c_str(), name_.c_str(), lostWhy_.c_str());
+    return false;
+  }
+  if (spec_.loaded) spec_.loaded->insert(loadedKey());
+  out.printf("  %llu rows loaded into %s at %s\n", static_cast<unsigned long long>(rowsSent_ - rejected_),
+             name_.c_str(), shown_.c_str());
+  if (rejected_)
+    out.printf("  %llu rows refused by PostgreSQL, written with the reasons to %s\n",
+               static_cast<unsigned long long>(rejected_), rejectName_.c_str());
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<OutputFormat> makePgFormat(const OutputEnv& env, UnloadJob& job, UnloadedTable table,
+                                           PgTargetSpec spec) {
+  return std::make_unique<PgFormat>(env, job, std::move(table), std::move(spec));
+}
+
+}  // namespace bex

@@ -1,0 +1,35 @@
+// UNLOAD TABLE straight into a PostgreSQL server: the table created when
+// it is missing (pg/pg_type_map.h), the rows written as CSV into memory and
+// sent in batches with COPY ... FROM STDIN into a temporary table of text
+// fields, from which each batch is inserted with the conversions of the
+// load script; LOB values go into one large object of the table's
+// transaction, which the references of the rows point into. One
+// transaction per table: a server that goes away leaves nothing of the
+// table behind.
+//
+// A batch the server refuses is sent again row by row; each row it refuses
+// then goes, with the server's reason, to the reject file
+// "owner_table[_partition]_pg.rej" in the working directory, and the rest
+// of the table is loaded.
+#pragma once
+#include <memory>
+#include <string>
+#include <unordered_set>
+
+#include "run/unload_history.h"
+#include "unload/output_format.h"
+
+namespace bex {
+
+struct PgTargetSpec {
+  std::string target;  // the connection string as given (never shown)
+  bool append = false;  // a table that already holds rows gets more
+  // The tables this run loaded into (target and name): they take more rows
+  // (another partition) without APPEND.
+  std::unordered_set<std::string>* loaded = nullptr;
+};
+
+std::unique_ptr<OutputFormat> makePgFormat(const OutputEnv& env, UnloadJob& job, UnloadedTable table,
+                                           PgTargetSpec spec);
+
+}  // namespace bex

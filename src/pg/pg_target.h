@@ -1,0 +1,43 @@
+// The one connection to a PostgreSQL server an unload writes through
+// (how a TO name names a server: base/connection_string.h).
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "base/connection_string.h"
+
+struct pg_conn;
+
+namespace bex {
+
+// error(): the first line of the message of what failed last.
+class PgConnection {
+ public:
+  PgConnection() = default;
+  ~PgConnection();
+  PgConnection(const PgConnection&) = delete;
+  PgConnection& operator=(const PgConnection&) = delete;
+
+  // False (error() says why) when the server cannot be reached.
+  bool connect(const std::string& target);
+  // Runs statements without rows; false on error.
+  bool exec(const std::string& sql);
+  // The first column of the first row of a query; false on error.
+  bool query(const std::string& sql, std::string& value);
+  // COPY ... FROM STDIN with the n bytes at data; false on error.
+  bool copyIn(const std::string& copySql, const char* data, size_t n);
+  // Writes n bytes into large object oid at offset.
+  bool largeObjectPut(uint32_t oid, uint64_t offset, const char* data, size_t n);
+  // The connection is gone (the server stopped or the network failed).
+  bool lost() const;
+  const std::string& error() const { return error_; }
+
+ private:
+  bool failed(const char* what);
+
+  pg_conn* conn_ = nullptr;
+  std::string error_;
+};
+
+}  // namespace bex

@@ -1,0 +1,218 @@
+#!/usr/bin/env python3
+"""pg_direct_test.py BEX BEXFORGE
+
+UNLOAD TABLE ... TO 'postgresql://...' into a real, throwaway PostgreSQL
+cluster (started as pg_load_test.py starts one), and every row and value
+compared with what the forge stored, as the load script's test compares
+them: the bundled sample database and the CSV schema (every scalar type,
+awkward text bytes, NULL and empty values, LOBs, partitions, a cluster).
+Then on the same tables:
+- the connection string's password appears in no output and no file;
+- a table that already holds rows is not appended to, unless APPEND;
+- a row the server refuses goes to the reject file with the reason, the
+  other rows are loaded and the summary counts it;
+- a server stopped in the middle of a table leaves nothing of the table and
+  the run says so.
+Exits 77 (skipped) when PostgreSQL is not installed.
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import pg_load_test as pgl  # noqa: E402
+
+PASSWORD = "s3cr3t-pw"
+
+
+def target(cluster):
+    return "postgresql://%s:%s@/%s?host=%s" % (pgl.USER, PASSWORD, pgl.DB, cluster.top)
+
+
+def run_bex(bex, work, statements):
+    r = subprocess.run([bex], input="\n".join(statements + ["EXIT"]) + "\n", cwd=work, capture_output=True, text=True)
+    return r.stdout
+
+
+def unload_lines(work, user, to):
+    """The UNLOAD lines LIST TABLE wrote for user, each sending its rows to `to`."""
+    lines = open(os.path.join(work, "list_%s.sql" % user)).read().splitlines()
+    return [re.sub(r" TO \S+;$", " TO %s;" % to, line) for line in lines if "UNLOAD TABLE" in line]
+
+
+def forge(scenario, work, bex, bexforge):
+    os.makedirs(work)
+    subprocess.run([bexforge, scenario, "."], cwd=work, check=True, capture_output=True)
+    settings, users = pgl.ROADS[scenario]
+    run_bex(bex, work, settings + ["UNLOAD TABLE DICT$;"] + ["LIST TABLE %s TO list_%s.sql" % (u, u) for u in users])
+
+
+def secrets_in(work, out):
+    """Where the password shows: the output, or a file of the working directory."""
+    found = ["output"] if PASSWORD in out else []
+    for top, _, files in os.walk(work):
+        for f in files:
+            with open(os.path.join(top, f), "rb") as fh:
+                if PASSWORD.encode() in fh.read():
+                    found.append(os.path.join(top, f))
+    return found
+
+
+def direct(scenario, work, bex, cluster):
+    """Every table of the scenario straight into PostgreSQL, through a script
+    (its lines are echoed) and SET PG_TARGET; problems found."""
+    settings, users = pgl.ROADS[scenario]
+    lines = []
+    for u in users:
+        lines += unload_lines(work, u, "PG_TARGET")
+    with open(os.path.join(work, "to_pg.sql"), "w") as f:
+        f.write("\n".join(lines) + "\n")
+    out = run_bex(bex, work, settings + ["SET PG_TARGET '%s'" % target(cluster), "LOG unload.log", "@to_pg.sql"])
+    problems = ["password shown in %s" % w for w in secrets_in(work, out)]
+    if "rows loaded into" not in out:
+        problems.append("no table loaded:\n" + out[-3000:])
+    problems += [line for line in out.splitlines() if "refused" in line or "Cannot" in line or "failed" in line]
+    found, tables, rows, by_owner = pgl.compare(cluster, os.path.join(work, "expect", "load"))
+    problems += found
+    problems += ["%s: no rows compared" % u for u in users if not by_owner.get(u)]
+    if not problems:
+        print("%s: %d tables, %d rows as forged, straight into PostgreSQL" % (scenario, tables, rows))
+    return problems
+
+
+def count(cluster, table):
+    r = cluster.psql(pgl.DB, "SELECT count(*) FROM %s" % table)
+    return int(r.stdout.strip()) if r.returncode == 0 else -1
+
+
+def first_table(work, user):
+    """An UNLOAD line of a table with at least three rows, its PostgreSQL
+    name, the forge's rows and the PostgreSQL types of its columns."""
+    types = None
+    for line in unload_lines(work, user, "X"):
+        name = line.split()[2].rstrip(";")
+        path = os.path.join(work, "expect", "load", name)
+        if not os.path.exists(path):
+            continue
+        rows = pgl.read_oracle(path)
+        if len(rows) >= 3 and rows[0][0] is not None:
+            owner, table = name.split(".", 1)
+            return line, pgl.pg_name(owner) + "." + pgl.pg_name(table), rows, types
+    return None
+
+
+def refusals(work, bex, cluster):
+    """APPEND, a refused row and its reject file, on a table already loaded."""
+    problems = []
+    found = first_table(work, "SCOTT")
+    if not found:
+        return ["dict: no table of three rows"]
+    line, qualified, rows, _ = found
+    unload = line.replace(" TO X;", " TO '%s';" % target(cluster))
+    before = count(cluster, qualified)
+    out = run_bex(bex, work, ["OPEN dict.cfg", unload])
+    if "already holds rows" not in out or count(cluster, qualified) != before:
+        problems.append("a table with rows was appended to:\n" + out[-1500:])
+    out = run_bex(bex, work, ["OPEN dict.cfg", unload.replace(";", " APPEND;")])
+    if count(cluster, qualified) != 2 * before:
+        problems.append("APPEND did not add the rows:\n" + out[-1500:])
+    # A check the first row fails: that row is refused, the others load.
+    col = cluster.psql(pgl.DB, "SELECT a.attname, format_type(a.atttypid, a.atttypmod) FROM pg_attribute a "
+                       "WHERE a.attrelid = '%s'::regclass AND a.attnum = 1" % qualified).stdout.strip().split("|")
+    check = "ALTER TABLE %s ADD CONSTRAINT bex_refuse CHECK (\"%s\" IS DISTINCT FROM %s)" % (
+        qualified, col[0], pgl.literal(rows[0][0], col[1]))
+    r = cluster.psql(pgl.DB, "TRUNCATE %s; %s;" % (qualified, check))
+    if r.returncode != 0:
+        return problems + ["cannot add the check: " + r.stderr]
+    refused = sum(1 for row in rows if row[0] == rows[0][0])
+    out = run_bex(bex, work, ["OPEN dict.cfg", unload])
+    print("-- a refused row:\n" + "\n".join(l for l in out.splitlines() if l.startswith("  ") or "unload" in l))
+    if count(cluster, qualified) != len(rows) - refused:
+        problems.append("%d rows loaded, %d expected" % (count(cluster, qualified), len(rows) - refused))
+    if "  %d rows refused by PostgreSQL" % refused not in out:
+        problems.append("the summary does not count the refused row:\n" + out[-1500:])
+    rejects = [f for f in os.listdir(work) if f.endswith("_pg.rej")]
+    text = open(os.path.join(work, rejects[0])).read() if rejects else ""
+    if "bex_refuse" not in text or text.count("\n") != 2 * refused:
+        problems.append("reject file %s: %r" % (rejects, text[:500]))
+    cluster.psql(pgl.DB, "ALTER TABLE %s DROP CONSTRAINT bex_refuse" % qualified)
+    problems += ["password shown in %s" % w for w in secrets_in(work, out)]
+    return problems
+
+
+def server_gone(work, bex, cluster):
+    """The server stopped while a table loads: the table is rolled back."""
+    found = first_table(work, "SCOTT")
+    line, qualified, rows, _ = found
+    # The insert waits long enough for the server to be stopped under it.
+    cluster.psql(pgl.DB, "TRUNCATE %s; CREATE FUNCTION bex_wait() RETURNS trigger LANGUAGE plpgsql AS "
+                 "$$BEGIN PERFORM pg_sleep(60); RETURN NEW; END$$; CREATE TRIGGER bex_wait BEFORE INSERT ON %s "
+                 "FOR EACH STATEMENT EXECUTE FUNCTION bex_wait();" % (qualified, qualified))
+    unload = line.replace(" TO X;", " TO '%s';" % target(cluster))
+    p = subprocess.Popen([bex], stdin=subprocess.PIPE, stdout=subprocess.PIPE, cwd=work, text=True)
+    p.stdin.write("OPEN dict.cfg\n%s\nEXIT\n" % unload)
+    p.stdin.close()
+    for _ in range(300):
+        r = cluster.psql(pgl.DB, "SELECT count(*) FROM pg_stat_activity WHERE wait_event = 'PgSleep'")
+        if r.stdout.strip() not in ("", "0"):
+            break
+        time.sleep(0.1)
+    cluster.server("pg_ctl", "-D", cluster.data, "-w", "-s", "-m", "fast", "stop")
+    out = p.stdout.read()
+    p.wait()
+    print("-- the server stopped in the middle of a table:\n" +
+          "\n".join(l for l in out.splitlines() if l.startswith("  ") or "unload" in l))
+    cluster.started = False
+    error = cluster.start_server()
+    if error:
+        return [error]
+    problems = []
+    if "the table is rolled back" not in out:
+        problems.append("no word of the lost table:\n" + out[-1500:])
+    if count(cluster, qualified) != 0:
+        problems.append("rows of the lost table remain")
+    return problems
+
+
+def main():
+    if len(sys.argv) != 3:
+        print(__doc__)
+        return 2
+    bex, bexforge = (os.path.abspath(p) for p in sys.argv[1:])
+    bindir = pgl.postgres_bin()
+    if not bindir:
+        print("PostgreSQL is not installed: skipped")
+        return pgl.SKIPPED
+    if os.geteuid() == 0 and not shutil.which("setpriv"):
+        print("PostgreSQL cannot run as root and setpriv is missing: skipped")
+        return pgl.SKIPPED
+    top = tempfile.mkdtemp(prefix="bex-pgd.")
+    cluster = pgl.Cluster(bindir, top)
+    try:
+        cluster.initdb()
+        for scenario in pgl.ROADS:
+            forge(scenario, os.path.join(top, scenario), bex, bexforge)
+        error = cluster.start()
+        if error:
+            print(error)
+            return 1
+        problems = []
+        for scenario in pgl.ROADS:
+            problems += ["%s: %s" % (scenario, p) for p in direct(scenario, os.path.join(top, scenario), bex, cluster)]
+        if not problems:
+            problems += refusals(os.path.join(top, "dict"), bex, cluster)
+            problems += server_gone(os.path.join(top, "dict"), bex, cluster)
+        for p in problems[:50]:
+            print(p)
+        return 1 if problems else 0
+    finally:
+        cluster.stop()
+        shutil.rmtree(top, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
