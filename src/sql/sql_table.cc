@@ -96,10 +96,11 @@ class TableWalk {
 // The segment's blocks as UNLOAD TABLE finds them, gathered as chunks.
 void TableWalk::findBlocks() {
   walk_.parallel = &chunks_;
+  ExtentIndex listing;
+  const bool listed = listing.refresh(tables_.env().extentListing);
   for (const SqlSegment& s : src_.segments) {
-    ExtentListingReader listing(tables_.env().extentListing);
-    if (listing.opened()) {
-      walkExtentListing(walk_, listing, s.objd, s.cluster);
+    if (listed) {
+      walkExtentListing(walk_, listing.of(s.objd), s.objd, s.cluster);
     } else if (s.headerFile != 0) {
       if (findSegmentHeader(walk_, s.objd, s.headerFile, s.headerBlock))
         walkExtentMap(walk_, s.objd, s.cluster);
