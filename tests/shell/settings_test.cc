@@ -23,7 +23,7 @@ int lineCount(const std::string& s) { return static_cast<int>(std::count(s.begin
 TEST(Set, UsageForNoKeyUnknownKeyAndHeadSize) {
   Shell sh;
   std::string usage = sh.set("SET");
-  EXPECT_EQ(lineCount(usage), 31);
+  EXPECT_EQ(lineCount(usage), 32);
   EXPECT_EQ(usage.substr(0, 32), "  SET UNIQUE_TNAME   {Yes | NO}\n");
   EXPECT_EQ(sh.set("SET NOSUCHKEY 1"), usage);
   EXPECT_EQ(sh.set("SET HEAD_SIZE 8192"), usage);
