@@ -14,13 +14,35 @@
 
 namespace bex {
 
+// A partition or subpartition of a dropped table: its deleted OBJ$ row
+// (SUBNAME its name) and its deleted TABPART$ or TABSUBPART$ row.
+struct DroppedPartition {
+  ObjectRecord object;
+  StorageRecord storage;  // all zero when no deleted row names it
+};
+
 struct DroppedTable {
   ObjectRecord object;
   StorageRecord storage;  // all zero when no deleted TAB$ row names the table
   // By SEGCOL# (position 1 at index 0) up to the highest one found; a
   // position without a COL$ row has objNo 0.
   std::vector<ColumnRecord> columns;
+  // A partitioned table's partitions (subpartitions), in the order of the
+  // deleted OBJ$ rows. A deleted partition row of the table's name belongs
+  // to the dropped table of that name with the highest OBJ# below its own
+  // (a partition is numbered after its table).
+  std::vector<DroppedPartition> partitions;
 };
+
+// The data object number of a dropped table or partition: its own when its
+// TAB$ (TABPART$) row is left, else its OBJ# (the two are equal until a
+// TRUNCATE or MOVE).
+inline uint32_t dataObjectOf(const DroppedTable& t) {
+  return t.storage.dataObjNo ? t.storage.dataObjNo : t.object.objNo;
+}
+inline uint32_t dataObjectOf(const DroppedPartition& p) {
+  return p.storage.dataObjNo ? p.storage.dataObjNo : p.object.objNo;
+}
 
 // The dropped tables of the user, in the order of the deleted OBJ$ rows
 // (the first row of an OBJ# counts); one pass over each file. False when
@@ -28,9 +50,10 @@ struct DroppedTable {
 bool findDroppedTables(const DictFiles& dir, uint32_t userNo, std::vector<DroppedTable>& out);
 
 // The dropped table of the user with that name (ASCII case ignored): the
-// one whose data object number (or OBJ#) is objd when objd is not 0, else
-// the first. Its object record is marked dropped and its storage row, when
-// no deleted TAB$ row is left, takes the OBJ# as data object number.
+// one whose data object number (or OBJ#, or a partition's data object
+// number) is objd when objd is not 0, else the first. Its object record is
+// marked dropped and its storage row, when no deleted TAB$ row is left,
+// takes the OBJ# as data object number.
 bool findDroppedTable(const DictFiles& dir, uint32_t userNo, const char* name, uint32_t objd, DroppedTable& out);
 
 // The name a column gets whose COL$ row is gone: BEX_COL<position>.

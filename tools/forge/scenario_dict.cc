@@ -471,11 +471,21 @@ bool relabelCharsets(Build& b, const ScenarioOptions& opts) {
   return true;
 }
 
+// The SYS tables of `extend` join the catalog with their rows.
+bool extendDictionary(Build& b, DictExtend extend) {
+  if (!extend) return true;
+  std::vector<TableDef> tables;
+  if (!extend(b.system, b.cat, tables, b.error)) return false;
+  for (const TableDef& t : tables) b.scanned[key(t)] = t.rows;
+  b.cat.tables.insert(b.cat.tables.end(), tables.begin(), tables.end());
+  return true;
+}
+
 }  // namespace
 
 bool buildDictScenario(ScenarioOut& out, std::string& error) { return buildDictScenarioWith(out, error, nullptr); }
 
-bool buildDictScenarioWith(ScenarioOut& out, std::string& error, DictAdd add) {
+bool buildDictScenarioWith(ScenarioOut& out, std::string& error, DictAdd add, DictExtend extend) {
   FileSpec sys = systemFileSpec(out, "dict_system01.dbf");
   FileSpec usr = out.fileSpec("dict_users04.dbf", kUsersRfn);
   usr.header.tsNumber = kUsersTs;
@@ -483,7 +493,8 @@ bool buildDictScenarioWith(ScenarioOut& out, std::string& error, DictAdd add) {
   Build b(out, sys, usr);
   b.cat.users = users();
   DictScan scan;
-  const bool ok = buildApplication(b) && relabelCharsets(b, out.options()) && buildDictionary(b, scan) && makeDir(out.path("expect"), b.error) &&
+  const bool ok = buildApplication(b) && extendDictionary(b, extend) && relabelCharsets(b, out.options()) &&
+                  buildDictionary(b, scan) && makeDir(out.path("expect"), b.error) &&
                   makeDir(out.path("expect/BEXDICT"), b.error) && makeDir(out.path("expect/rows"), b.error) &&
                   makeDir(out.path("expect/dump"), b.error) &&
                   writeDictionaryFiles(out.path("expect/BEXDICT/"), scan, b.error) && writeUnloadExpectations(b) &&

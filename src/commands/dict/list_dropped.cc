@@ -72,30 +72,53 @@ void describeColumns(Sink& out, const DroppedTable& t) {
   }
 }
 
-// The table's own data object number when its TAB$ row is left, else its
-// OBJ# (the two are equal until a TRUNCATE or MOVE).
-uint32_t dataObjectOf(const DroppedTable& t) { return t.storage.dataObjNo ? t.storage.dataObjNo : t.object.objNo; }
-
 // UNLOAD OBJECT with the column types: for a table without COL$ rows, and
 // for one whose name a live table has again (UNLOAD TABLE would read that).
 void printUnloadObject(Sink& out, const DroppedTable& t, const char* user, const char* ext) {
-  const uint32_t objd = dataObjectOf(t);
-  out.printf(" UNLOAD OBJECT %u", objd);
-  if (t.storage.cluster) out.printf(" CLUSTER %u", t.storage.cluster);
-  if (!t.columns.empty()) out.write(" COLUMN");
-  for (const ColumnRecord& c : t.columns) out.printf(" %s", c.objNo ? columnWord(c) : "RAW");
-  out.printf(" TO %s_%s_%u.%s;\n", user, t.object.name, objd, ext);
+  auto line = [&](uint32_t objd) {
+    out.printf(" UNLOAD OBJECT %u", objd);
+    if (t.storage.cluster) out.printf(" CLUSTER %u", t.storage.cluster);
+    if (!t.columns.empty()) out.write(" COLUMN");
+    for (const ColumnRecord& c : t.columns) out.printf(" %s", c.objNo ? columnWord(c) : "RAW");
+    out.printf(" TO %s_%s_%u.%s;\n", user, t.object.name, objd, ext);
+  };
+  if (t.partitions.empty()) return line(dataObjectOf(t));
+  for (const DroppedPartition& p : t.partitions) line(dataObjectOf(p));
 }
 
-void printDropped(Sink& out, const DroppedTable& t, const char* user, const char* ext, bool listing, uint64_t blocks,
-                  bool nameTaken) {
-  const uint32_t objd = dataObjectOf(t);
-  out.printf("REM %s.%s: OBJ# %u, DATAOBJ# %u%s, ", user, t.object.name, t.object.objNo, objd,
-             t.storage.dataObjNo ? "" : " (no TAB$ row left: OBJ# taken)");
+using BlockCounts = std::unordered_map<uint32_t, uint64_t>;
+
+void printBlocks(Sink& out, bool listing, uint64_t blocks) {
   if (listing)
     out.printf("%llu block%s in the scan listing\n", static_cast<unsigned long long>(blocks), blocks == 1 ? "" : "s");
   else
     out.write("no scan listing\n");
+}
+
+// The heading of a dropped table: its numbers, or a partitioned table's
+// with a line for each partition.
+void printHeading(Sink& out, const DroppedTable& t, const char* user, bool listing, BlockCounts& blocks) {
+  if (t.partitions.empty()) {
+    out.printf("REM %s.%s: OBJ# %u, DATAOBJ# %u%s, ", user, t.object.name, t.object.objNo, dataObjectOf(t),
+               t.storage.dataObjNo ? "" : " (no TAB$ row left: OBJ# taken)");
+    return printBlocks(out, listing, blocks[dataObjectOf(t)]);
+  }
+  uint64_t total = 0;
+  for (const DroppedPartition& p : t.partitions) total += blocks[dataObjectOf(p)];
+  out.printf("REM %s.%s: OBJ# %u, partitioned, %zu partition%s, ", user, t.object.name, t.object.objNo,
+             t.partitions.size(), t.partitions.size() == 1 ? "" : "s");
+  printBlocks(out, listing, total);
+  for (const DroppedPartition& p : t.partitions) {
+    out.printf("REM      partition %s: OBJ# %u, DATAOBJ# %u%s, ", p.object.subname, p.object.objNo, dataObjectOf(p),
+               p.storage.dataObjNo ? "" : " (no TABPART$ row left: OBJ# taken)");
+    printBlocks(out, listing, blocks[dataObjectOf(p)]);
+  }
+}
+
+void printDropped(Sink& out, const DroppedTable& t, const char* user, const char* ext, bool listing,
+                  BlockCounts& blocks, bool nameTaken) {
+  const uint32_t objd = dataObjectOf(t);
+  printHeading(out, t, user, listing, blocks);
   describeColumns(out, t);
   if (nameTaken) out.write("REM      a live table has the name again: read by the column types\n");
   if (nameTaken || t.columns.empty())
@@ -159,11 +182,14 @@ void listDroppedTables(RunContext& rc, Sink& out, const char* user, uint32_t use
                  rc.dictDir.file(kDeletedObjectFile).c_str());
     return;
   }
-  std::unordered_map<uint32_t, uint64_t> blocks;
-  for (const DroppedTable& t : tables) blocks.emplace(dataObjectOf(t), 0);
+  BlockCounts blocks;
+  for (const DroppedTable& t : tables) {
+    blocks.emplace(dataObjectOf(t), 0);
+    for (const DroppedPartition& p : t.partitions) blocks.emplace(dataObjectOf(p), 0);
+  }
   const bool listing = listedBlocks(rc.dictDir, blocks);
   for (const DroppedTable& t : tables)
-    printDropped(out, t, user, rc.settings.outputStyle->extension, listing, blocks[dataObjectOf(t)],
+    printDropped(out, t, user, rc.settings.outputStyle->extension, listing, blocks,
                  nameTaken(rc.dictDir, userNo, t.object));
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "base/block_map.h"
 #include "commands/dict/bootstrap.h"
@@ -195,11 +196,13 @@ void unloadObject(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
   finishUnload(rc, job, output, damage);
 }
 
-// The dictionary rows of one table unload.
+// The dictionary rows of one table unload. A dropped partitioned table's
+// rows lie in the segments of its partitions, walked in turn.
 struct TableLookup {
   UserRecord user;
   ObjectRecord object;
   StorageRecord storage;
+  std::vector<StorageRecord> partitions;
 };
 
 // A table of that name no live object has: one dropped with PURGE, rebuilt
@@ -210,6 +213,15 @@ bool lookUpDroppedTable(RunContext& rc, const UnloadJob& job, TableLookup& t) {
     return false;
   t.object = dropped.object;
   t.storage = dropped.storage;
+  // OBJECT with the table's OBJ# (or none) takes every partition, with a
+  // partition's data object number that one.
+  const uint32_t objd = job.objectOverride;
+  const bool whole = objd == 0 || objd == t.object.objNo;
+  for (const DroppedPartition& p : dropped.partitions)
+    if (whole || objd == dataObjectOf(p)) {
+      t.partitions.push_back(p.storage);
+      t.partitions.back().dataObjNo = dataObjectOf(p);
+    }
   rc.out.printf("  TABLE %s.%s was dropped: OBJ# %u, its columns from the deleted dictionary rows.\n", job.owner,
                 t.object.name, t.object.objNo);
   return true;
@@ -237,10 +249,23 @@ bool lookUpTable(RunContext& rc, UnloadJob& job, TableLookup& t) {
   return rc.settings.tablespace == 0 || rc.settings.tablespace == t.storage.ts;
 }
 
+// The segments an unload walks: the table's storage (its data object as
+// OBJECT overrides it), or a dropped table's partitions.
+std::vector<BlockSource> segmentsOf(const UnloadJob& job, const TableLookup& t) {
+  std::vector<BlockSource> out;
+  const uint32_t cluster = job.clusterTable ? job.clusterTable : t.storage.cluster;
+  for (const StorageRecord& p : t.partitions) out.push_back({p.dataObjNo, cluster, p.file, p.block, job.fileFilter, job.blockFilter});
+  if (!out.empty()) return out;
+  const uint32_t objd = job.objectOverride ? job.objectOverride : t.storage.dataObjNo;
+  out.push_back({objd, cluster, t.storage.file, t.storage.block, job.fileFilter, job.blockFilter});
+  return out;
+}
+
 void unloadTableRows(RunContext& rc, UnloadJob& job, const UnloadOptions& opts, const TableLookup& t) {
   const uint32_t objd = job.objectOverride ? job.objectOverride : t.storage.dataObjNo;
-  const uint32_t cluster = job.clusterTable ? job.clusterTable : t.storage.cluster;
-  rc.out.printf("Unload OBJD=%u FILE=%u BLOCK=%u CLUSTER=%u ...\n", objd, t.storage.file, t.storage.block, cluster);
+  const std::vector<BlockSource> segments = segmentsOf(job, t);
+  for (const BlockSource& s : segments)
+    rc.out.printf("Unload OBJD=%u FILE=%u BLOCK=%u CLUSTER=%u ...\n", s.objd, s.headerFile, s.headerBlock, s.cluster);
   const char* target = job.target[0] ? job.target : t.object.name;
   rc.report.entry().objd = objd;
   const bool toPg = !opts.pgTarget.empty();
@@ -248,14 +273,16 @@ void unloadTableRows(RunContext& rc, UnloadJob& job, const UnloadOptions& opts, 
                        : Output(rc, job, opts);
   if (!output.format->open(UnloadSubject{&t.user, &t.object, target, objd}, output.files)) return;
   const bool listed = rc.extentIndex.refresh(job.extentListing);
-  const BlockSource s{objd, cluster, t.storage.file, t.storage.block, job.fileFilter, job.blockFilter};
   const DamageCounts damage = walkBlocks(rc, job, output, [&](RowWalk& w) {
-    if (listed)
-      walkExtentListing(w, rc.extentIndex.of(objd), objd, cluster);
-    else if (t.storage.file != 0)
-      walkByHeaderOrScan(w, s);
+    for (const BlockSource& s : segments) {
+      if (listed)
+        walkExtentListing(w, rc.extentIndex.of(s.objd), s.objd, s.cluster);
+      else if (s.headerFile != 0)
+        walkByHeaderOrScan(w, s);
+    }
   });
-  if (listed) reportScanRejections(rc, objd);
+  for (const BlockSource& s : segments)
+    if (listed) reportScanRejections(rc, s.objd);
   finishUnload(rc, job, output, damage);
   if (!toPg) rememberUnload(rc, job, opts.style, opts.rowAddress, t.object, target, objd);
 }

@@ -6,5 +6,5 @@ UNLOAD TABLE DICT$;
 SCAN DATABASE;
 LIST DROPPED SCOTT TO dropped.sql
 @dropped.sql
-! cmp expect/rows/SCOTT_OLD_ORDERS_73251.txt SCOTT_OLD_ORDERS_73251.txt && echo OLD_ORDERS same
+! for f in OLD_ORDERS_73251 OLD_SALES_73280 OLD_ITEMS_73290; do cmp expect/rows/SCOTT_$f.txt SCOTT_$f.txt && echo $f same; done
 ! for t in OLD_ORDERS_73251 OLD_NOTES_73260; do sed -n 's/^ "\([^"]*\)".*/\1/p' SCOTT_${t}_syntax.sql | cmp - expect/columns/SCOTT_${t%_*}.txt && echo $t columns same; done
