@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "dict/dict_index.h"
 #include "dict/dict_records.h"
@@ -106,6 +107,20 @@ bool findDroppedTables(const DictFiles& dir, uint32_t userNo, std::vector<Droppe
   const bool read = collectDropped(dir, userNo, [](const ObjectRecord&) { return true; }, out);
   if (read) addStorageAndColumns(dir, out);
   return read;
+}
+
+void droppedDataObjects(const DictFiles& dir, std::vector<uint32_t>& out) {
+  std::unordered_set<uint32_t> dropped;
+  forEachRecord(dir.file(kDeletedObjectFile), readObjectRecord, [&](const ObjectRecord& o) {
+    if ((o.type != kObjTable && !isPartition(o.type)) || dropped.count(o.objNo)) return false;
+    ObjectRecord live;
+    if (!findObjectByNumber(dir, o.objNo, live)) dropped.insert(o.objNo), out.push_back(o.objNo);
+    return false;
+  });
+  forEachRecord(dir.file(kDeletedStorageFile), readStorageRecord, [&](const StorageRecord& st) {
+    if (st.dataObjNo && dropped.count(st.objNo)) out.push_back(st.dataObjNo);
+    return false;
+  });
 }
 
 bool findDroppedTable(const DictFiles& dir, uint32_t userNo, const char* name, uint32_t objd, DroppedTable& out) {

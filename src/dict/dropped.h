@@ -49,6 +49,12 @@ inline uint32_t dataObjectOf(const DroppedPartition& p) {
 // the file of deleted OBJ$ rows cannot be read.
 bool findDroppedTables(const DictFiles& dir, uint32_t userNo, std::vector<DroppedTable>& out);
 
+// The data object numbers of every user's dropped tables and partitions
+// (their OBJ#s too, which stand in where no deleted TAB$ row is left),
+// appended to out: objects a search for truncated tables must leave to
+// LIST DROPPED.
+void droppedDataObjects(const DictFiles& dir, std::vector<uint32_t>& out);
+
 // The dropped table of the user with that name (ASCII case ignored): the
 // one whose data object number (or OBJ#, or a partition's data object
 // number) is objd when objd is not 0, else the first. Its object record is

@@ -135,10 +135,11 @@ with tempfile.TemporaryDirectory() as work:
 
     # Dropped tables: the purged ones (one with no rows left) rebuilt from the deleted dictionary
     # rows and the one in the recycle bin, into dropped/.
-    ddb, out, text = lost_tables(work, "dropped", "dropped", "dict", "dropped", ["SCOTT_OLD_ORDERS_73251.txt"])
-    check(re.search(r"^  dropped +4 of 4 tables", text, re.M) is not None, f"dropped: 4 tables\n{text}")
+    ddb, out, text = lost_tables(work, "dropped", "dropped", "dict", "dropped",
+                                ["SCOTT_OLD_ORDERS_73251.txt", "SCOTT_OLD_SALES_73280.txt", "SCOTT_OLD_ITEMS_73290.txt"])
+    check(re.search(r"^  dropped +6 of 6 tables", text, re.M) is not None, f"dropped: 6 tables\n{text}")
     dropped = os.listdir(os.path.join(out, "dropped"))
-    for f in ("SCOTT_OLD_NOTES_73260.txt", "SCOTT_BIN$nJ2HkC8mQmKbW4cLh9u3Pw==$0_73190.txt"):
+    for f in ("SCOTT_OLD_NOTES_73260.txt", "SCOTT_OLD_PRICES_73190.txt"):
         check(f in dropped, f"dropped: dropped/{f}")
     check(not any("OLD_" in f or "BIN$" in f for f in os.listdir(os.path.join(out, "SCOTT"))),
           "dropped: no dropped table among the live ones")

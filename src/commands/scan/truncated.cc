@@ -24,6 +24,7 @@
 #include "datafile/block_reader.h"
 #include "dict/dict_files.h"
 #include "dict/dict_records.h"
+#include "dict/dropped.h"
 #include "dict/queries.h"
 #include "run/run_context.h"
 #include "scan/guess_candidate.h"
@@ -136,6 +137,9 @@ class TruncatedSearch {
     if (!readListing(extentListingFile(rc_.dictDir), listing_)) return false;
     std::vector<StorageRecord> segments;
     readStorage(rc_.dictDir, segments, live_);
+    // A dropped table's blocks are no old incarnation of a live table.
+    droppedDataObjects(rc_.dictDir, live_);
+    std::sort(live_.begin(), live_.end());
     for (const StorageRecord& s : segments) claimSegment(rc_.bc, listing_, live_, s, owner_);
     readUserTables();
     for (const auto& [objd, tableObjNo] : owner_)
