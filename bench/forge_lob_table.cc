@@ -1,4 +1,4 @@
-// forge_lob_table OUTDIR [ROWS [MAXKIB]]: the database of bench/run_lob.sh, written
+// forge_lob_table OUTDIR [ROWS [MAXKIB [fixed]]]: the database of bench/run_lob.sh, written
 // one block at a time so that memory stays small whatever its size.
 //
 //   lobtab.dbf  (rfn 6)  table 95000 (ID NUMBER, C CLOB, B BLOB): segment
@@ -10,7 +10,8 @@
 //
 // Row i's CLOB and BLOB both hold n bytes, n from 10 KiB to MAXKIB (500)
 // KiB with most values small (10 + 490 u^10 KiB, u uniform in [0, 1)):
-// about 2 GiB of LOB blocks in all for the default 20,000 rows. The locators are case A
+// about 2 GiB of LOB blocks in all for the default 20,000 rows; with the
+// word "fixed", every value holds MAXKIB KiB. The locators are case A
 // with the page count and the bytes of the last block. Prints the LOB bytes
 // of each column.
 #include <cmath>
@@ -157,20 +158,21 @@ Bytes blobTemplate() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 4) {
-    fprintf(stderr, "usage: forge_lob_table OUTDIR [ROWS [MAXKIB]]\n");
+  if (argc < 2 || argc > 5) {
+    fprintf(stderr, "usage: forge_lob_table OUTDIR [ROWS [MAXKIB [fixed]]]\n");
     return 2;
   }
   const std::string dir = argv[1];
   const uint64_t rows = argc >= 3 ? strtoull(argv[2], nullptr, 10) : 20000;
-  const uint32_t maxKiB = argc == 4 ? static_cast<uint32_t>(strtoul(argv[3], nullptr, 10)) : 500;
-  if (rows == 0 || maxKiB < 10 || maxKiB > 4000000) {
-    fprintf(stderr, "forge_lob_table: ROWS from 1, MAXKIB from 10\n");
+  const uint32_t maxKiB = argc >= 4 ? static_cast<uint32_t>(strtoul(argv[3], nullptr, 10)) : 500;
+  const bool fixed = argc == 5 && std::string(argv[4]) == "fixed";
+  if (rows == 0 || maxKiB < 10 || maxKiB > 4000000 || (argc == 5 && !fixed)) {
+    fprintf(stderr, "forge_lob_table: ROWS from 1, MAXKIB from 10, then only \"fixed\"\n");
     return 2;
   }
   std::vector<uint32_t> sizes(rows);
   uint64_t total = 0;
-  for (uint64_t i = 0; i < rows; ++i) total += sizes[i] = valueBytes(i, maxKiB);
+  for (uint64_t i = 0; i < rows; ++i) total += sizes[i] = fixed ? maxKiB * 1024u : valueBytes(i, maxKiB);
   if (!writeTableFile(dir + "/lobtab.dbf", sizes) ||
       !writeLobFile(dir + "/lobclob.dbf", kClobRfn, kClobObjd, false, sizes, clobTemplate()) ||
       !writeLobFile(dir + "/lobblob.dbf", kBlobRfn, kBlobObjd, true, sizes, blobTemplate())) {

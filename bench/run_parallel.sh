@@ -9,7 +9,7 @@
 # equals the one-thread file. Then the same for a CLOB table (forged by
 # bench/forge_lob_table.cc, scanned once): UNLOAD text of its CLOB column
 # with THREADS 1 and 2 beside `cat` of its LOB file, and the peak RSS of
-# two threads on tables whose values reach 1 MiB and 1 GiB (LOB_ROWS,
+# two threads on tables whose values are all 1 MiB or all 1 GiB (LOB_ROWS,
 # default 4000; the 1 GiB table is forged with BEX_BENCH_GIB=1 only, as it
 # writes 2 GiB). Print `uptime` first: the figures mean little on a loaded
 # machine.
@@ -78,18 +78,19 @@ unload four 4
 unload scan-two 2 "CORRUPT FILE 9 BLOCK 2"
 rm -f one.txt
 
-# clob DIR ROWS MAXKIB: the CLOB table of forge_lob_table ROWS MAXKIB in DIR,
-# scanned; its CLOB column unloaded with THREADS 1 and 2 (best of repeat
-# runs each), the files compared.
+# clob DIR ROWS MAXKIB [fixed]: the CLOB table of forge_lob_table ROWS
+# MAXKIB [fixed] in DIR (fixed: every value MAXKIB KiB), scanned; its CLOB
+# column unloaded with THREADS 1 and 2 (best of repeat runs each), the
+# files compared.
 ninja -C "$build" -j2 forge_lob_table > /dev/null
 clob() {
-  dir=$1 lrows=$2 maxkib=$3
+  dir=$1 lrows=$2 maxkib=$3 fixed=${4:-}
   mkdir -p "$dir/BEXDICT"
-  if [ "$(cat "$dir/params" 2> /dev/null)" != "$lrows $maxkib" ]; then
+  if [ "$(cat "$dir/params" 2> /dev/null)" != "$lrows $maxkib $fixed" ]; then
     rm -f "$dir"/*.dbf "$dir/params"
-    "$build/forge_lob_table" "$dir" "$lrows" "$maxkib" > "$dir/forge.out"
+    "$build/forge_lob_table" "$dir" "$lrows" "$maxkib" $fixed > "$dir/forge.out"
     (cd "$dir" && printf 'OPEN lobbench.cfg\nSCAN DATABASE\n' | "$build/bex" > scan.out)
-    echo "$lrows $maxkib" > "$dir/params"
+    echo "$lrows $maxkib $fixed" > "$dir/params"
   fi
   lob_bytes=$(stat -c %s "$dir/lobclob.dbf")
   cat "$dir/lobclob.dbf" > /dev/null
@@ -121,5 +122,5 @@ clob() {
 }
 lob_rows=${LOB_ROWS:-4000}
 clob "$work/clob" "$lob_rows" 500
-clob "$work/clob-1m" 64 1024
-[ "${BEX_BENCH_GIB:-0}" = 1 ] && clob "$work/clob-1g" 2 1048576
+clob "$work/clob-1m" 64 1024 fixed
+[ "${BEX_BENCH_GIB:-0}" = 1 ] && clob "$work/clob-1g" 2 1048576 fixed

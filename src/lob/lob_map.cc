@@ -228,7 +228,7 @@ void LookupLobMap(LobMap& m, std::string_view lobId) {
   // Only pages below the last pagecount can have been filled.
   if (!m.pages) {
     m.pages.reset(new LobPage[kLobMaxPages]);
-    m.pagecount = kLobMaxPages;
+    m.pagecount = m.pagesSet = 0;
   }
   memset(m.pages.get(), 0xFF, sizeof(LobPage) * m.pagecount);
   m.pagecount = 0;
@@ -245,6 +245,10 @@ void LookupLobMap(LobMap& m, std::string_view lobId) {
     if (fields.lobId() != lobId) continue;
     LobRunFields r;
     if (!fields.parse(r) || r.page >= kLobMaxPages) continue;
+    if (r.page >= m.pagesSet) {
+      memset(&m.pages[m.pagesSet], 0xFF, sizeof(LobPage) * (r.page + 1 - m.pagesSet));
+      m.pagesSet = static_cast<uint32_t>(r.page + 1);
+    }
     LobPage& p = m.pages[r.page];
     if (!p.absent() && r.version <= p.version) continue;
     p = {static_cast<uint16_t>(r.file), static_cast<uint32_t>(r.first), static_cast<uint32_t>(r.count),

@@ -45,6 +45,9 @@ struct LobMap {
   std::unique_ptr<uint64_t[]> offsets;  // kLobMapBuckets bucket starts
   std::unique_ptr<LobPage[]> pages;     // page table of the last lookup
   uint32_t pagecount = 0;
+  // Pages below this are set (absent at the start of a lookup); those
+  // above it are untouched memory, set when a lookup first reaches them.
+  uint32_t pagesSet = 0;
   size_t inMemoryMax = kLobMapInMemoryMax;
 
   bool available() const { return map && pos; }

@@ -1,6 +1,7 @@
 #include "unload/parallel_walk.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -95,6 +96,8 @@ class ChunkSink final : public Sink {
 constexpr size_t kConsoleBuffer = 65536;
 // The LOB bytes of one chunk held in memory; the rest is spilled to a file.
 constexpr size_t kLobChunkMemory = 8u << 20;
+// Spilled LOB bytes are mapped this many at a time to be written on.
+constexpr size_t kSpillWindow = 16u << 20;
 
 // The console line of an UNKNOWN value's warning; the column number
 // follows it.
@@ -225,10 +228,12 @@ struct ParallelWalk::Worker {
 };
 
 ParallelWalk::ParallelWalk(const ParallelTarget& target, const WorkerWriterMaker& makeWriter, uint32_t threads,
-                           uint32_t chunkBlocks, size_t lobMemory)
+                           uint32_t chunkBlocks, bool lobColumns, size_t lobMemory)
     : t_(target), chunks_(threads, [this](uint64_t, Result& r) { commit(r); }) {
   const BlockContext& bc = t_.walk.bc;
-  chunkBlocks_ = chunkBlocks ? chunkBlocks : kParallelChunkBytes / bc.blockSize;
+  mostChunkBlocks_ = std::max<uint32_t>(1, kParallelChunkBytes / bc.blockSize);
+  sizedByBytes_ = !chunkBlocks && lobColumns;
+  chunkBlocks_ = chunkBlocks ? chunkBlocks : sizedByBytes_ ? kParallelLobChunkBlocks : mostChunkBlocks_;
   for (uint32_t i = 0; i < threads; i++)
     workers_.push_back(
         std::make_unique<Worker>(bc, t_.job, makeWriter, t_.lob, t_.walk, lobMemory ? lobMemory : kLobChunkMemory));
@@ -242,9 +247,11 @@ ParallelWalk::ParallelWalk(const ParallelTarget& target, const WorkerWriterMaker
 
 ParallelWalk::~ParallelWalk() = default;
 
+// (A chunk committed as the next is queued may change the size of the
+// chunks after it.)
 void ParallelWalk::submit(const WalkChunk& c) {
   WalkChunk part = c;
-  for (uint64_t first = c.first; first <= c.last; first += chunkBlocks_) {
+  for (uint64_t first = c.first; first <= c.last; first = uint64_t{part.last} + 1) {
     part.first = static_cast<uint32_t>(first);
     part.last = static_cast<uint32_t>(std::min<uint64_t>(c.last, first + chunkBlocks_ - 1));
     queue(part);
@@ -304,6 +311,7 @@ void ParallelWalk::commit(Result& r) {
   writeConsole(r.console.view());
   if (r.errorNoted) t_.walk.console.noteError();
   writeData(r);
+  if (sizedByBytes_) resize(r);
   if (t_.lob.sink) writeLob(r.lob);
   if (!r.lobWritten)
     t_.walk.console.error("  Cannot write LOB bytes to a temporary file: the LOB file is incomplete!\n");
@@ -341,21 +349,35 @@ void ParallelWalk::writeData(const Result& r) {
   writeInSlices(t_.data, data.substr(std::min(at, data.size())));
 }
 
-// A chunk's LOB bytes: those held in memory, then those spilled.
+// The chunks after this one: about kParallelChunkBytes of what the
+// blocks give (text and LOB bytes), by the bytes per block of the chunks
+// committed so far, the last one weighing a quarter.
+void ParallelWalk::resize(const Result& r) {
+  const uint64_t blocks = uint64_t{r.chunk.last} - r.chunk.first + 1;
+  const uint64_t perBlock = (r.data.length + r.lob.length + r.lob.spilled) / blocks;
+  bytesPerBlock_ = bytesPerBlock_ ? (3 * bytesPerBlock_ + perBlock) / 4 : perBlock;
+  const uint64_t fit = kParallelChunkBytes / std::max<uint64_t>(1, bytesPerBlock_);
+  chunkBlocks_ = static_cast<uint32_t>(std::clamp<uint64_t>(fit, 1, mostChunkBlocks_));
+}
+
+// A chunk's LOB bytes: those held in memory, then those spilled, mapped a
+// window at a time and written on from the mapping (no copy to read them
+// back).
 void ParallelWalk::writeLob(ChunkBytes& lob) {
   Sink& out = *t_.lob.sink;
   writeInSlices(out, lob.view());
   if (!lob.spilled) return;
-  if (!spillBuffer_) spillBuffer_.reset(new char[kOutputBufferSize]);
   for (uint64_t at = 0; at < lob.spilled;) {
-    const size_t n = static_cast<size_t>(std::min<uint64_t>(kOutputBufferSize, lob.spilled - at));
-    const ssize_t got = pread(lob.spillFd, spillBuffer_.get(), n, static_cast<off_t>(at));
-    if (got <= 0) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(kSpillWindow, lob.spilled - at));
+    void* map = mmap(nullptr, n, PROT_READ, MAP_SHARED, lob.spillFd, static_cast<off_t>(at));
+    if (map == MAP_FAILED) {
       t_.walk.console.error("  Cannot read back the LOB bytes spilled by a worker: the LOB file is incomplete!\n");
       break;
     }
-    out.writeThrough(spillBuffer_.get(), static_cast<size_t>(got));
-    at += static_cast<uint64_t>(got);
+    madvise(map, n, MADV_SEQUENTIAL);
+    writeInSlices(out, std::string_view(static_cast<const char*>(map), n));
+    munmap(map, n);
+    at += n;
   }
   if (ftruncate(lob.spillFd, 0) != 0) t_.walk.console.noteError();
   lob.spilled = 0;

@@ -32,7 +32,11 @@ namespace bex {
 
 // Blocks of one chunk by default: 4 MiB of them.
 inline constexpr uint32_t kParallelChunkBytes = 4u << 20;
-// Blocks of one chunk of a table with LOB columns.
+// The first chunks of a table with LOB columns: a row brings its values
+// along, so that the chunks after them are sized by the bytes their blocks
+// gave, about kParallelChunkBytes of text and LOB bytes each (at least one
+// block): few enough to stay in memory, and the values of a table of few
+// blocks spread over the workers too.
 inline constexpr uint32_t kParallelLobChunkBlocks = 2;
 
 // Makes the row writer of one worker, writing to its sinks.
@@ -75,10 +79,11 @@ bool lobsWalkInParallel(const LobFile& lob, bool referencesInPlace, const RowTag
 
 class ParallelWalk final : public ChunkQueue {
  public:
-  // chunkBlocks 0: kParallelChunkBytes of blocks; lobMemory 0: 8 MiB of a
-  // chunk's LOB bytes held in memory.
+  // chunkBlocks 0: kParallelChunkBytes of blocks, or for LOB columns
+  // (lobColumns) chunks sized by the bytes they give; lobMemory 0: 8 MiB of
+  // a chunk's LOB bytes held in memory.
   ParallelWalk(const ParallelTarget& target, const WorkerWriterMaker& makeWriter, uint32_t threads,
-               uint32_t chunkBlocks, size_t lobMemory = 0);
+               uint32_t chunkBlocks, bool lobColumns = false, size_t lobMemory = 0);
   ~ParallelWalk() override;  // commits what was submitted; the workers end
   ParallelWalk(const ParallelWalk&) = delete;
   ParallelWalk& operator=(const ParallelWalk&) = delete;
@@ -92,6 +97,7 @@ class ParallelWalk final : public ChunkQueue {
 
   void queue(const WalkChunk& c);
   void commit(Result& r);
+  void resize(const Result& r);
   void writeData(const Result& r);
   void writeLob(ChunkBytes& lob);
   void writeConsole(std::string_view text);
@@ -99,8 +105,10 @@ class ParallelWalk final : public ChunkQueue {
 
   ParallelTarget t_;
   uint32_t chunkBlocks_;
+  uint32_t mostChunkBlocks_;  // kParallelChunkBytes of blocks
+  bool sizedByBytes_;         // chunkBlocks_ follows the bytes per block
+  uint64_t bytesPerBlock_ = 0;  // of the chunks committed, the recent ones weighing most
   std::vector<std::unique_ptr<Worker>> workers_;
-  std::unique_ptr<char[]> spillBuffer_;  // spilled LOB bytes read back
   OrderedWorkers<Result> chunks_;  // last: its threads end before the workers' state goes
 };
 

@@ -226,7 +226,8 @@ TEST(ParallelLobs, LobTablesGiveWhatOneThreadGives) {
 }
 
 // National text (NVARCHAR2, NCHAR) and inline CLOB, BLOB and NCLOB values
-// through each worker's conversion descriptors, in text and dump style.
+// through each worker's conversion descriptors, in text and dump style,
+// in chunks of one block and in chunks sized by what they give.
 TEST(ParallelLobs, NationalColumnsGiveWhatOneThreadGives) {
   ScratchDir dir;
   ASSERT_TRUE(bex::testing::forgeScenario("csv", dir.path));
@@ -243,6 +244,10 @@ TEST(ParallelLobs, NationalColumnsGiveWhatOneThreadGives) {
   expectSameWithThreads(sh, tables, "text", mostWorkers);
   sh.statement("SET OUTPUT_STYLE DMP");
   expectSameWithThreads(sh, tables, "dump", mostWorkers);
+  sh.rc.parallelChunkBlocks = 0;  // chunks sized by the bytes they give, changing as they commit
+  expectSameWithThreads(sh, tables, "dump, chunks by bytes", mostWorkers);
+  sh.statement("SET OUTPUT_STYLE TXT");
+  expectSameWithThreads(sh, tables, "text, chunks by bytes", mostWorkers);
   EXPECT_GT(mostWorkers, 1u) << "one worker walked every chunk";
   ASSERT_EQ(chdir("/"), 0);
 }

@@ -146,12 +146,8 @@ DamageCounts walkBlocks(RunContext& rc, UnloadJob& job, Output& output, How how)
                                               Sink& console) {
       return output.style->makeRowWriter(bc, j, data, lob, console, output.rowAddress);
     };
-    // A row of a LOB table brings its values along: its chunks are a few
-    // blocks, so that the values of a table of few blocks spread too.
-    const uint32_t chunkBlocks =
-        rc.parallelChunkBlocks ? rc.parallelChunkBlocks : hasLobColumns(job) ? kParallelLobChunkBlocks : 0;
     ParallelWalk workers(ParallelTarget{w, job, output.files.data(), output.files.lob()}, maker, rc.bc.threads,
-                         chunkBlocks, rc.parallelLobMemory);
+                         rc.parallelChunkBlocks, hasLobColumns(job), rc.parallelLobMemory);
     w.parallel = &workers;
     how(w);
     workers.drain();
