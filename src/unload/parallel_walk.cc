@@ -150,7 +150,7 @@ ChunkBytes::~ChunkBytes() {
 }
 
 bool lobsWalkInParallel(const LobFile& lob, bool referencesInPlace, const RowTags& tags) {
-  return !lob.sink || (referencesInPlace && tagsOutsideReferences(tags));
+  return lob.sink && referencesInPlace && tagsOutsideReferences(tags);
 }
 
 struct ParallelWalk::Result {

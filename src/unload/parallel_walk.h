@@ -72,9 +72,10 @@ struct ChunkBytes {
 // already unlinked; -1 when none can be made.
 int openSpillFile(const std::string& dir);
 
-// Whether a walk writing LOB values to lob can be parallel: no LOB file,
-// or a style that writes references in place (OutputStyleSpec) and tags
-// that no reference can hold.
+// Whether a walk writing LOB values to lob can be parallel: a LOB file (its
+// bytes spill past a bound; values written into the data itself would be
+// held whole in a chunk), a style that writes references in place
+// (OutputStyleSpec) and tags that no reference can hold.
 bool lobsWalkInParallel(const LobFile& lob, bool referencesInPlace, const RowTags& tags);
 
 class ParallelWalk final : public ChunkQueue {
