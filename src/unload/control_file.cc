@@ -1,5 +1,6 @@
 #include "unload/control_file.h"
 
+#include <cstdarg>
 #include <cstdio>
 
 #include "unload/banner.h"
@@ -15,54 +16,73 @@ ScriptFile closeScript(FILE* f) {
   return fclose(f) == 0 && !failed ? ScriptFile::kWritten : ScriptFile::kWriteFailed;
 }
 
+// printf onto the end of a script's text.
+__attribute__((format(printf, 2, 3))) void appendf(std::string& t, const char* fmt, ...) {
+  char tmp[1024];
+  va_list ap, again;
+  va_start(ap, fmt);
+  va_copy(again, ap);
+  const int n = vsnprintf(tmp, sizeof tmp, fmt, ap);
+  va_end(ap);
+  if (n >= 0 && static_cast<size_t>(n) < sizeof tmp) {
+    t.append(tmp, static_cast<size_t>(n));
+  } else if (n >= 0) {
+    const size_t at = t.size();
+    t.resize(at + static_cast<size_t>(n) + 1);
+    vsnprintf(t.data() + at, static_cast<size_t>(n) + 1, fmt, again);
+    t.resize(at + static_cast<size_t>(n));
+  }
+  va_end(again);
+}
+
 void dollarsToUnderscores(char* s) {
   for (; *s; s++)
     if (*s == '$') *s = '_';
 }
 
-void writeTagHex(FILE* f, const char* tag, uint32_t len) {
-  for (uint32_t i = 0; i < len; i++) fprintf(f, "%02x", static_cast<unsigned char>(tag[i]));
+void writeTagHex(std::string& t, const char* tag, uint32_t len) {
+  for (uint32_t i = 0; i < len; i++) appendf(t, "%02x", static_cast<unsigned char>(tag[i]));
 }
 
-void writeFieldLine(FILE* f, const ColumnSpec& c, const ColumnDescription& d) {
+void writeFieldLine(std::string& t, const ColumnSpec& c, const ColumnDescription& d) {
   const char* n = d.name;
   const int len = static_cast<int>(d.length);
   switch (c.type) {
     case ColumnTypeCode::kVarchar2:
     case ColumnTypeCode::kVarchar:
     case ColumnTypeCode::kChar:
-      fprintf(f, "   \"%s\"    CHAR(%d)    NULLIF \"%s\"=BLANKS ", n, len, n);
+      appendf(t, "   \"%s\"    CHAR(%d)    NULLIF \"%s\"=BLANKS ", n, len, n);
       break;
     case ColumnTypeCode::kRaw:  // two hexadecimal digits per byte
-      fprintf(f, "   \"%s\"    CHAR(%d)    NULLIF \"%s\"=BLANKS ", n, 2 * len, n);
+      appendf(t, "   \"%s\"    CHAR(%d)    NULLIF \"%s\"=BLANKS ", n, 2 * len, n);
       break;
     case ColumnTypeCode::kDate:
-      fprintf(f, "   \"%s\"    DATE \"YYYY-MM-DD HH24:MI:SS\"    NULLIF \"%s\"=BLANKS ", n, n);
+      appendf(t, "   \"%s\"    DATE \"YYYY-MM-DD HH24:MI:SS\"    NULLIF \"%s\"=BLANKS ", n, n);
       break;
     case ColumnTypeCode::kTimestamp:
-      fprintf(f, "   \"%s\"    TIMESTAMP \"YYYY-MM-DD HH24:MI:SS.FF\"    NULLIF \"%s\"=BLANKS ", n, n);
+      appendf(t, "   \"%s\"    TIMESTAMP \"YYYY-MM-DD HH24:MI:SS.FF\"    NULLIF \"%s\"=BLANKS ", n, n);
       break;
     case ColumnTypeCode::kTimestampTz:  // the text carries the offset
-      fprintf(f,
+      appendf(t,
               "   \"%s\"    TIMESTAMP WITH TIME ZONE \"YYYY-MM-DD HH24:MI:SS.FF TZH:TZM\"    NULLIF \"%s\"=BLANKS ",
               n, n);
       break;
     case ColumnTypeCode::kTimestampLtz:
       // Stored as the time in the database's zone, with no offset: the text
       // has none either and is read in the time zone of the loading session.
-      fprintf(f, "   \"%s\"    TIMESTAMP WITH LOCAL TIME ZONE \"YYYY-MM-DD HH24:MI:SS.FF\"    NULLIF \"%s\"=BLANKS ",
+      appendf(t, "   \"%s\"    TIMESTAMP WITH LOCAL TIME ZONE \"YYYY-MM-DD HH24:MI:SS.FF\"    NULLIF \"%s\"=BLANKS ",
               n, n);
       break;
     case ColumnTypeCode::kLong:
     case ColumnTypeCode::kLongRaw:
-      fprintf(f, "   \"%s\"    CHAR(32768)    NULLIF \"%s\"=BLANKS ", n, n);
+      appendf(t, "   \"%s\"    CHAR(32768)    NULLIF \"%s\"=BLANKS ", n, n);
       break;
     case ColumnTypeCode::kClob:
     case ColumnTypeCode::kBlob:
-      fprintf(f, "   \"%s\"    NULLIF \"%s\"=BLANKS    LLS", n, n);
+      appendf(t, "   \"%s\"    NULLIF \"%s\"=BLANKS    LLS", n, n);
       break;
     default:
-      fprintf(f, "   \"%s\"    CHAR NULLIF \"%s\"=BLANKS ", n, n);
+      appendf(t, "   \"%s\"    CHAR NULLIF \"%s\"=BLANKS ", n, n);
       break;
   }
 }
@@ -83,36 +103,49 @@ void controlFileName(const char* owner, const char* target, const char* partitio
   dollarsToUnderscores(out);
 }
 
-ScriptFile writeSyntaxScript(const char* path, const char* createTable) {
+std::string syntaxScriptText(const char* createTable) {
+  std::string t;
+  appendf(t, "%s;\nexit;\n", createTable);
+  return t;
+}
+
+ScriptFile writeScriptFile(const char* path, const std::string& text) {
   FILE* f = fopen(path, "w");
   if (!f) return ScriptFile::kNotCreated;
-  fprintf(f, "%s;\nexit;\n", createTable);
+  fwrite(text.data(), 1, text.size(), f);
   return closeScript(f);
 }
 
+ScriptFile writeSyntaxScript(const char* path, const char* createTable) {
+  return writeScriptFile(path, syntaxScriptText(createTable));
+}
+
 ScriptFile writeControlFile(const char* path, const ControlFileSpec& s) {
-  FILE* f = fopen(path, "w");
-  if (!f) return ScriptFile::kNotCreated;
-  fprintf(f, "--\n-- %s%s\n--\n-- %s\n--\n", bannerLine(), bannerBuildDate(), bannerSecondLine());
-  fprintf(f, "-- Generated by BEX/Wyndo, for table %s\n--\n", s.tableArg);
-  fprintf(f, "OPTIONS(BINDSIZE=8388608, READSIZE=8388608, ERRORS=2147483647, ROWS=50000)\n");
-  fprintf(f, "LOAD DATA\n");
+  return writeScriptFile(path, controlFileText(s));
+}
+
+std::string controlFileText(const ControlFileSpec& s) {
+  std::string t;
+  appendf(t, "--\n-- %s%s\n--\n-- %s\n--\n", bannerLine(), bannerBuildDate(), bannerSecondLine());
+  appendf(t, "-- Generated by BEX/Wyndo, for table %s\n--\n", s.tableArg);
+  appendf(t, "OPTIONS(BINDSIZE=8388608, READSIZE=8388608, ERRORS=2147483647, ROWS=50000)\n");
+  appendf(t, "LOAD DATA\n");
   if (s.csv) {
     // Blanks around a value are part of it, enclosed or not.
-    fprintf(f, "INFILE '%s'\nPRESERVE BLANKS\n", s.dataName);
+    appendf(t, "INFILE '%s'\nPRESERVE BLANKS\n", s.dataName);
   } else {
-    fprintf(f, "INFILE '%s' \"STR X'", s.dataName);
-    writeTagHex(f, s.recordTag, s.recordTagLen);
-    fprintf(f, "'\"\n");
+    appendf(t, "INFILE '%s' \"STR X'", s.dataName);
+    writeTagHex(t, s.recordTag, s.recordTagLen);
+    appendf(t, "'\"\n");
   }
   if (s.uniqueName)
-    fprintf(f, "APPEND INTO TABLE %s_%u\n", s.target, s.objd);
+    appendf(t, "APPEND INTO TABLE %s_%u\n", s.target, s.objd);
   else
-    fprintf(f, "APPEND INTO TABLE %s\n", s.target);
-  fprintf(f, s.csv ? "FIELDS CSV WITH EMBEDDED TERMINATED BY X'" : "FIELDS TERMINATED BY X'");
-  writeTagHex(f, s.fieldTag, s.fieldTagLen);
-  fprintf(f, s.csv ? "' OPTIONALLY ENCLOSED BY '\"' TRAILING NULLCOLS \n(\n" : "' TRAILING NULLCOLS \n(\n");
-  if (s.rowAddress) fprintf(f, "   BEX_ROWADDR  FILLER  CHAR(64),\n");
+    appendf(t, "APPEND INTO TABLE %s\n", s.target);
+  appendf(t, s.csv ? "FIELDS CSV WITH EMBEDDED TERMINATED BY X'" : "FIELDS TERMINATED BY X'");
+  writeTagHex(t, s.fieldTag, s.fieldTagLen);
+  appendf(t, s.csv ? "' OPTIONALLY ENCLOSED BY '\"' TRAILING NULLCOLS \n(\n" : "' TRAILING NULLCOLS \n(\n");
+  if (s.rowAddress) appendf(t, "   BEX_ROWADDR  FILLER  CHAR(64),\n");
   // A position without a column (SKIP) has no field in the data file, so
   // it gets no field line either: the fields stay in step with the data.
   const TableColumns& cols = *s.columns;
@@ -122,11 +155,11 @@ ScriptFile writeControlFile(const char* path, const ControlFileSpec& s) {
     if (cols.column[i].type != ColumnTypeCode::kSkip) last = i;
   for (uint32_t i = 0; i < count; i++) {
     if (cols.column[i].type == ColumnTypeCode::kSkip) continue;
-    writeFieldLine(f, cols.column[i], cols.desc[i]);
-    fprintf(f, i < last ? ",\n" : "\n");
+    writeFieldLine(t, cols.column[i], cols.desc[i]);
+    appendf(t, i < last ? ",\n" : "\n");
   }
-  fprintf(f, ")\n");
-  return closeScript(f);
+  appendf(t, ")\n");
+  return t;
 }
 
 }  // namespace bex

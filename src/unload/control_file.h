@@ -1,9 +1,10 @@
-// The files a text-style UNLOAD TABLE writes before its first row: the
+// The files a text-style UNLOAD TABLE writes beside its rows: the
 // SQL*Plus script that creates the table and the SQL*Loader control file
 // that loads the data file. Both are text files.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "dict/dictionary.h"
 
@@ -22,7 +23,10 @@ void controlFileName(const char* owner, const char* target, const char* partitio
 enum class ScriptFile { kWritten, kNotCreated, kWriteFailed };
 
 // "%s;\nexit;\n" around the CREATE TABLE text.
+std::string syntaxScriptText(const char* createTable);
 ScriptFile writeSyntaxScript(const char* path, const char* createTable);
+// Creates (truncates) the text file path and writes text into it.
+ScriptFile writeScriptFile(const char* path, const std::string& text);
 
 struct ControlFileSpec {
   const char* tableArg;  // owner.table as typed
@@ -42,6 +46,7 @@ struct ControlFileSpec {
   bool csv = false;
 };
 
+std::string controlFileText(const ControlFileSpec& s);
 ScriptFile writeControlFile(const char* path, const ControlFileSpec& s);
 
 }  // namespace bex

@@ -427,10 +427,10 @@ class DumpFormat : public OutputFormat {
   bool close() override {
     if (opened_) writeDumpTrailer(out_->data());
     writer_.reset();
-    return out_->close();
+    return out_->close(keepsFiles(env_));
   }
   void removeFiles() override {
-    if (opened_) removeOutputFile(out_->dataName());
+    if (opened_) out_->removeData();
   }
   void nameFiles(ReportEntry& e) const override { e.wrote(out_->dataName()); }
 

@@ -40,12 +40,18 @@ struct OutputEnv {
   bool uniqueTname = false;
   bool ignoreNotnull = false;
   bool fieldTagSet = false;  // FIELD_TAG was given a value
+  bool emptyFiles = false;   // EMPTY_FILES: an unload without rows keeps its files
 };
+
+// Whether the files of the unload are to be left behind: it wrote rows, or
+// EMPTY_FILES keeps those of an empty one.
+bool keepsFiles(const OutputEnv& env);
 
 class OutputFormat {
  public:
   virtual ~OutputFormat() = default;
-  // Opens the output files in out and writes what precedes the rows.
+  // Opens the output files in out and writes what precedes the rows (a
+  // file is created only once it is to stay: see keepsFiles).
   // False, after a one-line message, when this format cannot be written:
   // nothing has been created and the unload ends.
   virtual bool open(const UnloadSubject& s, UnloadOutput& out) = 0;

@@ -23,7 +23,7 @@ class TextFormat : public OutputFormat {
 
   bool open(const UnloadSubject& s, UnloadOutput& out) override {
     if (!chooseTags()) return false;
-    if (s.table && job_.outputName[0]) writeScripts(s);
+    if (s.table && job_.outputName[0]) buildScripts(s);
     out_ = &out;
     out.open(job_.outputName, true, env_.console);
     opened_ = out.opened();
@@ -33,10 +33,11 @@ class TextFormat : public OutputFormat {
   RowWriter& rowWriter() override { return *writer_; }
   bool close() override {
     writer_.reset();
-    return out_->close();
+    if (keepsFiles(env_)) writeScripts();
+    return out_->close(keepsFiles(env_));
   }
   void removeFiles() override {
-    if (opened_) removeOutputFile(out_->dataName());
+    if (opened_) out_->removeData();
     removeOutputFile(syntax_);
     removeOutputFile(control_);
   }
@@ -55,17 +56,23 @@ class TextFormat : public OutputFormat {
   const UnloadOptions opts_;
 
  private:
-  void writeScripts(const UnloadSubject& s) {
+  // The scripts' texts, written once the unload is known to keep its files.
+  void buildScripts(const UnloadSubject& s) {
     syntaxScriptName(job_.owner, s.target, s.objd, syntax_, sizeof syntax_);
     std::string create;
     buildCreateTable(env_.dict, *s.table, s.target, true, env_.uniqueTname, s.objd, env_.ignoreNotnull, create);
-    report(writeSyntaxScript(syntax_, create.c_str()), syntax_);
+    syntaxText_ = syntaxScriptText(create.c_str());
     controlFileName(job_.owner, s.target, job_.partition, s.objd, control_, sizeof control_);
     const std::string_view field = job_.tags.field, record = job_.tags.record;
     ControlFileSpec cs{job_.tableArg, job_.outputName, s.target, s.objd, env_.uniqueTname,
                        opts_.rowAddress, field.data(), static_cast<uint32_t>(field.size()), record.data(),
                        static_cast<uint32_t>(record.size()), &job_.columns, enclosesValues()};
-    report(writeControlFile(control_, cs), control_);
+    controlText_ = controlFileText(cs);
+  }
+  void writeScripts() {
+    if (!syntax_[0]) return;
+    report(writeScriptFile(syntax_, syntaxText_), syntax_);
+    report(writeScriptFile(control_, controlText_), control_);
   }
   // A script that cannot be created is passed over in silence; one that
   // could not be written whole is said to be incomplete, like the data file.
@@ -79,6 +86,7 @@ class TextFormat : public OutputFormat {
   bool opened_ = false;  // the data file was created (close() ends what opened() tells)
   char syntax_[kGeneratedNameMax + 1] = "";
   char control_[kGeneratedNameMax + 1] = "";
+  std::string syntaxText_, controlText_;
 };
 
 // RFC 4180 rows: the field tag as separator ("," unless FIELD_TAG was

@@ -53,7 +53,7 @@ void walkByHeaderOrScan(RowWalk& w, const BlockSource& s) {
 OutputEnv outputEnv(RunContext& rc) {
   const Settings& s = rc.settings;
   return OutputEnv{rc.bc, rc.out, rc.dictDir, s.charset, s.nlsCharset, s.uniqueTname != 0, s.ignoreNotnull != 0,
-                   s.fieldTagSet};
+                   s.fieldTagSet, s.emptyFiles != 0};
 }
 
 // The output of one table or object unload: the files its style writes
