@@ -89,7 +89,7 @@ class PgFormat : public OutputFormat {
     e.wrote(shown_);
     if (!rejected_) return;
     e.wrote(rejectName_);
-    e.damage.emplace_back("rows refused by PostgreSQL", rejected_);
+    e.damage.emplace_back(kPgRefusedRows, rejected_);
   }
   const char* dataName(const UnloadOutput&) const override { return shown_.c_str(); }
 

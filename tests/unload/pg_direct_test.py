@@ -82,6 +82,27 @@ def direct(scenario, work, bex, cluster):
     return problems
 
 
+def recovered(scenario, work, bex, cluster):
+    """bex recover --to: the scenario's schemas dropped, every table
+    recovered straight into PostgreSQL; problems found."""
+    settings, users = pgl.ROADS[scenario]
+    cluster.psql(pgl.DB, "".join("DROP SCHEMA IF EXISTS %s CASCADE;" % pgl.pg_name(u) for u in users))
+    out_dir = os.path.join(work, "recovered")
+    cfg = settings[-1].split()[1]  # the OPEN of the road
+    r = subprocess.run([bex, "recover", "-o", out_dir, "--to", target(cluster), "-l", cfg], cwd=work,
+                       capture_output=True, text=True)
+    out = r.stdout + r.stderr
+    summary = out[out.find("Into PostgreSQL"):]
+    print("-- bex recover --to (%s):\n%s" % (scenario, summary.strip()))
+    problems = ["password shown in %s" % w for w in secrets_in(out_dir, out)]
+    found, tables, rows, by_owner = pgl.compare(cluster, os.path.join(work, "expect", "load"))
+    problems += found + ["%s: no rows compared" % u for u in users if not by_owner.get(u)]
+    loaded = re.findall(r"^  \S+.*: (\d+) rows loaded, 0 rejected$", summary, re.M)
+    if len(loaded) < tables or sum(int(n) for n in loaded) != rows:  # a line per partition
+        problems.append("the summary does not say the %d rows of %d tables loaded:\n%s" % (rows, tables, out[-2000:]))
+    return problems
+
+
 def count(cluster, table):
     r = cluster.psql(pgl.DB, "SELECT count(*) FROM %s" % table)
     return int(r.stdout.strip()) if r.returncode == 0 else -1
@@ -195,6 +216,8 @@ def main():
         problems = []
         for scenario in pgl.ROADS:
             problems += ["%s: %s" % (scenario, p) for p in direct(scenario, os.path.join(top, scenario), bex, cluster)]
+        for scenario in pgl.ROADS:
+            problems += ["%s: %s" % (scenario, p) for p in recovered(scenario, os.path.join(top, scenario), bex, cluster)]
         if not problems:
             problems += refusals(os.path.join(top, "dict"), bex, cluster)
             problems += server_gone(os.path.join(top, "dict"), bex, cluster)
