@@ -1,5 +1,6 @@
 #include "pg/pg_output.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -88,7 +89,7 @@ class PgFormat : public OutputFormat {
     e.wrote(shown_);
     if (!rejected_) return;
     e.wrote(rejectName_);
-    e.damage.emplace_back("rows refused by PostgreSQL", rejected_);
+    e.damage.emplace_back(kPgRefusedRows, rejected_);
   }
   const char* dataName(const UnloadOutput&) const override { return shown_.c_str(); }
 
@@ -105,6 +106,7 @@ class PgFormat : public OutputFormat {
   bool putLobValues();
   bool load(const char* rows, size_t n);
   void reject(const char* row, size_t n);
+  void sayCompleteTables() const;
   std::string loadedKey() const { return shown_ + '\n' + name_; }
   void lose(const std::string& why) {
     if (lost_) return;
@@ -236,6 +238,24 @@ void PgFormat::sendBatch() {
   rows.clear();
 }
 
+// After a table was lost: the tables this run loaded completely into the
+// same server, which the loss leaves as they are.
+void PgFormat::sayCompleteTables() const {
+  std::vector<std::string> names;
+  const std::string prefix = shown_ + '\n';
+  if (spec_.loaded)
+    for (const std::string& key : *spec_.loaded)
+      if (key.compare(0, prefix.size(), prefix) == 0) names.push_back(key.substr(prefix.size()));
+  std::sort(names.begin(), names.end());
+  std::string list;
+  for (const std::string& n : names) list += (list.empty() ? "" : ", ") + n;
+  if (names.empty())
+    env_.console.printf("  No table of this run is complete in PostgreSQL %s\n", shown_.c_str());
+  else
+    env_.console.printf("  Complete in PostgreSQL %s (loaded before by this run): %s\n", shown_.c_str(),
+                        list.c_str());
+}
+
 void PgFormat::reject(const char* row, size_t n) {
   rejected_++;
   if (!rejects_) rejects_ = fopen(rejectName_.c_str(), "wb");
@@ -253,8 +273,9 @@ bool PgFormat::close() {
   rejects_ = nullptr;
   Sink& out = env_.console;
   if (lost_) {
-    out.printf("  PostgreSQL %s failed during table %s (%s): the table is rolled back, none of its rows are loaded\n",
-               shown_.c_str(), name_.c_str(), lostWhy_.c_str());
+    out.error("  PostgreSQL %s failed during table %s (%s): the table is rolled back, none of its rows are loaded\n",
+              shown_.c_str(), name_.c_str(), lostWhy_.c_str());
+    sayCompleteTables();
     return false;
   }
   if (spec_.loaded) spec_.loaded->insert(loadedKey());

@@ -21,6 +21,9 @@
 
 namespace bex {
 
+// The damage name (ReportEntry::damage) of the rows the server refused.
+inline constexpr const char* kPgRefusedRows = "rows refused by PostgreSQL";
+
 struct PgTargetSpec {
   std::string target;  // the connection string as given (never shown)
   bool append = false;  // a table that already holds rows gets more

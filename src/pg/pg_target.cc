@@ -16,8 +16,12 @@ bool PgConnection::failed(const char* what) {
   const char* e = conn_ ? PQerrorMessage(conn_) : "out of memory";
   m += e;
   while (!m.empty() && (m.back() == '\n' || m.back() == ' ')) m.pop_back();
-  const size_t nl = m.find('\n');
-  error_ = nl == std::string::npos ? m : m.substr(0, nl);
+  // One line: each run of line breaks and blanks becomes one blank.
+  error_.clear();
+  for (const char c : m) {
+    const bool blank = c == '\n' || c == '\r' || c == '\t' || c == ' ';
+    if (!blank || (!error_.empty() && error_.back() != ' ')) error_ += blank ? ' ' : c;
+  }
   return false;
 }
 

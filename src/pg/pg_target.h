@@ -11,7 +11,8 @@ struct pg_conn;
 
 namespace bex {
 
-// error(): the first line of the message of what failed last.
+// error(): the message of what failed last (its detail lines included), on
+// one line.
 class PgConnection {
  public:
   PgConnection() = default;

@@ -17,10 +17,8 @@ Exits 77 (skipped) when PostgreSQL is not installed.
 """
 import os
 import re
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -84,6 +82,27 @@ def direct(scenario, work, bex, cluster):
     return problems
 
 
+def recovered(scenario, work, bex, cluster):
+    """bex recover --to: the scenario's schemas dropped, every table
+    recovered straight into PostgreSQL; problems found."""
+    settings, users = pgl.ROADS[scenario]
+    cluster.psql(pgl.DB, "".join("DROP SCHEMA IF EXISTS %s CASCADE;" % pgl.pg_name(u) for u in users))
+    out_dir = os.path.join(work, "recovered")
+    cfg = settings[-1].split()[1]  # the OPEN of the road
+    r = subprocess.run([bex, "recover", "-o", out_dir, "--to", target(cluster), "-l", cfg], cwd=work,
+                       capture_output=True, text=True)
+    out = r.stdout + r.stderr
+    summary = out[out.find("Into PostgreSQL"):]
+    print("-- bex recover --to (%s):\n%s" % (scenario, summary.strip()))
+    problems = ["password shown in %s" % w for w in secrets_in(out_dir, out)]
+    found, tables, rows, by_owner = pgl.compare(cluster, os.path.join(work, "expect", "load"))
+    problems += found + ["%s: no rows compared" % u for u in users if not by_owner.get(u)]
+    loaded = re.findall(r"^  \S+.*: (\d+) rows loaded, 0 rejected$", summary, re.M)
+    if len(loaded) < tables or sum(int(n) for n in loaded) != rows:  # a line per partition
+        problems.append("the summary does not say the %d rows of %d tables loaded:\n%s" % (rows, tables, out[-2000:]))
+    return problems
+
+
 def count(cluster, table):
     r = cluster.psql(pgl.DB, "SELECT count(*) FROM %s" % table)
     return int(r.stdout.strip()) if r.returncode == 0 else -1
@@ -137,7 +156,8 @@ def refusals(work, bex, cluster):
         problems.append("the summary does not count the refused row:\n" + out[-1500:])
     rejects = [f for f in os.listdir(work) if f.endswith("_pg.rej")]
     text = open(os.path.join(work, rejects[0])).read() if rejects else ""
-    if "bex_refuse" not in text or text.count("\n") != 2 * refused:
+    # The whole reason on the row's comment line, its detail included.
+    if "bex_refuse" not in text or "Failing row contains" not in text or text.count("\n") != 2 * refused:
         problems.append("reject file %s: %r" % (rejects, text[:500]))
     cluster.psql(pgl.DB, "ALTER TABLE %s DROP CONSTRAINT bex_refuse" % qualified)
     problems += ["password shown in %s" % w for w in secrets_in(work, out)]
@@ -153,8 +173,11 @@ def server_gone(work, bex, cluster):
                  "$$BEGIN PERFORM pg_sleep(60); RETURN NEW; END$$; CREATE TRIGGER bex_wait BEFORE INSERT ON %s "
                  "FOR EACH STATEMENT EXECUTE FUNCTION bex_wait();" % (qualified, qualified))
     unload = line.replace(" TO X;", " TO '%s';" % target(cluster))
+    # Another table loaded completely before, in the same run.
+    other = next(l for l in unload_lines(work, "SCOTT", "'%s' APPEND" % target(cluster)) if l.split()[2] != line.split()[2])
+    other_name = ".".join(pgl.pg_name(n) for n in other.split()[2].split(".", 1))
     p = subprocess.Popen([bex], stdin=subprocess.PIPE, stdout=subprocess.PIPE, cwd=work, text=True)
-    p.stdin.write("OPEN dict.cfg\n%s\nEXIT\n" % unload)
+    p.stdin.write("OPEN dict.cfg\n%s\n%s\nEXIT\n" % (other, unload))
     p.stdin.close()
     for _ in range(300):
         r = cluster.psql(pgl.DB, "SELECT count(*) FROM pg_stat_activity WHERE wait_event = 'PgSleep'")
@@ -173,45 +196,34 @@ def server_gone(work, bex, cluster):
     problems = []
     if "the table is rolled back" not in out:
         problems.append("no word of the lost table:\n" + out[-1500:])
+    if "Write error" in out or "incomplete" in out:
+        problems.append("a misleading line after the rollback:\n" + out[-1500:])
+    complete = [l for l in out.splitlines() if l.startswith("  Complete in PostgreSQL")]
+    if not complete or other_name not in complete[0] or qualified in complete[0]:
+        problems.append("the tables complete are not named:\n" + out[-1500:])
     if count(cluster, qualified) != 0:
         problems.append("rows of the lost table remain")
     return problems
 
 
 def main():
-    if len(sys.argv) != 3:
-        print(__doc__)
-        return 2
-    bex, bexforge = (os.path.abspath(p) for p in sys.argv[1:])
-    bindir = pgl.postgres_bin()
-    if not bindir:
-        print("PostgreSQL is not installed: skipped")
-        return pgl.SKIPPED
-    if os.geteuid() == 0 and not shutil.which("setpriv"):
-        print("PostgreSQL cannot run as root and setpriv is missing: skipped")
-        return pgl.SKIPPED
-    top = tempfile.mkdtemp(prefix="bex-pgd.")
-    cluster = pgl.Cluster(bindir, top)
-    try:
-        cluster.initdb()
+    def prepare(top, bex, bexforge):
         for scenario in pgl.ROADS:
             forge(scenario, os.path.join(top, scenario), bex, bexforge)
-        error = cluster.start()
-        if error:
-            print(error)
-            return 1
+        return []
+
+    def check(top, bex, _bexforge, cluster, _found):
         problems = []
         for scenario in pgl.ROADS:
             problems += ["%s: %s" % (scenario, p) for p in direct(scenario, os.path.join(top, scenario), bex, cluster)]
+        for scenario in pgl.ROADS:
+            problems += ["%s: %s" % (scenario, p) for p in recovered(scenario, os.path.join(top, scenario), bex, cluster)]
         if not problems:
             problems += refusals(os.path.join(top, "dict"), bex, cluster)
             problems += server_gone(os.path.join(top, "dict"), bex, cluster)
-        for p in problems[:50]:
-            print(p)
-        return 1 if problems else 0
-    finally:
-        cluster.stop()
-        shutil.rmtree(top, ignore_errors=True)
+        return problems
+
+    return pgl.run_with_cluster(__doc__, "bex-pgd.", prepare, check)
 
 
 if __name__ == "__main__":

@@ -199,9 +199,14 @@ def load(scenario, work, cluster):
     return problems
 
 
-def main():
+def run_with_cluster(doc, prefix, prepare, check):
+    """The frame of a test against a throwaway cluster: the arguments BEX
+    BEXFORGE read, the cluster made in a temporary directory (prepare(top,
+    bex, bexforge) runs while initdb does and returns problems), started,
+    check(top, bex, bexforge, cluster, problems) returns more; the problems
+    printed, the cluster stopped and removed. The exit status."""
     if len(sys.argv) != 3:
-        print(__doc__)
+        print(doc)
         return 2
     bex, bexforge = (os.path.abspath(p) for p in sys.argv[1:])
     bindir = postgres_bin()
@@ -211,26 +216,39 @@ def main():
     if os.geteuid() == 0 and not shutil.which("setpriv"):
         print("PostgreSQL cannot run as root and setpriv is missing: skipped")
         return SKIPPED
-    top = tempfile.mkdtemp(prefix="bex-pg.")
+    top = tempfile.mkdtemp(prefix=prefix)
     cluster = Cluster(bindir, top)
     try:
-        cluster.initdb()  # while the scenarios are unloaded
-        problems = []
-        for scenario in ROADS:
-            problems += ["%s: %s" % (scenario, p) for p in unload(scenario, os.path.join(top, scenario), bex, bexforge)]
+        cluster.initdb()
+        problems = prepare(top, bex, bexforge)
         error = cluster.start()
         if error:
             print(error)
             return 1
-        for scenario in ROADS:
-            if not any(p.startswith(scenario + ":") for p in problems):
-                problems += ["%s: %s" % (scenario, p) for p in load(scenario, os.path.join(top, scenario), cluster)]
+        problems += check(top, bex, bexforge, cluster, problems)
         for p in problems[:50]:
             print(p)
         return 1 if problems else 0
     finally:
         cluster.stop()
         shutil.rmtree(top, ignore_errors=True)
+
+
+def main():
+    def prepare(top, bex, bexforge):
+        problems = []
+        for scenario in ROADS:
+            problems += ["%s: %s" % (scenario, p) for p in unload(scenario, os.path.join(top, scenario), bex, bexforge)]
+        return problems
+
+    def check(top, _bex, _bexforge, cluster, found):
+        problems = []
+        for scenario in ROADS:
+            if not any(p.startswith(scenario + ":") for p in found):
+                problems += ["%s: %s" % (scenario, p) for p in load(scenario, os.path.join(top, scenario), cluster)]
+        return problems
+
+    return run_with_cluster(__doc__, "bex-pg.", prepare, check)
 
 
 if __name__ == "__main__":

@@ -13,7 +13,7 @@ namespace {
 int badArguments(const char* fmt, const char* arg) {
   fprintf(stderr, "bex recover: ");
   fprintf(stderr, fmt, arg);
-  fprintf(stderr, "\nUsage: bex recover [-o DIR] [--threads N] FILE... | -l LISTFILE\n");
+  fprintf(stderr, "\nUsage: bex recover [-o DIR] [--threads N] [--to postgresql://...] FILE... | -l LISTFILE\n");
   return kNothingRecovered;
 }
 
@@ -31,12 +31,14 @@ int recoverMain(int argc, char** argv, int progressFd) {
   RecoverRequest req;
   for (int i = 0; i < argc; i++) {
     const char* a = argv[i];
-    const bool takesValue = !strcmp(a, "-o") || !strcmp(a, "--threads") || !strcmp(a, "-l");
+    const bool takesValue = !strcmp(a, "-o") || !strcmp(a, "--threads") || !strcmp(a, "-l") || !strcmp(a, "--to");
     if (takesValue && i + 1 == argc) return badArguments("%s needs a value", a);
     if (!strcmp(a, "-o")) {
       req.dir = argv[++i];
     } else if (!strcmp(a, "--threads")) {
       if (!threadCount(argv[++i], req.threads)) return badArguments("--threads takes 1 to 64, not '%s'", argv[i]);
+    } else if (!strcmp(a, "--to")) {
+      req.pgTarget = argv[++i];
     } else if (!strcmp(a, "-l")) {
       req.listFile = argv[++i];
     } else if (a[0] == '-' && a[1]) {

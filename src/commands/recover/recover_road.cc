@@ -29,6 +29,8 @@
 #include "dict/dict_index.h"
 #include "dict/dict_records.h"
 #include "run/run_context.h"
+#include "base/connection_string.h"
+#include "pg/pg_output.h"
 
 namespace bex {
 
@@ -115,6 +117,8 @@ struct Road {
   std::vector<std::string> users;     // owners whose tables were unloaded
   std::vector<std::string> lost;      // what was not recovered, and why
   std::vector<std::string> files;     // written, under dir
+  bool toPg = false;                  // the dictionary's tables go into PG_TARGET
+  std::vector<std::string> pgTables;  // what became of each of them there
   bool failed = false;                // a statement failed
   bool interrupted = false;
 
@@ -204,19 +208,30 @@ bool hasSystemFile(const DataFileRegistry& reg) {
 // One unload of the road: its counts into the summary, its losses named.
 void unloadStep(Road& r, const std::string& label, const std::string& statement, size_t index) {
   Losses losses;
-  uint64_t rows = 0, lobs = 0;
+  uint64_t rows = 0, lobs = 0, refused = 0;
   const bool ok = step(r, cmdUnload, statement, [&](const ReportEntry& e) {
     rows = e.rows, lobs = e.lobValues;
+    for (const auto& d : e.damage)
+      if (d.first == kPgRefusedRows) refused = d.second;
     losses.add(e.rejected.blocks, "damaged blocks");
     losses.add(e.rowsRejected, "rows in them");
     losses.add(e.unreadable.blocks, "unreadable blocks");
     losses.add(e.lobErrors, "LOB values not whole");
     losses.add(e.chainsCut, "chained rows cut");
     uint64_t damage = 0;
-    for (const auto& d : e.damage) damage += d.second;
+    for (const auto& d : e.damage) damage += d.first == kPgRefusedRows ? 0 : d.second;
     losses.add(damage, "damaged row structures");
   });
   if (!ok) losses.add(1, "failing statement (see bexrecover.log)");
+  const bool toPg = r.toPg && statement.find(" TO PG_TARGET") != std::string::npos;
+  if (toPg) {
+    const std::string fate = ok ? std::to_string(rows - refused) + " rows loaded, " + std::to_string(refused) +
+                                      " rejected" + (refused ? " (" + r.subdir + "*_pg.rej)" : "")
+                                : "not loaded (rolled back or refused, see bexrecover.log)";
+    r.pgTables.push_back(label + ": " + fate);
+    if (!ok) rows = 0;
+  }
+  losses.add(refused, "rows refused by PostgreSQL");
   Tally& t = *r.tally;
   t.tables++, t.rows += rows, t.lobValues += lobs;
   r.console.printf("  [%zu/%llu] %s: %llu rows, %llu LOB values%s%s\n", index, (unsigned long long)t.planned,
@@ -276,12 +291,13 @@ std::vector<UnloadLine> tableLines(Road& r, const UserRecord& user) {
       if (type != kObjTable) partitioned.emplace_back(o.name);
       char text[kStatementMax];
       const std::string file = fileNameOf(user.name) + "_" + fileNameOf(o.name) + "_" + std::to_string(st.dataObjNo);
+      const std::string to = r.toPg ? std::string(kPgTargetWord) : file + ".txt";
       if (st.cluster)
-        snprintf(text, sizeof text, "UNLOAD TABLE %s.%s OBJECT %u CLUSTER %u TO %s.txt", user.name, o.name,
-                 st.dataObjNo, st.cluster, file.c_str());
+        snprintf(text, sizeof text, "UNLOAD TABLE %s.%s OBJECT %u CLUSTER %u TO %s", user.name, o.name,
+                 st.dataObjNo, st.cluster, to.c_str());
       else
-        snprintf(text, sizeof text, "UNLOAD TABLE %s.%s OBJECT %u TO %s.txt", user.name, o.name, st.dataObjNo,
-                 file.c_str());
+        snprintf(text, sizeof text, "UNLOAD TABLE %s.%s OBJECT %u TO %s", user.name, o.name, st.dataObjNo,
+                 to.c_str());
       lines.push_back({label, text});
       return false;
     });
@@ -446,6 +462,8 @@ void printSummary(Road& r) {
     printLost(c, "dropped", r.dropped, "tables", kDroppedFolder);
   }
   c.printf("  damaged blocks  %llu\n", (unsigned long long)r.damagedBlocks);
+  if (r.toPg) c.printf("Into PostgreSQL %s:\n", maskPgPasswords(r.rc.settings.pgTarget).c_str());
+  for (const std::string& l : r.pgTables) c.printf("  %s\n", l.c_str());
   for (const Tally* t : {&r.live, &r.truncated, &r.dropped})
     if (r.interrupted && t->tables < t->planned)
       r.lost.push_back(std::to_string(t->planned - t->tables) + " tables: interrupted before their unload");
@@ -532,9 +550,11 @@ int runRecovery(const RecoverRequest& req, int progressFd) {
     rc.progress.drawOn(progressFd);
     console.setOverlay(&rc.progress);
     rc.bc.threads = static_cast<uint16_t>(req.threads);
+    rc.settings.pgTarget = req.pgTarget;
     gInterrupted = 0;
     signal(SIGINT, onInterrupt);
     Road road(rc, log, console, dir);
+    road.toPg = !req.pgTarget.empty();
     status = recover(road, cfg);
     signal(SIGINT, SIG_DFL);
     console.setOverlay(nullptr);

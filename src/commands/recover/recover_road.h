@@ -10,6 +10,7 @@ struct RecoverRequest {
   std::vector<std::string> files;  // the data files named on the command line
   std::string listFile;            // -l: an OPEN configuration file instead
   unsigned threads = 1;            // --threads
+  std::string pgTarget;            // --to: the tables' rows into this PostgreSQL server
 };
 
 // Runs the whole road; returns the exit status (RecoverStatus).

@@ -63,6 +63,7 @@ struct Output {
   const OutputStyleSpec* style;
   bool rowAddress;
   std::unique_ptr<OutputFormat> format;
+  bool toPg = false;  // the format says itself what became of the rows when it fails
 
   Output(RunContext& rc, UnloadJob& job, const UnloadOptions& opts)
       : style(opts.style), rowAddress(opts.rowAddress), format(opts.style->makeFormat(outputEnv(rc), job, opts)) {}
@@ -70,7 +71,8 @@ struct Output {
   Output(RunContext& rc, UnloadJob& job, const UnloadOptions& opts, UnloadedTable table)
       : style(opts.style),
         rowAddress(false),
-        format(makePgFormat(outputEnv(rc), job, std::move(table), PgTargetSpec{opts.pgTarget, opts.append, &rc.pgTablesLoaded})) {}
+        format(makePgFormat(outputEnv(rc), job, std::move(table), PgTargetSpec{opts.pgTarget, opts.append, &rc.pgTablesLoaded})),
+        toPg(true) {}
 };
 
 // The end of every table or object unload: the output closed, the closing
@@ -90,7 +92,7 @@ void finishUnload(RunContext& rc, const UnloadJob& job, Output& output, const Da
   const unsigned long long rows = rc.bc.counters->RowCount;
   if (writtenOk)
     rc.out.printf("Sucessfully unload %llu rows ...\n", rows);
-  else
+  else if (!output.toPg)
     rc.out.error("  Write error on %s: %llu rows unloaded, the file is incomplete!\n", dataName, rows);
   printDamageSummary(rc.out, damage);
   job.lobLosses.warn(rc.out, job.columns, "LOB values not recovered in", "", &job.lobLossesWithoutMap,
