@@ -11,6 +11,7 @@
 #include "base/dict_directory.h"
 #include "base/sink.h"
 #include "commands/recover/recover.h"
+#include "commands/sql/sql_cli.h"
 #include "help_text.h"  // kUsage, written from doc/bex.doc
 #include "shell/command_loop.h"
 
@@ -68,6 +69,12 @@ int main(int argc, char** argv) {
     raiseOpenFileLimit(err);
     err.flush();
     return bex::recoverMain(argc - 2, argv + 2, isatty(STDERR_FILENO) ? STDERR_FILENO : -1);
+  }
+  if (argc > 1 && !strcmp(argv[1], "sql")) {
+    bex::FileSink err(stderr);
+    raiseOpenFileLimit(err);
+    err.flush();
+    return bex::sqlMain(argc - 2, argv + 2);
   }
   CommandLineRun run;
   run.texts.reserve(static_cast<size_t>(argc));

@@ -54,6 +54,7 @@ class TableWalk {
     bc.report = nullptr;
     bc.progress = nullptr;
     bc.rowLimit = kNoRowLimit;
+    bc.conversions = &tables.env().conversions.lobs;
     walk_.reportLog = &events_;
     if (bc.blockSize) findBlocks();
   }
@@ -253,7 +254,8 @@ int bexColumn(sqlite3_vtab_cursor* cur, sqlite3_context* ctx, int i) {
   const uint8_t* bytes;
   uint32_t length;
   if (w.rows.value(w.at, pos, bytes, length))
-    resultValue(ctx, v->src->columns.column[pos], bytes, length, r.rdba, w.bc, w.scratch);
+    resultValue(ctx, v->src->columns.column[pos], bytes, length, r.rdba, w.bc, v->tables->env().conversions.text,
+                w.scratch);
   return SQLITE_OK;
 }
 

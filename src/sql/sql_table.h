@@ -14,6 +14,7 @@
 
 #include "base/block_context.h"
 #include "dict/dictionary.h"
+#include "sql/sql_values.h"
 #include "unload/damage.h"
 #include "unload/row_walk.h"
 
@@ -25,6 +26,7 @@ struct SqlEnv {
   const DictFiles& dict;
   std::string extentListing;  // the scan's listing, used when it exists
   RowFilters filters;
+  SqlConversions& conversions;
 };
 
 // One segment of a table: its data object, cluster table number and

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstring>
 
+#include "base/cmdline.h"
 #include "lob/lob_sinks.h"
 #include "value/float.h"
 
@@ -61,10 +62,30 @@ void resultLob(sqlite3_context* ctx, const ColumnSpec& col, const uint8_t* v, ui
 
 }  // namespace
 
+SqlConversions::SqlConversions(const Conversions& run, uint16_t databaseCharset) {
+  for (auto m : {&Conversions::nchar, &Conversions::nclob, &Conversions::clob})
+    if ((run.*m).valid()) (lobs.*m).open((run.*m).source, "UTF-8");
+  const IconvCharset* database = iconvCharset(databaseCharset);
+  if (database && !keywordMatch(database->name, "UTF-8")) text.open(database->name, "UTF-8");
+}
+
+SqlConversions::~SqlConversions() {
+  lobs.closeAll();
+  text.close();
+}
+
 void resultValue(sqlite3_context* ctx, const ColumnSpec& col, const uint8_t* v, uint32_t length, uint32_t rowRdba,
-                 BlockContext& bc, StringSink& scratch) {
+                 BlockContext& bc, Conversion& text, StringSink& scratch) {
   scratch.clear();
-  switch (decoderFor(col.type)) {
+  const ValueDecoder decoder = decoderFor(col.type);
+  if ((decoder == ValueDecoder::kStoredBytes || decoder == ValueDecoder::kChar) &&
+      col.charsetForm != kCharsetFormNational) {
+    if (decoder == ValueDecoder::kChar)
+      while (length > 0 && v[length - 1] == ' ') length--;
+    convertValue(scratch, text, v, length);
+    return resultText(ctx, scratch.str());
+  }
+  switch (decoder) {
     case ValueDecoder::kNumber: return resultNumber(ctx, v, length);
     case ValueDecoder::kFloat: return resultFloat(ctx, v, length);
     case ValueDecoder::kLob: return resultLob(ctx, col, v, length, rowRdba, bc, scratch);

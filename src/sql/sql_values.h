@@ -12,6 +12,7 @@
 
 #include "base/block_context.h"
 #include "base/sink.h"
+#include "value/charset.h"
 #include "value/column_type.h"
 
 namespace bex {
@@ -20,10 +21,23 @@ namespace bex {
 // how the values compare with literals.
 const char* sqlDeclaredType(ColumnTypeCode t);
 
+// The run's conversions turned to UTF-8, the text SQLite holds: national
+// text, NCLOB and CLOB from the sources the run reads them in, and CHAR and
+// VARCHAR2 from the database character set (no conversion when that is
+// UTF-8 already or iconv does not know it: the stored bytes go through).
+struct SqlConversions {
+  SqlConversions(const Conversions& run, uint16_t databaseCharset);
+  ~SqlConversions();
+  SqlConversions(const SqlConversions&) = delete;
+  SqlConversions& operator=(const SqlConversions&) = delete;
+  Conversions lobs;  // for the BlockContext of the walks
+  Conversion text;
+};
+
 // The value of v[0, length) (length > 0) as the query's result; rowRdba:
-// the block of the row (LOB locators).
+// the block of the row (LOB locators); text: CHAR and VARCHAR2 to UTF-8.
 void resultValue(sqlite3_context* ctx, const ColumnSpec& col, const uint8_t* v, uint32_t length, uint32_t rowRdba,
-                 BlockContext& bc, StringSink& scratch);
+                 BlockContext& bc, Conversion& text, StringSink& scratch);
 
 // The key bex_number() gives a decimal text: the number in Oracle's stored
 // form, whose bytes sort as the numbers do. Its length (at most 22); 0

@@ -39,16 +39,11 @@ int recoverMain(int argc, char** argv, int progressFd) {
       if (!threadCount(argv[++i], req.threads)) return badArguments("--threads takes 1 to 64, not '%s'", argv[i]);
     } else if (!strcmp(a, "--to")) {
       req.pgTarget = argv[++i];
-    } else if (!strcmp(a, "-l")) {
-      req.listFile = argv[++i];
-    } else if (a[0] == '-' && a[1]) {
+    } else if (!takeDataFile(argv, i, req)) {
       return badArguments("unknown option '%s'", a);
-    } else {
-      req.files.emplace_back(a);
     }
   }
-  if (req.files.empty() == req.listFile.empty())
-    return badArguments("%s", req.files.empty() ? "no data files given" : "give data files or -l, not both");
+  if (const char* problem = dataFilesProblem(req)) return badArguments("%s", problem);
   if (req.dir.empty()) return badArguments("%s", "-o needs a directory");
   return runRecovery(req, progressFd);
 }

@@ -156,6 +156,24 @@ bool step(Road& r, Handler handler, const std::string& text) {
   return step(r, handler, text, [](const ReportEntry&) {});
 }
 
+}  // namespace
+
+bool takeDataFile(char** argv, int& i, RecoverRequest& req) {
+  const char* a = argv[i];
+  if (!strcmp(a, "-l"))
+    req.listFile = argv[++i];
+  else if (a[0] == '-' && a[1])
+    return false;
+  else
+    req.files.emplace_back(a);
+  return true;
+}
+
+const char* dataFilesProblem(const RecoverRequest& req) {
+  if (req.files.empty() != req.listFile.empty()) return nullptr;
+  return req.files.empty() ? "no data files given" : "give data files or -l, not both";
+}
+
 bool makeDirectory(const std::string& path) {
   for (size_t at = path.find('/', 1);; at = path.find('/', at + 1)) {
     const std::string part = path.substr(0, at);
@@ -204,6 +222,8 @@ bool hasSystemFile(const DataFileRegistry& reg) {
   }
   return false;
 }
+
+namespace {
 
 // One unload of the road: its counts into the summary, its losses named.
 void unloadStep(Road& r, const std::string& label, const std::string& statement, size_t index) {

@@ -10,8 +10,9 @@ namespace bex {
 bool runSql(RunContext& rc, std::string_view text, SqlFormat format) {
   if (!rc.lobMap->available()) OpenLobMap(*rc.lobMap);
   *rc.bc.counters = BlockCounters{};
+  SqlConversions conversions(rc.conversions, rc.settings.charset);
   const SqlEnv env{rc.bc, rc.dictDir, extentListingFile(rc.dictDir),
-                   RowFilters{rc.settings.deletedRow != 0, rc.settings.commitedOnly != 0}};
+                   RowFilters{rc.settings.deletedRow != 0, rc.settings.commitedOnly != 0}, conversions};
   SqlSession session(env, rc.sqlNotes);
   const bool ok = session.run(text, format, rc.out);
   rc.out.flush();
