@@ -12,7 +12,11 @@ namespace bex {
 
 LazyFileSink::LazyFileSink(const char* name, size_t bufSize)
     : Sink(static_cast<char*>(malloc(bufSize)), bufSize) {
-  snprintf(name_, sizeof name_, "%s", name);
+  // A name too long to keep whole is never created under a shortened one.
+  const size_t n = strlen(name);
+  createFailed_ = n >= sizeof name_;
+  memcpy(name_, name, createFailed_ ? 0 : n + 1);
+  if (createFailed_) name_[0] = '\0';
 }
 
 LazyFileSink::~LazyFileSink() {
