@@ -123,4 +123,4 @@ clob() {
 lob_rows=${LOB_ROWS:-4000}
 clob "$work/clob" "$lob_rows" 500
 clob "$work/clob-1m" 64 1024 fixed
-[ "${BEX_BENCH_GIB:-0}" = 1 ] && clob "$work/clob-1g" 2 1048576 fixed
+if [ "${BEX_BENCH_GIB:-0}" = 1 ]; then clob "$work/clob-1g" 2 1048576 fixed; fi
