@@ -78,8 +78,8 @@ class PgRowWriter : public RowWriter {
 
 class PgFormat : public OutputFormat {
  public:
-  PgFormat(const OutputEnv& env, UnloadJob& job, UnloadedTable table, PgTargetSpec spec)
-      : env_(env), job_(job), table_(std::move(table)), spec_(std::move(spec)), shown_(maskPgPasswords(spec_.target)) {}
+  PgFormat(const OutputEnv& env, UnloadJob& job, UnloadedTable table, PgDestination dest)
+      : env_(env), job_(job), table_(std::move(table)), dest_(std::move(dest)), shown_(maskPgPasswords(dest_.target)) {}
 
   bool open(const UnloadSubject& s, UnloadOutput& out) override;
   RowWriter& rowWriter() override { return *writer_; }
@@ -117,7 +117,7 @@ class PgFormat : public OutputFormat {
   const OutputEnv env_;
   UnloadJob& job_;
   const UnloadedTable table_;
-  const PgTargetSpec spec_;
+  const PgDestination dest_;
   const std::string shown_;  // the target with its password masked
   PgConnection conn_;
   BatchSink data_{true};
@@ -138,7 +138,7 @@ void PgRowWriter::rowDone() { format_.rowEnded(data_.text().size()); }
 bool PgFormat::open(const UnloadSubject&, UnloadOutput&) {
   job_.tags.field = ",";
   job_.tags.record = "\n";
-  if (!conn_.connect(spec_.target)) {
+  if (!conn_.connect(dest_.target)) {
     env_.console.error("  Cannot connect to PostgreSQL %s: %s\n", shown_.c_str(), conn_.error().c_str());
     return false;
   }
@@ -155,7 +155,7 @@ bool PgFormat::mayLoadInto(bool& exists) {
   if (!conn_.query("SELECT to_regclass(" + pgLiteral(name_) + ") IS NOT NULL", there)) return false;
   exists = there == "t";
   if (!exists) return conn_.exec(pgCreateTable(table_, name_));
-  if (spec_.append || job_.partition[0] || (spec_.loaded && spec_.loaded->count(loadedKey()))) return true;
+  if (dest_.append || job_.partition[0] || (dest_.loaded && dest_.loaded->count(loadedKey()))) return true;
   std::string rows;
   if (!conn_.query("SELECT EXISTS (SELECT 1 FROM " + name_ + ")", rows)) return false;
   return rows != "t";
@@ -243,8 +243,8 @@ void PgFormat::sendBatch() {
 void PgFormat::sayCompleteTables() const {
   std::vector<std::string> names;
   const std::string prefix = shown_ + '\n';
-  if (spec_.loaded)
-    for (const std::string& key : *spec_.loaded)
+  if (dest_.loaded)
+    for (const std::string& key : *dest_.loaded)
       if (key.compare(0, prefix.size(), prefix) == 0) names.push_back(key.substr(prefix.size()));
   std::sort(names.begin(), names.end());
   std::string list;
@@ -278,7 +278,7 @@ bool PgFormat::close() {
     sayCompleteTables();
     return false;
   }
-  if (spec_.loaded) spec_.loaded->insert(loadedKey());
+  if (dest_.loaded) dest_.loaded->insert(loadedKey());
   out.printf("  %llu rows loaded into %s at %s\n", static_cast<unsigned long long>(rowsSent_ - rejected_),
              name_.c_str(), shown_.c_str());
   if (rejected_)
@@ -290,8 +290,8 @@ bool PgFormat::close() {
 }  // namespace
 
 std::unique_ptr<OutputFormat> makePgFormat(const OutputEnv& env, UnloadJob& job, UnloadedTable table,
-                                           PgTargetSpec spec) {
-  return std::make_unique<PgFormat>(env, job, std::move(table), std::move(spec));
+                                           PgDestination dest) {
+  return std::make_unique<PgFormat>(env, job, std::move(table), std::move(dest));
 }
 
 }  // namespace bex

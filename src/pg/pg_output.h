@@ -24,7 +24,7 @@ namespace bex {
 // The damage name (ReportEntry::damage) of the rows the server refused.
 inline constexpr const char* kPgRefusedRows = "rows refused by PostgreSQL";
 
-struct PgTargetSpec {
+struct PgDestination {
   std::string target;  // the connection string as given (never shown)
   bool append = false;  // a table that already holds rows gets more
   // The tables this run loaded into (target and name): they take more rows
@@ -33,6 +33,6 @@ struct PgTargetSpec {
 };
 
 std::unique_ptr<OutputFormat> makePgFormat(const OutputEnv& env, UnloadJob& job, UnloadedTable table,
-                                           PgTargetSpec spec);
+                                           PgDestination dest);
 
 }  // namespace bex
