@@ -219,9 +219,18 @@ void OpenLobMap(LobMap& m) {
   }
   // Buckets past a short position file start at 0, not at a former map's
   // offsets.
-  if (!m.offsets) m.offsets.reset(new uint64_t[kLobMapBuckets]);
-  std::fill(m.offsets.get(), m.offsets.get() + kLobMapBuckets, 0);
-  readBucketOffsets(m.pos, m.offsets.get(), kLobMapBuckets);
+  std::shared_ptr<uint64_t[]> offsets(new uint64_t[kLobMapBuckets]());
+  readBucketOffsets(m.pos, offsets.get(), kLobMapBuckets);
+  m.offsets = std::move(offsets);
+}
+
+void OpenLobMapLike(LobMap& m, const LobMap& from) {
+  CloseLobMap(m);
+  if (!from.available()) return;
+  m.pos = fopen(path(m, kLobPosFile).c_str(), "rb");
+  m.map = fopen(path(m, kLobMapFile).c_str(), "rb");
+  if (!m.available()) return CloseLobMap(m);
+  m.offsets = from.offsets;
 }
 
 void LookupLobMap(LobMap& m, std::string_view lobId) {

@@ -42,7 +42,9 @@ struct LobMap {
   FILE* pos = nullptr;       // its position file
   // Both tables are allocated when first needed (most runs never read a
   // LOB): offsets by OpenLobMap, pages by LookupLobMap.
-  std::unique_ptr<uint64_t[]> offsets;  // kLobMapBuckets bucket starts
+  // kLobMapBuckets bucket starts, never changed once read: the maps of a
+  // parallel walk's workers share them.
+  std::shared_ptr<const uint64_t[]> offsets;
   std::unique_ptr<LobPage[]> pages;     // page table of the last lookup
   uint32_t pagecount = 0;
   // Pages below this are set (absent at the start of a lookup); those
@@ -58,6 +60,9 @@ uint32_t lobBucket(std::string_view lobId);
 
 void BuildLobMap(LobMap& m);
 void OpenLobMap(LobMap& m);
+// Opens m's own files of the map that from has open, sharing its bucket
+// starts (nothing read again); closed when from is not open.
+void OpenLobMapLike(LobMap& m, const LobMap& from);
 // Fills the page table for lobId (20 hexadecimal digits).
 void LookupLobMap(LobMap& m, std::string_view lobId);
 void CloseLobMap(LobMap& m);

@@ -22,6 +22,27 @@ namespace bex {
 
 namespace {
 
+constexpr size_t kHugePage = 2u << 20;
+
+// size bytes (rounded up to whole huge pages past one) of private memory,
+// asked to be backed by huge pages; new char[] where mapping fails.
+std::unique_ptr<char, ChunkBytes::Unmap> allocateChunkMemory(size_t& size) {
+  if (size >= kHugePage) {
+    const size_t mapped = (size + kHugePage - 1) / kHugePage * kHugePage;
+    void* p = mmap(nullptr, mapped + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p != MAP_FAILED) {  // keep the huge-page-aligned part
+      const uintptr_t at = reinterpret_cast<uintptr_t>(p), aligned = (at + kHugePage - 1) & ~(kHugePage - 1);
+      if (aligned > at) munmap(p, aligned - at);
+      munmap(reinterpret_cast<void*>(aligned + mapped), at + kHugePage - aligned);
+      char* q = reinterpret_cast<char*>(aligned);
+      madvise(q, mapped, MADV_HUGEPAGE);
+      size = mapped;
+      return {q, ChunkBytes::Unmap{mapped}};
+    }
+  }
+  return {new char[size], ChunkBytes::Unmap{0}};
+}
+
 // A sink gathering a worker's text for the chunk it walks, written in place
 // into the chunk's bytes: its buffer is always the free end of them, at
 // least as large as the capacity it was made with (the data's is as large
@@ -66,8 +87,8 @@ class ChunkSink final : public Sink {
  private:
   void grow(size_t size) {
     ChunkBytes& c = *into_;
-    size = std::max(size, 2 * c.size);
-    std::unique_ptr<char[]> bigger(new char[size]);
+    size = std::max({size, 2 * c.size, kHugePage});
+    decltype(c.bytes) bigger = allocateChunkMemory(size);
     if (c.length) memcpy(bigger.get(), c.bytes.get(), c.length);
     c.bytes = std::move(bigger);
     c.size = size;
@@ -145,6 +166,13 @@ int openSpillFile(const std::string& dir) {
   return -1;
 }
 
+void ChunkBytes::Unmap::operator()(char* p) const {
+  if (size)
+    munmap(p, size);
+  else
+    delete[] p;
+}
+
 ChunkBytes::~ChunkBytes() {
   if (spillFd >= 0) close(spillFd);
 }
@@ -181,7 +209,7 @@ struct ParallelWalk::Worker {
     }
     if (from.lobMap) {
       lobMap = std::make_unique<LobMap>(from.lobMap->dir);
-      if (from.lobMap->available()) OpenLobMap(*lobMap);
+      OpenLobMapLike(*lobMap, *from.lobMap);
       bc.lobMap = lobMap.get();
     }
     lobReader = std::make_unique<LobReader>(bc, console);
@@ -369,7 +397,7 @@ void ParallelWalk::writeLob(ChunkBytes& lob) {
   if (!lob.spilled) return;
   for (uint64_t at = 0; at < lob.spilled;) {
     const size_t n = static_cast<size_t>(std::min<uint64_t>(kSpillWindow, lob.spilled - at));
-    void* map = mmap(nullptr, n, PROT_READ, MAP_SHARED, lob.spillFd, static_cast<off_t>(at));
+    void* map = mmap(nullptr, n, PROT_READ, MAP_SHARED | MAP_POPULATE, lob.spillFd, static_cast<off_t>(at));
     if (map == MAP_FAILED) {
       t_.walk.console.error("  Cannot read back the LOB bytes spilled by a worker: the LOB file is incomplete!\n");
       break;

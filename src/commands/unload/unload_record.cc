@@ -46,7 +46,7 @@ UnloadedTable describeUnload(RunContext& rc, const UnloadJob& job, const OutputS
   UnloadedTable t;
   t.owner = job.owner;
   t.table = target;
-  if (rc.settings.uniqueTname) t.table += "_" + std::to_string(objd);
+  if (rc.settings.uniqueTname) (t.table += '_') += std::to_string(objd);
   t.dataFile = job.outputName;
   char lob[kFileNameMax + 5];
   lobFileName(job.outputName, lob, sizeof lob);
