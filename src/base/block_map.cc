@@ -61,4 +61,25 @@ bool readBlockMap(const std::string& path, std::vector<BlockRun>& runs) {
   return true;
 }
 
+bool ChecksumRuns::refresh(const std::string& path) {
+  FileStamp now;
+  const bool known = FileStamp::of(path, now);
+  if (known && !path_.empty() && path == path_ && now == stamp_) return true;
+  forget();
+  std::vector<BlockRun> all;
+  if (!readBlockMap(path, all)) return false;
+  stamp_ = known ? now : FileStamp{};
+  for (const BlockRun& r : all)
+    if (r.cls == BlockClass::kChecksum) runs_.push_back(r);
+  std::stable_sort(runs_.begin(), runs_.end(), [](const BlockRun& a, const BlockRun& b) { return a.objd < b.objd; });
+  path_ = known ? path : std::string();
+  return true;
+}
+
+std::span<const BlockRun> ChecksumRuns::of(uint32_t objd) const {
+  const auto [from, to] = std::equal_range(runs_.begin(), runs_.end(), BlockRun{0, 0, 0, objd},
+                                           [](const BlockRun& a, const BlockRun& b) { return a.objd < b.objd; });
+  return {from, to};
+}
+
 }  // namespace bex

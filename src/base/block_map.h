@@ -6,8 +6,11 @@
 // REPORT draws the map of every data file from it.
 #pragma once
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
+
+#include "base/file_stamp.h"
 
 namespace bex {
 
@@ -65,5 +68,22 @@ class BlockMap {
 // Reads a map file written by write(); lines it cannot read are passed
 // over. False when the file cannot be opened.
 bool readBlockMap(const std::string& path, std::vector<BlockRun>& runs);
+
+// The runs of a map file that failed the checksum test, by object, read
+// once: an UNLOAD of one object reports its rejected blocks with a look-up,
+// not a read of the whole map. Read again when the file changed or after
+// forget() (a scan that rewrites it).
+class ChecksumRuns {
+ public:
+  // false when the file cannot be opened (nothing is held then).
+  bool refresh(const std::string& path);
+  void forget() { path_.clear(), runs_.clear(); }
+  std::span<const BlockRun> of(uint32_t objd) const;
+
+ private:
+  std::string path_;  // empty: nothing held
+  FileStamp stamp_;
+  std::vector<BlockRun> runs_;  // by object, each object's in file order
+};
 
 }  // namespace bex

@@ -1,7 +1,5 @@
 #include "base/extent_listing.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -48,23 +46,15 @@ bool ExtentListingReader::next(ExtentRecord& r) {
   return false;
 }
 
-bool ExtentIndex::stampOf(const std::string& path, Stamp& s) {
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0) return false;
-  s = Stamp{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), static_cast<uint64_t>(st.st_size),
-            static_cast<int64_t>(st.st_mtim.tv_sec), static_cast<int64_t>(st.st_mtim.tv_nsec)};
-  return true;
-}
-
 bool ExtentIndex::refresh(const std::string& path) {
-  Stamp now;
-  const bool known = stampOf(path, now);
+  FileStamp now;
+  const bool known = FileStamp::of(path, now);
   if (known && !path_.empty() && path == path_ && now == stamp_) return true;
   forget();
   ExtentListingReader in(path);
   if (!in.opened()) return false;
   // Stamped before the read: a change while reading is seen next time.
-  stamp_ = known ? now : Stamp{};
+  stamp_ = known ? now : FileStamp{};
   ExtentRecord r;
   while (in.next(r)) byFile_.push_back(r);
   byObject_ = byFile_;

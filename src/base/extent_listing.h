@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "base/dict_directory.h"
+#include "base/file_stamp.h"
 #include "base/sink.h"
 
 namespace bex {
@@ -74,15 +75,8 @@ class ExtentIndex {
   std::span<const ExtentRecord> of(uint32_t objd) const;
 
  private:
-  struct Stamp {
-    uint64_t dev = 0, ino = 0, size = 0;
-    int64_t sec = 0, nsec = 0;
-    bool operator==(const Stamp&) const = default;
-  };
-  static bool stampOf(const std::string& path, Stamp& s);
-
   std::string path_;  // empty: nothing held
-  Stamp stamp_;
+  FileStamp stamp_;
   std::vector<ExtentRecord> byFile_;
   std::vector<ExtentRecord> byObject_;  // stable-sorted by object
 };

@@ -22,6 +22,7 @@
 #include "scan/guess_candidate.h"
 #include "sql/sql_table.h"
 #include "base/block_context.h"
+#include "base/block_map.h"
 #include "base/cmdline.h"
 #include "base/extent_listing.h"
 #include "base/progress.h"
@@ -92,6 +93,7 @@ struct RunContext {
   std::unique_ptr<LobReader> lobReader;
   GuessCandidates guessCandidates;  // tables loaded by LOAD TABLE, for SCAN TABLE
   ExtentIndex extentIndex;          // the extent listing last read, for UNLOAD and SCAN TABLE
+  ChecksumRuns checksumRuns;        // the block map's rejected runs, for UNLOAD
   SqlWalkNotes sqlNotes;  // the damaged blocks the SQL statements met (bex_damage)
 
   // Blocks in one chunk of a parallel UNLOAD; 0: the default size. A test

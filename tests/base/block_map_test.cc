@@ -75,5 +75,35 @@ TEST(BlockMap, LinesOfADamagedFileArePassedOver) {
   EXPECT_FALSE(readBlockMap(dir.file("absent"), back));
 }
 
+TEST(ChecksumRuns, GivesAnObjectsRejectedRunsAndFollowsTheFile) {
+  testing::ScratchDir dir;
+  const std::string path = dir.file(BlockMap::kFileName);
+  BlockMap m;
+  m.note(1, 4, BlockClass::kChecksum, 70);
+  m.note(1, 5, BlockClass::kTable, 70);
+  m.note(1, 6, BlockClass::kChecksum, 71);
+  m.note(2, 8, BlockClass::kChecksum, 70);
+  ASSERT_TRUE(m.write(path));
+  ChecksumRuns runs;
+  ASSERT_TRUE(runs.refresh(path));
+  std::vector<uint32_t> firsts;
+  for (const BlockRun& r : runs.of(70)) firsts.push_back(r.first);
+  EXPECT_EQ(firsts, (std::vector<uint32_t>{4, 8}));
+  EXPECT_EQ(runs.of(71).size(), 1u);
+  EXPECT_TRUE(runs.of(72).empty());
+
+  // A later scan's map: its runs, not the old ones.
+  BlockMap again;
+  again.note(3, 9, BlockClass::kChecksum, 72);
+  ASSERT_TRUE(again.write(path));
+  ASSERT_TRUE(runs.refresh(path));
+  EXPECT_TRUE(runs.of(70).empty());
+  EXPECT_EQ(runs.of(72).size(), 1u);
+
+  remove(path.c_str());
+  EXPECT_FALSE(runs.refresh(path));
+  EXPECT_TRUE(runs.of(72).empty());
+}
+
 }  // namespace
 }  // namespace bex

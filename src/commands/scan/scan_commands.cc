@@ -314,7 +314,8 @@ void cmdScan(RunContext& rc) {
     rebuildMaps(rc);
   }
   if (wholeDatabase) {
-    rc.extentIndex.forget();  // the listing was written again
+    rc.extentIndex.forget();  // the listing and the map were written again
+    rc.checksumRuns.forget();
     endDatabaseScan(rc, map);
   } else if (sub == kMap) {
     rebuildMaps(rc);

@@ -112,10 +112,8 @@ void finishUnload(RunContext& rc, const UnloadJob& job, Output& output, const Da
 // of that scan names those that claim the object, and the report takes
 // them as rejected.
 void reportScanRejections(RunContext& rc, uint32_t objd) {
-  std::vector<BlockRun> runs;
-  if (!readBlockMap(rc.dictDir.file(BlockMap::kFileName), runs)) return;
-  for (const BlockRun& r : runs)
-    if (r.cls == BlockClass::kChecksum && r.objd == objd) rc.report.entry().rejected.add(r.rfn, r.first, r.count, objd);
+  if (!rc.checksumRuns.refresh(rc.dictDir.file(BlockMap::kFileName))) return;
+  for (const BlockRun& r : rc.checksumRuns.of(objd)) rc.report.entry().rejected.add(r.rfn, r.first, r.count, objd);
 }
 
 // THREADS above 1 walks the blocks with workers (each with its own LOB
