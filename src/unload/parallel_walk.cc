@@ -273,7 +273,7 @@ ParallelWalk::ParallelWalk(const ParallelTarget& target, const WorkerWriterMaker
   });
 }
 
-ParallelWalk::~ParallelWalk() = default;
+ParallelWalk::~ParallelWalk() { drain(); }
 
 // (A chunk committed as the next is queued may change the size of the
 // chunks after it.)
@@ -287,13 +287,30 @@ void ParallelWalk::submit(const WalkChunk& c) {
 }
 
 void ParallelWalk::queue(const WalkChunk& c) {
+  if (!queued_ && !held_) {
+    held_ = c;
+    return;
+  }
+  if (held_) {
+    const WalkChunk first = *held_;
+    held_.reset();
+    queued_ = true;
+    queue(first);
+  }
   Result& r = chunks_.next();
   r.chunk = c;
   memcpy(r.warned, t_.job.unknownWarnings, sizeof r.warned);
   chunks_.submit();
 }
 
-void ParallelWalk::drain() { chunks_.drain(); }
+void ParallelWalk::drain() {
+  if (held_) {  // the walk's only chunk so far
+    const WalkChunk only = *held_;
+    held_.reset();
+    walkChunk(t_.walk, only);
+  }
+  chunks_.drain();
+}
 
 // Walks one chunk from counts of zero; what it counted goes into the result.
 void ParallelWalk::walk(Worker& k, Result& r) {

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -111,6 +112,11 @@ class ParallelWalk final : public ChunkQueue {
   void walk(Worker& k, Result& r);
 
   ParallelTarget t_;
+  // The first chunk waits for a second: a walk of one chunk is walked
+  // here, by the main walk, as one thread walks it (a worker would only
+  // add the copy of its bytes).
+  std::optional<WalkChunk> held_;
+  bool queued_ = false;  // a chunk went to the workers
   uint32_t chunkBlocks_;
   uint32_t mostChunkBlocks_;  // kParallelChunkBytes of blocks
   bool sizedByBytes_;         // chunkBlocks_ follows the bytes per block

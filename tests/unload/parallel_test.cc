@@ -68,8 +68,10 @@ Outcome unload(Shell& sh, const std::string& statement, int threads) {
 }
 
 // Every statement with one thread, then with two and four. One thread
-// walks alone and the statements give rows; with more, workers walk every
-// statement's blocks. mostChunks: the most chunks of one walk, so that a
+// walks alone and the statements give rows; with more, workers walk the
+// blocks of every statement whose walk has more than one chunk (a walk of
+// one chunk is walked by the main walk). mostChunks: the most chunks of
+// one walk, so that a
 // test knows its tables were cut into several (which worker takes which
 // chunk is up to the scheduler: on a busy machine one of them may take
 // every chunk, so that is not asked).
@@ -88,7 +90,6 @@ void expectSameWithThreads(Shell& sh, const std::vector<std::string>& statements
       EXPECT_TRUE(many == one) << what << ": " << s << " with " << threads << " threads\n"
                                << one.console << "--- against ---\n"
                                << many.console;
-      EXPECT_GT(e.chunks, 0u) << what << ": " << s << " with " << threads << " threads walked no chunk";
       mostChunks = std::max<uint64_t>(mostChunks, e.chunks);
     }
   }

@@ -40,11 +40,18 @@ void loadGuessTables(RunContext& rc, const char* userName) {
     rc.out.error("User (%s) does not exists.\n", userName);
     return;
   }
+  size_t leftOut = 0;
   dir.objects().forOwnerType(user.userNo, kObjTable, [&](const ObjectRecord& o) {
-    if (isCandidateTable(o, user.userNo) && rc.guessCandidates.put(guessCandidateOf(dir, user, o)))
+    if (!isCandidateTable(o, user.userNo)) return false;
+    if (rc.guessCandidates.put(guessCandidateOf(dir, user, o)))
       rc.out.printf(" Loaded Guess Table %s.%s\n", user.name, o.name);
+    else
+      leftOut++;
     return false;
   });
+  if (leftOut)
+    rc.out.printf("  Warning: the guess tables are full (%zu); %zu tables of %s were not loaded.\n",
+                  kGuessCandidatesMax, leftOut, user.name);
   rc.guessCandidates.sortByObject();
 }
 

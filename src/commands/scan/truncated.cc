@@ -193,7 +193,11 @@ class TruncatedSearch {
   // against the user's tables.
   void testColumns() {
     GuessCandidates candidates;
-    for (const UserTable& t : tables_) candidates.put(guessCandidateOf(rc_.dictDir, user_, t.object));
+    size_t leftOut = 0;
+    for (const UserTable& t : tables_) leftOut += !candidates.put(guessCandidateOf(rc_.dictDir, user_, t.object));
+    if (leftOut)
+      rc_.out.printf("  Warning: only the first %zu tables of %s are matched by their columns; %zu more are not.\n",
+                     kGuessCandidatesMax, user_.name, leftOut);
     if (candidates.list().empty()) return;
     const auto& runs = listing_.byObject;
     GuessMatch match;
