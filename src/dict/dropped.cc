@@ -27,14 +27,16 @@ void placeColumn(std::vector<ColumnRecord>& cols, const ColumnRecord& c) {
 
 bool isPartition(uint32_t type) { return type == kObjTablePartition || type == kObjTableSubpartition; }
 
+constexpr uint32_t kAnyOwner = UINT32_MAX;
+
 // The deleted OBJ$ rows of the user's dropped tables and their partitions
 // (objects whose OBJ# no live object has), the first row of each OBJ#;
-// false when the file cannot be read.
+// userNo kAnyOwner: of every user. False when the file cannot be read.
 template <class Visit>
 bool forEachDroppedObject(const DictFiles& dir, uint32_t userNo, Visit&& visit) {
   std::unordered_map<uint32_t, bool> seen;
   return forEachRecord(dir.file(kDeletedObjectFile), readObjectRecord, [&](const ObjectRecord& o) {
-    if (o.ownerNo != userNo || (o.type != kObjTable && !isPartition(o.type))) return false;
+    if ((userNo != kAnyOwner && o.ownerNo != userNo) || (o.type != kObjTable && !isPartition(o.type))) return false;
     if (!seen.emplace(o.objNo, true).second) return false;
     ObjectRecord live;
     if (findObjectByNumber(dir, o.objNo, live)) return false;
@@ -111,10 +113,9 @@ bool findDroppedTables(const DictFiles& dir, uint32_t userNo, std::vector<Droppe
 
 void droppedDataObjects(const DictFiles& dir, std::vector<uint32_t>& out) {
   std::unordered_set<uint32_t> dropped;
-  forEachRecord(dir.file(kDeletedObjectFile), readObjectRecord, [&](const ObjectRecord& o) {
-    if ((o.type != kObjTable && !isPartition(o.type)) || dropped.count(o.objNo)) return false;
-    ObjectRecord live;
-    if (!findObjectByNumber(dir, o.objNo, live)) dropped.insert(o.objNo), out.push_back(o.objNo);
+  forEachDroppedObject(dir, kAnyOwner, [&](const ObjectRecord& o) {
+    dropped.insert(o.objNo);
+    out.push_back(o.objNo);
     return false;
   });
   forEachRecord(dir.file(kDeletedStorageFile), readStorageRecord, [&](const StorageRecord& st) {
