@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,7 +38,7 @@ namespace bex {
 
 namespace {
 
-using Handler = void (*)(RunContext& rc);
+using Handler = std::function<void(RunContext& rc)>;
 
 volatile sig_atomic_t gInterrupted = 0;
 
@@ -406,10 +408,13 @@ void guessRoad(Road& r) {
 constexpr const char* kTruncatedFolder = "truncated";
 constexpr const char* kDroppedFolder = "dropped";
 
-// LIST TRUNCATED is a LIST of its own (it needs the scan listing).
-void listTruncated(RunContext& rc) {
-  rc.cmd.nextToken();
-  cmdListTruncated(rc);
+// LIST TRUNCATED is a LIST of its own (it needs the scan listing); the
+// users' LISTs share what does not depend on the user.
+Handler listTruncated(std::shared_ptr<TruncatedClaims>& claims) {
+  return [&claims](RunContext& rc) {
+    rc.cmd.nextToken();
+    cmdListTruncated(rc, &claims);
+  };
 }
 
 // The tables a TRUNCATE or a DROP left behind: each user's listing (LIST
@@ -527,7 +532,8 @@ int recover(Road& r, const std::string& cfg) {
   } else if (!users.empty()) {
     dictionaryRoad(r, users);
     r.searchedLost = !r.interrupted;
-    if (!r.interrupted) lostRoad(r, users, kTruncatedFolder, "TRUNCATED", listTruncated, r.truncated);
+    std::shared_ptr<TruncatedClaims> claims;
+    if (!r.interrupted) lostRoad(r, users, kTruncatedFolder, "TRUNCATED", listTruncated(claims), r.truncated);
     if (!r.interrupted) lostRoad(r, users, kDroppedFolder, "DROPPED", cmdListDictionary, r.dropped);
   } else {
     guessRoad(r);

@@ -10,6 +10,7 @@
 #include "commands/scan/truncated.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -129,18 +130,34 @@ struct UserTable {
   StorageRecord storage;
 };
 
+}  // namespace
+
+struct TruncatedClaims {
+  Listing listing;
+  std::vector<uint32_t> live;  // sorted
+  std::unordered_map<uint32_t, uint32_t> owner;  // unowned objd -> table OBJ# whose extents hold it
+
+  // false when there is no scan listing.
+  bool build(RunContext& rc) {
+    if (!readListing(extentListingFile(rc.dictDir), listing)) return false;
+    std::vector<StorageRecord> segments;
+    readStorage(rc.dictDir, segments, live);
+    // A dropped table's blocks are no old incarnation of a live table.
+    droppedDataObjects(rc.dictDir, live);
+    std::sort(live.begin(), live.end());
+    for (const StorageRecord& s : segments) claimSegment(rc.bc, listing, live, s, owner);
+    return true;
+  }
+};
+
+namespace {
+
 class TruncatedSearch {
  public:
-  TruncatedSearch(RunContext& rc, const UserRecord& user) : rc_(rc), user_(user) {}
+  TruncatedSearch(RunContext& rc, const UserRecord& user, const TruncatedClaims& claims)
+      : rc_(rc), user_(user), listing_(claims.listing), live_(claims.live), owner_(claims.owner) {}
 
-  bool run() {
-    if (!readListing(extentListingFile(rc_.dictDir), listing_)) return false;
-    std::vector<StorageRecord> segments;
-    readStorage(rc_.dictDir, segments, live_);
-    // A dropped table's blocks are no old incarnation of a live table.
-    droppedDataObjects(rc_.dictDir, live_);
-    std::sort(live_.begin(), live_.end());
-    for (const StorageRecord& s : segments) claimSegment(rc_.bc, listing_, live_, s, owner_);
+  void run() {
     readUserTables();
     for (const auto& [objd, tableObjNo] : owner_)
       if (isUserTable(tableObjNo)) found_.push_back({tableObjNo, objd, 0, 0});
@@ -148,7 +165,6 @@ class TruncatedSearch {
     std::sort(found_.begin(), found_.end(), [](const Incarnation& a, const Incarnation& b) {
       return a.tableObjNo != b.tableObjNo ? a.tableObjNo < b.tableObjNo : a.objd < b.objd;
     });
-    return true;
   }
 
   void print(Sink& out) const {
@@ -213,16 +229,16 @@ class TruncatedSearch {
 
   RunContext& rc_;
   const UserRecord& user_;
-  Listing listing_;
-  std::vector<uint32_t> live_;
-  std::unordered_map<uint32_t, uint32_t> owner_;  // unowned objd -> table OBJ# whose extents hold it
+  const Listing& listing_;
+  const std::vector<uint32_t>& live_;
+  const std::unordered_map<uint32_t, uint32_t>& owner_;
   std::vector<UserTable> tables_;
   std::vector<Incarnation> found_;
 };
 
 }  // namespace
 
-void cmdListTruncated(RunContext& rc) {
+void cmdListTruncated(RunContext& rc, std::shared_ptr<TruncatedClaims>* kept) {
   CommandLine& cl = rc.cmd;
   char user[kNameTokenMax + 1] = "", to[kFileNameMax + 1] = "";
   while (cl.nextToken()) {
@@ -242,11 +258,17 @@ void cmdListTruncated(RunContext& rc) {
     rc.out.error("User (%s) does not exists.\n", user);
     return;
   }
-  TruncatedSearch search(rc, u);
-  if (!search.run()) {
-    rc.out.error("  No scan listing: run SCAN DATABASE first!\n");
-    return;
+  std::shared_ptr<TruncatedClaims> claims = kept ? *kept : nullptr;
+  if (!claims) {
+    claims = std::make_shared<TruncatedClaims>();
+    if (!claims->build(rc)) {
+      rc.out.error("  No scan listing: run SCAN DATABASE first!\n");
+      return;
+    }
+    if (kept) *kept = claims;
   }
+  TruncatedSearch search(rc, u, *claims);
+  search.run();
   FileOrConsole out(to, "wb", rc.out);
   search.print(out.sink());
 }
