@@ -6,6 +6,7 @@
 #pragma once
 #include <sqlite3.h>
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,7 +33,10 @@ class SqlSession {
   bool query(const std::string& text, SqlFormat format, Sink& out);
   bool prepare(const std::string& text, sqlite3_stmt*& st);
   bool makeTable(std::string_view name);
+  bool createTable(const std::string& schema, const std::string& table, std::unique_ptr<SqlTableSource> source);
   void listTables(Sink& out);
+  void listDropped(const UserRecord& u, Sink& out);
+  void listGuessed(Sink& out);
   bool showSchema(std::string_view name, Sink& out);
   void printNotes(Sink& out);
 
