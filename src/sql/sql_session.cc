@@ -208,16 +208,15 @@ bool SqlSession::prepare(const std::string& text, sqlite3_stmt*& st) {
   return false;
 }
 
-bool SqlSession::query(const std::string& text, SqlFormat format, Sink& out) {
+bool SqlSession::query(const std::string& text, SqlFormat format, Sink& out, const SqlResultDestination& to) {
   sqlite3_stmt* st = nullptr;
   if (!prepare(text, st)) {
     out.error("  SQL error: %s\n", error_.c_str());
     return false;
   }
-  const int rc = writeResult(st, format, out);
+  const bool ok = to ? to(st) : writeResult(st, format, out) == SQLITE_DONE;
+  if (!ok && !to) out.error("  SQL error: %s\n", sqlite3_errmsg(db_));
   sqlite3_finalize(st);
-  const bool ok = rc == SQLITE_DONE;
-  if (!ok) out.error("  SQL error: %s\n", sqlite3_errmsg(db_));
   printNotes(out);
   return ok;
 }
@@ -301,7 +300,7 @@ bool SqlSession::showSchema(std::string_view name, Sink& out) {
   return true;
 }
 
-bool SqlSession::run(std::string_view text, SqlFormat format, Sink& out) {
+bool SqlSession::run(std::string_view text, SqlFormat format, Sink& out, const SqlResultDestination& to) {
   if (!db_) {
     out.error("  SQL error: no SQLite connection\n");
     return false;
@@ -317,7 +316,7 @@ bool SqlSession::run(std::string_view text, SqlFormat format, Sink& out) {
     while (!name.empty() && isBlank(name.front())) name.remove_prefix(1);
     return showSchema(name, out);
   }
-  return query(std::string(text), format, out);
+  return query(std::string(text), format, out, to);
 }
 
 }  // namespace bex

@@ -6,6 +6,7 @@
 #pragma once
 #include <sqlite3.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,6 +18,11 @@
 
 namespace bex {
 
+// Where the rows of a query go instead of the console (SQL ... TO file):
+// steps the statement to its end; false after its own message when that
+// failed.
+using SqlResultDestination = std::function<bool(sqlite3_stmt* st)>;
+
 class SqlSession {
  public:
   // notes: kept by the caller from statement to statement (bex_damage).
@@ -27,10 +33,10 @@ class SqlSession {
 
   // A query, ".tables" or ".schema owner.table"; false when it failed (the
   // message is printed).
-  bool run(std::string_view text, SqlFormat format, Sink& out);
+  bool run(std::string_view text, SqlFormat format, Sink& out, const SqlResultDestination& to = {});
 
  private:
-  bool query(const std::string& text, SqlFormat format, Sink& out);
+  bool query(const std::string& text, SqlFormat format, Sink& out, const SqlResultDestination& to);
   bool prepare(const std::string& text, sqlite3_stmt*& st);
   bool makeTable(std::string_view name);
   bool createTable(const std::string& schema, const std::string& table, std::unique_ptr<SqlTableSource> source);

@@ -7,6 +7,7 @@
 
 #include "base/extent_listing.h"
 #include "commands/scan/table_guess.h"
+#include "commands/sql/sql_export.h"
 #include "scan/column_guess.h"
 #include "sql/sql_session.h"
 #include "unload/unload_options.h"
@@ -38,7 +39,10 @@ bool runSql(RunContext& rc, std::string_view text, SqlFormat format) {
                    RowFilters{rc.settings.deletedRow != 0, rc.settings.commitedOnly != 0}, conversions,
                    [&rc](uint32_t objd, TableColumns& out) { return guessedColumns(rc, objd, out); }};
   SqlSession session(env, rc.sqlNotes);
-  const bool ok = session.run(text, format, rc.out);
+  std::string target;
+  const bool toFile = splitQueryTarget(text, target);
+  const bool ok = toFile ? session.run(text, format, rc.out, [&](sqlite3_stmt* st) { return exportResult(rc, st, target); })
+                         : session.run(text, format, rc.out);
   rc.out.flush();
   return ok;
 }
@@ -47,7 +51,7 @@ void cmdSql(RunContext& rc) {
   CommandLine& cl = rc.cmd;
   SqlFormat format = isatty(STDOUT_FILENO) ? SqlFormat::kTable : SqlFormat::kCsv;
   if (!cl.nextToken()) {
-    rc.out.error("  SQL [-o table|csv|json] query;   SQL .tables;   SQL .schema owner.table;\n");
+    rc.out.error("  SQL [-o table|csv|json] query [TO file];   SQL .tables;   SQL .schema owner.table;\n");
     return;
   }
   if (cl.token() == "-o") {
