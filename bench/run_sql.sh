@@ -6,7 +6,8 @@
 #   cat of big.dbf to /dev/null (page cached), SCAN DATABASE, UNLOAD OBJECT
 #   of the table as text through the scan's listing (the same blocks the
 #   queries read), SELECT COUNT(*), SELECT SUM(<a NUMBER column>), the exact
-#   bex_sum of the same column, and SELECT * ... LIMIT 10.
+#   bex_sum of the same column, and SELECT * ... LIMIT 10 (its own time: the
+#   process less a process that only OPENs).
 # Targets: COUNT no slower than SCAN DATABASE, SUM within 1.5 times UNLOAD
 # text, LIMIT 10 under 50 ms. Prints the load average beside the figures:
 # on a shared machine they are only as good as it is idle.
@@ -49,6 +50,7 @@ bex() {
   printf '%s\n' "OPEN big.cfg" "$@" > run.sql
   "$build/bex" < run.sql > run.out 2>&1
 }
+cat_file() { cat "$work/big.dbf" > /dev/null; }
 unload_text() {
   bex "UNLOAD OBJECT 90001 $columns TO big.txt;"
   rm -f big.txt
@@ -56,7 +58,7 @@ unload_text() {
 
 echo "data file: $bytes bytes; $(nproc) cores"
 cat "$work/big.dbf" > /dev/null
-best cat cat "$work/big.dbf"
+best cat cat_file
 best "SCAN DATABASE" bex "SCAN DATABASE"
 scan=$best
 best "UNLOAD OBJECT text" unload_text
@@ -69,9 +71,14 @@ sum=$best
 echo "  answer: $(tail -n 2 run.out | head -n 1 | sed 's/^BEX> //')"
 best "SELECT bex_sum(COL1)" bex "SQL -o csv SELECT bex_sum(col1) FROM objd_90001;"
 echo "  answer: $(tail -n 2 run.out | head -n 1 | sed 's/^BEX> //')"
+# A bex process costs tens of milliseconds before any statement (loading,
+# start-up, OPEN): the query's own time is the difference to OPEN alone.
+best "OPEN alone" bex
+open=$best
 best "SELECT * LIMIT 10" bex "SQL -o csv SELECT * FROM objd_90001 LIMIT 10;"
-limit=$best
+limit=$(echo "$best - $open" | bc -l)
+echo "  answer: $(grep -c '^[0-9]' run.out) rows; the query alone: $(printf '%.0f' "$(echo "$limit * 1000" | bc -l)") ms"
 awk -v c="$count" -v s="$scan" -v m="$sum" -v u="$unload" -v l="$limit" 'BEGIN {
   printf "COUNT / SCAN DATABASE %.2f (target <= 1): %s\n", c / s, c <= s ? "met" : "missed"
   printf "SUM / UNLOAD text     %.2f (target <= 1.5): %s\n", m / u, m <= 1.5 * u ? "met" : "missed"
-  printf "LIMIT 10              %.0f ms (target < 50): %s\n", l * 1000, l < 0.05 ? "met" : "missed" }'
+  printf "LIMIT 10 (the query)  %.0f ms (target < 50): %s\n", l * 1000, l < 0.05 ? "met" : "missed" }'
