@@ -6,6 +6,8 @@
 #pragma once
 #include <sqlite3.h>
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,6 +17,11 @@
 #include "sql/sql_table.h"
 
 namespace bex {
+
+// Where the rows of a query go instead of the console (SQL ... TO file):
+// steps the statement to its end; false after its own message when that
+// failed.
+using SqlResultDestination = std::function<bool(sqlite3_stmt* st)>;
 
 class SqlSession {
  public:
@@ -26,13 +33,16 @@ class SqlSession {
 
   // A query, ".tables" or ".schema owner.table"; false when it failed (the
   // message is printed).
-  bool run(std::string_view text, SqlFormat format, Sink& out);
+  bool run(std::string_view text, SqlFormat format, Sink& out, const SqlResultDestination& to = {});
 
  private:
-  bool query(const std::string& text, SqlFormat format, Sink& out);
+  bool query(const std::string& text, SqlFormat format, Sink& out, const SqlResultDestination& to);
   bool prepare(const std::string& text, sqlite3_stmt*& st);
   bool makeTable(std::string_view name);
+  bool createTable(const std::string& schema, const std::string& table, std::unique_ptr<SqlTableSource> source);
   void listTables(Sink& out);
+  void listDropped(const UserRecord& u, Sink& out);
+  void listGuessed(Sink& out);
   bool showSchema(std::string_view name, Sink& out);
   void printNotes(Sink& out);
 

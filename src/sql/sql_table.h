@@ -8,6 +8,7 @@
 #include <sqlite3.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,6 +21,10 @@
 
 namespace bex {
 
+// The columns of a data object guessed from its listed blocks (the way
+// SCAN TABLE guesses them); false when nothing could be guessed.
+using SqlGuessColumns = std::function<bool(uint32_t objd, TableColumns& out)>;
+
 // What the tables of one session read through.
 struct SqlEnv {
   BlockContext& bc;
@@ -27,6 +32,7 @@ struct SqlEnv {
   std::string extentListing;  // the scan's listing, used when it exists
   RowFilters filters;
   SqlConversions& conversions;
+  SqlGuessColumns guessColumns;  // for objd_NNN; none: no guessed tables
 };
 
 // One segment of a table: its data object, cluster table number and

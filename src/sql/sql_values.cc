@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "base/cmdline.h"
 #include "lob/lob_sinks.h"
@@ -184,6 +186,135 @@ void sqlNumberFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   const size_t n = text ? numberKey(reinterpret_cast<const char*>(text), key) : 0;
   if (n == 0) return sqlite3_result_null(ctx);
   sqlite3_result_blob(ctx, key, static_cast<int>(n), SQLITE_TRANSIENT);
+}
+
+namespace {
+
+// bex_sum's running total. Integers add up in 128 bits; decimals in two
+// fixed-point magnitudes (the positive and the negative values) of base
+// 10^9 limbs with kSumFraction digits after the point, room for every
+// NUMBER (at most 40 digits between 10^-130 and 10^126) and for the carry
+// of more rows than a table holds.
+constexpr int kSumLimbs = 38;
+constexpr int kSumFraction = 180;  // digits after the point, a multiple of 9
+constexpr uint32_t kLimbBase = 1000000000u;
+constexpr uint32_t kPow10[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+struct ExactSum {
+  // SQLite aligns an aggregate's memory to 8 bytes only: the 128-bit total
+  // is copied in and out.
+  uint64_t integers[2];
+  bool any;
+  uint32_t magnitude[2][kSumLimbs];  // [0] positive, [1] negative; limb 0 lowest
+};
+
+bool addDecimal(ExactSum& sum, const Decimal& d) {
+  uint32_t* m = sum.magnitude[d.negative ? 1 : 0];
+  for (int k = d.count - 1; k >= 0; k--) {
+    const int place = d.point - 1 - k + kSumFraction;  // digit k's power of ten, from the lowest kept
+    if (d.digits[k] == '0') continue;
+    if (place < 0 || place >= kSumLimbs * 9 - 20) return false;
+    uint64_t carry = static_cast<uint64_t>(d.digits[k] - '0') * kPow10[place % 9];
+    for (int limb = place / 9; carry && limb < kSumLimbs; limb++) {
+      carry += m[limb];
+      m[limb] = static_cast<uint32_t>(carry % kLimbBase);
+      carry /= kLimbBase;
+    }
+  }
+  return true;
+}
+
+// a - b for a >= b, into a.
+void subtractMagnitude(uint32_t* a, const uint32_t* b) {
+  int64_t borrow = 0;
+  for (int i = 0; i < kSumLimbs; i++) {
+    int64_t v = static_cast<int64_t>(a[i]) - b[i] - borrow;
+    borrow = v < 0;
+    a[i] = static_cast<uint32_t>(v + (borrow ? kLimbBase : 0));
+  }
+}
+
+int compareMagnitude(const uint32_t* a, const uint32_t* b) {
+  for (int i = kSumLimbs - 1; i >= 0; i--)
+    if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+  return 0;
+}
+
+// The 128-bit integer total moved into the magnitudes.
+__int128 integersOf(const ExactSum& sum) {
+  __int128 v;
+  memcpy(&v, sum.integers, sizeof v);
+  return v;
+}
+
+void addIntegers(ExactSum& sum) {
+  const __int128 total = integersOf(sum);
+  const bool negative = total < 0;
+  unsigned __int128 v = negative ? -static_cast<unsigned __int128>(total) : total;
+  uint32_t* m = sum.magnitude[negative ? 1 : 0];
+  uint64_t carry = 0;
+  for (int limb = kSumFraction / 9; limb < kSumLimbs && (v || carry); limb++) {
+    carry += m[limb] + static_cast<uint64_t>(v % kLimbBase);
+    v /= kLimbBase;
+    m[limb] = static_cast<uint32_t>(carry % kLimbBase);
+    carry /= kLimbBase;
+  }
+  sum.integers[0] = sum.integers[1] = 0;
+}
+
+// The total as an integer when it is one that fits 64 bits, else as its
+// exact decimal text.
+void resultSum(sqlite3_context* ctx, ExactSum& sum) {
+  addIntegers(sum);
+  const bool negative = compareMagnitude(sum.magnitude[1], sum.magnitude[0]) > 0;
+  uint32_t* m = sum.magnitude[negative ? 1 : 0];
+  subtractMagnitude(m, sum.magnitude[negative ? 0 : 1]);
+  char digits[kSumLimbs * 9 + 1];
+  for (int limb = 0; limb < kSumLimbs; limb++)
+    for (int i = 0; i < 9; i++) digits[kSumLimbs * 9 - 1 - (limb * 9 + i)] = static_cast<char>('0' + m[limb] / kPow10[i] % 10);
+  const int whole = kSumLimbs * 9 - kSumFraction;
+  int first = 0, last = kSumLimbs * 9;
+  while (first < whole - 1 && digits[first] == '0') first++;
+  while (last > whole && digits[last - 1] == '0') last--;
+  std::string text = negative ? "-" : "";
+  text.append(digits + first, digits + whole);
+  if (last > whole) text.append(".").append(digits + whole, digits + last);
+  int64_t asInteger;
+  const auto r = std::from_chars(text.data(), text.data() + text.size(), asInteger);
+  if (last == whole && r.ec == std::errc() && r.ptr == text.data() + text.size())
+    return sqlite3_result_int64(ctx, asInteger);
+  sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+}  // namespace
+
+void sqlExactSumStep(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  auto* sum = static_cast<ExactSum*>(sqlite3_aggregate_context(ctx, sizeof(ExactSum)));
+  if (!sum) return sqlite3_result_error_nomem(ctx);
+  const int type = sqlite3_value_type(argv[0]);
+  if (type == SQLITE_NULL) return;
+  sum->any = true;
+  if (type == SQLITE_INTEGER) {
+    const __int128 total = integersOf(*sum) + sqlite3_value_int64(argv[0]);
+    memcpy(sum->integers, &total, sizeof total);
+    return;
+  }
+  char real[32];
+  const unsigned char* text = sqlite3_value_text(argv[0]);
+  if (type == SQLITE_FLOAT) {
+    snprintf(real, sizeof real, "%.17g", sqlite3_value_double(argv[0]));
+    text = reinterpret_cast<const unsigned char*>(real);
+  }
+  Decimal d;
+  if (type == SQLITE_BLOB || !text || !parseDecimal(reinterpret_cast<const char*>(text), d))
+    return sqlite3_result_error(ctx, "bex_sum: a value is no number", -1);
+  if (!addDecimal(*sum, d)) sqlite3_result_error(ctx, "bex_sum: a value is out of NUMBER's range", -1);
+}
+
+void sqlExactSumFinal(sqlite3_context* ctx) {
+  auto* sum = static_cast<ExactSum*>(sqlite3_aggregate_context(ctx, 0));
+  if (!sum || !sum->any) return sqlite3_result_null(ctx);
+  resultSum(ctx, *sum);
 }
 
 }  // namespace bex

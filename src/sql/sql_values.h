@@ -48,4 +48,10 @@ size_t numberKey(std::string_view text, uint8_t* key);
 // for what is no number.
 void sqlNumberFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 
+// bex_sum(x): the exact sum of numbers given as integers or decimal text
+// (what NUMBER columns hold); an integer when the sum is one that fits 64
+// bits, else its exact decimal text; NULL when every value was NULL.
+void sqlExactSumStep(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void sqlExactSumFinal(sqlite3_context* ctx);
+
 }  // namespace bex

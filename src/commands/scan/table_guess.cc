@@ -256,15 +256,23 @@ void cmdSample(RunContext& rc) {
   dest.flush();
 }
 
-void matchListedObject(RunContext& rc, const std::vector<ExtentRecord>& runs, const GuessCandidates& candidates,
-                       GuessMatch& match) {
+uint64_t sampleListedObject(RunContext& rc, std::span<const ExtentRecord> runs, uint32_t cluster, ColumnGuess& guess) {
   BlockContext& bc = rc.bc;
   GuessWalk g(rc);
   g.start(bc.guessSize);
   for (const ExtentRecord& r : runs)
-    if (bc.counters->RowCount < bc.guessSize) walkListedExtent(g.walk, r.objd, 0, r);
+    if (bc.counters->RowCount < bc.guessSize) walkListedExtent(g.walk, r.objd, cluster, r);
+  guess = *g.guess;
+  return bc.counters->RowCount;
+}
+
+void matchListedObject(RunContext& rc, const std::vector<ExtentRecord>& runs, const GuessCandidates& candidates,
+                       GuessMatch& match) {
+  BlockContext& bc = rc.bc;
+  auto guess = std::make_unique<ColumnGuess>();
+  const uint64_t sampled = sampleListedObject(rc, runs, 0, *guess);
   const MatchSettings settings{bc.guessSize, bc.guessLimit, bc.guessColpct, bc.guessScore, bc.guessColsize != 0};
-  matchCandidates(*g.guess, bc.counters->RowCount, candidates, settings, match);
+  matchCandidates(*guess, sampled, candidates, settings, match);
 }
 
 void scanTables(RunContext& rc, Sink& dest) {

@@ -4,11 +4,14 @@
 // GuessValue; the result is an UNLOAD OBJECT line with the guessed types,
 // or the UNLOAD TABLE lines of the loaded candidate tables that fit it.
 #pragma once
+#include <cstdint>
+#include <span>
 #include <vector>
 
 namespace bex {
 
 struct RunContext;
+struct ColumnGuess;
 struct ExtentRecord;
 struct GuessCandidate;
 struct GuessMatch;
@@ -21,6 +24,9 @@ class Sink;
 void cmdSample(RunContext& rc);
 // SCAN TABLE: the guesses go to dest, progress to the console.
 void scanTables(RunContext& rc, Sink& dest);
+// The guess of one object from up to GUESS_SIZE rows of table `cluster` in
+// its listed runs, as SCAN TABLE makes it; the number of rows sampled.
+uint64_t sampleListedObject(RunContext& rc, std::span<const ExtentRecord> runs, uint32_t cluster, ColumnGuess& guess);
 // The column test of SCAN TABLE for one object: up to GUESS_SIZE rows of
 // its listed runs (table 0) sampled in guess mode and matched against
 // `candidates`.

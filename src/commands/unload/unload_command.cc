@@ -49,12 +49,15 @@ void walkByHeaderOrScan(RowWalk& w, const BlockSource& s) {
     scanObjectBlocks(w, s.objd, s.cluster, s.file, s.block);
 }
 
-// What the output formats read of the run.
+}  // namespace
+
 OutputEnv outputEnv(RunContext& rc) {
   const Settings& s = rc.settings;
   return OutputEnv{rc.bc, rc.out, rc.dictDir, s.charset, s.nlsCharset, s.uniqueTname != 0, s.ignoreNotnull != 0,
                    s.fieldTagSet, s.emptyFiles != 0};
 }
+
+namespace {
 
 // The output of one table or object unload: the files its style writes
 // and the format that writes them.
@@ -158,8 +161,11 @@ DamageCounts walkBlocks(RunContext& rc, UnloadJob& job, Output& output, How how)
   return w.damage;
 }
 
-// The tags an unload writes: the settings' as it starts.
+}  // namespace
+
 RowTags tagsOf(const Settings& s) { return RowTags{{s.fieldTag, s.fieldTagLen}, {s.recordTag, s.recordTagLen}}; }
+
+namespace {
 
 void unloadObject(RunContext& rc, UnloadJob& job, UnloadOptions opts) {
   if (!opts.pgTarget.empty()) {
