@@ -4,7 +4,9 @@
 # PostgreSQL cluster started for the run (initdb into a temporary directory,
 # the Unix socket there, fsync off as in the tests; run as nobody when run
 # as root), times in one run, three times each:
-#   direct        UNLOAD TABLE BENCH.BIG TO 'postgresql://...'
+#   direct-binary UNLOAD TABLE BENCH.BIG TO 'postgresql://...' (COPY in
+#                 binary, the default)
+#   direct-text   the same with COPY in text (BEX_TEST_PG_COPY=text)
 #   csv+script    UNLOAD in OUTPUT_STYLE CSV, LOAD SCRIPT, then psql running
 #                 the PostgreSQL load script it wrote
 #   psql-copy     psql \copy of a ready CSV file of the loaded table into a
@@ -87,8 +89,8 @@ check() {
 drop() { psql -c "DROP SCHEMA IF EXISTS bench CASCADE" >/dev/null 2>&1; }
 
 direct() {
-  printf '%s\n' "OPEN pg.cfg" "UNLOAD TABLE BENCH.BIG TO '$target';" | "$build/bex" > direct.out
-  check direct
+  printf '%s\n' "OPEN pg.cfg" "UNLOAD TABLE BENCH.BIG TO '$target';" | BEX_TEST_PG_COPY=$1 "$build/bex" > "direct-$1.out"
+  check "direct-$1"
 }
 
 script() {
@@ -99,7 +101,8 @@ script() {
 }
 
 echo "data file: $bytes bytes, $rows rows; PostgreSQL $("$pgbin/postgres" --version | sed 's/^[^0-9]*//'); $(nproc) cores"
-measure direct drop direct
+measure direct-binary drop "direct binary"
+measure direct-text drop "direct text"
 measure csv+script "drop; rm -f big.csv" script
 psql -c "\\copy bench.big TO 'ready.csv' WITH (FORMAT csv)"
 psql -c "CREATE TABLE ready (LIKE bench.big)"

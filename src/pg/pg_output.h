@@ -1,7 +1,8 @@
 // UNLOAD TABLE straight into a PostgreSQL server: the table created when
 // it is missing (pg/pg_type_map.h), the rows written as CSV into memory and
-// sent in batches with COPY ... FROM STDIN into a temporary table of text
-// fields, from which each batch is inserted with the conversions of the
+// sent in batches with COPY ... FROM STDIN (in COPY's binary format, the
+// same fields) into a temporary table of text fields, from which each
+// batch is inserted with the conversions of the
 // load script; LOB values go into one large object of the table's
 // transaction, which the references of the rows point into. One
 // transaction per table: a server that goes away leaves nothing of the

@@ -5,7 +5,8 @@ UNLOAD TABLE ... TO 'postgresql://...' into a real, throwaway PostgreSQL
 cluster (started as pg_load_test.py starts one), and every row and value
 compared with what the forge stored, as the load script's test compares
 them: the bundled sample database and the CSV schema (every scalar type,
-awkward text bytes, NULL and empty values, LOBs, partitions, a cluster).
+awkward text bytes, NULL and empty values, LOBs, partitions, a cluster);
+the CSV schema once more with COPY in text rather than binary.
 Then on the same tables:
 - the connection string's password appears in no output and no file;
 - a table that already holds rows is not appended to, unless APPEND;
@@ -31,8 +32,9 @@ def target(cluster):
     return "postgresql://%s:%s@/%s?host=%s" % (pgl.USER, PASSWORD, pgl.DB, cluster.top)
 
 
-def run_bex(bex, work, statements):
-    r = subprocess.run([bex], input="\n".join(statements + ["EXIT"]) + "\n", cwd=work, capture_output=True, text=True)
+def run_bex(bex, work, statements, env=None):
+    r = subprocess.run([bex], input="\n".join(statements + ["EXIT"]) + "\n", cwd=work, capture_output=True, text=True,
+                       env=env)
     return r.stdout
 
 
@@ -60,16 +62,20 @@ def secrets_in(work, out):
     return found
 
 
-def direct(scenario, work, bex, cluster):
+def direct(scenario, work, bex, cluster, copy_format=None):
     """Every table of the scenario straight into PostgreSQL, through a script
-    (its lines are echoed) and SET PG_TARGET; problems found."""
+    (its lines are echoed) and SET PG_TARGET, with COPY in its default
+    format or the one given; problems found."""
     settings, users = pgl.ROADS[scenario]
+    env = dict(os.environ, BEX_TEST_PG_COPY=copy_format) if copy_format else None
+    if copy_format:
+        cluster.psql(pgl.DB, "".join("DROP SCHEMA IF EXISTS %s CASCADE;" % pgl.pg_name(u) for u in users))
     lines = []
     for u in users:
         lines += unload_lines(work, u, "PG_TARGET")
     with open(os.path.join(work, "to_pg.sql"), "w") as f:
         f.write("\n".join(lines) + "\n")
-    out = run_bex(bex, work, settings + ["SET PG_TARGET '%s'" % target(cluster), "LOG unload.log", "@to_pg.sql"])
+    out = run_bex(bex, work, settings + ["SET PG_TARGET '%s'" % target(cluster), "LOG unload.log", "@to_pg.sql"], env)
     problems = ["password shown in %s" % w for w in secrets_in(work, out)]
     if "rows loaded into" not in out:
         problems.append("no table loaded:\n" + out[-3000:])
@@ -78,7 +84,8 @@ def direct(scenario, work, bex, cluster):
     problems += found
     problems += ["%s: no rows compared" % u for u in users if not by_owner.get(u)]
     if not problems:
-        print("%s: %d tables, %d rows as forged, straight into PostgreSQL" % (scenario, tables, rows))
+        print("%s: %d tables, %d rows as forged, straight into PostgreSQL%s" %
+              (scenario, tables, rows, " (COPY in %s)" % copy_format if copy_format else ""))
     return problems
 
 
@@ -216,6 +223,8 @@ def main():
         problems = []
         for scenario in pgl.ROADS:
             problems += ["%s: %s" % (scenario, p) for p in direct(scenario, os.path.join(top, scenario), bex, cluster)]
+        # COPY in text, the other format: the CSV schema's awkward bytes.
+        problems += ["csv, COPY in text: %s" % p for p in direct("csv", os.path.join(top, "csv"), bex, cluster, "text")]
         for scenario in pgl.ROADS:
             problems += ["%s: %s" % (scenario, p) for p in recovered(scenario, os.path.join(top, scenario), bex, cluster)]
         if not problems:
