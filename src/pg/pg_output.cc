@@ -360,6 +360,15 @@ bool PgFormat::close() {
 
 }  // namespace
 
+bool pgCreateSchemas(const std::string& target, const std::vector<std::string>& owners, std::string& why) {
+  PgConnection conn;
+  std::string sql = "SET client_min_messages = warning; BEGIN; ";
+  for (const std::string& owner : owners) sql += "CREATE SCHEMA IF NOT EXISTS " + pgName(owner) + "; ";
+  if (conn.connect(target) && conn.exec(sql + "COMMIT")) return true;
+  why = conn.error();
+  return false;
+}
+
 std::unique_ptr<OutputFormat> makePgFormat(const OutputEnv& env, UnloadJob& job, UnloadedTable table,
                                            PgDestination dest) {
   return std::make_unique<PgFormat>(env, job, std::move(table), std::move(dest));

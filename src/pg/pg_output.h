@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "run/unload_history.h"
 #include "unload/output_format.h"
@@ -32,6 +33,11 @@ struct PgDestination {
   // (another partition) without APPEND.
   std::unordered_set<std::string>* loaded = nullptr;
 };
+
+// Creates the schemas of the owners in the server of target where missing,
+// before tables load into them on several connections at once (two
+// connections creating one schema collide); false, why says, when not.
+bool pgCreateSchemas(const std::string& target, const std::vector<std::string>& owners, std::string& why);
 
 std::unique_ptr<OutputFormat> makePgFormat(const OutputEnv& env, UnloadJob& job, UnloadedTable table,
                                            PgDestination dest);
