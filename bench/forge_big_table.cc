@@ -1,15 +1,19 @@
-// forge_big_table PATH ROWS: writes one data file (rfn 9, 8 KB blocks) with
-// a heap table of object 90001 holding ROWS rows of
+// forge_big_table PATH ROWS [SYSTEM_PATH]: writes one data file (rfn 9, 8 KB
+// blocks) with a heap table of object 90001 holding ROWS rows of
 //   NUMBER id, VARCHAR2 name, VARCHAR2 note (100-200 bytes), DATE, NUMBER
 // behind a segment header at block 2 whose extents of 1024 blocks cover the
 // table. Blocks are built and written one at a time, so memory stays small
-// whatever the size. Prints the number of blocks and rows written.
+// whatever the size. Prints the number of blocks and rows written. With
+// SYSTEM_PATH, also writes a SYSTEM file (rfn 1) whose dictionary describes
+// the table as BENCH.BIG (ID, NAME, NOTE, CREATED, AMOUNT), for the roads
+// that need column names.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "forge/dict_system.h"
 #include "forge/file_header.h"
 #include "forge/segment_header.h"
 #include "forge/table_block.h"
@@ -44,13 +48,41 @@ size_t pieceBytes(const RowPiece& p) { return encodeRowPiece(p, ByteOrder::Littl
 
 bool put(FILE* f, const ForgeBlock& b) { return fwrite(b.data(), 1, b.size(), f) == b.size(); }
 
+constexpr uint32_t kBenchUser = 100, kUsersTs = 4;
+
+// The SYSTEM file whose dictionary names the table and its columns.
+bool writeSystem(const std::string& path) {
+  FileSpec spec;
+  spec.name = path;
+  spec.rfn = kSystemRfn;
+  spec.blockSize = kBlockSize;
+  spec.blocks = kSystemBlocks;
+  spec.header.tsNumber = kSystemTs;
+  spec.header.tsName = "SYSTEM";
+  ForgeFile system(spec);
+  Catalog c;
+  c.users = {{kSysUser, "SYS", 1, ""}, {kBenchUser, "BENCH", 1, ""}};
+  TableDef t;
+  t.owner = kBenchUser, t.name = "BIG", t.objNo = kObjd, t.dataObjNo = kObjd, t.ts = kUsersTs, t.rfn = kRfn;
+  t.header = 2;
+  t.cols = {coldef::num("ID"), coldef::vc("NAME", 32), coldef::vc("NOTE", 200), coldef::typed("CREATED", 12, 7),
+            coldef::num("AMOUNT")};
+  c.tables.push_back(t);
+  DictScan scan;
+  std::string error, expect;
+  if (placeDictionary(system, c, scan, error) && system.write(path, expect, error)) return true;
+  fprintf(stderr, "forge_big_table: %s\n", error.c_str());
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    fprintf(stderr, "usage: forge_big_table PATH ROWS\n");
+  if (argc != 3 && argc != 4) {
+    fprintf(stderr, "usage: forge_big_table PATH ROWS [SYSTEM_PATH]\n");
     return 2;
   }
+  if (argc == 4 && !writeSystem(argv[3])) return 1;
   const uint64_t rows = strtoull(argv[2], nullptr, 10);
   std::string filler;
   while (filler.size() < 300) filler += "The quick brown fox jumps over the lazy dog; pack my box with five dozen jugs. ";

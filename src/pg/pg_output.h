@@ -1,7 +1,8 @@
 // UNLOAD TABLE straight into a PostgreSQL server: the table created when
 // it is missing (pg/pg_type_map.h), the rows written as CSV into memory and
-// sent in batches with COPY ... FROM STDIN into a temporary table of text
-// fields, from which each batch is inserted with the conversions of the
+// sent in batches with COPY ... FROM STDIN (in COPY's binary format, the
+// same fields) into a temporary table of text fields, from which each
+// batch is inserted with the conversions of the
 // load script; LOB values go into one large object of the table's
 // transaction, which the references of the rows point into. One
 // transaction per table: a server that goes away leaves nothing of the
@@ -15,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "run/unload_history.h"
 #include "unload/output_format.h"
@@ -31,6 +33,11 @@ struct PgDestination {
   // (another partition) without APPEND.
   std::unordered_set<std::string>* loaded = nullptr;
 };
+
+// Creates the schemas of the owners in the server of target where missing,
+// before tables load into them on several connections at once (two
+// connections creating one schema collide); false, why says, when not.
+bool pgCreateSchemas(const std::string& target, const std::vector<std::string>& owners, std::string& why);
 
 std::unique_ptr<OutputFormat> makePgFormat(const OutputEnv& env, UnloadJob& job, UnloadedTable table,
                                            PgDestination dest);

@@ -5,8 +5,10 @@ UNLOAD TABLE ... TO 'postgresql://...' into a real, throwaway PostgreSQL
 cluster (started as pg_load_test.py starts one), and every row and value
 compared with what the forge stored, as the load script's test compares
 them: the bundled sample database and the CSV schema (every scalar type,
-awkward text bytes, NULL and empty values, LOBs, partitions, a cluster).
-Then on the same tables:
+awkward text bytes, NULL and empty values, LOBs, partitions, a cluster);
+the CSV schema once more with COPY in text rather than binary.
+The same through bex recover --to, with --threads 1 and 2 (two
+tables at once, the same contents and summary). Then on the same tables:
 - the connection string's password appears in no output and no file;
 - a table that already holds rows is not appended to, unless APPEND;
 - a row the server refuses goes to the reject file with the reason, the
@@ -31,8 +33,9 @@ def target(cluster):
     return "postgresql://%s:%s@/%s?host=%s" % (pgl.USER, PASSWORD, pgl.DB, cluster.top)
 
 
-def run_bex(bex, work, statements):
-    r = subprocess.run([bex], input="\n".join(statements + ["EXIT"]) + "\n", cwd=work, capture_output=True, text=True)
+def run_bex(bex, work, statements, env=None):
+    r = subprocess.run([bex], input="\n".join(statements + ["EXIT"]) + "\n", cwd=work, capture_output=True, text=True,
+                       env=env)
     return r.stdout
 
 
@@ -60,16 +63,20 @@ def secrets_in(work, out):
     return found
 
 
-def direct(scenario, work, bex, cluster):
+def direct(scenario, work, bex, cluster, copy_format=None):
     """Every table of the scenario straight into PostgreSQL, through a script
-    (its lines are echoed) and SET PG_TARGET; problems found."""
+    (its lines are echoed) and SET PG_TARGET, with COPY in its default
+    format or the one given; problems found."""
     settings, users = pgl.ROADS[scenario]
+    env = dict(os.environ, BEX_TEST_PG_COPY=copy_format) if copy_format else None
+    if copy_format:
+        cluster.psql(pgl.DB, "".join("DROP SCHEMA IF EXISTS %s CASCADE;" % pgl.pg_name(u) for u in users))
     lines = []
     for u in users:
         lines += unload_lines(work, u, "PG_TARGET")
     with open(os.path.join(work, "to_pg.sql"), "w") as f:
         f.write("\n".join(lines) + "\n")
-    out = run_bex(bex, work, settings + ["SET PG_TARGET '%s'" % target(cluster), "LOG unload.log", "@to_pg.sql"])
+    out = run_bex(bex, work, settings + ["SET PG_TARGET '%s'" % target(cluster), "LOG unload.log", "@to_pg.sql"], env)
     problems = ["password shown in %s" % w for w in secrets_in(work, out)]
     if "rows loaded into" not in out:
         problems.append("no table loaded:\n" + out[-3000:])
@@ -78,28 +85,68 @@ def direct(scenario, work, bex, cluster):
     problems += found
     problems += ["%s: no rows compared" % u for u in users if not by_owner.get(u)]
     if not problems:
-        print("%s: %d tables, %d rows as forged, straight into PostgreSQL" % (scenario, tables, rows))
+        print("%s: %d tables, %d rows as forged, straight into PostgreSQL%s" %
+              (scenario, tables, rows, " (COPY in %s)" % copy_format if copy_format else ""))
     return problems
 
 
-def recovered(scenario, work, bex, cluster):
-    """bex recover --to: the scenario's schemas dropped, every table
-    recovered straight into PostgreSQL; problems found."""
+# At every CREATE TABLE (each table load creates its staging table): a
+# moment's wait, then the number of connections in a transaction noted.
+# The largest is the number of tables a recovery loaded at once.
+BUSY = """CREATE TABLE public.bex_busy (loading bigint);
+CREATE FUNCTION public.bex_note_busy() RETURNS event_trigger LANGUAGE plpgsql AS $$BEGIN
+  PERFORM pg_sleep(0.05);
+  INSERT INTO public.bex_busy SELECT count(*) FROM pg_stat_activity
+    WHERE backend_type = 'client backend' AND xact_start IS NOT NULL AND pid <> pg_backend_pid();
+END$$;
+CREATE EVENT TRIGGER bex_busy ON ddl_command_end WHEN TAG IN ('CREATE TABLE') EXECUTE FUNCTION public.bex_note_busy();"""
+
+
+def contents(cluster, users):
+    """Every table of the users' schemas with a digest of its sorted rows."""
+    schemas = ", ".join("'%s'" % pgl.pg_name(u).strip('"') for u in users)
+    names = cluster.psql(pgl.DB, "SELECT format('%%I.%%I', n.nspname, c.relname) FROM pg_class c JOIN pg_namespace n "
+                         "ON n.oid = c.relnamespace WHERE c.relkind = 'r' AND n.nspname IN (%s) ORDER BY 1" % schemas)
+    return [(t, cluster.psql(pgl.DB, "SELECT count(*), md5(coalesce(string_agg(r::text, E'\\n' ORDER BY r::text), "
+                             "'')) FROM %s r" % t).stdout.strip()) for t in names.stdout.split()]
+
+
+def recovered(scenario, work, bex, cluster, threads=1):
+    """bex recover --to --threads n: the scenario's schemas dropped, every
+    table recovered straight into PostgreSQL; problems found, the summary
+    and the tables' contents."""
     settings, users = pgl.ROADS[scenario]
-    cluster.psql(pgl.DB, "".join("DROP SCHEMA IF EXISTS %s CASCADE;" % pgl.pg_name(u) for u in users))
-    out_dir = os.path.join(work, "recovered")
+    cluster.psql(pgl.DB, "".join("DROP SCHEMA IF EXISTS %s CASCADE;" % pgl.pg_name(u) for u in users) +
+                 "TRUNCATE public.bex_busy;")
+    out_dir = os.path.join(work, "recovered%d" % threads)
     cfg = settings[-1].split()[1]  # the OPEN of the road
-    r = subprocess.run([bex, "recover", "-o", out_dir, "--to", target(cluster), "-l", cfg], cwd=work,
-                       capture_output=True, text=True)
+    r = subprocess.run([bex, "recover", "-o", out_dir, "--to", target(cluster), "-l", cfg, "--threads", str(threads)],
+                       cwd=work, capture_output=True, text=True)
     out = r.stdout + r.stderr
-    summary = out[out.find("Into PostgreSQL"):]
-    print("-- bex recover --to (%s):\n%s" % (scenario, summary.strip()))
+    summary = out[out.find("Into PostgreSQL"):out.find("\nReport: ")]
+    print("-- bex recover --to --threads %d (%s):\n%s" % (threads, scenario, summary.strip()))
+    at_once = cluster.psql(pgl.DB, "SELECT max(loading) + 1 FROM public.bex_busy").stdout.strip()
     problems = ["password shown in %s" % w for w in secrets_in(out_dir, out)]
     found, tables, rows, by_owner = pgl.compare(cluster, os.path.join(work, "expect", "load"))
     problems += found + ["%s: no rows compared" % u for u in users if not by_owner.get(u)]
     loaded = re.findall(r"^  \S+.*: (\d+) rows loaded, 0 rejected$", summary, re.M)
     if len(loaded) < tables or sum(int(n) for n in loaded) != rows:  # a line per partition
         problems.append("the summary does not say the %d rows of %d tables loaded:\n%s" % (rows, tables, out[-2000:]))
+    if at_once != str(threads):
+        problems.append("%s tables loaded at once, not %d" % (at_once, threads))
+    return problems, summary, contents(cluster, users)
+
+
+def in_parallel(scenario, work, bex, cluster):
+    """--threads 2 against --threads 1: two tables at once, the same summary in
+    the same order, the same tables with the same rows; problems found."""
+    problems, summary, tables = recovered(scenario, work, bex, cluster)
+    found, summary2, tables2 = recovered(scenario, work, bex, cluster, 2)
+    problems += ["--threads 2: " + p for p in found]
+    if summary2 != summary:
+        problems.append("--threads 2 summary:\n%s\n--threads 1:\n%s" % (summary2, summary))
+    if tables2 != tables or not tables:
+        problems.append("--threads 2 left other contents than --threads 1:\n%s\n%s" % (tables2, tables))
     return problems
 
 
@@ -216,8 +263,12 @@ def main():
         problems = []
         for scenario in pgl.ROADS:
             problems += ["%s: %s" % (scenario, p) for p in direct(scenario, os.path.join(top, scenario), bex, cluster)]
+        # COPY in text, the other format: the CSV schema's awkward bytes.
+        problems += ["csv, COPY in text: %s" % p for p in direct("csv", os.path.join(top, "csv"), bex, cluster, "text")]
+        cluster.psql(pgl.DB, BUSY)
         for scenario in pgl.ROADS:
-            problems += ["%s: %s" % (scenario, p) for p in recovered(scenario, os.path.join(top, scenario), bex, cluster)]
+            problems += ["%s: %s" % (scenario, p) for p in in_parallel(scenario, os.path.join(top, scenario), bex, cluster)]
+        cluster.psql(pgl.DB, "DROP EVENT TRIGGER bex_busy")
         if not problems:
             problems += refusals(os.path.join(top, "dict"), bex, cluster)
             problems += server_gone(os.path.join(top, "dict"), bex, cluster)

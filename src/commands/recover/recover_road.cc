@@ -12,10 +12,14 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <condition_variable>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "commands/datafile/datafile_commands.h"
@@ -120,6 +124,9 @@ struct Road {
   std::vector<std::string> lost;      // what was not recovered, and why
   std::vector<std::string> files;     // written, under dir
   bool toPg = false;                  // the dictionary's tables go into PG_TARGET
+  unsigned connections = 1;           // at most this many tables load at once (--threads)
+  std::string cfg;                    // the OPEN configuration file of the road
+  std::string openedIn;               // the directory OPEN ran in (names in cfg are relative to it)
   std::vector<std::string> pgTables;  // what became of each of them there
   bool failed = false;                // a statement failed
   bool interrupted = false;
@@ -130,28 +137,43 @@ struct Road {
   }
 };
 
-// Runs one statement as typed: echoed into the log, its handler called on
-// the RunContext, ended as the command loop ends it. look sees what the
-// recovery report noted of it (an entry that is not open was not begun by
-// this statement). False when the statement failed.
+// Runs one statement on rc as typed: echoed into its output, its handler
+// called, ended as the command loop ends it. look sees what the recovery
+// report noted of it (an entry that is not open was not begun by this
+// statement). The report's line is written under reportLock when given
+// (contexts of other threads write into the same report). False when the
+// statement failed.
 template <class Look>
-bool step(Road& r, Handler handler, const std::string& text, Look look) {
-  RunContext& rc = r.rc;
+bool runStatement(RunContext& rc, Handler handler, const std::string& text, Look look,
+                  std::mutex* reportLock = nullptr) {
   rc.out.printf("BEX> %s\n", text.c_str());
   rc.cmd.set(text);
   rc.resetStatement();
   rc.cmd.nextToken();
   handler(rc);
   ReportEntry& e = rc.report.entry();
-  if (e.open) {
+  if (e.open) look(e);
+  bool failed;
+  if (reportLock) {
+    std::lock_guard<std::mutex> hold(*reportLock);
+    failed = rc.endStatement();
+  } else {
+    failed = rc.endStatement();
+  }
+  rc.out.flush();
+  return !failed;
+}
+
+// One statement of the road, on its RunContext; the files it wrote noted.
+template <class Look>
+bool step(Road& r, Handler handler, const std::string& text, Look look) {
+  const bool ok = runStatement(r.rc, handler, text, [&](const ReportEntry& e) {
     look(e);
     for (const std::string& f : e.files) r.wrote(f);
-  }
-  const bool failed = rc.endStatement();
-  rc.out.flush();
-  if (failed) r.failed = true;
+  });
+  if (!ok) r.failed = true;
   if (gInterrupted) r.interrupted = true;
-  return !failed;
+  return ok;
 }
 
 bool step(Road& r, Handler handler, const std::string& text) {
@@ -227,48 +249,197 @@ bool hasSystemFile(const DataFileRegistry& reg) {
 
 namespace {
 
-// One unload of the road: its counts into the summary, its losses named.
-void unloadStep(Road& r, const std::string& label, const std::string& statement, size_t index) {
-  Losses losses;
-  uint64_t rows = 0, lobs = 0, refused = 0;
-  const bool ok = step(r, cmdUnload, statement, [&](const ReportEntry& e) {
-    rows = e.rows, lobs = e.lobValues;
-    for (const auto& d : e.damage)
-      if (d.first == kPgRefusedRows) refused = d.second;
-    losses.add(e.rejected.blocks, "damaged blocks");
-    losses.add(e.rowsRejected, "rows in them");
-    losses.add(e.unreadable.blocks, "unreadable blocks");
-    losses.add(e.lobErrors, "LOB values not whole");
-    losses.add(e.chainsCut, "chained rows cut");
-    uint64_t damage = 0;
-    for (const auto& d : e.damage) damage += d.first == kPgRefusedRows ? 0 : d.second;
-    losses.add(damage, "damaged row structures");
-  });
-  if (!ok) losses.add(1, "failing statement (see bexrecover.log)");
-  const bool toPg = r.toPg && statement.find(" TO PG_TARGET") != std::string::npos;
-  if (toPg) {
-    const std::string fate = ok ? std::to_string(rows - refused) + " rows loaded, " + std::to_string(refused) +
-                                      " rejected" + (refused ? " (" + r.subdir + "*_pg.rej)" : "")
-                                : "not loaded (rolled back or refused, see bexrecover.log)";
-    r.pgTables.push_back(label + ": " + fate);
-    if (!ok) rows = 0;
-  }
-  losses.add(refused, "rows refused by PostgreSQL");
-  Tally& t = *r.tally;
-  t.tables++, t.rows += rows, t.lobValues += lobs;
-  r.console.printf("  [%zu/%llu] %s: %llu rows, %llu LOB values%s%s\n", index, (unsigned long long)t.planned,
-                   label.c_str(), (unsigned long long)rows, (unsigned long long)lobs,
-                   losses.text.empty() ? "" : "; lost: ", losses.text.c_str());
-  r.console.flush();
-  if (!losses.text.empty()) r.lost.push_back(label + ": " + losses.text);
-}
-
-// One directory of unloads: created, entered, its statements run, its load
-// scripts written.
 struct UnloadLine {
   std::string label, statement;
 };
 
+// What one unload gave, for the summary.
+struct UnloadOutcome {
+  bool ran = false, ok = false;
+  uint64_t rows = 0, lobs = 0, refused = 0;
+  Losses losses;
+  std::vector<std::string> files;
+  std::string output;  // the statement's output, of a context of its own
+};
+
+UnloadOutcome runUnload(RunContext& rc, const std::string& statement, std::mutex* reportLock = nullptr) {
+  UnloadOutcome u;
+  u.ran = true;
+  u.ok = runStatement(
+      rc, cmdUnload, statement,
+      [&](const ReportEntry& e) {
+        u.rows = e.rows, u.lobs = e.lobValues, u.files = e.files;
+        for (const auto& d : e.damage)
+          if (d.first == kPgRefusedRows) u.refused = d.second;
+        u.losses.add(e.rejected.blocks, "damaged blocks");
+        u.losses.add(e.rowsRejected, "rows in them");
+        u.losses.add(e.unreadable.blocks, "unreadable blocks");
+        u.losses.add(e.lobErrors, "LOB values not whole");
+        u.losses.add(e.chainsCut, "chained rows cut");
+        uint64_t damage = 0;
+        for (const auto& d : e.damage) damage += d.first == kPgRefusedRows ? 0 : d.second;
+        u.losses.add(damage, "damaged row structures");
+      },
+      reportLock);
+  if (!u.ok) u.losses.add(1, "failing statement (see bexrecover.log)");
+  return u;
+}
+
+// One unload's counts into the summary, its losses named.
+void account(Road& r, const UnloadLine& line, size_t index, UnloadOutcome& u) {
+  for (const std::string& f : u.files) r.wrote(f);
+  if (!u.ok) r.failed = true;
+  const bool toPg = r.toPg && line.statement.find(" TO PG_TARGET") != std::string::npos;
+  if (toPg) {
+    const std::string fate = u.ok ? std::to_string(u.rows - u.refused) + " rows loaded, " +
+                                        std::to_string(u.refused) + " rejected" +
+                                        (u.refused ? " (" + r.subdir + "*_pg.rej)" : "")
+                                  : "not loaded (rolled back or refused, see bexrecover.log)";
+    r.pgTables.push_back(line.label + ": " + fate);
+    if (!u.ok) u.rows = 0;
+  }
+  u.losses.add(u.refused, "rows refused by PostgreSQL");
+  Tally& t = *r.tally;
+  t.tables++, t.rows += u.rows, t.lobValues += u.lobs;
+  r.console.printf("  [%zu/%llu] %s: %llu rows, %llu LOB values%s%s\n", index, (unsigned long long)t.planned,
+                   line.label.c_str(), (unsigned long long)u.rows, (unsigned long long)u.lobs,
+                   u.losses.text.empty() ? "" : "; lost: ", u.losses.text.c_str());
+  r.console.flush();
+  if (!u.losses.text.empty()) r.lost.push_back(line.label + ": " + u.losses.text);
+}
+
+
+// A RunContext of its own for loading tables beside the road's: the data
+// files opened again (from the directory the road opened them in), the
+// road's settings and conversions; its output is gathered and handed to the
+// road's log statement by statement.
+struct PgLoader {
+  explicit PgLoader(Road& r) : rc(stdin, out, r.rc.dictDir.path()) {
+    const RunContext& road = r.rc;
+    char here[PATH_MAX];
+    opened = getcwd(here, sizeof here) && chdir(r.openedIn.c_str()) == 0;
+    opened = opened && runStatement(rc, cmdOpen, "OPEN " + r.cfg, [](const ReportEntry&) {});
+    opened = chdir(here) == 0 && opened && readableFiles(rc.registry) == readableFiles(road.registry);
+    static_cast<ReadSettings&>(rc.bc) = road.bc;
+    rc.bc.threads = 1;
+    rc.setBlockSize(road.bc.blockSize);
+    rc.settings = road.settings;
+    rc.conversions.openLike(road.conversions);
+    out.clear();
+  }
+  StringSink out;
+  RunContext rc;
+  bool opened = false;  // the same files as the road's are open
+};
+
+// The lines of each table, in the order of lines (the partitions of a
+// table are lines of their own, labelled "owner.table partition"); empty
+// when a line does not load into PostgreSQL.
+std::vector<std::vector<size_t>> linesByTable(const std::vector<UnloadLine>& lines, std::vector<std::string>& owners) {
+  std::vector<std::vector<size_t>> tables;
+  std::map<std::string, size_t> byName;
+  for (size_t i = 0; i < lines.size(); i++) {
+    if (lines[i].statement.find(" TO PG_TARGET") == std::string::npos) return {};
+    const std::string name = lines[i].label.substr(0, lines[i].label.find(' '));
+    const auto [at, added] = byName.emplace(name, tables.size());
+    if (added) {
+      tables.emplace_back();
+      owners.push_back(name.substr(0, name.find('.')));
+    }
+    tables[at->second].push_back(i);
+  }
+  return tables;
+}
+
+// The tables shared out among the loaders' threads, one table at a time,
+// and the outcome of each line handed to the road in the order of lines.
+class SharedLoads {
+ public:
+  SharedLoads(const std::vector<UnloadLine>& lines, std::vector<std::vector<size_t>> tables)
+      : lines_(lines), tables_(std::move(tables)), outcomes_(lines.size()), ended_(lines.size(), false) {}
+
+  // A loader's thread: tables until none is left.
+  void work(PgLoader& l) {
+    for (size_t table = take(); table < tables_.size(); table = take())
+      for (const size_t i : tables_[table]) {
+        UnloadOutcome u;
+        if (!gInterrupted) {
+          u = runUnload(l.rc, lines_[i].statement, &reportLock_);
+          u.output = l.out.str();
+          l.out.clear();
+        }
+        std::lock_guard<std::mutex> hold(lock_);
+        outcomes_[i] = std::move(u);
+        ended_[i] = true;
+        changed_.notify_all();
+      }
+  }
+  // The outcome of line i, once it has ended.
+  UnloadOutcome outcome(size_t i) {
+    std::unique_lock<std::mutex> hold(lock_);
+    changed_.wait(hold, [&] { return ended_[i]; });
+    return std::move(outcomes_[i]);
+  }
+
+ private:
+  size_t take() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return next_++;
+  }
+
+  const std::vector<UnloadLine>& lines_;
+  const std::vector<std::vector<size_t>> tables_;
+  std::vector<UnloadOutcome> outcomes_;
+  std::vector<bool> ended_;
+  size_t next_ = 0;
+  std::mutex lock_, reportLock_;
+  std::condition_variable changed_;
+};
+
+// The unloads into PostgreSQL on up to r.connections connections at once,
+// each by a PgLoader on a thread of its own. The partitions of one table
+// are loaded one after the other by the same loader (the first creates the
+// table); the owners' schemas are created first, as concurrent creations
+// of one schema fail. The outcomes are counted, and the statements' output
+// logged, in the order of lines whatever the order they end in. False
+// (nothing done) when the lines are not for that.
+bool parallelLoads(Road& r, const std::vector<UnloadLine>& lines, size_t& done) {
+  std::vector<std::string> owners;
+  std::vector<std::vector<size_t>> tables = linesByTable(lines, owners);
+  const size_t threads = std::min<size_t>(r.connections, tables.size());
+  if (threads < 2) return false;
+  std::string why;
+  if (!pgCreateSchemas(r.rc.settings.pgTarget, owners, why)) {
+    r.log.printf("  PostgreSQL refused the schemas (%s): the tables load one after the other\n", why.c_str());
+    return false;
+  }
+  std::vector<std::unique_ptr<PgLoader>> loaders;
+  for (size_t t = 0; t < threads; t++) {
+    loaders.push_back(std::make_unique<PgLoader>(r));
+    if (!loaders.back()->opened) {
+      r.log.printf("  The data files do not open again for a second connection: the tables load one after the other\n");
+      return false;
+    }
+  }
+  SharedLoads shared(lines, std::move(tables));
+  std::vector<std::thread> running;
+  for (auto& l : loaders) running.emplace_back([&shared, &l] { shared.work(*l); });
+  for (size_t i = 0; i < lines.size(); i++) {
+    UnloadOutcome u = shared.outcome(i);
+    if (!u.ran) {
+      r.interrupted = true;
+      continue;
+    }
+    r.log.write(u.output.data(), u.output.size());
+    account(r, lines[i], ++done, u);
+  }
+  for (std::thread& t : running) t.join();
+  r.log.flush();
+  return true;
+}
+
+// One directory of unloads: created, entered, its statements run, its load
+// scripts written.
 void unloadInto(Road& r, const std::string& name, const std::vector<UnloadLine>& lines, size_t& done) {
   const std::string sub = r.dir + "/" + name;
   if (!makeDirectory(sub) || chdir(sub.c_str()) != 0) {
@@ -278,13 +449,16 @@ void unloadInto(Road& r, const std::string& name, const std::vector<UnloadLine>&
   }
   r.subdir = name + "/";
   r.rc.unloaded = UnloadHistory{};
-  for (const UnloadLine& l : lines) {
-    if (gInterrupted) {
-      r.interrupted = true;
-      break;
+  if (!parallelLoads(r, lines, done))
+    for (const UnloadLine& l : lines) {
+      if (gInterrupted) {
+        r.interrupted = true;
+        break;
+      }
+      UnloadOutcome u = runUnload(r.rc, l.statement);
+      if (gInterrupted) r.interrupted = true;
+      account(r, l, ++done, u);
     }
-    unloadStep(r, l.label, l.statement, ++done);
-  }
   if (!r.rc.unloaded.tables().empty() && step(r, cmdLoad, "LOAD SCRIPT loadall.bat"))
     for (const char* f : {"loadall.bat", "loadall.sh", "loadall_pg.sql"}) r.wrote(f);
   r.subdir.clear();
@@ -581,6 +755,9 @@ int runRecovery(const RecoverRequest& req, int progressFd) {
     signal(SIGINT, onInterrupt);
     Road road(rc, log, console, dir);
     road.toPg = !req.pgTarget.empty();
+    road.connections = req.threads;
+    road.cfg = cfg;
+    road.openedIn = absolutePath(".");
     status = recover(road, cfg);
     signal(SIGINT, SIG_DFL);
     console.setOverlay(nullptr);
