@@ -193,8 +193,7 @@ def page_of(directory):
 def check_threads(full):
     """One thread walks alone; with THREADS 4 the same road gives the same
     rows, workers take the parts of the scan and of every unload of more than
-    one block, more than
-    one of them somewhere, and the page says so."""
+    one block, more than one of them somewhere, and the page says so."""
     for rec in full:
         if rec["workers"] != 1 or rec["chunks"] != 0:
             fail(f"one thread: {rec['command']} names {rec['workers']} workers, {rec['chunks']} chunks")
