@@ -5,7 +5,7 @@
 # through the full scan with two threads, beside `cat` of the data file
 # (page cached) in the same run. Reports MB/s of data file (the best of
 # BEX_BENCH_REPEAT runs to /dev/null, default 3), the ratio to cat and to
-# one thread, the peak RSS of bex, and checks that every parallel file
+# one thread, the slowest run, the peak RSS of bex, and checks that every parallel file
 # equals the one-thread file. Then the same for a CLOB table (forged by
 # bench/forge_lob_table.cc, scanned once): UNLOAD text of its CLOB column
 # with THREADS 1 and 2 beside `cat` of its LOB file, and the peak RSS of
@@ -60,16 +60,17 @@ unload() {
   [ "$name" = one ] || rm -f "$name.txt"
   sync
   ln -sf /dev/null null.txt
-  best="" peak=0
+  best="" worst="" peak=0
   for i in $(seq "$repeat"); do
     run "$name" "$threads" null.txt "$@"
     if [ -z "$best" ] || [ "$(echo "$secs < $best" | bc -l)" = 1 ]; then best=$secs; fi
+    if [ -z "$worst" ] || [ "$(echo "$secs > $worst" | bc -l)" = 1 ]; then worst=$secs; fi
     [ "$rss" -gt "$peak" ] && peak=$rss
   done
   [ -n "$one_s" ] || one_s=$best
-  awk -v n="$name" -v t="$threads" -v s="$best" -v b="$bytes" -v c="$cat_s" -v o="$one_s" -v rss="$peak" -v same="$same" \
-      'BEGIN { printf "%-10s THREADS %d: %6.2f s, %6.1f MB/s, %4.2f times cat, %4.2f x one thread, peak RSS %d KB %s\n",
-                      n, t, s, b / s / 1e6, s / c, o / s, rss, same }'
+  awk -v n="$name" -v t="$threads" -v s="$best" -v w="$worst" -v b="$bytes" -v c="$cat_s" -v o="$one_s" -v rss="$peak" -v same="$same" \
+      'BEGIN { printf "%-10s THREADS %d: %6.2f s (worst %.2f), %6.1f MB/s, %4.2f times cat, %4.2f x one thread, peak RSS %d KB %s\n",
+                      n, t, s, w, b / s / 1e6, s / c, o / s, rss, same }'
 }
 
 unload one 1
@@ -98,7 +99,7 @@ clob() {
   lcat=$(echo "$t1 - $t0" | bc -l)
   lone=""
   for t in 1 2; do
-    lbest="" lpeak=0
+    lbest="" lworst="" lpeak=0
     for i in $(seq "$repeat"); do
       printf 'SET ICONV_CLOB UTF-16BE UTF-8\nOPEN lobbench.cfg\nSET THREADS %s\nUNLOAD OBJECT 95000 COLUMN NUMBER COLUMN CLOB TO t%s.txt;\n' \
         "$t" "$t" > "$dir/t$t.sql"
@@ -109,14 +110,15 @@ clob() {
       s=$(echo "$t1 - $t0" | bc -l)
       r=$(sed -n 's/.*Maximum resident set size (kbytes): *//p' "$dir/t$t.time")
       if [ -z "$lbest" ] || [ "$(echo "$s < $lbest" | bc -l)" = 1 ]; then lbest=$s; fi
+      if [ -z "$lworst" ] || [ "$(echo "$s > $lworst" | bc -l)" = 1 ]; then lworst=$s; fi
       [ "$r" -gt "$lpeak" ] && lpeak=$r
     done
     [ -n "$lone" ] || lone=$lbest
     same=""
     [ "$t" = 1 ] || { sed 's/t2\.LOB/t1.LOB/g' "$dir/t2.txt" | cmp -s "$dir/t1.txt" - && cmp -s "$dir/t1.LOB" "$dir/t2.LOB" && same="same files as one thread" || same="FILES DIFFER"; }
-    awk -v n="clob-$maxkib" -v t="$t" -v s="$lbest" -v b="$lob_bytes" -v c="$lcat" -v o="$lone" -v rss="$lpeak" -v same="$same" \
-        'BEGIN { printf "%-14s THREADS %d: %6.2f s, %6.1f MB/s of LOB file, %4.2f times cat, %4.2f x one thread, peak RSS %d KB %s\n",
-                        n, t, s, b / s / 1e6, s / c, o / s, rss, same }'
+    awk -v n="clob-$maxkib" -v t="$t" -v s="$lbest" -v w="$lworst" -v b="$lob_bytes" -v c="$lcat" -v o="$lone" -v rss="$lpeak" -v same="$same" \
+        'BEGIN { printf "%-14s THREADS %d: %6.2f s (worst %.2f), %6.1f MB/s of LOB file, %4.2f times cat, %4.2f x one thread, peak RSS %d KB %s\n",
+                        n, t, s, w, b / s / 1e6, s / c, o / s, rss, same }'
   done
   rm -f "$dir"/t1.txt "$dir"/t2.txt "$dir"/t1.LOB "$dir"/t2.LOB
 }
