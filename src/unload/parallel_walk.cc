@@ -62,11 +62,14 @@ class ChunkSink final : public Sink {
     spillDir_ = std::move(spillDir);
   }
 
+  // A sink that spills gets all the memory it may use at once: it is
+  // touched only as it is written, and never copied to grow.
   void into(ChunkBytes& c) {
     c.length = 0;
     c.spilled = 0;
     into_ = &c;
-    if (c.size < least_) grow(least_);
+    const size_t first = memoryMax_ == SIZE_MAX ? least_ : memoryMax_ + least_;
+    if (c.size < first) grow(first);
     rebuffer(c.bytes.get(), c.size);
   }
 
@@ -87,7 +90,7 @@ class ChunkSink final : public Sink {
  private:
   void grow(size_t size) {
     ChunkBytes& c = *into_;
-    size = std::max({size, 2 * c.size, kHugePage});
+    size = std::max(size, 2 * c.size);
     decltype(c.bytes) bigger = allocateChunkMemory(size);
     if (c.length) memcpy(bigger.get(), c.bytes.get(), c.length);
     c.bytes = std::move(bigger);
