@@ -14,8 +14,7 @@ namespace bex {
 
 namespace {
 
-constexpr uint32_t kRowBytes = 65535;  // what one forged row piece holds: offsets are 16 bits
-
+constexpr uint32_t kRowBytes = 65535;  // what one row piece holds: its offsets are 16 bits
 
 void trimEnd(std::string_view& s) {
   while (!s.empty() && (isBlank(s.back()) || s.back() == ';')) s.remove_suffix(1);
