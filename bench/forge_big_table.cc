@@ -52,14 +52,14 @@ constexpr uint32_t kBenchUser = 100, kUsersTs = 4;
 
 // The SYSTEM file whose dictionary names the table and its columns.
 bool writeSystem(const std::string& path) {
-  FileSpec spec;
-  spec.name = path;
-  spec.rfn = kSystemRfn;
-  spec.blockSize = kBlockSize;
-  spec.blocks = kSystemBlocks;
-  spec.header.tsNumber = kSystemTs;
-  spec.header.tsName = "SYSTEM";
-  ForgeFile system(spec);
+  FileSpec file;
+  file.name = path;
+  file.rfn = kSystemRfn;
+  file.blockSize = kBlockSize;
+  file.blocks = kSystemBlocks;
+  file.header.tsNumber = kSystemTs;
+  file.header.tsName = "SYSTEM";
+  ForgeFile system(file);
   Catalog c;
   c.users = {{kSysUser, "SYS", 1, ""}, {kBenchUser, "BENCH", 1, ""}};
   TableDef t;

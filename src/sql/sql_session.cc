@@ -8,6 +8,7 @@
 #include "base/extent_listing.h"
 #include "dict/dict_index.h"
 #include "dict/dict_records.h"
+#include "dict/dict_scan.h"
 #include "dict/dropped.h"
 #include "sql/sql_values.h"
 
@@ -134,11 +135,10 @@ std::unique_ptr<SqlTableSource> resolveGuessed(const SqlEnv& env, uint32_t objd)
 // rows, and those of the dropped tables.
 std::vector<uint32_t> describedObjects(const DictFiles& dir) {
   std::vector<uint32_t> known;
-  DictLineReader in(dir.file(kStorageFile).c_str());
-  std::string_view line;
-  StorageRecord st;
-  while (in.opened() && in.next(line))
-    if (readStorageRecord(line, st) && st.dataObjNo != 0) known.push_back(st.dataObjNo);
+  forEachRecord(dir.file(kStorageFile), readStorageRecord, [&](const StorageRecord& st) {
+    if (st.dataObjNo != 0) known.push_back(st.dataObjNo);
+    return false;
+  });
   droppedDataObjects(dir, known);
   std::sort(known.begin(), known.end());
   return known;

@@ -182,6 +182,10 @@ bool step(Road& r, Handler handler, const std::string& text) {
 
 }  // namespace
 
+bool runTypedStatement(RunContext& rc, void (*handler)(RunContext& rc), const std::string& text) {
+  return runStatement(rc, handler, text, [](const ReportEntry&) {});
+}
+
 bool takeDataFile(char** argv, int& i, RecoverRequest& req) {
   const char* a = argv[i];
   if (!strcmp(a, "-l"))

@@ -7,6 +7,7 @@
 namespace bex {
 
 struct DataFileRegistry;
+struct RunContext;
 
 struct RecoverRequest {
   std::string dir = "recovered";   // -o
@@ -42,5 +43,8 @@ std::string writeConfiguration(const RecoverRequest& req, const std::string& dir
 uint32_t readableFiles(const DataFileRegistry& reg);
 // A file of the SYSTEM tablespace (number 0) whose header was read.
 bool hasSystemFile(const DataFileRegistry& reg);
+// One statement on rc as if typed: echoed into its output, its handler
+// called, ended as the command loop ends it. False when it failed.
+bool runTypedStatement(RunContext& rc, void (*handler)(RunContext& rc), const std::string& text);
 
 }  // namespace bex

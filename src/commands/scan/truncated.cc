@@ -25,6 +25,7 @@
 #include "datafile/block_reader.h"
 #include "dict/dict_files.h"
 #include "dict/dict_records.h"
+#include "dict/dict_scan.h"
 #include "dict/dropped.h"
 #include "dict/queries.h"
 #include "run/run_context.h"
@@ -72,17 +73,15 @@ bool readListing(const std::string& path, Listing& l) {
   return true;
 }
 
-// The storage rows of BEXTAB.TXT with a segment, and every live DATAOBJ#.
+// The storage rows of BEXTAB.TXT with a segment, and every live DATAOBJ#
+// (in file order).
 void readStorage(const DictFiles& dir, std::vector<StorageRecord>& segments, std::vector<uint32_t>& live) {
-  DictLineReader in(dir.file(kStorageFile).c_str());
-  std::string_view line;
-  StorageRecord s;
-  while (in.opened() && in.next(line)) {
-    if (!readStorageRecord(line, s) || s.dataObjNo == 0) continue;
+  forEachRecord(dir.file(kStorageFile), readStorageRecord, [&](const StorageRecord& s) {
+    if (s.dataObjNo == 0) return false;
     live.push_back(s.dataObjNo);
     if (s.file != 0 && s.cluster == 0) segments.push_back(s);
-  }
-  std::sort(live.begin(), live.end());
+    return false;
+  });
 }
 
 bool isLive(const std::vector<uint32_t>& live, uint32_t objd) {

@@ -70,28 +70,14 @@ class SqlConsole : public Sink {
   char buf_[65536];
 };
 
-using Handler = void (*)(RunContext& rc);
-
-// One statement as if typed.
-bool runStatement(RunContext& rc, Handler handler, const std::string& text) {
-  rc.out.printf("BEX> %s\n", text.c_str());
-  rc.cmd.set(text);
-  rc.resetStatement();
-  rc.cmd.nextToken();
-  handler(rc);
-  const bool failed = rc.endStatement();
-  rc.out.flush();
-  return !failed;
-}
-
 // OPEN of the files, the scan that lists the segments and LOB blocks, and
 // the dictionary when the SYSTEM file is among them.
 bool learnLayout(RunContext& rc, const std::string& cfg) {
-  runStatement(rc, cmdOpen, "OPEN " + cfg);
+  runTypedStatement(rc, cmdOpen, "OPEN " + cfg);
   if (readableFiles(rc.registry) == 0) return false;
-  runStatement(rc, cmdScan, "SCAN DATABASE");
+  runTypedStatement(rc, cmdScan, "SCAN DATABASE");
   if (hasSystemFile(rc.registry)) {
-    runStatement(rc, cmdUnload, "UNLOAD TABLE DICT$");
+    runTypedStatement(rc, cmdUnload, "UNLOAD TABLE DICT$");
     rc.dictDir.recheck();
   }
   return true;
