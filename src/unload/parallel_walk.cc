@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/huge_memory.h"
 #include "base/limits.h"
 #include "base/progress.h"
 #include "base/recovery_report.h"
@@ -21,27 +22,6 @@
 namespace bex {
 
 namespace {
-
-constexpr size_t kHugePage = 2u << 20;
-
-// size bytes (rounded up to whole huge pages past one) of private memory,
-// asked to be backed by huge pages; new char[] where mapping fails.
-std::unique_ptr<char, ChunkBytes::Unmap> allocateChunkMemory(size_t& size) {
-  if (size >= kHugePage) {
-    const size_t mapped = (size + kHugePage - 1) / kHugePage * kHugePage;
-    void* p = mmap(nullptr, mapped + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (p != MAP_FAILED) {  // keep the huge-page-aligned part
-      const uintptr_t at = reinterpret_cast<uintptr_t>(p), aligned = (at + kHugePage - 1) & ~(kHugePage - 1);
-      if (aligned > at) munmap(p, aligned - at);
-      munmap(reinterpret_cast<void*>(aligned + mapped), at + kHugePage - aligned);
-      char* q = reinterpret_cast<char*>(aligned);
-      madvise(q, mapped, MADV_HUGEPAGE);
-      size = mapped;
-      return {q, ChunkBytes::Unmap{mapped}};
-    }
-  }
-  return {new char[size], ChunkBytes::Unmap{0}};
-}
 
 // A sink gathering a worker's text for the chunk it walks, written in place
 // into the chunk's bytes: its buffer is always the free end of them, at
@@ -91,7 +71,7 @@ class ChunkSink final : public Sink {
   void grow(size_t size) {
     ChunkBytes& c = *into_;
     size = std::max(size, 2 * c.size);
-    decltype(c.bytes) bigger = allocateChunkMemory(size);
+    decltype(c.bytes) bigger = allocateHugeMemory(size);
     if (c.length) memcpy(bigger.get(), c.bytes.get(), c.length);
     c.bytes = std::move(bigger);
     c.size = size;
@@ -127,15 +107,22 @@ constexpr size_t kSpillWindow = 16u << 20;
 // follows it.
 constexpr char kUnknownWarning[] = "Warnings : UNKNOWN column type ";
 
+// Less than this of a chunk's bytes is copied into the sink's buffer
+// rather than handed on by a call of its own.
+constexpr size_t kWriteThroughLeast = 64u << 10;
+
 // A chunk's bytes handed on a buffer's worth at a time (the system copies
 // a write of many megabytes into the page cache many times slower than the
-// same bytes written a megabyte at a time): whole slices straight from the
-// chunk, the rest through the buffer.
+// same bytes written a megabyte at a time): whole slices and a large rest
+// straight from the chunk, a small rest through the buffer.
 void writeInSlices(Sink& out, std::string_view bytes) {
   const size_t slice = out.capacity();
   size_t at = 0;
   for (; bytes.size() - at >= slice; at += slice) out.writeThrough(bytes.data() + at, slice);
-  out.write(bytes.data() + at, bytes.size() - at);
+  if (bytes.size() - at >= kWriteThroughLeast)
+    out.writeThrough(bytes.data() + at, bytes.size() - at);
+  else
+    out.write(bytes.data() + at, bytes.size() - at);
 }
 
 // The directory part of a file name ("." for none).
@@ -167,13 +154,6 @@ int openSpillFile(const std::string& dir) {
     return fd;
   }
   return -1;
-}
-
-void ChunkBytes::Unmap::operator()(char* p) const {
-  if (size)
-    munmap(p, size);
-  else
-    delete[] p;
 }
 
 ChunkBytes::~ChunkBytes() {

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "base/block_context.h"
+#include "base/huge_memory.h"
 #include "base/ordered_workers.h"
 #include "base/sink.h"
 #include "unload/lob_column.h"
@@ -63,11 +64,7 @@ struct ChunkBytes {
 
   // Chunk memory: whole huge pages where the system has them, so that
   // filling a fresh chunk costs a fault per 2 MiB, not per 4 KiB page.
-  struct Unmap {
-    size_t size;
-    void operator()(char* p) const;
-  };
-  std::unique_ptr<char, Unmap> bytes{nullptr, Unmap{0}};
+  HugeMemory bytes;
   size_t size = 0;    // allocated
   size_t length = 0;  // written
   int spillFd = -1;   // the spill file, once needed

@@ -1,4 +1,5 @@
 #include "lob/lob_map.h"
+#include "lob/lob_map_files.h"
 #include "map_dir.h"
 
 #include <gtest/gtest.h>
@@ -163,4 +164,17 @@ TEST(LobMapLookup, ReadsOnlyTheWantedBucket) {
     // The reader stops at the first line of the next bucket.
     EXPECT_LE(static_cast<unsigned long long>(ftello(d.map.map)), end + 64);
   }
+}
+
+// The position file as read back: a line's leading digits (0 for none), a
+// value past 64 bits held at the largest, a last line without its line
+// feed, and buckets past the end keep what they held.
+TEST(LobMapPositions, OddLinesAndShortFiles) {
+  std::string text = "12,\nx\n99999999999999999999999,\n 5\n7";
+  FILE* f = fmemopen(text.data(), text.size(), "rb");
+  ASSERT_NE(f, nullptr);
+  std::vector<uint64_t> got(7, 42);
+  readBucketOffsets(f, got.data(), 6);
+  fclose(f);
+  EXPECT_EQ(got, (std::vector<uint64_t>{12, 0, UINT64_MAX, 0, 7, 42, 42}));
 }
