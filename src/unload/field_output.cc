@@ -139,7 +139,7 @@ size_t countEither(const char* p, size_t n, char a, char b) {
 
 // ---- text style -----------------------------------------------------
 
-TextFields::TextFields(Sink& data, const BlockContext& bc, UnloadJob& job)
+TextFields::TextFields(Sink& data, const BlockContext& bc, UnloadJob& job, const LobFile&)
     : data_(data),
       bc_(bc),
       tags_(job.tags),
@@ -268,16 +268,25 @@ bool CsvField::emit(const char* p, size_t n) {
   return true;
 }
 
-CsvFields::CsvFields(Sink& data, const BlockContext& bc, UnloadJob& job)
+bool csvLobReferencesInPlace(const LobFile& lob, const UnloadJob& job) {
+  const std::string_view separator = job.tags.field, name = lob.name;
+  const std::string_view numbers = job.indexPrefix ? "0123456789./-C=" : "0123456789./-";
+  return lob.sink && name.find_first_of("\"\r\n") == std::string_view::npos &&
+         name.find_first_of(separator) == std::string_view::npos &&
+         separator.find_first_of(numbers) == std::string_view::npos;
+}
+
+CsvFields::CsvFields(Sink& data, const BlockContext& bc, UnloadJob& job, const LobFile& lob)
     : data_(data),
       bc_(bc),
       tags_(job.tags),
       field_(data, tags_.field.data(), tags_.field.size()),
       nulValues_(job.nulValues) {
   const bool separatorInCoded = meetsCodedText(tags_.field.data(), tags_.field.size());
+  const bool referencesInPlace = csvLobReferencesInPlace(lob, job);
   for (unsigned code = 0; code < 256; code++) {
     const ColumnTypeCode type = static_cast<ColumnTypeCode>(code);
-    straight_[code] = !separatorInCoded && isCodedText(type);
+    straight_[code] = (!separatorInCoded && isCodedText(type)) || (referencesInPlace && isLobType(type));
     emptyText_[code] = isCharacterText(type);
   }
 }

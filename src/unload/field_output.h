@@ -5,8 +5,8 @@
 // as written); CSV style (CsvFields) encloses a value in double quotes when
 // it holds the separator, a quote, CR or LF, and doubles its quotes.
 //
-// A policy is built on the data sink, the BlockContext and the job (its
-// tags), and offers:
+// A policy is built on the data sink, the BlockContext, the job (its
+// tags) and the LOB file, and offers:
 //   Sink& begin(pos, type)  the value of column position pos starts (the row
 //                           address is kRowAddressField); its text goes to
 //                           the sink returned. A value split over row
@@ -28,6 +28,7 @@
 
 #include "base/block_context.h"
 #include "base/sink.h"
+#include "lob/lob_sinks.h"
 #include "unload/column_counts.h"
 #include "unload/unload_job.h"
 #include "value/column_type.h"
@@ -64,7 +65,7 @@ class TextFields : private SinkWatcher {
  public:
   static constexpr bool kFillsRows = false;
 
-  TextFields(Sink& data, const BlockContext& bc, UnloadJob& job);
+  TextFields(Sink& data, const BlockContext& bc, UnloadJob& job, const LobFile& lob);
   ~TextFields();
   TextFields(const TextFields&) = delete;
   TextFields& operator=(const TextFields&) = delete;
@@ -205,15 +206,23 @@ class CsvField : public Sink {
   uint64_t start_ = 0;
 };
 
+// Whether no LOB field of job in CSV style can need the quotes, so that its
+// LOB references go straight to the data file, as they are written: a LOB
+// file is open, its name holds no double quote, CR, LF or character of the
+// separator, and the separator none of the characters of a reference's
+// numbers (nor those of the index prefix "C%d=").
+bool csvLobReferencesInPlace(const LobFile& lob, const UnloadJob& job);
+
 // RFC 4180 fields; BINARY_FLOAT, BINARY_DOUBLE and the fractions of
 // TIMESTAMPs in a text that reads back exactly. Numbers, dates and
 // hexadecimal go straight to the data file when the separator holds none
-// of their characters: they never need the quotes then.
+// of their characters: they never need the quotes then; LOB references
+// when csvLobReferencesInPlace.
 class CsvFields {
  public:
   static constexpr bool kFillsRows = true;
 
-  CsvFields(Sink& data, const BlockContext& bc, UnloadJob& job);
+  CsvFields(Sink& data, const BlockContext& bc, UnloadJob& job, const LobFile& lob);
 
   Sink& begin(uint32_t pos, ColumnTypeCode type) {
     direct_ = pos != kRowAddressField && straight_[codeByte(type)];

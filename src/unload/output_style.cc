@@ -3,16 +3,19 @@
 #include "base/cmdline.h"
 #include "base/sink.h"
 #include "unload/dump_output.h"
+#include "unload/field_output.h"
 #include "unload/text_output.h"
 
 namespace bex {
 
 namespace {
 
+bool referencesInPlace(const LobFile&, const UnloadJob&) { return true; }
+
 const OutputStyleSpec kOutputStyles[] = {
-    {"TXT", "txt", makeTextFormat, makeTextRowWriter, false, false, false, false, true},
-    {"DMP", "dmp", makeDumpFormat, makeDumpRowWriter, true, true, true, false, true},
-    {"CSV", "csv", makeCsvFormat, makeCsvRowWriter, false, true, false, true, false},
+    {"TXT", "txt", makeTextFormat, makeTextRowWriter, false, false, false, false, referencesInPlace},
+    {"DMP", "dmp", makeDumpFormat, makeDumpRowWriter, true, true, true, false, referencesInPlace},
+    {"CSV", "csv", makeCsvFormat, makeCsvRowWriter, false, true, false, true, csvLobReferencesInPlace},
 };
 
 bool endsWithExtension(std::string_view name, std::string_view ext) {

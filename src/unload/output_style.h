@@ -27,6 +27,11 @@ using OutputFormatMaker = std::unique_ptr<OutputFormat> (*)(const OutputEnv& env
 // one worker's of a parallel walk.
 using RowWriterMaker = std::unique_ptr<RowWriter> (*)(BlockContext& bc, UnloadJob& job, Sink& data, LobFile& lob,
                                                       Sink& console, bool rowAddress);
+// Whether the LOB references of an unload of job, its LOB values going to
+// lob, reach the data file as they are written (not held in a field that
+// is framed later): a parallel walk can write them again with the LOB
+// file's offsets.
+using LobReferencesInPlace = bool (*)(const LobFile& lob, const UnloadJob& job);
 
 struct OutputStyleSpec {
   const char* name;       // the OUTPUT_STYLE word
@@ -37,10 +42,9 @@ struct OutputStyleSpec {
   bool namedByTo;        // a TO name ending in "." and the extension chooses it
   bool onlyNamedByTo;    // a TO name with another extension writes the default style instead
   bool loadsIntoPostgres;  // LOAD SCRIPT loads its data files
-  // Its LOB references reach the data file as they are written (not held in
-  // a field that is framed later): a parallel walk can write them again
-  // with the LOB file's offsets.
-  bool lobReferencesInPlace;
+  // Always in text and dump style; in CSV style when no reference can need
+  // the quotes.
+  LobReferencesInPlace lobReferencesInPlace;
 };
 
 // Every style, in the order OUTPUT_STYLE lists them; the first is the default.

@@ -26,7 +26,7 @@ DelimitedRowWriter<Fields>::DelimitedRowWriter(BlockContext& bc, UnloadJob& job,
       console_(console),
       columnCount_(columnCount),
       rowAddress_(rowAddress),
-      fields_(data, bc, job),
+      fields_(data, bc, job, lob),
       fillShortRows_(lob.sink || Fields::kFillsRows),
       plainPositions_(plainPositionsOf(job)),
       lobJoin_(bc.blockSize) {

@@ -182,30 +182,38 @@ struct LobShell {
 constexpr const char* kLobUnload = "UNLOAD OBJECT 74000 COLUMN NUMBER COLUMN CLOB COLUMN BLOB COLUMN NCLOB";
 
 // Every kind of locator (inline, chunk lists, the LOB map's pages of every
-// version, absent pages, values of megabytes) in both byte orders: without
-// a LOB map, with one, with the LOB bytes of every chunk spilled to a file,
-// with every piece announced, and on randomly damaged LOB segments. (The
-// table's rows lie in one block: one worker walks them, through its own
-// LOB reader, map and descriptors, while the main thread commits.)
+// version, absent pages, values of megabytes) in both byte orders, in text
+// and CSV style: without a LOB map, with one, with the LOB bytes of every
+// chunk spilled to a file, with every piece announced, and on randomly
+// damaged LOB segments. (The table's rows lie in one block: one worker
+// walks them, through its own LOB reader, map and descriptors, while the
+// main thread commits.)
 TEST(ParallelLobs, LobTablesGiveWhatOneThreadGives) {
   for (const bool big : {false, true}) {
     bex::testing::ForgedLobs lobs(big);
     ASSERT_TRUE(lobs.ok());
     LobShell sh{lobs, lobs.rc()};
     sh.rc.parallelChunkBlocks = 1;
-    uint64_t mostChunks = 0;
+    const char* const styles[] = {"TXT", "CSV"};
+    uint64_t mostChunks[2] = {0, 0};  // by style
+    const auto expectSame = [&](const std::string& what) {
+      for (int i : {0, 1}) {
+        lobs.run(std::string("SET OUTPUT_STYLE ") + styles[i]);
+        expectSameWithThreads(sh, {kLobUnload}, what + ", " + styles[i], mostChunks[i]);
+      }
+    };
     if (big) lobs.run("SET BYTE_ORDER BIG");
     lobs.run("SET ICONV_CLOB UTF-16BE UTF-8");
     lobs.run("SET ICONV_NCLOB UTF-16BE UTF-8");
     lobs.run("OPEN lob.cfg");
-    expectSameWithThreads(sh, {kLobUnload}, "no LOB map", mostChunks);
+    expectSame("no LOB map");
     lobs.run("SCAN DATABASE");
-    expectSameWithThreads(sh, {kLobUnload}, "LOB map", mostChunks);
+    expectSame("LOB map");
     EXPECT_GT(readWhole("o.LOB").size(), 3u << 20);
     sh.rc.parallelLobMemory = 1000;
-    expectSameWithThreads(sh, {kLobUnload}, "spilled", mostChunks);
+    expectSame("spilled");
     lobs.run("SET VERBOSE 3");
-    expectSameWithThreads(sh, {kLobUnload}, "verbose", mostChunks);
+    expectSame("verbose");
     lobs.run("SET VERBOSE 0");
     sh.rc.parallelLobMemory = 0;
     std::mt19937 rng(20261210);
@@ -220,37 +228,52 @@ TEST(ParallelLobs, LobTablesGiveWhatOneThreadGives) {
         }
         std::ofstream(name, std::ios::binary | std::ios::trunc) << bad;
         lobs.run("OPEN lob.cfg");
-        expectSameWithThreads(sh, {kLobUnload}, std::string(name) + " damaged", mostChunks);
+        expectSame(std::string(name) + " damaged");
       }
       std::ofstream(name, std::ios::binary | std::ios::trunc) << good;
     }
+    for (int i : {0, 1}) EXPECT_GT(mostChunks[i], 1u) << styles[i] << ": no walk went to the workers";
   }
 }
 
 // National text (NVARCHAR2, NCHAR) and inline CLOB, BLOB and NCLOB values
-// through each worker's conversion descriptors, in text and dump style,
-// in chunks of one block and in chunks sized by what they give.
+// through each worker's conversion descriptors, in text, dump and CSV
+// style, in chunks of one block and in chunks sized by what they give; the
+// LOB table's walks went to the workers. A CSV field that must enclose its
+// LOB reference (a FIELD_TAG the reference holds) keeps the walk on one
+// thread.
 TEST(ParallelLobs, NationalColumnsGiveWhatOneThreadGives) {
   ScratchDir dir;
   ASSERT_TRUE(bex::testing::forgeScenario("csv", dir.path));
   ASSERT_EQ(chdir(dir.path.c_str()), 0);
   ASSERT_EQ(mkdir("BEXDICT", 0755), 0);
   UnloadShell sh;
-  sh.rc.parallelChunkBlocks = 1;
   uint64_t mostChunks = 0;
   sh.statement("SET ICONV_CLOB UTF-16BE UTF-8");
   sh.statement("OPEN csv.cfg");
   sh.statement("UNLOAD TABLE DICT$;");
-  const std::vector<std::string> tables = {"UNLOAD TABLE APP.TEXTS", "UNLOAD TABLE APP.LOBS",
-                                           "UNLOAD TABLE APP.BULK"};
-  expectSameWithThreads(sh, tables, "text", mostChunks);
-  sh.statement("SET OUTPUT_STYLE DMP");
-  expectSameWithThreads(sh, tables, "dump", mostChunks);
-  sh.rc.parallelChunkBlocks = 0;  // chunks sized by the bytes they give, changing as they commit
-  expectSameWithThreads(sh, tables, "dump, chunks by bytes", mostChunks);
-  sh.statement("SET OUTPUT_STYLE TXT");
-  expectSameWithThreads(sh, tables, "text, chunks by bytes", mostChunks);
+  const std::vector<std::string> tables = {"UNLOAD TABLE APP.TEXTS", "UNLOAD TABLE APP.BULK"};
+  const std::string lobTable = "UNLOAD TABLE APP.LOBS";
+  for (const char* style : {"TXT", "DMP", "CSV"}) {
+    sh.statement(std::string("SET OUTPUT_STYLE ") + style);
+    uint64_t lobChunks = 0;
+    for (const uint32_t chunkBlocks : {1u, 0u}) {  // 0: sized by the bytes they give, changing as they commit
+      sh.rc.parallelChunkBlocks = chunkBlocks;
+      const std::string what = std::string(style) + (chunkBlocks ? "" : ", chunks by bytes");
+      expectSameWithThreads(sh, tables, what, mostChunks);
+      expectSameWithThreads(sh, {lobTable}, what, lobChunks);
+    }
+    EXPECT_GT(lobChunks, 1u) << style << ": the LOB table stayed on one thread";
+  }
   EXPECT_GT(mostChunks, 1u) << "no walk was cut into chunks";
+  sh.statement("SET FIELD_TAG .");
+  uint64_t quotedChunks = 0;
+  expectSameWithThreads(sh, {lobTable}, "CSV, FIELD_TAG .", quotedChunks);
+  EXPECT_EQ(quotedChunks, 0u) << "references in quotes went to the workers";
+  const std::string data = readWhole("o.txt");
+  EXPECT_NE(data.find("\"o.LOB.1."), std::string::npos) << data;
+  for (size_t at = data.find("o.LOB."); at != std::string::npos; at = data.find("o.LOB.", at + 1))
+    EXPECT_TRUE(at > 0 && data[at - 1] == '"') << "a reference holding the separator is not enclosed: " << data;
   ASSERT_EQ(chdir("/"), 0);
 }
 

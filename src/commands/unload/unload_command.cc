@@ -123,8 +123,9 @@ void reportScanRejections(RunContext& rc, uint32_t objd) {
 // reader, LOB map and conversion descriptors) when nothing of the unload
 // needs the one thread: no row limit (rows are counted as chunks commit),
 // rows going to a data file (on the console they would mix with the
-// messages), LOB values the workers can place (lobsWalkInParallel), and
-// files that several threads may read at once.
+// messages), LOB values the workers can place (lobsWalkInParallel: in CSV
+// style, references that never need the quotes), and files that several
+// threads may read at once.
 bool hasLobColumns(const UnloadJob& job) {
   bool lobs = isLobType(job.column(kMaxSegmentColumns).type);
   for (uint32_t pos = 0; pos < job.columns.count && pos < kMaxSegmentColumns; pos++)
@@ -135,7 +136,9 @@ bool hasLobColumns(const UnloadJob& job) {
 bool walkInParallel(const RunContext& rc, const UnloadJob& job, Output& output) {
   const BlockContext& bc = rc.bc;
   if (bc.threads <= 1 || bc.rowLimit != kNoRowLimit || !output.files.opened()) return false;
-  if (hasLobColumns(job) && !lobsWalkInParallel(output.files.lob(), output.style->lobReferencesInPlace, job.tags)) return false;
+  const LobFile& lob = output.files.lob();
+  if (hasLobColumns(job) && !lobsWalkInParallel(lob, output.style->lobReferencesInPlace(lob, job), job.tags))
+    return false;
   return slotsReadInParallel(*bc.registry);
 }
 
