@@ -6,7 +6,9 @@
 # (page cached) in the same run. Reports MB/s of data file (the best of
 # BEX_BENCH_REPEAT runs to /dev/null, default 3), the ratio to cat and to
 # one thread, the slowest run, the peak RSS of bex, and checks that every parallel file
-# equals the one-thread file. Then the same for a CLOB table (forged by
+# equals the one-thread file; and what two one-thread runs side by side
+# give (what two cores of this machine do at all, to read the ratio of
+# two threads beside). Then the same for a CLOB table (forged by
 # bench/forge_lob_table.cc, scanned once): UNLOAD text of its CLOB column
 # with THREADS 1 and 2 beside `cat` of its LOB file, and the peak RSS of
 # two threads on tables whose values are all 1 MiB or all 1 GiB (LOB_ROWS,
@@ -74,6 +76,22 @@ unload() {
 }
 
 unload one 1
+# What two cores give this machine's processes at all (a shared virtual
+# machine may give less than two): two one-thread runs side by side, the
+# best of repeat pairs. The ratio of two threads to one is to be read
+# beside it.
+pair_best=""
+for i in $(seq "$repeat"); do
+  t0=$(now)
+  "$build/bex" < one.sql > pair1.out 2>&1 &
+  "$build/bex" < one.sql > pair2.out 2>&1
+  wait
+  t1=$(now)
+  s=$(echo "$t1 - $t0" | bc -l)
+  if [ -z "$pair_best" ] || [ "$(echo "$s < $pair_best" | bc -l)" = 1 ]; then pair_best=$s; fi
+done
+awk -v s="$pair_best" -v o="$one_s" \
+    'BEGIN { printf "two one-thread runs side by side: %6.2f s, so two cores do %4.2f x the work of one here\n", s, 2 * o / s }'
 unload two 2
 unload four 4
 unload scan-two 2 "CORRUPT FILE 9 BLOCK 2"
