@@ -13,11 +13,15 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Depends from the libraries bex links (dpkg-shlibdeps, from dpkg-dev);
-# without the tool they are named here.
+# without the tool they are named here. libpq is loaded, not linked, when
+# rows go into PostgreSQL: the tool cannot see it, so it is named in both
+# cases (CPack adds what dpkg-shlibdeps finds to the Depends given).
 find_program(BEX_DPKG_SHLIBDEPS dpkg-shlibdeps)
 if(BEX_DPKG_SHLIBDEPS)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libpq5")
 else()
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libgcc-s1 (>= 3.0), libstdc++6 (>= 12)")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS
+      "libc6 (>= 2.34), libgcc-s1 (>= 3.0), libstdc++6 (>= 12), libicu72, libsqlite3-0, libpq5")
 endif()
 include(CPack)

@@ -199,7 +199,10 @@ bool PgFormat::open(const UnloadSubject&, UnloadOutput&) {
   job_.tags.field = ",";
   job_.tags.record = "\n";
   if (!conn_.connect(dest_.target)) {
-    env_.console.error("  Cannot connect to PostgreSQL %s: %s\n", shown_.c_str(), conn_.error().c_str());
+    if (conn_.libraryMissing())
+      env_.console.error("  %s\n", conn_.error().c_str());
+    else
+      env_.console.error("  Cannot connect to PostgreSQL %s: %s\n", shown_.c_str(), conn_.error().c_str());
     return false;
   }
   name_ = pgName(table_.owner) + "." + pgName(table_.table);

@@ -11,6 +11,8 @@ struct pg_conn;
 
 namespace bex {
 
+struct PgLibrary;
+
 // error(): the message of what failed last (its detail lines included), on
 // one line.
 class PgConnection {
@@ -20,8 +22,12 @@ class PgConnection {
   PgConnection(const PgConnection&) = delete;
   PgConnection& operator=(const PgConnection&) = delete;
 
-  // False (error() says why) when the server cannot be reached.
+  // False (error() says why) when the server cannot be reached, or the
+  // client library cannot be loaded (libraryMissing()).
   bool connect(const std::string& target);
+  bool libraryMissing() const { return !pq_; }
+  // The calls below are for a connected connection: without one they fail
+  // and leave error() as it is.
   // Runs statements without rows; false on error.
   bool exec(const std::string& sql);
   // The first column of the first row of a query; false on error.
@@ -37,6 +43,7 @@ class PgConnection {
  private:
   bool failed(const char* what);
 
+  const PgLibrary* pq_ = nullptr;
   pg_conn* conn_ = nullptr;
   std::string error_;
 };
