@@ -248,9 +248,9 @@ bool PgFormat::prepare() {
   for (size_t i = 0; i < table_.columns.size(); i++) {
     const char* sep = i ? ", " : "";
     const std::string field = shortFormat("\"f%zu\"", i + 1);
-    staging += sep + field + " text";
-    columns += sep + pgName(table_.columns[i].name);
-    values += sep + pgValueOf(table_.columns[i], field, e, lob);
+    staging.append(sep).append(field).append(" text");
+    columns.append(sep).append(pgName(table_.columns[i].name));
+    values.append(sep).append(pgValueOf(table_.columns[i], field, e, lob));
   }
   if (!ok || !conn_.exec(staging + ") ON COMMIT DROP")) {
     env_.console.error("  PostgreSQL %s refused table %s: %s\n", shown_.c_str(), name_.c_str(), conn_.error().c_str());
