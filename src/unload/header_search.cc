@@ -58,7 +58,9 @@ void eachRange(const BlockContext& bc, const HeaderSearch& s, uint64_t rangeBloc
   }
 }
 
-// One thread's reader: a context of its own reading through a window,
+// One thread's reader: a context of its own reading through a window (read,
+// not mapped: the glance at each block is quicker than the faults of a
+// mapping),
 // with no block buffer, no caches, and neither progress nor report (a
 // block read one by one counts in neither); its bad blocks count in its
 // own record.
@@ -71,7 +73,7 @@ BlockBuffers searchBuffers(const BlockBuffers& from) {
 }
 
 struct RangeReader {
-  explicit RangeReader(const BlockContext& from) : bc(from, searchBuffers(from)), reader(bc, kScanWindowSize, kMapWindowSize) {}
+  explicit RangeReader(const BlockContext& from) : bc(from, searchBuffers(from)), reader(bc) {}
 
   // Searches range r until a header of objd or until stop() says a range
   // before it holds one; the header is left at bc.block (in the window).
