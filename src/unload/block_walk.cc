@@ -13,6 +13,7 @@
 #include "base/progress.h"
 #include "base/recovery_report.h"
 #include "unload/chain_guard.h"
+#include "unload/header_search.h"
 
 namespace bex {
 
@@ -25,15 +26,6 @@ bool readWhole(BlockContext& bc, uint32_t rfn, uint32_t block) { return ReadBloc
 // The rdba a block of file rfn carries: with BIGFILE the block number alone.
 uint32_t composeRdba(const BlockContext& bc, uint32_t rfn, uint32_t block) {
   return bc.bigfile ? block : makeRdba(rfn, block);
-}
-
-bool passesFileFilter(const BlockContext& bc, const DataFile& f, uint32_t file) {
-  return f.usable() && (file == 0 || bc.bigfile || f.rfn == file);
-}
-
-bool isSegmentHeaderOf(BlockContext& bc, uint32_t objd) {
-  const BlockView v = currentView(bc);
-  return !IsBadBlock(bc) && isSegmentHeader(blockType(v)) && dataObjectNumber(v) == objd;
 }
 
 // A table or index block of objd in the buffer.
@@ -169,14 +161,16 @@ uint64_t openBlockCount(const BlockContext& bc) {
 bool findSegmentHeader(RowWalk& w, uint32_t objd, uint32_t file, uint32_t block) {
   BlockContext& bc = w.bc;
   DataFileRegistry& reg = *bc.registry;
-  const bool single = block != 0 && (file != 0 || bc.bigfile);
-  for (uint32_t s = 0; s < reg.count; s++) {
-    const DataFile& f = reg.slots[s];
-    if (!passesFileFilter(bc, f, file)) continue;
-    if (single) return readWhole(bc, f.rfn, block) && isSegmentHeaderOf(bc, objd);
-    for (uint64_t b = 2; (b = nextHeldBlocks(f, b, bc.blockSize).first) <= f.blocks; b++)
-      if (readWhole(bc, f.rfn, static_cast<uint32_t>(b)) && isSegmentHeaderOf(bc, objd)) return true;
+  if (block == 0 || (file == 0 && !bc.bigfile)) {
+    HeaderSearch s;
+    s.objd = objd;
+    s.file = file;
+    s.threads = bc.threads > 1 && slotsReadInParallel(reg) ? bc.threads : 1;
+    s.rangeBlocks = w.headerRangeBlocks;
+    return searchSegmentHeader(bc, s).found;
   }
+  for (uint32_t s = 0; s < reg.count; s++)
+    if (passesFileFilter(bc, reg.slots[s], file)) return readWhole(bc, reg.slots[s].rfn, block) && isSegmentHeaderOf(bc, objd);
   return false;
 }
 

@@ -12,8 +12,9 @@ namespace bex {
 
 // Finds the segment header of objd: block `block` of the first file passing
 // the file filter when a block is given with a file (or BIGFILE is on),
-// else the first header of objd from block 2 on of every file. It stays in
-// the block buffer.
+// else the first header of objd from block 2 on of every file (shared by
+// THREADS workers when the files may be read by several threads at once:
+// searchSegmentHeader). It stays in the block buffer.
 bool findSegmentHeader(RowWalk& w, uint32_t objd, uint32_t file, uint32_t block);
 // Unloads the extents listed by the header in the block buffer and by the
 // extent map blocks it leads to.

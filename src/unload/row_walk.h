@@ -68,6 +68,9 @@ struct RowWalk {
   DamageCounts damage;  // what the walk passed over as damaged
   // Set while the blocks are walked by worker threads.
   ChunkQueue* parallel = nullptr;
+  // Blocks of one range of a header search by several threads (0: 4 MiB of
+  // them).
+  uint32_t headerRangeBlocks = 0;
   // A worker's walk: report events kept here for the commit, not applied.
   std::vector<ReportEvent>* reportLog = nullptr;
 

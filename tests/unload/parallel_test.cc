@@ -14,6 +14,9 @@
 
 #include "../lob/forged_lobs.h"
 #include "base/recovery_report.h"
+#include "block/block_header.h"
+#include "datafile/registry.h"
+#include "unload/header_search.h"
 #include "unload_test_util.h"
 
 namespace {
@@ -166,6 +169,70 @@ TEST_F(Parallel, DamagedBlocksGiveWhatOneThreadGives) {
     expectSameWithThreads(sh, {kObjectUnloads[0], kObjectUnloads[2], kObjectUnloads[4], kObjectUnloads[6]},
                           "round " + std::to_string(round), mostChunks);
   }
+}
+
+// The header search of one object by threads threads, in ranges of two
+// blocks; the header found is kept in header.
+bex::HeaderFound searchHeader(bex::BlockContext& bc, uint32_t objd, uint32_t threads, std::string& header) {
+  const bex::HeaderFound h = bex::searchSegmentHeader(bc, bex::HeaderSearch{objd, 0, threads, 2});
+  header.assign(reinterpret_cast<const char*>(bc.block), h.found ? bc.blockSize : 0);
+  return h;
+}
+
+// The search shared by the workers finds the header one thread finds,
+// reading the same bad blocks before it, with the header found where no
+// block was named, with a second header of the object after it, and with
+// it damaged (the whole-file scan then gives what one thread gives).
+TEST_F(Parallel, HeaderSearchByWorkersFindsTheFirstHeader) {
+  bex::BlockContext& bc = sh.rc.bc;
+  std::string one, many;
+  auto expectSameSearch = [&](uint32_t objd, const std::string& what) {
+    bc.counters->BadBlockCount = 0;
+    const bex::HeaderFound alone = searchHeader(bc, objd, 1, one);
+    const uint64_t bad = bc.counters->BadBlockCount;
+    EXPECT_EQ(alone.ranges, 0u);
+    for (uint32_t threads : {2u, 4u}) {
+      bc.counters->BadBlockCount = 0;
+      const bex::HeaderFound h = searchHeader(bc, objd, threads, many);
+      EXPECT_GT(h.ranges, 1u) << what << ": the workers searched no range";
+      EXPECT_TRUE(h.found == alone.found && h.slot == alone.slot && h.block == alone.block && many == one)
+          << what << ": objd " << objd << " with " << threads << " threads: block " << h.block << " against "
+          << alone.block;
+      EXPECT_EQ(bc.counters->BadBlockCount, bad) << what << ": objd " << objd;
+    }
+    return alone;
+  };
+  for (uint32_t objd : {81001u, 81010u, 81020u, 81040u, 81060u, 99999u}) expectSameSearch(objd, "sound");
+  sh.statement("SET BLOCK_CHECK TRUE");
+  const bex::HeaderFound table = expectSameSearch(81001, "block check");
+  ASSERT_TRUE(table.found);
+  const std::string tableHeader = one;
+  ASSERT_TRUE(expectSameSearch(81010, "block check").found);
+
+  // A second header of 81001 past the end of its file: 81010's header
+  // given 81001's number (it fails the block check: checked without).
+  sh.statement("SET BLOCK_CHECK FALSE");
+  const std::string fileName = bc.registry->slots[table.slot].path;
+  const std::string good = readWhole(fileName);
+  std::string decoy = one;
+  const uint32_t at = bex::dataObjectOffset(bex::blockType(bex::BlockView{
+      reinterpret_cast<const uint8_t*>(decoy.data()), bc.blockSize, bc.byteOrder}));
+  for (int i = 0; i < 4; i++) decoy[at + i] = static_cast<char>((81001u >> (8 * i)) & 0xFF);
+  std::ofstream(fileName, std::ios::binary | std::ios::app) << decoy;
+  sh.statement("OPEN unload.cfg");
+  const bex::HeaderFound first = expectSameSearch(81001, "second header");
+  EXPECT_TRUE(first.found && first.block == table.block && one == tableHeader) << "block " << first.block;
+  expectSameWithThreads(sh, {kObjectUnloads[0]}, "second header", mostChunks);
+
+  // The header damaged: the search finds none, the file is scanned.
+  std::ofstream(fileName, std::ios::binary | std::ios::trunc) << good;
+  sh.statement("OPEN unload.cfg");
+  sh.rc.cmd.set("CORRUPT FILE " + std::to_string(bc.registry->slots[table.slot].rfn) + " BLOCK " +
+                std::to_string(table.block));
+  sh.rc.cmd.nextToken();
+  bex::cmdCorrupt(sh.rc);
+  EXPECT_FALSE(expectSameSearch(81001, "damaged header").found);
+  expectSameWithThreads(sh, {kObjectUnloads[0], kObjectUnloads[3]}, "damaged header", mostChunks);
 }
 
 }  // namespace

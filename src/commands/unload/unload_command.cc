@@ -147,6 +147,7 @@ bool walkInParallel(const RunContext& rc, const UnloadJob& job, Output& output) 
 template <class How>
 DamageCounts walkBlocks(RunContext& rc, UnloadJob& job, Output& output, How how) {
   RowWalk w(rc.bc, rc.out, output.format->rowWriter(), filtersOf(rc), openBlockCount(rc.bc));
+  w.headerRangeBlocks = rc.parallelChunkBlocks;
   if (walkInParallel(rc, job, output)) {
     const WorkerWriterMaker maker = [&output](BlockContext& bc, UnloadJob& j, Sink& data, LobFile& lob,
                                               Sink& console) {
