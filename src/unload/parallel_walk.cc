@@ -42,13 +42,18 @@ class ChunkSink final : public Sink {
     spillDir_ = std::move(spillDir);
   }
 
-  // A sink that spills gets all the memory it may use at once: it is
-  // touched only as it is written, and never copied to grow.
+  // Chunk memory of at least bytes from the first chunk on (the data's:
+  // what a chunk's text comes to, with room to spare).
+  void reserveFirst(size_t bytes) { reserve_ = bytes; }
+
+  // A sink that spills gets all the memory it may use at once, the data's
+  // what it was told to reserve: the memory is touched only as it is
+  // written (a fault per huge page), and not copied to grow.
   void into(ChunkBytes& c) {
     c.length = 0;
     c.spilled = 0;
     into_ = &c;
-    const size_t first = memoryMax_ == SIZE_MAX ? least_ : memoryMax_ + least_;
+    const size_t first = memoryMax_ == SIZE_MAX ? std::max(least_, reserve_) : memoryMax_ + least_;
     if (c.size < first) grow(first);
     rebuffer(c.bytes.get(), c.size);
   }
@@ -92,12 +97,17 @@ class ChunkSink final : public Sink {
 
   std::unique_ptr<char[]> first_;  // the buffer until the first chunk
   size_t least_;
+  size_t reserve_ = 0;
   size_t memoryMax_ = SIZE_MAX;
   std::string spillDir_;
   ChunkBytes* into_ = nullptr;
 };
 
 constexpr size_t kConsoleBuffer = 65536;
+// The data memory each chunk starts with: the text of kParallelChunkBytes
+// of blocks is about as large (numbers and dates in packed rows somewhat
+// larger), and memory not written is never touched.
+constexpr size_t kChunkDataReserve = 4 * size_t{kParallelChunkBytes};
 // The LOB bytes of one chunk held in memory; the rest is spilled to a file.
 constexpr size_t kLobChunkMemory = 8u << 20;
 // Spilled LOB bytes are mapped this many at a time to be written on.
@@ -186,6 +196,7 @@ struct ParallelWalk::Worker {
     snprintf(lob.name, sizeof lob.name, "%s", lobOf.name);
     lob.sink = lobOf.sink ? &lobText : nullptr;
     lobText.spillPast(lobMemory, directoryOf(lobOf.name));
+    data.reserveFirst(kChunkDataReserve);
     if (from.conversions) {
       conversions.openLike(*from.conversions);
       bc.conversions = &conversions;
