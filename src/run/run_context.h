@@ -104,6 +104,10 @@ struct RunContext {
   // LOB bytes of one chunk a parallel UNLOAD holds in memory before it
   // spills the rest to a file; 0: the default. A test knob only.
   size_t parallelLobMemory = 0;
+  // The buffer a worker's data goes through (and the memory it looks for
+  // its turn after) in a parallel UNLOAD; 0: the data file's. A test knob
+  // only: small, a chunk is handed on in the middle of its rows.
+  size_t parallelDataBuffer = 0;
 
   FILE* unloadLog = nullptr;
   UnloadHistory unloaded;  // UNLOAD TABLE, for LOAD SCRIPT

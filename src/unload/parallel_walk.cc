@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -23,11 +24,37 @@ namespace bex {
 
 namespace {
 
+// Less than this of a chunk's bytes is copied into the sink's buffer
+// rather than handed on by a call of its own.
+constexpr size_t kWriteThroughLeast = 64u << 10;
+
+// A chunk's bytes handed on a buffer's worth at a time (the system copies
+// a write of many megabytes into the page cache many times slower than the
+// same bytes written a megabyte at a time): whole slices and a large rest
+// straight from the chunk, a small rest through the buffer.
+void writeInSlices(Sink& out, std::string_view bytes) {
+  const size_t slice = out.capacity();
+  size_t at = 0;
+  for (; bytes.size() - at >= slice; at += slice) out.writeThrough(bytes.data() + at, slice);
+  if (bytes.size() - at >= kWriteThroughLeast)
+    out.writeThrough(bytes.data() + at, bytes.size() - at);
+  else
+    out.write(bytes.data() + at, bytes.size() - at);
+}
+
 // A sink gathering a worker's text for the chunk it walks, written in place
 // into the chunk's bytes: its buffer is always the free end of them, at
 // least as large as the capacity it was made with (the data's is as large
 // as the data file's, so that what the field policies look back at is the
 // same), and they grow when less is left.
+//
+// A data sink told to hand on at its turn looks, each time its buffer's
+// worth is written, whether every chunk before its own was committed. From
+// then on the chunk is the data file's next bytes: the sink writes what it
+// gathered and all it writes after straight to the data file, through a
+// buffer that stays in the processor's cache, and the main thread writes
+// nothing of it (text gathered in chunk memory costs its trips through
+// main memory; the chunk at the head of the walk need not make them).
 class ChunkSink final : public Sink {
  public:
   explicit ChunkSink(size_t capacity)
@@ -49,17 +76,31 @@ class ChunkSink final : public Sink {
   // A sink that spills gets all the memory it may use at once, the data's
   // what it was told to reserve: the memory is touched only as it is
   // written (a fault per huge page), and not copied to grow.
-  void into(ChunkBytes& c) {
+  // The chunk job of the walk; c.handedOn tells afterwards whether its
+  // bytes went straight to the data file.
+  void into(ChunkBytes& c, uint64_t job = 0) {
     c.length = 0;
     c.spilled = 0;
+    c.handedOn = false;
     into_ = &c;
+    job_ = job;
+    direct_ = false;
     const size_t first = memoryMax_ == SIZE_MAX ? std::max(least_, reserve_) : memoryMax_ + least_;
     if (c.size < first) grow(first);
-    rebuffer(c.bytes.get(), c.size);
+    rebuffer(c.bytes.get(), window());
+  }
+
+  // Hands the chunk on to data once head says every chunk before it was
+  // committed (head holds the number of the next chunk to commit).
+  void handOnAtTurn(Sink& data, const std::atomic<uint64_t>& head) {
+    target_ = &data;
+    head_ = &head;
+    scratch_.reset(new char[least_]);
   }
 
  protected:
   bool emit(const char* p, size_t n) override {
+    if (direct_) return handOn(p, n);
     ChunkBytes& c = *into_;
     if (c.spilled || c.length + n > memoryMax_) return spill(p, n);
     if (p != c.bytes.get() + c.length) {  // bytes from elsewhere: a write larger than the buffer
@@ -67,8 +108,9 @@ class ChunkSink final : public Sink {
       memcpy(c.bytes.get() + c.length, p, n);
     }
     c.length += n;
+    if (target_ && head_->load(std::memory_order_acquire) == job_) return turnCame();
     if (c.size - c.length < least_) grow(c.length + least_);
-    rebuffer(c.bytes.get() + c.length, c.size - c.length);
+    rebuffer(c.bytes.get() + c.length, window());
     return true;
   }
 
@@ -95,9 +137,34 @@ class ChunkSink final : public Sink {
     return true;
   }
 
+  // The free end of the chunk's bytes the buffer gets: a sink handing on
+  // at its turn looks for it a buffer's worth at a time.
+  size_t window() const { return target_ ? least_ : into_->size - into_->length; }
+
+  // The chunk's turn: what it gathered goes to the data file, and the rest
+  // after it.
+  bool turnCame() {
+    ChunkBytes& c = *into_;
+    writeInSlices(*target_, c.view());
+    c.length = 0;
+    c.handedOn = direct_ = true;
+    rebuffer(scratch_.get(), least_);
+    return true;
+  }
+  bool handOn(const char* p, size_t n) {
+    target_->writeThrough(p, n);
+    rebuffer(scratch_.get(), least_);
+    return true;
+  }
+
   std::unique_ptr<char[]> first_;  // the buffer until the first chunk
   size_t least_;
   size_t reserve_ = 0;
+  Sink* target_ = nullptr;  // the data file, once told to hand on at its turn
+  const std::atomic<uint64_t>* head_ = nullptr;
+  std::unique_ptr<char[]> scratch_;  // the buffer once the chunk is handed on
+  uint64_t job_ = 0;
+  bool direct_ = false;  // this chunk is handed on
   size_t memoryMax_ = SIZE_MAX;
   std::string spillDir_;
   ChunkBytes* into_ = nullptr;
@@ -116,24 +183,6 @@ constexpr size_t kSpillWindow = 16u << 20;
 // The console line of an UNKNOWN value's warning; the column number
 // follows it.
 constexpr char kUnknownWarning[] = "Warnings : UNKNOWN column type ";
-
-// Less than this of a chunk's bytes is copied into the sink's buffer
-// rather than handed on by a call of its own.
-constexpr size_t kWriteThroughLeast = 64u << 10;
-
-// A chunk's bytes handed on a buffer's worth at a time (the system copies
-// a write of many megabytes into the page cache many times slower than the
-// same bytes written a megabyte at a time): whole slices and a large rest
-// straight from the chunk, a small rest through the buffer.
-void writeInSlices(Sink& out, std::string_view bytes) {
-  const size_t slice = out.capacity();
-  size_t at = 0;
-  for (; bytes.size() - at >= slice; at += slice) out.writeThrough(bytes.data() + at, slice);
-  if (bytes.size() - at >= kWriteThroughLeast)
-    out.writeThrough(bytes.data() + at, bytes.size() - at);
-  else
-    out.write(bytes.data() + at, bytes.size() - at);
-}
 
 // The directory part of a file name ("." for none).
 std::string directoryOf(const char* name) {
@@ -191,8 +240,11 @@ struct ParallelWalk::Result {
 
 struct ParallelWalk::Worker {
   Worker(const BlockContext& from, const UnloadJob& j, const WorkerWriterMaker& make, const LobFile& lobOf,
-         const RowWalk& main, size_t lobMemory)
-      : block(new uint8_t[from.blockSize]()), bc(from, buffers(from)), job(std::make_unique<UnloadJob>(j)) {
+         const RowWalk& main, size_t lobMemory, size_t dataBuffer)
+      : block(new uint8_t[from.blockSize]()),
+        bc(from, buffers(from)),
+        job(std::make_unique<UnloadJob>(j)),
+        data(dataBuffer) {
     snprintf(lob.name, sizeof lob.name, "%s", lobOf.name);
     lob.sink = lobOf.sink ? &lobText : nullptr;
     lobText.spillPast(lobMemory, directoryOf(lobOf.name));
@@ -240,7 +292,7 @@ struct ParallelWalk::Worker {
   std::unique_ptr<uint8_t[]> block;
   BlockContext bc;
   std::unique_ptr<UnloadJob> job;
-  ChunkSink data{kOutputBufferSize}, console{kConsoleBuffer}, lobText{kConsoleBuffer};
+  ChunkSink data, console{kConsoleBuffer}, lobText{kConsoleBuffer};
   LobFile lob;
   Conversions conversions;
   std::unique_ptr<LobMap> lobMap;
@@ -250,19 +302,24 @@ struct ParallelWalk::Worker {
 };
 
 ParallelWalk::ParallelWalk(const ParallelTarget& target, const WorkerWriterMaker& makeWriter, uint32_t threads,
-                           uint32_t chunkBlocks, bool lobColumns, size_t lobMemory)
-    : t_(target), chunks_(threads, [this](uint64_t, Result& r) { commit(r); }) {
+                           uint32_t chunkBlocks, bool lobColumns, size_t lobMemory, size_t dataBuffer)
+    : t_(target), chunks_(threads, [this](uint64_t job, Result& r) { commit(job, r); }) {
   const BlockContext& bc = t_.walk.bc;
   mostChunkBlocks_ = std::max<uint32_t>(1, kParallelChunkBytes / bc.blockSize);
   sizedByBytes_ = !chunkBlocks && lobColumns;
   chunkBlocks_ = chunkBlocks ? chunkBlocks : sizedByBytes_ ? kParallelLobChunkBlocks : mostChunkBlocks_;
   for (uint32_t i = 0; i < threads; i++)
     workers_.push_back(
-        std::make_unique<Worker>(bc, t_.job, makeWriter, t_.lob, t_.walk, lobMemory ? lobMemory : kLobChunkMemory));
+        std::make_unique<Worker>(bc, t_.job, makeWriter, t_.lob, t_.walk, lobMemory ? lobMemory : kLobChunkMemory,
+                                 dataBuffer ? dataBuffer : kOutputBufferSize));
+  // Without LOB columns no reference in the data waits for its LOB file
+  // offset: the chunk at the head of the walk writes its data itself.
+  if (!lobColumns)
+    for (const std::unique_ptr<Worker>& k : workers_) k->data.handOnAtTurn(t_.data, head_);
   chunks_.start([this](uint32_t w) {
-    chunks_.eachJob([this, w, &k = *workers_[w]](uint64_t, Result& r) {
+    chunks_.eachJob([this, w, &k = *workers_[w]](uint64_t job, Result& r) {
       r.worker = w;
-      walk(k, r);
+      walk(k, job, r);
     });
   });
 }
@@ -307,11 +364,11 @@ void ParallelWalk::drain() {
 }
 
 // Walks one chunk from counts of zero; what it counted goes into the result.
-void ParallelWalk::walk(Worker& k, Result& r) {
+void ParallelWalk::walk(Worker& k, uint64_t number, Result& r) {
   BlockContext& bc = k.bc;
   RowWalk& w = *k.walk;
   UnloadJob& job = *k.job;
-  k.data.into(r.data);
+  k.data.into(r.data, number);
   k.console.into(r.console);
   k.lobText.into(r.lob);
   r.dataStart = k.data.bytesWritten();
@@ -345,11 +402,11 @@ void ParallelWalk::walk(Worker& k, Result& r) {
 }
 
 // The chunk's output and counts, as if the main walk had walked it.
-void ParallelWalk::commit(Result& r) {
+void ParallelWalk::commit(uint64_t job, Result& r) {
   BlockContext& bc = t_.walk.bc;
   writeConsole(r.console.view());
   if (r.errorNoted) t_.walk.console.noteError();
-  writeData(r);
+  if (!r.data.handedOn) writeData(r);
   if (sizedByBytes_) resize(r);
   if (t_.lob.sink) writeLob(r.lob);
   if (!r.lobWritten)
@@ -367,6 +424,7 @@ void ParallelWalk::commit(Result& r) {
   t_.job.lobLossesWithoutMap.add(r.lobLossesWithoutMap);
   t_.job.taggedValues.add(r.taggedValues);
   t_.job.nulValues.add(r.nulValues);
+  head_.store(job + 1, std::memory_order_release);  // the next chunk may hand itself on
 }
 
 // The chunk's data, each LOB reference in it written again with the

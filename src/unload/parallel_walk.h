@@ -9,11 +9,17 @@
 // them. A chained row is followed from its head-piece block by the worker
 // that walks that block, through its own cursor, wherever the chain goes.
 //
+// Without LOB values, the chunk whose turn it is (every chunk before it
+// committed) writes its data to the data file itself, from a buffer that
+// stays in the processor's cache; the main thread then only adds its
+// counts.
+//
 // Memory: at most 2 x THREADS chunks are in flight; each holds the text its
 // blocks gave (about the bytes of the chunk's blocks for typical rows), so
 // the peak is about 2 x THREADS x that, plus a 1 MiB window, two 1 MiB
 // sinks and a block buffer per worker.
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -69,6 +75,7 @@ struct ChunkBytes {
   size_t length = 0;  // written
   int spillFd = -1;   // the spill file, once needed
   uint64_t spilled = 0;  // bytes in it, after those in memory
+  bool handedOn = false;  // the worker wrote the chunk's data to the data file itself
   std::string_view view() const { return {bytes.get(), length}; }
 };
 
@@ -86,9 +93,10 @@ class ParallelWalk final : public ChunkQueue {
  public:
   // chunkBlocks 0: kParallelChunkBytes of blocks, or for LOB columns
   // (lobColumns) chunks sized by the bytes they give; lobMemory 0: 8 MiB of
-  // a chunk's LOB bytes held in memory.
+  // a chunk's LOB bytes held in memory; dataBuffer 0: a worker's data goes
+  // through a buffer as large as the data file's.
   ParallelWalk(const ParallelTarget& target, const WorkerWriterMaker& makeWriter, uint32_t threads,
-               uint32_t chunkBlocks, bool lobColumns = false, size_t lobMemory = 0);
+               uint32_t chunkBlocks, bool lobColumns = false, size_t lobMemory = 0, size_t dataBuffer = 0);
   ~ParallelWalk() override;  // commits what was submitted; the workers end
   ParallelWalk(const ParallelWalk&) = delete;
   ParallelWalk& operator=(const ParallelWalk&) = delete;
@@ -101,12 +109,12 @@ class ParallelWalk final : public ChunkQueue {
   struct Result;
 
   void queue(const WalkChunk& c);
-  void commit(Result& r);
+  void commit(uint64_t job, Result& r);
   void resize(const Result& r);
   void writeData(const Result& r);
   void writeLob(ChunkBytes& lob);
   void writeConsole(std::string_view text);
-  void walk(Worker& k, Result& r);
+  void walk(Worker& k, uint64_t number, Result& r);
 
   ParallelTarget t_;
   // The first chunk waits for a second: a walk of one chunk is walked
@@ -119,6 +127,9 @@ class ParallelWalk final : public ChunkQueue {
   bool sizedByBytes_;         // chunkBlocks_ follows the bytes per block
   uint64_t bytesPerBlock_ = 0;  // of the chunks committed, the recent ones weighing most
   std::vector<std::unique_ptr<Worker>> workers_;
+  // The number of the next chunk to commit: the chunk of that number may
+  // write its data to the data file itself (ChunkSink).
+  std::atomic<uint64_t> head_{0};
   OrderedWorkers<Result> chunks_;  // last: its threads end before the workers' state goes
 };
 

@@ -143,6 +143,14 @@ TEST_F(Parallel, ForgedTablesGiveWhatOneThreadGives) {
     expectSameWithThreads(sh, {kObjectUnloads[0], kObjectUnloads[3], kObjectUnloads[5], kObjectUnloads[9]}, setting,
                           mostChunks);
   }
+  // Workers' data through a buffer of 4 KiB: a chunk whose turn comes
+  // while it is walked writes what it gathered and goes on straight into
+  // the data file.
+  sh.rc.parallelDataBuffer = 4096;
+  expectSameWithThreads(sh, kObjectUnloads, "handed on in the middle of a chunk", mostChunks);
+  sh.statement("SET OUTPUT_STYLE TXT");
+  expectSameWithThreads(sh, {kObjectUnloads[0], kObjectUnloads[6]}, "handed on, text", mostChunks);
+  sh.rc.parallelDataBuffer = 0;
   sh.rc.cmd.set("CORRUPT FILE 7 BLOCK 23");
   sh.rc.cmd.nextToken();
   bex::cmdCorrupt(sh.rc);

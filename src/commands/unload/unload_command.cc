@@ -154,7 +154,8 @@ DamageCounts walkBlocks(RunContext& rc, UnloadJob& job, Output& output, How how)
       return output.style->makeRowWriter(bc, j, data, lob, console, output.rowAddress);
     };
     ParallelWalk workers(ParallelTarget{w, job, output.files.data(), output.files.lob()}, maker, rc.bc.threads,
-                         rc.parallelChunkBlocks, hasLobColumns(job), rc.parallelLobMemory);
+                         rc.parallelChunkBlocks, hasLobColumns(job), rc.parallelLobMemory,
+                         rc.parallelDataBuffer);
     w.parallel = &workers;
     how(w);
     workers.drain();
