@@ -84,7 +84,6 @@ class ChunkSink final : public Sink {
     c.handedOn = false;
     into_ = &c;
     job_ = job;
-    direct_ = false;
     const size_t first = memoryMax_ == SIZE_MAX ? std::max(least_, reserve_) : memoryMax_ + least_;
     if (c.size < first) grow(first);
     rebuffer(c.bytes.get(), window());
@@ -100,7 +99,7 @@ class ChunkSink final : public Sink {
 
  protected:
   bool emit(const char* p, size_t n) override {
-    if (direct_) return handOn(p, n);
+    if (into_->handedOn) return handOn(p, n);
     ChunkBytes& c = *into_;
     if (c.spilled || c.length + n > memoryMax_) return spill(p, n);
     if (p != c.bytes.get() + c.length) {  // bytes from elsewhere: a write larger than the buffer
@@ -147,7 +146,7 @@ class ChunkSink final : public Sink {
     ChunkBytes& c = *into_;
     writeInSlices(*target_, c.view());
     c.length = 0;
-    c.handedOn = direct_ = true;
+    c.handedOn = true;
     rebuffer(scratch_.get(), least_);
     return true;
   }
@@ -164,7 +163,6 @@ class ChunkSink final : public Sink {
   const std::atomic<uint64_t>* head_ = nullptr;
   std::unique_ptr<char[]> scratch_;  // the buffer once the chunk is handed on
   uint64_t job_ = 0;
-  bool direct_ = false;  // this chunk is handed on
   size_t memoryMax_ = SIZE_MAX;
   std::string spillDir_;
   ChunkBytes* into_ = nullptr;
