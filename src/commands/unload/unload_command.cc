@@ -148,7 +148,11 @@ template <class How>
 DamageCounts walkBlocks(RunContext& rc, UnloadJob& job, Output& output, How how) {
   RowWalk w(rc.bc, rc.out, output.format->rowWriter(), filtersOf(rc), openBlockCount(rc.bc));
   w.headerRangeBlocks = rc.parallelChunkBlocks;
-  if (walkInParallel(rc, job, output)) {
+  const bool parallel = walkInParallel(rc, job, output);
+  // One walking thread leaves a core for the kernel's copy of the files;
+  // workers take every core themselves.
+  output.files.writeBehind(!parallel);
+  if (parallel) {
     const WorkerWriterMaker maker = [&output](BlockContext& bc, UnloadJob& j, Sink& data, LobFile& lob,
                                               Sink& console) {
       return output.style->makeRowWriter(bc, j, data, lob, console, output.rowAddress);
