@@ -99,9 +99,21 @@ rm -f one.txt
 
 # clob DIR ROWS MAXKIB [fixed]: the CLOB table of forge_lob_table ROWS
 # MAXKIB [fixed] in DIR (fixed: every value MAXKIB KiB), scanned; its CLOB
-# column unloaded with THREADS 1 and 2 (best of repeat runs each), the
-# files compared.
+# column unloaded with THREADS 1 and 2 (best of repeat runs each, to
+# /dev/null), the files compared.
 ninja -C "$build" -j2 forge_lob_table > /dev/null
+# clob_run DIR THREADS NAME: the CLOB column of DIR's table unloaded to
+# NAME.txt with THREADS; secs and rss of the run.
+clob_run() {
+  printf 'SET ICONV_CLOB UTF-16BE UTF-8\nOPEN lobbench.cfg\nSET THREADS %s\nUNLOAD OBJECT 95000 COLUMN NUMBER COLUMN CLOB TO %s.txt;\n' \
+    "$2" "$3" > "$1/$3.sql"
+  [ "$3" = n ] || rm -f "$1/$3.txt" "$1/$3.LOB"
+  t0=$(now)
+  (cd "$1" && /usr/bin/time -v "$build/bex" < "$3.sql" > "$3.out" 2> "$3.time")
+  t1=$(now)
+  s=$(echo "$t1 - $t0" | bc -l)
+  r=$(sed -n 's/.*Maximum resident set size (kbytes): *//p' "$1/$3.time")
+}
 clob() {
   dir=$1 lrows=$2 maxkib=$3 fixed=${4:-}
   mkdir -p "$dir/BEXDICT"
@@ -116,17 +128,16 @@ clob() {
   t0=$(now); cat "$dir/lobclob.dbf" > /dev/null; t1=$(now)
   lcat=$(echo "$t1 - $t0" | bc -l)
   lone=""
+  ln -sf /dev/null "$dir/n.txt"
+  ln -sf /dev/null "$dir/n.LOB"
   for t in 1 2; do
+    # The files once, to compare; then the timed runs to /dev/null, as
+    # for the heap table.
+    clob_run "$dir" "$t" "t$t"
+    sync
     lbest="" lworst="" lpeak=0
     for i in $(seq "$repeat"); do
-      printf 'SET ICONV_CLOB UTF-16BE UTF-8\nOPEN lobbench.cfg\nSET THREADS %s\nUNLOAD OBJECT 95000 COLUMN NUMBER COLUMN CLOB TO t%s.txt;\n' \
-        "$t" "$t" > "$dir/t$t.sql"
-      rm -f "$dir/t$t.txt" "$dir/t$t.LOB"
-      t0=$(now)
-      (cd "$dir" && /usr/bin/time -v "$build/bex" < "t$t.sql" > "t$t.out" 2> "t$t.time")
-      t1=$(now)
-      s=$(echo "$t1 - $t0" | bc -l)
-      r=$(sed -n 's/.*Maximum resident set size (kbytes): *//p' "$dir/t$t.time")
+      clob_run "$dir" "$t" n
       if [ -z "$lbest" ] || [ "$(echo "$s < $lbest" | bc -l)" = 1 ]; then lbest=$s; fi
       if [ -z "$lworst" ] || [ "$(echo "$s > $lworst" | bc -l)" = 1 ]; then lworst=$s; fi
       [ "$r" -gt "$lpeak" ] && lpeak=$r
