@@ -9,7 +9,7 @@
 namespace bex {
 
 namespace {
-constexpr size_t kLineMax = 511;
+constexpr size_t kColumnLineMax = 511;
 constexpr size_t kLineMin = 10;
 }  // namespace
 
@@ -29,7 +29,7 @@ void splitColumnFile(const DictFiles& dir) {
     maps[i] = fopen(columnMapName(dir, i).c_str(), "wb");
     allOpen = allOpen && maps[i];
   }
-  char line[kLineMax + 1];
+  char line[kColumnLineMax + 1];
   while (allOpen && fgets(line, sizeof line, in)) {
     size_t n = strlen(line);
     if (n < kLineMin) break;

@@ -10,12 +10,6 @@
 
 using namespace bex;
 
-namespace {
-
-using Shell = bex::testing::TestShell;
-
-}  // namespace
-
 TEST(BlockList, SortedUniqueAndCapped) {
   BlockList l;
   for (uint32_t v : {5u, 1u, 0xFFFFFFFFu, 5u, 3u}) l.add(v);
@@ -30,7 +24,7 @@ TEST(BlockList, SortedUniqueAndCapped) {
 }
 
 TEST(CorruptCommand, AddListClearAndUsage) {
-  Shell sh;
+  bex::testing::TestShell sh;
   EXPECT_EQ(sh.run(cmdCorrupt, "CORRUPT RDBA 0x00400005"), "");
   EXPECT_EQ(sh.run(cmdCorrupt, "CORRUPT FILE 1 BLOCK 5"), "");
   EXPECT_EQ(sh.run(cmdCorrupt, "corrupt block 7 file 2"), "");
@@ -50,7 +44,7 @@ TEST(CorruptCommand, AddListClearAndUsage) {
 }
 
 TEST(SkipCommand, LoadFileOfHexAndDecimalLines) {
-  Shell sh;
+  bex::testing::TestShell sh;
   bex::testing::ScratchDir dir;
   std::string p = dir.file("skip.txt");
   FILE* f = fopen(p.c_str(), "w");

@@ -19,12 +19,7 @@ using namespace bex;
 namespace {
 
 using bex::testing::MapDir;
-
-std::string lobId(unsigned n) {
-  char id[32];
-  snprintf(id, sizeof id, "00000001%012X", n);
-  return id;
-}
+using bex::testing::lobId;
 
 std::string line(const std::string& id, unsigned page, unsigned version, unsigned block, unsigned count = 1) {
   char s[128];

@@ -16,12 +16,7 @@ using namespace bex;
 namespace {
 
 using bex::testing::MapDir;
-
-std::string lobId(unsigned n) {
-  char id[32];
-  snprintf(id, sizeof id, "0000000100%010X", n);
-  return id;
-}
+using bex::testing::lobId;
 
 std::string line(unsigned objd, const std::string& id, unsigned page, unsigned version, unsigned file, unsigned block,
                  unsigned count) {

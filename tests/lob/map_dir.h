@@ -1,6 +1,7 @@
 // A scratch BEXDICT-like directory with a LOB map working in it, for the
 // LOB map tests.
 #pragma once
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -9,6 +10,13 @@
 #include "lob/lob_map.h"
 
 namespace bex::testing {
+
+// The LOB id of number n, as a listing line spells it.
+inline std::string lobId(unsigned n) {
+  char id[32];
+  snprintf(id, sizeof id, "0000000100%010X", n);
+  return id;
+}
 
 struct MapDir {
   std::string dir = makeDir();

@@ -19,11 +19,11 @@ using testing::makeBlock;
 using testing::put32;
 using testing::sealBlock;
 
-constexpr uint32_t kBs = 2048;
+constexpr uint32_t kBlockBytes = 2048;
 
 using Block = std::vector<uint8_t>;
 
-Block at(uint8_t type, uint32_t file, uint32_t block) { return makeBlock(kBs, type, makeRdba(file, block)); }
+Block at(uint8_t type, uint32_t file, uint32_t block) { return makeBlock(kBlockBytes, type, makeRdba(file, block)); }
 
 Block withByte(Block b, size_t off, uint8_t v) {
   b[off] = v;
@@ -38,7 +38,7 @@ struct Walk {
 
 Walk walk(const std::vector<Block>& piece, PieceRules rules = {}, const std::vector<uint32_t>& positions = {}) {
   Walk w;
-  rules.blockSize = kBs;
+  rules.blockSize = kBlockBytes;
   PieceWalker walker(rules, [&](const PieceRun& r) { w.runs.push_back(r); });
   walker.start(7);
   for (uint32_t i = 0; i < piece.size(); i++) walker.block(piece[i].data(), positions.empty() ? i : positions[i]);
@@ -58,7 +58,7 @@ TEST(PieceWalker, RunsOfEveryDataFileTypeFollowTheBlockAddresses) {
   // 0; blocks of every kind in runs; a gap; a zero block; another file.
   const std::vector<Block> piece = {
       at(0x1d, 0, 0),  at(0x0b, 5, 1), at(0x1d, 5, 2), at(0x10, 5, 3), at(0x12, 5, 4), at(0x06, 5, 5),
-      at(0x1b, 5, 6),  at(0x02, 5, 9), at(0x20, 5, 10), at(0x06, 6, 11), Block(kBs, 0), at(0x28, 6, 12),
+      at(0x1b, 5, 6),  at(0x02, 5, 9), at(0x20, 5, 10), at(0x06, 6, 11), Block(kBlockBytes, 0), at(0x28, 6, 12),
       at(0x06, 0, 0)};
   const Walk w = walk(piece);
   EXPECT_EQ(lines(w.runs), "5,1,7,1,6,\r\n5,9,7,7,2,\r\n6,11,7,9,1,\r\n6,12,7,11,1,\r\n");
@@ -102,7 +102,7 @@ TEST(PieceWalker, ABlockNotReadEndsTheRunAndBigfileAddressesAreWholeBlockNumbers
   PieceRules big;
   big.bigfile = true;
   const uint32_t high = (1u << 22) + 5;
-  w = walk({makeBlock(kBs, 0x06, high), makeBlock(kBs, 0x06, high + 1)}, big);
+  w = walk({makeBlock(kBlockBytes, 0x06, high), makeBlock(kBlockBytes, 0x06, high + 1)}, big);
   EXPECT_EQ(lines(w.runs), "0,4194309,7,0,2,\r\n");
 }
 
@@ -128,7 +128,7 @@ struct FakePieces {
   bool read(uint32_t slot, uint32_t position, uint8_t* buf) const {
     auto it = blocks.find({slot, position});
     if (it == blocks.end()) return false;
-    memcpy(buf, it->second.data(), kBs);
+    memcpy(buf, it->second.data(), kBlockBytes);
     return true;
   }
 };
@@ -151,7 +151,7 @@ TEST(BlockCopies, TheHighestScnWinsWhicheverLineListsIt) {
   p.blocks.erase({1, 1});                                          // 13 of the level 1 cannot be read
   const std::vector<PieceRun> runs = {{4, 12, 1, 0, 4}, {4, 10, 0, 0, 10}, {4, 14, 2, 0, 3}};
   CopyRules rules;
-  rules.blockSize = kBs;
+  rules.blockSize = kBlockBytes;
   auto read = [&](uint32_t slot, uint32_t position, uint8_t* buf) { return p.read(slot, position, buf); };
   FileCopies c = chooseCopies(runs, rules, read);
   // 12 from the level 1 though the level 0 is listed later; 13 from the
@@ -191,19 +191,19 @@ TEST(PieceFileSource, ReadsStretchesFromThePiecesZerosBetweenAndFailsWhereAPiece
   auto pieces = std::make_shared<PieceSet>();
   pieces->add(std::make_unique<MemorySource>(piece, false), 100);
   // Blocks 2-3 from positions 0-1, 6-9 from positions 2-5, 10 past the piece's end.
-  PieceFileSource f(pieces, {{2, 2, 0, 0}, {6, 4, 0, 2}, {10, 1, 0, 6}}, kBs);
-  EXPECT_EQ(f.size(), 11u * kBs);
-  std::vector<uint8_t> buf(12 * kBs, 0x55);
-  const ReadResult r = f.read(kBs + 10, buf.data(), 12 * kBs);
+  PieceFileSource f(pieces, {{2, 2, 0, 0}, {6, 4, 0, 2}, {10, 1, 0, 6}}, kBlockBytes);
+  EXPECT_EQ(f.size(), 11u * kBlockBytes);
+  std::vector<uint8_t> buf(12 * kBlockBytes, 0x55);
+  const ReadResult r = f.read(kBlockBytes + 10, buf.data(), 12 * kBlockBytes);
   EXPECT_TRUE(r.error);
-  ASSERT_EQ(r.bytes, 9u * kBs - 10);
-  auto file = [&](uint64_t k) { return buf.data() + (k - kBs - 10); };  // byte k of the file
-  for (uint64_t k = kBs + 10; k < 2 * kBs; k++) ASSERT_EQ(*file(k), 0) << k;
-  EXPECT_EQ(memcmp(file(2 * kBs), piece.data() + 100, 2 * kBs), 0);
-  for (uint64_t k = 4 * kBs; k < 6 * kBs; k++) ASSERT_EQ(*file(k), 0) << k;
-  EXPECT_EQ(memcmp(file(6 * kBs), piece.data() + 100 + 2 * kBs, 4 * kBs), 0);
-  EXPECT_EQ(f.read(11 * kBs, buf.data(), kBs).bytes, 0u);  // the end of the file
-  EXPECT_FALSE(f.read(11 * kBs, buf.data(), kBs).error);
+  ASSERT_EQ(r.bytes, 9u * kBlockBytes - 10);
+  auto file = [&](uint64_t k) { return buf.data() + (k - kBlockBytes - 10); };  // byte k of the file
+  for (uint64_t k = kBlockBytes + 10; k < 2 * kBlockBytes; k++) ASSERT_EQ(*file(k), 0) << k;
+  EXPECT_EQ(memcmp(file(2 * kBlockBytes), piece.data() + 100, 2 * kBlockBytes), 0);
+  for (uint64_t k = 4 * kBlockBytes; k < 6 * kBlockBytes; k++) ASSERT_EQ(*file(k), 0) << k;
+  EXPECT_EQ(memcmp(file(6 * kBlockBytes), piece.data() + 100 + 2 * kBlockBytes, 4 * kBlockBytes), 0);
+  EXPECT_EQ(f.read(11 * kBlockBytes, buf.data(), kBlockBytes).bytes, 0u);  // the end of the file
+  EXPECT_FALSE(f.read(11 * kBlockBytes, buf.data(), kBlockBytes).error);
 }
 
 }  // namespace

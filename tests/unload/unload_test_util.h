@@ -14,6 +14,7 @@
 #include "shell/settings.h"
 #include "commands/unload/load_script.h"
 #include "commands/unload/unload_command.h"
+#include "scratch_dir.h"
 #include "test_shell.h"
 
 namespace bex::testing {
@@ -24,18 +25,6 @@ inline std::string readWhole(const std::string& path) {
   s << in.rdbuf();
   return s.str();
 }
-
-struct ScratchDir {
-  std::string path;
-  ScratchDir() {
-    char t[] = "/tmp/bex-unload-test.XXXXXX";
-    path = mkdtemp(t);
-  }
-  ~ScratchDir() { [[maybe_unused]] int rc = system(("rm -rf " + path).c_str()); }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  std::string file(const std::string& name) const { return path + "/" + name; }
-};
 
 // Runs whole SET, OPEN, UNLOAD, LIST (TABLE) and LOAD SCRIPT statements,
 // dispatched on the first word as at the prompt.

@@ -6,11 +6,11 @@ namespace bex::forge {
 
 namespace {
 
-struct Fields {
+struct ExtentFields {
   uint32_t here, next, objd, list;
 };
 
-Fields fieldsOf(uint8_t type) {
+ExtentFields fieldsOf(uint8_t type) {
   switch (type) {
     case kSegHeaderPaged: return {264, 268, 272, 280};
     case kExtentMap: return {20, 24, 28, 36};
@@ -26,7 +26,7 @@ uint8_t mapTypeFor(uint8_t headerType) {
 // Writes one block's share of the list; returns how many extents it took.
 size_t writeExtents(ForgeBlock& b, uint8_t type, const std::vector<Extent>& all, size_t from,
                     uint32_t cap, uint32_t nextMap, Facts& facts) {
-  const Fields f = fieldsOf(type);
+  const ExtentFields f = fieldsOf(type);
   size_t n = std::min<size_t>(cap, all.size() - from);
   b.put32(f.here, static_cast<uint32_t>(n));
   b.put32(f.next, nextMap);

@@ -42,7 +42,7 @@ constexpr ColumnTypeCode kRecycleBinTypes[] = {N, N, V};
 // Where the bootstrap finds the tables it cannot look up: the fixed data
 // objects of the user cluster, OBJ$ and the object cluster.
 constexpr uint32_t kUserClusterObjd = 10, kObjObjd = 18, kObjectClusterObjd = 2;
-constexpr uint32_t kUserTable = 1, kObjTable = 0, kTabTable = 1, kColTable = 5;
+constexpr uint32_t kUserTableNo = 1, kObjTableNo = 0, kTabTableNo = 1, kColTableNo = 5;
 
 struct DictTable {
   const char* name;
@@ -229,16 +229,16 @@ void unloadRecycleBin(RunContext& rc) {
 // left them: those scans read and judged the same blocks.
 void unloadDeletedRows(RunContext& rc, const Overrides& ov) {
   const BlockCounters saved = *rc.bc.counters;
-  unloadDeletedInto(rc, kDeletedObjectFile, "wb", ov.objd(kObjObjd), ov.table(kObjTable), kObjectTypes,
+  unloadDeletedInto(rc, kDeletedObjectFile, "wb", ov.objd(kObjObjd), ov.table(kObjTableNo), kObjectTypes,
                     std::size(kObjectTypes));
-  unloadDeletedInto(rc, kDeletedStorageFile, "wb", ov.objd(kObjectClusterObjd), ov.table(kTabTable), kTabTypes,
+  unloadDeletedInto(rc, kDeletedStorageFile, "wb", ov.objd(kObjectClusterObjd), ov.table(kTabTableNo), kTabTypes,
                     std::size(kTabTypes));
   for (const DictTable& t : kFoundTables) {
     StorageRecord st;
     if (locateSysTable(rc.dictDir, t.name, st))
       unloadDeletedInto(rc, kDeletedStorageFile, "ab", st.dataObjNo, st.cluster, t.types, t.count);
   }
-  unloadDeletedInto(rc, kDeletedColumnFile, "wb", ov.objd(kObjectClusterObjd), ov.table(kColTable), kColTypes,
+  unloadDeletedInto(rc, kDeletedColumnFile, "wb", ov.objd(kObjectClusterObjd), ov.table(kColTableNo), kColTypes,
                     std::size(kColTypes));
   unloadRecycleBin(rc);
   *rc.bc.counters = saved;
@@ -262,17 +262,17 @@ void bootstrapDictionary(RunContext& rc, uint32_t objectOverride, uint32_t clust
   printDateLine(rc.out);
 
   resetCounters(bc);
-  unloadInto(rc, kUserFile, "wb", "USER$", ov.objd(kUserClusterObjd), ov.table(kUserTable), kUserTypes,
+  unloadInto(rc, kUserFile, "wb", "USER$", ov.objd(kUserClusterObjd), ov.table(kUserTableNo), kUserTypes,
              std::size(kUserTypes));
   resetCounters(bc);
-  unloadInto(rc, kObjectFile, "wb", "OBJ$", ov.objd(kObjObjd), ov.table(kObjTable), kObjectTypes,
+  unloadInto(rc, kObjectFile, "wb", "OBJ$", ov.objd(kObjObjd), ov.table(kObjTableNo), kObjectTypes,
              std::size(kObjectTypes));
   resetCounters(bc);
-  unloadInto(rc, kStorageFile, "wb", "TAB$", ov.objd(kObjectClusterObjd), ov.table(kTabTable), kTabTypes,
+  unloadInto(rc, kStorageFile, "wb", "TAB$", ov.objd(kObjectClusterObjd), ov.table(kTabTableNo), kTabTypes,
              std::size(kTabTypes));
   for (const DictTable& t : kFoundTables) unloadFoundTable(rc, t, kStorageFile, "ab");
   resetCounters(bc);
-  if (unloadInto(rc, kColumnFile, "wb", "COL$", ov.objd(kObjectClusterObjd), ov.table(kColTable), kColTypes,
+  if (unloadInto(rc, kColumnFile, "wb", "COL$", ov.objd(kObjectClusterObjd), ov.table(kColTableNo), kColTypes,
                  std::size(kColTypes)))
     splitColumnFile(rc.dictDir);
   // Without COLTYPE$ an older BEXTYP.TXT would name the types of another
