@@ -22,7 +22,6 @@ LazyFileSink::LazyFileSink(const char* name, size_t bufSize)
 LazyFileSink::~LazyFileSink() {
   finish(false);
   free(buffer());
-  free(spare_);
 }
 
 bool LazyFileSink::create() {
@@ -34,49 +33,16 @@ bool LazyFileSink::create() {
     return false;
   }
   setvbuf(f_, nullptr, _IONBF, 0);  // the sink does the buffering
-  writeBehind(behindWanted_);
   return true;
-}
-
-void LazyFileSink::writeBehind(bool on) {
-  behindWanted_ = on;
-  if (!on) {
-    behind_.reset();  // waits for the write in flight
-    return;
-  }
-  struct stat st;
-  if (!f_ || behind_ || fstat(fileno(f_), &st) != 0 || !S_ISREG(st.st_mode)) return;
-  if (!spare_) spare_ = static_cast<char*>(malloc(capacity()));
-  if (spare_) behind_ = std::make_unique<WriteBehind>();
 }
 
 bool LazyFileSink::emit(const char* p, size_t n) {
   if (dropped_) return true;
-  if (!create()) return false;
-  if (behind_) return emitBehind(p, n);
-  return fwrite(p, 1, n, f_) == n;
-}
-
-// The sink's own buffer is handed to the writing thread and the spare one
-// filled next; other bytes (written through) go once the one in flight is
-// written, to keep their order.
-bool LazyFileSink::emitBehind(const char* p, size_t n) {
-  if (p != buffer()) {
-    const bool before = behind_->wait();
-    return fwrite(p, 1, n, f_) == n && before;
-  }
-  const bool ok = behind_->post(f_, p, n);
-  char* next = spare_;
-  spare_ = buffer();
-  rebuffer(next, capacity());
-  return ok;
+  return create() && fwrite(p, 1, n, f_) == n;
 }
 
 bool LazyFileSink::finish(bool createEmpty) {
   bool ok = flush();
-  if (behind_ && !behind_->wait()) ok = false;
-  behindWanted_ = false;
-  behind_.reset();
   if (createEmpty && !dropped_ && !create()) ok = false;
   if (f_ && fclose(f_) != 0) ok = false;
   f_ = nullptr;
@@ -131,11 +97,6 @@ bool UnloadOutput::close(bool keepData) {
   }
   lob_.sink = nullptr;
   return ok;
-}
-
-void UnloadOutput::writeBehind(bool on) {
-  if (data_) data_->writeBehind(on);
-  if (lobSink_) lobSink_->writeBehind(on);
 }
 
 void UnloadOutput::removeData() {

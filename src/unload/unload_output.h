@@ -9,7 +9,6 @@
 
 #include "base/limits.h"
 #include "base/sink.h"
-#include "base/write_behind.h"
 #include "unload/lob_column.h"
 
 namespace bex {
@@ -30,22 +29,15 @@ class LazyFileSink : public Sink {
   bool finish(bool createEmpty);
   // Drops what is buffered: nothing more reaches the file.
   void discard() { dropped_ = true; }
-  // With on, a full buffer of a regular file is written on a thread of
-  // its own while the next one fills; off waits for that write first.
-  void writeBehind(bool on);
 
  protected:
   bool emit(const char* p, size_t n) override;
 
  private:
   bool create();
-  bool emitBehind(const char* p, size_t n);
 
   char name_[kFileNameMax + 1];
   FILE* f_ = nullptr;
-  bool behindWanted_ = false;
-  std::unique_ptr<WriteBehind> behind_;  // only over a regular file
-  char* spare_ = nullptr;                // the buffer in flight or next
   bool dropped_ = false;
   bool createFailed_ = false;
 };
@@ -74,9 +66,6 @@ class UnloadOutput {
   // Deletes the data file if it exists now or existed before the unload
   // (which would have truncated it).
   void removeData();
-  // Whether full buffers of both files are written behind the walk (on a
-  // thread of their own): for walks by this one thread.
-  void writeBehind(bool on);
 
   bool opened() const { return data_ != nullptr; }
   const char* dataName() const { return dataName_; }

@@ -4,11 +4,9 @@
 #include "unload/unload_output.h"
 
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <string>
 
 #include "scratch_dir.h"
@@ -84,46 +82,4 @@ TEST(UnloadOutput, NamesThatCannotBeCreatedAreToldAtTheStart) {
     EXPECT_TRUE(out.close(true));
     EXPECT_EQ(console.str().back(), 'x');
   }
-}
-
-// Written behind on a thread of its own, the files hold the bytes in the
-// order they were written, whether they came through the buffer or were
-// written straight past it, and with write-behind turned off halfway.
-TEST(UnloadOutput, WrittenBehindKeepsOrderAndTellsWriteErrors) {
-  ScratchDir dir;
-  StringSink console;
-  const std::string data = dir.file("t.txt");
-  std::string want;
-  {
-    UnloadOutput out;
-    out.open(data.c_str(), true, console);
-    out.writeBehind(true);
-    for (uint32_t i = 0; i < 3000; i++) {
-      const std::string row = std::to_string(i) + std::string(i % 977, 'x') + "\n";
-      const std::string big(i % 500 == 0 ? 3 * kOutputBufferSize : 0, static_cast<char>('a' + i % 26));
-      out.data().write(row);
-      out.data().writeThrough(big.data(), big.size());
-      want += row + big;
-      if (i == 2000) out.writeBehind(false);
-      if (i == 2500) out.writeBehind(true);
-    }
-    EXPECT_TRUE(out.close(true));
-  }
-  EXPECT_TRUE(dir.read("t.txt") == want);
-  // A write the kernel refuses (past the file size limit) fails the close,
-  // though it failed on the other thread.
-  struct rlimit was;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &was), 0);
-  const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = was;
-  small.rlim_cur = kOutputBufferSize + 4096;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  UnloadOutput out;
-  out.open(data.c_str(), true, console);
-  out.writeBehind(true);
-  for (int i = 0; i < 4; i++) out.data().write(std::string(kOutputBufferSize / 2, 'y'));
-  const bool closed = out.close(true);
-  setrlimit(RLIMIT_FSIZE, &was);
-  signal(SIGXFSZ, oldHandler);
-  EXPECT_FALSE(closed);
 }

@@ -148,11 +148,7 @@ template <class How>
 DamageCounts walkBlocks(RunContext& rc, UnloadJob& job, Output& output, How how) {
   RowWalk w(rc.bc, rc.out, output.format->rowWriter(), filtersOf(rc), openBlockCount(rc.bc));
   w.headerRangeBlocks = rc.parallelChunkBlocks;
-  const bool parallel = walkInParallel(rc, job, output);
-  // One walking thread leaves a core for the kernel's copy of the files;
-  // workers take every core themselves.
-  output.files.writeBehind(!parallel);
-  if (parallel) {
+  if (walkInParallel(rc, job, output)) {
     const WorkerWriterMaker maker = [&output](BlockContext& bc, UnloadJob& j, Sink& data, LobFile& lob,
                                               Sink& console) {
       return output.style->makeRowWriter(bc, j, data, lob, console, output.rowAddress);
