@@ -9,12 +9,13 @@
 # equals the one-thread file; and what two one-thread runs side by side
 # give (what two cores of this machine do at all, to read the ratio of
 # two threads beside). Then the same for a CLOB table (forged by
-# bench/forge_lob_table.cc, scanned once): UNLOAD text of its CLOB column
-# with THREADS 1 and 2 beside `cat` of its LOB file, and the peak RSS of
-# two threads on tables whose values are all 1 MiB or all 1 GiB (LOB_ROWS,
-# default 4000; the 1 GiB table is forged with BEX_BENCH_GIB=1 only, as it
-# writes 2 GiB). Print `uptime` first: the figures mean little on a loaded
-# machine.
+# bench/forge_lob_table.cc, scanned once; LOB_ROWS values up to 500 KiB,
+# default 16000, about 1 GB of LOB blocks): UNLOAD text of its CLOB column
+# with THREADS 1 and 2 beside `cat` of its LOB file and two one-thread runs
+# side by side, and the peak RSS of two threads on tables whose values are
+# all 1 MiB or all 1 GiB (the 1 GiB table is forged with BEX_BENCH_GIB=1
+# only, as it writes 2 GiB). Print `uptime` first: the figures mean little
+# on a loaded machine.
 #
 #   bench/run_parallel.sh [rows]
 #
@@ -114,6 +115,22 @@ clob_run() {
   s=$(echo "$t1 - $t0" | bc -l)
   r=$(sed -n 's/.*Maximum resident set size (kbytes): *//p' "$1/$3.time")
 }
+# clob_pair DIR: two one-thread runs of DIR's table side by side, the best
+# of repeat pairs, beside the best one-thread run (lone).
+clob_pair() {
+  pbest=""
+  for i in $(seq "$repeat"); do
+    t0=$(now)
+    (cd "$1" && "$build/bex" < n.sql > pair1.out 2>&1) &
+    (cd "$1" && "$build/bex" < n.sql > pair2.out 2>&1)
+    wait
+    t1=$(now)
+    p=$(echo "$t1 - $t0" | bc -l)
+    if [ -z "$pbest" ] || [ "$(echo "$p < $pbest" | bc -l)" = 1 ]; then pbest=$p; fi
+  done
+  awk -v s="$pbest" -v o="$lone" \
+      'BEGIN { printf "  two one-thread runs side by side: %6.2f s, so two cores do %4.2f x the work of one here\n", s, 2 * o / s }'
+}
 clob() {
   dir=$1 lrows=$2 maxkib=$3 fixed=${4:-}
   mkdir -p "$dir/BEXDICT"
@@ -143,6 +160,7 @@ clob() {
       [ "$r" -gt "$lpeak" ] && lpeak=$r
     done
     [ -n "$lone" ] || lone=$lbest
+    [ "$t" = 2 ] || clob_pair "$dir"
     same=""
     [ "$t" = 1 ] || { sed 's/t2\.LOB/t1.LOB/g' "$dir/t2.txt" | cmp -s "$dir/t1.txt" - && cmp -s "$dir/t1.LOB" "$dir/t2.LOB" && same="same files as one thread" || same="FILES DIFFER"; }
     awk -v n="clob-$maxkib" -v t="$t" -v s="$lbest" -v w="$lworst" -v b="$lob_bytes" -v c="$lcat" -v o="$lone" -v rss="$lpeak" -v same="$same" \
@@ -151,7 +169,7 @@ clob() {
   done
   rm -f "$dir"/t1.txt "$dir"/t2.txt "$dir"/t1.LOB "$dir"/t2.LOB
 }
-lob_rows=${LOB_ROWS:-4000}
+lob_rows=${LOB_ROWS:-16000}
 clob "$work/clob" "$lob_rows" 500
 clob "$work/clob-1m" 64 1024 fixed
 if [ "${BEX_BENCH_GIB:-0}" = 1 ]; then clob "$work/clob-1g" 2 1048576 fixed; fi
