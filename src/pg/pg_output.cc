@@ -218,7 +218,7 @@ bool PgFormat::mayLoadInto(bool& exists) {
   if (!conn_.query("SELECT to_regclass(" + pgLiteral(name_) + ") IS NOT NULL", there)) return false;
   exists = there == "t";
   if (!exists) return conn_.exec(pgCreateTable(table_, name_));
-  if (dest_.append || job_.partition[0] || (dest_.loaded && dest_.loaded->count(loadedKey()))) return true;
+  if (dest_.append || job_.partition[0] || (dest_.loaded && dest_.loaded->has(loadedKey()))) return true;
   std::string rows;
   if (!conn_.query("SELECT EXISTS (SELECT 1 FROM " + name_ + ")", rows)) return false;
   return rows != "t";
@@ -315,12 +315,7 @@ void PgFormat::sendBatch() {
 // After a table was lost: the tables this run loaded completely into the
 // same server, which the loss leaves as they are.
 void PgFormat::sayCompleteTables() const {
-  std::vector<std::string> names;
-  const std::string prefix = shown_ + '\n';
-  if (dest_.loaded)
-    for (const std::string& key : *dest_.loaded)
-      if (key.compare(0, prefix.size(), prefix) == 0) names.push_back(key.substr(prefix.size()));
-  std::sort(names.begin(), names.end());
+  const std::vector<std::string> names = dest_.loaded ? dest_.loaded->after(shown_ + '\n') : std::vector<std::string>{};
   std::string list;
   for (const std::string& n : names) list += (list.empty() ? "" : ", ") + n;
   if (names.empty())
@@ -352,7 +347,7 @@ bool PgFormat::close() {
     sayCompleteTables();
     return false;
   }
-  if (dest_.loaded) dest_.loaded->insert(loadedKey());
+  if (dest_.loaded) dest_.loaded->add(loadedKey());
   out.printf("  %llu rows loaded into %s at %s\n", static_cast<unsigned long long>(rowsSent_ - rejected_),
              name_.c_str(), shown_.c_str());
   if (rejected_)

@@ -15,9 +15,9 @@
 #pragma once
 #include <memory>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
+#include "run/loaded_tables.h"
 #include "run/unload_history.h"
 #include "unload/output_format.h"
 
@@ -31,7 +31,7 @@ struct PgDestination {
   bool append = false;  // a table that already holds rows gets more
   // The tables this run loaded into (target and name): they take more rows
   // (another partition) without APPEND.
-  std::unordered_set<std::string>* loaded = nullptr;
+  LoadedTables* loaded = nullptr;
 };
 
 // Creates the schemas of the owners in the server of target where missing,

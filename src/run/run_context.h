@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <unordered_set>
 
 #include "asm/asm_file.h"
 #include "datafile/block_list.h"
@@ -16,6 +15,7 @@
 #include "lob/lob_map.h"
 #include "lob/lob_reader.h"
 #include "rman/piece_source.h"
+#include "run/loaded_tables.h"
 #include "run/source_opener.h"
 #include "run/unload_history.h"
 #include "unload/output_style.h"
@@ -112,8 +112,10 @@ struct RunContext {
   FILE* unloadLog = nullptr;
   UnloadHistory unloaded;  // UNLOAD TABLE, for LOAD SCRIPT
   // PostgreSQL tables this run loaded rows into (target and name): the
-  // partitions of one table go into it one after the other.
-  std::unordered_set<std::string> pgTablesLoaded;
+  // partitions of one table go into it one after the other. A loader
+  // beside the road of `bex recover --to` points at the road's.
+  LoadedTables ownTablesLoaded;
+  LoadedTables* pgTablesLoaded = &ownTablesLoaded;
   Progress progress;      // of the command running; drawn where main says
   RecoveryReport report;  // BEXREPORT.JSONL in dictDir
 

@@ -14,7 +14,8 @@ tables at once, the same contents and summary). Then on the same tables:
 - a row the server refuses goes to the reject file with the reason, the
   other rows are loaded and the summary counts it;
 - a server stopped in the middle of a table leaves nothing of the table and
-  the run says so.
+  the run says so, naming the tables loaded completely before, by this
+  connection or, in bex recover --to --threads 2, by the other.
 Exits 77 (skipped) when PostgreSQL is not installed.
 """
 import os
@@ -253,6 +254,61 @@ def server_gone(work, bex, cluster):
     return problems
 
 
+HANG_FIRST = """CREATE SEQUENCE public.bex_hang_seq;
+CREATE FUNCTION public.bex_hang_first() RETURNS event_trigger LANGUAGE plpgsql AS $$
+DECLARE r record;
+BEGIN
+  FOR r IN SELECT * FROM pg_event_trigger_ddl_commands() WHERE command_tag = 'CREATE TABLE'
+      AND schema_name NOT LIKE 'pg_temp%' LOOP
+    IF nextval('public.bex_hang_seq') = 1 THEN
+      EXECUTE format('CREATE TRIGGER bex_wait BEFORE INSERT ON %s FOR EACH STATEMENT '
+                     'EXECUTE FUNCTION public.bex_wait()', r.object_identity);
+    END IF;
+  END LOOP;
+END$$;
+CREATE FUNCTION public.bex_wait() RETURNS trigger LANGUAGE plpgsql AS
+  $$BEGIN PERFORM pg_sleep(60); RETURN NEW; END$$;
+CREATE EVENT TRIGGER bex_hang_first ON ddl_command_end EXECUTE FUNCTION public.bex_hang_first();"""
+
+
+def server_gone_in_parallel(scenario, work, bex, cluster):
+    """bex recover --to --threads 2 with the server stopped while the first
+    table created loads and the other connection has loaded every other
+    table: the loss names those as complete."""
+    settings, users = pgl.ROADS[scenario]
+    cluster.psql(pgl.DB, "".join("DROP SCHEMA IF EXISTS %s CASCADE;" % pgl.pg_name(u) for u in users) + HANG_FIRST)
+    out_dir = os.path.join(work, "gone2")
+    cfg = settings[-1].split()[1]
+    p = subprocess.Popen([bex, "recover", "-o", out_dir, "--to", target(cluster), "-l", cfg, "--threads", "2"],
+                         cwd=work, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    others = "SELECT count(*) FROM pg_stat_activity WHERE backend_type = 'client backend' AND pid <> pg_backend_pid()"
+    for _ in range(600):  # the hung table's connection alone is left
+        sleeping = cluster.psql(pgl.DB, "SELECT count(*) FROM pg_stat_activity WHERE wait_event = 'PgSleep'")
+        if sleeping.stdout.strip() == "1" and cluster.psql(pgl.DB, others).stdout.strip() == "1":
+            break
+        time.sleep(0.1)
+    # Tables another session sees are committed: loaded completely.
+    schemas = ", ".join("'%s'" % pgl.pg_name(u).strip('"') for u in users)
+    loaded = cluster.psql(pgl.DB, "SELECT format('\"%%s\".\"%%s\"', schemaname, tablename) FROM pg_tables "
+                          "WHERE schemaname IN (%s)" % schemas).stdout.split()
+    cluster.server("pg_ctl", "-D", cluster.data, "-w", "-s", "-m", "fast", "stop")
+    p.communicate()
+    cluster.started = False
+    error = cluster.start_server()
+    if error:
+        return [error]
+    cluster.psql(pgl.DB, "DROP EVENT TRIGGER bex_hang_first")
+    with open(os.path.join(out_dir, "bexrecover.log"), encoding="utf-8", errors="replace") as f:
+        log = f.read()
+    complete = [l for l in log.splitlines() if l.startswith("  Complete in PostgreSQL")]
+    print("-- --threads 2, the server stopped under the first table:\n" + "\n".join(complete))
+    if not loaded:
+        return ["no table was loaded beside the hung one"]
+    if not complete or not all(name in complete[0] for name in loaded):
+        return ["the tables the other connection loaded are not named complete (%s):\n%s" % (loaded, log[-1500:])]
+    return []
+
+
 def main():
     def prepare(top, bex, bexforge):
         for scenario in pgl.ROADS:
@@ -272,6 +328,8 @@ def main():
         if not problems:
             problems += refusals(os.path.join(top, "dict"), bex, cluster)
             problems += server_gone(os.path.join(top, "dict"), bex, cluster)
+        if not problems:
+            problems += server_gone_in_parallel("dict", os.path.join(top, "dict"), bex, cluster)
         return problems
 
     return pgl.run_with_cluster(__doc__, "bex-pgd.", prepare, check)

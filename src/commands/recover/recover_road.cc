@@ -329,6 +329,7 @@ struct PgLoader {
     rc.setBlockSize(road.bc.blockSize);
     rc.settings = road.settings;
     rc.conversions.openLike(road.conversions);
+    rc.pgTablesLoaded = road.pgTablesLoaded;
     out.clear();
   }
   StringSink out;

@@ -74,7 +74,7 @@ struct Output {
   Output(RunContext& rc, UnloadJob& job, const UnloadOptions& opts, UnloadedTable table)
       : style(opts.style),
         rowAddress(false),
-        format(makePgFormat(outputEnv(rc), job, std::move(table), PgDestination{opts.pgTarget, opts.append, &rc.pgTablesLoaded})),
+        format(makePgFormat(outputEnv(rc), job, std::move(table), PgDestination{opts.pgTarget, opts.append, rc.pgTablesLoaded})),
         toPg(true) {}
 };
 
