@@ -3,6 +3,8 @@
 #include <sys/mman.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 
 namespace bex {
 
@@ -14,7 +16,7 @@ void HugeMemoryFree::operator()(char* p) const {
   if (size)
     munmap(p, size);
   else
-    delete[] p;
+    free(p);
 }
 
 HugeMemory allocateHugeMemory(size_t& size) {
@@ -31,7 +33,9 @@ HugeMemory allocateHugeMemory(size_t& size) {
       return HugeMemory(q, HugeMemoryFree{mapped});
     }
   }
-  return HugeMemory(new char[size](), HugeMemoryFree{0});
+  char* p = static_cast<char*>(calloc(size ? size : 1, 1));
+  if (!p) throw std::bad_alloc();
+  return HugeMemory(p, HugeMemoryFree{0});
 }
 
 }  // namespace bex

@@ -9,7 +9,7 @@
 namespace bex {
 
 // Frees what allocateHugeMemory gave: an unmapping of size bytes, or
-// delete[] when size is 0.
+// free() when size is 0.
 struct HugeMemoryFree {
   size_t size = 0;
   void operator()(char* p) const;
@@ -18,7 +18,8 @@ using HugeMemory = std::unique_ptr<char, HugeMemoryFree>;
 
 // A buffer of at least size bytes, zeroed; size becomes what was allocated
 // (whole 2 MiB pages from 2 MiB on). Below 2 MiB, or where mapping fails,
-// plain new char[]().
+// calloc (which maps large blocks afresh rather than clearing them: they
+// too are touched only as written).
 HugeMemory allocateHugeMemory(size_t& size);
 
 }  // namespace bex

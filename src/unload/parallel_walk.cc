@@ -89,6 +89,16 @@ class ChunkSink final : public Sink {
     rebuffer(c.bytes.get(), window());
   }
 
+  // Hands on what the chunk's walk left buffered, the chunk's last bytes;
+  // false when they could not be written. Nothing is written after until
+  // the next into().
+  bool end() {
+    ending_ = true;
+    const bool ok = flush();
+    ending_ = false;
+    return ok;
+  }
+
   // Hands the chunk on to data once head says every chunk before it was
   // committed (head holds the number of the next chunk to commit).
   void handOnAtTurn(Sink& data, const std::atomic<uint64_t>& head) {
@@ -108,7 +118,8 @@ class ChunkSink final : public Sink {
     }
     c.length += n;
     if (target_ && head_->load(std::memory_order_acquire) == job_) return turnCame();
-    if (c.size - c.length < least_) grow(c.length + least_);
+    // After the chunk's last bytes no room is needed: what is left will do.
+    if (!ending_ && c.size - c.length < least_) grow(c.length + least_);
     rebuffer(c.bytes.get() + c.length, window());
     return true;
   }
@@ -138,7 +149,10 @@ class ChunkSink final : public Sink {
 
   // The free end of the chunk's bytes the buffer gets: a sink handing on
   // at its turn looks for it a buffer's worth at a time.
-  size_t window() const { return target_ ? least_ : into_->size - into_->length; }
+  size_t window() const {
+    const size_t left = into_->size - into_->length;
+    return target_ ? std::min(least_, left) : left;
+  }
 
   // The chunk's turn: what it gathered goes to the data file, and the rest
   // after it.
@@ -164,6 +178,7 @@ class ChunkSink final : public Sink {
   std::unique_ptr<char[]> scratch_;  // the buffer once the chunk is handed on
   uint64_t job_ = 0;
   size_t memoryMax_ = SIZE_MAX;
+  bool ending_ = false;  // within end()
   std::string spillDir_;
   ChunkBytes* into_ = nullptr;
 };
@@ -171,7 +186,9 @@ class ChunkSink final : public Sink {
 constexpr size_t kConsoleBuffer = 65536;
 // The data memory each chunk starts with: the text of kParallelChunkBytes
 // of blocks is about as large (numbers and dates in packed rows somewhat
-// larger), and memory not written is never touched.
+// larger), and memory not written is never touched. A chunk of a table
+// with LOB columns holds a few references per value, in memory that grows
+// as it is written (not a huge page cleared for each).
 constexpr size_t kChunkDataReserve = 4 * size_t{kParallelChunkBytes};
 // The LOB bytes of one chunk held in memory; the rest is spilled to a file.
 constexpr size_t kLobChunkMemory = 8u << 20;
@@ -238,7 +255,7 @@ struct ParallelWalk::Result {
 
 struct ParallelWalk::Worker {
   Worker(const BlockContext& from, const UnloadJob& j, const WorkerWriterMaker& make, const LobFile& lobOf,
-         const RowWalk& main, size_t lobMemory, size_t dataBuffer)
+         const RowWalk& main, size_t lobMemory, size_t dataBuffer, size_t dataReserve)
       : block(new uint8_t[from.blockSize]()),
         bc(from, buffers(from)),
         job(std::make_unique<UnloadJob>(j)),
@@ -246,7 +263,7 @@ struct ParallelWalk::Worker {
     snprintf(lob.name, sizeof lob.name, "%s", lobOf.name);
     lob.sink = lobOf.sink ? &lobText : nullptr;
     lobText.spillPast(lobMemory, directoryOf(lobOf.name));
-    data.reserveFirst(kChunkDataReserve);
+    data.reserveFirst(dataReserve);
     if (from.conversions) {
       conversions.openLike(*from.conversions);
       bc.conversions = &conversions;
@@ -309,7 +326,7 @@ ParallelWalk::ParallelWalk(const ParallelTarget& target, const WorkerWriterMaker
   for (uint32_t i = 0; i < threads; i++)
     workers_.push_back(
         std::make_unique<Worker>(bc, t_.job, makeWriter, t_.lob, t_.walk, lobMemory ? lobMemory : kLobChunkMemory,
-                                 dataBuffer ? dataBuffer : kOutputBufferSize));
+                                 dataBuffer ? dataBuffer : kOutputBufferSize, lobColumns ? 0 : kChunkDataReserve));
   // Without LOB columns no reference in the data waits for its LOB file
   // offset: the chunk at the head of the walk writes its data itself.
   if (!lobColumns)
@@ -384,9 +401,9 @@ void ParallelWalk::walk(Worker& k, uint64_t number, Result& r) {
 
   walkChunk(w, r.chunk);
 
-  k.data.flush();
-  k.console.flush();
-  r.lobWritten = k.lobText.flush();
+  k.data.end();
+  k.console.end();
+  r.lobWritten = k.lobText.end();
   r.rows = bc.counters->RowCount;
   r.lobValues = bc.counters->LobCount;
   r.badBlocks = bc.counters->BadBlockCount;
