@@ -134,5 +134,8 @@ ObjectLines& DictFiles::objects() const { return index().objects(); }
 StorageLines& DictFiles::storage() const { return index().storage(); }
 ColumnTypeLines& DictFiles::columnTypes() const { return index().columnTypes(); }
 ColumnMapLines& DictFiles::columnMap(uint32_t objNo) const { return index().columnMap(objNo); }
+DeletedObjectLines& DictFiles::deletedObjects() const { return index().deletedObjects(); }
+DeletedStorageLines& DictFiles::deletedStorage() const { return index().deletedStorage(); }
+ColumnMapLines& DictFiles::deletedColumns() const { return index().deletedColumns(); }
 
 }  // namespace bex

@@ -97,6 +97,8 @@ struct ColumnTypeRecord;
 using StorageLines = KeyedLines<StorageRecord>;
 using ColumnTypeLines = KeyedLines<ColumnTypeRecord>;
 class ColumnMapLines;
+class DeletedObjectLines;
+using DeletedStorageLines = KeyedLines<StorageRecord>;
 
 // How queries find their lines: through the index, or by reading the whole
 // file each time (what the index must answer alike; the tests compare them).
@@ -128,6 +130,10 @@ class DictFiles : public DictDirectory {
   ColumnTypeLines& columnTypes() const;
   // The column map file holding the table's columns.
   ColumnMapLines& columnMap(uint32_t objNo) const;
+  // The files of deleted rows (BEXOBJDEL, BEXTABDEL, BEXCOLDEL).
+  DeletedObjectLines& deletedObjects() const;
+  DeletedStorageLines& deletedStorage() const;
+  ColumnMapLines& deletedColumns() const;
 
  private:
   DictIndex& index() const;

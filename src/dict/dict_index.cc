@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <unordered_set>
+
 #include "base/cmdline.h"
 #include "dict/column_map.h"
 
@@ -44,6 +46,11 @@ void release(std::vector<T>& v) {
 bool storedObject(const StorageRecord& r, uint32_t& key) {
   key = storageKey(r.objNo);
   return r.dataObjNo != 0;
+}
+
+bool anyStorage(const StorageRecord& r, uint32_t& key) {
+  key = storageKey(r.objNo);
+  return true;
 }
 
 bool typedColumn(const ColumnTypeRecord& r, uint32_t& key) {
@@ -225,13 +232,40 @@ void ColumnMapLines::clear() {
   byTable_ = {};
 }
 
+uint32_t DeletedObjectLines::nameKey(uint32_t ownerNo, std::string_view name) {
+  return KeyHash().number(ownerNo).name(name).value();
+}
+
+// Rows of other types, and later rows of an owner's OBJ#, never answer.
+void DeletedObjectLines::indexLines(DictLineReader& in) {
+  std::unordered_set<uint64_t> seen;
+  std::string_view line;
+  while (in.next(line)) {
+    ObjectRecord r;
+    if (!readObjectRecord(line, r) || !isTableOrPartition(r.type)) continue;
+    if (!seen.insert(uint64_t{r.ownerNo} << 32 | r.objNo).second) continue;
+    offset_.push_back(in.lineOffset());
+    byName_.add(nameKey(r.ownerNo, r.name));
+  }
+  offset_.shrink_to_fit();
+  byName_.build();
+}
+
+void DeletedObjectLines::clear() {
+  release(offset_);
+  byName_ = {};
+}
+
 DictIndex::DictIndex(const DictDirectory& dir, bool indexed)
     : dir_(dir),
       indexed_(indexed),
       users_(dir.file(kUserFile), indexed),
       objects_(dir.file(kObjectFile), indexed),
       storage_(dir.file(kStorageFile), indexed, readStorageRecord, storedObject),
-      columnTypes_(dir.file(kColumnTypeFile), indexed, readColumnTypeRecord, typedColumn) {}
+      columnTypes_(dir.file(kColumnTypeFile), indexed, readColumnTypeRecord, typedColumn),
+      deletedObjects_(dir.file(kDeletedObjectFile), indexed),
+      deletedStorage_(dir.file(kDeletedStorageFile), indexed, readStorageRecord, anyStorage),
+      deletedColumns_(dir.file(kDeletedColumnFile), indexed) {}
 
 ColumnMapLines& DictIndex::columnMap(uint32_t objNo) {
   if (columnMaps_.empty()) columnMaps_.resize(kColumnMapFiles);

@@ -299,6 +299,30 @@ class ColumnMapLines : public IndexedFile {
   KeyChains byTable_;
 };
 
+// BEXOBJDEL.TXT: the deleted OBJ$ rows of tables and partitions by owner
+// and name, only the first row of each owner's OBJ# (what a dropped table
+// is rebuilt from).
+class DeletedObjectLines : public IndexedFile {
+ public:
+  using IndexedFile::IndexedFile;
+  template <class Visit>
+  bool forName(uint32_t ownerNo, std::string_view name, Visit&& visit) {
+    if (!indexed_) return scan(readObjectRecord, visit);
+    visitChain(byName_, nameKey(ownerNo, name), offset_, readObjectRecord, visit);
+    return readable_;
+  }
+
+ private:
+  static uint32_t nameKey(uint32_t ownerNo, std::string_view name);
+  void indexLines(DictLineReader& in) override;
+  void clear() override;
+  std::vector<uint64_t> offset_;
+  KeyChains byName_;
+};
+
+// BEXTABDEL.TXT by OBJ#, every row.
+using DeletedStorageLines = KeyedLines<StorageRecord>;
+
 // The indexes of all dictionary files of one directory.
 class DictIndex {
  public:
@@ -310,6 +334,9 @@ class DictIndex {
   StorageLines& storage() { return fresh(storage_); }
   ColumnTypeLines& columnTypes() { return fresh(columnTypes_); }
   ColumnMapLines& columnMap(uint32_t objNo);
+  DeletedObjectLines& deletedObjects() { return fresh(deletedObjects_); }
+  DeletedStorageLines& deletedStorage() { return fresh(deletedStorage_); }
+  ColumnMapLines& deletedColumns() { return fresh(deletedColumns_); }
 
  private:
   template <class File>
@@ -329,6 +356,9 @@ class DictIndex {
   StorageLines storage_;
   ColumnTypeLines columnTypes_;
   std::vector<std::unique_ptr<ColumnMapLines>> columnMaps_;  // made at first use
+  DeletedObjectLines deletedObjects_;
+  DeletedStorageLines deletedStorage_;
+  ColumnMapLines deletedColumns_;  // BEXCOLDEL.TXT, lines as a column map file's
 };
 
 }  // namespace bex

@@ -39,6 +39,10 @@ enum ObjectType : uint32_t {
   kObjIndexSubpartition = 35,
 };
 
+inline bool isTablePartition(uint32_t type) { return type == kObjTablePartition || type == kObjTableSubpartition; }
+// What a dropped table is rebuilt from: a table's or its partitions' objects.
+inline bool isTableOrPartition(uint32_t type) { return type == kObjTable || isTablePartition(type); }
+
 // A row of COL$, plus the object type of the column filled in by
 // resolveObjectType (not read from the file).
 struct ColumnRecord {

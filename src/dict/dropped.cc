@@ -25,8 +25,6 @@ void placeColumn(std::vector<ColumnRecord>& cols, const ColumnRecord& c) {
   if (cols[c.segColNo - 1].objNo == 0) cols[c.segColNo - 1] = c;
 }
 
-bool isPartition(uint32_t type) { return type == kObjTablePartition || type == kObjTableSubpartition; }
-
 constexpr uint32_t kAnyOwner = UINT32_MAX;
 
 // The deleted OBJ$ rows of the user's dropped tables and their partitions
@@ -36,7 +34,7 @@ template <class Visit>
 bool forEachDroppedObject(const DictFiles& dir, uint32_t userNo, Visit&& visit) {
   std::unordered_map<uint32_t, bool> seen;
   return forEachRecord(dir.file(kDeletedObjectFile), readObjectRecord, [&](const ObjectRecord& o) {
-    if ((userNo != kAnyOwner && o.ownerNo != userNo) || (o.type != kObjTable && !isPartition(o.type))) return false;
+    if ((userNo != kAnyOwner && o.ownerNo != userNo) || !isTableOrPartition(o.type)) return false;
     if (!seen.emplace(o.objNo, true).second) return false;
     ObjectRecord live;
     if (findObjectByNumber(dir, o.objNo, live)) return false;
@@ -44,32 +42,74 @@ bool forEachDroppedObject(const DictFiles& dir, uint32_t userNo, Visit&& visit) 
   });
 }
 
-// The dropped tables (those `keep` takes) with their partitions: each
-// partition goes to the table of its name with the highest OBJ# below its
-// own.
-template <class Keep>
-bool collectDropped(const DictFiles& dir, uint32_t userNo, Keep&& keep, std::vector<DroppedTable>& out) {
-  std::vector<ObjectRecord> parts;
-  const bool read = forEachDroppedObject(dir, userNo, [&](const ObjectRecord& o) {
-    if (isPartition(o.type))
-      parts.push_back(o);
-    else if (keep(o))
-      out.push_back(DroppedTable{o, StorageRecord{}, {}, {}});
-    return false;
-  });
+// Each partition goes to the table of its name with the highest OBJ# below
+// its own.
+void assignPartitions(const std::vector<ObjectRecord>& parts, std::vector<DroppedTable>& tables) {
   std::unordered_multimap<uint32_t, size_t> byName;
-  for (size_t i = 0; i < out.size(); ++i) byName.emplace(KeyHash().name(out[i].object.name).value(), i);
+  for (size_t i = 0; i < tables.size(); ++i) byName.emplace(KeyHash().name(tables[i].object.name).value(), i);
   for (const ObjectRecord& p : parts) {
     DroppedTable* owner = nullptr;
     const auto [first, last] = byName.equal_range(KeyHash().name(p.name).value());
     for (auto it = first; it != last; ++it) {
-      DroppedTable& t = out[it->second];
+      DroppedTable& t = tables[it->second];
       if (t.object.objNo < p.objNo && sameName(t.object.name, p.name) && (!owner || t.object.objNo > owner->object.objNo))
         owner = &t;
     }
     if (owner) owner->partitions.push_back(DroppedPartition{p, StorageRecord{}});
   }
+}
+
+// The user's dropped tables with their partitions.
+bool collectDropped(const DictFiles& dir, uint32_t userNo, std::vector<DroppedTable>& out) {
+  std::vector<ObjectRecord> parts;
+  const bool read = forEachDroppedObject(dir, userNo, [&](const ObjectRecord& o) {
+    if (isTablePartition(o.type))
+      parts.push_back(o);
+    else
+      out.push_back(DroppedTable{o, StorageRecord{}, {}, {}});
+    return false;
+  });
+  assignPartitions(parts, out);
   return read;
+}
+
+// The user's dropped tables of that name with their partitions, as
+// collectDropped finds them, through the index of the deleted OBJ$ rows
+// (a pass over the file without one: the first row of an OBJ# counts
+// whatever its name).
+void collectDroppedNamed(const DictFiles& dir, uint32_t userNo, const char* name, std::vector<DroppedTable>& out) {
+  std::unordered_set<uint32_t> seen;
+  std::vector<ObjectRecord> parts;
+  dir.deletedObjects().forName(userNo, name, [&](const ObjectRecord& o) {
+    if (o.ownerNo != userNo || !isTableOrPartition(o.type) || !seen.insert(o.objNo).second) return false;
+    ObjectRecord live;
+    if (!sameName(o.name, name) || findObjectByNumber(dir, o.objNo, live)) return false;
+    if (isTablePartition(o.type))
+      parts.push_back(o);
+    else if (!o.subname[0])
+      out.push_back(DroppedTable{o, StorageRecord{}, {}, {}});
+    return false;
+  });
+  assignPartitions(parts, out);
+}
+
+// The first deleted TAB$ (TABPART$, TABSUBPART$) row of the object.
+void findDeletedStorage(const DictFiles& dir, uint32_t objNo, StorageRecord& out) {
+  dir.deletedStorage().forKey(storageKey(objNo), [&](const StorageRecord& st) {
+    if (st.objNo != objNo) return false;
+    out = st;
+    return true;
+  });
+}
+
+// The table's deleted COL$ rows by SEGCOL#.
+std::vector<ColumnRecord> deletedColumns(const DictFiles& dir, uint32_t objNo) {
+  std::vector<ColumnRecord> cols;
+  dir.deletedColumns().forTable(objNo, [&](const ColumnRecord& c) {
+    if (c.objNo == objNo) placeColumn(cols, c);
+    return false;
+  });
+  return cols;
 }
 
 // The deleted TAB$ (TABPART$, TABSUBPART$) row of each table and partition
@@ -106,7 +146,7 @@ bool holdsObject(const DroppedTable& t, uint32_t objd) {
 }  // namespace
 
 bool findDroppedTables(const DictFiles& dir, uint32_t userNo, std::vector<DroppedTable>& out) {
-  const bool read = collectDropped(dir, userNo, [](const ObjectRecord&) { return true; }, out);
+  const bool read = collectDropped(dir, userNo, out);
   if (read) addStorageAndColumns(dir, out);
   return read;
 }
@@ -126,14 +166,15 @@ void droppedDataObjects(const DictFiles& dir, std::vector<uint32_t>& out) {
 
 bool findDroppedTable(const DictFiles& dir, uint32_t userNo, const char* name, uint32_t objd, DroppedTable& out) {
   std::vector<DroppedTable> tables;
-  collectDropped(dir, userNo, [&](const ObjectRecord& o) { return sameName(o.name, name) && !o.subname[0]; }, tables);
-  if (tables.empty()) return false;
-  addStorageAndColumns(dir, tables);
+  collectDroppedNamed(dir, userNo, name, tables);
   for (DroppedTable& t : tables) {
+    findDeletedStorage(dir, t.object.objNo, t.storage);
+    for (DroppedPartition& p : t.partitions) findDeletedStorage(dir, p.object.objNo, p.storage);
     if (t.storage.objNo == 0) t.storage = StorageRecord{t.object.objNo, t.object.objNo, 0, 0, 0, 0};
     if (t.storage.dataObjNo == 0) t.storage.dataObjNo = t.object.objNo;  // partitioned
     if (objd != 0 && !holdsObject(t, objd)) continue;
     out = t;
+    out.columns = deletedColumns(dir, t.object.objNo);
     out.object.dropped = true;
     out.object.segmentObjNo = out.object.objNo;
     return true;
@@ -146,11 +187,7 @@ void placeholderColumnName(uint32_t position, char (&name)[kDictNameMax + 1]) {
 }
 
 std::vector<ColumnRecord> droppedTableColumns(const DictFiles& dir, uint32_t objNo) {
-  std::vector<ColumnRecord> cols;
-  forEachRecord(dir.file(kDeletedColumnFile), readColumnRecord, [&](const ColumnRecord& c) {
-    if (c.objNo == objNo) placeColumn(cols, c);
-    return false;
-  });
+  std::vector<ColumnRecord> cols = deletedColumns(dir, objNo);
   for (size_t i = 0; i < cols.size(); ++i) {
     ColumnRecord& c = cols[i];
     if (c.objNo != 0) continue;

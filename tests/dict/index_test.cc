@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "dict/dictionary.h"
+#include "dict/dropped.h"
 #include "dict/queries.h"
 #include "dict_dir.h"
 #include "forge/scenario.h"
@@ -303,6 +304,61 @@ class RandomDictionary {
   std::vector<std::string> maps_ = std::vector<std::string>(64);
 };
 
+
+// ---- dropped tables --------------------------------------------------
+
+// Deleted rows of a random dictionary: tables and partitions of few owners
+// and names (case variants), OBJ#s shared with live objects and with each
+// other, storage and COL$ rows missing, repeated and out of order, and
+// lines the readers refuse.
+template <class Put>
+void writeDeletedRows(unsigned seed, Put&& put) {
+  std::mt19937 rng(seed);
+  auto pick = [&](unsigned n) { return static_cast<uint32_t>(rng() % n); };
+  static const char* kNames[] = {"T", "t", "Ab", "AB", "ab"};
+  static const uint32_t kTypes[] = {2, 2, 19, 34, 1};
+  std::string objects, storage, columns;
+  for (int i = 0; i < 60; i++) {
+    const uint32_t objNo = 100 + pick(150);
+    objects += format("%u,%u,%s,%s,%u\n", objNo, pick(3), kNames[pick(5)], pick(4) ? "" : "P1", kTypes[pick(5)]);
+    if (pick(6) == 0) objects += "1,2\n";
+    for (uint32_t n = pick(3); n-- > 0;) storage += format("%u,%u,4,4,%u,0\n", objNo, pick(3) ? 300 + pick(50) : 0, pick(99));
+    for (uint32_t n = pick(5); n-- > 0;)
+      columns += format("%u,%u,%u,C%u,%u,%u\n", pick(3) ? objNo : 100 + pick(150), 1 + pick(6), pick(6), pick(9), 1 + pick(2), 1 + pick(30));
+  }
+  put(kDeletedObjectFile, objects);
+  put(kDeletedStorageFile, storage + "x,y\n");
+  put(kDeletedColumnFile, columns);
+}
+
+std::string text(const DroppedTable& t) {
+  std::string s = "table " + text(t.object) + format(" dropped %d; ", t.object.dropped) + text(t.storage);
+  for (const DroppedPartition& p : t.partitions) s += "; part " + text(p.object) + " " + text(p.storage);
+  for (const ColumnRecord& c : t.columns) s += "; " + text(c);
+  return s;
+}
+std::string text(const std::vector<ColumnRecord>& cols) {
+  std::string s;
+  for (const ColumnRecord& c : cols) s += text(c) + "; ";
+  return s;
+}
+
+// A dropped table's look-ups by every name, owner and data object the
+// deleted OBJ$ rows give.
+std::vector<std::string> droppedAnswers(const DictFiles& dir) {
+  std::vector<std::string> out;
+  forEachRecord(dir.file(kDeletedObjectFile), readObjectRecord, [&](const ObjectRecord& o) {
+    for (const std::string& name : {std::string(o.name), flipCase(o.name)})
+      for (uint32_t objd : {0u, o.objNo, 300 + o.objNo % 50}) {
+        DroppedTable t;
+        out.push_back(format("found %d ", findDroppedTable(dir, o.ownerNo, name.c_str(), objd, t)) + text(t));
+      }
+    out.push_back("columns " + text(droppedTableColumns(dir, o.objNo)));
+    return false;
+  });
+  return out;
+}
+
 }  // namespace
 
 TEST_F(DictIndexTest, RandomDictionariesAnswerAsAScanBeforeAndAfterTheyChange) {
@@ -392,4 +448,57 @@ TEST_F(DictIndexTest, LinesReadAtOffsetsAsReadInARow) {
     if (!line.empty()) atOffsets.push_back(std::string(line));
   close(fd);
   EXPECT_EQ(atOffsets, want);
+}
+
+TEST_F(DictIndexTest, DroppedTablesFoundAsAScanFindsThemBeforeAndAfterTheFilesChange) {
+  for (unsigned seed = 1; seed <= 3; seed++) {
+    auto put = [&](const char* name, const std::string& t) {
+      write("new", t);
+      ASSERT_EQ(rename(path("new").c_str(), path("BEXDICT/" + std::string(name)).c_str()), 0);
+    };
+    RandomDictionary(seed).write(put);
+    writeDeletedRows(seed, put);
+    const DictFiles indexed(dict().path()), scan(dict().path(), DictLookup::kFileScan);
+    EXPECT_EQ(droppedAnswers(indexed), droppedAnswers(scan));
+    writeDeletedRows(seed + 100, put);
+    indexed.recheck();
+    EXPECT_EQ(droppedAnswers(indexed), droppedAnswers(scan));
+  }
+}
+
+// Each dropped table of the forged dictionary as the listing's one pass
+// over the files rebuilds it; the files are read again only at the next
+// statement after they changed.
+TEST_F(DictIndexTest, DroppedTablesFoundAsListedAndReadOncePerChange) {
+  const std::string dir = path("dropped");
+  mkdir(dir.c_str(), 0755);
+  std::string error;
+  ASSERT_TRUE(forge::runScenario("dropped", dir, forge::ScenarioOptions{}, error)) << error;
+  const DictFiles files(dir + "/expect/BEXDICT");
+  constexpr uint32_t kScott = 54;
+  std::vector<DroppedTable> listed;
+  ASSERT_TRUE(findDroppedTables(files, kScott, listed));
+  ASSERT_GE(listed.size(), 4u);
+  for (DroppedTable want : listed) {
+    if (want.storage.objNo == 0) want.storage = StorageRecord{want.object.objNo, want.object.objNo, 0, 0, 0, 0};
+    if (want.storage.dataObjNo == 0) want.storage.dataObjNo = want.object.objNo;
+    want.object.dropped = true;
+    want.object.segmentObjNo = want.object.objNo;
+    DroppedTable got;
+    ASSERT_TRUE(findDroppedTable(files, kScott, want.object.name, dataObjectOf(want), got)) << want.object.name;
+    EXPECT_EQ(text(got), text(want));
+    const std::vector<ColumnRecord> cols = droppedTableColumns(files, want.object.objNo);
+    ASSERT_EQ(cols.size(), want.columns.size());
+    for (size_t i = 0; i < cols.size(); i++) {
+      if (want.columns[i].objNo == 0) continue;  // a placeholder
+      EXPECT_EQ(text(cols[i]), text(want.columns[i]));
+    }
+  }
+  const std::string objects = files.file(kDeletedObjectFile);
+  ASSERT_EQ(rename(objects.c_str(), (objects + ".old").c_str()), 0);
+  std::ofstream(objects) << "";
+  DroppedTable t;
+  EXPECT_TRUE(findDroppedTable(files, kScott, listed[0].object.name, 0, t));
+  files.recheck();
+  EXPECT_FALSE(findDroppedTable(files, kScott, listed[0].object.name, 0, t));
 }
