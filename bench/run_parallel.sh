@@ -81,18 +81,23 @@ unload one 1
 # machine may give less than two): two one-thread runs side by side, the
 # best of repeat pairs. The ratio of two threads to one is to be read
 # beside it.
-pair_best=""
-for i in $(seq "$repeat"); do
-  t0=$(now)
-  "$build/bex" < one.sql > pair1.out 2>&1 &
-  "$build/bex" < one.sql > pair2.out 2>&1
-  wait
-  t1=$(now)
-  s=$(echo "$t1 - $t0" | bc -l)
-  if [ -z "$pair_best" ] || [ "$(echo "$s < $pair_best" | bc -l)" = 1 ]; then pair_best=$s; fi
-done
-awk -v s="$pair_best" -v o="$one_s" \
-    'BEGIN { printf "two one-thread runs side by side: %6.2f s, so two cores do %4.2f x the work of one here\n", s, 2 * o / s }'
+# pair DIR SQL ONE PREFIX: two one-thread runs of SQL in DIR side by side,
+# the best of repeat pairs, beside the best one-thread run ONE (seconds).
+pair() {
+  pbest=""
+  for i in $(seq "$repeat"); do
+    t0=$(now)
+    (cd "$1" && "$build/bex" < "$2" > pair1.out 2>&1) &
+    (cd "$1" && "$build/bex" < "$2" > pair2.out 2>&1)
+    wait
+    t1=$(now)
+    p=$(echo "$t1 - $t0" | bc -l)
+    if [ -z "$pbest" ] || [ "$(echo "$p < $pbest" | bc -l)" = 1 ]; then pbest=$p; fi
+  done
+  awk -v s="$pbest" -v o="$3" -v prefix="$4" \
+      'BEGIN { printf "%stwo one-thread runs side by side: %6.2f s, so two cores do %4.2f x the work of one here\n", prefix, s, 2 * o / s }'
+}
+pair . one.sql "$one_s" ""
 unload two 2
 unload four 4
 unload scan-two 2 "CORRUPT FILE 9 BLOCK 2"
@@ -114,22 +119,6 @@ clob_run() {
   t1=$(now)
   s=$(echo "$t1 - $t0" | bc -l)
   r=$(sed -n 's/.*Maximum resident set size (kbytes): *//p' "$1/$3.time")
-}
-# clob_pair DIR: two one-thread runs of DIR's table side by side, the best
-# of repeat pairs, beside the best one-thread run (lone).
-clob_pair() {
-  pbest=""
-  for i in $(seq "$repeat"); do
-    t0=$(now)
-    (cd "$1" && "$build/bex" < n.sql > pair1.out 2>&1) &
-    (cd "$1" && "$build/bex" < n.sql > pair2.out 2>&1)
-    wait
-    t1=$(now)
-    p=$(echo "$t1 - $t0" | bc -l)
-    if [ -z "$pbest" ] || [ "$(echo "$p < $pbest" | bc -l)" = 1 ]; then pbest=$p; fi
-  done
-  awk -v s="$pbest" -v o="$lone" \
-      'BEGIN { printf "  two one-thread runs side by side: %6.2f s, so two cores do %4.2f x the work of one here\n", s, 2 * o / s }'
 }
 clob() {
   dir=$1 lrows=$2 maxkib=$3 fixed=${4:-}
@@ -160,7 +149,7 @@ clob() {
       [ "$r" -gt "$lpeak" ] && lpeak=$r
     done
     [ -n "$lone" ] || lone=$lbest
-    [ "$t" = 2 ] || clob_pair "$dir"
+    [ "$t" = 2 ] || pair "$dir" n.sql "$lone" "  "
     same=""
     [ "$t" = 1 ] || { sed 's/t2\.LOB/t1.LOB/g' "$dir/t2.txt" | cmp -s "$dir/t1.txt" - && cmp -s "$dir/t1.LOB" "$dir/t2.LOB" && same="same files as one thread" || same="FILES DIFFER"; }
     awk -v n="clob-$maxkib" -v t="$t" -v s="$lbest" -v w="$lworst" -v b="$lob_bytes" -v c="$lcat" -v o="$lone" -v rss="$lpeak" -v same="$same" \
