@@ -6,8 +6,18 @@
 
 namespace bex {
 
+// A range continuing the last run of its class joins it, as blocks noted
+// one by one do: a walk may read empty blocks or step over them as a hole.
 void BlockMap::noteRange(uint32_t rfn, uint32_t first, uint32_t count, BlockClass cls) {
-  if (count) runs_.push_back(BlockRun{rfn, first, count, 0, cls});
+  if (!count) return;
+  if (!runs_.empty()) {
+    BlockRun& r = runs_.back();
+    if (r.rfn == rfn && r.cls == cls && r.objd == 0 && r.first + r.count == first) {
+      r.count += count;
+      return;
+    }
+  }
+  runs_.push_back(BlockRun{rfn, first, count, 0, cls});
 }
 
 void BlockMap::take(BlockMap& other) {

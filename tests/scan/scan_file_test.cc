@@ -1,10 +1,14 @@
 // ScanFile's run rules on blocks forged for each rule, on real Oracle table
 // blocks, and through read-ahead windows of every size.
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
 #include "forge/forge_file.h"
 #include "forge/values.h"
+#include "base/block_map.h"
+#include "scan/scan_workers.h"
 #include "scan_fixture.h"
 
 using namespace bex;
@@ -188,4 +192,71 @@ TEST(ScanFile, RealOracleTableBlocks) {
   EXPECT_EQ(l.ext, want);
   EXPECT_EQ(l.lob, "");
   EXPECT_EQ(l.errors, 0u);
+}
+
+namespace {
+
+// Blocks 0 .. 39 held and never written (zeros), 40 .. 139 a hole of the
+// source (as a file read from backup pieces has), 140 .. 149 held.
+class HoledSource final : public ByteSource {
+ public:
+  static constexpr uint32_t kBs = 2048, kHole = 40, kHeld = 140, kBlocks = 150;
+  ReadResult read(uint64_t offset, uint8_t* buf, size_t n) override {
+    const size_t len = static_cast<size_t>(std::min<uint64_t>(n, size() - std::min(offset, size())));
+    memset(buf, 0, len);
+    for (size_t at = 0; at < len; at += kBs)
+      if ((offset + at) / kBs >= kHeld) memcpy(buf + at, makeBlock(kBs, 0x06, makeRdba(3, (offset + at) / kBs)).data(), kBs);
+    return ReadResult{len, false};
+  }
+  uint64_t size() const override { return uint64_t{kBlocks} * kBs; }
+  bool readsInParallel() const override { return true; }
+  Held nextHeld(uint64_t offset) const override {
+    if (offset >= uint64_t{kHole} * kBs && offset < uint64_t{kHeld} * kBs) return Held{uint64_t{kHeld} * kBs, kNoneHeld};
+    return Held{offset, offset < uint64_t{kHole} * kBs ? uint64_t{kHole} * kBs : kNoneHeld};
+  }
+};
+
+// The block map of one SCAN DATABASE of the file: by one thread through
+// windows of window bytes, or by threads workers.
+std::vector<BlockRun> holedMap(uint32_t window, uint16_t threads) {
+  DataFileRegistry reg;
+  reg.count = 1;
+  reg.slots[0].source = std::make_unique<HoledSource>();
+  reg.slots[0].rfn = 3;
+  reg.slots[0].blocks = HoledSource::kBlocks - 1;
+  reg.rebuildHash();
+  BlockContext bc;
+  bc.registry = &reg;
+  bc.blockSize = HoledSource::kBs;
+  bc.threads = threads;
+  BlockMap map;
+  bc.blockMap = &map;
+  StringSink lob, ext;
+  if (threads > 1) {
+    scanWithWorkers(bc, lob, ext);
+  } else {
+    SlotReader reader(bc, window);
+    uint64_t errors = 0;
+    ScanFile(bc, reader, 0, lob, ext, errors);
+  }
+  return map.runs();
+}
+
+}  // namespace
+
+// Empty blocks are one run of the block map, whether the walk read them as
+// zeros or stepped over them as a hole, at a window's or a stretch's start.
+TEST(ScanFile, EmptyBlocksAndAHoleAreOneRunOfTheBlockMapWhateverTheWindowAndTheThreads) {
+  const std::vector<BlockRun> one = holedMap(kScanWindowSize, 1);
+  ASSERT_FALSE(one.empty());
+  EXPECT_EQ(one[0].first, 2u);
+  EXPECT_EQ(one[0].count, HoledSource::kHeld - 2);
+  EXPECT_EQ(one[0].cls, BlockClass::kEmpty);
+  auto same = [&](const std::vector<BlockRun>& m) {
+    return m.size() == one.size() && std::equal(m.begin(), m.end(), one.begin(), [](const BlockRun& a, const BlockRun& b) {
+             return a.rfn == b.rfn && a.first == b.first && a.count == b.count && a.cls == b.cls && a.objd == b.objd;
+           });
+  };
+  for (uint32_t window : {2048u, 7u * 2048}) EXPECT_TRUE(same(holedMap(window, 1))) << window;
+  for (uint16_t threads : {2, 3}) EXPECT_TRUE(same(holedMap(kScanWindowSize, threads))) << threads;
 }
