@@ -34,6 +34,9 @@ class Progress {
     done_.fetch_add(units, std::memory_order_relaxed);
     if (live_) look();
   }
+  // Units counted done that were not done after all (a reader that
+  // counted a whole window and handed out less of it); any thread.
+  void takeBack(uint64_t units) { done_.fetch_sub(units, std::memory_order_relaxed); }
   // Rows found by workers; any thread.
   void addRows(uint64_t n) {
     if (live_) rows_.fetch_add(n, std::memory_order_relaxed);

@@ -95,10 +95,9 @@ const uint8_t* SlotReader::next(uint32_t& number) {
   if (mapping_ && view_.damaged()) {
     // The mapped file failed under the walk: read from here on. The blocks
     // of the mapping not handed out were counted when it was mapped; they
-    // count again only as far as they are read (the unsigned sum takes
-    // them back).
+    // count again only as far as they are read.
     const uint32_t unhanded = windowFirst_ + windowCount_ - nextBlock_;
-    if (bc_.progress && unhanded) bc_.progress->advance(0 - uint64_t{unhanded});
+    if (bc_.progress && unhanded) bc_.progress->takeBack(unhanded);
     mapping_ = false;
     windowCount_ = 0;
   }
