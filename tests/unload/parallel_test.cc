@@ -272,11 +272,14 @@ TEST(ParallelLobs, LobTablesGiveWhatOneThreadGives) {
     LobShell sh{lobs, lobs.rc()};
     sh.rc.parallelChunkBlocks = 1;
     const char* const styles[] = {"TXT", "CSV"};
+    // After SCAN the table's listed run is one chunk, walked by the main
+    // walk; through its segment header the workers walk it.
+    const std::string byHeader = std::string(kLobUnload) + " EXTENT none.ext";
     uint64_t mostChunks[2] = {0, 0};  // by style
     const auto expectSame = [&](const std::string& what) {
       for (int i : {0, 1}) {
         lobs.run(std::string("SET OUTPUT_STYLE ") + styles[i]);
-        expectSameWithThreads(sh, {kLobUnload}, what + ", " + styles[i], mostChunks[i]);
+        expectSameWithThreads(sh, {kLobUnload, byHeader}, what + ", " + styles[i], mostChunks[i]);
       }
     };
     if (big) lobs.run("SET BYTE_ORDER BIG");
