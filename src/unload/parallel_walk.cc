@@ -82,6 +82,7 @@ class ChunkSink final : public Sink {
     c.length = 0;
     c.spilled = 0;
     c.handedOn = false;
+    lost_ = false;
     into_ = &c;
     job_ = job;
     const size_t first = memoryMax_ == SIZE_MAX ? std::max(least_, reserve_) : memoryMax_ + least_;
@@ -90,13 +91,13 @@ class ChunkSink final : public Sink {
   }
 
   // Hands on what the chunk's walk left buffered, the chunk's last bytes;
-  // false when they could not be written. Nothing is written after until
-  // the next into().
+  // false when some of the chunk's bytes could not be written. Nothing is
+  // written after until the next into().
   bool end() {
     ending_ = true;
-    const bool ok = flush();
+    flush();
     ending_ = false;
-    return ok;
+    return !lost_;
   }
 
   // Hands the chunk on to data once head says every chunk before it was
@@ -140,7 +141,10 @@ class ChunkSink final : public Sink {
     if (c.spillFd < 0) c.spillFd = openSpillFile(spillDir_);
     for (size_t done = 0; done < n;) {
       const ssize_t w = c.spillFd < 0 ? -1 : pwrite(c.spillFd, p + done, n - done, static_cast<off_t>(c.spilled));
-      if (w <= 0) return false;
+      if (w <= 0) {
+        lost_ = true;
+        return false;
+      }
       done += static_cast<size_t>(w);
       c.spilled += static_cast<uint64_t>(w);
     }
@@ -179,6 +183,7 @@ class ChunkSink final : public Sink {
   uint64_t job_ = 0;
   size_t memoryMax_ = SIZE_MAX;
   bool ending_ = false;  // within end()
+  bool lost_ = false;    // bytes of this chunk could not be spilled
   std::string spillDir_;
   ChunkBytes* into_ = nullptr;
 };
@@ -424,8 +429,7 @@ void ParallelWalk::commit(uint64_t job, Result& r) {
   if (!r.data.handedOn) writeData(r);
   if (sizedByBytes_) resize(r);
   if (t_.lob.sink) writeLob(r.lob);
-  if (!r.lobWritten)
-    t_.walk.console.error("  Cannot write LOB bytes to a temporary file: the LOB file is incomplete!\n");
+  if (!r.lobWritten) loseLobBytes("  Cannot write LOB bytes to a temporary file: the LOB file is incomplete!\n");
   bc.counters->RowCount += r.rows;
   bc.counters->LobCount += r.lobValues;
   bc.counters->BadBlockCount += r.badBlocks;
@@ -483,7 +487,7 @@ void ParallelWalk::writeLob(ChunkBytes& lob) {
     const size_t n = static_cast<size_t>(std::min<uint64_t>(kSpillWindow, lob.spilled - at));
     void* map = mmap(nullptr, n, PROT_READ, MAP_SHARED | MAP_POPULATE, lob.spillFd, static_cast<off_t>(at));
     if (map == MAP_FAILED) {
-      t_.walk.console.error("  Cannot read back the LOB bytes spilled by a worker: the LOB file is incomplete!\n");
+      loseLobBytes("  Cannot read back the LOB bytes spilled by a worker: the LOB file is incomplete!\n");
       break;
     }
     madvise(map, n, MADV_SEQUENTIAL);
@@ -493,6 +497,13 @@ void ParallelWalk::writeLob(ChunkBytes& lob) {
   }
   if (ftruncate(lob.spillFd, 0) != 0) t_.walk.console.noteError();
   lob.spilled = 0;
+}
+
+// LOB bytes missing from the LOB file: said once per walk, and the unload
+// fails (lobBytesLost).
+void ParallelWalk::loseLobBytes(const char* message) {
+  if (!lobLost_) t_.walk.console.error("%s", message);
+  lobLost_ = true;
 }
 
 // The chunk's console lines; of the warnings about UNKNOWN values only as

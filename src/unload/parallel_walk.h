@@ -103,6 +103,9 @@ class ParallelWalk final : public ChunkQueue {
 
   void submit(const WalkChunk& c) override;
   void drain() override;
+  // Some LOB bytes of a chunk did not reach the LOB file (a spill file
+  // could not be made, written or read back): the unload did not succeed.
+  bool lobBytesLost() const { return lobLost_; }
 
  private:
   struct Worker;
@@ -114,6 +117,7 @@ class ParallelWalk final : public ChunkQueue {
   void writeData(const Result& r);
   void writeLob(ChunkBytes& lob);
   void writeConsole(std::string_view text);
+  void loseLobBytes(const char* message);
   void walk(Worker& k, uint64_t number, Result& r);
 
   ParallelTarget t_;
@@ -126,6 +130,7 @@ class ParallelWalk final : public ChunkQueue {
   uint32_t mostChunkBlocks_;  // kParallelChunkBytes of blocks
   bool sizedByBytes_;         // chunkBlocks_ follows the bytes per block
   uint64_t bytesPerBlock_ = 0;  // of the chunks committed, the recent ones weighing most
+  bool lobLost_ = false;
   std::vector<std::unique_ptr<Worker>> workers_;
   // The number of the next chunk to commit: the chunk of that number may
   // write its data to the data file itself (ChunkSink).

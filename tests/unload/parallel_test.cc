@@ -4,10 +4,12 @@
 // LOB and national-character columns too. Built with ThreadSanitizer in CI
 // as well.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <random>
 #include <string>
 #include <vector>
@@ -270,11 +272,14 @@ TEST(ParallelLobs, LobTablesGiveWhatOneThreadGives) {
     LobShell sh{lobs, lobs.rc()};
     sh.rc.parallelChunkBlocks = 1;
     const char* const styles[] = {"TXT", "CSV"};
+    // After SCAN the table's listed run is one chunk, walked by the main
+    // walk; through its segment header the workers walk it.
+    const std::string byHeader = std::string(kLobUnload) + " EXTENT none.ext";
     uint64_t mostChunks[2] = {0, 0};  // by style
     const auto expectSame = [&](const std::string& what) {
       for (int i : {0, 1}) {
         lobs.run(std::string("SET OUTPUT_STYLE ") + styles[i]);
-        expectSameWithThreads(sh, {kLobUnload}, what + ", " + styles[i], mostChunks[i]);
+        expectSameWithThreads(sh, {kLobUnload, byHeader}, what + ", " + styles[i], mostChunks[i]);
       }
     };
     if (big) lobs.run("SET BYTE_ORDER BIG");
@@ -350,6 +355,40 @@ TEST(ParallelLobs, NationalColumnsGiveWhatOneThreadGives) {
   for (size_t at = data.find("o.LOB."); at != std::string::npos; at = data.find("o.LOB.", at + 1))
     EXPECT_TRUE(at > 0 && data[at - 1] == '"') << "a reference holding the separator is not enclosed: " << data;
   ASSERT_EQ(chdir("/"), 0);
+}
+
+// LOB bytes a worker cannot spill (its temporary file may not grow past
+// 64 KiB; the LOB file itself goes to /dev/null, which grows as one thread
+// writes it): the unload says once that the LOB file is incomplete and
+// ends as failed, never "Sucessfully", while one thread succeeds.
+TEST(ParallelLobs, SpillFailureFailsTheUnload) {
+  bex::testing::ForgedLobs lobs;
+  ASSERT_TRUE(lobs.ok());
+  lobs.run("SET ICONV_CLOB UTF-16BE UTF-8");
+  lobs.run("SET ICONV_NCLOB UTF-16BE UTF-8");
+  lobs.run("OPEN lob.cfg");
+  lobs.run("SCAN DATABASE");
+  lobs.run("SET OUTPUT_STYLE TXT");
+  lobs.rc().parallelChunkBlocks = 1;
+  lobs.rc().parallelLobMemory = 1000;
+  ASSERT_EQ(symlink("/dev/null", "o.LOB"), 0);
+  rlimit before;
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  rlimit small = before;
+  small.rlim_cur = 64u << 10;
+  const auto ignored = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  std::string console[2];
+  for (int threads : {1, 2}) {
+    lobs.run("SET THREADS " + std::to_string(threads));
+    console[threads - 1] = lobs.run(std::string(kLobUnload) + " EXTENT none.ext TO o.txt");
+  }
+  setrlimit(RLIMIT_FSIZE, &before);
+  signal(SIGXFSZ, ignored);
+  EXPECT_NE(console[0].find("Sucessfully unload"), std::string::npos) << console[0];
+  EXPECT_EQ(bex::testing::occurrences(console[1], "the LOB file is incomplete!"), 1u) << console[1];
+  EXPECT_EQ(console[1].find("Sucessfully unload"), std::string::npos) << console[1];
+  EXPECT_NE(console[1].find("Write error on o.txt"), std::string::npos) << console[1];
 }
 
 }  // namespace

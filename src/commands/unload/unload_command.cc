@@ -67,6 +67,7 @@ struct Output {
   bool rowAddress;
   std::unique_ptr<OutputFormat> format;
   bool toPg = false;  // the format says itself what became of the rows when it fails
+  bool lobBytesLost = false;  // a parallel walk could not place some LOB bytes
 
   Output(RunContext& rc, UnloadJob& job, const UnloadOptions& opts)
       : style(opts.style), rowAddress(opts.rowAddress), format(opts.style->makeFormat(outputEnv(rc), job, opts)) {}
@@ -84,7 +85,7 @@ struct Output {
 void finishUnload(RunContext& rc, const UnloadJob& job, Output& output, const DamageCounts& damage) {
   OutputFormat& format = *output.format;
   const char* dataName = format.dataName(output.files);
-  const bool writtenOk = format.close();
+  const bool writtenOk = format.close() && !output.lobBytesLost;
   ReportEntry& e = rc.report.entry();
   e.rows = rc.bc.counters->RowCount;
   e.lobValues = rc.bc.counters->LobCount;
@@ -160,6 +161,7 @@ DamageCounts walkBlocks(RunContext& rc, UnloadJob& job, Output& output, How how)
     how(w);
     workers.drain();
     w.parallel = nullptr;
+    output.lobBytesLost = workers.lobBytesLost();
   } else {
     how(w);
   }
