@@ -258,7 +258,7 @@ class DumpRowWriter : public RowWriter {
   void value(uint32_t pos, const uint8_t* bytes, uint32_t len) {
     const ColumnSpec& cs = job_.column(pos);
     if (len && kinds_[pos] == Kind::kLob) {
-      if (bc_.verbose > 2)
+      if (bc_.verbose >= kVerboseLobRows)
         console_.printf("Recover dump LOB value row = %llu col = %u ...\n",
                         static_cast<unsigned long long>(bc_.counters->RowCount + 1), pos);
       if (!RecoverLobToDump(data_, bc_, bytes, static_cast<uint16_t>(len), cs.type, cs.charsetForm))

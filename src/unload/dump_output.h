@@ -25,6 +25,10 @@ void writeDumpTableStart(Sink& out, const char* target, const char* createText, 
 void writeDumpValue(Sink& out, const uint8_t* bytes, uint32_t len);
 void writeDumpTrailer(Sink& out);
 
+// The VERBOSE from which the dump announces each LOB value it writes by
+// the number of its row (which a worker of a parallel walk does not know).
+inline constexpr uint32_t kVerboseLobRows = 3;
+
 // The output of one dump: without a TO name the file is "bexdata.dmp".
 std::unique_ptr<OutputFormat> makeDumpFormat(const OutputEnv& env, UnloadJob& job, const UnloadOptions& opts);
 // The row writer of the dump (it writes LOB values into the rows and no row

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -19,6 +20,7 @@
 #include "lob/lob_reader.h"
 #include "value/charset.h"
 #include "unload/block_walk.h"
+#include "unload/dump_output.h"
 
 namespace bex {
 
@@ -195,9 +197,10 @@ constexpr size_t kConsoleBuffer = 65536;
 // with LOB columns holds a few references per value, in memory that grows
 // as it is written (not a huge page cleared for each).
 constexpr size_t kChunkDataReserve = 4 * size_t{kParallelChunkBytes};
-// The LOB bytes of one chunk held in memory; the rest is spilled to a file.
+// The LOB bytes of one chunk held in memory (without a LOB file, its data,
+// which holds the values); the rest is spilled to a file.
 constexpr size_t kLobChunkMemory = 8u << 20;
-// Spilled LOB bytes are mapped this many at a time to be written on.
+// Spilled bytes are mapped this many at a time to be written on.
 constexpr size_t kSpillWindow = 16u << 20;
 
 // The console line of an UNKNOWN value's warning; the column number
@@ -239,8 +242,9 @@ ChunkBytes::~ChunkBytes() {
   if (spillFd >= 0) close(spillFd);
 }
 
-bool lobsWalkInParallel(const LobFile& lob, bool referencesInPlace, const RowTags& tags) {
-  return lob.sink && referencesInPlace && tagsOutsideReferences(tags);
+bool lobsWalkInParallel(const LobFile& lob, bool referencesInPlace, const RowTags& tags, uint32_t verbose) {
+  if (!lob.sink) return verbose < kVerboseLobRows;
+  return referencesInPlace && tagsOutsideReferences(tags);
 }
 
 struct ParallelWalk::Result {
@@ -251,7 +255,7 @@ struct ParallelWalk::Result {
   std::vector<LobReference> references;  // as the worker wrote them
   uint64_t rows = 0, lobValues = 0, badBlocks = 0, blocksRead = 0;
   bool errorNoted = false;
-  bool lobWritten = true;  // false: LOB bytes could not go to the spill file
+  bool dataWritten = true, lobWritten = true;  // false: bytes could not go to the spill file
   DamageCounts damage;
   std::vector<ReportEvent> events;
   uint8_t warned[kMaxSegmentColumns];  // UNKNOWN warnings committed when the chunk was queued
@@ -260,7 +264,7 @@ struct ParallelWalk::Result {
 
 struct ParallelWalk::Worker {
   Worker(const BlockContext& from, const UnloadJob& j, const WorkerWriterMaker& make, const LobFile& lobOf,
-         const RowWalk& main, size_t lobMemory, size_t dataBuffer, size_t dataReserve)
+         const RowWalk& main, size_t lobMemory, size_t dataBuffer, size_t dataReserve, bool lobsInData)
       : block(new uint8_t[from.blockSize]()),
         bc(from, buffers(from)),
         job(std::make_unique<UnloadJob>(j)),
@@ -268,6 +272,7 @@ struct ParallelWalk::Worker {
     snprintf(lob.name, sizeof lob.name, "%s", lobOf.name);
     lob.sink = lobOf.sink ? &lobText : nullptr;
     lobText.spillPast(lobMemory, directoryOf(lobOf.name));
+    if (lobsInData) data.spillPast(lobMemory, directoryOf(j.outputName));
     data.reserveFirst(dataReserve);
     if (from.conversions) {
       conversions.openLike(*from.conversions);
@@ -331,7 +336,8 @@ ParallelWalk::ParallelWalk(const ParallelTarget& target, const WorkerWriterMaker
   for (uint32_t i = 0; i < threads; i++)
     workers_.push_back(
         std::make_unique<Worker>(bc, t_.job, makeWriter, t_.lob, t_.walk, lobMemory ? lobMemory : kLobChunkMemory,
-                                 dataBuffer ? dataBuffer : kOutputBufferSize, lobColumns ? 0 : kChunkDataReserve));
+                                 dataBuffer ? dataBuffer : kOutputBufferSize, lobColumns ? 0 : kChunkDataReserve,
+                                 lobColumns && !t_.lob.sink));
   // Without LOB columns no reference in the data waits for its LOB file
   // offset: the chunk at the head of the walk writes its data itself.
   if (!lobColumns)
@@ -406,7 +412,7 @@ void ParallelWalk::walk(Worker& k, uint64_t number, Result& r) {
 
   walkChunk(w, r.chunk);
 
-  k.data.end();
+  r.dataWritten = k.data.end();
   k.console.end();
   r.lobWritten = k.lobText.end();
   r.rows = bc.counters->RowCount;
@@ -426,10 +432,14 @@ void ParallelWalk::commit(uint64_t job, Result& r) {
   BlockContext& bc = t_.walk.bc;
   writeConsole(r.console.view());
   if (r.errorNoted) t_.walk.console.noteError();
+  if (sizedByBytes_) resize(r);  // before the spilled bytes are written and forgotten
   if (!r.data.handedOn) writeData(r);
-  if (sizedByBytes_) resize(r);
-  if (t_.lob.sink) writeLob(r.lob);
-  if (!r.lobWritten) loseLobBytes("  Cannot write LOB bytes to a temporary file: the LOB file is incomplete!\n");
+  if (!r.dataWritten) loseBytes("  Cannot write data to a temporary file: the data file is incomplete!\n");
+  if (t_.lob.sink) {
+    writeInSlices(*t_.lob.sink, r.lob.view());
+    writeSpilled(*t_.lob.sink, r.lob, "  Cannot read back the LOB bytes spilled by a worker: the LOB file is incomplete!\n");
+  }
+  if (!r.lobWritten) loseBytes("  Cannot write LOB bytes to a temporary file: the LOB file is incomplete!\n");
   bc.counters->RowCount += r.rows;
   bc.counters->LobCount += r.lobValues;
   bc.counters->BadBlockCount += r.badBlocks;
@@ -448,10 +458,14 @@ void ParallelWalk::commit(uint64_t job, Result& r) {
 
 // The chunk's data, each LOB reference in it written again with the
 // offset its value gets in the LOB file (the chunk's LOB bytes follow what
-// is there now).
-void ParallelWalk::writeData(const Result& r) {
+// is there now); then what it spilled (only data holding LOB values
+// spills, and it holds no references).
+void ParallelWalk::writeData(Result& r) {
   const std::string_view data = r.data.view();
-  if (r.references.empty()) return writeInSlices(t_.data, data);
+  if (r.references.empty()) {
+    writeInSlices(t_.data, data);
+    return writeSpilled(t_.data, r.data, "  Cannot read back the data spilled by a worker: the data file is incomplete!\n");
+  }
   const uint64_t lobBase = t_.lob.sink->bytesWritten();
   char text[kLobReferenceMax];
   size_t at = 0;
@@ -470,24 +484,21 @@ void ParallelWalk::writeData(const Result& r) {
 // committed so far, the last one weighing a quarter.
 void ParallelWalk::resize(const Result& r) {
   const uint64_t blocks = uint64_t{r.chunk.last} - r.chunk.first + 1;
-  const uint64_t perBlock = (r.data.length + r.lob.length + r.lob.spilled) / blocks;
+  const uint64_t perBlock = (r.data.length + r.data.spilled + r.lob.length + r.lob.spilled) / blocks;
   bytesPerBlock_ = bytesPerBlock_ ? (3 * bytesPerBlock_ + perBlock) / 4 : perBlock;
   const uint64_t fit = kParallelChunkBytes / std::max<uint64_t>(1, bytesPerBlock_);
   chunkBlocks_ = static_cast<uint32_t>(std::clamp<uint64_t>(fit, 1, mostChunkBlocks_));
 }
 
-// A chunk's LOB bytes: those held in memory, then those spilled, mapped a
-// window at a time and written on from the mapping (no copy to read them
-// back).
-void ParallelWalk::writeLob(ChunkBytes& lob) {
-  Sink& out = *t_.lob.sink;
-  writeInSlices(out, lob.view());
-  if (!lob.spilled) return;
-  for (uint64_t at = 0; at < lob.spilled;) {
-    const size_t n = static_cast<size_t>(std::min<uint64_t>(kSpillWindow, lob.spilled - at));
-    void* map = mmap(nullptr, n, PROT_READ, MAP_SHARED | MAP_POPULATE, lob.spillFd, static_cast<off_t>(at));
+// The bytes a chunk spilled past those it held in memory, mapped a window
+// at a time and written on from the mapping (no copy to read them back).
+void ParallelWalk::writeSpilled(Sink& out, ChunkBytes& c, const char* lostMessage) {
+  if (!c.spilled) return;
+  for (uint64_t at = 0; at < c.spilled;) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(kSpillWindow, c.spilled - at));
+    void* map = mmap(nullptr, n, PROT_READ, MAP_SHARED | MAP_POPULATE, c.spillFd, static_cast<off_t>(at));
     if (map == MAP_FAILED) {
-      loseLobBytes("  Cannot read back the LOB bytes spilled by a worker: the LOB file is incomplete!\n");
+      loseBytes(lostMessage);
       break;
     }
     madvise(map, n, MADV_SEQUENTIAL);
@@ -495,15 +506,15 @@ void ParallelWalk::writeLob(ChunkBytes& lob) {
     munmap(map, n);
     at += n;
   }
-  if (ftruncate(lob.spillFd, 0) != 0) t_.walk.console.noteError();
-  lob.spilled = 0;
+  if (ftruncate(c.spillFd, 0) != 0) t_.walk.console.noteError();
+  c.spilled = 0;
 }
 
-// LOB bytes missing from the LOB file: said once per walk, and the unload
-// fails (lobBytesLost).
-void ParallelWalk::loseLobBytes(const char* message) {
-  if (!lobLost_) t_.walk.console.error("%s", message);
-  lobLost_ = true;
+// Bytes missing from the LOB or data file: said once per walk, and the
+// unload fails (bytesLost).
+void ParallelWalk::loseBytes(const char* message) {
+  if (!bytesLost_) t_.walk.console.error("%s", message);
+  bytesLost_ = true;
 }
 
 // The chunk's console lines; of the warnings about UNKNOWN values only as
@@ -511,22 +522,21 @@ void ParallelWalk::loseLobBytes(const char* message) {
 // committed when its chunk was queued, so it printed at least those).
 void ParallelWalk::writeConsole(std::string_view text) {
   Sink& out = t_.walk.console;
-  const size_t prefix = sizeof kUnknownWarning - 1;
-  size_t at = 0;
-  while (at < text.size()) {
-    const char* line = text.data() + at;
-    const void* nl = memchr(line, '\n', text.size() - at);
-    const size_t n = nl ? static_cast<size_t>(static_cast<const char*>(nl) - line) + 1 : text.size() - at;
-    at += n;
-    if (n > prefix && memcmp(line, kUnknownWarning, prefix) == 0) {
-      const unsigned long column = strtoul(line + prefix, nullptr, 10);
+  while (!text.empty()) {
+    const size_t nl = text.find('\n');
+    std::string_view line = text.substr(0, nl == std::string_view::npos ? text.size() : nl + 1);
+    text.remove_prefix(line.size());
+    if (line.starts_with(kUnknownWarning)) {
+      uint64_t column = 0;
+      const std::string_view number = line.substr(sizeof kUnknownWarning - 1);
+      std::from_chars(number.data(), number.data() + number.size(), column);
       if (column >= 1 && column <= kMaxSegmentColumns) {
         uint8_t& warned = t_.job.unknownWarnings[column - 1];
         if (warned >= kMaxUnknownWarnings) continue;
         warned++;
       }
     }
-    out.write(line, n);
+    out.write(line);
   }
 }
 

@@ -17,7 +17,9 @@
 // Memory: at most 2 x THREADS chunks are in flight; each holds the text its
 // blocks gave (about the bytes of the chunk's blocks for typical rows), so
 // the peak is about 2 x THREADS x that, plus a 1 MiB window, two 1 MiB
-// sinks and a block buffer per worker.
+// sinks and a block buffer per worker. LOB values are held only to a bound
+// per chunk (its LOB bytes, or the data of a dump, which holds them); the
+// rest spills to a temporary file, however large a value is.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -83,18 +85,20 @@ struct ChunkBytes {
 // already unlinked; -1 when none can be made.
 int openSpillFile(const std::string& dir);
 
-// Whether a walk writing LOB values to lob can be parallel: a LOB file (its
-// bytes spill past a bound; values written into the data itself would be
-// held whole in a chunk), a style that writes references in place
-// (OutputStyleSpec) and tags that no reference can hold.
-bool lobsWalkInParallel(const LobFile& lob, bool referencesInPlace, const RowTags& tags);
+// Whether a walk writing LOB values to lob can be parallel: without a LOB
+// file (the values go into the data itself, whose chunk bytes then spill
+// past the same bound as LOB bytes do) below VERBOSE kVerboseLobRows, or
+// with one, a style that writes references in place (OutputStyleSpec) and
+// tags that no reference can hold.
+bool lobsWalkInParallel(const LobFile& lob, bool referencesInPlace, const RowTags& tags, uint32_t verbose);
 
 class ParallelWalk final : public ChunkQueue {
  public:
   // chunkBlocks 0: kParallelChunkBytes of blocks, or for LOB columns
   // (lobColumns) chunks sized by the bytes they give; lobMemory 0: 8 MiB of
-  // a chunk's LOB bytes held in memory; dataBuffer 0: a worker's data goes
-  // through a buffer as large as the data file's.
+  // a chunk's LOB bytes (or, without a LOB file, of its data) held in
+  // memory; dataBuffer 0: a worker's data goes through a buffer as large as
+  // the data file's.
   ParallelWalk(const ParallelTarget& target, const WorkerWriterMaker& makeWriter, uint32_t threads,
                uint32_t chunkBlocks, bool lobColumns = false, size_t lobMemory = 0, size_t dataBuffer = 0);
   ~ParallelWalk() override;  // commits what was submitted; the workers end
@@ -103,9 +107,9 @@ class ParallelWalk final : public ChunkQueue {
 
   void submit(const WalkChunk& c) override;
   void drain() override;
-  // Some LOB bytes of a chunk did not reach the LOB file (a spill file
+  // Some bytes of a chunk did not reach the LOB or data file (a spill file
   // could not be made, written or read back): the unload did not succeed.
-  bool lobBytesLost() const { return lobLost_; }
+  bool bytesLost() const { return bytesLost_; }
 
  private:
   struct Worker;
@@ -114,10 +118,10 @@ class ParallelWalk final : public ChunkQueue {
   void queue(const WalkChunk& c);
   void commit(uint64_t job, Result& r);
   void resize(const Result& r);
-  void writeData(const Result& r);
-  void writeLob(ChunkBytes& lob);
+  void writeData(Result& r);
+  void writeSpilled(Sink& out, ChunkBytes& c, const char* lostMessage);
   void writeConsole(std::string_view text);
-  void loseLobBytes(const char* message);
+  void loseBytes(const char* message);
   void walk(Worker& k, uint64_t number, Result& r);
 
   ParallelTarget t_;
@@ -130,7 +134,7 @@ class ParallelWalk final : public ChunkQueue {
   uint32_t mostChunkBlocks_;  // kParallelChunkBytes of blocks
   bool sizedByBytes_;         // chunkBlocks_ follows the bytes per block
   uint64_t bytesPerBlock_ = 0;  // of the chunks committed, the recent ones weighing most
-  bool lobLost_ = false;
+  bool bytesLost_ = false;
   std::vector<std::unique_ptr<Worker>> workers_;
   // The number of the next chunk to commit: the chunk of that number may
   // write its data to the data file itself (ChunkSink).

@@ -52,11 +52,13 @@ std::string masked(std::string s) {  // the date lines differ from run to run
 template <class Shell>
 Outcome unload(Shell& sh, const std::string& statement, int threads) {
   sh.statement("SET THREADS " + std::to_string(threads));
-  remove("o.txt");
+  const size_t to = statement.find(" TO ");  // else to o.txt
+  const std::string name = to == std::string::npos ? "o.txt" : statement.substr(to + 4);
+  remove(name.c_str());
   remove("o.LOB");
   Outcome o;
-  o.console = masked(sh.statement(statement + " TO o.txt"));
-  o.data = readWhole("o.txt");
+  o.console = masked(sh.statement(to == std::string::npos ? statement + " TO o.txt" : statement));
+  o.data = readWhole(name);
   o.lob = readWhole("o.LOB");
   const bex::ReportEntry& e = sh.rc.report.entry();
   o.rows = sh.rc.bc.counters->RowCount;
@@ -318,10 +320,11 @@ TEST(ParallelLobs, LobTablesGiveWhatOneThreadGives) {
 
 // National text (NVARCHAR2, NCHAR) and inline CLOB, BLOB and NCLOB values
 // through each worker's conversion descriptors, in text, dump and CSV
-// style, in chunks of one block and in chunks sized by what they give; the
-// LOB table's walks went to the workers. A CSV field that must enclose its
-// LOB reference (a FIELD_TAG the reference holds) keeps the walk on one
-// thread.
+// style, in chunks of one block and in chunks sized by what they give, and
+// with every chunk's LOB bytes (in the dump, which holds the values, its
+// data) spilled, with and without each value announced; the LOB table's
+// walks went to the workers. A CSV field that must enclose its LOB reference (a
+// FIELD_TAG the reference holds) keeps the walk on one thread.
 TEST(ParallelLobs, NationalColumnsGiveWhatOneThreadGives) {
   ScratchDir dir;
   ASSERT_TRUE(bex::testing::forgeScenario("csv", dir.path));
@@ -334,15 +337,23 @@ TEST(ParallelLobs, NationalColumnsGiveWhatOneThreadGives) {
   sh.statement("UNLOAD TABLE DICT$;");
   const std::vector<std::string> tables = {"UNLOAD TABLE APP.TEXTS", "UNLOAD TABLE APP.BULK"};
   const std::string lobTable = "UNLOAD TABLE APP.LOBS";
-  for (const char* style : {"TXT", "DMP", "CSV"}) {
-    sh.statement(std::string("SET OUTPUT_STYLE ") + style);
+  for (const std::string style : {"TXT", "DMP", "CSV"}) {
+    sh.statement("SET OUTPUT_STYLE " + style);
+    const std::string to = style == "DMP" ? " TO o.dmp" : "";  // the dump is written only under its own extension
     uint64_t lobChunks = 0;
     for (const uint32_t chunkBlocks : {1u, 0u}) {  // 0: sized by the bytes they give, changing as they commit
       sh.rc.parallelChunkBlocks = chunkBlocks;
-      const std::string what = std::string(style) + (chunkBlocks ? "" : ", chunks by bytes");
-      expectSameWithThreads(sh, tables, what, mostChunks);
-      expectSameWithThreads(sh, {lobTable}, what, lobChunks);
+      const std::string what = style + (chunkBlocks ? "" : ", chunks by bytes");
+      expectSameWithThreads(sh, {tables[0] + to, tables[1] + to}, what, mostChunks);
+      expectSameWithThreads(sh, {lobTable + to}, what, lobChunks);
     }
+    sh.rc.parallelChunkBlocks = 1;
+    sh.rc.parallelLobMemory = 100;
+    for (const std::string verbose : {"3", "0"}) {
+      sh.statement("SET VERBOSE " + verbose);
+      expectSameWithThreads(sh, {lobTable + to}, style + ", spilled, VERBOSE " + verbose, lobChunks);
+    }
+    sh.rc.parallelLobMemory = 0;
     EXPECT_GT(lobChunks, 1u) << style << ": the LOB table stayed on one thread";
   }
   EXPECT_GT(mostChunks, 1u) << "no walk was cut into chunks";
@@ -357,10 +368,11 @@ TEST(ParallelLobs, NationalColumnsGiveWhatOneThreadGives) {
   ASSERT_EQ(chdir("/"), 0);
 }
 
-// LOB bytes a worker cannot spill (its temporary file may not grow past
-// 64 KiB; the LOB file itself goes to /dev/null, which grows as one thread
-// writes it): the unload says once that the LOB file is incomplete and
-// ends as failed, never "Sucessfully", while one thread succeeds.
+// Bytes a worker cannot spill (its temporary file may not grow past 64 KiB;
+// the file it spills for goes to /dev/null, which grows as one thread
+// writes it): LOB bytes of a LOB file, and the data of a dump, which holds
+// the values. The unload says once that the file is incomplete and ends as
+// failed, never "Sucessfully", while one thread succeeds.
 TEST(ParallelLobs, SpillFailureFailsTheUnload) {
   bex::testing::ForgedLobs lobs;
   ASSERT_TRUE(lobs.ok());
@@ -368,27 +380,39 @@ TEST(ParallelLobs, SpillFailureFailsTheUnload) {
   lobs.run("SET ICONV_NCLOB UTF-16BE UTF-8");
   lobs.run("OPEN lob.cfg");
   lobs.run("SCAN DATABASE");
-  lobs.run("SET OUTPUT_STYLE TXT");
+  lobs.run("UNLOAD TABLE DICT$");
   lobs.rc().parallelChunkBlocks = 1;
   lobs.rc().parallelLobMemory = 1000;
-  ASSERT_EQ(symlink("/dev/null", "o.LOB"), 0);
-  rlimit before;
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
-  rlimit small = before;
-  small.rlim_cur = 64u << 10;
-  const auto ignored = signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  std::string console[2];
-  for (int threads : {1, 2}) {
-    lobs.run("SET THREADS " + std::to_string(threads));
-    console[threads - 1] = lobs.run(std::string(kLobUnload) + " EXTENT none.ext TO o.txt");
+  struct Case {
+    const char *style, *statement, *nullFile, *data, *lost;
+  };
+  const Case cases[] = {
+      {"TXT", kLobUnload, "o.LOB", "o.txt", "the LOB file is incomplete!"},
+      {"DMP", "UNLOAD TABLE MEDIA.LOBCASES OBJECT 74000", "o.dmp", "o.dmp", "the data file is incomplete!"},
+  };
+  for (const Case& c : cases) {
+    lobs.run(std::string("SET OUTPUT_STYLE ") + c.style);
+    remove(c.nullFile);
+    ASSERT_EQ(symlink("/dev/null", c.nullFile), 0);
+    rlimit before;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    rlimit small = before;
+    small.rlim_cur = 64u << 10;
+    const auto ignored = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string console[2];
+    for (int threads : {1, 2}) {
+      lobs.run("SET THREADS " + std::to_string(threads));
+      console[threads - 1] = lobs.run(std::string(c.statement) + " EXTENT none.ext TO " + c.data);
+    }
+    setrlimit(RLIMIT_FSIZE, &before);
+    signal(SIGXFSZ, ignored);
+    remove(c.nullFile);
+    EXPECT_NE(console[0].find("Sucessfully unload"), std::string::npos) << c.style << console[0];
+    EXPECT_EQ(bex::testing::occurrences(console[1], c.lost), 1u) << c.style << console[1];
+    EXPECT_EQ(console[1].find("Sucessfully unload"), std::string::npos) << c.style << console[1];
+    EXPECT_NE(console[1].find(std::string("Write error on ") + c.data), std::string::npos) << c.style << console[1];
   }
-  setrlimit(RLIMIT_FSIZE, &before);
-  signal(SIGXFSZ, ignored);
-  EXPECT_NE(console[0].find("Sucessfully unload"), std::string::npos) << console[0];
-  EXPECT_EQ(bex::testing::occurrences(console[1], "the LOB file is incomplete!"), 1u) << console[1];
-  EXPECT_EQ(console[1].find("Sucessfully unload"), std::string::npos) << console[1];
-  EXPECT_NE(console[1].find("Write error on o.txt"), std::string::npos) << console[1];
 }
 
 }  // namespace

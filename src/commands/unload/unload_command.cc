@@ -67,7 +67,7 @@ struct Output {
   bool rowAddress;
   std::unique_ptr<OutputFormat> format;
   bool toPg = false;  // the format says itself what became of the rows when it fails
-  bool lobBytesLost = false;  // a parallel walk could not place some LOB bytes
+  bool bytesLost = false;  // a parallel walk could not place some of its bytes
 
   Output(RunContext& rc, UnloadJob& job, const UnloadOptions& opts)
       : style(opts.style), rowAddress(opts.rowAddress), format(opts.style->makeFormat(outputEnv(rc), job, opts)) {}
@@ -85,7 +85,7 @@ struct Output {
 void finishUnload(RunContext& rc, const UnloadJob& job, Output& output, const DamageCounts& damage) {
   OutputFormat& format = *output.format;
   const char* dataName = format.dataName(output.files);
-  const bool writtenOk = format.close() && !output.lobBytesLost;
+  const bool writtenOk = format.close() && !output.bytesLost;
   ReportEntry& e = rc.report.entry();
   e.rows = rc.bc.counters->RowCount;
   e.lobValues = rc.bc.counters->LobCount;
@@ -125,8 +125,9 @@ void reportScanRejections(RunContext& rc, uint32_t objd) {
 // needs the one thread: no row limit (rows are counted as chunks commit),
 // rows going to a data file (on the console they would mix with the
 // messages), LOB values the workers can place (lobsWalkInParallel: in CSV
-// style, references that never need the quotes), and files that several
-// threads may read at once.
+// style, references that never need the quotes; values in the dump's data
+// unless each is announced by its row), and files that several threads may
+// read at once.
 bool hasLobColumns(const UnloadJob& job) {
   bool lobs = isLobType(job.column(kMaxSegmentColumns).type);
   for (uint32_t pos = 0; pos < job.columns.count && pos < kMaxSegmentColumns; pos++)
@@ -138,7 +139,7 @@ bool walkInParallel(const RunContext& rc, const UnloadJob& job, Output& output) 
   const BlockContext& bc = rc.bc;
   if (bc.threads <= 1 || bc.rowLimit != kNoRowLimit || !output.files.opened()) return false;
   const LobFile& lob = output.files.lob();
-  if (hasLobColumns(job) && !lobsWalkInParallel(lob, output.style->lobReferencesInPlace(lob, job), job.tags))
+  if (hasLobColumns(job) && !lobsWalkInParallel(lob, output.style->lobReferencesInPlace(lob, job), job.tags, bc.verbose))
     return false;
   return slotsReadInParallel(*bc.registry);
 }
@@ -161,7 +162,7 @@ DamageCounts walkBlocks(RunContext& rc, UnloadJob& job, Output& output, How how)
     how(w);
     workers.drain();
     w.parallel = nullptr;
-    output.lobBytesLost = workers.lobBytesLost();
+    output.bytesLost = workers.bytesLost();
   } else {
     how(w);
   }
