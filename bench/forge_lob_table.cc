@@ -6,7 +6,9 @@
 //   lobclob.dbf (rfn 7)  the CLOB values: LOB blocks (0x28) of object 95001,
 //                        UCS-2 text, one page per block, value after value
 //   lobblob.dbf (rfn 8)  the BLOB values: LOB blocks (0x1B) of object 95002
-//   lobbench.cfg         the three files for OPEN
+//   lobsys.dbf  (rfn 1)  a SYSTEM file whose dictionary names the table
+//                        BENCH.LOBS (ID, C, B), for UNLOAD TABLE
+//   lobbench.cfg         the four files for OPEN
 //
 // Row i's CLOB and BLOB both hold n bytes, n from 10 KiB to MAXKIB (500)
 // KiB with most values small (10 + 490 u^10 KiB, u uniform in [0, 1)):
@@ -21,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "forge/dict_system.h"
 #include "forge/file_header.h"
 #include "forge/lob_block.h"
 #include "forge/lob_locator.h"
@@ -155,6 +158,32 @@ Bytes blobTemplate() {
   return t;
 }
 
+// The SYSTEM file whose dictionary names the table and its columns.
+bool writeSystem(const std::string& path) {
+  constexpr uint32_t kBenchUser = 100, kClobType = 112, kBlobType = 113, kLocatorLength = 86;
+  FileSpec file;
+  file.name = path;
+  file.rfn = kSystemRfn;
+  file.blockSize = kBlockSize;
+  file.blocks = kSystemBlocks;
+  file.header.tsNumber = kSystemTs;
+  file.header.tsName = "SYSTEM";
+  ForgeFile system(file);
+  Catalog c;
+  c.users = {{kSysUser, "SYS", 1, ""}, {kBenchUser, "BENCH", 1, ""}};
+  TableDef t;
+  t.owner = kBenchUser, t.name = "LOBS", t.objNo = kTableObjd, t.dataObjNo = kTableObjd;
+  t.ts = FileHeaderSpec{}.tsNumber, t.rfn = kTableRfn, t.header = 2;
+  t.cols = {coldef::num("ID"), coldef::typed("C", kClobType, kLocatorLength),
+            coldef::typed("B", kBlobType, kLocatorLength)};
+  c.tables.push_back(t);
+  DictScan scan;
+  std::string error, expect;
+  if (placeDictionary(system, c, scan, error) && system.write(path, expect, error)) return true;
+  fprintf(stderr, "forge_lob_table: %s\n", error.c_str());
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -175,13 +204,14 @@ int main(int argc, char** argv) {
   for (uint64_t i = 0; i < rows; ++i) total += sizes[i] = fixed ? maxKiB * 1024u : valueBytes(i, maxKiB);
   if (!writeTableFile(dir + "/lobtab.dbf", sizes) ||
       !writeLobFile(dir + "/lobclob.dbf", kClobRfn, kClobObjd, false, sizes, clobTemplate()) ||
-      !writeLobFile(dir + "/lobblob.dbf", kBlobRfn, kBlobObjd, true, sizes, blobTemplate())) {
+      !writeLobFile(dir + "/lobblob.dbf", kBlobRfn, kBlobObjd, true, sizes, blobTemplate()) ||
+      !writeSystem(dir + "/lobsys.dbf")) {
     fprintf(stderr, "forge_lob_table: cannot write into %s\n", dir.c_str());
     return 1;
   }
   File cfg(fopen((dir + "/lobbench.cfg").c_str(), "w"), &fclose);
   if (!cfg) return 1;
-  fprintf(cfg.get(), "%s/lobtab.dbf\n%s/lobclob.dbf\n%s/lobblob.dbf\n", dir.c_str(), dir.c_str(), dir.c_str());
+  for (const char* name : {"lobsys", "lobtab", "lobclob", "lobblob"}) fprintf(cfg.get(), "%s/%s.dbf\n", dir.c_str(), name);
   printf("%llu rows, object %u; LOB bytes per column: %llu\n", static_cast<unsigned long long>(rows), kTableObjd,
          static_cast<unsigned long long>(total));
   return 0;

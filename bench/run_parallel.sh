@@ -12,9 +12,11 @@
 # bench/forge_lob_table.cc, scanned once; LOB_ROWS values up to 500 KiB,
 # default 16000, about 1 GB of LOB blocks): UNLOAD text of its CLOB column
 # with THREADS 1 and 2 beside `cat` of its LOB file and two one-thread runs
-# side by side, and the peak RSS of two threads on tables whose values are
+# side by side, and the export dump of the table (UNLOAD TABLE of its CLOB
+# and BLOB values into the dump's data) with THREADS 1 and 2 beside `cat`
+# of both LOB files; and the peak RSS of both on tables whose values are
 # all 1 MiB or all 1 GiB (the 1 GiB table is forged with BEX_BENCH_GIB=1
-# only, as it writes 2 GiB). Print `uptime` first: the figures mean little
+# only, as it writes 2 GiB per column). Print `uptime` first: the figures mean little
 # on a loaded machine.
 #
 #   bench/run_parallel.sh [rows]
@@ -105,58 +107,74 @@ rm -f one.txt
 
 # clob DIR ROWS MAXKIB [fixed]: the CLOB table of forge_lob_table ROWS
 # MAXKIB [fixed] in DIR (fixed: every value MAXKIB KiB), scanned; its CLOB
-# column unloaded with THREADS 1 and 2 (best of repeat runs each, to
-# /dev/null), the files compared.
+# column unloaded as text, and the whole table (CLOB and BLOB values in the
+# data) as an export dump, each with THREADS 1 and 2 (best of repeat runs
+# each, to /dev/null), the files compared.
 ninja -C "$build" -j2 forge_lob_table > /dev/null
-# clob_run DIR THREADS NAME: the CLOB column of DIR's table unloaded to
-# NAME.txt with THREADS; secs and rss of the run.
+# clob_run DIR THREADS NAME: DIR's table unloaded by $kind (txt: its CLOB
+# column to NAME.txt; dmp: the table to NAME.dmp) with THREADS; secs and
+# rss of the run.
 clob_run() {
-  printf 'SET ICONV_CLOB UTF-16BE UTF-8\nOPEN lobbench.cfg\nSET THREADS %s\nUNLOAD OBJECT 95000 COLUMN NUMBER COLUMN CLOB TO %s.txt;\n' \
-    "$2" "$3" > "$1/$3.sql"
-  [ "$3" = n ] || rm -f "$1/$3.txt" "$1/$3.LOB"
+  { printf 'SET ICONV_CLOB UTF-16BE UTF-8\nOPEN lobbench.cfg\nSET THREADS %s\n' "$2"
+    if [ "$kind" = dmp ]; then printf 'SET OUTPUT_STYLE DMP\nUNLOAD TABLE BENCH.LOBS TO %s.dmp;\n' "$3"
+    else printf 'UNLOAD OBJECT 95000 COLUMN NUMBER COLUMN CLOB TO %s.txt;\n' "$3"; fi
+  } > "$1/$3.sql"
+  [ "$3" = n ] || rm -f "$1/$3.txt" "$1/$3.LOB" "$1/$3.dmp"
   t0=$(now)
   (cd "$1" && /usr/bin/time -v "$build/bex" < "$3.sql" > "$3.out" 2> "$3.time")
   t1=$(now)
   s=$(echo "$t1 - $t0" | bc -l)
   r=$(sed -n 's/.*Maximum resident set size (kbytes): *//p' "$1/$3.time")
 }
+# same_files DIR: whether the two-thread files equal the one-thread files.
+same_files() {
+  if [ "$kind" = dmp ]; then cmp -s "$1/t1.dmp" "$1/t2.dmp"
+  else sed 's/t2\.LOB/t1.LOB/g' "$1/t2.txt" | cmp -s "$1/t1.txt" - && cmp -s "$1/t1.LOB" "$1/t2.LOB"; fi
+}
 clob() {
   dir=$1 lrows=$2 maxkib=$3 fixed=${4:-}
   mkdir -p "$dir/BEXDICT"
-  if [ "$(cat "$dir/params" 2> /dev/null)" != "$lrows $maxkib $fixed" ]; then
+  if [ "$(cat "$dir/params" 2> /dev/null)" != "$lrows $maxkib $fixed" ] || [ ! -f "$dir/lobsys.dbf" ]; then
     rm -f "$dir"/*.dbf "$dir/params"
     "$build/forge_lob_table" "$dir" "$lrows" "$maxkib" $fixed > "$dir/forge.out"
-    (cd "$dir" && printf 'OPEN lobbench.cfg\nSCAN DATABASE\n' | "$build/bex" > scan.out)
+    (cd "$dir" && printf 'OPEN lobbench.cfg\nSCAN DATABASE\nUNLOAD TABLE DICT$;\n' | "$build/bex" > scan.out)
     echo "$lrows $maxkib $fixed" > "$dir/params"
   fi
-  lob_bytes=$(stat -c %s "$dir/lobclob.dbf")
-  cat "$dir/lobclob.dbf" > /dev/null
-  t0=$(now); cat "$dir/lobclob.dbf" > /dev/null; t1=$(now)
-  lcat=$(echo "$t1 - $t0" | bc -l)
-  lone=""
-  ln -sf /dev/null "$dir/n.txt"
-  ln -sf /dev/null "$dir/n.LOB"
-  for t in 1 2; do
-    # The files once, to compare; then the timed runs to /dev/null, as
-    # for the heap table.
-    clob_run "$dir" "$t" "t$t"
-    sync
-    lbest="" lworst="" lpeak=0
-    for i in $(seq "$repeat"); do
-      clob_run "$dir" "$t" n
-      if [ -z "$lbest" ] || [ "$(echo "$s < $lbest" | bc -l)" = 1 ]; then lbest=$s; fi
-      if [ -z "$lworst" ] || [ "$(echo "$s > $lworst" | bc -l)" = 1 ]; then lworst=$s; fi
-      [ "$r" -gt "$lpeak" ] && lpeak=$r
+  for n in txt LOB dmp; do ln -sf /dev/null "$dir/n.$n"; done
+  for kind in txt dmp; do
+    if [ "$kind" = dmp ]; then
+      lob_bytes=$(($(stat -c %s "$dir/lobclob.dbf") + $(stat -c %s "$dir/lobblob.dbf"))) label="dump-$maxkib"
+      cat "$dir/lobclob.dbf" "$dir/lobblob.dbf" > /dev/null
+      t0=$(now); cat "$dir/lobclob.dbf" "$dir/lobblob.dbf" > /dev/null; t1=$(now)
+    else
+      lob_bytes=$(stat -c %s "$dir/lobclob.dbf") label="clob-$maxkib"
+      cat "$dir/lobclob.dbf" > /dev/null
+      t0=$(now); cat "$dir/lobclob.dbf" > /dev/null; t1=$(now)
+    fi
+    lcat=$(echo "$t1 - $t0" | bc -l)
+    lone=""
+    for t in 1 2; do
+      # The files once, to compare; then the timed runs to /dev/null, as
+      # for the heap table.
+      clob_run "$dir" "$t" "t$t"
+      sync
+      lbest="" lworst="" lpeak=0
+      for i in $(seq "$repeat"); do
+        clob_run "$dir" "$t" n
+        if [ -z "$lbest" ] || [ "$(echo "$s < $lbest" | bc -l)" = 1 ]; then lbest=$s; fi
+        if [ -z "$lworst" ] || [ "$(echo "$s > $lworst" | bc -l)" = 1 ]; then lworst=$s; fi
+        [ "$r" -gt "$lpeak" ] && lpeak=$r
+      done
+      [ -n "$lone" ] || lone=$lbest
+      [ "$t" = 2 ] || [ "$kind" = dmp ] || pair "$dir" n.sql "$lone" "  "
+      same=""
+      [ "$t" = 1 ] || { same_files "$dir" && same="same files as one thread" || same="FILES DIFFER"; }
+      awk -v n="$label" -v t="$t" -v s="$lbest" -v w="$lworst" -v b="$lob_bytes" -v c="$lcat" -v o="$lone" -v rss="$lpeak" -v same="$same" \
+          'BEGIN { printf "%-14s THREADS %d: %6.2f s (worst %.2f), %6.1f MB/s of LOB files, %4.2f times cat, %4.2f x one thread, peak RSS %d KB %s\n",
+                          n, t, s, w, b / s / 1e6, s / c, o / s, rss, same }'
     done
-    [ -n "$lone" ] || lone=$lbest
-    [ "$t" = 2 ] || pair "$dir" n.sql "$lone" "  "
-    same=""
-    [ "$t" = 1 ] || { sed 's/t2\.LOB/t1.LOB/g' "$dir/t2.txt" | cmp -s "$dir/t1.txt" - && cmp -s "$dir/t1.LOB" "$dir/t2.LOB" && same="same files as one thread" || same="FILES DIFFER"; }
-    awk -v n="clob-$maxkib" -v t="$t" -v s="$lbest" -v w="$lworst" -v b="$lob_bytes" -v c="$lcat" -v o="$lone" -v rss="$lpeak" -v same="$same" \
-        'BEGIN { printf "%-14s THREADS %d: %6.2f s (worst %.2f), %6.1f MB/s of LOB file, %4.2f times cat, %4.2f x one thread, peak RSS %d KB %s\n",
-                        n, t, s, w, b / s / 1e6, s / c, o / s, rss, same }'
+    rm -f "$dir"/t1.* "$dir"/t2.*
   done
-  rm -f "$dir"/t1.txt "$dir"/t2.txt "$dir"/t1.LOB "$dir"/t2.LOB
 }
 lob_rows=${LOB_ROWS:-16000}
 clob "$work/clob" "$lob_rows" 500
