@@ -166,12 +166,12 @@ clob() {
         [ "$r" -gt "$lpeak" ] && lpeak=$r
       done
       [ -n "$lone" ] || lone=$lbest
-      [ "$t" = 2 ] || [ "$kind" = dmp ] || pair "$dir" n.sql "$lone" "  "
       same=""
       [ "$t" = 1 ] || { same_files "$dir" && same="same files as one thread" || same="FILES DIFFER"; }
       awk -v n="$label" -v t="$t" -v s="$lbest" -v w="$lworst" -v b="$lob_bytes" -v c="$lcat" -v o="$lone" -v rss="$lpeak" -v same="$same" \
           'BEGIN { printf "%-14s THREADS %d: %6.2f s (worst %.2f), %6.1f MB/s of LOB files, %4.2f times cat, %4.2f x one thread, peak RSS %d KB %s\n",
                           n, t, s, w, b / s / 1e6, s / c, o / s, rss, same }'
+      [ "$t" = 2 ] || [ "$kind" = dmp ] || pair "$dir" n.sql "$lone" "  "
     done
     rm -f "$dir"/t1.* "$dir"/t2.*
   done
