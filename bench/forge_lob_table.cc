@@ -211,7 +211,8 @@ int main(int argc, char** argv) {
   }
   File cfg(fopen((dir + "/lobbench.cfg").c_str(), "w"), &fclose);
   if (!cfg) return 1;
-  for (const char* name : {"lobsys", "lobtab", "lobclob", "lobblob"}) fprintf(cfg.get(), "%s/%s.dbf\n", dir.c_str(), name);
+  for (const char* name : {"lobsys", "lobtab", "lobclob", "lobblob"})
+    fprintf(cfg.get(), "%s/%s.dbf\n", dir.c_str(), name);
   printf("%llu rows, object %u; LOB bytes per column: %llu\n", static_cast<unsigned long long>(rows), kTableObjd,
          static_cast<unsigned long long>(total));
   return 0;

@@ -437,7 +437,8 @@ void ParallelWalk::commit(uint64_t job, Result& r) {
   if (!r.dataWritten) loseBytes("  Cannot write data to a temporary file: the data file is incomplete!\n");
   if (t_.lob.sink) {
     writeInSlices(*t_.lob.sink, r.lob.view());
-    writeSpilled(*t_.lob.sink, r.lob, "  Cannot read back the LOB bytes spilled by a worker: the LOB file is incomplete!\n");
+    writeSpilled(*t_.lob.sink, r.lob,
+                 "  Cannot read back the LOB bytes spilled by a worker: the LOB file is incomplete!\n");
   }
   if (!r.lobWritten) loseBytes("  Cannot write LOB bytes to a temporary file: the LOB file is incomplete!\n");
   bc.counters->RowCount += r.rows;
@@ -464,7 +465,8 @@ void ParallelWalk::writeData(Result& r) {
   const std::string_view data = r.data.view();
   if (r.references.empty()) {
     writeInSlices(t_.data, data);
-    return writeSpilled(t_.data, r.data, "  Cannot read back the data spilled by a worker: the data file is incomplete!\n");
+    return writeSpilled(t_.data, r.data,
+                        "  Cannot read back the data spilled by a worker: the data file is incomplete!\n");
   }
   const uint64_t lobBase = t_.lob.sink->bytesWritten();
   char text[kLobReferenceMax];

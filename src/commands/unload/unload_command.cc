@@ -139,7 +139,8 @@ bool walkInParallel(const RunContext& rc, const UnloadJob& job, Output& output) 
   const BlockContext& bc = rc.bc;
   if (bc.threads <= 1 || bc.rowLimit != kNoRowLimit || !output.files.opened()) return false;
   const LobFile& lob = output.files.lob();
-  if (hasLobColumns(job) && !lobsWalkInParallel(lob, output.style->lobReferencesInPlace(lob, job), job.tags, bc.verbose))
+  if (hasLobColumns(job) &&
+      !lobsWalkInParallel(lob, output.style->lobReferencesInPlace(lob, job), job.tags, bc.verbose))
     return false;
   return slotsReadInParallel(*bc.registry);
 }
