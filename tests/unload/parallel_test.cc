@@ -323,8 +323,8 @@ TEST(ParallelLobs, LobTablesGiveWhatOneThreadGives) {
 // style, in chunks of one block and in chunks sized by what they give, and
 // with every chunk's LOB bytes (in the dump, which holds the values, its
 // data) spilled, with and without each value announced; the LOB table's
-// walks went to the workers. A CSV field that must enclose its LOB reference (a
-// FIELD_TAG the reference holds) keeps the walk on one thread.
+// walks went to the workers. A CSV field that must enclose its LOB
+// reference (a FIELD_TAG the reference holds) keeps the walk on one thread.
 TEST(ParallelLobs, NationalColumnsGiveWhatOneThreadGives) {
   ScratchDir dir;
   ASSERT_TRUE(bex::testing::forgeScenario("csv", dir.path));
