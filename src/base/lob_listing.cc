@@ -54,10 +54,22 @@ bool readCopiedLobLine(FILE* f, LobLineBuffer& buf, std::string_view& line) {
   return readLine(f, buf, kLobListingLineMax + 1, line);
 }
 
+namespace {
+
+// The first ',' or '\n' of line from start on, or npos: a loop of its own,
+// as find_first_of looks each character up in the set with a call.
+size_t fieldEnd(std::string_view line, size_t start) {
+  for (size_t i = start; i < line.size(); i++)
+    if (line[i] == ',' || line[i] == '\n') return i;
+  return std::string_view::npos;
+}
+
+}  // namespace
+
 LobLineFields::LobLineFields(std::string_view line) {
   size_t start = 0;
   for (int i = 0; i < kCount; i++) {
-    const size_t end = line.find_first_of(",\n", start);
+    const size_t end = fieldEnd(line, start);
     field[i] = line.substr(start, end == std::string_view::npos ? line.size() - start : end - start);
     const size_t comma = end != std::string_view::npos && line[end] == ',' ? end : line.find(',', start);
     if (comma == std::string_view::npos) break;
