@@ -197,9 +197,12 @@ constexpr size_t kConsoleBuffer = 65536;
 // with LOB columns holds a few references per value, in memory that grows
 // as it is written (not a huge page cleared for each).
 constexpr size_t kChunkDataReserve = 4 * size_t{kParallelChunkBytes};
-// The LOB bytes of one chunk held in memory (without a LOB file, its data,
-// which holds the values); the rest is spilled to a file.
-constexpr size_t kLobChunkMemory = 8u << 20;
+// The LOB bytes the chunks in flight hold in memory together (without a LOB
+// file, their data, which holds the values), each its share and at least
+// kLobChunkMemory; the rest of a chunk's is spilled to a file. A block of
+// rows with values of some hundred KiB gives megabytes: a chunk spilling
+// them costs the system's copy into its cache and back.
+constexpr size_t kLobMemoryInFlight = 128u << 20, kLobChunkMemory = 8u << 20;
 // Spilled bytes are mapped this many at a time to be written on.
 constexpr size_t kSpillWindow = 16u << 20;
 
@@ -333,9 +336,10 @@ ParallelWalk::ParallelWalk(const ParallelTarget& target, const WorkerWriterMaker
   mostChunkBlocks_ = std::max<uint32_t>(1, kParallelChunkBytes / bc.blockSize);
   sizedByBytes_ = !chunkBlocks && lobColumns;
   chunkBlocks_ = chunkBlocks ? chunkBlocks : sizedByBytes_ ? kParallelLobChunkBlocks : mostChunkBlocks_;
+  const size_t chunkLobMemory = lobMemory ? lobMemory : std::max(kLobChunkMemory, kLobMemoryInFlight / (2 * threads));
   for (uint32_t i = 0; i < threads; i++)
     workers_.push_back(
-        std::make_unique<Worker>(bc, t_.job, makeWriter, t_.lob, t_.walk, lobMemory ? lobMemory : kLobChunkMemory,
+        std::make_unique<Worker>(bc, t_.job, makeWriter, t_.lob, t_.walk, chunkLobMemory,
                                  dataBuffer ? dataBuffer : kOutputBufferSize, lobColumns ? 0 : kChunkDataReserve,
                                  lobColumns && !t_.lob.sink));
   // Without LOB columns no reference in the data waits for its LOB file

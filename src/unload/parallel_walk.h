@@ -95,9 +95,10 @@ bool lobsWalkInParallel(const LobFile& lob, bool referencesInPlace, const RowTag
 class ParallelWalk final : public ChunkQueue {
  public:
   // chunkBlocks 0: kParallelChunkBytes of blocks, or for LOB columns
-  // (lobColumns) chunks sized by the bytes they give; lobMemory 0: 8 MiB of
-  // a chunk's LOB bytes (or, without a LOB file, of its data) held in
-  // memory; dataBuffer 0: a worker's data goes through a buffer as large as
+  // (lobColumns) chunks sized by the bytes they give; lobMemory: the bytes
+  // of a chunk's LOB values (or, without a LOB file, of its data) held in
+  // memory, 0 for a share of 128 MiB among the chunks in flight, at least
+  // 8 MiB; dataBuffer 0: a worker's data goes through a buffer as large as
   // the data file's.
   ParallelWalk(const ParallelTarget& target, const WorkerWriterMaker& makeWriter, uint32_t threads,
                uint32_t chunkBlocks, bool lobColumns = false, size_t lobMemory = 0, size_t dataBuffer = 0);
