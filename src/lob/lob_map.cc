@@ -232,13 +232,17 @@ void OpenLobMap(LobMap& m) {
   memory.release();
 }
 
-void OpenLobMapLike(LobMap& m, const LobMap& from) {
+bool OpenLobMapLike(LobMap& m, const LobMap& from) {
   CloseLobMap(m);
-  if (!from.available()) return;
+  if (!from.available()) return true;
   m.pos = fopen(path(m, kLobPosFile).c_str(), "rb");
   m.map = fopen(path(m, kLobMapFile).c_str(), "rb");
-  if (!m.available()) return CloseLobMap(m);
+  if (!m.available()) {
+    CloseLobMap(m);
+    return false;
+  }
   m.offsets = from.offsets;
+  return true;
 }
 
 void LookupLobMap(LobMap& m, std::string_view lobId) {

@@ -61,8 +61,9 @@ uint32_t lobBucket(std::string_view lobId);
 void BuildLobMap(LobMap& m);
 void OpenLobMap(LobMap& m);
 // Opens m's own files of the map that from has open, sharing its bucket
-// starts (nothing read again); closed when from is not open.
-void OpenLobMapLike(LobMap& m, const LobMap& from);
+// starts (nothing read again); closed when from is not open. False when
+// from's is open and m's files could not be opened.
+bool OpenLobMapLike(LobMap& m, const LobMap& from);
 // Fills the page table for lobId (20 hexadecimal digits).
 void LookupLobMap(LobMap& m, std::string_view lobId);
 void CloseLobMap(LobMap& m);

@@ -278,12 +278,12 @@ struct ParallelWalk::Worker {
     if (lobsInData) data.spillPast(lobMemory, directoryOf(j.outputName));
     data.reserveFirst(dataReserve);
     if (from.conversions) {
-      conversions.openLike(*from.conversions);
+      like = conversions.openLike(*from.conversions) && like;
       bc.conversions = &conversions;
     }
     if (from.lobMap) {
       lobMap = std::make_unique<LobMap>(from.lobMap->dir);
-      OpenLobMapLike(*lobMap, *from.lobMap);
+      like = OpenLobMapLike(*lobMap, *from.lobMap) && like;
       bc.lobMap = lobMap.get();
     }
     lobReader = std::make_unique<LobReader>(bc, console);
@@ -314,6 +314,9 @@ struct ParallelWalk::Worker {
     return own;
   }
 
+  // The worker's LOB map and descriptors are open as the main walk's are
+  // (files may run out): else its values would come out otherwise.
+  bool like = true;
   ReadCache cache;
   ReadCache lobCache;  // as large as the run's: LOB blocks are read through it
   Progress progress;  // counts the blocks read; never drawn
@@ -337,11 +340,14 @@ ParallelWalk::ParallelWalk(const ParallelTarget& target, const WorkerWriterMaker
   sizedByBytes_ = !chunkBlocks && lobColumns;
   chunkBlocks_ = chunkBlocks ? chunkBlocks : sizedByBytes_ ? kParallelLobChunkBlocks : mostChunkBlocks_;
   const size_t chunkLobMemory = lobMemory ? lobMemory : std::max(kLobChunkMemory, kLobMemoryInFlight / (2 * threads));
-  for (uint32_t i = 0; i < threads; i++)
+  for (uint32_t i = 0; i < threads && ready_; i++) {
     workers_.push_back(
         std::make_unique<Worker>(bc, t_.job, makeWriter, t_.lob, t_.walk, chunkLobMemory,
                                  dataBuffer ? dataBuffer : kOutputBufferSize, lobColumns ? 0 : kChunkDataReserve,
                                  lobColumns && !t_.lob.sink));
+    ready_ = workers_.back()->like;
+  }
+  if (!ready_) return;  // nothing is submitted: the walk goes to one thread
   // Without LOB columns no reference in the data waits for its LOB file
   // offset: the chunk at the head of the walk writes its data itself.
   if (!lobColumns)

@@ -106,6 +106,11 @@ class ParallelWalk final : public ChunkQueue {
   ParallelWalk(const ParallelWalk&) = delete;
   ParallelWalk& operator=(const ParallelWalk&) = delete;
 
+  // Every worker has its own LOB map and conversion descriptors open as
+  // the main walk has (they need files, which may run out). When not, no
+  // worker runs and nothing may be submitted: the walk is one thread's.
+  bool ready() const { return ready_; }
+
   void submit(const WalkChunk& c) override;
   void drain() override;
   // Some bytes of a chunk did not reach the LOB or data file (a spill file
@@ -136,6 +141,7 @@ class ParallelWalk final : public ChunkQueue {
   bool sizedByBytes_;         // chunkBlocks_ follows the bytes per block
   uint64_t bytesPerBlock_ = 0;  // of the chunks committed, the recent ones weighing most
   bool bytesLost_ = false;
+  bool ready_ = true;
   std::vector<std::unique_ptr<Worker>> workers_;
   // The number of the next chunk to commit: the chunk of that number may
   // write its data to the data file itself (ChunkSink).

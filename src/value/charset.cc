@@ -419,17 +419,20 @@ void Conversions::openDefaults() {
   clob.open("UCS-2BE", "GBK");
 }
 
-void Conversion::openLike(const Conversion& from) {
-  if (from.valid()) return open(from.source, from.target);
+bool Conversion::openLike(const Conversion& from) {
+  if (from.valid()) {
+    open(from.source, from.target);
+    return valid() && (measure == kInvalidIconv) == (from.measure == kInvalidIconv);
+  }
   close();
   snprintf(source, sizeof source, "%s", from.source);
   snprintf(target, sizeof target, "%s", from.target);
+  return true;
 }
 
-void Conversions::openLike(const Conversions& from) {
-  nchar.openLike(from.nchar);
-  nclob.openLike(from.nclob);
-  clob.openLike(from.clob);
+bool Conversions::openLike(const Conversions& from) {
+  const bool n = nchar.openLike(from.nchar), l = nclob.openLike(from.nclob), c = clob.openLike(from.clob);
+  return n && l && c;
 }
 
 void Conversions::closeAll() {

@@ -61,8 +61,9 @@ struct Conversion {
   bool valid() const { return cd != kInvalidIconv; }
   // Closes the current descriptor and opens one from `from` to `to`.
   void open(const char* from, const char* to);
-  // A descriptor of its own for what `from` converts (for another thread).
-  void openLike(const Conversion& from);
+  // A descriptor of its own for what `from` converts (for another thread);
+  // false when it could not be opened as from's was.
+  bool openLike(const Conversion& from);
   void close();
   // Length of the character at p[0, n) that the conversion rejected: one
   // unit when it is no character of the source; 0 when it is cut off by n.
@@ -77,7 +78,9 @@ struct Conversions {
   Conversion nclob;  // NCLOB, form-2 CLOB
   Conversion clob;   // CLOB
   void openDefaults();  // "UTF-16"/"UCS-2BE"/"UCS-2BE" to "GBK"
-  void openLike(const Conversions& from);
+  // Descriptors of their own for what from's convert; false when one of
+  // them could not be opened as from's was.
+  bool openLike(const Conversions& from);
   void closeAll();
 };
 

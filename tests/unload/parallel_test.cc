@@ -3,6 +3,7 @@
 // boundaries inside chains, on sound and on randomly damaged blocks, for
 // LOB and national-character columns too. Built with ThreadSanitizer in CI
 // as well.
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <csignal>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -413,6 +415,60 @@ TEST(ParallelLobs, SpillFailureFailsTheUnload) {
     EXPECT_EQ(console[1].find("Sucessfully unload"), std::string::npos) << c.style << console[1];
     EXPECT_NE(console[1].find(std::string("Write error on ") + c.data), std::string::npos) << c.style << console[1];
   }
+}
+
+// The soft limit of open files that leaves `unused` descriptor numbers
+// free below it.
+rlim_t limitLeaving(int unused) {
+  std::set<int> open;
+  DIR* d = opendir("/proc/self/fd");
+  if (!d) return RLIM_INFINITY;
+  while (const dirent* e = readdir(d))
+    if (e->d_name[0] != '.') open.insert(atoi(e->d_name));
+  open.erase(dirfd(d));
+  closedir(d);
+  int fd = 0;
+  for (int left = unused; left > 0 || open.count(fd); fd++)
+    if (!open.count(fd)) left--;
+  return static_cast<rlim_t>(fd);
+}
+
+// Files run out while the workers open their own LOB map files: with as
+// few free as one thread's unload needs, the workers (two files each) do
+// not all find theirs, and those that did would leave too few for the data
+// file. The walk is left to one thread: its files and values are those of
+// one thread.
+TEST(ParallelLobs, WorkersThatCannotOpenTheirFilesLeaveTheWalkToOneThread) {
+  bex::testing::ForgedLobs lobs;
+  ASSERT_TRUE(lobs.ok());
+  LobShell sh{lobs, lobs.rc()};
+  lobs.run("SET ICONV_CLOB UTF-16BE UTF-8");
+  lobs.run("SET ICONV_NCLOB UTF-16BE UTF-8");
+  lobs.run("OPEN lob.cfg");
+  lobs.run("SCAN DATABASE");
+  sh.rc.parallelChunkBlocks = 1;
+  const std::string statement = std::string(kLobUnload) + " EXTENT none.ext";
+  const Outcome whole = unload(sh, statement, 1);
+  rlimit before;
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &before), 0);
+  rlimit few = before;
+  int unused = 1;  // the fewest free descriptors one thread's unload needs
+  for (; unused < 16; unused++) {
+    few.rlim_cur = limitLeaving(unused);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &few), 0);
+    const bool enough = unload(sh, statement, 1) == whole;
+    setrlimit(RLIMIT_NOFILE, &before);
+    if (enough) break;
+  }
+  ASSERT_LT(unused, 16);
+  const int threads = unused / 2 + 1;  // more workers than the files can serve
+  few.rlim_cur = limitLeaving(unused);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &few), 0);
+  const Outcome many = unload(sh, statement, threads);
+  const uint64_t workers = sh.rc.report.entry().workers();
+  setrlimit(RLIMIT_NOFILE, &before);
+  EXPECT_TRUE(many == whole) << whole.console << "--- against ---\n" << many.console;
+  EXPECT_EQ(workers, 1u);
 }
 
 }  // namespace

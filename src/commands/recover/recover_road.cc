@@ -328,7 +328,7 @@ struct PgLoader {
     rc.bc.threads = 1;
     rc.setBlockSize(road.bc.blockSize);
     rc.settings = road.settings;
-    rc.conversions.openLike(road.conversions);
+    opened = rc.conversions.openLike(road.conversions) && opened;
     rc.pgTablesLoaded = road.pgTablesLoaded;
     out.clear();
   }

@@ -159,14 +159,16 @@ DamageCounts walkBlocks(RunContext& rc, UnloadJob& job, Output& output, How how)
     ParallelWalk workers(ParallelTarget{w, job, output.files.data(), output.files.lob()}, maker, rc.bc.threads,
                          rc.parallelChunkBlocks, hasLobColumns(job), rc.parallelLobMemory,
                          rc.parallelDataBuffer);
-    w.parallel = &workers;
-    how(w);
-    workers.drain();
-    w.parallel = nullptr;
-    output.bytesLost = workers.bytesLost();
-  } else {
-    how(w);
+    if (workers.ready()) {
+      w.parallel = &workers;
+      how(w);
+      workers.drain();
+      w.parallel = nullptr;
+      output.bytesLost = workers.bytesLost();
+      return w.damage;
+    }
   }
+  how(w);  // one thread (also when the workers could not open their own files)
   return w.damage;
 }
 
