@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "forge/dict_system.h"
+#include "bench_system.h"
 #include "forge/file_header.h"
 #include "forge/segment_header.h"
 #include "forge/table_block.h"
@@ -48,31 +48,16 @@ size_t pieceBytes(const RowPiece& p) { return encodeRowPiece(p, ByteOrder::Littl
 
 bool put(FILE* f, const ForgeBlock& b) { return fwrite(b.data(), 1, b.size(), f) == b.size(); }
 
-constexpr uint32_t kBenchUser = 100, kUsersTs = 4;
+constexpr uint32_t kUsersTs = 4;
 
 // The SYSTEM file whose dictionary names the table and its columns.
 bool writeSystem(const std::string& path) {
-  FileSpec file;
-  file.name = path;
-  file.rfn = kSystemRfn;
-  file.blockSize = kBlockSize;
-  file.blocks = kSystemBlocks;
-  file.header.tsNumber = kSystemTs;
-  file.header.tsName = "SYSTEM";
-  ForgeFile system(file);
-  Catalog c;
-  c.users = {{kSysUser, "SYS", 1, ""}, {kBenchUser, "BENCH", 1, ""}};
   TableDef t;
-  t.owner = kBenchUser, t.name = "BIG", t.objNo = kObjd, t.dataObjNo = kObjd, t.ts = kUsersTs, t.rfn = kRfn;
+  t.name = "BIG", t.objNo = kObjd, t.dataObjNo = kObjd, t.ts = kUsersTs, t.rfn = kRfn;
   t.header = 2;
   t.cols = {coldef::num("ID"), coldef::vc("NAME", 32), coldef::vc("NOTE", 200), coldef::typed("CREATED", 12, 7),
             coldef::num("AMOUNT")};
-  c.tables.push_back(t);
-  DictScan scan;
-  std::string error, expect;
-  if (placeDictionary(system, c, scan, error) && system.write(path, expect, error)) return true;
-  fprintf(stderr, "forge_big_table: %s\n", error.c_str());
-  return false;
+  return writeBenchSystem(path, kBlockSize, t, "forge_big_table");
 }
 
 }  // namespace

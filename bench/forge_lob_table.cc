@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "forge/dict_system.h"
+#include "bench_system.h"
 #include "forge/file_header.h"
 #include "forge/lob_block.h"
 #include "forge/lob_locator.h"
@@ -160,28 +160,13 @@ Bytes blobTemplate() {
 
 // The SYSTEM file whose dictionary names the table and its columns.
 bool writeSystem(const std::string& path) {
-  constexpr uint32_t kBenchUser = 100, kClobType = 112, kBlobType = 113, kLocatorLength = 86;
-  FileSpec file;
-  file.name = path;
-  file.rfn = kSystemRfn;
-  file.blockSize = kBlockSize;
-  file.blocks = kSystemBlocks;
-  file.header.tsNumber = kSystemTs;
-  file.header.tsName = "SYSTEM";
-  ForgeFile system(file);
-  Catalog c;
-  c.users = {{kSysUser, "SYS", 1, ""}, {kBenchUser, "BENCH", 1, ""}};
+  constexpr uint32_t kClobType = 112, kBlobType = 113, kLocatorLength = 86;
   TableDef t;
-  t.owner = kBenchUser, t.name = "LOBS", t.objNo = kTableObjd, t.dataObjNo = kTableObjd;
+  t.name = "LOBS", t.objNo = kTableObjd, t.dataObjNo = kTableObjd;
   t.ts = FileHeaderSpec{}.tsNumber, t.rfn = kTableRfn, t.header = 2;
   t.cols = {coldef::num("ID"), coldef::typed("C", kClobType, kLocatorLength),
             coldef::typed("B", kBlobType, kLocatorLength)};
-  c.tables.push_back(t);
-  DictScan scan;
-  std::string error, expect;
-  if (placeDictionary(system, c, scan, error) && system.write(path, expect, error)) return true;
-  fprintf(stderr, "forge_lob_table: %s\n", error.c_str());
-  return false;
+  return writeBenchSystem(path, kBlockSize, t, "forge_lob_table");
 }
 
 }  // namespace

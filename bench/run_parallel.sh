@@ -142,15 +142,12 @@ clob() {
   fi
   for n in txt LOB dmp; do ln -sf /dev/null "$dir/n.$n"; done
   for kind in txt dmp; do
-    if [ "$kind" = dmp ]; then
-      lob_bytes=$(($(stat -c %s "$dir/lobclob.dbf") + $(stat -c %s "$dir/lobblob.dbf"))) label="dump-$maxkib"
-      cat "$dir/lobclob.dbf" "$dir/lobblob.dbf" > /dev/null
-      t0=$(now); cat "$dir/lobclob.dbf" "$dir/lobblob.dbf" > /dev/null; t1=$(now)
-    else
-      lob_bytes=$(stat -c %s "$dir/lobclob.dbf") label="clob-$maxkib"
-      cat "$dir/lobclob.dbf" > /dev/null
-      t0=$(now); cat "$dir/lobclob.dbf" > /dev/null; t1=$(now)
-    fi
+    # The LOB files the unload reads: the CLOB column's, or both columns'.
+    if [ "$kind" = dmp ]; then files="$dir/lobclob.dbf $dir/lobblob.dbf" label="dump-$maxkib"
+    else files="$dir/lobclob.dbf" label="clob-$maxkib"; fi
+    lob_bytes=$(stat -c %s $files | awk '{ n += $1 } END { print n }')
+    cat $files > /dev/null
+    t0=$(now); cat $files > /dev/null; t1=$(now)
     lcat=$(echo "$t1 - $t0" | bc -l)
     lone=""
     for t in 1 2; do
